@@ -1,0 +1,90 @@
+#pragma once
+// A user who answers from a script: every message is recorded verbatim, every question and
+// file dialog takes the next scripted answer. An unscripted question is answered Cancel and
+// counted, so a test can tell that the program asked something it did not expect.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "workspace/user_interface.h"
+
+namespace zelk::test {
+
+struct ShownMessage {
+  MessageKind Kind;
+  std::string Text;
+  Buttons ButtonSet;
+};
+
+class ScriptedUi : public UserInterface {
+ public:
+  std::vector<ShownMessage> Messages;
+  std::deque<Answer> Answers;
+  int UnscriptedQuestions = 0;
+
+  std::vector<FileDialogRequest> OpenRequests, SaveRequests;
+  std::deque<std::optional<std::string>> DialogAnswers;
+
+  std::map<int, std::string> Panels;
+  std::vector<Page> PagesShown;
+  std::map<View, int> Repaints;
+  std::string Clipboard;
+  int CloseRequests = 0;
+  // Runs inside ProcessEvents, as a user acting while a computation runs.
+  std::function<void()> OnProcessEvents;
+
+  Answer ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) override {
+    Messages.push_back({kind, text, buttons});
+    if (buttons == Buttons::Ok) return Answer::Ok;
+    if (Answers.empty()) {
+      ++UnscriptedQuestions;
+      return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+    const Answer a = Answers.front();
+    Answers.pop_front();
+    return a;
+  }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override {
+    OpenRequests.push_back(request);
+    return NextDialogAnswer();
+  }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override {
+    SaveRequests.push_back(request);
+    return NextDialogAnswer();
+  }
+  void ProcessEvents() override {
+    if (OnProcessEvents) {
+      auto action = std::move(OnProcessEvents);
+      OnProcessEvents = nullptr;
+      action();
+    }
+  }
+  void ShowPage(Page page) override { PagesShown.push_back(page); }
+  void SetStatusPanel(int index, const std::string& text) override { Panels[index] = text; }
+  void Repaint(View view) override { ++Repaints[view]; }
+  void SetClipboardText(const std::string& text) override { Clipboard = text; }
+  std::string ClipboardText() override { return Clipboard; }
+  void CloseMainWindow() override { ++CloseRequests; }
+
+  // Texts of the messages shown so far, in order; clears the record.
+  std::vector<std::string> TakeMessages() {
+    std::vector<std::string> texts;
+    for (const auto& m : Messages) texts.push_back(m.Text);
+    Messages.clear();
+    return texts;
+  }
+
+ private:
+  std::optional<std::string> NextDialogAnswer() {
+    if (DialogAnswers.empty()) return std::nullopt;
+    auto a = DialogAnswers.front();
+    DialogAnswers.pop_front();
+    return a;
+  }
+};
+
+}  // namespace zelk::test

@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/temp_folder.h"
+#include "support/workspace_fixture.h"
+#include "workspace/data_file.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+namespace {
+
+class DataCommands : public test::WorkspaceTest {
+ protected:
+  // Two variables, three events; Y[1] of event 2 missing but stored as 8.
+  void FillExample() {
+    Type(Dimension::Indep, "2");
+    Type(Dimension::Dep, "1");
+    Type(Dimension::Events, "3");
+    for (int j = 1; j <= 3; ++j) {
+      SetValue(1, j, j * 0.1);
+      SetValue(2, j, 37.5);
+      SetValue(3, j, 1.0 / j);
+    }
+    ws_->MeasuredData.YData.M[2][1] = 8;
+    ws_->MeasuredData.YData.Defined[2][1] = false;
+    ws_->Grid().RewriteFromData();
+  }
+
+  std::vector<std::uint8_t> Bytes(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
+    return bytes;
+  }
+
+  void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  }
+
+  void Open(const std::string& path) {
+    ui_.DialogAnswers = {path};
+    ws_->OpenDataFile();
+  }
+
+  test::TempFolder folder_;
+};
+
+TEST_F(DataCommands, SaveAsAsksWithTheDocumentedDialogAndMarksTheDataSaved) {
+  FillExample();
+  const std::string path = folder_.File("run1.zkd");
+  ui_.DialogAnswers = {path};
+  ws_->SaveDataFileAs();
+  ASSERT_EQ(ui_.SaveRequests.size(), 1u);
+  const FileDialogRequest& r = ui_.SaveRequests[0];
+  EXPECT_EQ(r.Title, "Save Experimental Data As ...");
+  EXPECT_EQ(r.Filter, "Zelk Data File (*.zkd)|*.zkd");
+  EXPECT_EQ(r.DefaultExtension, "zkd");
+  EXPECT_EQ(r.ProposedName, "");
+  EXPECT_TRUE(r.ConfirmOverwrite);
+  EXPECT_EQ(ws_->DataFileName, path);
+  EXPECT_EQ(ui_.Panels[0], "run1.zkd [Saved]");
+  EXPECT_EQ(Bytes(path).size(), 17u + 11u * 3 * 3);
+  EXPECT_TRUE(ws_->DataLocation.empty());  // saving does not change the remembered folder
+}
+
+TEST_F(DataCommands, SaveWithoutANameBehavesAsSaveAs) {
+  FillExample();
+  ui_.DialogAnswers = {std::nullopt};
+  ws_->SaveDataFile();
+  EXPECT_EQ(ui_.SaveRequests.size(), 1u);
+  EXPECT_FALSE(ws_->DataSaved);
+  EXPECT_TRUE(ws_->DataFileName.empty());
+}
+
+TEST_F(DataCommands, SaveUnderTheCurrentNameAsksNoDialog) {
+  FillExample();
+  ui_.DialogAnswers = {folder_.File("a.zkd")};
+  ws_->SaveDataFileAs();
+  SetValue(1, 1, 99);
+  ws_->SetDataSaved(false);
+  ws_->SaveDataFile();
+  EXPECT_EQ(ui_.SaveRequests.size(), 1u);
+  EXPECT_TRUE(ws_->DataSaved);
+  EXPECT_EQ(ui_.SaveRequests[0].ProposedName, "");
+}
+
+TEST_F(DataCommands, OpenReadsCountsValuesAndMissingFlagsBack) {
+  FillExample();
+  const std::string path = folder_.File("run1.zkd");
+  ui_.DialogAnswers = {path};
+  ws_->SaveDataFileAs();
+  const auto written = Bytes(path);
+
+  ws_->NewDataFile();
+  ASSERT_EQ(ws_->MeasuredData.YData.EventCount, 1);
+  ui_.Answers = {Answer::No};  // the reset left the data marked modified
+  Open(path);
+  const FileDialogRequest& r = ui_.OpenRequests.back();
+  EXPECT_EQ(r.Title, "Open Data File ...");
+  EXPECT_EQ(r.Filter, msg::kOpenDataFilter);
+  EXPECT_EQ(r.FilterIndex, 1);
+  EXPECT_EQ(r.DefaultExtension, "zkd");
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 2);
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
+  EXPECT_EQ(ws_->Control(Dimension::Events).Text, "3");
+  EXPECT_EQ(ws_->MeasuredData.XData.X[3][1], 0.30000000000000004);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[3][1], 1.0 / 3);
+  EXPECT_FALSE(ws_->MeasuredData.YData.Defined[2][1]);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[2][1], 8.0);
+  EXPECT_EQ(ws_->Grid().DisplayText(3, 2), "#");
+  EXPECT_EQ(ws_->Grid().DisplayText(3, 3), "0.33333");
+  EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "37.5000");
+  EXPECT_EQ(ws_->DataFileName, path);
+  EXPECT_EQ(ui_.Panels[0], "run1.zkd [Saved]");
+  EXPECT_EQ(ws_->DataLocation, folder_.Path().string());
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Data);
+  EXPECT_EQ(EncodeDataFile(ws_->MeasuredData), written);
+  EXPECT_TRUE(ui_.Messages.size() <= 1u);
+}
+
+TEST_F(DataCommands, OpenProposesTheCurrentNameAndStartsInTheRememberedFolder) {
+  ws_->DataFileName = "/somewhere/old.zkd";
+  ws_->DataLocation = folder_.Path().string();
+  ui_.DialogAnswers = {std::nullopt};
+  ws_->OpenDataFile();
+  EXPECT_EQ(ui_.OpenRequests[0].ProposedName, "old.zkd");
+  EXPECT_EQ(ui_.OpenRequests[0].StartFolder, folder_.Path().string());
+  ws_->DataLocation = folder_.File("gone");
+  ui_.DialogAnswers = {std::nullopt};
+  ws_->OpenDataFile();
+  EXPECT_EQ(ui_.OpenRequests[1].StartFolder, "");
+}
+
+TEST_F(DataCommands, CancellingTheOpenDialogChangesNothingAndShowsTheDataPage) {
+  FillExample();
+  ws_->SetDataSaved(true);
+  ui_.DialogAnswers = {std::nullopt};
+  ws_->OpenDataFile();
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
+  EXPECT_TRUE(ws_->DataLocation.empty());
+  EXPECT_EQ(ui_.PagesShown, std::vector<Page>{Page::Data});
+}
+
+TEST_F(DataCommands, CancelAtTheDiscardQuestionOpensNoDialog) {
+  FillExample();
+  ui_.Answers = {Answer::Cancel};
+  ws_->OpenDataFile();
+  EXPECT_TRUE(ui_.OpenRequests.empty());
+  EXPECT_EQ(ui_.PagesShown, std::vector<Page>{Page::Data});
+}
+
+TEST_F(DataCommands, TheLowerCasedExtensionChoosesTheReader) {
+  FillExample();
+  const std::string saved = folder_.File("data.zkd");
+  ui_.DialogAnswers = {saved};
+  ws_->SaveDataFileAs();
+  const std::string capital = folder_.File("DATA.ZKD");
+  WriteBytes(capital, Bytes(saved));
+  struct Case {
+    const char* name;
+    std::string path;
+    std::vector<std::string> messages;
+    bool read;
+  } cases[] = {
+      {"capitals", capital, {}, true},
+      {"text file", folder_.File("notes.txt"), {".TXT files are not supported!"}, false},
+      {"mixed case", folder_.File("a.Csv"), {".CSV files are not supported!"}, false},
+      {"foreign", folder_.File("old.gr2"), {msg::kNotImplemented}, false},
+      {"former foreign", folder_.File("old.GRD"), {msg::kNotImplemented}, false},
+  };
+  for (const auto& c : cases) {
+    ws_->DataFileName = saved;
+    ws_->DataLocation.clear();
+    Open(c.path);
+    EXPECT_EQ(ui_.TakeMessages(), c.messages) << c.name;
+    EXPECT_EQ(ws_->DataFileName, c.read ? c.path : saved) << c.name;
+    EXPECT_EQ(ws_->DataLocation, folder_.Path().string()) << c.name;
+  }
+}
+
+TEST_F(DataCommands, RefusedFilesLeaveTheDataGridAndNameAsTheyWere) {
+  FillExample();
+  const std::string good = folder_.File("good.zkd");
+  ui_.DialogAnswers = {good};
+  ws_->SaveDataFileAs();
+  const auto bytes = Bytes(good);
+  auto changed = [&](std::size_t at, std::uint8_t value) {
+    auto b = bytes;
+    b.at(at) = value;
+    return b;
+  };
+  const std::string header = std::string(msg::kHeaderInvalid) + msg::kOperationCancelled;
+  const std::string version = std::string(msg::kInvalidVersion) + msg::kOperationCancelled;
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    std::string message;
+  } cases[] = {
+      {"empty", {}, header},
+      {"wrong magic", changed(1, 'X'), header},
+      {"version 2", changed(3, 2), version},
+      {"reserved 1", changed(4, 1), version},
+  };
+  for (const auto& c : cases) {
+    const std::string path = folder_.File(std::string(c.name) + ".zkd");
+    WriteBytes(path, c.bytes);
+    Open(path);
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{c.message}) << c.name;
+    EXPECT_EQ(ws_->DataFileName, good) << c.name;
+    EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3) << c.name;
+    EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "37.5000") << c.name;
+    EXPECT_EQ(ws_->DataLocation, folder_.Path().string()) << c.name;
+    EXPECT_EQ(ui_.PagesShown.back(), Page::Data) << c.name;
+  }
+}
+
+TEST_F(DataCommands, ATruncatedFileIsRefusedBeforeAnyValueChanges) {
+  FillExample();
+  const std::string good = folder_.File("good.zkd");
+  ui_.DialogAnswers = {good};
+  ws_->SaveDataFileAs();
+  auto bytes = Bytes(good);
+  bytes[13] = 5;  // five events claimed, three stored
+  const std::string cut = folder_.File("cut.zkd");
+  WriteBytes(cut, bytes);
+  ui_.PagesShown.clear();
+  Open(cut);
+  const auto messages = ui_.TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("ends early"), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("cut.zkd"), std::string::npos);
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
+  EXPECT_EQ(ws_->Control(Dimension::Events).Text, "3");
+  EXPECT_EQ(ws_->DataFileName, good);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 1.0);
+  // An input/output error ends the command: the folder is not remembered.
+  EXPECT_TRUE(ws_->DataLocation.empty());
+  EXPECT_TRUE(ui_.PagesShown.empty());
+}
+
+TEST_F(DataCommands, CountsBeyondTheirLimitsAreClampedWithTheMessage) {
+  // 22 independent variables, 1 dependent, 2 events, every value 0 and missing.
+  std::vector<std::uint8_t> bytes{'Z', 'K', 'D', 1, 0, 22, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
+  bytes.resize(17 + 11 * 2 * 23);
+  const std::string path = folder_.File("wide.zkd");
+  WriteBytes(path, bytes);
+  Open(path);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Value must be an integer between 1 and 20!"});
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
+  EXPECT_EQ(ws_->DataFileName, path);
+}
+
+TEST_F(DataCommands, AFailedSaveKeepsNameAndStateAndSaysSo) {
+  FillExample();
+  ui_.DialogAnswers = {folder_.File("no-such-folder/x.zkd")};
+  ws_->SaveDataFileAs();
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kSaveFailed});
+  EXPECT_TRUE(ws_->DataFileName.empty());
+  EXPECT_FALSE(ws_->DataSaved);
+}
+
+TEST_F(DataCommands, ACellHoldingNoNumberStopsTheSaveAndKeepsTheFile) {
+  FillExample();
+  const std::string path = folder_.File("keep.zkd");
+  ui_.DialogAnswers = {path};
+  ws_->SaveDataFileAs();
+  const auto before = Bytes(path);
+  ws_->Grid().SelectCell(1, 2);
+  ws_->Grid().OpenEditor();
+  ws_->Grid().EditorTextChanged("4,5x");
+  ws_->SaveDataFile();
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
+  EXPECT_TRUE(ws_->Grid().EditorOpen());
+  EXPECT_EQ(Bytes(path), before);
+  EXPECT_FALSE(ws_->DataSaved);
+}
+
+TEST_F(DataCommands, NewDataFileCancelledKeepsTheDataAndShowsTheDataPage) {
+  FillExample();
+  ui_.Answers = {Answer::Cancel};
+  ws_->NewDataFile();
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
+  EXPECT_EQ(ui_.PagesShown, std::vector<Page>{Page::Data});
+  ui_.Answers = {Answer::No};
+  ws_->NewDataFile();
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 1);
+  EXPECT_EQ(ws_->Grid().ColumnCount(), 52);
+  EXPECT_EQ(ws_->Grid().DisplayText(1, 1), "#");
+}
+
+}  // namespace
+}  // namespace zelk

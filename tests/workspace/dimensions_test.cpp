@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include "support/workspace_fixture.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+namespace {
+
+using test::WorkspaceTest;
+
+int CountOf(const Workspace& ws, Dimension d) {
+  switch (d) {
+    case Dimension::Indep: return ws.MeasuredData.XData.IndepCount;
+    case Dimension::Dep: return ws.MeasuredData.YData.DepCount;
+    case Dimension::Events: return ws.MeasuredData.YData.EventCount;
+    case Dimension::DifEq: return ws.Model.DifEqCount;
+    case Dimension::AlgEq: return ws.Model.AlgEqCount;
+    case Dimension::Param: return ws.Parameters.Count;
+  }
+  return -1;
+}
+
+TEST_F(WorkspaceTest, StartsWithTheDocumentedCountsPanelsAndPages) {
+  Workspace fresh(ui_);
+  ui_.PagesShown.clear();
+  fresh.Start();
+  const std::pair<Dimension, int> starts[] = {{Dimension::Indep, 1}, {Dimension::Dep, 1},
+                                              {Dimension::Events, 1}, {Dimension::DifEq, 0},
+                                              {Dimension::AlgEq, 0}, {Dimension::Param, 1}};
+  for (auto [d, value] : starts) {
+    EXPECT_EQ(CountOf(fresh, d), value);
+    EXPECT_EQ(fresh.Control(d).Text, std::to_string(value));
+    EXPECT_EQ(fresh.Control(d).Position, value);
+  }
+  EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Saved]");
+  EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
+  EXPECT_EQ(ui_.Panels[2], "Not Compiled");
+  EXPECT_EQ(ui_.PagesShown, (std::vector<Page>{Page::Data, Page::Dimension, Page::Messages}));
+  EXPECT_TRUE(ui_.Messages.empty());
+  EXPECT_EQ(fresh.OperationMode, 0);
+}
+
+TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
+  struct Case {
+    const char* name;
+    Dimension dimension;
+    const char* typed;
+    int count;             // the count afterwards
+    const char* fieldText;  // the field afterwards
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"25 independent", Dimension::Indep, "25", 20, "20", {"Value must be an integer between 1 and 20!"}},
+      {"0 parameters", Dimension::Param, "0", 1, "1", {"Value must be an integer between 1 and 20!"}},
+      {"0 differential", Dimension::DifEq, "0", 0, "0", {}},
+      {"51 algebraic", Dimension::AlgEq, "51", 50, "50", {"Value must be an integer between 0 and 50!"}},
+      {"-3 dependent", Dimension::Dep, "-3", 1, "1", {"Value must be an integer between 1 and 50!"}},
+      {"1001 events", Dimension::Events, "1001", 1000, "1000", {"Value must be an integer between 1 and 1000!"}},
+      {"letters", Dimension::Events, "abc", 1, "abc", {"Integer value required!"}},
+      {"decimal", Dimension::Dep, "2.5", 1, "2.5", {"Integer value required!"}},
+      {"empty", Dimension::Indep, "", 1, "", {}},
+      {"in range", Dimension::Dep, "7", 7, "7", {}},
+  };
+  for (const auto& c : cases) {
+    test::ScriptedUi ui;
+    Workspace ws(ui);
+    ws.Start();
+    ui.Messages.clear();
+    ws.SetDimensionText(c.dimension, c.typed);
+    EXPECT_EQ(ui.TakeMessages(), c.messages) << c.name;
+    EXPECT_EQ(CountOf(ws, c.dimension), c.count) << c.name;
+    EXPECT_EQ(ws.Control(c.dimension).Text, c.fieldText) << c.name;
+    EXPECT_EQ(ws.Control(c.dimension).Position, c.count) << c.name;
+  }
+}
+
+TEST_F(WorkspaceTest, ATextThatIsNoIntegerChangesNoCount) {
+  Type(Dimension::Dep, "3");
+  Type(Dimension::Events, "12");
+  Type(Dimension::Param, "4");
+  ui_.Panels.clear();
+  EXPECT_EQ(Type(Dimension::Events, "1x"), std::vector<std::string>{msg::kIntegerRequired});
+  EXPECT_EQ(ws_->MeasuredData.YData.DepCount, 3);
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 12);
+  EXPECT_EQ(ws_->Parameters.Count, 4);
+  EXPECT_TRUE(ui_.Panels.empty());
+}
+
+TEST_F(WorkspaceTest, UpDownClicksStayWithinTheLimits) {
+  ws_->ClickDimension(Dimension::DifEq, +1);
+  EXPECT_EQ(ws_->Model.DifEqCount, 1);
+  EXPECT_EQ(ws_->Control(Dimension::DifEq).Text, "1");
+  ws_->ClickDimension(Dimension::DifEq, -1);
+  ws_->ClickDimension(Dimension::DifEq, -1);
+  EXPECT_EQ(ws_->Model.DifEqCount, 0);
+  EXPECT_EQ(ws_->Control(Dimension::DifEq).Text, "0");
+  Type(Dimension::Indep, "20");
+  ws_->ClickDimension(Dimension::Indep, +1);
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
+  EXPECT_TRUE(ui_.Messages.empty());
+}
+
+TEST_F(WorkspaceTest, LoweringAndRaisingACountKeepsTheValues) {
+  Type(Dimension::Dep, "3");
+  Type(Dimension::Events, "2");
+  SetValue(1 + 3, 2, 42.5);  // Y[3] of event 2
+  Type(Dimension::Dep, "2");
+  EXPECT_EQ(ws_->Grid().Kind(1 + 3, 2), DataGrid::CellKind::Blank);
+  Type(Dimension::Dep, "3");
+  EXPECT_EQ(ws_->MeasuredData.YData.M[2][3], 42.5);
+  EXPECT_TRUE(ws_->MeasuredData.YData.Defined[2][3]);
+  EXPECT_EQ(ws_->Grid().Kind(1 + 3, 2), DataGrid::CellKind::Dependent);
+}
+
+TEST_F(WorkspaceTest, ValuesKeptBeyondALoweredIndependentCountReappearWithTheirOwnTexts) {
+  Type(Dimension::Indep, "2");
+  Type(Dimension::Events, "3");
+  SetValue(2, 1, 7);    // X[2] of event 1
+  SetValue(3, 1, 1.5);  // Y[1] of event 1
+  ws_->Grid().RewriteFromData();
+  Type(Dimension::Indep, "1");
+  EXPECT_EQ(ws_->Grid().ColumnCount(), 52);
+  EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "1.50000");  // Y[1] moved left
+  Type(Dimension::Indep, "2");
+  EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "7.00000");
+  EXPECT_EQ(ws_->Grid().DisplayText(3, 1), "1.50000");
+}
+
+TEST_F(WorkspaceTest, AnyDimensionChangeMarksBothDocumentsModified) {
+  for (Dimension d : {Dimension::Indep, Dimension::Dep, Dimension::Events, Dimension::DifEq,
+                      Dimension::AlgEq, Dimension::Param}) {
+    test::ScriptedUi ui;
+    Workspace ws(ui);
+    ws.Start();
+    ws.SetDimensionText(d, "2");
+    EXPECT_EQ(ui.Panels[0], "UntitledData.zkd [Modified]");
+    EXPECT_EQ(ui.Panels[1], "UntitledModel.mod [Modified]");
+    EXPECT_FALSE(ws.DataSaved);
+    EXPECT_FALSE(ws.Model.ModelSaved);
+  }
+}
+
+TEST_F(WorkspaceTest, IndependentCountSetsTheGridColumnsAndHeadings) {
+  Type(Dimension::Indep, "3");
+  const DataGrid& grid = ws_->Grid();
+  EXPECT_EQ(grid.ColumnCount(), 3 + 51);
+  EXPECT_EQ(grid.DisplayText(3, 0), "X[3]");
+  EXPECT_EQ(grid.DisplayText(4, 0), "Y[1]");
+  EXPECT_EQ(grid.DisplayText(53, 0), "Y[50]");
+  EXPECT_EQ(grid.DisplayText(0, 12), "12.");
+}
+
+TEST_F(WorkspaceTest, EveryDataUpdateRefreshesRangesAndCounts) {
+  Type(Dimension::DifEq, "1");
+  Type(Dimension::Events, "4");
+  const double times[] = {0, 1, 0, 2};  // time restarts at event 3
+  for (int j = 1; j <= 4; ++j) SetValue(1, j, times[j - 1]);
+  SetValue(2, 1, 5);
+  SetValue(2, 2, -1);
+  ws_->SetDataSaved(false);
+  EXPECT_EQ(ws_->ExperimentCount, 2);
+  EXPECT_EQ(ws_->MissingCount, 2);
+  EXPECT_EQ(ws_->MeasuredData.XData.Range, (std::array<double, 2>{2, 0}));
+  EXPECT_EQ(ws_->MeasuredData.YData.Range, (std::array<double, 2>{5, -1}));
+  Type(Dimension::DifEq, "0");
+  EXPECT_EQ(ws_->ExperimentCount, 0);
+}
+
+TEST_F(WorkspaceTest, ResetDataSetEmptiesTheDataAndMarksItSaved) {
+  Type(Dimension::Indep, "2");
+  Type(Dimension::Events, "5");
+  SetValue(1, 3, 9);
+  ws_->DataFileName = "/tmp/x.zkd";
+  ws_->CurveReady = ws_->ObjectiveReady = ws_->LimitReady = true;
+  ws_->FailedSolves = 4;
+  ws_->ResetDataSet();
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 1);
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 1);
+  EXPECT_EQ(ws_->Control(Dimension::Events).Text, "1");
+  EXPECT_FALSE(ws_->MeasuredData.XData.Defined[3][1]);
+  EXPECT_EQ(ws_->MeasuredData.XData.X[3][1], 0.0);
+  EXPECT_TRUE(ws_->DataFileName.empty());
+  EXPECT_FALSE(ws_->CurveReady || ws_->ObjectiveReady || ws_->LimitReady);
+  EXPECT_EQ(ws_->FailedSolves, 0);
+  // The counts changed through their fields, which marks the data modified again.
+  EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Modified]");
+}
+
+}  // namespace
+}  // namespace zelk

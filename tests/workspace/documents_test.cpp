@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "support/workspace_fixture.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+namespace {
+
+using test::WorkspaceTest;
+
+TEST_F(WorkspaceTest, ClosingWithNothingUnsavedAsksNothing) {
+  EXPECT_TRUE(ws_->RequestClose());
+  EXPECT_TRUE(ui_.Messages.empty());
+}
+
+TEST_F(WorkspaceTest, ClosingAsksAboutTheDataFirstAndCancelThereStopsEverything) {
+  Type(Dimension::Dep, "2");  // both documents modified
+  ui_.Answers = {Answer::Cancel};
+  EXPECT_FALSE(ws_->RequestClose());
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kDiscardData});
+  EXPECT_EQ(ui_.UnscriptedQuestions, 0);
+}
+
+TEST_F(WorkspaceTest, ClosingAsksAboutTheModelAfterTheData) {
+  Type(Dimension::Dep, "2");
+  ui_.Answers = {Answer::No, Answer::Cancel};
+  EXPECT_FALSE(ws_->RequestClose());
+  EXPECT_EQ(ui_.TakeMessages(), (std::vector<std::string>{msg::kDiscardData, msg::kDiscardModel}));
+  ui_.Answers = {Answer::No, Answer::No};
+  EXPECT_TRUE(ws_->RequestClose());
+}
+
+TEST_F(WorkspaceTest, YesToDiscardSavesAndGoesOnEvenWhenTheSaveIsCancelled) {
+  Type(Dimension::Dep, "2");
+  ui_.Answers = {Answer::Yes};
+  ui_.DialogAnswers = {std::nullopt};  // the save dialog is cancelled
+  EXPECT_TRUE(ws_->ConfirmDiscardData());
+  EXPECT_EQ(ui_.SaveRequests.size(), 1u);
+  EXPECT_EQ(ui_.SaveRequests[0].Title, "Save Experimental Data As ...");
+  EXPECT_FALSE(ws_->DataSaved);
+}
+
+TEST_F(WorkspaceTest, DiscardQuestionsUseYesNoCancelWarnings) {
+  Type(Dimension::Dep, "2");
+  ui_.Answers = {Answer::No, Answer::No};
+  ws_->ConfirmDiscardData();
+  ws_->ConfirmDiscardModel();
+  ASSERT_EQ(ui_.Messages.size(), 2u);
+  for (const auto& m : ui_.Messages) {
+    EXPECT_EQ(m.Kind, MessageKind::Warning);
+    EXPECT_EQ(m.ButtonSet, Buttons::YesNoCancel);
+  }
+}
+
+TEST_F(WorkspaceTest, CloseDuringAComputationAsksFirstAndNoChangesNothing) {
+  ws_->OperationMode = 1;
+  Type(Dimension::Dep, "2");
+  ui_.Answers = {Answer::No};
+  EXPECT_FALSE(ws_->RequestClose());
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kTerminateProcess});
+  EXPECT_EQ(ws_->OperationMode, 1);
+}
+
+TEST_F(WorkspaceTest, CloseConfirmedDuringAComputationWaitsUntilItReturns) {
+  Type(Dimension::Dep, "2");
+  ui_.Answers = {Answer::Yes, Answer::No, Answer::No};
+  int stepsAfterClose = 0;
+  {
+    Workspace::ComputationScope running(*ws_);
+    ws_->OperationMode = 1;
+    ui_.OnProcessEvents = [&] { EXPECT_FALSE(ws_->RequestClose()); };
+    // The computation's step loop: it tests OperationMode after every event round.
+    while (ws_->OperationMode != 0) {
+      ui_.ProcessEvents();
+      if (ws_->ClosePending()) ++stepsAfterClose;
+      // The workspace is still whole while the computation finishes its step.
+      ws_->MeasuredData.YData.M[1][1] += 1;
+    }
+    EXPECT_EQ(ui_.CloseRequests, 0);
+  }
+  EXPECT_EQ(stepsAfterClose, 1);
+  EXPECT_EQ(ui_.TakeMessages(),
+            (std::vector<std::string>{msg::kTerminateProcess, msg::kDiscardData, msg::kDiscardModel}));
+  EXPECT_EQ(ui_.CloseRequests, 1);
+  // The window's close that follows asks nothing again.
+  EXPECT_TRUE(ws_->RequestClose());
+  EXPECT_TRUE(ui_.Messages.empty());
+}
+
+TEST_F(WorkspaceTest, CloseCancelledDuringAComputationLetsItRunOn) {
+  Type(Dimension::Dep, "2");
+  ui_.Answers = {Answer::Yes, Answer::Cancel};
+  {
+    Workspace::ComputationScope running(*ws_);
+    ws_->OperationMode = 4;
+    EXPECT_FALSE(ws_->RequestClose());
+  }
+  EXPECT_EQ(ui_.CloseRequests, 0);
+  // Yes to the first question already stopped the computation.
+  EXPECT_EQ(ws_->OperationMode, 0);
+}
+
+TEST_F(WorkspaceTest, ResetModelMarksTheModelSavedAndNotCompiled) {
+  Type(Dimension::DifEq, "3");
+  Type(Dimension::AlgEq, "2");
+  Type(Dimension::Param, "5");
+  ws_->ModelFileName = "/models/decay.mod";
+  ws_->Model.ModelCompiled = true;
+  ws_->ResetModel();
+  EXPECT_TRUE(ws_->ModelFileName.empty());
+  EXPECT_FALSE(ws_->Model.ModelCompiled);
+  EXPECT_EQ(ws_->Model.DifEqCount, 0);
+  EXPECT_EQ(ws_->Model.AlgEqCount, 0);
+  EXPECT_EQ(ws_->Parameters.Count, 1);
+  EXPECT_EQ(ui_.Panels[2], "Not Compiled");
+}
+
+TEST_F(WorkspaceTest, PanelsShowTheFileNamePartAndTheSavedState) {
+  ws_->DataFileName = "/home/ana/runs/decay.zkd";
+  ws_->DataSaved = true;
+  EXPECT_EQ(ws_->DataPanelText(), "decay.zkd [Saved]");
+  ws_->ModelFileName = "/home/ana/models/chain.mod";
+  ws_->Model.ModelSaved = false;
+  EXPECT_EQ(ws_->ModelPanelText(), "chain.mod [Modified]");
+}
+
+TEST_F(WorkspaceTest, SavingAModelSaysItCannotYet) {
+  Type(Dimension::Param, "2");
+  ui_.Answers = {Answer::Yes};
+  EXPECT_TRUE(ws_->ConfirmDiscardModel());
+  EXPECT_EQ(ui_.TakeMessages(),
+            (std::vector<std::string>{msg::kDiscardModel, msg::kNotImplemented}));
+  EXPECT_FALSE(ws_->Model.ModelSaved);
+}
+
+}  // namespace
+}  // namespace zelk

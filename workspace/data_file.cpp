@@ -1,0 +1,169 @@
+#include "workspace/data_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "workspace/format.h"
+
+namespace zelk {
+
+namespace {
+
+std::int32_t ReadInt32(const std::uint8_t* p) {
+  const std::uint32_t v = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) |
+                          (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+  return static_cast<std::int32_t>(v);
+}
+
+void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
+  const auto v = static_cast<std::uint32_t>(value);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+std::uint64_t Layout(std::int32_t count) { return count > 0 ? static_cast<std::uint64_t>(count) : 0; }
+
+}  // namespace
+
+std::uint64_t DataFileValueBytes(const DataFileHeader& header) {
+  // Counts are below 2^31, so the product stays below 2^62 and times 11 below 2^66: use
+  // 128 bits rather than trust the counts of a damaged file.
+  const unsigned __int128 bytes = static_cast<unsigned __int128>(kDataFileValueSize) *
+                                  Layout(header.EventCount) *
+                                  (Layout(header.IndepCount) + Layout(header.DepCount));
+  return bytes > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(bytes);
+}
+
+DataFileCheck CheckDataFile(const std::vector<std::uint8_t>& bytes, DataFileHeader& header) {
+  if (bytes.size() < 3 || bytes[0] != 'Z' || bytes[1] != 'K' || bytes[2] != 'D')
+    return DataFileCheck::BadHeader;
+  if (bytes.size() < 5) return DataFileCheck::Truncated;
+  if (bytes[3] != 1 || bytes[4] != 0) return DataFileCheck::BadVersion;
+  if (bytes.size() < kDataFileHeaderSize) return DataFileCheck::Truncated;
+  header.IndepCount = ReadInt32(&bytes[5]);
+  header.DepCount = ReadInt32(&bytes[9]);
+  header.EventCount = ReadInt32(&bytes[13]);
+  if (bytes.size() - kDataFileHeaderSize < DataFileValueBytes(header)) return DataFileCheck::Truncated;
+  return DataFileCheck::Ok;
+}
+
+void DecodeDataValues(const std::vector<std::uint8_t>& bytes, const DataFileHeader& header,
+                      TDataSet& data) {
+  std::size_t offset = kDataFileHeaderSize;
+  const auto events = static_cast<std::int64_t>(Layout(header.EventCount));
+  auto readValue = [&](double& value, bool& defined) {
+    Extended80 ext;
+    std::memcpy(ext.data(), &bytes.at(offset), ext.size());
+    value = ExtendedToDouble(ext);
+    defined = bytes.at(offset + 10) != 0;
+    offset += kDataFileValueSize;
+  };
+  double value = 0;
+  bool defined = false;
+  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(Layout(header.IndepCount)); ++i)
+    for (std::int64_t j = 1; j <= events; ++j) {
+      readValue(value, defined);
+      if (i <= kMaxIndep && j <= kMaxEvents) {
+        data.XData.X[j][i] = value;
+        data.XData.Defined[j][i] = defined;
+      }
+    }
+  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(Layout(header.DepCount)); ++i)
+    for (std::int64_t j = 1; j <= events; ++j) {
+      readValue(value, defined);
+      if (i <= kMaxDep && j <= kMaxEvents) {
+        data.YData.M[j][i] = value;
+        data.YData.Defined[j][i] = defined;
+      }
+    }
+}
+
+std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data) {
+  const int indep = data.XData.IndepCount, dep = data.YData.DepCount, events = data.YData.EventCount;
+  std::vector<std::uint8_t> out{'Z', 'K', 'D', 1, 0};
+  out.reserve(kDataFileHeaderSize + kDataFileValueSize * events * (indep + dep));
+  AppendInt32(out, indep);
+  AppendInt32(out, dep);
+  AppendInt32(out, events);
+  auto appendValue = [&out](double value, bool defined) {
+    const Extended80 ext = DoubleToExtended(value);
+    out.insert(out.end(), ext.begin(), ext.end());
+    out.push_back(defined ? 1 : 0);
+  };
+  for (int i = 1; i <= indep; ++i)
+    for (int j = 1; j <= events; ++j) appendValue(data.XData.X.at(j).at(i), data.XData.Defined.at(j).at(i));
+  for (int i = 1; i <= dep; ++i)
+    for (int j = 1; j <= events; ++j) appendValue(data.YData.M.at(j).at(i), data.YData.Defined.at(j).at(i));
+  return out;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = std::strerror(errno);
+    return false;
+  }
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "it is a folder";
+    return false;
+  }
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    error = "read error";
+    return false;
+  }
+  return true;
+}
+
+bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                        std::string& error) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  // Keep the permissions of the file being replaced; a new file gets the usual ones.
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0) {
+    (void)::fchmod(fd, old.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    (void)::fchmod(fd, 0666 & ~mask);
+  }
+  std::size_t written = 0;
+  bool ok = true;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (!ok) error = std::strerror(errno);
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = std::strerror(errno);
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = std::strerror(errno);
+  }
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace zelk

@@ -1,0 +1,48 @@
+#pragma once
+// The .zkd data file: "ZKD", version 1, reserved 0, three 32-bit counts, then every
+// independent and every measured value, variable by variable and event by event, each as a
+// 10-byte x87 extended value followed by a defined byte. Little-endian throughout.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "workspace/data_set.h"
+
+namespace zelk {
+
+inline constexpr std::size_t kDataFileHeaderSize = 17;
+inline constexpr std::size_t kDataFileValueSize = 11;
+
+enum class DataFileCheck { Ok, BadHeader, BadVersion, Truncated };
+
+struct DataFileHeader {
+  std::int32_t IndepCount = 0;
+  std::int32_t DepCount = 0;
+  std::int32_t EventCount = 0;
+};
+
+// Checks magic, version and reserved byte, then that the file is long enough for its counts
+// (negative counts hold no values). `header` is filled whenever the 17 header bytes exist.
+DataFileCheck CheckDataFile(const std::vector<std::uint8_t>& bytes, DataFileHeader& header);
+
+// Bytes the values of a header take after the header itself.
+std::uint64_t DataFileValueBytes(const DataFileHeader& header);
+
+// Reads the values of a checked file into rows 1.. of `data`, following the file's own
+// counts; values of variables or events beyond the capacity are skipped. Counts in `data`
+// are not touched.
+void DecodeDataValues(const std::vector<std::uint8_t>& bytes, const DataFileHeader& header,
+                      TDataSet& data);
+
+// The file image of `data` with the counts it holds.
+std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data);
+
+// Whole-file I/O. On failure returns false and leaves a readable reason in `error`.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// Writes into a temporary file beside `path` and renames it over `path` only when every
+// byte reached the disk, so a failed save never damages the file already there.
+bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                        std::string& error);
+
+}  // namespace zelk

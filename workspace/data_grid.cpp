@@ -1,0 +1,175 @@
+#include "workspace/data_grid.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "workspace/format.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+
+DataGrid::DataGrid(TDataSet& data, UserInterface& ui, std::function<void()> markModified)
+    : data_(data),
+      ui_(ui),
+      markModified_(std::move(markModified)),
+      texts_(static_cast<std::size_t>(kGridMaxColumns) * (kGridDataRows + 1)) {
+  columnCount_ = data_.XData.IndepCount + kMaxDep + 1;
+}
+
+std::string& DataGrid::TextRef(int col, int row) {
+  if (col < 0 || col >= kGridMaxColumns || row < 0 || row > kGridDataRows)
+    throw std::out_of_range("grid cell out of range");
+  return texts_[static_cast<std::size_t>(row) * kGridMaxColumns + col];
+}
+
+const std::string& DataGrid::Text(int col, int row) const {
+  return const_cast<DataGrid*>(this)->TextRef(col, row);
+}
+
+DataGrid::CellKind DataGrid::Kind(int col, int row) const {
+  if (row == 0) return CellKind::Heading;
+  if (col == 0) return CellKind::Label;
+  const int indep = data_.XData.IndepCount;
+  if (row > data_.YData.EventCount || col > indep + data_.YData.DepCount) return CellKind::Blank;
+  if (col <= indep) return data_.XData.Defined.at(row).at(col) ? CellKind::Independent : CellKind::Missing;
+  return data_.YData.Defined.at(row).at(col - indep) ? CellKind::Dependent : CellKind::Missing;
+}
+
+std::string DataGrid::DisplayText(int col, int row) const {
+  switch (Kind(col, row)) {
+    case CellKind::Heading:
+      return col < static_cast<int>(headings_.size()) ? headings_[col] : std::string();
+    case CellKind::Missing:
+      return "#";
+    case CellKind::Blank:
+      return {};
+    default:
+      return Text(col, row);
+  }
+}
+
+void DataGrid::Label() {
+  headings_.assign(columnCount_, std::string());
+  const int indep = data_.XData.IndepCount;
+  for (int c = 1; c < columnCount_; ++c)
+    headings_[c] = c <= indep ? "X[" + std::to_string(c) + "]" : "Y[" + std::to_string(c - indep) + "]";
+  for (int r = 1; r <= kGridDataRows; ++r) TextRef(0, r) = std::to_string(r) + ".";
+  ui_.Repaint(View::DataGridLayout);
+}
+
+void DataGrid::Empty() {
+  editorOpen_ = false;
+  edited_ = false;
+  columnCount_ = kMaxDep + 2;
+  for (int r = 1; r <= kGridDataRows; ++r)
+    for (int c = 1; c < kGridMaxColumns; ++c) TextRef(c, r).clear();
+  ui_.Repaint(View::DataGridLayout);
+}
+
+void DataGrid::FollowIndepCount() {
+  columnCount_ = data_.XData.IndepCount + kMaxDep + 1;
+  if (currentColumn_ >= columnCount_) currentColumn_ = columnCount_ - 1;
+  Label();
+}
+
+void DataGrid::RewriteFromData() {
+  const int indep = data_.XData.IndepCount;
+  for (int j = 1; j <= kMaxEvents; ++j) {
+    for (int i = 1; i <= indep; ++i)
+      TextRef(i, j) = data_.XData.Defined.at(j).at(i) ? FormatSignificant(data_.XData.X[j][i], 6) : "";
+    for (int i = 1; i <= kMaxDep; ++i)
+      TextRef(indep + i, j) =
+          data_.YData.Defined.at(j).at(i) ? FormatSignificant(data_.YData.M[j][i], 6) : "";
+  }
+  edited_ = false;
+  ui_.Repaint(View::DataGrid);
+}
+
+bool DataGrid::CellTarget(int col, int row, double*& value, bool*& defined) {
+  const int indep = data_.XData.IndepCount;
+  if (col < 1 || row < 1 || row > kGridDataRows || col > indep + kMaxDep) return false;
+  if (col <= indep) {
+    value = &data_.XData.X[row][col];
+    defined = &data_.XData.Defined[row][col];
+  } else {
+    value = &data_.YData.M[row][col - indep];
+    defined = &data_.YData.Defined[row][col - indep];
+  }
+  return true;
+}
+
+void DataGrid::StoreCell(int col, int row, bool defined, double value) {
+  double* v = nullptr;
+  bool* d = nullptr;
+  if (!CellTarget(col, row, v, d)) return;
+  *v = defined ? value : 0.0;
+  *d = defined;
+}
+
+void DataGrid::OpenEditor() {
+  editorOpen_ = true;
+  ui_.Repaint(View::DataGrid);
+}
+
+void DataGrid::EditorTextChanged(const std::string& text) {
+  TextRef(currentColumn_, currentRow_) = text;
+  edited_ = true;
+  markModified_();
+}
+
+bool DataGrid::ValidateCurrent() {
+  // A text written from the data is rounded; storing it back would change the value.
+  if (!edited_) return true;
+  const std::string& text = Text(currentColumn_, currentRow_);
+  if (const auto number = ParseNumber(text)) {
+    StoreCell(currentColumn_, currentRow_, true, *number);
+    edited_ = false;
+    return true;
+  }
+  if (text.empty()) {
+    StoreCell(currentColumn_, currentRow_, false, 0.0);
+    edited_ = false;
+    return true;
+  }
+  ui_.ShowMessage(MessageKind::Error, msg::kInvalidNumber, Buttons::Ok);
+  editorOpen_ = true;
+  ui_.Repaint(View::DataGrid);
+  return false;
+}
+
+bool DataGrid::SelectCell(int col, int row) {
+  if (col < 1 || col >= columnCount_ || row < 1 || row > kGridDataRows) return false;
+  if (!ValidateCurrent()) return false;
+  if (col != currentColumn_ || row != currentRow_) editorOpen_ = false;
+  currentColumn_ = col;
+  currentRow_ = row;
+  selection_ = {col, row, col, row};
+  ui_.Repaint(View::DataGrid);
+  return true;
+}
+
+void DataGrid::ExtendSelection(int col, int row) {
+  if (col < 1 || col >= columnCount_ || row < 1 || row > kGridDataRows) return;
+  selection_ = {std::min(col, currentColumn_), std::min(row, currentRow_), std::max(col, currentColumn_),
+                std::max(row, currentRow_)};
+  ui_.Repaint(View::DataGrid);
+}
+
+void DataGrid::EnterKey() {
+  if (!edited_) {
+    editorOpen_ = false;
+    return;
+  }
+  if (const auto number = ParseNumber(Text(currentColumn_, currentRow_))) {
+    StoreCell(currentColumn_, currentRow_, true, *number);
+    edited_ = false;
+  } else {
+    ui_.ShowMessage(MessageKind::Error, msg::kInvalidNumber, Buttons::Ok);
+  }
+  editorOpen_ = false;
+  ui_.Repaint(View::DataGrid);
+}
+
+bool DataGrid::CommitEditedCell() { return ValidateCurrent(); }
+
+}  // namespace zelk

@@ -1,0 +1,90 @@
+#pragma once
+// The data grid as a model: cell texts, headings, the current cell, the selection and the
+// in-place editor's state. A view only draws what this holds and forwards what the user does.
+// Column 0 and row 0 are the fixed label column and heading row.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "workspace/data_set.h"
+#include "workspace/user_interface.h"
+
+namespace zelk {
+
+inline constexpr int kGridDataRows = kMaxEvents;
+inline constexpr int kGridMaxColumns = kMaxIndep + kMaxDep + 1;  // label column included
+inline constexpr int kGridLabelWidth = 36;
+inline constexpr int kGridRowHeight = 18;
+
+struct GridRect {
+  int Left = 1, Top = 1, Right = 1, Bottom = 1;
+};
+
+class DataGrid {
+ public:
+  enum class CellKind { Heading, Label, Blank, Independent, Dependent, Missing };
+
+  // `markModified` marks the data set not saved; it is called for every edit.
+  DataGrid(TDataSet& data, UserInterface& ui, std::function<void()> markModified);
+
+  int ColumnCount() const { return columnCount_; }
+  int RowCount() const { return kGridDataRows + 1; }
+  // The text drawn in a cell, "#" for a missing value, nothing for a blank cell.
+  std::string DisplayText(int col, int row) const;
+  CellKind Kind(int col, int row) const;
+  // The text a cell keeps (what was typed or written from the data).
+  const std::string& Text(int col, int row) const;
+
+  // Column 0 labels and headings for the current column count.
+  void Label();
+  // Closes the editor, sets 52 columns and empties every data cell.
+  void Empty();
+  // Columns become IndepCount + 51; headings are rewritten.
+  void FollowIndepCount();
+  // Texts of every event from the data (6 significant digits, empty when missing). All 1000
+  // rows are written so that values kept beyond a lowered count reappear with their own text.
+  void RewriteFromData();
+
+  void StoreCell(int col, int row, bool defined, double value);
+
+  int CurrentColumn() const { return currentColumn_; }
+  int CurrentRow() const { return currentRow_; }
+  const GridRect& Selection() const { return selection_; }
+  bool EditorOpen() const { return editorOpen_; }
+
+  // A key press opens the editor of the current cell.
+  void OpenEditor();
+  // The editor's text changed: the cell keeps it and the data set is marked not saved.
+  void EditorTextChanged(const std::string& text);
+  // Moves the current cell after validating the one left. Returns false (and reopens the
+  // editor, after "Invalid numeric format!") when the left cell holds no number.
+  bool SelectCell(int col, int row);
+  // Extends the selection from the current cell to (col, row) without moving it.
+  void ExtendSelection(int col, int row);
+  // Enter: stores a number; anything else is refused with a message and the editor closes.
+  void EnterKey();
+  // As leaving the cell: returns false when the edited text is no number. A cell whose
+  // text was not typed keeps its exact value.
+  bool CommitEditedCell();
+
+ private:
+  std::string& TextRef(int col, int row);
+  // The data value a cell stands for; false for the label column or beyond the counts.
+  bool CellTarget(int col, int row, double*& value, bool*& defined);
+  bool ValidateCurrent();
+
+  TDataSet& data_;
+  UserInterface& ui_;
+  std::function<void()> markModified_;
+  int columnCount_ = kMaxDep + 2;
+  std::vector<std::string> texts_;
+  std::vector<std::string> headings_;
+  int currentColumn_ = 1, currentRow_ = 1;
+  GridRect selection_;
+  bool editorOpen_ = false;
+  // The current cell's text was typed since it was last stored or written from the data.
+  bool edited_ = false;
+};
+
+}  // namespace zelk

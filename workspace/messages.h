@@ -1,0 +1,43 @@
+#pragma once
+// Every text the workspace shows to the user, in one place so tests and reviewers can refer
+// to them. "%d" and "%s" are filled with FillPlaceholders.
+
+namespace zelk::msg {
+
+inline constexpr const char* kIntegerRequired = "Integer value required!";
+inline constexpr const char* kIntegerBetween = "Value must be an integer between %d and %d!";
+inline constexpr const char* kDiscardData =
+    "This operation will discard changes made on the data set since the last save\n"
+    "Do you wish to save it now? (Or Cancel the operation)";
+inline constexpr const char* kDiscardModel =
+    "This operation will discard changes made on the model since the last save\n"
+    "Do you wish to save it now? (Or Cancel the operation)";
+inline constexpr const char* kTerminateProcess = "This will terminate current process!\nProcceed?";
+inline constexpr const char* kOperationCancelled = "\nOperation cancelled ...";
+inline constexpr const char* kHeaderInvalid = "File header is invalid!";
+inline constexpr const char* kInvalidVersion = "Invalid file version!";
+inline constexpr const char* kInvalidNumber = "Invalid numeric format!";
+inline constexpr const char* kSaveFailed = "File Save Failed!";
+inline constexpr const char* kNotImplemented = "This function is not implemented yet!";
+inline constexpr const char* kNotSupported = "%s files are not supported!";
+inline constexpr const char* kClearCells = "Do you wish to clear all selected cells?";
+// Input/output errors of the data reader; the platform has no fixed texts for these.
+inline constexpr const char* kCannotOpen = "Cannot open the file \"%s\": %s";
+inline constexpr const char* kTruncated =
+    "The file \"%s\" ends early: it holds %d bytes, its counts need %d.";
+
+inline constexpr const char* kUntitledData = "UntitledData.zkd";
+inline constexpr const char* kUntitledModel = "UntitledModel.mod";
+inline constexpr const char* kSaved = " [Saved]";
+inline constexpr const char* kModified = " [Modified]";
+inline constexpr const char* kCompiled = "Compiled";
+inline constexpr const char* kNotCompiled = "Not Compiled";
+
+inline constexpr const char* kOpenDataTitle = "Open Data File ...";
+inline constexpr const char* kOpenDataFilter =
+    "Zelk Data File (*.zkd)|*.zkd|Gorun Data File (*gr2)|*.gr2|"
+    "Gorun Data File - former version (*grd)|*.grd|All Files (*.*)|*.*";
+inline constexpr const char* kSaveDataTitle = "Save Experimental Data As ...";
+inline constexpr const char* kSaveDataFilter = "Zelk Data File (*.zkd)|*.zkd";
+
+}  // namespace zelk::msg

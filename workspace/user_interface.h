@@ -1,0 +1,62 @@
+#pragma once
+// The one seam between the core and the person at the screen. The Qt window implements it;
+// tests implement a scripted double. The core never talks to the user any other way.
+
+#include <optional>
+#include <string>
+
+namespace zelk {
+
+enum class MessageKind { Error, Warning, Information, Confirmation };
+enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
+
+// Filter in the "Description|pattern|Description|pattern" form; FilterIndex counts from 1.
+struct FileDialogRequest {
+  std::string Title;
+  std::string Filter;
+  int FilterIndex = 1;
+  std::string DefaultExtension;
+  std::string ProposedName;
+  std::string StartFolder;  // empty: the dialog's own choice
+  bool ConfirmOverwrite = false;
+};
+
+enum class Page {
+  // right notebook
+  Data, Model, Source, FitChart, ParameterDetails, Covariances, Autocorrelation, Report, Debug,
+  // upper left
+  Dimension, Parameters, Flow,
+  // lower left
+  Messages, Visibility,
+};
+
+// What a repaint request concerns; the window decides how much to redraw.
+enum class View {
+  Dimensions,      // texts and positions of the six dimension controls
+  DataGridLayout,  // column count or headings changed
+  DataGrid,        // cell texts, editor or selection changed
+  ParameterGrids,
+  FitChart,
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // Modal message box; returns the button pressed.
+  virtual Answer ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) = 0;
+  // Returns the chosen path, or nothing when the user cancelled.
+  virtual std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) = 0;
+  // Lets pending window events run; any command may run inside this call.
+  virtual void ProcessEvents() = 0;
+  virtual void ShowPage(Page page) = 0;
+  virtual void SetStatusPanel(int index, const std::string& text) = 0;
+  virtual void Repaint(View view) = 0;
+  virtual void SetClipboardText(const std::string& text) = 0;
+  virtual std::string ClipboardText() = 0;
+  // A close that was confirmed while a computation ran may now go ahead.
+  virtual void CloseMainWindow() = 0;
+};
+
+}  // namespace zelk

@@ -1,0 +1,370 @@
+#include "workspace/workspace.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "presentation/chart_data.h"
+#include "workspace/data_file.h"
+#include "workspace/format.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+
+namespace fs = std::filesystem;
+
+std::string FileNamePart(const std::string& path) { return fs::path(path).filename().string(); }
+
+Workspace::Workspace(UserInterface& ui)
+    : ui_(ui),
+      grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
+      controls_{{
+          {"IndVarEd", 1, kMaxIndep, "1", 1},
+          {"DepVarEd", 1, kMaxDep, "1", 1},
+          {"EventsEd", 1, kMaxEvents, "1", 1},
+          {"DifEqEd", 0, kMaxDep, "0", 0},
+          {"AlgEqEd", 0, kMaxDep, "0", 0},
+          {"ParEd", 1, kMaxParams, "1", 1},
+      }} {}
+
+void Workspace::Start() {
+  // Objective and preferences join here as they arrive.
+  ResetModel();
+  grid_.Empty();
+  grid_.Label();
+  Parameters.Count = 1;
+  ResetDataSet();
+  OperationMode = 0;
+  ui_.ShowPage(Page::Data);
+  ui_.ShowPage(Page::Dimension);
+  ui_.ShowPage(Page::Messages);
+}
+
+void Workspace::ShowError(const std::string& text) {
+  ui_.ShowMessage(MessageKind::Error, text, Buttons::Ok);
+}
+
+// ---------------------------------------------------------------- dimensions
+
+void Workspace::SetDimensionText(Dimension d, const std::string& text) {
+  DimensionControl& control = ControlRef(d);
+  if (text == control.Text) return;
+  control.Text = text;
+  ui_.Repaint(View::Dimensions);
+  if (text.empty()) {
+    ApplyDimensions();
+    return;
+  }
+  const auto value = ParseInteger(text);
+  if (!value) {
+    ShowError(msg::kIntegerRequired);
+    return;
+  }
+  int corrected = *value;
+  if (corrected > control.Max || corrected < control.Min) {
+    corrected = std::clamp(corrected, control.Min, control.Max);
+    control.Text = std::to_string(corrected);
+    ui_.Repaint(View::Dimensions);
+    ShowError(FillPlaceholders(msg::kIntegerBetween,
+                               {std::to_string(control.Min), std::to_string(control.Max)}));
+  }
+  control.Position = corrected;
+  ApplyDimensions();
+}
+
+void Workspace::ClickDimension(Dimension d, int delta) {
+  const DimensionControl& control = Control(d);
+  const int position = std::clamp(control.Position + delta, control.Min, control.Max);
+  if (position == control.Position && control.Text == std::to_string(position)) return;
+  ControlRef(d).Position = position;
+  SetDimensionText(d, std::to_string(position));
+}
+
+void Workspace::ApplyDimensions() {
+  Model.DifEqCount = Control(Dimension::DifEq).Position;
+  Model.AlgEqCount = Control(Dimension::AlgEq).Position;
+  Parameters.Count = Control(Dimension::Param).Position;
+  MeasuredData.YData.DepCount = Control(Dimension::Dep).Position;
+  const int indep = Control(Dimension::Indep).Position;
+  if (indep != MeasuredData.XData.IndepCount) {
+    MeasuredData.XData.IndepCount = indep;
+    grid_.FollowIndepCount();
+    grid_.RewriteFromData();
+  }
+  MeasuredData.YData.EventCount = Control(Dimension::Events).Position;
+  ui_.Repaint(View::DataGrid);
+  SetModelSaved(false);
+  SetDataSaved(false);
+  ui_.Repaint(View::ParameterGrids);
+}
+
+// ---------------------------------------------------------------- saved states
+
+std::string Workspace::DataPanelText() const {
+  return (DataFileName.empty() ? msg::kUntitledData : FileNamePart(DataFileName)) +
+         (DataSaved ? msg::kSaved : msg::kModified);
+}
+
+std::string Workspace::ModelPanelText() const {
+  return (ModelFileName.empty() ? msg::kUntitledModel : FileNamePart(ModelFileName)) +
+         (Model.ModelSaved ? msg::kSaved : msg::kModified);
+}
+
+std::string Workspace::CompilePanelText() const {
+  return Model.ModelCompiled ? msg::kCompiled : msg::kNotCompiled;
+}
+
+void Workspace::RefreshChartData() {
+  const DataCounts counts = zelk::RefreshChartData(MeasuredData, ChartData, Model.DifEqCount);
+  CurveReady = false;
+  ExperimentCount = counts.ExperimentCount;
+  MissingCount = counts.MissingCount;
+  ui_.Repaint(View::FitChart);
+}
+
+void Workspace::SetDataSaved(bool saved) {
+  RefreshChartData();
+  if (saved == DataSaved) return;
+  DataSaved = saved;
+  ui_.SetStatusPanel(0, DataPanelText());
+}
+
+void Workspace::SetModelSaved(bool saved) {
+  if (saved == Model.ModelSaved) return;
+  Model.ModelSaved = saved;
+  ui_.SetStatusPanel(1, ModelPanelText());
+}
+
+bool Workspace::ConfirmDiscardData() {
+  if (DataSaved) return true;
+  switch (ui_.ShowMessage(MessageKind::Warning, msg::kDiscardData, Buttons::YesNoCancel)) {
+    case Answer::Yes:
+      SaveDataFile();
+      return true;
+    case Answer::Cancel:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool Workspace::ConfirmDiscardModel() {
+  if (Model.ModelSaved) return true;
+  switch (ui_.ShowMessage(MessageKind::Warning, msg::kDiscardModel, Buttons::YesNoCancel)) {
+    case Answer::Yes:
+      SaveModelFile();
+      return true;
+    case Answer::Cancel:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// ---------------------------------------------------------------- resets
+
+void Workspace::ResetDataSet() {
+  CurveReady = false;
+  DataFileName.clear();
+  DataSaved = false;
+  SetDataSaved(true);
+
+  MeasuredData.XData.IndepCount = 1;
+  ControlRef(Dimension::Indep).Position = 1;
+  SetDimensionText(Dimension::Indep, "1");
+  for (int j = 1; j <= kMaxEvents; ++j)
+    for (int i = 1; i <= kMaxIndep; ++i) {
+      MeasuredData.XData.X[j][i] = 0;
+      MeasuredData.XData.Defined[j][i] = false;
+    }
+  MeasuredData.YData.DepCount = 1;
+  ControlRef(Dimension::Dep).Position = 1;
+  SetDimensionText(Dimension::Dep, "1");
+  MeasuredData.YData.EventCount = 1;
+  ControlRef(Dimension::Events).Position = 1;
+  SetDimensionText(Dimension::Events, "1");
+  for (int j = 1; j <= kMaxEvents; ++j)
+    for (int i = 1; i <= kMaxDep; ++i) {
+      MeasuredData.YData.M[j][i] = 0;
+      MeasuredData.YData.C[j][i] = 0;
+      MeasuredData.YData.Defined[j][i] = false;
+    }
+  ObjectiveReady = false;
+  LimitReady = false;
+  FailedSolves = 0;
+  ui_.Repaint(View::Dimensions);
+  ui_.Repaint(View::DataGrid);
+}
+
+void Workspace::ResetModel() {
+  ModelFileName.clear();
+  Model.ModelSaved = false;
+  SetModelSaved(true);
+  Model.ModelCompiled = false;
+  ui_.SetStatusPanel(1, ModelPanelText());
+  ui_.SetStatusPanel(2, CompilePanelText());
+  SetDimensionText(Dimension::DifEq, "0");
+  SetDimensionText(Dimension::AlgEq, "0");
+  SetDimensionText(Dimension::Param, "1");
+}
+
+// ---------------------------------------------------------------- data file
+
+bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
+  if (ioError) *ioError = false;
+  std::vector<std::uint8_t> bytes;
+  std::string reason;
+  if (!ReadWholeFile(path, bytes, reason)) {
+    ShowError(FillPlaceholders(msg::kCannotOpen, {path, reason}));
+    if (ioError) *ioError = true;
+    return false;
+  }
+  DataFileHeader header;
+  switch (CheckDataFile(bytes, header)) {
+    case DataFileCheck::BadHeader:
+      ShowError(std::string(msg::kHeaderInvalid) + msg::kOperationCancelled);
+      grid_.RewriteFromData();
+      return false;
+    case DataFileCheck::BadVersion:
+      ShowError(std::string(msg::kInvalidVersion) + msg::kOperationCancelled);
+      grid_.RewriteFromData();
+      return false;
+    case DataFileCheck::Truncated:
+      // Checked before anything is applied, so a damaged file changes nothing.
+      ShowError(FillPlaceholders(msg::kTruncated,
+                                 {path, std::to_string(bytes.size()),
+                                  std::to_string(kDataFileHeaderSize + DataFileValueBytes(header))}) +
+                msg::kOperationCancelled);
+      if (ioError) *ioError = true;
+      return false;
+    case DataFileCheck::Ok:
+      break;
+  }
+  SetDimensionText(Dimension::Indep, std::to_string(header.IndepCount));
+  SetDimensionText(Dimension::Dep, std::to_string(header.DepCount));
+  SetDimensionText(Dimension::Events, std::to_string(header.EventCount));
+  DecodeDataValues(bytes, header, MeasuredData);
+  grid_.RewriteFromData();
+  return true;
+}
+
+bool Workspace::WriteDataFile(const std::string& path) {
+  if (!grid_.CommitEditedCell()) return false;
+  std::string reason;
+  if (!WriteFileReplacing(path, EncodeDataFile(MeasuredData), reason)) {
+    ShowError(msg::kSaveFailed);
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- commands
+
+void Workspace::NewDataFile() {
+  if (ConfirmDiscardData()) {
+    grid_.Empty();
+    ResetDataSet();
+    grid_.Label();
+  }
+  ui_.ShowPage(Page::Data);
+}
+
+void Workspace::OpenDataFile() {
+  if (!ConfirmDiscardData()) {
+    ui_.ShowPage(Page::Data);
+    return;
+  }
+  FileDialogRequest request;
+  request.Title = msg::kOpenDataTitle;
+  request.Filter = msg::kOpenDataFilter;
+  request.DefaultExtension = "zkd";
+  request.ProposedName = FileNamePart(DataFileName);
+  std::error_code ec;
+  if (!DataLocation.empty() && fs::is_directory(DataLocation, ec)) request.StartFolder = DataLocation;
+  const auto chosen = ui_.OpenFileDialog(request);
+  if (chosen) {
+    std::string extension = fs::path(*chosen).extension().string();
+    std::string lower = extension, upper = extension;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    bool read = false;
+    if (lower == ".zkd") {
+      bool ioError = false;
+      read = ReadDataFile(*chosen, &ioError);
+      if (ioError) return;
+    } else if (lower == ".gr2" || lower == ".grd") {
+      ShowError(msg::kNotImplemented);
+    } else {
+      ShowError(FillPlaceholders(msg::kNotSupported, {upper}));
+    }
+    if (read) {
+      DataFileName = *chosen;
+      SetDataSaved(true);
+      ui_.SetStatusPanel(0, DataPanelText());
+    }
+    DataLocation = fs::path(*chosen).parent_path().string();
+  }
+  ui_.ShowPage(Page::Data);
+}
+
+void Workspace::SaveDataFile() {
+  if (DataFileName.empty()) {
+    SaveDataFileAs();
+    return;
+  }
+  if (WriteDataFile(DataFileName)) SetDataSaved(true);
+}
+
+void Workspace::SaveDataFileAs() {
+  FileDialogRequest request;
+  request.Title = msg::kSaveDataTitle;
+  request.Filter = msg::kSaveDataFilter;
+  request.DefaultExtension = "zkd";
+  request.ProposedName = FileNamePart(DataFileName);
+  request.ConfirmOverwrite = true;
+  const auto chosen = ui_.SaveFileDialog(request);
+  if (!chosen || !WriteDataFile(*chosen)) return;
+  DataFileName = *chosen;
+  SetDataSaved(true);
+  ui_.SetStatusPanel(0, DataPanelText());
+}
+
+void Workspace::SaveModelFile() {
+  // Model documents are not written yet; say so rather than pretend the model was saved.
+  ShowError(msg::kNotImplemented);
+}
+
+// ---------------------------------------------------------------- stop
+
+bool Workspace::RequestClose() {
+  if (closeConfirmed_) return computationDepth_ == 0;
+  if (OperationMode != 0) {
+    if (ui_.ShowMessage(MessageKind::Warning, msg::kTerminateProcess, Buttons::YesNo) != Answer::Yes)
+      return false;
+    OperationMode = 0;
+  }
+  if (!ConfirmDiscardData()) return false;
+  if (!ConfirmDiscardModel()) return false;
+  closeConfirmed_ = true;
+  if (computationDepth_ > 0) {
+    closePending_ = true;
+    return false;
+  }
+  return true;
+}
+
+void Workspace::Shutdown() {
+  // The model library is unloaded and the preferences written here as they arrive.
+  Model = TModel{};
+}
+
+Workspace::ComputationScope::ComputationScope(Workspace& ws) : ws_(ws) { ++ws_.computationDepth_; }
+
+Workspace::ComputationScope::~ComputationScope() {
+  if (--ws_.computationDepth_ == 0 && ws_.closePending_) {
+    ws_.closePending_ = false;
+    ws_.ui_.CloseMainWindow();
+  }
+}
+
+}  // namespace zelk

@@ -1,0 +1,137 @@
+#pragma once
+// The workspace: everything a run of the workbench holds, owned once by the main window.
+// Commands of the window are methods here; all talk to the user goes through UserInterface.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "estimation/parameter_record.h"
+#include "model/model_state.h"
+#include "workspace/data_grid.h"
+#include "workspace/data_set.h"
+#include "workspace/user_interface.h"
+
+namespace zelk {
+
+enum class Dimension { Indep, Dep, Events, DifEq, AlgEq, Param };
+inline constexpr int kDimensionCount = 6;
+
+// An edit field linked to an up-down control. The text may be anything the user typed;
+// the position is always within [Min, Max].
+struct DimensionControl {
+  const char* Name;  // the edit field's name, e.g. "IndVarEd"
+  int Min;
+  int Max;
+  std::string Text;
+  int Position;
+};
+
+class Workspace {
+ public:
+  explicit Workspace(UserInterface& ui);
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+  // The start sequence: model reset, grid emptied and labelled, parameters and data reset,
+  // pages Data, Dimension and Messages in front. Call once the window is bound.
+  void Start();
+
+  // --- documents
+  TDataSet MeasuredData;
+  TDataSet ChartData;
+  TDataSet DesignData;
+  TParameterRecord Parameters;
+  TModel Model;
+  std::string DataFileName;
+  std::string ModelFileName;
+  bool DataSaved = false;
+  // Remembered folder of the last data file opened.
+  std::string DataLocation;
+
+  // --- computations
+  std::uint8_t OperationMode = 0;
+  bool ObjectiveReady = false;
+  bool LimitReady = false;
+  bool CurveReady = false;
+  int FailedSolves = 0;
+  int ExperimentCount = 0;
+  int MissingCount = 0;
+
+  DataGrid& Grid() { return grid_; }
+  UserInterface& Ui() { return ui_; }
+
+  // --- dimensions
+  const DimensionControl& Control(Dimension d) const { return controls_[static_cast<int>(d)]; }
+  // A change of the edit field's text, typed or set by code: validates, then applies.
+  void SetDimensionText(Dimension d, const std::string& text);
+  // The up-down control was clicked (delta +1 or -1).
+  void ClickDimension(Dimension d, int delta);
+  void ApplyDimensions();
+
+  // --- saved states and their panels
+  void SetDataSaved(bool saved);
+  void SetModelSaved(bool saved);
+  std::string DataPanelText() const;
+  std::string ModelPanelText() const;
+  std::string CompilePanelText() const;
+  // Yes saves (whatever the outcome) and goes on, No goes on, Cancel stops.
+  bool ConfirmDiscardData();
+  bool ConfirmDiscardModel();
+
+  void ResetDataSet();
+  void ResetModel();
+  // Ranges, the chart's data set and the counts; run by every SetDataSaved.
+  void RefreshChartData();
+
+  // --- data file
+  // Returns true on success. Messages for refused files; on an input/output error
+  // `ioError` becomes true and nothing of the data set has changed.
+  bool ReadDataFile(const std::string& path, bool* ioError = nullptr);
+  bool WriteDataFile(const std::string& path);
+
+  // --- commands
+  void NewDataFile();
+  void OpenDataFile();
+  void SaveDataFile();
+  void SaveDataFileAs();
+  void SaveModelFile();
+
+  // --- stop
+  // The close sequence; true when the window may close now. A close confirmed while a
+  // computation runs returns false and the window is closed once the computation returned.
+  bool RequestClose();
+  bool ClosePending() const { return closePending_; }
+  // Frees what the model holds; called once when the window closes.
+  void Shutdown();
+
+  // Marks a computation running for its lifetime; the workspace defers a close until the
+  // outermost one has returned.
+  class ComputationScope {
+   public:
+    explicit ComputationScope(Workspace& ws);
+    ~ComputationScope();
+    ComputationScope(const ComputationScope&) = delete;
+    ComputationScope& operator=(const ComputationScope&) = delete;
+
+   private:
+    Workspace& ws_;
+  };
+
+ private:
+  DimensionControl& ControlRef(Dimension d) { return controls_[static_cast<int>(d)]; }
+  void ShowError(const std::string& text);
+
+  UserInterface& ui_;
+  DataGrid grid_;
+  std::array<DimensionControl, kDimensionCount> controls_;
+  int computationDepth_ = 0;
+  bool closePending_ = false;
+  bool closeConfirmed_ = false;
+};
+
+// Last component of a path ("" for an empty path).
+std::string FileNamePart(const std::string& path);
+
+}  // namespace zelk
