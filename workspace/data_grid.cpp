@@ -155,6 +155,11 @@ void DataGrid::ExtendSelection(int col, int row) {
   ui_.Repaint(View::DataGrid);
 }
 
+void DataGrid::SetSelection(const GridRect& rect) {
+  selection_ = {std::clamp(rect.Left, 1, columnCount_ - 1), std::clamp(rect.Top, 1, kGridDataRows),
+                std::clamp(rect.Right, 1, columnCount_ - 1), std::clamp(rect.Bottom, 1, kGridDataRows)};
+}
+
 void DataGrid::EnterKey() {
   if (!edited_) {
     editorOpen_ = false;

@@ -62,6 +62,8 @@ class DataGrid {
   bool SelectCell(int col, int row);
   // Extends the selection from the current cell to (col, row) without moving it.
   void ExtendSelection(int col, int row);
+  // A rectangle chosen with the mouse; clipped to the grid.
+  void SetSelection(const GridRect& rect);
   // Enter: stores a number; anything else is refused with a message and the editor closes.
   void EnterKey();
   // As leaving the cell: returns false when the edited text is no number. A cell whose

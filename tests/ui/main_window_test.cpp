@@ -1,0 +1,117 @@
+// The window's wiring, offscreen: the pages, panels and title it starts with, and that what a
+// user types or opens reaches the workspace and comes back on the screen.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTest>
+
+#include "ui/data_grid_view.h"
+#include "ui/dimension_page.h"
+#include "ui/main_window.h"
+
+namespace zelk {
+namespace {
+
+QStringList Captions(QTabWidget* tabs) {
+  QStringList captions;
+  for (int i = 0; i < tabs->count(); ++i) captions << tabs->tabText(i);
+  return captions;
+}
+
+TEST(MainWindow, StartsWithTheDocumentedTitlePagesAndPanels) {
+  TMForm form;
+  EXPECT_EQ(form.windowTitle(), "Zelk 3.0");
+  EXPECT_EQ(form.RightPages()->tabText(form.RightPages()->currentIndex()), "Data");
+  EXPECT_EQ(form.UpperLeftPages()->tabText(form.UpperLeftPages()->currentIndex()), "Dimension");
+  EXPECT_EQ(form.LowerLeftPages()->tabText(form.LowerLeftPages()->currentIndex()), "Messa&ges");
+  EXPECT_EQ(Captions(form.RightPages()),
+            (QStringList{"Data", "Model", "Fit Chart", "Parameter Details", "Covariances",
+                         "Autocorelation", "Report", "Debug"}));
+  EXPECT_EQ(Captions(form.UpperLeftPages()), (QStringList{"Dimension", "Parameters", "Flow"}));
+  EXPECT_EQ(form.StatusPanel(0)->text(), "UntitledData.zkd [Saved]");
+  EXPECT_EQ(form.StatusPanel(1)->text(), "UntitledModel.mod [Saved]");
+  EXPECT_EQ(form.StatusPanel(2)->text(), "Not Compiled");
+  EXPECT_EQ(form.StatusPanel(0)->width(), 200);
+  for (const char* name : {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "ExitAction"})
+    EXPECT_NE(form.Command(name), nullptr) << name;
+  EXPECT_EQ(form.Command("SaveDataFileAs")->text(), "S&ave Data File As ...");
+  EXPECT_EQ(form.Command("OpenDataFile")->statusTip(), "Load Experimental Data from File");
+}
+
+TEST(MainWindow, ADimensionTypedInTheWindowReachesTheWorkspace) {
+  TMForm form;
+  form.show();
+  QLineEdit* field = form.findChild<QLineEdit*>("IndVarEd");
+  ASSERT_NE(field, nullptr);
+  field->selectAll();
+  QTest::keyClicks(field, "3");
+  EXPECT_EQ(form.Ws().MeasuredData.XData.IndepCount, 3);
+  EXPECT_EQ(form.Grid()->model()->columnCount(), 3 + 50);
+  EXPECT_EQ(form.Grid()->model()->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Y[1]");
+  EXPECT_EQ(form.StatusPanel(0)->text(), "UntitledData.zkd [Modified]");
+  EXPECT_EQ(form.StatusPanel(1)->text(), "UntitledModel.mod [Modified]");
+
+  QLineEdit* events = form.findChild<QLineEdit*>("EventsEd");
+  QTest::keyClick(events, Qt::Key_Up);
+  EXPECT_EQ(form.Ws().MeasuredData.YData.EventCount, 2);
+  EXPECT_EQ(events->text(), "2");
+}
+
+TEST(MainWindow, TheGridShowsTheCoresTextsAndColours) {
+  TMForm form;
+  Workspace& ws = form.Ws();
+  ws.SetDimensionText(Dimension::Events, "2");
+  ws.Grid().StoreCell(1, 1, true, 0.5);
+  ws.Grid().StoreCell(2, 2, true, 7);
+  ws.Grid().RewriteFromData();
+  QAbstractItemModel* model = form.Grid()->model();
+  EXPECT_EQ(model->data(model->index(0, 0)).toString(), "0.50000");
+  EXPECT_EQ(model->data(model->index(1, 1)).toString(), "7.00000");
+  EXPECT_EQ(model->data(model->index(0, 1)).toString(), "#");
+  EXPECT_EQ(model->data(model->index(0, 1), Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+  EXPECT_EQ(model->data(model->index(1, 1), Qt::ForegroundRole).value<QColor>(), QColor(Qt::blue));
+  EXPECT_EQ(model->data(model->index(0, 0), Qt::ForegroundRole).value<QColor>(), QColor(Qt::darkGreen));
+  EXPECT_EQ(model->data(model->index(2, 0)).toString(), "");  // event 3 is beyond the count
+  EXPECT_EQ(model->headerData(9, Qt::Vertical, Qt::DisplayRole).toString(), "10.");
+  EXPECT_EQ(model->rowCount(), 1000);
+}
+
+TEST(MainWindow, TypingIntoTheGridStoresTheValueWhenTheCellIsLeft) {
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ws.SetDimensionText(Dimension::Events, "3");
+  DataGridView* view = form.Grid();
+  view->setFocus();
+  view->setCurrentIndex(view->model()->index(1, 0));
+  QTest::keyClick(view, '2');  // any key opens the cell's editor with that key in it
+  auto* editor = view->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_TRUE(ws.Grid().EditorOpen());
+  QTest::keyClicks(editor, ".5");
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(ws.MeasuredData.XData.X[2][1], 2.5);
+  EXPECT_TRUE(ws.MeasuredData.XData.Defined[2][1]);
+  EXPECT_EQ(view->model()->data(view->model()->index(1, 0)).toString(), "2.5");
+}
+
+TEST(MainWindow, ConvertsFiltersToQtNameFilters) {
+  EXPECT_EQ(NameFilters("Zelk Data File (*.zkd)|*.zkd|All Files (*.*)|*.*"),
+            (QStringList{"Zelk Data File (*.zkd) (*.zkd)", "All Files (*.*) (*.*)"}));
+}
+
+}  // namespace
+}  // namespace zelk
+
+int main(int argc, char** argv) {
+  // Discovery at build time runs this too, without the test environment.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,266 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "ui/data_grid_view.h"
+#include "ui/dimension_page.h"
+
+namespace zelk {
+
+namespace {
+
+constexpr int kLeftWidth = 193;
+
+struct PageSpec {
+  Page page;
+  const char* caption;
+};
+
+// Tab captions of the three notebooks, in order.
+constexpr PageSpec kRightPages[] = {
+    {Page::Data, "Data"},
+    {Page::Model, "Model"},
+    {Page::FitChart, "Fit Chart"},
+    {Page::ParameterDetails, "Parameter Details"},
+    {Page::Covariances, "Covariances"},
+    {Page::Autocorrelation, "Autocorelation"},
+    {Page::Report, "Report"},
+    {Page::Debug, "Debug"},
+};
+constexpr PageSpec kUpperLeftPages[] = {
+    {Page::Dimension, "Dimension"}, {Page::Parameters, "Parameters"}, {Page::Flow, "Flow"}};
+constexpr PageSpec kLowerLeftPages[] = {{Page::Messages, "Messa&ges"}, {Page::Visibility, "&Visibility"}};
+
+}  // namespace
+
+QStringList NameFilters(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    filters << parts[i] + " (" + patterns + ")";
+  }
+  return filters;
+}
+
+TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle("Zelk 3.0");
+  setObjectName("MForm");
+  right_ = new QTabWidget;
+  right_->setObjectName("RightPages");
+  upperLeft_ = new QTabWidget;
+  upperLeft_->setObjectName("UpperLeftPages");
+  lowerLeft_ = new QTabWidget;
+  lowerLeft_->setObjectName("LowerLeftPages");
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(this);
+    panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
+    if (i < 2) {
+      panels_[i]->setFixedWidth(200);
+      panels_[i]->setAlignment(Qt::AlignCenter);
+    }
+    statusBar()->addWidget(panels_[i], i < 2 ? 0 : 1);
+  }
+  ws_ = std::make_unique<Workspace>(*this);
+  BuildPages();
+  BuildMenus();
+  ws_->Start();
+  resize(1000, 680);
+}
+
+TMForm::~TMForm() {
+  // The pages read the workspace while they are torn down; they go first.
+  delete takeCentralWidget();
+  gridView_ = nullptr;
+  dimensionPage_ = nullptr;
+  messages_ = nullptr;
+}
+
+void TMForm::BuildPages() {
+  gridView_ = new DataGridView(ws_->Grid());
+  dimensionPage_ = new DimensionPage(*ws_);
+  messages_ = new QPlainTextEdit;
+  messages_->setObjectName("MessageMemo");
+  messages_->setReadOnly(true);
+
+  auto pageFor = [this](Page page) -> QWidget* {
+    switch (page) {
+      case Page::Data: return gridView_;
+      case Page::Dimension: return dimensionPage_;
+      case Page::Messages: return messages_;
+      default: return new QWidget;  // filled as their commands arrive
+    }
+  };
+  auto fill = [&](QTabWidget* tabs, const auto& specs) {
+    for (const PageSpec& spec : specs) {
+      QWidget* widget = pageFor(spec.page);
+      widget->setProperty("zelkPage", static_cast<int>(spec.page));
+      tabs->addTab(widget, QString::fromLatin1(spec.caption));
+    }
+  };
+  fill(right_, kRightPages);
+  fill(upperLeft_, kUpperLeftPages);
+  fill(lowerLeft_, kLowerLeftPages);
+
+  auto* left = new QSplitter(Qt::Vertical);
+  left->addWidget(upperLeft_);
+  left->addWidget(lowerLeft_);
+  left->setStretchFactor(0, 3);
+  left->setStretchFactor(1, 1);
+  left->setMinimumWidth(190);
+  auto* split = new QSplitter(Qt::Horizontal);
+  split->setObjectName("Splitter");
+  split->addWidget(left);
+  split->addWidget(right_);
+  split->setStretchFactor(1, 1);
+  split->setSizes({kLeftWidth, 800});
+  split->setChildrenCollapsible(false);
+  setCentralWidget(split);
+}
+
+void TMForm::BuildMenus() {
+  struct CommandSpec {
+    const char* name;
+    const char* caption;
+    const char* hint;
+    void (Workspace::*run)();
+  };
+  const CommandSpec fileCommands[] = {
+      {"NewDataFile", "&New Data File", "Create New Data File", &Workspace::NewDataFile},
+      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File", &Workspace::OpenDataFile},
+      {"SaveDataFile", "&Save Data File", "Save Experimental Data File", &Workspace::SaveDataFile},
+      {"SaveDataFileAs", "S&ave Data File As ...", "Save Experimental Data File Under A New Name",
+       &Workspace::SaveDataFileAs},
+  };
+  QMenu* file = menuBar()->addMenu("&File");
+  for (const CommandSpec& spec : fileCommands) {
+    QAction* action = file->addAction(QString::fromLatin1(spec.caption));
+    action->setObjectName(QString::fromLatin1(spec.name));
+    action->setStatusTip(QString::fromLatin1(spec.hint));
+    action->setToolTip(QString::fromLatin1(spec.hint));
+    connect(action, &QAction::triggered, this, [this, run = spec.run] { ((*ws_).*run)(); });
+  }
+  file->addSeparator();
+  QAction* exit = file->addAction("E&xit");
+  exit->setObjectName("ExitAction");
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+}
+
+QAction* TMForm::Command(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
+
+Answer TMForm::ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) {
+  QMessageBox box(this);
+  box.setWindowTitle(QApplication::applicationDisplayName());
+  box.setText(QString::fromStdString(text));
+  switch (kind) {
+    case MessageKind::Error: box.setIcon(QMessageBox::Critical); break;
+    case MessageKind::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageKind::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageKind::Confirmation: box.setIcon(QMessageBox::Question); break;
+  }
+  switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      break;
+  }
+  switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Cancel: return Answer::Cancel;
+    default: return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+  }
+}
+
+std::optional<std::string> TMForm::RunFileDialog(const FileDialogRequest& request, bool save) {
+  QFileDialog dialog(this, QString::fromStdString(request.Title));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  const QStringList filters = NameFilters(request.Filter);
+  dialog.setNameFilters(filters);
+  if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
+    dialog.selectNameFilter(filters[request.FilterIndex - 1]);
+  dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExtension));
+  if (!request.StartFolder.empty()) dialog.setDirectory(QString::fromStdString(request.StartFolder));
+  if (!request.ProposedName.empty()) dialog.selectFile(QString::fromStdString(request.ProposedName));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.ConfirmOverwrite);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> TMForm::OpenFileDialog(const FileDialogRequest& request) {
+  return RunFileDialog(request, false);
+}
+
+std::optional<std::string> TMForm::SaveFileDialog(const FileDialogRequest& request) {
+  return RunFileDialog(request, true);
+}
+
+void TMForm::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void TMForm::ShowPage(Page page) {
+  for (QTabWidget* tabs : {right_, upperLeft_, lowerLeft_})
+    for (int i = 0; i < tabs->count(); ++i)
+      if (tabs->widget(i)->property("zelkPage").toInt() == static_cast<int>(page)) tabs->setCurrentIndex(i);
+}
+
+void TMForm::SetStatusPanel(int index, const std::string& text) {
+  panels_.at(index)->setText(QString::fromStdString(text));
+}
+
+void TMForm::Repaint(View view) {
+  switch (view) {
+    case View::Dimensions:
+      if (dimensionPage_) dimensionPage_->Refresh();
+      break;
+    case View::DataGridLayout:
+      if (gridView_) gridView_->GridModel()->ResetLayout();
+      break;
+    case View::DataGrid:
+      if (gridView_) gridView_->GridModel()->RefreshCells();
+      break;
+    case View::ParameterGrids:
+    case View::FitChart:
+      break;
+  }
+}
+
+void TMForm::SetClipboardText(const std::string& text) {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+std::string TMForm::ClipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
+
+void TMForm::CloseMainWindow() {
+  QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TMForm::closeEvent(QCloseEvent* event) {
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  if (!ws_->RequestClose()) {
+    event->ignore();
+    return;
+  }
+  closed_ = true;
+  ws_->Shutdown();
+  event->accept();
+}
+
+}  // namespace zelk

@@ -1,0 +1,71 @@
+#pragma once
+// TMForm, the main window: owns the workspace, shows it and carries the user's commands to
+// it. It is also the workspace's UserInterface.
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "workspace/user_interface.h"
+#include "workspace/workspace.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QTabWidget;
+class QAction;
+
+namespace zelk {
+
+class DataGridView;
+class DimensionPage;
+
+class TMForm : public QMainWindow, public UserInterface {
+ public:
+  explicit TMForm(QWidget* parent = nullptr);
+  ~TMForm() override;
+
+  Workspace& Ws() { return *ws_; }
+  QTabWidget* RightPages() const { return right_; }
+  QTabWidget* UpperLeftPages() const { return upperLeft_; }
+  QTabWidget* LowerLeftPages() const { return lowerLeft_; }
+  QLabel* StatusPanel(int index) const { return panels_.at(index); }
+  DataGridView* Grid() const { return gridView_; }
+  DimensionPage* Dimensions() const { return dimensionPage_; }
+  QAction* Command(const char* name) const;
+
+  // UserInterface
+  Answer ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) override;
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
+  void ProcessEvents() override;
+  void ShowPage(Page page) override;
+  void SetStatusPanel(int index, const std::string& text) override;
+  void Repaint(View view) override;
+  void SetClipboardText(const std::string& text) override;
+  std::string ClipboardText() override;
+  void CloseMainWindow() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildPages();
+  void BuildMenus();
+  std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);
+
+  // Built before the workspace starts, because starting it already paints.
+  QTabWidget* right_ = nullptr;
+  QTabWidget* upperLeft_ = nullptr;
+  QTabWidget* lowerLeft_ = nullptr;
+  std::array<QLabel*, 3> panels_{};
+  std::unique_ptr<Workspace> ws_;
+  DataGridView* gridView_ = nullptr;
+  DimensionPage* dimensionPage_ = nullptr;
+  QPlainTextEdit* messages_ = nullptr;
+  bool closed_ = false;
+};
+
+// "Description|pattern|..." as Qt's name filters.
+QStringList NameFilters(const std::string& filter);
+
+}  // namespace zelk
