@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "support/temp_folder.h"
+#include "tools/zelkcli/csv_table.h"
+#include "workspace/data_file.h"
+
+namespace zelk {
+namespace {
+
+struct CliRun {
+  int Status;
+  std::string Out;
+};
+
+// Runs zelkcli with `args`; standard error joins standard output.
+CliRun Cli(const std::string& args) {
+  const std::string command = std::string(ZELKCLI) + " " + args + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  std::array<char, 4096> buffer;
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+TEST(CsvTable, WritesTheHeaderAndEmptyCellsForMissingValues) {
+  auto data = std::make_unique<TDataSet>();
+  data->XData.IndepCount = 2;
+  data->YData.DepCount = 1;
+  data->YData.EventCount = 2;
+  data->XData.X[1] = {0, 0.1, 5};
+  data->XData.Defined[1] = {false, true, true};
+  data->XData.X[2] = {0, 0.30000000000000004, 5};
+  data->XData.Defined[2] = {false, true, true};
+  data->YData.M[1][1] = -1e-300;
+  data->YData.Defined[1][1] = true;
+  EXPECT_EQ(DataSetToCsv(*data), "X[1],X[2],Y[1]\n0.1,5,-1e-300\n0.30000000000000004,5,\n");
+}
+
+TEST(CsvTable, ReadsBackEveryDoubleExactly) {
+  auto data = std::make_unique<TDataSet>();
+  data->YData.EventCount = 6;
+  const double values[] = {-0.0, std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max(),
+                           -std::numeric_limits<double>::infinity(), 1.0 / 3, 123456789.125};
+  for (int j = 1; j <= 6; ++j) {
+    data->XData.X[j][1] = j;
+    data->XData.Defined[j][1] = true;
+    data->YData.M[j][1] = values[j - 1];
+    data->YData.Defined[j][1] = true;
+  }
+  auto back = std::make_unique<TDataSet>();
+  std::string error;
+  ASSERT_TRUE(CsvToDataSet(DataSetToCsv(*data), *back, error)) << error;
+  for (int j = 1; j <= 6; ++j)
+    EXPECT_EQ(std::signbit(back->YData.M[j][1]), std::signbit(values[j - 1])) << j;
+  EXPECT_EQ(back->YData.M, data->YData.M);
+  EXPECT_EQ(EncodeDataFile(*back), EncodeDataFile(*data));
+}
+
+TEST(CsvTable, RefusesWhatIsNotADataTableWithAReason) {
+  struct Case {
+    const char* name;
+    const char* text;
+    const char* reason;
+  } cases[] = {
+      {"empty", "", "empty"},
+      {"no Y", "X[1]\n1\n", "at least X[1] and Y[1]"},
+      {"Y before X", "Y[1],X[1]\n1,2\n", "does not fit"},
+      {"gap", "X[1],X[3],Y[1]\n1,2,3\n", "\"X[3]\" does not fit"},
+      {"short row", "X[1],Y[1]\n1\n", "line 2 has 1 cells"},
+      {"letters", "X[1],Y[1]\n1,abc\n", "line 2, column 2: \"abc\" is not a number"},
+      {"comma decimal", "X[1],Y[1]\n1,2;5\n", "is not a number"},
+      {"no events", "X[1],Y[1]\n", "1 to 1000 events"},
+  };
+  for (const auto& c : cases) {
+    auto data = std::make_unique<TDataSet>();
+    std::string error;
+    EXPECT_FALSE(CsvToDataSet(c.text, *data, error)) << c.name;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+  }
+}
+
+TEST(CsvTable, AcceptsWindowsLineEndingsAndAByteOrderMark) {
+  auto data = std::make_unique<TDataSet>();
+  std::string error;
+  ASSERT_TRUE(CsvToDataSet("\xEF\xBB\xBFX[1],Y[1]\r\n1, 2\r\n3,\r\n", *data, error)) << error;
+  EXPECT_EQ(data->YData.EventCount, 2);
+  EXPECT_EQ(data->YData.M[1][1], 2.0);
+  EXPECT_FALSE(data->YData.Defined[2][1]);
+}
+
+TEST(Zelkcli, ConvertsTheExampleToCsvAndBackByteForByte) {
+  test::TempFolder folder;
+  const std::string example = std::string(EXAMPLES) + "/decay.zkd";
+  const std::string csv = folder.File("decay.csv"), zkd = folder.File("decay.zkd");
+  CliRun toCsv = Cli("convert " + example + " " + csv);
+  ASSERT_EQ(toCsv.Status, 0) << toCsv.Out;
+  EXPECT_EQ(Slurp(csv).substr(0, 18), "X[1],Y[1]\n0,1\n0.5,");
+  CliRun back = Cli("convert " + csv + " " + zkd);
+  ASSERT_EQ(back.Status, 0) << back.Out;
+  EXPECT_EQ(Slurp(zkd), Slurp(example));
+}
+
+TEST(Zelkcli, ShowsCountsAndValuesWithHashesForMissingOnes) {
+  test::TempFolder folder;
+  const std::string csv = folder.File("t.csv"), zkd = folder.File("t.zkd");
+  Spit(csv, "X[1],Y[1],Y[2]\n0,1.5,\n2,,7\n");
+  ASSERT_EQ(Cli("convert " + csv + " " + zkd).Status, 0);
+  CliRun show = Cli("show " + zkd);
+  EXPECT_EQ(show.Status, 0);
+  EXPECT_EQ(show.Out,
+            "Independent variables: 1\nDependent variables: 2\nEvents: 2\nMissing values: 2\n\n"
+            "Event\tX[1]\tY[1]\tY[2]\n1.\t0\t1.5\t#\n2.\t2\t#\t7\n");
+}
+
+TEST(Zelkcli, BadInputGetsOneLineAndExitCodeOne) {
+  test::TempFolder folder;
+  Spit(folder.File("bad.zkd"), "ZKX");
+  Spit(folder.File("cut.zkd"), std::string("ZKD\1\0\1\0\0\0\1\0\0\0\5\0\0\0", 17));
+  Spit(folder.File("bad.csv"), "X[1],Y[1]\n1,x\n");
+  struct Case {
+    std::string args;
+    std::string text;
+  } cases[] = {
+      {"show " + folder.File("bad.zkd"), "zelkcli: File header is invalid! Operation cancelled ...\n"},
+      {"show " + folder.File("missing.zkd"), "Cannot open the file"},
+      {"show " + folder.File("cut.zkd"), "ends early"},
+      {"convert " + folder.File("bad.csv") + " " + folder.File("o.zkd"), "\"x\" is not a number"},
+      {"convert a.txt b.zkd", "convert goes from .zkd to .csv"},
+      {"frobnicate", "usage:"},
+  };
+  for (const auto& c : cases) {
+    CliRun run = Cli(c.args);
+    EXPECT_EQ(run.Status, 1) << c.args;
+    EXPECT_NE(run.Out.find(c.text), std::string::npos) << c.args << ": " << run.Out;
+    if (c.args.rfind("show", 0) == 0 || c.args.rfind("convert", 0) == 0) {
+      EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 1) << run.Out;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.File("o.zkd")));
+}
+
+}  // namespace
+}  // namespace zelk

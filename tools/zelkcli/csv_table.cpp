@@ -1,0 +1,140 @@
+#include "tools/zelkcli/csv_table.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <vector>
+
+#include "workspace/format.h"
+
+namespace zelk {
+
+std::string ExactText(double value) {
+  char buffer[64];
+  const auto res = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, res.ptr);
+}
+
+std::string DataSetToCsv(const TDataSet& data) {
+  const int indep = data.XData.IndepCount, dep = data.YData.DepCount;
+  std::string out;
+  for (int i = 1; i <= indep; ++i) out += (i > 1 ? ",X[" : "X[") + std::to_string(i) + "]";
+  for (int i = 1; i <= dep; ++i) out += ",Y[" + std::to_string(i) + "]";
+  out += "\n";
+  for (int j = 1; j <= data.YData.EventCount; ++j) {
+    for (int i = 1; i <= indep; ++i) {
+      if (i > 1) out += ',';
+      if (data.XData.Defined.at(j).at(i)) out += ExactText(data.XData.X[j][i]);
+    }
+    for (int i = 1; i <= dep; ++i) {
+      out += ',';
+      if (data.YData.Defined.at(j).at(i)) out += ExactText(data.YData.M[j][i]);
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+namespace {
+
+std::vector<std::string> SplitCells(const std::string& line) {
+  std::vector<std::string> cells(1);
+  for (char c : line) {
+    if (c == ',')
+      cells.emplace_back();
+    else
+      cells.back() += c;
+  }
+  for (auto& cell : cells) {
+    while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\t')) cell.pop_back();
+    while (!cell.empty() && (cell.front() == ' ' || cell.front() == '\t')) cell.erase(0, 1);
+    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
+  }
+  return cells;
+}
+
+std::optional<double> CellValue(const std::string& cell) {
+  if (cell == "inf" || cell == "+inf") return std::numeric_limits<double>::infinity();
+  if (cell == "-inf") return -std::numeric_limits<double>::infinity();
+  if (cell == "nan" || cell == "-nan") return std::numeric_limits<double>::quiet_NaN();
+  return ParseNumber(cell);
+}
+
+}  // namespace
+
+bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0) lines[0].erase(0, 3);
+  if (lines.empty()) {
+    error = "the file is empty";
+    return false;
+  }
+  const std::vector<std::string> header = SplitCells(lines[0]);
+  int indep = 0, dep = 0;
+  for (const std::string& name : header) {
+    if (dep == 0 && name == "X[" + std::to_string(indep + 1) + "]") {
+      ++indep;
+    } else if (indep > 0 && name == "Y[" + std::to_string(dep + 1) + "]") {
+      ++dep;
+    } else {
+      error = "the header must be X[1],...,X[n],Y[1],...,Y[m]; \"" + name + "\" does not fit";
+      return false;
+    }
+  }
+  if (indep < 1 || dep < 1) {
+    error = "the header needs at least X[1] and Y[1]";
+    return false;
+  }
+  if (indep > kMaxIndep || dep > kMaxDep) {
+    error = "at most " + std::to_string(kMaxIndep) + " independent and " + std::to_string(kMaxDep) +
+            " dependent variables fit; the header has " + std::to_string(indep) + " and " + std::to_string(dep);
+    return false;
+  }
+  const int events = static_cast<int>(lines.size()) - 1;
+  if (events < 1 || events > kMaxEvents) {
+    error = "a data set has 1 to " + std::to_string(kMaxEvents) + " events; the file has " + std::to_string(events);
+    return false;
+  }
+  data.XData.IndepCount = indep;
+  data.YData.DepCount = dep;
+  data.YData.EventCount = events;
+  for (int j = 1; j <= events; ++j) {
+    const std::vector<std::string> cells = SplitCells(lines[j]);
+    if (static_cast<int>(cells.size()) != indep + dep) {
+      error = "line " + std::to_string(j + 1) + " has " + std::to_string(cells.size()) + " cells, the header " +
+              std::to_string(indep + dep);
+      return false;
+    }
+    for (int c = 0; c < indep + dep; ++c) {
+      double value = 0;
+      bool defined = false;
+      if (!cells[c].empty()) {
+        const auto parsed = CellValue(cells[c]);
+        if (!parsed) {
+          error = "line " + std::to_string(j + 1) + ", column " + std::to_string(c + 1) + ": \"" + cells[c] +
+                  "\" is not a number";
+          return false;
+        }
+        value = *parsed;
+        defined = true;
+      }
+      if (c < indep) {
+        data.XData.X[j][c + 1] = value;
+        data.XData.Defined[j][c + 1] = defined;
+      } else {
+        data.YData.M[j][c + 1 - indep] = value;
+        data.YData.Defined[j][c + 1 - indep] = defined;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace zelk

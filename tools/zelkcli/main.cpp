@@ -1,0 +1,132 @@
+// zelkcli: the workbench's data files from the command line, read and written by the same
+// workspace code the window uses.
+//   zelkcli show FILE.zkd        counts and every value ("#" for a missing one)
+//   zelkcli convert IN OUT       .zkd <-> .csv, chosen by the extensions
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "tools/zelkcli/csv_table.h"
+#include "workspace/data_file.h"
+#include "workspace/workspace.h"
+
+namespace zelk {
+namespace {
+
+// Messages go to standard error on one line; questions are answered so that nothing is
+// saved or discarded behind the user's back.
+class ConsoleUi : public UserInterface {
+ public:
+  int Errors = 0;
+  Answer ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) override {
+    std::string line = text;
+    for (char& c : line)
+      if (c == '\n') c = ' ';
+    std::cerr << "zelkcli: " << line << "\n";
+    if (kind == MessageKind::Error) ++Errors;
+    return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+  }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
+  void ProcessEvents() override {}
+  void ShowPage(Page) override {}
+  void SetStatusPanel(int, const std::string&) override {}
+  void Repaint(View) override {}
+  void SetClipboardText(const std::string&) override {}
+  std::string ClipboardText() override { return {}; }
+  void CloseMainWindow() override {}
+};
+
+std::string Extension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+int Fail(const std::string& text) {
+  std::cerr << "zelkcli: " << text << "\n";
+  return 1;
+}
+
+int Show(Workspace& ws, const std::string& path) {
+  if (Extension(path) != ".zkd") return Fail("show reads .zkd files; \"" + path + "\" is not one");
+  if (!ws.ReadDataFile(path)) return 1;
+  ws.SetDataSaved(true);
+  const TDataSet& d = ws.MeasuredData;
+  const int indep = d.XData.IndepCount, dep = d.YData.DepCount;
+  std::ostringstream out;
+  out << "Independent variables: " << indep << "\nDependent variables: " << dep
+      << "\nEvents: " << d.YData.EventCount << "\nMissing values: " << ws.MissingCount << "\n\n";
+  out << "Event";
+  for (int i = 1; i <= indep; ++i) out << "\tX[" << i << "]";
+  for (int i = 1; i <= dep; ++i) out << "\tY[" << i << "]";
+  out << "\n";
+  for (int j = 1; j <= d.YData.EventCount; ++j) {
+    out << j << ".";
+    for (int i = 1; i <= indep; ++i) out << "\t" << (d.XData.Defined[j][i] ? ExactText(d.XData.X[j][i]) : "#");
+    for (int i = 1; i <= dep; ++i) out << "\t" << (d.YData.Defined[j][i] ? ExactText(d.YData.M[j][i]) : "#");
+    out << "\n";
+  }
+  std::cout << out.str();
+  return 0;
+}
+
+int Convert(Workspace& ws, const std::string& in, const std::string& out) {
+  const std::string from = Extension(in), to = Extension(out);
+  if (from == ".zkd" && to == ".csv") {
+    if (!ws.ReadDataFile(in)) return 1;
+    const std::string text = DataSetToCsv(ws.MeasuredData);
+    std::string error;
+    if (!WriteFileReplacing(out, std::vector<std::uint8_t>(text.begin(), text.end()), error))
+      return Fail("cannot write " + out + ": " + error);
+    return 0;
+  }
+  if (from == ".csv" && to == ".zkd") {
+    std::ifstream file(in, std::ios::binary);
+    if (!file) return Fail("cannot open " + in);
+    std::stringstream text;
+    text << file.rdbuf();
+    auto table = std::make_unique<TDataSet>();
+    std::string error;
+    if (!CsvToDataSet(text.str(), *table, error)) return Fail(in + ": " + error);
+    // Counts go through the dimension fields, as they do for every file.
+    ws.SetDimensionText(Dimension::Indep, std::to_string(table->XData.IndepCount));
+    ws.SetDimensionText(Dimension::Dep, std::to_string(table->YData.DepCount));
+    ws.SetDimensionText(Dimension::Events, std::to_string(table->YData.EventCount));
+    ws.MeasuredData.XData.X = table->XData.X;
+    ws.MeasuredData.XData.Defined = table->XData.Defined;
+    ws.MeasuredData.YData.M = table->YData.M;
+    ws.MeasuredData.YData.Defined = table->YData.Defined;
+    return ws.WriteDataFile(out) ? 0 : 1;
+  }
+  return Fail("convert goes from .zkd to .csv or from .csv to .zkd, not from \"" + from + "\" to \"" + to + "\"");
+}
+
+int Usage() {
+  std::cerr << "usage: zelkcli show FILE.zkd\n"
+               "       zelkcli convert IN OUT   (.zkd <-> .csv)\n";
+  return 1;
+}
+
+}  // namespace
+}  // namespace zelk
+
+int main(int argc, char* argv[]) {
+  using namespace zelk;
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  ConsoleUi ui;
+  auto ws = std::make_unique<Workspace>(ui);
+  ws->Start();
+  try {
+    if (command == "show" && argc == 3) return Show(*ws, argv[2]);
+    if (command == "convert" && argc == 4) return Convert(*ws, argv[2], argv[3]);
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+  return Usage();
+}
