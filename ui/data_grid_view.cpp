@@ -31,6 +31,11 @@ class DataGridDelegate : public QStyledItemDelegate {
     const int col = index.column() + 1, row = index.row() + 1;
     const bool selected = option.state & QStyle::State_Selected;
     painter->fillRect(option.rect, selected ? QColor(Qt::yellow) : option.palette.color(QPalette::Base));
+    if (option.state & QStyle::State_HasFocus) {
+      // The current cell keeps a frame so the keyboard position is never lost.
+      painter->setPen(QPen(option.palette.color(QPalette::Highlight), 1));
+      painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+    }
     const QString text = QString::fromStdString(grid_.DisplayText(col, row));
     if (text.isEmpty()) return;
     painter->setPen(TextColour(grid_.Kind(col, row)));

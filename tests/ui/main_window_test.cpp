@@ -100,6 +100,29 @@ TEST(MainWindow, TypingIntoTheGridStoresTheValueWhenTheCellIsLeft) {
   EXPECT_EQ(view->model()->data(view->model()->index(1, 0)).toString(), "2.5");
 }
 
+TEST(MainWindow, TheExampleDataAppearsInTheGrid) {
+  TMForm form;
+  form.resize(1000, 680);
+  form.show();
+  Workspace& ws = form.Ws();
+  ASSERT_TRUE(ws.ReadDataFile(qEnvironmentVariable("ZELK_EXAMPLES").toStdString() + "/decay.zkd"));
+  QAbstractItemModel* model = form.Grid()->model();
+  EXPECT_EQ(model->columnCount(), 1 + 50);
+  EXPECT_EQ(model->data(model->index(1, 1)).toString(), "0.82620");
+  EXPECT_EQ(model->data(model->index(13, 1)).toString(), "#");
+  EXPECT_EQ(model->data(model->index(15, 0)).toString(), "6.00000");
+  EXPECT_EQ(form.findChild<QLineEdit*>("EventsEd")->text(), "16");
+  // A picture for a person to look at, when asked for.
+  const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT");
+  if (!shot.isEmpty()) {
+    form.Grid()->setCurrentIndex(model->index(2, 0));
+    form.Grid()->selectionModel()->select(QItemSelection(model->index(2, 0), model->index(4, 1)),
+                                          QItemSelectionModel::Select);
+    QApplication::processEvents();
+    form.grab().save(shot);
+  }
+}
+
 TEST(MainWindow, ConvertsFiltersToQtNameFilters) {
   EXPECT_EQ(NameFilters("Zelk Data File (*.zkd)|*.zkd|All Files (*.*)|*.*"),
             (QStringList{"Zelk Data File (*.zkd) (*.zkd)", "All Files (*.*) (*.*)"}));
