@@ -13,10 +13,14 @@ namespace {
 
 QColor TextColour(DataGrid::CellKind kind) {
   switch (kind) {
-    case DataGrid::CellKind::Independent: return Qt::darkGreen;
-    case DataGrid::CellKind::Dependent: return Qt::blue;
-    case DataGrid::CellKind::Missing: return Qt::red;
-    default: return QApplication::palette().color(QPalette::Text);
+    case DataGrid::CellKind::Independent:
+      return Qt::darkGreen;
+    case DataGrid::CellKind::Dependent:
+      return Qt::blue;
+    case DataGrid::CellKind::Missing:
+      return Qt::red;
+    default:
+      return QApplication::palette().color(QPalette::Text);
   }
 }
 
@@ -27,10 +31,12 @@ class DataGridDelegate : public QStyledItemDelegate {
   DataGridDelegate(DataGrid& grid, DataGridModel& model, QObject* parent)
       : QStyledItemDelegate(parent), grid_(grid), model_(model) {}
 
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
     const int col = index.column() + 1, row = index.row() + 1;
     const bool selected = option.state & QStyle::State_Selected;
-    painter->fillRect(option.rect, selected ? QColor(Qt::yellow) : option.palette.color(QPalette::Base));
+    painter->fillRect(option.rect,
+                      selected ? QColor(Qt::yellow) : option.palette.color(QPalette::Base));
     if (option.state & QStyle::State_HasFocus) {
       // The current cell keeps a frame so the keyboard position is never lost.
       painter->setPen(QPen(option.palette.color(QPalette::Highlight), 1));
@@ -42,14 +48,14 @@ class DataGridDelegate : public QStyledItemDelegate {
     painter->drawText(option.rect.adjusted(2, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, text);
   }
 
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                        const QModelIndex&) const override {
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
     editor->setAlignment(Qt::AlignRight);
     grid_.OpenEditor();
-    connect(editor, &QLineEdit::textEdited, editor, [this](const QString& text) {
-      grid_.EditorTextChanged(text.toStdString());
-    });
+    connect(editor, &QLineEdit::textEdited, editor,
+            [this](const QString& text) { grid_.EditorTextChanged(text.toStdString()); });
     return editor;
   }
   void setEditorData(QWidget* editor, const QModelIndex& index) const override {
@@ -95,17 +101,23 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int col = index.column() + 1, row = index.row() + 1;
   switch (role) {
-    case Qt::DisplayRole: return QString::fromStdString(grid_.DisplayText(col, row));
-    case Qt::EditRole: return QString::fromStdString(grid_.Text(col, row));
-    case Qt::ForegroundRole: return TextColour(grid_.Kind(col, row));
-    case Qt::TextAlignmentRole: return int(Qt::AlignRight | Qt::AlignVCenter);
-    default: return {};
+    case Qt::DisplayRole:
+      return QString::fromStdString(grid_.DisplayText(col, row));
+    case Qt::EditRole:
+      return QString::fromStdString(grid_.Text(col, row));
+    case Qt::ForegroundRole:
+      return TextColour(grid_.Kind(col, row));
+    case Qt::TextAlignmentRole:
+      return int(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+      return {};
   }
 }
 
 QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role == Qt::TextAlignmentRole)
-    return orientation == Qt::Horizontal ? int(Qt::AlignCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+    return orientation == Qt::Horizontal ? int(Qt::AlignCenter)
+                                         : int(Qt::AlignRight | Qt::AlignVCenter);
   if (role != Qt::DisplayRole) return {};
   const std::string text = orientation == Qt::Horizontal ? grid_.DisplayText(section + 1, 0)
                                                          : grid_.DisplayText(0, section + 1);
@@ -113,7 +125,8 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const {
-  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable : Qt::NoItemFlags;
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
+                         : Qt::NoItemFlags;
 }
 
 void DataGridModel::ResetLayout() {
@@ -122,7 +135,8 @@ void DataGridModel::ResetLayout() {
 }
 
 void DataGridModel::RefreshCells() {
-  if (rowCount() > 0 && columnCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+  if (rowCount() > 0 && columnCount() > 0)
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
   emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
@@ -139,13 +153,15 @@ DataGridView::DataGridView(DataGrid& grid, QWidget* parent)
   horizontalHeader()->setDefaultSectionSize(72);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
-  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                  QAbstractItemView::EditKeyPressed);
 }
 
 void DataGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
   if (reverting_ || !current.isValid()) return;
-  if (current.column() + 1 == grid_.CurrentColumn() && current.row() + 1 == grid_.CurrentRow()) return;
+  if (current.column() + 1 == grid_.CurrentColumn() && current.row() + 1 == grid_.CurrentRow())
+    return;
   if (grid_.SelectCell(current.column() + 1, current.row() + 1)) {
     model_->RefreshCells();
     return;
@@ -160,7 +176,8 @@ void DataGridView::currentChanged(const QModelIndex& current, const QModelIndex&
   });
 }
 
-void DataGridView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+void DataGridView::selectionChanged(const QItemSelection& selected,
+                                    const QItemSelection& deselected) {
   QTableView::selectionChanged(selected, deselected);
   const QModelIndexList indexes = selectionModel()->selectedIndexes();
   if (indexes.isEmpty()) return;

@@ -13,7 +13,8 @@ namespace zelk {
 
 class DataGridModel : public QAbstractTableModel {
  public:
-  explicit DataGridModel(DataGrid& grid, QObject* parent = nullptr) : QAbstractTableModel(parent), grid_(grid) {}
+  explicit DataGridModel(DataGrid& grid, QObject* parent = nullptr)
+      : QAbstractTableModel(parent), grid_(grid) {}
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;

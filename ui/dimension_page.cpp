@@ -48,9 +48,8 @@ DimensionPage::DimensionPage(Workspace& ws, QWidget* parent) : QWidget(parent), 
     field->setMaximumWidth(60);
     field->installEventFilter(this);
     label->setBuddy(field);
-    connect(field, &QLineEdit::textEdited, this, [this, d](const QString& text) {
-      ws_.SetDimensionText(d, text.toStdString());
-    });
+    connect(field, &QLineEdit::textEdited, this,
+            [this, d](const QString& text) { ws_.SetDimensionText(d, text.toStdString()); });
     auto* buttons = new QWidget(this);
     buttons->setObjectName(QString::fromLatin1(spec.spinName));
     auto* stack = new QVBoxLayout(buttons);
@@ -62,7 +61,8 @@ DimensionPage::DimensionPage(Workspace& ws, QWidget* parent) : QWidget(parent), 
       button->setFixedSize(16, 11);
       button->setAutoRepeat(true);
       button->setFocusPolicy(Qt::NoFocus);
-      connect(button, &QToolButton::clicked, this, [this, d, delta] { ws_.ClickDimension(d, delta); });
+      connect(button, &QToolButton::clicked, this,
+              [this, d, delta] { ws_.ClickDimension(d, delta); });
       stack->addWidget(button);
     }
     grid->addWidget(label, row, 0);

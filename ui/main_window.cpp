@@ -41,7 +41,8 @@ constexpr PageSpec kRightPages[] = {
 };
 constexpr PageSpec kUpperLeftPages[] = {
     {Page::Dimension, "Dimension"}, {Page::Parameters, "Parameters"}, {Page::Flow, "Flow"}};
-constexpr PageSpec kLowerLeftPages[] = {{Page::Messages, "Messa&ges"}, {Page::Visibility, "&Visibility"}};
+constexpr PageSpec kLowerLeftPages[] = {{Page::Messages, "Messa&ges"},
+                                        {Page::Visibility, "&Visibility"}};
 
 }  // namespace
 
@@ -98,10 +99,14 @@ void TMForm::BuildPages() {
 
   auto pageFor = [this](Page page) -> QWidget* {
     switch (page) {
-      case Page::Data: return gridView_;
-      case Page::Dimension: return dimensionPage_;
-      case Page::Messages: return messages_;
-      default: return new QWidget;  // filled as their commands arrive
+      case Page::Data:
+        return gridView_;
+      case Page::Dimension:
+        return dimensionPage_;
+      case Page::Messages:
+        return messages_;
+      default:
+        return new QWidget;  // filled as their commands arrive
     }
   };
   auto fill = [&](QTabWidget* tabs, const auto& specs) {
@@ -140,7 +145,8 @@ void TMForm::BuildMenus() {
   };
   const CommandSpec fileCommands[] = {
       {"NewDataFile", "&New Data File", "Create New Data File", &Workspace::NewDataFile},
-      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File", &Workspace::OpenDataFile},
+      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File",
+       &Workspace::OpenDataFile},
       {"SaveDataFile", "&Save Data File", "Save Experimental Data File", &Workspace::SaveDataFile},
       {"SaveDataFileAs", "S&ave Data File As ...", "Save Experimental Data File Under A New Name",
        &Workspace::SaveDataFileAs},
@@ -159,30 +165,50 @@ void TMForm::BuildMenus() {
   connect(exit, &QAction::triggered, this, &QWidget::close);
 }
 
-QAction* TMForm::Command(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
+QAction* TMForm::Command(const char* name) const {
+  return findChild<QAction*>(QString::fromLatin1(name));
+}
 
 Answer TMForm::ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) {
   QMessageBox box(this);
   box.setWindowTitle(QApplication::applicationDisplayName());
   box.setText(QString::fromStdString(text));
   switch (kind) {
-    case MessageKind::Error: box.setIcon(QMessageBox::Critical); break;
-    case MessageKind::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MessageKind::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageKind::Confirmation: box.setIcon(QMessageBox::Question); break;
+    case MessageKind::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MessageKind::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageKind::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageKind::Confirmation:
+      box.setIcon(QMessageBox::Question);
+      break;
   }
   switch (buttons) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case Buttons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
     case Buttons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
   switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    case QMessageBox::Cancel: return Answer::Cancel;
-    default: return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    case QMessageBox::Cancel:
+      return Answer::Cancel;
+    default:
+      return buttons == Buttons::Ok      ? Answer::Ok
+             : buttons == Buttons::YesNo ? Answer::No
+                                         : Answer::Cancel;
   }
 }
 
@@ -195,8 +221,10 @@ std::optional<std::string> TMForm::RunFileDialog(const FileDialogRequest& reques
   if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
     dialog.selectNameFilter(filters[request.FilterIndex - 1]);
   dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExtension));
-  if (!request.StartFolder.empty()) dialog.setDirectory(QString::fromStdString(request.StartFolder));
-  if (!request.ProposedName.empty()) dialog.selectFile(QString::fromStdString(request.ProposedName));
+  if (!request.StartFolder.empty())
+    dialog.setDirectory(QString::fromStdString(request.StartFolder));
+  if (!request.ProposedName.empty())
+    dialog.selectFile(QString::fromStdString(request.ProposedName));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.ConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
@@ -215,7 +243,8 @@ void TMForm::ProcessEvents() { QCoreApplication::processEvents(); }
 void TMForm::ShowPage(Page page) {
   for (QTabWidget* tabs : {right_, upperLeft_, lowerLeft_})
     for (int i = 0; i < tabs->count(); ++i)
-      if (tabs->widget(i)->property("zelkPage").toInt() == static_cast<int>(page)) tabs->setCurrentIndex(i);
+      if (tabs->widget(i)->property("zelkPage").toInt() == static_cast<int>(page))
+        tabs->setCurrentIndex(i);
 }
 
 void TMForm::SetStatusPanel(int index, const std::string& text) {
@@ -245,9 +274,7 @@ void TMForm::SetClipboardText(const std::string& text) {
 
 std::string TMForm::ClipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
 
-void TMForm::CloseMainWindow() {
-  QTimer::singleShot(0, this, &QWidget::close);
-}
+void TMForm::CloseMainWindow() { QTimer::singleShot(0, this, &QWidget::close); }
 
 void TMForm::closeEvent(QCloseEvent* event) {
   if (closed_) {

@@ -26,7 +26,9 @@ void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-std::uint64_t Layout(std::int32_t count) { return count > 0 ? static_cast<std::uint64_t>(count) : 0; }
+std::uint64_t Layout(std::int32_t count) {
+  return count > 0 ? static_cast<std::uint64_t>(count) : 0;
+}
 
 }  // namespace
 
@@ -48,7 +50,8 @@ DataFileCheck CheckDataFile(const std::vector<std::uint8_t>& bytes, DataFileHead
   header.IndepCount = ReadInt32(&bytes[5]);
   header.DepCount = ReadInt32(&bytes[9]);
   header.EventCount = ReadInt32(&bytes[13]);
-  if (bytes.size() - kDataFileHeaderSize < DataFileValueBytes(header)) return DataFileCheck::Truncated;
+  if (bytes.size() - kDataFileHeaderSize < DataFileValueBytes(header))
+    return DataFileCheck::Truncated;
   return DataFileCheck::Ok;
 }
 
@@ -84,7 +87,8 @@ void DecodeDataValues(const std::vector<std::uint8_t>& bytes, const DataFileHead
 }
 
 std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data) {
-  const int indep = data.XData.IndepCount, dep = data.YData.DepCount, events = data.YData.EventCount;
+  const int indep = data.XData.IndepCount, dep = data.YData.DepCount,
+            events = data.YData.EventCount;
   std::vector<std::uint8_t> out{'Z', 'K', 'D', 1, 0};
   out.reserve(kDataFileHeaderSize + kDataFileValueSize * events * (indep + dep));
   AppendInt32(out, indep);
@@ -96,9 +100,11 @@ std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data) {
     out.push_back(defined ? 1 : 0);
   };
   for (int i = 1; i <= indep; ++i)
-    for (int j = 1; j <= events; ++j) appendValue(data.XData.X.at(j).at(i), data.XData.Defined.at(j).at(i));
+    for (int j = 1; j <= events; ++j)
+      appendValue(data.XData.X.at(j).at(i), data.XData.Defined.at(j).at(i));
   for (int i = 1; i <= dep; ++i)
-    for (int j = 1; j <= events; ++j) appendValue(data.YData.M.at(j).at(i), data.YData.Defined.at(j).at(i));
+    for (int j = 1; j <= events; ++j)
+      appendValue(data.YData.M.at(j).at(i), data.YData.Defined.at(j).at(i));
   return out;
 }
 

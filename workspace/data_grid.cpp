@@ -31,7 +31,8 @@ DataGrid::CellKind DataGrid::Kind(int col, int row) const {
   if (col == 0) return CellKind::Label;
   const int indep = data_.XData.IndepCount;
   if (row > data_.YData.EventCount || col > indep + data_.YData.DepCount) return CellKind::Blank;
-  if (col <= indep) return data_.XData.Defined.at(row).at(col) ? CellKind::Independent : CellKind::Missing;
+  if (col <= indep)
+    return data_.XData.Defined.at(row).at(col) ? CellKind::Independent : CellKind::Missing;
   return data_.YData.Defined.at(row).at(col - indep) ? CellKind::Dependent : CellKind::Missing;
 }
 
@@ -52,7 +53,8 @@ void DataGrid::Label() {
   headings_.assign(columnCount_, std::string());
   const int indep = data_.XData.IndepCount;
   for (int c = 1; c < columnCount_; ++c)
-    headings_[c] = c <= indep ? "X[" + std::to_string(c) + "]" : "Y[" + std::to_string(c - indep) + "]";
+    headings_[c] =
+        c <= indep ? "X[" + std::to_string(c) + "]" : "Y[" + std::to_string(c - indep) + "]";
   for (int r = 1; r <= kGridDataRows; ++r) TextRef(0, r) = std::to_string(r) + ".";
   ui_.Repaint(View::DataGridLayout);
 }
@@ -76,7 +78,8 @@ void DataGrid::RewriteFromData() {
   const int indep = data_.XData.IndepCount;
   for (int j = 1; j <= kMaxEvents; ++j) {
     for (int i = 1; i <= indep; ++i)
-      TextRef(i, j) = data_.XData.Defined.at(j).at(i) ? FormatSignificant(data_.XData.X[j][i], 6) : "";
+      TextRef(i, j) =
+          data_.XData.Defined.at(j).at(i) ? FormatSignificant(data_.XData.X[j][i], 6) : "";
     for (int i = 1; i <= kMaxDep; ++i)
       TextRef(indep + i, j) =
           data_.YData.Defined.at(j).at(i) ? FormatSignificant(data_.YData.M[j][i], 6) : "";
@@ -150,14 +153,15 @@ bool DataGrid::SelectCell(int col, int row) {
 
 void DataGrid::ExtendSelection(int col, int row) {
   if (col < 1 || col >= columnCount_ || row < 1 || row > kGridDataRows) return;
-  selection_ = {std::min(col, currentColumn_), std::min(row, currentRow_), std::max(col, currentColumn_),
-                std::max(row, currentRow_)};
+  selection_ = {std::min(col, currentColumn_), std::min(row, currentRow_),
+                std::max(col, currentColumn_), std::max(row, currentRow_)};
   ui_.Repaint(View::DataGrid);
 }
 
 void DataGrid::SetSelection(const GridRect& rect) {
   selection_ = {std::clamp(rect.Left, 1, columnCount_ - 1), std::clamp(rect.Top, 1, kGridDataRows),
-                std::clamp(rect.Right, 1, columnCount_ - 1), std::clamp(rect.Bottom, 1, kGridDataRows)};
+                std::clamp(rect.Right, 1, columnCount_ - 1),
+                std::clamp(rect.Bottom, 1, kGridDataRows)};
 }
 
 void DataGrid::EnterKey() {

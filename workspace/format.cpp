@@ -166,8 +166,8 @@ std::string FillPlaceholders(std::string_view pattern, std::initializer_list<std
   std::string out;
   auto next = values.begin();
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == 'd' || pattern[i + 1] == 's') &&
-        next != values.end()) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() &&
+        (pattern[i + 1] == 'd' || pattern[i + 1] == 's') && next != values.end()) {
       out += *next++;
       ++i;
     } else {

@@ -24,11 +24,22 @@ struct FileDialogRequest {
 
 enum class Page {
   // right notebook
-  Data, Model, Source, FitChart, ParameterDetails, Covariances, Autocorrelation, Report, Debug,
+  Data,
+  Model,
+  Source,
+  FitChart,
+  ParameterDetails,
+  Covariances,
+  Autocorrelation,
+  Report,
+  Debug,
   // upper left
-  Dimension, Parameters, Flow,
+  Dimension,
+  Parameters,
+  Flow,
   // lower left
-  Messages, Visibility,
+  Messages,
+  Visibility,
 };
 
 // What a repaint request concerns; the window decides how much to redraw.

@@ -231,9 +231,9 @@ bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
       return false;
     case DataFileCheck::Truncated:
       // Checked before anything is applied, so a damaged file changes nothing.
-      ShowError(FillPlaceholders(msg::kTruncated,
-                                 {path, std::to_string(bytes.size()),
-                                  std::to_string(kDataFileHeaderSize + DataFileValueBytes(header))}) +
+      ShowError(FillPlaceholders(msg::kTruncated, {path, std::to_string(bytes.size()),
+                                                   std::to_string(kDataFileHeaderSize +
+                                                                  DataFileValueBytes(header))}) +
                 msg::kOperationCancelled);
       if (ioError) *ioError = true;
       return false;
@@ -280,7 +280,8 @@ void Workspace::OpenDataFile() {
   request.DefaultExtension = "zkd";
   request.ProposedName = FileNamePart(DataFileName);
   std::error_code ec;
-  if (!DataLocation.empty() && fs::is_directory(DataLocation, ec)) request.StartFolder = DataLocation;
+  if (!DataLocation.empty() && fs::is_directory(DataLocation, ec))
+    request.StartFolder = DataLocation;
   const auto chosen = ui_.OpenFileDialog(request);
   if (chosen) {
     std::string extension = fs::path(*chosen).extension().string();
@@ -339,7 +340,8 @@ void Workspace::SaveModelFile() {
 bool Workspace::RequestClose() {
   if (closeConfirmed_) return computationDepth_ == 0;
   if (OperationMode != 0) {
-    if (ui_.ShowMessage(MessageKind::Warning, msg::kTerminateProcess, Buttons::YesNo) != Answer::Yes)
+    if (ui_.ShowMessage(MessageKind::Warning, msg::kTerminateProcess, Buttons::YesNo) !=
+        Answer::Yes)
       return false;
     OperationMode = 0;
   }

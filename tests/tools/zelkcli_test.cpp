@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <array>
 #include <cmath>
@@ -7,7 +8,6 @@
 #include <limits>
 #include <memory>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "support/temp_folder.h"
 #include "tools/zelkcli/csv_table.h"
@@ -27,7 +27,8 @@ CliRun Cli(const std::string& args) {
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   std::array<char, 4096> buffer;
-  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+    out.append(buffer.data(), n);
   const int status = ::pclose(pipe);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
@@ -39,7 +40,9 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-void Spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void Spit(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 TEST(CsvTable, WritesTheHeaderAndEmptyCellsForMissingValues) {
   auto data = std::make_unique<TDataSet>();
@@ -58,8 +61,12 @@ TEST(CsvTable, WritesTheHeaderAndEmptyCellsForMissingValues) {
 TEST(CsvTable, ReadsBackEveryDoubleExactly) {
   auto data = std::make_unique<TDataSet>();
   data->YData.EventCount = 6;
-  const double values[] = {-0.0, std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max(),
-                           -std::numeric_limits<double>::infinity(), 1.0 / 3, 123456789.125};
+  const double values[] = {-0.0,
+                           std::numeric_limits<double>::denorm_min(),
+                           std::numeric_limits<double>::max(),
+                           -std::numeric_limits<double>::infinity(),
+                           1.0 / 3,
+                           123456789.125};
   for (int j = 1; j <= 6; ++j) {
     data->XData.X[j][1] = j;
     data->XData.Defined[j][1] = true;
@@ -140,7 +147,8 @@ TEST(Zelkcli, BadInputGetsOneLineAndExitCodeOne) {
     std::string args;
     std::string text;
   } cases[] = {
-      {"show " + folder.File("bad.zkd"), "zelkcli: File header is invalid! Operation cancelled ...\n"},
+      {"show " + folder.File("bad.zkd"),
+       "zelkcli: File header is invalid! Operation cancelled ...\n"},
       {"show " + folder.File("missing.zkd"), "Cannot open the file"},
       {"show " + folder.File("cut.zkd"), "ends early"},
       {"convert " + folder.File("bad.csv") + " " + folder.File("o.zkd"), "\"x\" is not a number"},

@@ -1,6 +1,8 @@
 // The window's wiring, offscreen: the pages, panels and title it starts with, and that what a
 // user types or opens reaches the workspace and comes back on the screen.
 
+#include "ui/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,10 +11,10 @@
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
-#include "ui/main_window.h"
 
 namespace zelk {
 namespace {
@@ -37,7 +39,8 @@ TEST(MainWindow, StartsWithTheDocumentedTitlePagesAndPanels) {
   EXPECT_EQ(form.StatusPanel(1)->text(), "UntitledModel.mod [Saved]");
   EXPECT_EQ(form.StatusPanel(2)->text(), "Not Compiled");
   EXPECT_EQ(form.StatusPanel(0)->width(), 200);
-  for (const char* name : {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "ExitAction"})
+  for (const char* name :
+       {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "ExitAction"})
     EXPECT_NE(form.Command(name), nullptr) << name;
   EXPECT_EQ(form.Command("SaveDataFileAs")->text(), "S&ave Data File As ...");
   EXPECT_EQ(form.Command("OpenDataFile")->statusTip(), "Load Experimental Data from File");
@@ -52,7 +55,8 @@ TEST(MainWindow, ADimensionTypedInTheWindowReachesTheWorkspace) {
   QTest::keyClicks(field, "3");
   EXPECT_EQ(form.Ws().MeasuredData.XData.IndepCount, 3);
   EXPECT_EQ(form.Grid()->model()->columnCount(), 3 + 50);
-  EXPECT_EQ(form.Grid()->model()->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Y[1]");
+  EXPECT_EQ(form.Grid()->model()->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(),
+            "Y[1]");
   EXPECT_EQ(form.StatusPanel(0)->text(), "UntitledData.zkd [Modified]");
   EXPECT_EQ(form.StatusPanel(1)->text(), "UntitledModel.mod [Modified]");
 
@@ -75,7 +79,8 @@ TEST(MainWindow, TheGridShowsTheCoresTextsAndColours) {
   EXPECT_EQ(model->data(model->index(0, 1)).toString(), "#");
   EXPECT_EQ(model->data(model->index(0, 1), Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
   EXPECT_EQ(model->data(model->index(1, 1), Qt::ForegroundRole).value<QColor>(), QColor(Qt::blue));
-  EXPECT_EQ(model->data(model->index(0, 0), Qt::ForegroundRole).value<QColor>(), QColor(Qt::darkGreen));
+  EXPECT_EQ(model->data(model->index(0, 0), Qt::ForegroundRole).value<QColor>(),
+            QColor(Qt::darkGreen));
   EXPECT_EQ(model->data(model->index(2, 0)).toString(), "");  // event 3 is beyond the count
   EXPECT_EQ(model->headerData(9, Qt::Vertical, Qt::DisplayRole).toString(), "10.");
   EXPECT_EQ(model->rowCount(), 1000);
@@ -105,7 +110,7 @@ TEST(MainWindow, TheExampleDataAppearsInTheGrid) {
   form.resize(1000, 680);
   form.show();
   Workspace& ws = form.Ws();
-  ASSERT_TRUE(ws.ReadDataFile(qEnvironmentVariable("ZELK_EXAMPLES").toStdString() + "/decay.zkd"));
+  ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
   QAbstractItemModel* model = form.Grid()->model();
   EXPECT_EQ(model->columnCount(), 1 + 50);
   EXPECT_EQ(model->data(model->index(1, 1)).toString(), "0.82620");
@@ -135,6 +140,15 @@ int main(int argc, char** argv) {
   // Discovery at build time runs this too, without the test environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // A modal box nobody expected would wait forever offscreen: report it and close it.
+  QTimer watchdog;
+  QObject::connect(&watchdog, &QTimer::timeout, [] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      ADD_FAILURE() << "unexpected modal window: " << modal->windowTitle().toStdString();
+      modal->close();
+    }
+  });
+  watchdog.start(200);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

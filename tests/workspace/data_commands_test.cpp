@@ -35,8 +35,9 @@ class DataCommands : public test::WorkspaceTest {
   }
 
   void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
 
   void Open(const std::string& path) {
@@ -247,7 +248,8 @@ TEST_F(DataCommands, CountsBeyondTheirLimitsAreClampedWithTheMessage) {
   const std::string path = folder_.File("wide.zkd");
   WriteBytes(path, bytes);
   Open(path);
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Value must be an integer between 1 and 20!"});
+  EXPECT_EQ(ui_.TakeMessages(),
+            std::vector<std::string>{"Value must be an integer between 1 and 20!"});
   EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
   EXPECT_EQ(ws_->DataFileName, path);
 }

@@ -28,9 +28,9 @@ TEST(DataFile, SmallestDataSetTakesThirtyNineBytesInTheDocumentedLayout) {
   const auto bytes = EncodeDataFile(*data);
   ASSERT_EQ(bytes.size(), 39u);
   const std::vector<std::uint8_t> expected{
-      'Z', 'K', 'D', 1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0,  // header
-      0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F, 1,                 // X[1][1] = 1, defined
-      0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0xC0, 0};                // M[1][1] = -2, missing
+      'Z', 'K', 'D', 1, 0, 1, 0, 0,    0,    1,    0, 0, 0, 1, 0, 0, 0,  // header
+      0,   0,   0,   0, 0, 0, 0, 0x80, 0xFF, 0x3F, 1,                    // X[1][1] = 1, defined
+      0,   0,   0,   0, 0, 0, 0, 0x80, 0x00, 0xC0, 0};                   // M[1][1] = -2, missing
   EXPECT_EQ(bytes, expected);
 }
 
@@ -92,8 +92,10 @@ TEST(DataFile, ChecksHeaderVersionAndLengthBeforeAnythingIsRead) {
       {"version 2", with(3, 2), DataFileCheck::BadVersion},
       {"reserved byte 1", with(4, 1), DataFileCheck::BadVersion},
       {"magic only", {'Z', 'K', 'D'}, DataFileCheck::Truncated},
-      {"header cut", std::vector<std::uint8_t>(good.begin(), good.begin() + 12), DataFileCheck::Truncated},
-      {"last value cut", std::vector<std::uint8_t>(good.begin(), good.end() - 1), DataFileCheck::Truncated},
+      {"header cut", std::vector<std::uint8_t>(good.begin(), good.begin() + 12),
+       DataFileCheck::Truncated},
+      {"last value cut", std::vector<std::uint8_t>(good.begin(), good.end() - 1),
+       DataFileCheck::Truncated},
       {"huge event count", with(16, 0x7F), DataFileCheck::Truncated},
       {"intact", good, DataFileCheck::Ok},
   };
@@ -162,7 +164,8 @@ TEST_F(FileReplace, AFailedWriteKeepsTheFileOnDisk) {
     // root writes into read-only folders; a missing folder fails for everyone.
     EXPECT_FALSE(WriteFileReplacing((folder_ / "missing" / "x.zkd").string(), {1}, error));
   } else {
-    std::filesystem::permissions(folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_FALSE(WriteFileReplacing(path, {1}, error));
     std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
   }

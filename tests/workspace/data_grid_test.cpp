@@ -29,9 +29,15 @@ TEST_F(DataGridTest, DrawsEachKindOfCell) {
     K kind;
     const char* text;
   } cases[] = {
-      {1, 0, K::Heading, "X[1]"},     {3, 0, K::Heading, "Y[1]"},   {0, 3, K::Label, "3."},
-      {1, 1, K::Independent, "1.00000"}, {3, 1, K::Dependent, "2.00000"}, {2, 1, K::Missing, "#"},
-      {4, 2, K::Missing, "#"},        {1, 4, K::Blank, ""},          {5, 1, K::Blank, ""},
+      {1, 0, K::Heading, "X[1]"},
+      {3, 0, K::Heading, "Y[1]"},
+      {0, 3, K::Label, "3."},
+      {1, 1, K::Independent, "1.00000"},
+      {3, 1, K::Dependent, "2.00000"},
+      {2, 1, K::Missing, "#"},
+      {4, 2, K::Missing, "#"},
+      {1, 4, K::Blank, ""},
+      {5, 1, K::Blank, ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Grid().Kind(c.col, c.row), c.kind) << c.col << "," << c.row;

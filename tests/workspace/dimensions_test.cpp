@@ -10,12 +10,18 @@ using test::WorkspaceTest;
 
 int CountOf(const Workspace& ws, Dimension d) {
   switch (d) {
-    case Dimension::Indep: return ws.MeasuredData.XData.IndepCount;
-    case Dimension::Dep: return ws.MeasuredData.YData.DepCount;
-    case Dimension::Events: return ws.MeasuredData.YData.EventCount;
-    case Dimension::DifEq: return ws.Model.DifEqCount;
-    case Dimension::AlgEq: return ws.Model.AlgEqCount;
-    case Dimension::Param: return ws.Parameters.Count;
+    case Dimension::Indep:
+      return ws.MeasuredData.XData.IndepCount;
+    case Dimension::Dep:
+      return ws.MeasuredData.YData.DepCount;
+    case Dimension::Events:
+      return ws.MeasuredData.YData.EventCount;
+    case Dimension::DifEq:
+      return ws.Model.DifEqCount;
+    case Dimension::AlgEq:
+      return ws.Model.AlgEqCount;
+    case Dimension::Param:
+      return ws.Parameters.Count;
   }
   return -1;
 }
@@ -24,9 +30,9 @@ TEST_F(WorkspaceTest, StartsWithTheDocumentedCountsPanelsAndPages) {
   Workspace fresh(ui_);
   ui_.PagesShown.clear();
   fresh.Start();
-  const std::pair<Dimension, int> starts[] = {{Dimension::Indep, 1}, {Dimension::Dep, 1},
+  const std::pair<Dimension, int> starts[] = {{Dimension::Indep, 1},  {Dimension::Dep, 1},
                                               {Dimension::Events, 1}, {Dimension::DifEq, 0},
-                                              {Dimension::AlgEq, 0}, {Dimension::Param, 1}};
+                                              {Dimension::AlgEq, 0},  {Dimension::Param, 1}};
   for (auto [d, value] : starts) {
     EXPECT_EQ(CountOf(fresh, d), value);
     EXPECT_EQ(fresh.Control(d).Text, std::to_string(value));
@@ -45,16 +51,41 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
     const char* name;
     Dimension dimension;
     const char* typed;
-    int count;             // the count afterwards
+    int count;              // the count afterwards
     const char* fieldText;  // the field afterwards
     std::vector<std::string> messages;
   } cases[] = {
-      {"25 independent", Dimension::Indep, "25", 20, "20", {"Value must be an integer between 1 and 20!"}},
-      {"0 parameters", Dimension::Param, "0", 1, "1", {"Value must be an integer between 1 and 20!"}},
+      {"25 independent",
+       Dimension::Indep,
+       "25",
+       20,
+       "20",
+       {"Value must be an integer between 1 and 20!"}},
+      {"0 parameters",
+       Dimension::Param,
+       "0",
+       1,
+       "1",
+       {"Value must be an integer between 1 and 20!"}},
       {"0 differential", Dimension::DifEq, "0", 0, "0", {}},
-      {"51 algebraic", Dimension::AlgEq, "51", 50, "50", {"Value must be an integer between 0 and 50!"}},
-      {"-3 dependent", Dimension::Dep, "-3", 1, "1", {"Value must be an integer between 1 and 50!"}},
-      {"1001 events", Dimension::Events, "1001", 1000, "1000", {"Value must be an integer between 1 and 1000!"}},
+      {"51 algebraic",
+       Dimension::AlgEq,
+       "51",
+       50,
+       "50",
+       {"Value must be an integer between 0 and 50!"}},
+      {"-3 dependent",
+       Dimension::Dep,
+       "-3",
+       1,
+       "1",
+       {"Value must be an integer between 1 and 50!"}},
+      {"1001 events",
+       Dimension::Events,
+       "1001",
+       1000,
+       "1000",
+       {"Value must be an integer between 1 and 1000!"}},
       {"letters", Dimension::Events, "abc", 1, "abc", {"Integer value required!"}},
       {"decimal", Dimension::Dep, "2.5", 1, "2.5", {"Integer value required!"}},
       {"empty", Dimension::Indep, "", 1, "", {}},

@@ -79,8 +79,8 @@ TEST_F(WorkspaceTest, CloseConfirmedDuringAComputationWaitsUntilItReturns) {
     EXPECT_EQ(ui_.CloseRequests, 0);
   }
   EXPECT_EQ(stepsAfterClose, 1);
-  EXPECT_EQ(ui_.TakeMessages(),
-            (std::vector<std::string>{msg::kTerminateProcess, msg::kDiscardData, msg::kDiscardModel}));
+  EXPECT_EQ(ui_.TakeMessages(), (std::vector<std::string>{msg::kTerminateProcess, msg::kDiscardData,
+                                                          msg::kDiscardModel}));
   EXPECT_EQ(ui_.CloseRequests, 1);
   // The window's close that follows asks nothing again.
   EXPECT_TRUE(ws_->RequestClose());

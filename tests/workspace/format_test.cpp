@@ -17,12 +17,22 @@ TEST(FormatSignificant, WritesFixedPointWithAtLeastNDigits) {
     int n;
     const char* text;
   } cases[] = {
-      {123.456, 6, "123.456"}, {5, 6, "5.00000"},        {0.5, 6, "0.50000"},
-      {0, 6, "0.00000"},       {1234567, 6, "1234567"},  {-2.5, 6, "-2.50000"},
-      {1000, 6, "1000.00"},    {999999.7, 6, "1000000"}, {9.999996, 6, "10.00000"},
-      {0.000123, 6, "0.00012"}, {-0.0, 6, "0.00000"},    {-0.000001, 6, "0.00000"},
-      {1e20, 6, "100000000000000000000"}, {3.14159265358979, 8, "3.1415927"},
-      {0.1, 8, "0.1000000"},   {12345678.9, 8, "12345679"},
+      {123.456, 6, "123.456"},
+      {5, 6, "5.00000"},
+      {0.5, 6, "0.50000"},
+      {0, 6, "0.00000"},
+      {1234567, 6, "1234567"},
+      {-2.5, 6, "-2.50000"},
+      {1000, 6, "1000.00"},
+      {999999.7, 6, "1000000"},
+      {9.999996, 6, "10.00000"},
+      {0.000123, 6, "0.00012"},
+      {-0.0, 6, "0.00000"},
+      {-0.000001, 6, "0.00000"},
+      {1e20, 6, "100000000000000000000"},
+      {3.14159265358979, 8, "3.1415927"},
+      {0.1, 8, "0.1000000"},
+      {12345678.9, 8, "12345679"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatSignificant(c.x, c.n), c.text) << c.x;
 }
@@ -51,19 +61,20 @@ long double AsLongDouble(const Extended80& e) {
 }
 
 TEST(Extended80, RoundTripsEveryKindOfDoubleExactly) {
-  const double values[] = {0.0,
-                           -0.0,
-                           1.0,
-                           -1.0 / 3.0,
-                           std::numeric_limits<double>::max(),
-                           -std::numeric_limits<double>::max(),
-                           std::numeric_limits<double>::min(),
-                           std::numeric_limits<double>::denorm_min(),
-                           -std::numeric_limits<double>::denorm_min(),
-                           std::bit_cast<double>(std::uint64_t{0x000FFFFFFFFFFFFF}),  // largest subnormal
-                           std::numeric_limits<double>::infinity(),
-                           -std::numeric_limits<double>::infinity(),
-                           std::numeric_limits<double>::epsilon()};
+  const double values[] = {
+      0.0,
+      -0.0,
+      1.0,
+      -1.0 / 3.0,
+      std::numeric_limits<double>::max(),
+      -std::numeric_limits<double>::max(),
+      std::numeric_limits<double>::min(),
+      std::numeric_limits<double>::denorm_min(),
+      -std::numeric_limits<double>::denorm_min(),
+      std::bit_cast<double>(std::uint64_t{0x000FFFFFFFFFFFFF}),  // largest subnormal
+      std::numeric_limits<double>::infinity(),
+      -std::numeric_limits<double>::infinity(),
+      std::numeric_limits<double>::epsilon()};
   for (double v : values) {
     const Extended80 e = DoubleToExtended(v);
     const double back = ExtendedToDouble(e);
@@ -96,7 +107,8 @@ TEST(Extended80, RoundsWiderValuesToNearestLikeTheHardware) {
     e[8] = static_cast<std::uint8_t>(top);
     e[9] = static_cast<std::uint8_t>(top >> 8);
     const double expected = static_cast<double>(AsLongDouble(e));
-    ASSERT_EQ(std::bit_cast<std::uint64_t>(ExtendedToDouble(e)), std::bit_cast<std::uint64_t>(expected))
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(ExtendedToDouble(e)),
+              std::bit_cast<std::uint64_t>(expected))
         << "exponent " << exponent << " significand " << significand;
   }
 }
@@ -105,9 +117,9 @@ TEST(ParseNumber, AcceptsWhatAUserTypesAsANumber) {
   struct Case {
     const char* text;
     std::optional<double> value;
-  } cases[] = {{"1e3", 1000.0}, {"-2.5", -2.5}, {"+4", 4.0},     {" 7 ", 7.0},  {".5", 0.5},
-               {"1e-400", 0.0}, {"", {}},       {"abc", {}},     {"1,5", {}},   {"inf", {}},
-               {"nan", {}},     {"1e999", {}},  {"--1", {}},     {"+-1", {}},   {"1.2.3", {}}};
+  } cases[] = {{"1e3", 1000.0}, {"-2.5", -2.5}, {"+4", 4.0}, {" 7 ", 7.0}, {".5", 0.5},
+               {"1e-400", 0.0}, {"", {}},       {"abc", {}}, {"1,5", {}},  {"inf", {}},
+               {"nan", {}},     {"1e999", {}},  {"--1", {}}, {"+-1", {}},  {"1.2.3", {}}};
   for (const auto& c : cases) EXPECT_EQ(ParseNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
@@ -115,15 +127,17 @@ TEST(ParseInteger, AcceptsSignedDecimalIntegersOnly) {
   struct Case {
     const char* text;
     std::optional<int> value;
-  } cases[] = {{"25", 25}, {"-3", -3}, {"+7", 7}, {"0", 0},   {"", {}},        {"1.5", {}},
-               {"abc", {}}, {" 5", {}}, {"5x", {}}, {"99999999999", {}}, {"+", {}}};
+  } cases[] = {{"25", 25}, {"-3", -3},          {"+7", 7},   {"0", 0},
+               {"", {}},   {"1.5", {}},         {"abc", {}}, {" 5", {}},
+               {"5x", {}}, {"99999999999", {}}, {"+", {}}};
   for (const auto& c : cases) EXPECT_EQ(ParseInteger(c.text), c.value) << '"' << c.text << '"';
 }
 
 TEST(FillPlaceholders, FillsInOrderAndLeavesOtherPercentSignsAlone) {
   EXPECT_EQ(FillPlaceholders("Value must be an integer between %d and %d!", {"1", "20"}),
             "Value must be an integer between 1 and 20!");
-  EXPECT_EQ(FillPlaceholders("%s files are not supported!", {".TXT"}), ".TXT files are not supported!");
+  EXPECT_EQ(FillPlaceholders("%s files are not supported!", {".TXT"}),
+            ".TXT files are not supported!");
   EXPECT_EQ(FillPlaceholders("100% %d", {"5"}), "100% 5");
 }
 

@@ -49,7 +49,8 @@ std::vector<std::string> SplitCells(const std::string& line) {
   for (auto& cell : cells) {
     while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\t')) cell.pop_back();
     while (!cell.empty() && (cell.front() == ' ' || cell.front() == '\t')) cell.erase(0, 1);
-    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
+    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"')
+      cell = cell.substr(1, cell.size() - 2);
   }
   return cells;
 }
@@ -94,12 +95,14 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
   }
   if (indep > kMaxIndep || dep > kMaxDep) {
     error = "at most " + std::to_string(kMaxIndep) + " independent and " + std::to_string(kMaxDep) +
-            " dependent variables fit; the header has " + std::to_string(indep) + " and " + std::to_string(dep);
+            " dependent variables fit; the header has " + std::to_string(indep) + " and " +
+            std::to_string(dep);
     return false;
   }
   const int events = static_cast<int>(lines.size()) - 1;
   if (events < 1 || events > kMaxEvents) {
-    error = "a data set has 1 to " + std::to_string(kMaxEvents) + " events; the file has " + std::to_string(events);
+    error = "a data set has 1 to " + std::to_string(kMaxEvents) + " events; the file has " +
+            std::to_string(events);
     return false;
   }
   data.XData.IndepCount = indep;
@@ -108,8 +111,8 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
   for (int j = 1; j <= events; ++j) {
     const std::vector<std::string> cells = SplitCells(lines[j]);
     if (static_cast<int>(cells.size()) != indep + dep) {
-      error = "line " + std::to_string(j + 1) + " has " + std::to_string(cells.size()) + " cells, the header " +
-              std::to_string(indep + dep);
+      error = "line " + std::to_string(j + 1) + " has " + std::to_string(cells.size()) +
+              " cells, the header " + std::to_string(indep + dep);
       return false;
     }
     for (int c = 0; c < indep + dep; ++c) {
@@ -118,8 +121,8 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
       if (!cells[c].empty()) {
         const auto parsed = CellValue(cells[c]);
         if (!parsed) {
-          error = "line " + std::to_string(j + 1) + ", column " + std::to_string(c + 1) + ": \"" + cells[c] +
-                  "\" is not a number";
+          error = "line " + std::to_string(j + 1) + ", column " + std::to_string(c + 1) + ": \"" +
+                  cells[c] + "\" is not a number";
           return false;
         }
         value = *parsed;

@@ -28,10 +28,16 @@ class ConsoleUi : public UserInterface {
       if (c == '\n') c = ' ';
     std::cerr << "zelkcli: " << line << "\n";
     if (kind == MessageKind::Error) ++Errors;
-    return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    return buttons == Buttons::Ok      ? Answer::Ok
+           : buttons == Buttons::YesNo ? Answer::No
+                                       : Answer::Cancel;
   }
-  std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override {
+    return std::nullopt;
+  }
   void ProcessEvents() override {}
   void ShowPage(Page) override {}
   void SetStatusPanel(int, const std::string&) override {}
@@ -67,8 +73,10 @@ int Show(Workspace& ws, const std::string& path) {
   out << "\n";
   for (int j = 1; j <= d.YData.EventCount; ++j) {
     out << j << ".";
-    for (int i = 1; i <= indep; ++i) out << "\t" << (d.XData.Defined[j][i] ? ExactText(d.XData.X[j][i]) : "#");
-    for (int i = 1; i <= dep; ++i) out << "\t" << (d.YData.Defined[j][i] ? ExactText(d.YData.M[j][i]) : "#");
+    for (int i = 1; i <= indep; ++i)
+      out << "\t" << (d.XData.Defined[j][i] ? ExactText(d.XData.X[j][i]) : "#");
+    for (int i = 1; i <= dep; ++i)
+      out << "\t" << (d.YData.Defined[j][i] ? ExactText(d.YData.M[j][i]) : "#");
     out << "\n";
   }
   std::cout << out.str();
@@ -103,7 +111,8 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
     ws.MeasuredData.YData.Defined = table->YData.Defined;
     return ws.WriteDataFile(out) ? 0 : 1;
   }
-  return Fail("convert goes from .zkd to .csv or from .csv to .zkd, not from \"" + from + "\" to \"" + to + "\"");
+  return Fail("convert goes from .zkd to .csv or from .csv to .zkd, not from \"" + from +
+              "\" to \"" + to + "\"");
 }
 
 int Usage() {
