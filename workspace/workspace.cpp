@@ -135,30 +135,20 @@ void Workspace::SetModelSaved(bool saved) {
   ui_.SetStatusPanel(1, ModelPanelText());
 }
 
+bool Workspace::ConfirmDiscard(bool saved, const char* question, void (Workspace::*save)()) {
+  if (saved) return true;
+  const Answer answer = ui_.ShowMessage(MessageKind::Warning, question, Buttons::YesNoCancel);
+  // The save's outcome is not looked at: a failed or cancelled save still lets the caller on.
+  if (answer == Answer::Yes) (this->*save)();
+  return answer != Answer::Cancel;
+}
+
 bool Workspace::ConfirmDiscardData() {
-  if (DataSaved) return true;
-  switch (ui_.ShowMessage(MessageKind::Warning, msg::kDiscardData, Buttons::YesNoCancel)) {
-    case Answer::Yes:
-      SaveDataFile();
-      return true;
-    case Answer::Cancel:
-      return false;
-    default:
-      return true;
-  }
+  return ConfirmDiscard(DataSaved, msg::kDiscardData, &Workspace::SaveDataFile);
 }
 
 bool Workspace::ConfirmDiscardModel() {
-  if (Model.ModelSaved) return true;
-  switch (ui_.ShowMessage(MessageKind::Warning, msg::kDiscardModel, Buttons::YesNoCancel)) {
-    case Answer::Yes:
-      SaveModelFile();
-      return true;
-    case Answer::Cancel:
-      return false;
-    default:
-      return true;
-  }
+  return ConfirmDiscard(Model.ModelSaved, msg::kDiscardModel, &Workspace::SaveModelFile);
 }
 
 // ---------------------------------------------------------------- resets

@@ -122,6 +122,7 @@ class Workspace {
  private:
   DimensionControl& ControlRef(Dimension d) { return controls_[static_cast<int>(d)]; }
   void ShowError(const std::string& text);
+  bool ConfirmDiscard(bool saved, const char* question, void (Workspace::*save)());
 
   UserInterface& ui_;
   DataGrid grid_;
