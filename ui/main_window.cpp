@@ -13,9 +13,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
 
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
+#include "ui/process_tool.h"
 
 namespace zelk {
 
@@ -75,6 +77,7 @@ TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
     }
     statusBar()->addWidget(panels_[i], i < 2 ? 0 : 1);
   }
+  processTool_ = new TProcessTool(this);
   ws_ = std::make_unique<Workspace>(*this);
   BuildPages();
   BuildMenus();
@@ -94,8 +97,13 @@ void TMForm::BuildPages() {
   gridView_ = new DataGridView(ws_->Grid());
   dimensionPage_ = new DimensionPage(*ws_);
   messages_ = new QPlainTextEdit;
-  messages_->setObjectName("MessageMemo");
+  messages_->setObjectName("MsgBox");
   messages_->setReadOnly(true);
+  messages_->setFocusPolicy(Qt::ClickFocus);
+  messages_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  QPalette navy = messages_->palette();
+  navy.setColor(QPalette::Text, QColor(0, 0, 128));
+  messages_->setPalette(navy);
 
   auto pageFor = [this](Page page) -> QWidget* {
     switch (page) {
@@ -163,6 +171,15 @@ void TMForm::BuildMenus() {
   QAction* exit = file->addAction("E&xit");
   exit->setObjectName("ExitAction");
   connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* compute = menuBar()->addMenu("&Compute");
+  QAction* stop = compute->addAction("&Stop");
+  stop->setObjectName("StopAction");
+  connect(stop, &QAction::triggered, this, [this] { ws_->Stop(); });
+  QToolBar* tools = addToolBar("Tools");
+  tools->setObjectName("ToolBar");
+  tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  tools->addAction(stop);
 }
 
 QAction* TMForm::Command(const char* name) const {
@@ -262,6 +279,13 @@ void TMForm::Repaint(View view) {
     case View::DataGrid:
       if (gridView_) gridView_->GridModel()->RefreshCells();
       break;
+    case View::Messages:
+      if (messages_) {
+        QStringList lines;
+        for (const std::string& line : ws_->Log.Lines()) lines << QString::fromStdString(line);
+        messages_->setPlainText(lines.join('\n'));
+      }
+      break;
     case View::ParameterGrids:
     case View::FitChart:
       break;
@@ -275,6 +299,13 @@ void TMForm::SetClipboardText(const std::string& text) {
 std::string TMForm::ClipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
 
 void TMForm::CloseMainWindow() { QTimer::singleShot(0, this, &QWidget::close); }
+
+void TMForm::ShowProgress(bool shown) {
+  if (shown)
+    processTool_->ShowProgress();
+  else
+    processTool_->HideProgress();
+}
 
 void TMForm::closeEvent(QCloseEvent* event) {
   if (closed_) {

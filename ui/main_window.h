@@ -18,6 +18,7 @@ namespace zelk {
 
 class DataGridView;
 class DimensionPage;
+class TProcessTool;
 
 class TMForm : public QMainWindow, public UserInterface {
  public:
@@ -44,6 +45,10 @@ class TMForm : public QMainWindow, public UserInterface {
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() override;
   void CloseMainWindow() override;
+  void ShowProgress(bool shown) override;
+
+  TProcessTool* ProcessTool() const { return processTool_; }
+  QPlainTextEdit* MessagePane() const { return messages_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -62,6 +67,7 @@ class TMForm : public QMainWindow, public UserInterface {
   DataGridView* gridView_ = nullptr;
   DimensionPage* dimensionPage_ = nullptr;
   QPlainTextEdit* messages_ = nullptr;
+  TProcessTool* processTool_ = nullptr;
   bool closed_ = false;
 };
 

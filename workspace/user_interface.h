@@ -49,6 +49,7 @@ enum class View {
   DataGrid,        // cell texts, editor or selection changed
   ParameterGrids,
   FitChart,
+  Messages,  // the message pane's lines
 };
 
 class UserInterface {
@@ -68,6 +69,8 @@ class UserInterface {
   virtual std::string ClipboardText() = 0;
   // A close that was confirmed while a computation ran may now go ahead.
   virtual void CloseMainWindow() = 0;
+  // The progress window, shown with its animation running around one-shot computations.
+  virtual void ShowProgress(bool shown) = 0;
 };
 
 }  // namespace zelk

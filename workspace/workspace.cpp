@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 std::string FileNamePart(const std::string& path) { return fs::path(path).filename().string(); }
 
 Workspace::Workspace(UserInterface& ui)
-    : ui_(ui),
+    : Log(ui),
+      ui_(ui),
       grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
       controls_{{
           {"IndVarEd", 1, kMaxIndep, "1", 1},
@@ -187,15 +188,33 @@ void Workspace::ResetDataSet() {
 }
 
 void Workspace::ResetModel() {
+  Model.DifEqCount = 0;
+  Model.AlgEqCount = 0;
+  FailedSolves = 0;
   ModelFileName.clear();
+  // Both states flip so that the two panels are always rewritten.
   Model.ModelSaved = false;
+  Model.ModelCompiled = true;
   SetModelSaved(true);
-  Model.ModelCompiled = false;
-  ui_.SetStatusPanel(1, ModelPanelText());
-  ui_.SetStatusPanel(2, CompilePanelText());
+  SetCompiled(false);
+  Model.UnloadModelLibrary(ui_);
+  ControlRef(Dimension::DifEq).Position = 0;
   SetDimensionText(Dimension::DifEq, "0");
+  ControlRef(Dimension::AlgEq).Position = 0;
   SetDimensionText(Dimension::AlgEq, "0");
+  Parameters.Count = 1;
+  ControlRef(Dimension::Param).Position = 1;
   SetDimensionText(Dimension::Param, "1");
+  for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
+  CurveReady = false;
+  ObjectiveReady = false;
+  LimitReady = false;
+}
+
+void Workspace::SetCompiled(bool compiled) {
+  if (compiled == Model.ModelCompiled) return;
+  Model.ModelCompiled = compiled;
+  ui_.SetStatusPanel(2, CompilePanelText());
 }
 
 // ---------------------------------------------------------------- data file
@@ -270,8 +289,8 @@ void Workspace::OpenDataFile() {
   request.DefaultExtension = "zkd";
   request.ProposedName = FileNamePart(DataFileName);
   std::error_code ec;
-  if (!DataLocation.empty() && fs::is_directory(DataLocation, ec))
-    request.StartFolder = DataLocation;
+  if (!Prefs.DataLocation.empty() && fs::is_directory(Prefs.DataLocation, ec))
+    request.StartFolder = Prefs.DataLocation;
   const auto chosen = ui_.OpenFileDialog(request);
   if (chosen) {
     std::string extension = fs::path(*chosen).extension().string();
@@ -293,7 +312,7 @@ void Workspace::OpenDataFile() {
       SetDataSaved(true);
       ui_.SetStatusPanel(0, DataPanelText());
     }
-    DataLocation = fs::path(*chosen).parent_path().string();
+    Prefs.DataLocation = fs::path(*chosen).parent_path().string();
   }
   ui_.ShowPage(Page::Data);
 }
@@ -346,8 +365,23 @@ bool Workspace::RequestClose() {
 }
 
 void Workspace::Shutdown() {
-  // The model library is unloaded and the preferences written here as they arrive.
-  Model = TModel{};
+  // The preferences are written here once they are kept between runs.
+}
+
+int Workspace::SolveModel(const T20Vector& parameters, TDataSet& data) {
+  SolveContext ctx{Model, MeasuredData, ui_, Log, OperationMode, TrialObjective, Stats};
+  ctx.ObjectiveFunc = ObjectiveFunc;
+  ctx.ObjectiveReady = ObjectiveReady;
+  ctx.LimitReady = LimitReady;
+  ctx.ShowIntegrationErrors = Prefs.ShowIntegrationErrors;
+  ctx.BestObjective = BestObjective;
+  ctx.ProfileMinObjective = ProfileMinObjective;
+  return zelk::SolveModel(ctx, parameters, data.XData, data.YData);
+}
+
+void Workspace::Stop() {
+  ui_.ShowProgress(false);
+  OperationMode = 0;
 }
 
 Workspace::ComputationScope::ComputationScope(Workspace& ws) : ws_(ws) { ++ws_.computationDepth_; }

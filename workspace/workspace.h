@@ -8,9 +8,12 @@
 #include <string>
 
 #include "estimation/parameter_record.h"
-#include "model/model_state.h"
+#include "model/message_log.h"
+#include "model/model_library.h"
+#include "model/solver.h"
 #include "workspace/data_grid.h"
 #include "workspace/data_set.h"
+#include "workspace/preferences.h"
 #include "workspace/user_interface.h"
 
 namespace zelk {
@@ -47,11 +50,16 @@ class Workspace {
   std::string DataFileName;
   std::string ModelFileName;
   bool DataSaved = false;
-  // Remembered folder of the last data file opened.
-  std::string DataLocation;
+  TZelkPrefs Prefs;
+  MessageLog Log;
 
   // --- computations
   std::uint8_t OperationMode = 0;
+  TObjectiveKind ObjectiveFunc = TObjectiveKind::SumOfSquares;
+  double BestObjective = 0;
+  double TrialObjective = 0;
+  double ProfileMinObjective = 0;
+  SolverStats Stats;
   bool ObjectiveReady = false;
   bool LimitReady = false;
   bool CurveReady = false;
@@ -81,7 +89,10 @@ class Workspace {
   bool ConfirmDiscardModel();
 
   void ResetDataSet();
+  // Forgets the model: counts 0, untitled and saved, not compiled, library unloaded.
   void ResetModel();
+  // Panel 2 follows; nothing happens when the state does not change.
+  void SetCompiled(bool compiled);
   // Ranges, the chart's data set and the counts; run by every SetDataSaved.
   void RefreshChartData();
 
@@ -98,12 +109,30 @@ class Workspace {
   void SaveDataFileAs();
   void SaveModelFile();
 
+  // --- solutions and long computations
+  // Solves `data` for `parameters` with the workspace's model, settings and counters.
+  int SolveModel(const T20Vector& parameters, TDataSet& data);
+  // The stop loop: OperationMode := mode, then one step and the pending window events,
+  // again and again until something sets OperationMode to 0.
+  template <class Step>
+  void RunOperation(std::uint8_t mode, Step&& step) {
+    ComputationScope running(*this);
+    OperationMode = mode;
+    do {
+      step();
+      ui_.ProcessEvents();
+    } while (OperationMode != 0);
+  }
+  // The Stop command: hides the progress window and ends the running computation.
+  void Stop();
+
   // --- stop
   // The close sequence; true when the window may close now. A close confirmed while a
   // computation runs returns false and the window is closed once the computation returned.
   bool RequestClose();
   bool ClosePending() const { return closePending_; }
-  // Frees what the model holds; called once when the window closes.
+  // Called once when the window closes. The model library stays loaded until the process
+  // ends, so that nothing the model left behind runs after it is gone.
   void Shutdown();
 
   // Marks a computation running for its lifetime; the workspace defers a close until the

@@ -69,6 +69,12 @@ class ScriptedUi : public UserInterface {
   void SetClipboardText(const std::string& text) override { Clipboard = text; }
   std::string ClipboardText() override { return Clipboard; }
   void CloseMainWindow() override { ++CloseRequests; }
+  bool ProgressShown = false;
+  int ProgressChanges = 0;
+  void ShowProgress(bool shown) override {
+    ProgressShown = shown;
+    ++ProgressChanges;
+  }
 
   // Texts of the messages shown so far, in order; clears the record.
   std::vector<std::string> TakeMessages() {

@@ -63,7 +63,7 @@ TEST_F(DataCommands, SaveAsAsksWithTheDocumentedDialogAndMarksTheDataSaved) {
   EXPECT_EQ(ws_->DataFileName, path);
   EXPECT_EQ(ui_.Panels[0], "run1.zkd [Saved]");
   EXPECT_EQ(Bytes(path).size(), 17u + 11u * 3 * 3);
-  EXPECT_TRUE(ws_->DataLocation.empty());  // saving does not change the remembered folder
+  EXPECT_TRUE(ws_->Prefs.DataLocation.empty());  // saving does not change the remembered folder
 }
 
 TEST_F(DataCommands, SaveWithoutANameBehavesAsSaveAs) {
@@ -115,7 +115,7 @@ TEST_F(DataCommands, OpenReadsCountsValuesAndMissingFlagsBack) {
   EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "37.5000");
   EXPECT_EQ(ws_->DataFileName, path);
   EXPECT_EQ(ui_.Panels[0], "run1.zkd [Saved]");
-  EXPECT_EQ(ws_->DataLocation, folder_.Path().string());
+  EXPECT_EQ(ws_->Prefs.DataLocation, folder_.Path().string());
   EXPECT_EQ(ui_.PagesShown.back(), Page::Data);
   EXPECT_EQ(EncodeDataFile(ws_->MeasuredData), written);
   EXPECT_TRUE(ui_.Messages.size() <= 1u);
@@ -123,12 +123,12 @@ TEST_F(DataCommands, OpenReadsCountsValuesAndMissingFlagsBack) {
 
 TEST_F(DataCommands, OpenProposesTheCurrentNameAndStartsInTheRememberedFolder) {
   ws_->DataFileName = "/somewhere/old.zkd";
-  ws_->DataLocation = folder_.Path().string();
+  ws_->Prefs.DataLocation = folder_.Path().string();
   ui_.DialogAnswers = {std::nullopt};
   ws_->OpenDataFile();
   EXPECT_EQ(ui_.OpenRequests[0].ProposedName, "old.zkd");
   EXPECT_EQ(ui_.OpenRequests[0].StartFolder, folder_.Path().string());
-  ws_->DataLocation = folder_.File("gone");
+  ws_->Prefs.DataLocation = folder_.File("gone");
   ui_.DialogAnswers = {std::nullopt};
   ws_->OpenDataFile();
   EXPECT_EQ(ui_.OpenRequests[1].StartFolder, "");
@@ -140,7 +140,7 @@ TEST_F(DataCommands, CancellingTheOpenDialogChangesNothingAndShowsTheDataPage) {
   ui_.DialogAnswers = {std::nullopt};
   ws_->OpenDataFile();
   EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
-  EXPECT_TRUE(ws_->DataLocation.empty());
+  EXPECT_TRUE(ws_->Prefs.DataLocation.empty());
   EXPECT_EQ(ui_.PagesShown, std::vector<Page>{Page::Data});
 }
 
@@ -173,11 +173,11 @@ TEST_F(DataCommands, TheLowerCasedExtensionChoosesTheReader) {
   };
   for (const auto& c : cases) {
     ws_->DataFileName = saved;
-    ws_->DataLocation.clear();
+    ws_->Prefs.DataLocation.clear();
     Open(c.path);
     EXPECT_EQ(ui_.TakeMessages(), c.messages) << c.name;
     EXPECT_EQ(ws_->DataFileName, c.read ? c.path : saved) << c.name;
-    EXPECT_EQ(ws_->DataLocation, folder_.Path().string()) << c.name;
+    EXPECT_EQ(ws_->Prefs.DataLocation, folder_.Path().string()) << c.name;
   }
 }
 
@@ -212,7 +212,7 @@ TEST_F(DataCommands, RefusedFilesLeaveTheDataGridAndNameAsTheyWere) {
     EXPECT_EQ(ws_->DataFileName, good) << c.name;
     EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3) << c.name;
     EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "37.5000") << c.name;
-    EXPECT_EQ(ws_->DataLocation, folder_.Path().string()) << c.name;
+    EXPECT_EQ(ws_->Prefs.DataLocation, folder_.Path().string()) << c.name;
     EXPECT_EQ(ui_.PagesShown.back(), Page::Data) << c.name;
   }
 }
@@ -237,7 +237,7 @@ TEST_F(DataCommands, ATruncatedFileIsRefusedBeforeAnyValueChanges) {
   EXPECT_EQ(ws_->DataFileName, good);
   EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 1.0);
   // An input/output error ends the command: the folder is not remembered.
-  EXPECT_TRUE(ws_->DataLocation.empty());
+  EXPECT_TRUE(ws_->Prefs.DataLocation.empty());
   EXPECT_TRUE(ui_.PagesShown.empty());
 }
 

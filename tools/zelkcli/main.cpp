@@ -45,6 +45,7 @@ class ConsoleUi : public UserInterface {
   void SetClipboardText(const std::string&) override {}
   std::string ClipboardText() override { return {}; }
   void CloseMainWindow() override {}
+  void ShowProgress(bool) override {}
 };
 
 std::string Extension(const std::string& path) {

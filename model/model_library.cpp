@@ -1,0 +1,89 @@
+#include "model/model_library.h"
+
+#include <dlfcn.h>
+#include <signal.h>
+
+#include "model/model_guard.h"
+
+namespace zelk {
+
+namespace {
+
+// Loading or freeing a library runs its initialisation code, which may set the FPU or
+// install signal handlers of its own; the program keeps its own afterwards.
+class PlatformStateKeeper {
+ public:
+  PlatformStateKeeper() : fpu_(guard_detail::SaveFpu()) {
+    for (int i = 0; i < 4; ++i) sigaction(kSignals[i], nullptr, &actions_[i]);
+  }
+  ~PlatformStateKeeper() {
+    for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &actions_[i], nullptr);
+    guard_detail::RestoreFpu(fpu_);
+  }
+
+ private:
+  static constexpr int kSignals[4] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL};
+  guard_detail::FpuState fpu_;
+  struct sigaction actions_[4];
+};
+
+}  // namespace
+
+TModel::TModel()
+    : Jacobian(kMaxResiduals + 1),
+      GainMatrix(kMaxResiduals + 1),
+      Residuals(kMaxResiduals + 1),
+      DesignDiffs(kMaxResiduals) {}
+
+bool TModel::LoadModelLibrary(const std::string& path, UserInterface& ui) {
+  void* handle = nullptr;
+  {
+    PlatformStateKeeper keep;
+    handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  }
+  if (!handle) {
+    ui.ShowMessage(MessageKind::Error, kLoadFailed, Buttons::Ok);
+    return false;
+  }
+  LibHandle = handle;
+  LibFileName = path;
+  InitialProc = reinterpret_cast<TInitialProc>(::dlsym(handle, "InitialEquations"));
+  DynamicProc = reinterpret_cast<TDynamicProc>(::dlsym(handle, "DynamicEquations"));
+  return InitialProc && DynamicProc;
+}
+
+void TModel::UnloadModelLibrary(UserInterface& ui) {
+  if (LibFileName.empty()) return;
+  int failed = 0;
+  {
+    PlatformStateKeeper keep;
+    failed = LibHandle ? ::dlclose(LibHandle) : 0;
+  }
+  if (failed != 0) ui.ShowMessage(MessageKind::Warning, kUnloadProblems, Buttons::Ok);
+  LibFileName.clear();
+  LibHandle = nullptr;
+}
+
+bool TModel::CallDynamic(double* p, double* x, double* y, double* dy) {
+  TDynamicProc proc = DynamicProc;
+  if (LibFileName.empty() || !proc) return false;
+  double *pc = p, *xc = x, *yc = y, *dyc = dy;
+  if (!Guarded) {
+    proc(&pc, &xc, &yc, &dyc);
+    return true;
+  }
+  return RunGuarded([&] { proc(&pc, &xc, &yc, &dyc); });
+}
+
+bool TModel::CallInitial(double* p, double* x, double* y, double* xe, double* ye) {
+  TInitialProc proc = InitialProc;
+  if (LibFileName.empty() || !proc) return false;
+  double *pc = p, *xc = x, *yc = y, *xec = xe, *yec = ye;
+  if (!Guarded) {
+    proc(&pc, &xc, &yc, &xec, &yec);
+    return true;
+  }
+  return RunGuarded([&] { proc(&pc, &xc, &yc, &xec, &yec); });
+}
+
+}  // namespace zelk

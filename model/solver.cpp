@@ -1,0 +1,187 @@
+#include "model/solver.h"
+
+#include <cmath>
+
+#include "model/experiments.h"
+#include "model/model_guard.h"
+#include "model/operation.h"
+
+namespace zelk {
+
+double InitialStepSize(const std::array<double, 2>& range) {
+  const double h0 = kFirstStepFraction * std::fabs(range[0] - range[1]);
+  return h0 <= kSmallestFirstStep ? kSmallestFirstStep : h0;
+}
+
+namespace {
+
+// Event i's share of the sum of squares.
+long double EventSquares(const TDataSet& measured, int i) {
+  long double sum = 0;
+  const T50Vector& m = measured.YData.M.at(i);
+  const T50Vector& c = measured.YData.C.at(i);
+  const TDepFlags& defined = measured.YData.Defined.at(i);
+  for (int d = 1; d <= measured.YData.DepCount; ++d)
+    if (defined[d]) {
+      const long double r = static_cast<long double>(m[d]) - c[d];
+      sum += r * r;
+    }
+  return sum;
+}
+
+}  // namespace
+
+double PartialSumOfSquares(const TDataSet& measured, int i) {
+  long double sum = 0;
+  for (int e = 1; e <= i; ++e) sum += EventSquares(measured, e);
+  return static_cast<double>(sum);
+}
+
+int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
+                    const T20Vector& to, const T50Vector& y0, T50Vector& y, double& h, double tol) {
+  const int n = ctx.Measured.YData.DepCount;
+  const double hmin = kMinStepFraction * (to[1] - from[1]);
+  TModel& model = ctx.Model;
+  T20Vector p = parameters;  // the model gets pointers it may write through
+  T20Vector x = from;
+  y = y0;
+  T20Vector xs;
+  T50Vector dy, k1, k2, k3, k4, k5, ya;
+  bool failed = false;
+  bool tooSmall = false;
+
+  // One derivative evaluation: dy := DyTemplate, then the model; k := h * dy.
+  auto evaluate = [&](T50Vector& arg, T50Vector& k) {
+    dy = model.DyTemplate;
+    ++ctx.Stats.DerivativeCalls;
+    if (!model.CallDynamic(p.data(), xs.data(), arg.data(), dy.data())) {
+      if (h < hmin) tooSmall = true;
+      failed = true;
+    }
+    for (int j = 1; j <= n; ++j) k[j] = h * dy[j];
+  };
+
+  bool newStep = true;
+  while (true) {
+    if (newStep && x[1] + h > to[1]) h = to[1] - x[1];
+    failed = false;
+    xs = x;
+    ya = y;
+    evaluate(ya, k1);
+    if (tooSmall) return 3;
+    for (int j = 1; j <= n; ++j) ya[j] = y[j] + k1[j] / 3;
+    xs[1] += h / 3;
+    evaluate(ya, k2);
+    if (tooSmall) return 3;
+    for (int j = 1; j <= n; ++j) ya[j] = y[j] + (k1[j] + k2[j]) / 6;
+    evaluate(ya, k3);
+    if (tooSmall) return 3;
+    for (int j = 1; j <= n; ++j) ya[j] = y[j] + k1[j] / 8 + 3 * k3[j] / 8;
+    xs[1] = xs[1] - h / 3 + h / 2;
+    evaluate(ya, k4);
+    if (tooSmall) return 3;
+    T50Vector y4 = y;
+    for (int j = 1; j <= n; ++j) y4[j] = y[j] + k1[j] / 2 - 3 * k3[j] / 2 + 2 * k4[j];
+    xs[1] += h / 2;
+    ya = y4;
+    evaluate(ya, k5);
+    if (tooSmall) return 3;
+    T50Vector y5 = y;
+    for (int j = 1; j <= n; ++j) y5[j] = y[j] + (k1[j] + 4 * k4[j] + k5[j]) / 6;
+
+    // An attempt with a failed model call is never accepted, whatever its estimate says:
+    // the derivatives it used are not the model's.
+    if (failed) {
+      ++ctx.Stats.RejectedSteps;
+      if (h < hmin) return 3;
+      h /= 2;
+      newStep = false;
+      continue;
+    }
+    double e = 0;
+    for (int j = 1; j <= n; ++j) {
+      const double ej = (y5[j] > kErrorFloor && k5[j] != 0) ? std::fabs(((y4[j] - y5[j]) / 5) / y5[j]) : 0;
+      if (j == 1 || ej > e) e = ej;
+    }
+    if (e < tol * kStepDoublingFactor) h = 2 * h;
+    if (e > tol) {
+      if (h < hmin) {
+        ++ctx.Stats.PrecisionFailures;
+        if (ctx.ShowIntegrationErrors) ctx.Log.AddMessage(kMersonFails);
+        return 1;
+      }
+      ++ctx.Stats.RejectedSteps;
+      h /= 2;
+      newStep = false;
+      continue;
+    }
+    ++ctx.Stats.AcceptedSteps;
+    x = xs;
+    y = y5;
+    if (std::fabs(x[1] - to[1]) <= kIntervalEndTolerance) return 0;
+    newStep = true;
+  }
+}
+
+int SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y) {
+  TModel& model = ctx.Model;
+  if (model.LibFileName.empty()) {
+    ctx.Ui.ShowMessage(MessageKind::Error, kNoLibrary, Buttons::Ok);
+    EndOperation(ctx.OperationMode);
+    return 3;
+  }
+  ModelGuardScope guard;  // handlers once for the whole solution
+  const int events = y.EventCount;
+  const int dep = ctx.Measured.YData.DepCount;
+  double h = InitialStepSize(x.Range);
+  int result = 0;
+  T20Vector p = parameters;
+  double* xe = x.X[0].data();
+  double* ye = y.M[0].data();
+
+  ++ctx.Stats.InitialCalls;
+  if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(), xe, ye)) return 3;
+
+  if (model.DifEqCount > 0) {
+    const bool sumOfSquares = ctx.ObjectiveFunc == TObjectiveKind::SumOfSquares && ctx.ObjectiveReady;
+    const std::uint8_t mode = ctx.OperationMode;
+    const bool searchAbort = sumOfSquares && (mode == kRandomSearch || mode == kWLSearch || mode == kLJSearch);
+    const bool limitAbort = sumOfSquares && mode == kFLimitSearch && ctx.LimitReady;
+    // The partial sum grows event by event instead of being summed again from event 1.
+    long double partial = 0;
+    for (int i = 1; i <= events; ++i) {
+      T50Vector& ci = y.C.at(i);
+      if (i > 1 && SameExperiment(x, i - 1, i)) {
+        if (h == 0) h = InitialStepSize(x.Range);
+        T50Vector state;
+        const int r = MersonIntegrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, h, kMersonTolerance);
+        for (int d = 1; d <= dep; ++d) ci[d] = state[d];
+        if (r > result) result = r;
+        if (r == 3) return 3;
+        ++ctx.Stats.InitialCalls;
+        if (!model.CallInitial(p.data(), x.X[i].data(), ci.data(), xe, ye)) return 3;
+      } else {
+        model.StartPoint = x.X[i];
+        model.StartState = y.M[i];
+        for (int d = 1; d <= dep; ++d) ci[d] = y.M[i][d];
+      }
+      if (searchAbort || limitAbort) {
+        partial += EventSquares(ctx.Measured, i);
+        const double s = static_cast<double>(partial);
+        ctx.TrialObjective = s;
+        if (searchAbort && s > ctx.BestObjective) return 1;
+        if (limitAbort && s > ctx.ProfileMinObjective) return result;
+      }
+    }
+    return result;
+  }
+
+  T50Vector scratch{};
+  for (int i = 1; i <= events; ++i) {
+    ++ctx.Stats.DerivativeCalls;
+    if (!model.CallDynamic(p.data(), x.X[i].data(), y.C.at(i).data(), scratch.data())) return 3;
+  }
+  return result;
+}
+
+}  // namespace zelk

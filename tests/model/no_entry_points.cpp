@@ -1,0 +1,2 @@
+// A shared object without either entry point.
+extern "C" int ZelkUnrelatedExport() { return 42; }

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "model/operation.h"
+#include "support/model_fixture.h"
+
+namespace zelk {
+namespace {
+
+using test::ModelTest;
+
+TEST_F(ModelTest, TheMessagePaneKeepsTheLastTwentyLines) {
+  for (int i = 1; i <= 21; ++i) ws_->Log.AddMessage("line " + std::to_string(i));
+  ASSERT_EQ(ws_->Log.Lines().size(), 20u);
+  EXPECT_EQ(ws_->Log.Lines().front(), "line 2");
+  EXPECT_EQ(ws_->Log.Lines().back(), "line 21");
+  EXPECT_GE(ui_.Repaints[View::Messages], 21);
+}
+
+TEST_F(ModelTest, StopWithNothingRunningHidesTheProgressWindowAndStaysIdle) {
+  ws_->Stop();
+  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_FALSE(ui_.ProgressShown);
+  EXPECT_EQ(ui_.ProgressChanges, 1);
+}
+
+TEST_F(ModelTest, StopDuringTheLoopEndsItAfterTheRunningStep) {
+  int steps = 0;
+  ws_->RunOperation(kRandomSearch, [&] {
+    ++steps;
+    if (steps == 3) ui_.OnProcessEvents = [&] { ws_->Stop(); };
+  });
+  EXPECT_EQ(steps, 3);
+  EXPECT_EQ(ws_->OperationMode, 0);
+}
+
+TEST_F(ModelTest, SolvingWithoutALibraryEndsARunningLoopAfterItsStep) {
+  Data(1, 1, {0, 1});
+  int steps = 0;
+  ws_->RunOperation(kRandomSearch, [&] {
+    ++steps;
+    EXPECT_EQ(Solve({1.0}), 3);
+  });
+  EXPECT_EQ(steps, 1);
+  EXPECT_EQ(ui_.TakeMessages().size(), 1u);
+}
+
+TEST_F(ModelTest, ResetModelUnloadsTheLibraryAndClearsTheTemplate) {
+  Load("decay");
+  ws_->Model.DyTemplate[3] = 9;
+  ws_->ObjectiveReady = ws_->LimitReady = ws_->CurveReady = true;
+  ui_.Panels.clear();
+  ws_->ResetModel();
+  EXPECT_TRUE(ws_->Model.LibFileName.empty());
+  EXPECT_EQ(ws_->Model.DyTemplate[3], 0);
+  EXPECT_FALSE(ws_->ObjectiveReady || ws_->LimitReady || ws_->CurveReady);
+  // Both panels are rewritten even though they read the same before.
+  EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
+  EXPECT_EQ(ui_.Panels[2], "Not Compiled");
+}
+
+}  // namespace
+}  // namespace zelk
