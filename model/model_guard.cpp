@@ -37,11 +37,6 @@ void OnFault(int signal, siginfo_t* info, void* context) {
 
 }  // namespace
 
-guard_detail::State& guard_detail::ThreadState() {
-  thread_local State state;
-  return state;
-}
-
 ModelGuardScope::ModelGuardScope() {
   guard_detail::State& state = guard_detail::ThreadState();
   if (state.Depth++ > 0) return;

@@ -28,7 +28,8 @@ struct State {
   volatile bool Active = false;
   int Depth = 0;  // open scopes
 };
-State& ThreadState();
+inline thread_local State threadState;
+inline State& ThreadState() { return threadState; }
 
 struct FpuState {
   std::uint32_t Mxcsr;
@@ -46,15 +47,24 @@ inline void EnableTraps(const FpuState& s) {
   // MXCSR bits 7, 9, 10 and x87 control bits 0, 2, 3 mask invalid, zero-divide, overflow.
   std::uint32_t mxcsr = (s.Mxcsr & ~0x3Fu) & ~(0x80u | 0x200u | 0x400u);
   std::uint16_t control = static_cast<std::uint16_t>(s.Control & ~0x0Du);
-  __asm__ volatile("fnclex");
+  // An x87 flag already raised would fire as soon as it is unmasked; clearing is slow,
+  // so only when needed.
+  std::uint16_t status;
+  __asm__ volatile("fnstsw %0" : "=m"(status));
+  if (status & 0x0D) __asm__ volatile("fnclex");
   __asm__ volatile("fldcw %0" : : "m"(control));
   __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr));
 }
 
+// After a normal return no unmasked x87 flag can be set: it would have trapped.
 inline void RestoreFpu(const FpuState& s) {
-  __asm__ volatile("fnclex");
   __asm__ volatile("fldcw %0" : : "m"(s.Control));
   __asm__ volatile("ldmxcsr %0" : : "m"(s.Mxcsr));
+}
+
+inline void RestoreFpuAfterFault(const FpuState& s) {
+  __asm__ volatile("fnclex");
+  RestoreFpu(s);
 }
 
 }  // namespace guard_detail
@@ -70,7 +80,7 @@ inline bool RunGuarded(F&& call) {
   }
   const guard_detail::FpuState saved = guard_detail::SaveFpu();
   if (sigsetjmp(state.Env, 0) != 0) {
-    guard_detail::RestoreFpu(saved);
+    guard_detail::RestoreFpuAfterFault(saved);
     return false;
   }
   guard_detail::EnableTraps(saved);

@@ -2,6 +2,7 @@
 // user types or opens reaches the workspace and comes back on the screen.
 
 #include "ui/main_window.h"
+#include "ui/process_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -126,6 +128,29 @@ TEST(MainWindow, TheExampleDataAppearsInTheGrid) {
     QApplication::processEvents();
     form.grab().save(shot);
   }
+}
+
+TEST(MainWindow, MessagesAppearInThePaneAndTheProgressWindowComesAndGoes) {
+  TMForm form;
+  for (int i = 1; i <= 21; ++i) form.Ws().Log.AddMessage("line " + std::to_string(i));
+  const QStringList lines = form.MessagePane()->toPlainText().split('\n');
+  EXPECT_EQ(lines.size(), 20);
+  EXPECT_EQ(lines.front(), "line 2");
+  EXPECT_EQ(form.MessagePane()->objectName(), "MsgBox");
+
+  TProcessTool* tool = form.ProcessTool();
+  EXPECT_EQ(tool->windowTitle(), "Process Active...");
+  EXPECT_EQ(tool->size(), QSize(271, 65));
+  EXPECT_EQ(tool->MsgLabel()->text(), "Please wait until process finishes ...");
+  EXPECT_TRUE(tool->windowFlags() & Qt::WindowStaysOnTopHint);
+  form.ShowProgress(true);
+  EXPECT_TRUE(tool->isVisible());
+  EXPECT_TRUE(tool->Animation()->Active());
+  form.Ws().OperationMode = 1;
+  form.Command("StopAction")->trigger();
+  EXPECT_FALSE(tool->isVisible());
+  EXPECT_FALSE(tool->Animation()->Active());
+  EXPECT_EQ(form.Ws().OperationMode, 0);
 }
 
 TEST(MainWindow, ConvertsFiltersToQtNameFilters) {

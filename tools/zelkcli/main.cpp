@@ -10,43 +10,13 @@
 #include <memory>
 #include <sstream>
 
+#include "tools/zelkcli/console_ui.h"
 #include "tools/zelkcli/csv_table.h"
 #include "workspace/data_file.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
 namespace {
-
-// Messages go to standard error on one line; questions are answered so that nothing is
-// saved or discarded behind the user's back.
-class ConsoleUi : public UserInterface {
- public:
-  int Errors = 0;
-  Answer ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) override {
-    std::string line = text;
-    for (char& c : line)
-      if (c == '\n') c = ' ';
-    std::cerr << "zelkcli: " << line << "\n";
-    if (kind == MessageKind::Error) ++Errors;
-    return buttons == Buttons::Ok      ? Answer::Ok
-           : buttons == Buttons::YesNo ? Answer::No
-                                       : Answer::Cancel;
-  }
-  std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  void ProcessEvents() override {}
-  void ShowPage(Page) override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void Repaint(View) override {}
-  void SetClipboardText(const std::string&) override {}
-  std::string ClipboardText() override { return {}; }
-  void CloseMainWindow() override {}
-  void ShowProgress(bool) override {}
-};
 
 std::string Extension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
@@ -129,7 +99,7 @@ int main(int argc, char* argv[]) {
   using namespace zelk;
   if (argc < 2) return Usage();
   const std::string command = argv[1];
-  ConsoleUi ui;
+  ConsoleUi ui("zelkcli");
   auto ws = std::make_unique<Workspace>(ui);
   ws->Start();
   try {

@@ -1,0 +1,97 @@
+// Solutions per second of SolveModel on the five-state chain model over 1000 events, with
+// the derivative calls each solution makes and their bare cost, guarded and unguarded.
+//   solver_bench [--quick]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "tools/zelkcli/console_ui.h"
+#include "workspace/workspace.h"
+
+using namespace zelk;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Seconds per solution, the best of `rounds` runs of `count` solutions.
+double TimeSolutions(Workspace& ws, const T20Vector& p, int count, int rounds) {
+  double best = 1e300;
+  for (int r = 0; r < rounds; ++r) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i)
+      if (ws.SolveModel(p, ws.MeasuredData) != 0) {
+        std::fprintf(stderr, "solver_bench: the chain model did not solve\n");
+        std::exit(1);
+      }
+    best = std::min(best, Seconds(start) / count);
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  ConsoleUi ui("solver_bench");
+  auto ws = std::make_unique<Workspace>(ui);
+  ws->Start();
+  ws->SetDimensionText(Dimension::Dep, "5");
+  ws->SetDimensionText(Dimension::DifEq, "5");
+  ws->SetDimensionText(Dimension::Events, "1000");
+  TDataSet& d = ws->MeasuredData;
+  for (int j = 1; j <= 1000; ++j) {
+    d.XData.X[j][1] = 0.01 * (j - 1);
+    d.XData.Defined[j][1] = true;
+    for (int i = 1; i <= 5; ++i) {
+      d.YData.M[j][i] = i == 1 ? 1.0 : 0.0;
+      d.YData.Defined[j][i] = true;
+    }
+  }
+  ws->SetDataSaved(true);
+  if (!ws->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/chain.dll", ui)) return 1;
+  T20Vector p{};
+  p[1] = 0.9;
+  p[2] = 0.4;
+
+  const int count = quick ? 3 : 200, rounds = quick ? 1 : 5;
+  ws->Stats = {};
+  ws->SolveModel(p, d);
+  const SolverStats one = ws->Stats;
+
+  ws->Model.Guarded = true;
+  const double guarded = TimeSolutions(*ws, p, count, rounds);
+  ws->Model.Guarded = false;
+  const double bare = TimeSolutions(*ws, p, count, rounds);
+  ws->Model.Guarded = true;
+
+  // The model's own work: the same number of derivative calls, straight into the library.
+  T20Vector x = d.XData.X[1];
+  T50Vector y = d.YData.M[1], dy{};
+  double best = 1e300;
+  for (int r = 0; r < rounds; ++r) {
+    const auto start = Clock::now();
+    for (std::int64_t i = 0; i < one.DerivativeCalls * (quick ? 1 : 20); ++i) {
+      double *pp = p.data(), *xp = x.data(), *yp = y.data(), *dyp = dy.data();
+      ws->Model.DynamicProc(&pp, &xp, &yp, &dyp);
+      __asm__ volatile("" : : "g"(dy.data()) : "memory");
+    }
+    best = std::min(best, Seconds(start) / (quick ? 1 : 20));
+  }
+
+  std::printf("chain model, 5 states, 1000 events, one experiment\n");
+  std::printf("derivative calls per solution   %lld (accepted steps %lld, rejected %lld)\n",
+              static_cast<long long>(one.DerivativeCalls), static_cast<long long>(one.AcceptedSteps),
+              static_cast<long long>(one.RejectedSteps));
+  std::printf("bare derivative calls           %.3f ms per solution (%.1f ns a call)\n", best * 1e3,
+              best / one.DerivativeCalls * 1e9);
+  std::printf("guarded solver                  %.0f solutions/s (%.3f ms)\n", 1 / guarded, guarded * 1e3);
+  std::printf("unguarded solver (floor)        %.0f solutions/s (%.3f ms)\n", 1 / bare, bare * 1e3);
+  std::printf("guarded / unguarded             %.3f\n", guarded / bare);
+  std::printf("solver time / derivative time   %.2f\n", guarded / best);
+  return 0;
+}

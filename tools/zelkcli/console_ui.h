@@ -1,0 +1,47 @@
+#pragma once
+// The user seen from a terminal: every message goes to standard error on one line, and
+// questions are answered so that nothing is saved or discarded behind the user's back.
+
+#include <iostream>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "workspace/user_interface.h"
+
+namespace zelk {
+
+class ConsoleUi : public UserInterface {
+ public:
+  explicit ConsoleUi(std::string program) : program_(std::move(program)) {}
+  int Errors = 0;
+  Answer ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) override {
+    std::string line = text;
+    for (char& c : line)
+      if (c == '\n') c = ' ';
+    std::cerr << program_ << ": " << line << "\n";
+    if (kind == MessageKind::Error) ++Errors;
+    return buttons == Buttons::Ok      ? Answer::Ok
+           : buttons == Buttons::YesNo ? Answer::No
+                                       : Answer::Cancel;
+  }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override {
+    return std::nullopt;
+  }
+  void ProcessEvents() override {}
+  void ShowPage(Page) override {}
+  void SetStatusPanel(int, const std::string&) override {}
+  void Repaint(View) override {}
+  void SetClipboardText(const std::string&) override {}
+  std::string ClipboardText() override { return {}; }
+  void CloseMainWindow() override {}
+  void ShowProgress(bool) override {}
+
+ private:
+  std::string program_;
+};
+
+}  // namespace zelk
