@@ -12,11 +12,13 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
+#include "ui/options_dialog.h"
 #include "ui/process_tool.h"
 
 namespace zelk {
@@ -34,6 +36,7 @@ struct PageSpec {
 constexpr PageSpec kRightPages[] = {
     {Page::Data, "Data"},
     {Page::Model, "Model"},
+    {Page::Source, "Source"},
     {Page::FitChart, "Fit Chart"},
     {Page::ParameterDetails, "Parameter Details"},
     {Page::Covariances, "Covariances"},
@@ -79,14 +82,20 @@ TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
   }
   processTool_ = new TProcessTool(this);
   ws_ = std::make_unique<Workspace>(*this);
+  ws_->PreferencesFile = PreferencesPath();
   BuildPages();
   BuildMenus();
   ws_->Start();
+  // After the main window, as the dialog shows the window's first series style.
+  optionsModel_ = std::make_unique<OptionsDialogModel>(*this, ws_->Prefs, ws_->Preferences.Series);
+  optionsDialog_ = new TOptionsDlg(*optionsModel_, this);
+  ShowSourcePage(ws_->Prefs.SourcePreview);
   resize(1000, 680);
 }
 
 TMForm::~TMForm() {
-  // The pages read the workspace while they are torn down; they go first.
+  // The pages and the dialog read the workspace while they are torn down; they go first.
+  delete optionsDialog_;
   delete takeCentralWidget();
   gridView_ = nullptr;
   dimensionPage_ = nullptr;
@@ -151,35 +160,79 @@ void TMForm::BuildMenus() {
     const char* hint;
     void (Workspace::*run)();
   };
-  const CommandSpec fileCommands[] = {
+  const CommandSpec commands[] = {
       {"NewDataFile", "&New Data File", "Create New Data File", &Workspace::NewDataFile},
-      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File",
-       &Workspace::OpenDataFile},
+      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File", &Workspace::OpenDataFile},
       {"SaveDataFile", "&Save Data File", "Save Experimental Data File", &Workspace::SaveDataFile},
       {"SaveDataFileAs", "S&ave Data File As ...", "Save Experimental Data File Under A New Name",
        &Workspace::SaveDataFileAs},
+      {"NewModelFile", "Ne&w Model File", "Create New Model File", &Workspace::NewModelFile},
+      {"OpenModelFile", "Open &Model File", "Open Model File", &Workspace::OpenModelFile},
+      {"SaveModelFile", "Save Model &File", "Save Model Source File and Dimensions", &Workspace::SaveModelFile},
+      {"SaveModelFileAs", "Sa&ve Model File As ...", "Save Model Source File and Dimensions under New Name",
+       &Workspace::SaveModelFileAs},
+      {"GenerateSource", "Generate &Source Preview", "", &Workspace::GenerateSource},
+      {"CompileAction", "&Compile", "", &Workspace::CompileAction},
+      {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
   };
-  QMenu* file = menuBar()->addMenu("&File");
-  for (const CommandSpec& spec : fileCommands) {
-    QAction* action = file->addAction(QString::fromLatin1(spec.caption));
+  for (const CommandSpec& spec : commands) {
+    auto* action = new QAction(QString::fromLatin1(spec.caption), this);
     action->setObjectName(QString::fromLatin1(spec.name));
-    action->setStatusTip(QString::fromLatin1(spec.hint));
-    action->setToolTip(QString::fromLatin1(spec.hint));
+    if (*spec.hint) {
+      action->setStatusTip(QString::fromLatin1(spec.hint));
+      action->setToolTip(QString::fromLatin1(spec.hint));
+    }
     connect(action, &QAction::triggered, this, [this, run = spec.run] { ((*ws_).*run)(); });
+  }
+  QMenu* file = menuBar()->addMenu("&File");
+  for (const char* name : {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "", "NewModelFile",
+                           "OpenModelFile", "SaveModelFile", "SaveModelFileAs"}) {
+    if (*name)
+      file->addAction(Command(name));
+    else
+      file->addSeparator();
   }
   file->addSeparator();
   QAction* exit = file->addAction("E&xit");
   exit->setObjectName("ExitAction");
   connect(exit, &QAction::triggered, this, &QWidget::close);
 
+  QMenu* model = menuBar()->addMenu("&Model");
+  model->addAction(Command("GenerateSource"));
+  model->addAction(Command("CompileAction"));
   QMenu* compute = menuBar()->addMenu("&Compute");
   QAction* stop = compute->addAction("&Stop");
   stop->setObjectName("StopAction");
   connect(stop, &QAction::triggered, this, [this] { ws_->Stop(); });
+
+  QMenu* toolsMenu = menuBar()->addMenu("&Tools");
+  QAction* preferences = toolsMenu->addAction("&Preferences ...");
+  preferences->setObjectName("Preferences");
+  connect(preferences, &QAction::triggered, this, [this] { optionsDialog_->Execute(); });
+
+  // Toolbar buttons carry their own short captions.
   QToolBar* tools = addToolBar("Tools");
   tools->setObjectName("ToolBar");
-  tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  tools->addAction(stop);
+  tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  const std::pair<const char*, const char*> buttons[] = {
+      {"New Data", "NewDataFile"}, {"Open Data", "OpenDataFile"}, {"Save Data", "SaveDataFile"}, {"", ""},
+      {"New Model", "NewModelFile"}, {"Open Model", "OpenModelFile"}, {"Save Model", "SaveModelFile"},
+      {"Compile", "CompileAction"}, {"", ""}, {"Stop", "StopAction"}};
+  for (const auto& [caption, name] : buttons) {
+    if (!*name) {
+      tools->addSeparator();
+      continue;
+    }
+    QAction* command = Command(name);
+    QAction* button = tools->addAction(QString::fromLatin1(caption));
+    button->setToolTip(command->statusTip().isEmpty() ? command->text().remove('&') : command->statusTip());
+    connect(button, &QAction::triggered, command, &QAction::trigger);
+  }
+
+  compileTimer_ = new QTimer(this);
+  compileTimer_->setObjectName("CompileTimer");
+  compileTimer_->setInterval(1000);
+  connect(compileTimer_, &QTimer::timeout, this, [this] { ws_->CompileTimerTimer(); });
 }
 
 QAction* TMForm::Command(const char* name) const {
@@ -208,6 +261,9 @@ Answer TMForm::ShowMessage(MessageKind kind, const std::string& text, Buttons bu
     case Buttons::Ok:
       box.setStandardButtons(QMessageBox::Ok);
       break;
+    case Buttons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
     case Buttons::YesNo:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       break;
@@ -222,6 +278,8 @@ Answer TMForm::ShowMessage(MessageKind kind, const std::string& text, Buttons bu
       return Answer::No;
     case QMessageBox::Cancel:
       return Answer::Cancel;
+    case QMessageBox::Ok:
+      return Answer::Ok;
     default:
       return buttons == Buttons::Ok      ? Answer::Ok
              : buttons == Buttons::YesNo ? Answer::No
@@ -286,6 +344,32 @@ void TMForm::Repaint(View view) {
         messages_->setPlainText(lines.join('\n'));
       }
       break;
+    case View::ModelText:
+      if (modelEditor_) {
+        showingModelText_ = true;
+        modelEditor_->setPlainText(QString::fromStdString(ws_->ModelText));
+        showingModelText_ = false;
+      }
+      break;
+    case View::ModelCaret:
+      if (modelEditor_) {
+        // The core counts bytes of UTF-8, the editor characters.
+        const QString before = QString::fromUtf8(ws_->ModelText.data(),
+                                                 static_cast<qsizetype>(std::min(ws_->ModelCaret, ws_->ModelText.size())));
+        QTextCursor cursor = modelEditor_->textCursor();
+        cursor.setPosition(static_cast<int>(before.size()));
+        modelEditor_->setTextCursor(cursor);
+        modelEditor_->setFocus();
+      }
+      break;
+    case View::Source:
+      if (sourceView_) {
+        QStringList lines;
+        for (const std::string& line : ws_->SourceLines) lines << QString::fromStdString(line);
+        sourceView_->setPlainText(lines.join('\n'));
+        ShowSourcePage(ws_->Prefs.SourcePreview);
+      }
+      break;
     case View::ParameterGrids:
     case View::FitChart:
       break;
@@ -305,6 +389,18 @@ void TMForm::ShowProgress(bool shown) {
     processTool_->ShowProgress();
   else
     processTool_->HideProgress();
+}
+
+void TMForm::EnableCompileTimer(bool enabled) {
+  if (enabled)
+    compileTimer_->start();
+  else
+    compileTimer_->stop();
+}
+
+void TMForm::ShowSourcePage(bool shown) {
+  const int index = right_->indexOf(sourceView_);
+  if (index >= 0) right_->setTabVisible(index, shown);
 }
 
 void TMForm::closeEvent(QCloseEvent* event) {

@@ -7,18 +7,21 @@
 #include <memory>
 
 #include "workspace/user_interface.h"
+#include "workspace/options_dialog_model.h"
 #include "workspace/workspace.h"
 
 class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
 class QAction;
+class QTimer;
 
 namespace zelk {
 
 class DataGridView;
 class DimensionPage;
 class TProcessTool;
+class TOptionsDlg;
 
 class TMForm : public QMainWindow, public UserInterface {
  public:
@@ -46,8 +49,14 @@ class TMForm : public QMainWindow, public UserInterface {
   std::string ClipboardText() override;
   void CloseMainWindow() override;
   void ShowProgress(bool shown) override;
+  void EnableCompileTimer(bool enabled) override;
+
+  QPlainTextEdit* ModelEditor() const { return modelEditor_; }
+  QPlainTextEdit* SourceView() const { return sourceView_; }
+  QTimer* CompileTimer() const { return compileTimer_; }
 
   TProcessTool* ProcessTool() const { return processTool_; }
+  TOptionsDlg* OptionsDialog() const { return optionsDialog_; }
   QPlainTextEdit* MessagePane() const { return messages_; }
 
  protected:
@@ -56,6 +65,7 @@ class TMForm : public QMainWindow, public UserInterface {
  private:
   void BuildPages();
   void BuildMenus();
+  void ShowSourcePage(bool shown);
   std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);
 
   // Built before the workspace starts, because starting it already paints.
@@ -68,6 +78,12 @@ class TMForm : public QMainWindow, public UserInterface {
   DimensionPage* dimensionPage_ = nullptr;
   QPlainTextEdit* messages_ = nullptr;
   TProcessTool* processTool_ = nullptr;
+  std::unique_ptr<OptionsDialogModel> optionsModel_;
+  TOptionsDlg* optionsDialog_ = nullptr;
+  QPlainTextEdit* modelEditor_ = nullptr;
+  QPlainTextEdit* sourceView_ = nullptr;
+  QTimer* compileTimer_ = nullptr;
+  bool showingModelText_ = false;
   bool closed_ = false;
 };
 

@@ -39,5 +39,19 @@ inline constexpr const char* kOpenDataFilter =
     "Gorun Data File - former version (*grd)|*.grd|All Files (*.*)|*.*";
 inline constexpr const char* kSaveDataTitle = "Save Experimental Data As ...";
 inline constexpr const char* kSaveDataFilter = "Zelk Data File (*.zkd)|*.zkd";
+inline constexpr const char* kOpenModelTitle = "Open Model Source ...";
+inline constexpr const char* kSaveModelTitle = "Save Model Source As ...";
+inline constexpr const char* kModelFilter = "Zelk Model Code (*.mod)|*.mod";
+inline constexpr const char* kSaveModelFirst =
+    "Model must be saved locally to perform this operation!\nDo you wish to save it now?";
+inline constexpr const char* kPreferencesNotSaved = "The preferences could not be saved to \"%s\": %s";
+inline constexpr const char* kModelUntitled = "The model has no file yet: save it before it is compiled.";
+inline constexpr const char* kSourceNotWritten = "Cannot write the library source \"%s\": %s";
+inline constexpr const char* kScriptNotWritten = "Cannot write the compile script \"%s\": %s";
+
+// The preferences dialog.
+inline constexpr const char* kNumericRequired = "Numeric value required!";
+inline constexpr const char* kBrowseCompilerTitle = "Browse for file ...";
+inline constexpr const char* kBrowseCompilerFilter = "Application Executable (*.exe)|*.exe";
 
 }  // namespace zelk::msg

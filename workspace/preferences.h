@@ -1,23 +1,129 @@
 #pragma once
-// The user's settings with their defaults. They are read where they are used.
+// The user's settings with their defaults, and the file they outlive a run in. They are read
+// where they are used; the file is read once at start and written once at close.
+//
+// The file "zelk20.ini" stands in for the registry key "zelk20": one [section] per subkey,
+// one name=value line per value, every value as a string. Booleans are "1"/"0", integers and
+// colours decimal, texts as they are (with line breaks and backslashes escaped, see
+// SavePreferences), the covariance threshold in FormatThreshold's form.
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace zelk {
 
+// Red in the lowest byte, green in the next, blue in the third; 0 is black.
+using TColor = std::int32_t;
+
+// The general settings.
 struct TZelkPrefs {
-  std::string CompilerPath;
-  std::string ModelLocation;
-  std::string DataLocation;
-  bool SourcePreview = true;
-  bool AutoCompile = true;
-  bool ShowIntegrationErrors = true;
-  std::int32_t VertPercentage = 50;
-  std::int32_t HorizPercentage = 100;
-  float CovThreshold = 0.9f;
-  bool BranchNumbers = true;
+  std::string CompilerPath;            // paths/pasbuild: the external compiler's executable
+  std::string ModelLocation;           // paths/ModelLocation: folder of the last model opened
+  std::string DataLocation;            // paths/DataLocation: folder of the last data file opened
+  bool SourcePreview = true;           // toggles/SourcePreview: the Source page is shown
+  bool AutoCompile = true;             // toggles/Autocompile: Open Model File ends with Compile
+  bool ShowIntegrationErrors = true;   // toggles/ShowCompilerErrors
+  std::int32_t VertPercentage = 50;    // print/VertPercentage: printed chart height, percent
+  std::int32_t HorizPercentage = 100;  // print/HorizPercentage: printed chart width, percent
+  float CovThreshold = 0.9f;           // values/ccemphasize: |normalized covariance| drawn in red
+  bool BranchNumbers = true;           // toggles/BranchesNumbering: stored only
+
+  bool operator==(const TZelkPrefs&) const = default;
 };
+
+inline constexpr int kSeriesCount = 50;
+
+// Marker shapes and line styles as their byte values.
+enum : std::uint8_t {
+  kMarkerCircle,
+  kMarkerSquare,
+  kMarkerTriangleUp,
+  kMarkerTriangleDown,
+  kMarkerDiamond,
+  kMarkerAsterisk
+};
+enum : std::uint8_t { kLineSolid, kLineDashed, kLineDotted, kLineDashDot, kLineDashDotDot };
+
+// The style of one chart series (series n draws dependent variable n); section "series",
+// values named "Marker" + n and so on.
+struct TSeriesStyle {
+  std::uint8_t Marker = kMarkerCircle;
+  std::uint8_t Weight = 5;
+  bool Filled = true;
+  TColor LineColor = 0;  // line and marker outline
+  TColor FillColor = 0;
+  std::uint8_t LineStyle = kLineSolid;
+  std::int32_t LineWidth = 1;
+
+  bool operator==(const TSeriesStyle&) const = default;
+};
+
+// One text of the fit chart: its title or an axis caption.
+struct TDescription {
+  bool Active = false;  // the text is drawn
+  std::string Caption;
+  std::string FontName = "Arial";
+  std::int32_t Size = 12;  // points
+  bool Bold = false;
+  bool Italic = false;
+  bool Underline = false;
+  TColor Color = 0;
+
+  bool operator==(const TDescription&) const = default;
+};
+
+// Indexes of TPreferences::Descriptions, in the order of their sections.
+enum DescriptionIndex : int { kTitleDesc, kXAxisDesc, kYAxisDesc };
+inline constexpr int kDescriptionCount = 3;
+
+using TSeriesStyles = std::array<TSeriesStyle, kSeriesCount + 1>;  // slot 0 holds no series
+using TDescriptions = std::array<TDescription, kDescriptionCount>;
+
+// Everything that is saved, with the defaults of a first run.
+struct TPreferences {
+  TZelkPrefs General;
+  TSeriesStyles Series{};
+  TDescriptions Descriptions{{
+      {.Caption = "Title"},  // section fcTitleDesc
+      {.Caption = "XAxis"},  // section fcXAxisDesc
+      {.Caption = "YAxis"},  // section fcYAxisDesc
+  }};
+
+  bool operator==(const TPreferences&) const = default;
+};
+
+// Number of name=value lines a saved file holds.
+inline constexpr int kPreferenceValueCount = 10 + 7 * kSeriesCount + 8 * kDescriptionCount;
+
+// "$XDG_CONFIG_HOME/zelk20.ini" when that variable holds an absolute path, otherwise
+// "$HOME/.config/zelk20.ini" (the password database's home when HOME is unset).
+std::string PreferencesPath();
+
+// Reads the file into `out`. Every value that is missing or cannot be held by its field
+// takes its default and reading goes on: a threshold that is no finite number or lies beyond
+// single precision, a Marker, Weight or LineStyle outside 0..255, an integer or colour that
+// is no 32-bit decimal, a Boolean other than "1"/"0". Section and value names match without
+// regard to case, as registry names do; of repeated values the last counts. Returns false,
+// with `out` all defaults, when the file does not exist or cannot be read.
+bool LoadPreferences(const std::string& path, TPreferences& out);
+
+// Writes all values, section by section (paths, toggles, print, values, series,
+// fcTitleDesc, fcXAxisDesc, fcYAxisDesc); in "series" the seven values of series 1, then
+// of series 2, and so on. Creates the folder when it is missing. The file is replaced only
+// once the new one is complete, so a failure leaves the old file as it was; then returns
+// false with a readable reason in `error`.
+bool SavePreferences(const std::string& path, const TPreferences& prefs, std::string& error);
+
+// The threshold as text: its single-precision value rounded to 15 significant digits,
+// without trailing zeros; fixed-point for 1e-5 <= |x| < 1e15, otherwise as "1.5E-7".
+// 0.9f gives "0.899999976158142", 0.5f gives "0.5".
+std::string FormatThreshold(float value);
+
+// A threshold text: a number as ParseNumber reads it that single precision can hold
+// (nothing for a text that is no number or lies beyond +-3.4e38).
+std::optional<float> ParseThreshold(std::string_view text);
 
 }  // namespace zelk

@@ -8,7 +8,7 @@
 namespace zelk {
 
 enum class MessageKind { Error, Warning, Information, Confirmation };
-enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Yes, No, Cancel };
 
 // Filter in the "Description|pattern|Description|pattern" form; FilterIndex counts from 1.
@@ -49,7 +49,10 @@ enum class View {
   DataGrid,        // cell texts, editor or selection changed
   ParameterGrids,
   FitChart,
-  Messages,  // the message pane's lines
+  Messages,   // the message pane's lines
+  ModelText,  // the model editor's text was replaced by the program
+  ModelCaret, // the model editor's caret was placed by the program
+  Source,     // the generated source and whether its page is shown
 };
 
 class UserInterface {
@@ -71,6 +74,8 @@ class UserInterface {
   virtual void CloseMainWindow() = 0;
   // The progress window, shown with its animation running around one-shot computations.
   virtual void ShowProgress(bool shown) = 0;
+  // The compile driver's poll: while enabled, CompileTimerTimer runs every 1000 ms.
+  virtual void EnableCompileTimer(bool enabled) = 0;
 };
 
 }  // namespace zelk

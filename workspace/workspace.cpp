@@ -29,7 +29,8 @@ Workspace::Workspace(UserInterface& ui)
       }} {}
 
 void Workspace::Start() {
-  // Objective and preferences join here as they arrive.
+  ObjectiveFunc = TObjectiveKind::SumOfSquares;
+  if (!PreferencesFile.empty()) LoadPreferences(PreferencesFile, Preferences);
   ResetModel();
   grid_.Empty();
   grid_.Label();
@@ -339,11 +340,6 @@ void Workspace::SaveDataFileAs() {
   ui_.SetStatusPanel(0, DataPanelText());
 }
 
-void Workspace::SaveModelFile() {
-  // Model documents are not written yet; say so rather than pretend the model was saved.
-  ShowError(msg::kNotImplemented);
-}
-
 // ---------------------------------------------------------------- stop
 
 bool Workspace::RequestClose() {
@@ -365,7 +361,9 @@ bool Workspace::RequestClose() {
 }
 
 void Workspace::Shutdown() {
-  // The preferences are written here once they are kept between runs.
+  std::string error;
+  if (!PreferencesFile.empty() && !SavePreferences(PreferencesFile, Preferences, error))
+    ShowError(FillPlaceholders(msg::kPreferencesNotSaved, {PreferencesFile, error}));
 }
 
 int Workspace::SolveModel(const T20Vector& parameters, TDataSet& data) {

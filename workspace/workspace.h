@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "estimation/parameter_record.h"
 #include "model/message_log.h"
@@ -50,7 +51,11 @@ class Workspace {
   std::string DataFileName;
   std::string ModelFileName;
   bool DataSaved = false;
-  TZelkPrefs Prefs;
+  TPreferences Preferences;
+  TZelkPrefs& Prefs = Preferences.General;
+  // Where the preferences are read at start and written at close; empty: neither (tests,
+  // and tools that must not touch the user's settings).
+  std::string PreferencesFile;
   MessageLog Log;
 
   // --- computations
@@ -107,7 +112,38 @@ class Workspace {
   void OpenDataFile();
   void SaveDataFile();
   void SaveDataFileAs();
+
+  // --- model documents: the editor's text and the .mod / .dim pair
+  std::string ModelText;
+  std::size_t ModelCaret = 0;  // byte offset the program last put the caret at
+  // The editor's text changed (typing, pasting): the model is modified and not compiled.
+  void ModelTextChanged(const std::string& text);
+  // The program replaces the editor's text; counts as a change.
+  void ReplaceModelText(const std::string& text);
+  bool WriteModelFile(const std::string& path);
+  bool WriteDimensionFile(const std::string& path);
+  bool ReadModelFile(const std::string& path);
+  bool ReadDimensionFile(const std::string& path);
+  void NewModelFile();
+  void OpenModelFile();
   void SaveModelFile();
+  void SaveModelFileAs();
+
+  // --- translation and compilation
+  std::vector<std::string> SourceLines;  // the Source page's text
+  bool SourceIsC = false;
+  std::string ModelBaseName;
+  bool CompileTimerEnabled = false;
+  bool UseTerminal = true;  // run the compile script in a terminal window when one opens
+  bool TranslateModel();
+  void GenerateSource() { TranslateModel(); }
+  bool StartCompile(const std::string& pasFile);
+  void CompileAction();
+  void CompilePascalAction();
+  // The poll of the compile driver: loads the library once the marker folder exists.
+  void CompileTimerTimer();
+  // Where the translated source of the current model goes.
+  std::string PasFilePath() const;
 
   // --- solutions and long computations
   // Solves `data` for `parameters` with the workspace's model, settings and counters.
@@ -163,5 +199,7 @@ class Workspace {
 
 // Last component of a path ("" for an empty path).
 std::string FileNamePart(const std::string& path);
+// The dimension file beside a model file: the last four characters become ".dim".
+std::string CompanionName(const std::string& modelPath);
 
 }  // namespace zelk

@@ -69,6 +69,8 @@ class ScriptedUi : public UserInterface {
   void SetClipboardText(const std::string& text) override { Clipboard = text; }
   std::string ClipboardText() override { return Clipboard; }
   void CloseMainWindow() override { ++CloseRequests; }
+  bool CompileTimer = false;
+  void EnableCompileTimer(bool enabled) override { CompileTimer = enabled; }
   bool ProgressShown = false;
   int ProgressChanges = 0;
   void ShowProgress(bool shown) override {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdlib>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -34,7 +35,7 @@ TEST(MainWindow, StartsWithTheDocumentedTitlePagesAndPanels) {
   EXPECT_EQ(form.UpperLeftPages()->tabText(form.UpperLeftPages()->currentIndex()), "Dimension");
   EXPECT_EQ(form.LowerLeftPages()->tabText(form.LowerLeftPages()->currentIndex()), "Messa&ges");
   EXPECT_EQ(Captions(form.RightPages()),
-            (QStringList{"Data", "Model", "Fit Chart", "Parameter Details", "Covariances",
+            (QStringList{"Data", "Model", "Source", "Fit Chart", "Parameter Details", "Covariances",
                          "Autocorelation", "Report", "Debug"}));
   EXPECT_EQ(Captions(form.UpperLeftPages()), (QStringList{"Dimension", "Parameters", "Flow"}));
   EXPECT_EQ(form.StatusPanel(0)->text(), "UntitledData.zkd [Saved]");
@@ -164,6 +165,9 @@ TEST(MainWindow, ConvertsFiltersToQtNameFilters) {
 int main(int argc, char** argv) {
   // Discovery at build time runs this too, without the test environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The window reads and writes the user's settings: never the real ones here.
+  char folder[] = "/tmp/zelk-ui-config-XXXXXX";
+  if (::mkdtemp(folder)) qputenv("XDG_CONFIG_HOME", folder);
   QApplication app(argc, argv);
   // A modal box nobody expected would wait forever offscreen: report it and close it.
   QTimer watchdog;

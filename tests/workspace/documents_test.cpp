@@ -124,12 +124,14 @@ TEST_F(WorkspaceTest, PanelsShowTheFileNamePartAndTheSavedState) {
   EXPECT_EQ(ws_->ModelPanelText(), "chain.mod [Modified]");
 }
 
-TEST_F(WorkspaceTest, SavingAModelSaysItCannotYet) {
+TEST_F(WorkspaceTest, YesToDiscardingAnUntitledModelAsksWhereToSaveIt) {
   Type(Dimension::Param, "2");
   ui_.Answers = {Answer::Yes};
+  ui_.DialogAnswers = {std::nullopt};
   EXPECT_TRUE(ws_->ConfirmDiscardModel());
-  EXPECT_EQ(ui_.TakeMessages(),
-            (std::vector<std::string>{msg::kDiscardModel, msg::kNotImplemented}));
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kDiscardModel});
+  ASSERT_EQ(ui_.SaveRequests.size(), 1u);
+  EXPECT_EQ(ui_.SaveRequests[0].Title, "Save Model Source As ...");
   EXPECT_FALSE(ws_->Model.ModelSaved);
 }
 

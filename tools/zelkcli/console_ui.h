@@ -39,6 +39,7 @@ class ConsoleUi : public UserInterface {
   std::string ClipboardText() override { return {}; }
   void CloseMainWindow() override {}
   void ShowProgress(bool) override {}
+  void EnableCompileTimer(bool) override {}
 
  private:
   std::string program_;

@@ -21,6 +21,7 @@ end;
 procedure InitialEquations(var p,x : P20Vector; var y : P50Vector; var xe : P20x500Matrix; var ye : P50x500Matrix); export;
 begin
 
+
 ;
 end;
 

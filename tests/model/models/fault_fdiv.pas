@@ -30,6 +30,7 @@ var
 
 begin
 
+
 ;
 end;
 

@@ -1,0 +1,44 @@
+#pragma once
+// The compile driver's files and process. The compiler runs in its own process, started
+// through a small shell script beside the model ("zelkcompile.bat", kept under that name);
+// the script creates the marker folder "$$$.tmp" when the build has ended, and the window
+// polls for it. The compiler's output is also kept in "zelkcompile.log" beside the script.
+
+#include <string>
+#include <vector>
+
+namespace zelk {
+
+inline constexpr const char* kCompilerMissing =
+    "Compiler executable (pasbuild.exe) was not found on specified location\nCheck your preferences!";
+inline constexpr const char* kScriptName = "zelkcompile.bat";
+inline constexpr const char* kMarkerName = "$$$.tmp";
+inline constexpr const char* kLogName = "zelkcompile.log";
+
+struct CompilePaths {
+  std::string Folder;  // the .pas file's folder, with a trailing separator
+  std::string Script;
+  std::string Marker;
+  std::string Log;
+};
+
+CompilePaths CompilePathsFor(const std::string& pasFile);
+
+// The seven lines of the script, in the shell's language.
+std::vector<std::string> CompileScriptLines(const std::string& compiler, const CompilePaths& paths);
+
+// Starts `sh script args...` in `workFolder` without waiting: in a terminal window when
+// `terminal` is set and one can be opened, otherwise detached from this process.
+bool StartDetached(const std::string& script, const std::vector<std::string>& args,
+                   const std::string& workFolder, bool terminal, std::string& error);
+
+// A terminal window can be opened here (a display and x-terminal-emulator).
+bool TerminalAvailable();
+
+// The lines of a compiler log that say why a build failed.
+std::vector<std::string> CompilerErrorLines(const std::string& log);
+
+// A path quoted for the shell, so that "$$$" and blanks stay as they are.
+std::string ShellQuote(const std::string& text);
+
+}  // namespace zelk

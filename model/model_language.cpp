@@ -1,0 +1,139 @@
+#include "model/model_language.h"
+
+#include <cctype>
+#include <utility>
+
+#include "workspace/format.h"
+
+namespace zelk {
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+bool HasText(const std::string& s) {
+  for (char c : s)
+    if (!IsBlank(c)) return true;
+  return false;
+}
+
+void AppendLines(std::vector<std::string>& lines, const std::string& text) {
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find('\n', start);
+    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    if (end == std::string::npos) return;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+ModelTranslator::ModelTranslator(const std::string& editorText, std::string baseName)
+    : text_(editorText), baseName_(std::move(baseName)) {
+  for (char& c : text_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+void ModelTranslator::SkipBlanks() {
+  while (at_ < text_.size() && IsBlank(text_[at_])) ++at_;
+}
+
+void ModelTranslator::Fail(const std::string& error) {
+  result_.Error = error;
+  // The caret goes where the unconsumed text begins.
+  result_.Caret = at_;
+}
+
+bool ModelTranslator::ExpectKeyword(const char* keyword) {
+  const std::string word(keyword);
+  if (text_.compare(at_, word.size(), word) == 0) {
+    at_ += word.size();
+    return true;
+  }
+  Fail(FillPlaceholders(kKeywordExpected, {word}));
+  return false;
+}
+
+bool ModelTranslator::GenerateCSource() { return false; }
+
+bool ModelTranslator::GeneratePascalSource() {
+  SkipBlanks();
+  const std::pair<const char*, const char*> sections[] = {
+      {"declar", "end declar"}, {"static", "end static"}, {"dynamic", "end dynamic"}};
+  std::string texts[3];
+  for (int s = 0; s < 3; ++s) {
+    if (!ExpectKeyword(sections[s].first)) return false;
+    const std::string marker(sections[s].second);
+    const std::size_t end = text_.find(marker, at_);
+    if (end == std::string::npos) {
+      Fail(FillPlaceholders(kUndefinedSectionEnd, {marker}));
+      return false;
+    }
+    texts[s] = text_.substr(at_, end - at_);
+    at_ = end + marker.size();
+    SkipBlanks();
+  }
+  const std::string& declarations = texts[0];
+  const std::string& staticText = texts[1];
+  const std::string& dynamicText = texts[2];
+  std::vector<std::string>& out = result_.Lines;
+  out = {"Library " + baseName_ + ";",
+         "",
+         "uses Math;",
+         "",
+         "type T20Vector = array[0..20] of Double;",
+         "type T50Vector = array[0..50] of Double;",
+         "type T20x500Matrix = array[0..500] of T20Vector;",
+         "type T50x500Matrix = array[0..500] of T50Vector;",
+         "type P20Vector = ^T20Vector;",
+         "type P50Vector = ^T50Vector;",
+         "type P20x500Matrix = ^T20x500Matrix;",
+         "type P50x500Matrix = ^T50x500Matrix;",
+         "",
+         "procedure DynamicEquations(var p,x : P20Vector; var y,dy : P50Vector); export;"};
+  auto appendVar = [&] {
+    if (!HasText(declarations)) return;
+    out.push_back("var");
+    AppendLines(out, declarations);
+  };
+  appendVar();
+  out.push_back("begin");
+  AppendLines(out, dynamicText);
+  out.push_back("end;");
+  out.push_back("");
+  out.push_back(
+      "procedure InitialEquations(var p,x : P20Vector; var y : P50Vector; var xe : P20x500Matrix; var ye : "
+      "P50x500Matrix); export;");
+  appendVar();
+  out.push_back("begin");
+  AppendLines(out, staticText);
+  if (!HasText(staticText)) out.push_back(";");
+  for (const char* line : {"end;", "", "exports", "DynamicEquations,", "InitialEquations;", "", "begin", "end."})
+    out.push_back(line);
+  return true;
+}
+
+TranslationResult ModelTranslator::Translate() {
+  SkipBlanks();
+  if (!ExpectKeyword("language")) return result_;
+  SkipBlanks();
+  if (!ExpectKeyword("=")) return result_;
+  result_.LanguageLineRead = true;
+  SkipBlanks();
+  if (at_ < text_.size() && text_[at_] == 'c') {
+    at_ += 1;
+    result_.SourceIsC = true;
+    result_.Ok = GenerateCSource();
+  } else if (text_.compare(at_, 6, "pascal") == 0) {
+    at_ += 6;
+    result_.SourceIsC = false;
+    result_.Ok = GeneratePascalSource();
+  } else {
+    result_.Error = kUnknownLanguage;
+  }
+  return result_;
+}
+
+}  // namespace zelk

@@ -1,0 +1,51 @@
+#pragma once
+// The model language: a frame of keywords around three sections of target-language text.
+//   language = pascal
+//   declar ... end declar      -> the var block of both procedures
+//   static ... end static      -> the body of InitialEquations
+//   dynamic ... end dynamic    -> the body of DynamicEquations
+// The whole text is lower-cased first; section texts are copied, not parsed. A language
+// name beginning with "c" selects C, which has no generator.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace zelk {
+
+inline constexpr const char* kKeywordExpected = "'%s' expected!";
+inline constexpr const char* kUndefinedSectionEnd = "Undefined end of section (%s)!";
+inline constexpr const char* kUnknownLanguage = "Unknown language specifier!\n(C or Pascal required)";
+
+struct TranslationResult {
+  bool Ok = false;
+  bool SourceIsC = false;
+  bool LanguageLineRead = false;  // "language =" was found: the Source page is brought forward
+  std::string Error;              // the error box's text, empty when none was shown
+  static constexpr std::size_t kCaretUnchanged = static_cast<std::size_t>(-1);
+  std::size_t Caret = kCaretUnchanged;  // byte offset into the editor text for the caret
+  std::vector<std::string> Lines;       // the generated library source
+};
+
+class ModelTranslator {
+ public:
+  // `baseName` names the library: the model file's name without ".mod".
+  ModelTranslator(const std::string& editorText, std::string baseName);
+  TranslationResult Translate();
+
+  // Consumes `keyword` from the front of the remaining text, or fails with "'%s' expected!".
+  bool ExpectKeyword(const char* keyword);
+  bool GeneratePascalSource();
+  bool GenerateCSource();
+
+ private:
+  void SkipBlanks();
+  void Fail(const std::string& error);
+
+  std::string text_;  // lower-cased editor text
+  std::size_t at_ = 0;
+  std::string baseName_;
+  TranslationResult result_;
+};
+
+}  // namespace zelk

@@ -1,0 +1,129 @@
+#include "model/model_language.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace zelk {
+namespace {
+
+const char* kDecayModel =
+    "language = pascal\n"
+    "declar\nend declar\n"
+    "static\nend static\n"
+    "dynamic\n  dy^[1] := -p^[1]*y^[1];\nend dynamic\n";
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\n";
+  return text;
+}
+
+std::string Fixture(const std::string& name) {
+  std::ifstream in(std::string(MODEL_SOURCES) + "/" + name + ".pas");
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(ModelLanguage, GeneratesTheLibrarySourceLineByLine) {
+  // The test models were written in exactly the form the translator generates.
+  struct Case {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"decay", kDecayModel},
+      {"dose",
+       "language = pascal\ndeclar\nend declar\nstatic\n  if abs(x^[1] - 2) < 1e-9 then y^[1] := y^[1] + p^[2];\n"
+       "end static\ndynamic\n  dy^[1] := -p^[1]*y^[1];\nend dynamic\n"},
+      {"fault_fdiv",
+       "language = pascal\ndeclar\n  z : double;\nend declar\nstatic\nend static\ndynamic\n  z := y^[1] - y^[1];\n"
+       "  dy^[1] := 1.0 / z;\nend dynamic\n"},
+  };
+  for (const auto& c : cases) {
+    ModelTranslator translator(c.text, c.name);
+    const TranslationResult r = translator.Translate();
+    ASSERT_TRUE(r.Ok) << c.name << ": " << r.Error;
+    EXPECT_FALSE(r.SourceIsC);
+    EXPECT_EQ(Joined(r.Lines), Fixture(c.name)) << c.name;
+  }
+}
+
+TEST(ModelLanguage, KeywordsAreCaseInsensitiveAndSectionsLowerCased) {
+  std::string upper = kDecayModel;
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  const TranslationResult a = ModelTranslator(upper, "decay").Translate();
+  const TranslationResult b = ModelTranslator(kDecayModel, "decay").Translate();
+  ASSERT_TRUE(a.Ok) << a.Error;
+  EXPECT_EQ(a.Lines, b.Lines);
+}
+
+TEST(ModelLanguage, EmptyDeclarationsGiveNoVarAndAnEmptyStaticSectionALoneSemicolon) {
+  const TranslationResult r = ModelTranslator(kDecayModel, "m").Translate();
+  ASSERT_TRUE(r.Ok);
+  EXPECT_EQ(std::count(r.Lines.begin(), r.Lines.end(), "var"), 0);
+  const auto initial = std::find_if(r.Lines.begin(), r.Lines.end(),
+                                    [](const std::string& l) { return l.rfind("procedure InitialEquations", 0) == 0; });
+  ASSERT_NE(initial, r.Lines.end());
+  EXPECT_EQ(*(initial + 1), "begin");
+  EXPECT_EQ(*(initial + 4), ";");  // the static text gave "" and "", then the lone ";"
+  EXPECT_EQ(*(initial + 5), "end;");
+  EXPECT_EQ(r.Lines.front(), "Library m;");
+}
+
+TEST(ModelLanguage, ALanguageNameStartingWithCSelectsCWhichGeneratesNothing) {
+  for (const char* line : {"language = c\n", "language = cobol\n", "LANGUAGE=C"}) {
+    const TranslationResult r = ModelTranslator(line, "m").Translate();
+    EXPECT_FALSE(r.Ok) << line;
+    EXPECT_TRUE(r.SourceIsC) << line;
+    EXPECT_TRUE(r.Error.empty()) << line;
+    EXPECT_TRUE(r.Lines.empty());
+  }
+}
+
+TEST(ModelLanguage, FrameErrorsNameWhatIsMissingAndPlaceTheCaret) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string error;
+    std::size_t caret;
+  } cases[] = {
+      {"no language", "  model = pascal", "'language' expected!", 2},
+      {"no equals", "language pascal", "'=' expected!", 9},
+      {"unknown", "language = fortran", "Unknown language specifier!\n(C or Pascal required)",
+       TranslationResult::kCaretUnchanged},
+      {"no declar", "language = pascal\nstatic", "'declar' expected!", 18},
+      {"no end declar", "language = pascal\ndeclar x", "Undefined end of section (end declar)!", 24},
+      {"no static", "language = pascal declar end declar dynamic", "'static' expected!", 36},
+      {"no end static", "language = pascal declar end declar static\n  y^[1] := 1;\n",
+       "Undefined end of section (end static)!", 42},
+      {"no dynamic", "language = pascal declar end declar static end static", "'dynamic' expected!", 53},
+      {"no end dynamic", "language=pascal declar end declar static end static dynamic dy^[1]:=0;",
+       "Undefined end of section (end dynamic)!", 59},
+  };
+  for (const auto& c : cases) {
+    const TranslationResult r = ModelTranslator(c.text, "m").Translate();
+    EXPECT_FALSE(r.Ok) << c.name;
+    EXPECT_EQ(r.Error, c.error) << c.name;
+    EXPECT_EQ(r.Caret, c.caret) << c.name;
+    EXPECT_TRUE(r.Lines.empty()) << c.name;
+  }
+}
+
+TEST(ModelLanguage, AKeywordMatchesTheStartOfALongerWordAndTheRestIsIgnored) {
+  const TranslationResult r =
+      ModelTranslator("language = pascal declarations: x; end declar static end static dynamic end dynamic more",
+                      "m")
+          .Translate();
+  ASSERT_TRUE(r.Ok) << r.Error;
+  const auto var = std::find(r.Lines.begin(), r.Lines.end(), "var");
+  ASSERT_NE(var, r.Lines.end());
+  EXPECT_EQ(*(var + 1), "ations: x; ");
+  EXPECT_EQ(r.Lines.back(), "end.");
+  const TranslationResult glued = ModelTranslator("language = pascalish declar", "m").Translate();
+  EXPECT_EQ(glued.Error, "'declar' expected!");
+}
+
+}  // namespace
+}  // namespace zelk

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/temp_folder.h"
+#include "support/workspace_fixture.h"
+#include "workspace/data_file.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+namespace {
+
+class ModelDocuments : public test::WorkspaceTest {
+ protected:
+  ModelDocuments() { ws_->Prefs.AutoCompile = false; }
+
+  std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void Spit(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+  static std::string Dim(std::initializer_list<std::int32_t> counts) {
+    std::string bytes;
+    for (std::int32_t c : counts)
+      for (int i = 0; i < 4; ++i) bytes += static_cast<char>(static_cast<std::uint32_t>(c) >> (8 * i));
+    return bytes;
+  }
+  void Open(const std::string& path) {
+    ui_.DialogAnswers = {path};
+    ws_->OpenModelFile();
+  }
+
+  test::TempFolder folder_;
+};
+
+TEST_F(ModelDocuments, CompanionNameCutsFourCharacters) {
+  EXPECT_EQ(CompanionName("/m/kinetics.mod"), "/m/kinetics.dim");
+  EXPECT_EQ(CompanionName("/m/kinetics.MOD"), "/m/kinetics.dim");
+  EXPECT_EQ(CompanionName("/m/kinetics"), "/m/kine.dim");
+  EXPECT_EQ(CompanionName("ab"), ".dim");
+}
+
+TEST_F(ModelDocuments, SaveAsWritesRichTextAndTwentyBytesOfCounts) {
+  ws_->ReplaceModelText("language = pascal\n\tdeclar {x}\n");
+  Type(Dimension::DifEq, "2");
+  Type(Dimension::AlgEq, "1");
+  Type(Dimension::Param, "3");
+  Type(Dimension::Indep, "4");
+  Type(Dimension::Dep, "5");
+  const std::string path = folder_.File("kinetics.mod");
+  ui_.DialogAnswers = {path};
+  ws_->SaveModelFileAs();
+  const FileDialogRequest& r = ui_.SaveRequests.at(0);
+  EXPECT_EQ(r.Title, "Save Model Source As ...");
+  EXPECT_EQ(r.Filter, "Zelk Model Code (*.mod)|*.mod");
+  EXPECT_EQ(r.DefaultExtension, "mod");
+  EXPECT_TRUE(r.ConfirmOverwrite);
+  EXPECT_EQ(Slurp(folder_.File("kinetics.dim")), Dim({1, 2, 3, 4, 5}));
+  EXPECT_EQ(Slurp(path).rfind("{\\rtf", 0), 0u);
+  EXPECT_EQ(ws_->ModelFileName, path);
+  EXPECT_EQ(ui_.Panels[1], "kinetics.mod [Saved]");
+  EXPECT_TRUE(ws_->Prefs.ModelLocation.empty());
+
+  // And back, through a fresh workspace.
+  test::ScriptedUi ui;
+  auto other = std::make_unique<Workspace>(ui);
+  other->Start();
+  other->Prefs.AutoCompile = false;
+  ui.DialogAnswers = {path};
+  other->OpenModelFile();
+  EXPECT_EQ(other->ModelText, "language = pascal\n\tdeclar {x}\n");
+  EXPECT_EQ(other->Model.DifEqCount, 2);
+  EXPECT_EQ(other->MeasuredData.XData.IndepCount, 4);
+  EXPECT_EQ(ui.Panels[1], "kinetics.mod [Saved]");
+  EXPECT_EQ(other->Prefs.ModelLocation, folder_.Path().string());
+  EXPECT_EQ(ui.PagesShown.back(), Page::Model);
+}
+
+TEST_F(ModelDocuments, APlainTextModelFileOpensWithItsText) {
+  Spit(folder_.File("plain.mod"), "language = pascal\r\ndeclar\r\nend declar\r\n");
+  Spit(folder_.File("plain.dim"), Dim({0, 1, 1, 1, 1}));
+  Open(folder_.File("plain.mod"));
+  EXPECT_EQ(ws_->ModelText, "language = pascal\ndeclar\nend declar\n");
+  EXPECT_EQ(ws_->ModelFileName, folder_.File("plain.mod"));
+}
+
+TEST_F(ModelDocuments, AMissingOrShortDimensionFileLeavesTheModelUntitledAndModified) {
+  Spit(folder_.File("a.mod"), "text a");
+  Spit(folder_.File("b.mod"), "text b");
+  Spit(folder_.File("b.dim"), Dim({0, 3, 2}).substr(0, 10));  // two counts and a half
+  for (const char* name : {"a.mod", "b.mod"}) {
+    ui_.Answers = {Answer::No};  // the model left modified is not saved
+    Open(folder_.File(name));
+    EXPECT_TRUE(ws_->ModelFileName.empty()) << name;
+    EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Modified]") << name;
+  }
+  EXPECT_EQ(ws_->ModelText, "text b");
+  EXPECT_EQ(ws_->Model.DifEqCount, 3);  // counts read before the end stay
+}
+
+TEST_F(ModelDocuments, AModelFileThatCannotBeReadKeepsTheEditorText) {
+  ws_->ReplaceModelText("mine");
+  ws_->SetModelSaved(true);
+  Open(folder_.File("none.mod"));
+  EXPECT_EQ(ws_->ModelText, "mine");
+  EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
+}
+
+TEST_F(ModelDocuments, CountsBeyondTheirLimitsAreClampedAndOtherCountsMarkBothDocuments) {
+  Spit(folder_.File("wide.mod"), "x");
+  Spit(folder_.File("wide.dim"), Dim({0, 1, 2, 30, 3}));
+  ws_->SetDataSaved(true);
+  ui_.Messages.clear();
+  Open(folder_.File("wide.mod"));
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Value must be an integer between 1 and 20!"});
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
+  EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Modified]");
+  EXPECT_EQ(ui_.Panels[1], "wide.mod [Saved]");
+}
+
+TEST_F(ModelDocuments, CompileOnLoadDoesNothingWhenTheDialogIsCancelled) {
+  ws_->Prefs.AutoCompile = true;
+  ws_->Prefs.CompilerPath = "/nonexistent/pasbuild";
+  ui_.DialogAnswers = {std::nullopt};
+  ws_->OpenModelFile();
+  EXPECT_TRUE(ui_.Messages.empty());
+  EXPECT_FALSE(ui_.CompileTimer);
+}
+
+TEST_F(ModelDocuments, NewModelFileEmptiesTheEditorAndResetsTheModel) {
+  ws_->ReplaceModelText("something");
+  ws_->ModelFileName = "/x/y.mod";
+  ui_.Answers = {Answer::No};
+  ws_->NewModelFile();
+  EXPECT_EQ(ws_->ModelText, "");
+  EXPECT_TRUE(ws_->ModelFileName.empty());
+  EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Model);
+}
+
+TEST_F(ModelDocuments, EditingTheTextMarksTheModelModifiedAndNotCompiled) {
+  ws_->SetCompiled(true);
+  ws_->ModelTextChanged("a");
+  EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Modified]");
+  EXPECT_EQ(ui_.Panels[2], "Not Compiled");
+}
+
+TEST_F(ModelDocuments, AFailedSaveKeepsTheNameAndTheModifiedState) {
+  ws_->ReplaceModelText("x");
+  ui_.DialogAnswers = {folder_.File("missing/folder/x.mod")};
+  ws_->SaveModelFileAs();
+  EXPECT_TRUE(ws_->ModelFileName.empty());
+  EXPECT_FALSE(ws_->Model.ModelSaved);
+}
+
+}  // namespace
+}  // namespace zelk

@@ -1,0 +1,143 @@
+// The model document: the editor's text stored as a .mod file (rich text carrying the
+// plain text) beside its .dim file (five counts).
+
+#include <cstring>
+#include <filesystem>
+
+#include "presentation/rich_text.h"
+#include "workspace/data_file.h"
+#include "workspace/messages.h"
+#include "workspace/workspace.h"
+
+namespace zelk {
+
+namespace fs = std::filesystem;
+
+std::string CompanionName(const std::string& modelPath) {
+  return modelPath.substr(0, modelPath.size() >= 4 ? modelPath.size() - 4 : 0) + ".dim";
+}
+
+void Workspace::ModelTextChanged(const std::string& text) {
+  ModelText = text;
+  SetModelSaved(false);
+  SetCompiled(false);
+}
+
+void Workspace::ReplaceModelText(const std::string& text) {
+  ModelTextChanged(text);
+  ui_.Repaint(View::ModelText);
+}
+
+bool Workspace::WriteModelFile(const std::string& path) {
+  const std::string rtf = WriteRtfDocument(ModelText);
+  std::string error;
+  return WriteFileReplacing(path, std::vector<std::uint8_t>(rtf.begin(), rtf.end()), error);
+}
+
+bool Workspace::WriteDimensionFile(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  for (std::int32_t count : {Model.AlgEqCount, Model.DifEqCount, Parameters.Count, MeasuredData.XData.IndepCount,
+                             MeasuredData.YData.DepCount}) {
+    const auto v = static_cast<std::uint32_t>(count);
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  }
+  std::string error;
+  return WriteFileReplacing(path, bytes, error);
+}
+
+bool Workspace::ReadModelFile(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  const std::string data(bytes.begin(), bytes.end());
+  std::string text;
+  if (!ReadRtfText(data, text)) {
+    // Not rich text: the file is the model text itself.
+    text = data;
+    std::string unix;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r') {
+        unix += '\n';
+        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      } else {
+        unix += text[i];
+      }
+    }
+    text = unix;
+  }
+  ReplaceModelText(text);
+  return true;
+}
+
+bool Workspace::ReadDimensionFile(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  const Dimension order[] = {Dimension::AlgEq, Dimension::DifEq, Dimension::Param, Dimension::Indep,
+                             Dimension::Dep};
+  for (int i = 0; i < 5; ++i) {
+    // Counts read before a short file ends stay applied.
+    if (bytes.size() < static_cast<std::size_t>(4 * (i + 1))) return false;
+    const std::uint32_t v = std::uint32_t{bytes[4 * i]} | (std::uint32_t{bytes[4 * i + 1]} << 8) |
+                            (std::uint32_t{bytes[4 * i + 2]} << 16) | (std::uint32_t{bytes[4 * i + 3]} << 24);
+    SetDimensionText(order[i], std::to_string(static_cast<std::int32_t>(v)));
+  }
+  return true;
+}
+
+void Workspace::NewModelFile() {
+  if (ConfirmDiscardModel()) {
+    ReplaceModelText("");
+    ResetModel();
+  }
+  ui_.ShowPage(Page::Model);
+}
+
+void Workspace::OpenModelFile() {
+  if (!ConfirmDiscardModel()) return;
+  FileDialogRequest request;
+  request.Title = msg::kOpenModelTitle;
+  request.Filter = msg::kModelFilter;
+  request.DefaultExtension = "mod";
+  request.ProposedName = FileNamePart(ModelFileName);
+  std::error_code ec;
+  if (!Prefs.ModelLocation.empty() && fs::is_directory(Prefs.ModelLocation, ec))
+    request.StartFolder = Prefs.ModelLocation;
+  const auto chosen = ui_.OpenFileDialog(request);
+  if (!chosen) return;
+  ResetModel();
+  if (ReadModelFile(*chosen) && ReadDimensionFile(CompanionName(*chosen))) {
+    ModelFileName = *chosen;
+    Model.ModelSaved = false;
+    SetModelSaved(true);
+  }
+  Prefs.ModelLocation = fs::path(*chosen).parent_path().string();
+  ui_.ShowPage(Page::Model);
+  if (Prefs.AutoCompile) CompileAction();
+}
+
+void Workspace::SaveModelFile() {
+  if (ModelFileName.empty()) {
+    SaveModelFileAs();
+    return;
+  }
+  if (WriteModelFile(ModelFileName) && WriteDimensionFile(CompanionName(ModelFileName))) SetModelSaved(true);
+}
+
+void Workspace::SaveModelFileAs() {
+  FileDialogRequest request;
+  request.Title = msg::kSaveModelTitle;
+  request.Filter = msg::kModelFilter;
+  request.DefaultExtension = "mod";
+  request.ProposedName = FileNamePart(ModelFileName);
+  request.ConfirmOverwrite = true;
+  const auto chosen = ui_.SaveFileDialog(request);
+  if (!chosen) return;
+  if (!WriteModelFile(*chosen) || !WriteDimensionFile(CompanionName(*chosen))) return;
+  ModelFileName = *chosen;
+  // The name changes even when the state does not: the panel is rewritten either way.
+  Model.ModelSaved = false;
+  SetModelSaved(true);
+}
+
+}  // namespace zelk

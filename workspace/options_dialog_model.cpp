@@ -1,0 +1,107 @@
+#include "workspace/options_dialog_model.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "workspace/messages.h"
+
+namespace zelk {
+
+namespace {
+
+TSeriesStyle InControlRanges(TSeriesStyle style) {
+  style.Weight = static_cast<std::uint8_t>(std::clamp<int>(style.Weight, kMinWeight, kMaxWeight));
+  style.LineWidth = std::clamp(style.LineWidth, kMinLineWidth, kMaxLineWidth);
+  return style;
+}
+
+int InPrintRange(int percent) { return std::clamp(percent, kMinPrintExtent, kMaxPrintExtent); }
+
+}  // namespace
+
+OptionsDialogModel::OptionsDialogModel(UserInterface& ui, TZelkPrefs& prefs, TSeriesStyles& series)
+    : ui_(ui), prefs_(prefs), series_(series) {
+  ShowSeries(1);
+}
+
+void OptionsDialogModel::Open() {
+  General.CompilerPath = prefs_.CompilerPath;
+  General.SourcePreview = prefs_.SourcePreview;
+  General.AutoCompile = prefs_.AutoCompile;
+  General.ShowIntegrationErrors = prefs_.ShowIntegrationErrors;
+  General.HorizPercentage = InPrintRange(prefs_.HorizPercentage);
+  General.VertPercentage = InPrintRange(prefs_.VertPercentage);
+  General.Threshold = FormatThreshold(prefs_.CovThreshold);
+  General.BranchNumbers = prefs_.BranchNumbers;
+  focus_ = OptionsFocus::None;
+  NotifyChanged();
+}
+
+std::string OptionsDialogModel::SeriesCaption() const {
+  return "Serie " + std::to_string(selectedSeries_);
+}
+
+void OptionsDialogModel::SelectSeries(int number) {
+  if (number < 1 || number > kSeriesCount || number == selectedSeries_) return;
+  StoreSeries();
+  ShowSeries(number);
+  NotifyChanged();
+}
+
+void OptionsDialogModel::BrowseCompiler() {
+  FileDialogRequest request;
+  request.Title = msg::kBrowseCompilerTitle;
+  request.Filter = msg::kBrowseCompilerFilter;
+  request.DefaultExtension = "exe";
+  std::error_code ec;
+  if (!General.CompilerPath.empty() && std::filesystem::is_regular_file(General.CompilerPath, ec))
+    request.ProposedName = General.CompilerPath;
+  if (const auto chosen = ui_.OpenFileDialog(request)) {
+    General.CompilerPath = *chosen;
+    NotifyChanged();
+  }
+}
+
+bool OptionsDialogModel::OkPressed() {
+  if (!CanClose()) return false;
+  StoreSeries();
+  prefs_.CompilerPath = General.CompilerPath;
+  prefs_.SourcePreview = General.SourcePreview;
+  prefs_.AutoCompile = General.AutoCompile;
+  prefs_.ShowIntegrationErrors = General.ShowIntegrationErrors;
+  prefs_.HorizPercentage = InPrintRange(General.HorizPercentage);
+  prefs_.VertPercentage = InPrintRange(General.VertPercentage);
+  prefs_.CovThreshold = *ParseThreshold(General.Threshold);
+  prefs_.BranchNumbers = General.BranchNumbers;
+  // Applying the preferences: the Source page follows SourcePreview; the chart may change.
+  ui_.Repaint(View::Source);
+  ui_.Repaint(View::FitChart);
+  return true;
+}
+
+bool OptionsDialogModel::CancelPressed() { return CanClose(); }
+
+bool OptionsDialogModel::CanClose() {
+  if (ParseThreshold(General.Threshold)) return true;
+  page_ = OptionsPage::Warnings;
+  NotifyChanged();  // the page is in front before the message appears over it
+  ui_.ShowMessage(MessageKind::Error, msg::kNumericRequired, Buttons::Ok);
+  focus_ = OptionsFocus::ThresholdSelected;
+  NotifyChanged();
+  return false;
+}
+
+void OptionsDialogModel::ShowSeries(int number) {
+  selectedSeries_ = number;
+  SeriesControls = InControlRanges(series_.at(static_cast<std::size_t>(number)));
+}
+
+void OptionsDialogModel::StoreSeries() {
+  series_.at(static_cast<std::size_t>(selectedSeries_)) = InControlRanges(SeriesControls);
+}
+
+void OptionsDialogModel::NotifyChanged() {
+  if (Changed) Changed();
+}
+
+}  // namespace zelk
