@@ -98,6 +98,8 @@ TMForm::~TMForm() {
   delete optionsDialog_;
   delete takeCentralWidget();
   gridView_ = nullptr;
+  modelEditor_ = nullptr;
+  sourceView_ = nullptr;
   dimensionPage_ = nullptr;
   messages_ = nullptr;
 }
@@ -114,10 +116,32 @@ void TMForm::BuildPages() {
   navy.setColor(QPalette::Text, QColor(0, 0, 128));
   messages_->setPalette(navy);
 
+  modelEditor_ = new QPlainTextEdit;
+  modelEditor_->setObjectName("ModelSource");
+  QFont fixed("Courier New");
+  fixed.setStyleHint(QFont::TypeWriter);
+  fixed.setPointSize(10);
+  modelEditor_->setFont(fixed);
+  modelEditor_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  modelEditor_->setTabChangesFocus(false);
+  modelEditor_->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance(' ') * 8);
+  connect(modelEditor_, &QPlainTextEdit::textChanged, this, [this] {
+    if (!showingModelText_) ws_->ModelTextChanged(modelEditor_->toPlainText().toStdString());
+  });
+  sourceView_ = new QPlainTextEdit;
+  sourceView_->setObjectName("LanguageSource");
+  sourceView_->setReadOnly(true);
+  sourceView_->setFont(fixed);
+  sourceView_->setLineWrapMode(QPlainTextEdit::NoWrap);
+
   auto pageFor = [this](Page page) -> QWidget* {
     switch (page) {
       case Page::Data:
         return gridView_;
+      case Page::Model:
+        return modelEditor_;
+      case Page::Source:
+        return sourceView_;
       case Page::Dimension:
         return dimensionPage_;
       case Page::Messages:

@@ -23,7 +23,8 @@ struct CliRun {
 
 // Runs zelkcli with `args`; standard error joins standard output.
 CliRun Cli(const std::string& args) {
-  const std::string command = std::string(ZELKCLI) + " " + args + " 2>&1";
+  // Never the user's own settings.
+  const std::string command = "XDG_CONFIG_HOME=/nonexistent/zelk-test " + std::string(ZELKCLI) + " " + args + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   std::array<char, 4096> buffer;
@@ -164,6 +165,51 @@ TEST(Zelkcli, BadInputGetsOneLineAndExitCodeOne) {
     }
   }
   EXPECT_FALSE(std::filesystem::exists(folder.File("o.zkd")));
+}
+
+// The examples are copied first: a compilation leaves its files beside the model.
+void CopyExample(const test::TempFolder& folder, const std::string& base) {
+  for (const char* ext : {".mod", ".dim", ".zkd"})
+    std::filesystem::copy_file(std::string(EXAMPLES) + "/" + base + ext, folder.File(base + ext));
+}
+
+TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
+  test::TempFolder folder;
+  CopyExample(folder, "abc");
+  CliRun run = Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") + " --values 0.6,0.25 --json");
+  ASSERT_EQ(run.Status, 0) << run.Out;
+  EXPECT_EQ(run.Out.rfind("{\"objective\": 0.00", 0), 0u) << run.Out;
+  EXPECT_NE(run.Out.find("\"result\": 0, \"values\": [0.6, 0.25], \"computed\": [[1, 0, 0], ["), std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Out.find("\"messages\": []}"), std::string::npos);
+  // Far from the data the objective grows.
+  CliRun worse = Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") + " --values 2,2");
+  ASSERT_EQ(worse.Status, 0) << worse.Out;
+  EXPECT_EQ(worse.Out.rfind("Objective (sum of squares): ", 0), 0u);
+  EXPECT_GT(std::stod(worse.Out.substr(28)), 0.1);
+}
+
+TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  Spit(folder.File("broken.mod"),
+       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n dy^[1] := -q;\nend dynamic\n");
+  std::filesystem::copy_file(folder.File("decay.dim"), folder.File("broken.dim"));
+  struct Case {
+    std::string args;
+    std::string text;
+  } cases[] = {
+      {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd"), "Error: Identifier not found"},
+      {"fit " + folder.File("none.mod") + " " + folder.File("decay.zkd"), "cannot read the model file"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --values 1,x", "\"x\" is not a number"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box", "sum of squares"},
+      {"fit " + folder.File("decay.mod"), "usage: zelkcli fit"},
+  };
+  for (const auto& c : cases) {
+    CliRun run = Cli(c.args);
+    EXPECT_EQ(run.Status, 1) << c.args;
+    EXPECT_NE(run.Out.find(c.text), std::string::npos) << c.args << ": " << run.Out;
+  }
 }
 
 }  // namespace

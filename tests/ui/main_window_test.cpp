@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <filesystem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -152,6 +153,50 @@ TEST(MainWindow, MessagesAppearInThePaneAndTheProgressWindowComesAndGoes) {
   EXPECT_FALSE(tool->isVisible());
   EXPECT_FALSE(tool->Animation()->Active());
   EXPECT_EQ(form.Ws().OperationMode, 0);
+}
+
+TEST(MainWindow, TypingAModelMarksItModifiedAndTheSourcePageFollowsThePreference) {
+  TMForm form;
+  form.show();
+  form.Ws().SetCompiled(true);
+  QTest::keyClicks(form.ModelEditor(), "Language");
+  EXPECT_EQ(form.Ws().ModelText, "Language");
+  EXPECT_EQ(form.StatusPanel(1)->text(), "UntitledModel.mod [Modified]");
+  EXPECT_EQ(form.StatusPanel(2)->text(), "Not Compiled");
+  EXPECT_EQ(form.ModelEditor()->font().family(), QFont("Courier New").family());
+  EXPECT_EQ(form.ModelEditor()->lineWrapMode(), QPlainTextEdit::NoWrap);
+  const int source = form.RightPages()->indexOf(form.SourceView());
+  EXPECT_TRUE(form.RightPages()->isTabVisible(source));  // on by default
+  form.Ws().Prefs.SourcePreview = false;
+  form.Repaint(View::Source);
+  EXPECT_FALSE(form.RightPages()->isTabVisible(source));
+}
+
+TEST(MainWindow, CompileFromTheWindowLoadsTheModelWhenTheCompilerIsDone) {
+  char folder[] = "/tmp/zelk-ui-compile-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string dir = folder;
+  for (const char* ext : {".mod", ".dim"})
+    std::filesystem::copy_file(std::string(EXAMPLES) + "/decay" + ext, dir + "/decay" + ext);
+  TMForm form;
+  Workspace& ws = form.Ws();
+  ws.Prefs.CompilerPath = PASBUILD;
+  ws.UseTerminal = false;
+  ASSERT_TRUE(ws.ReadModelFile(dir + "/decay.mod"));
+  ASSERT_TRUE(ws.ReadDimensionFile(dir + "/decay.dim"));
+  ws.ModelFileName = dir + "/decay.mod";
+  ws.SetModelSaved(true);
+  EXPECT_TRUE(form.ModelEditor()->toPlainText().startsWith("language = pascal"));
+
+  form.Command("CompileAction")->trigger();
+  EXPECT_EQ(form.StatusPanel(2)->text(), "Compiled");
+  EXPECT_TRUE(form.CompileTimer()->isActive());
+  EXPECT_EQ(form.RightPages()->currentWidget(), form.SourceView());
+  EXPECT_TRUE(form.SourceView()->toPlainText().startsWith("Library decay;"));
+  for (int i = 0; i < 600 && ws.Model.LibFileName.empty(); ++i) QTest::qWait(100);
+  EXPECT_EQ(ws.Model.LibFileName, dir + "/decay.dll");
+  EXPECT_FALSE(form.CompileTimer()->isActive());
+  std::filesystem::remove_all(dir);
 }
 
 TEST(MainWindow, ConvertsFiltersToQtNameFilters) {

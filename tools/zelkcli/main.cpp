@@ -156,13 +156,14 @@ int Fit(Workspace& ws, const std::vector<std::string>& args) {
   ws.UseTerminal = false;
   ws.Prefs.SourcePreview = false;
 
+  // The data first: its counts would otherwise mark the model modified after it was read.
+  if (!ws.ReadDataFile(data)) return 1;
+  ws.SetDataSaved(true);
   const std::string modelPath = std::filesystem::absolute(model).string();
   if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + model);
   if (!ws.ReadDimensionFile(CompanionName(modelPath))) return Fail("cannot read the dimension file " + CompanionName(model));
   ws.ModelFileName = modelPath;
   ws.SetModelSaved(true);
-  if (!ws.ReadDataFile(data)) return 1;
-  ws.SetDataSaved(true);
 
   if (!ws.TranslateModel()) return Fail(ws.SourceIsC ? "C models cannot be compiled" : "the model text was not translated");
   if (!ws.StartCompile(ws.PasFilePath())) return 1;
