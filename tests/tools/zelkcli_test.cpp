@@ -202,7 +202,7 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
       {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd"), "Error: Identifier not found"},
       {"fit " + folder.File("none.mod") + " " + folder.File("decay.zkd"), "cannot read the model file"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --values 1,x", "\"x\" is not a number"},
-      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box", "sum of squares"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box", "--objective is ss, box-draper or weighted"},
       {"fit " + folder.File("decay.mod"), "usage: zelkcli fit"},
   };
   for (const auto& c : cases) {

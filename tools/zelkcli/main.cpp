@@ -17,6 +17,7 @@
 
 #include "tools/zelkcli/console_ui.h"
 #include "tools/zelkcli/csv_table.h"
+#include "estimation/objective.h"
 #include "model/solver.h"
 #include "workspace/data_file.h"
 #include "workspace/format.h"
@@ -145,8 +146,13 @@ int Fit(Workspace& ws, const std::vector<std::string>& args) {
     }
   }
   if (model.empty() || data.empty()) return Fail("usage: zelkcli fit MODEL.mod DATA.zkd [--values v1,v2,...] [--json]");
-  if (objective != "ss" && objective != "sum-of-squares")
-    return Fail("only the sum of squares (--objective ss) can be evaluated so far");
+  TObjectiveKind kind = TObjectiveKind::SumOfSquares;
+  if (objective == "box-draper")
+    kind = TObjectiveKind::BoxDraper;
+  else if (objective == "weighted")
+    kind = TObjectiveKind::WeightedSS;
+  else if (objective != "ss")
+    return Fail("--objective is ss, box-draper or weighted, not \"" + objective + "\"");
 
   TPreferences prefs;
   LoadPreferences(PreferencesPath(), prefs);
@@ -191,10 +197,13 @@ int Fit(Workspace& ws, const std::vector<std::string>& args) {
   }
   const int result = ws.SolveModel(p, ws.MeasuredData);
   const TYData& y = ws.MeasuredData.YData;
-  const double ss = PartialSumOfSquares(ws.MeasuredData, y.EventCount);
+  TResponseSums sums{};
+  const double value = Objective(kind, y, sums);
+  const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
+  const char* name = names[static_cast<int>(kind)];
   std::ostringstream out;
   if (json) {
-    out << "{\"objective\": " << JsonNumber(ss) << ", \"result\": " << result << ", \"values\": [";
+    out << "{\"objective\": " << JsonNumber(value) << ", \"result\": " << result << ", \"values\": [";
     for (int i = 1; i <= ws.Parameters.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p[i]);
     out << "], \"computed\": [";
     for (int j = 1; j <= y.EventCount; ++j) {
@@ -210,7 +219,7 @@ int Fit(Workspace& ws, const std::vector<std::string>& args) {
     }
     out << "]}\n";
   } else {
-    out << "Objective (sum of squares): " << ExactText(ss) << "\nSolver result: " << result << "\nParameters:";
+    out << "Objective (" << name << "): " << ExactText(value) << "\nSolver result: " << result << "\nParameters:";
     for (int i = 1; i <= ws.Parameters.Count; ++i) out << " " << ExactText(p[i]);
     out << "\n\nEvent";
     for (int d = 1; d <= y.DepCount; ++d) out << "\tC[" << d << "]";
@@ -228,7 +237,7 @@ int Fit(Workspace& ws, const std::vector<std::string>& args) {
 int Usage() {
   std::cerr << "usage: zelkcli show FILE.zkd\n"
                "       zelkcli convert IN OUT   (.zkd <-> .csv)\n"
-               "       zelkcli fit MODEL.mod DATA.zkd [--values v1,v2,...] [--json] [--objective ss]\n";
+               "       zelkcli fit MODEL.mod DATA.zkd [--values v1,v2,...] [--json] [--objective ss|box-draper|weighted]\n";
   return 1;
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+// The objective functions: one number for how far a solved data set's computed values lie
+// from its measured ones. Missing values take no part.
+
+#include <array>
+
+#include "model/model_library.h"
+#include "model/solver.h"
+#include "workspace/data_set.h"
+
+namespace zelk {
+
+using TResponseSums = std::array<double, kMaxDep + 1>;  // [1..DepCount]
+
+// Sum over responses of the squared residuals; `sums` gets each response's share.
+double SumOfSquares(const TYData& y, TResponseSums& sums);
+// Determinant of the residuals' moment matrix (responses x responses); `sums` untouched.
+double BoxDraper(const TYData& y, TResponseSums& sums);
+// Squared residuals relative to the mean of measured and computed value (at least 1e-6).
+double WeightedSS(const TYData& y, TResponseSums& sums);
+
+double Objective(TObjectiveKind kind, const TYData& y, TResponseSums& sums);
+
+// Determinant of the leading n x n block of a [1..50][1..50] matrix, by row-scaled
+// elimination with partial pivoting and extended-precision accumulators. `a` is not changed.
+double Determinant(const TNormalMatrix& a, int n);
+
+}  // namespace zelk
