@@ -15,9 +15,11 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
+#include "ui/flow_page.h"
 #include "ui/options_dialog.h"
 #include "ui/process_tool.h"
 
@@ -116,6 +118,7 @@ void TMForm::BuildPages() {
   navy.setColor(QPalette::Text, QColor(0, 0, 128));
   messages_->setPalette(navy);
 
+  flowPage_ = new FlowPage(*ws_);
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
   QFont fixed("Courier New");
@@ -140,6 +143,8 @@ void TMForm::BuildPages() {
         return gridView_;
       case Page::Model:
         return modelEditor_;
+      case Page::Flow:
+        return flowPage_;
       case Page::Source:
         return sourceView_;
       case Page::Dimension:
@@ -198,6 +203,8 @@ void TMForm::BuildMenus() {
       {"GenerateSource", "Generate &Source Preview", "", &Workspace::GenerateSource},
       {"CompileAction", "&Compile", "", &Workspace::CompileAction},
       {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
+      {"OptimizeAction", "&Optimize", "", &Workspace::OptimizeAction},
+      {"OptimizeLJAction", "Optimize &LJ", "", &Workspace::OptimizeLJAction},
   };
   for (const CommandSpec& spec : commands) {
     auto* action = new QAction(QString::fromLatin1(spec.caption), this);
@@ -225,6 +232,7 @@ void TMForm::BuildMenus() {
   model->addAction(Command("GenerateSource"));
   model->addAction(Command("CompileAction"));
   QMenu* compute = menuBar()->addMenu("&Compute");
+  compute->addAction(Command("OptimizeAction"));
   QAction* stop = compute->addAction("&Stop");
   stop->setObjectName("StopAction");
   connect(stop, &QAction::triggered, this, [this] { ws_->Stop(); });
@@ -241,7 +249,7 @@ void TMForm::BuildMenus() {
   const std::pair<const char*, const char*> buttons[] = {
       {"New Data", "NewDataFile"}, {"Open Data", "OpenDataFile"}, {"Save Data", "SaveDataFile"}, {"", ""},
       {"New Model", "NewModelFile"}, {"Open Model", "OpenModelFile"}, {"Save Model", "SaveModelFile"},
-      {"Compile", "CompileAction"}, {"", ""}, {"Stop", "StopAction"}};
+      {"Compile", "CompileAction"}, {"", ""}};
   for (const auto& [caption, name] : buttons) {
     if (!*name) {
       tools->addSeparator();
@@ -252,6 +260,32 @@ void TMForm::BuildMenus() {
     button->setToolTip(command->statusTip().isEmpty() ? command->text().remove('&') : command->statusTip());
     connect(button, &QAction::triggered, command, &QAction::trigger);
   }
+
+  // The Optimize button repeats the search chosen last from its menu.
+  auto* optimize = new QToolButton(tools);
+  optimize->setObjectName("OptimizeButton");
+  optimize->setPopupMode(QToolButton::MenuButtonPopup);
+  optimize->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  auto* optimizeMenu = new QMenu(optimize);
+  optimizeMenu->setObjectName("OptimizeMenu");
+  auto* runChosen = new QAction("Optimize", optimize);
+  runChosen->setData(QString("OptimizeAction"));
+  connect(runChosen, &QAction::triggered, this, [this, runChosen] {
+    Command(runChosen->data().toString().toLatin1().constData())->trigger();
+  });
+  optimize->setDefaultAction(runChosen);
+  for (const char* name : {"OptimizeAction", "OptimizeLJAction"}) {
+    QAction* entry = optimizeMenu->addAction(Command(name)->text());
+    connect(entry, &QAction::triggered, this, [this, runChosen, name] {
+      runChosen->setData(QString(name));
+      runChosen->setText(Command(name)->text().remove('&'));
+      Command(name)->trigger();
+    });
+  }
+  optimize->setMenu(optimizeMenu);
+  tools->addWidget(optimize);
+  QAction* stopButton = tools->addAction("Stop");
+  connect(stopButton, &QAction::triggered, stop, &QAction::trigger);
 
   compileTimer_ = new QTimer(this);
   compileTimer_->setObjectName("CompileTimer");
@@ -394,8 +428,13 @@ void TMForm::Repaint(View view) {
         ShowSourcePage(ws_->Prefs.SourcePreview);
       }
       break;
+    case View::Flow:
+      if (flowPage_) flowPage_->Refresh();
+      break;
     case View::ParameterGrids:
     case View::FitChart:
+    case View::Visibility:
+    case View::Debug:
       break;
   }
 }

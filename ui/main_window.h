@@ -22,6 +22,7 @@ class DataGridView;
 class DimensionPage;
 class TProcessTool;
 class TOptionsDlg;
+class FlowPage;
 
 class TMForm : public QMainWindow, public UserInterface {
  public:
@@ -57,6 +58,7 @@ class TMForm : public QMainWindow, public UserInterface {
 
   TProcessTool* ProcessTool() const { return processTool_; }
   TOptionsDlg* OptionsDialog() const { return optionsDialog_; }
+  FlowPage* Flow() const { return flowPage_; }
   QPlainTextEdit* MessagePane() const { return messages_; }
 
  protected:
@@ -80,6 +82,7 @@ class TMForm : public QMainWindow, public UserInterface {
   TProcessTool* processTool_ = nullptr;
   std::unique_ptr<OptionsDialogModel> optionsModel_;
   TOptionsDlg* optionsDialog_ = nullptr;
+  FlowPage* flowPage_ = nullptr;
   QPlainTextEdit* modelEditor_ = nullptr;
   QPlainTextEdit* sourceView_ = nullptr;
   QTimer* compileTimer_ = nullptr;

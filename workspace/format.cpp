@@ -30,6 +30,47 @@ std::string FormatSignificant(double x, int n) {
   return text;
 }
 
+std::string FormatGeneral(double x, int precision) {
+  if (precision < 1) precision = 1;
+  if (std::isnan(x)) return "NAN";
+  if (std::isinf(x)) return x > 0 ? "INF" : "-INF";
+  if (x == 0) return "0";
+  // d.ddd...e[+-]xx: the significant digits and the decimal exponent.
+  char buffer[40];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x),
+                                    std::chars_format::scientific, precision - 1);
+  const std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
+  const std::size_t e = sci.find('e');
+  std::string digits = std::string(1, sci[0]) + std::string(sci.substr(2, e - 2));
+  int exponent = 0;
+  std::string_view expText = sci.substr(e + 1);
+  const bool negativeExponent = expText.front() == '-';
+  expText.remove_prefix(1);
+  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
+  if (negativeExponent) exponent = -exponent;
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string out = x < 0 ? "-" : "";
+  if (exponent >= -5 && exponent < precision) {
+    if (exponent < 0) {
+      out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    } else {
+      const auto intDigits = static_cast<std::size_t>(exponent + 1);
+      if (digits.size() <= intDigits) {
+        out += digits + std::string(intDigits - digits.size(), '0');
+      } else {
+        out += digits.substr(0, intDigits) + "." + digits.substr(intDigits);
+      }
+    }
+  } else {
+    out += digits.substr(0, 1);
+    if (digits.size() > 1) out += "." + digits.substr(1);
+    out += "E" + std::to_string(exponent);
+  }
+  return out;
+}
+
+
 namespace {
 
 constexpr int kExtendedBias = 16383;

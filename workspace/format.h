@@ -16,6 +16,10 @@ namespace zelk {
 // Non-finite values give "NAN", "INF" or "-INF".
 std::string FormatSignificant(double x, int n);
 
+// The general format: `precision` significant digits without trailing zeros, fixed-point
+// for 1e-5 <= |x| < 10^precision, otherwise like "1.5E-7"; 0 gives "0".
+std::string FormatGeneral(double x, int precision);
+
 // The x87 80-bit extended layout: 64-bit significand with explicit integer bit, then a
 // 15-bit exponent (bias 16383) and the sign in the top bit; little-endian.
 using Extended80 = std::array<std::uint8_t, 10>;

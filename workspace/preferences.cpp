@@ -275,45 +275,7 @@ bool SavePreferences(const std::string& path, const TPreferences& prefs, std::st
   return WriteFileReplacing(path, std::vector<std::uint8_t>(text.begin(), text.end()), error);
 }
 
-std::string FormatThreshold(float value) {
-  const double x = value;  // exact: every float is a double
-  if (std::isnan(x)) return "NAN";
-  if (std::isinf(x)) return x > 0 ? "INF" : "-INF";
-  if (x == 0) return "0";
-  // d.dddddddddddddde[+-]xx: the 15 significant digits and the decimal exponent.
-  char buffer[40];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x),
-                                    std::chars_format::scientific, 14);
-  const std::string_view sci(buffer, static_cast<std::size_t>(result.ptr - buffer));
-  const std::size_t e = sci.find('e');
-  std::string digits = std::string(1, sci[0]) + std::string(sci.substr(2, e - 2));
-  int exponent = 0;
-  std::string_view expText = sci.substr(e + 1);
-  const bool negativeExponent = expText.front() == '-';
-  expText.remove_prefix(1);
-  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
-  if (negativeExponent) exponent = -exponent;
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-
-  std::string out = x < 0 ? "-" : "";
-  if (exponent >= -5 && exponent < 15) {
-    if (exponent < 0) {
-      out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
-    } else {
-      const auto intDigits = static_cast<std::size_t>(exponent + 1);
-      if (digits.size() <= intDigits) {
-        out += digits + std::string(intDigits - digits.size(), '0');
-      } else {
-        out += digits.substr(0, intDigits) + "." + digits.substr(intDigits);
-      }
-    }
-  } else {
-    out += digits.substr(0, 1);
-    if (digits.size() > 1) out += "." + digits.substr(1);
-    out += "E" + IntegerText(exponent);
-  }
-  return out;
-}
+std::string FormatThreshold(float value) { return FormatGeneral(value, 15); }
 
 std::optional<float> ParseThreshold(std::string_view text) {
   const auto value = ParseNumber(text);

@@ -53,6 +53,9 @@ enum class View {
   ModelText,  // the model editor's text was replaced by the program
   ModelCaret, // the model editor's caret was placed by the program
   Source,     // the generated source and whether its page is shown
+  Flow,       // the Optimization page's objective, counters and objective type
+  Visibility, // the visibility tree
+  Debug,      // the Debug page's grid
 };
 
 class UserInterface {

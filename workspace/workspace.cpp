@@ -34,7 +34,8 @@ void Workspace::Start() {
   ResetModel();
   grid_.Empty();
   grid_.Label();
-  Parameters.Count = 1;
+  Parameters = StartParameterRecord();
+  FailedSolves = 0;
   ResetDataSet();
   OperationMode = 0;
   ui_.ShowPage(Page::Data);
@@ -117,6 +118,18 @@ std::string Workspace::CompilePanelText() const {
 }
 
 void Workspace::RefreshChartData() {
+  TotalCalls = 1;
+  SuccessfulCalls = 1;
+  // The results computed for the old data are gone; the user's fixed marks stay, and
+  // standard errors are marked not computed rather than shown as zeros.
+  const T20Vector values = Parameters.Value;
+  Parameters.Value = Parameters.TrialValue = Parameters.HiFLimit = Parameters.LoFLimit = values;
+  for (int i = 1; i <= Parameters.Count; ++i) {
+    Parameters.StdError[i] = 0;
+    Parameters.StdErrValid[i] = false;
+    Parameters.HiFValid[i] = false;
+    Parameters.LoFValid[i] = false;
+  }
   const DataCounts counts = zelk::RefreshChartData(MeasuredData, ChartData, Model.DifEqCount);
   CurveReady = false;
   ExperimentCount = counts.ExperimentCount;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "estimation/objective.h"
 #include "estimation/parameter_record.h"
 #include "model/message_log.h"
 #include "model/model_library.h"
@@ -46,7 +47,7 @@ class Workspace {
   TDataSet MeasuredData;
   TDataSet ChartData;
   TDataSet DesignData;
-  TParameterRecord Parameters;
+  TParameterRecord Parameters = StartParameterRecord();
   TModel Model;
   std::string DataFileName;
   std::string ModelFileName;
@@ -64,6 +65,13 @@ class Workspace {
   double BestObjective = 0;
   double TrialObjective = 0;
   double ProfileMinObjective = 0;
+  double SearchBestObjective = 0;
+  TResponseSums ResponseSS{};
+  std::uint32_t TotalCalls = 1;
+  std::uint32_t SuccessfulCalls = 1;
+  // The Optimization page's "Objective function:", "Total:" and "Successful:", written
+  // only when a new best value is shown.
+  std::string FlowObjectiveText, FlowTotalText, FlowSuccessfulText;
   SolverStats Stats;
   bool ObjectiveReady = false;
   bool LimitReady = false;
@@ -161,6 +169,24 @@ class Workspace {
   }
   // The Stop command: hides the progress window and ends the running computation.
   void Stop();
+
+  // --- optimization
+  // The objective in use, evaluated on MeasuredData's computed values.
+  double EvaluateObjective();
+  // "Objective Function Type": takes effect at the next step of any search.
+  void SetObjectiveFunc(TObjectiveKind kind);
+  // Repeats single steps of the search OperationMode names until it becomes 0.
+  void RunOptimizer(std::uint8_t code);
+  void OptimizeAction();
+  void OptimizeLJAction();
+  // One step of the random-direction search and of the region search.
+  void OptimizeStep();
+  void LJStep();
+  // A new best objective: shown with the counters, F-limits restart from Value.
+  void ShowObjective(double value);
+  // Solves Value when BestObjective is not current; false (after the message) when that fails.
+  bool InitialEvaluation();
+  void SetParameterValue(int i, double v);
 
   // --- stop
   // The close sequence; true when the window may close now. A close confirmed while a

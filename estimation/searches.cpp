@@ -1,0 +1,54 @@
+#include "estimation/searches.h"
+
+#include <cmath>
+
+#include "estimation/random.h"
+
+namespace zelk {
+
+namespace {
+
+void Clamp(TParameterRecord& r, int i) {
+  if (r.TrialValue[i] < r.MinBound[i]) r.TrialValue[i] = r.MinBound[i];
+  if (r.TrialValue[i] > r.MaxBound[i]) r.TrialValue[i] = r.MaxBound[i];
+}
+
+}  // namespace
+
+void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls, std::uint32_t successfulCalls) {
+  const int n = record.Count;
+  T20Vector d{};
+  double norm = 0;
+  for (int i = 1; i <= n; ++i) {
+    d[i] = 1 - 2 * NextRandom();
+    norm += d[i] * d[i];
+  }
+  norm = std::sqrt(norm);
+  for (int i = 1; i <= n; ++i) d[i] = norm > 0 ? d[i] / norm : 0;
+  const double r = NextRandom();
+  const double ratio = successfulCalls > 0 ? static_cast<double>(totalCalls) / successfulCalls : 1.0;
+  // r = 0 would make ln(r) infinite; its limit is a step of 0 (or 1 when T = S).
+  const double s = r > 0 ? std::exp(std::log(r) * std::log(ratio)) : (ratio == 1 ? 1.0 : 0.0);
+  for (int i = 1; i <= n; ++i) {
+    if (record.Fixed[i]) continue;
+    record.TrialValue[i] = record.Value[i] * (1 + s * d[i] / 2);
+    Clamp(record, i);
+  }
+}
+
+void RegionTrial(TParameterRecord& record) {
+  const int n = record.Count;
+  T20Vector u{};
+  for (int i = 1; i <= n; ++i) u[i] = 1 - 2 * NextRandom();
+  for (int i = 1; i <= n; ++i) {
+    if (record.Fixed[i]) continue;
+    record.TrialValue[i] = record.Value[i] * (1 + record.Region[i] * u[i]);
+    Clamp(record, i);
+  }
+}
+
+void ShrinkRegions(TParameterRecord& record) {
+  for (int i = 1; i <= record.Count; ++i) record.Region[i] *= kRegionShrink;
+}
+
+}  // namespace zelk

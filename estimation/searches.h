@@ -1,0 +1,26 @@
+#pragma once
+// The trial points of the random searches. Both draw one random number per parameter
+// 1..Count, fixed ones included, and leave fixed parameters' TrialValue alone; moves are
+// relative to the value, so a parameter at 0 never moves. Trials are clamped to
+// [MinBound, MaxBound] (the lower bound first).
+
+#include <cstdint>
+
+#include "estimation/parameter_record.h"
+
+namespace zelk {
+
+inline constexpr int kRegionBlockCalls = 300;
+inline constexpr double kRegionShrink = 0.95;
+
+// A random unit direction d and a step length s = r^ln(T/S) that concentrates near 0 as
+// the success rate S/T falls: TrialValue[i] = Value[i] * (1 + s * d[i] / 2).
+void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls, std::uint32_t successfulCalls);
+
+// A uniform point of the box Value[i] * (1 +- Region[i]).
+void RegionTrial(TParameterRecord& record);
+
+// The end of a region-search block: every Region[i] of 1..Count shrinks by 5 %.
+void ShrinkRegions(TParameterRecord& record);
+
+}  // namespace zelk

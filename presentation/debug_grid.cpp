@@ -1,0 +1,34 @@
+#include "presentation/debug_grid.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "workspace/format.h"
+
+namespace zelk {
+
+void DebugGrid::Show(const TDataSet& data) {
+  for (std::string& text : texts_) text.clear();
+  const TXData& x = data.XData;
+  const TYData& y = data.YData;
+  const int indep = std::clamp<int>(x.IndepCount, 0, kMaxIndep);
+  const int dep = std::clamp<int>(y.DepCount, 0, kMaxDep);
+  // Rows and columns past the grid would never be seen: they are not formatted at all.
+  const int rows = std::clamp<int>(y.EventCount, 0, kRows - 1);
+  const int indepShown = std::min(indep, kColumns - 1);
+  const int depShown = std::min(dep, kColumns - 1 - indep);
+  for (int j = 1; j <= rows; ++j) {
+    for (int i = 1; i <= indepShown; ++i)
+      if (x.Defined[j][i]) Cell(i, j) = FormatSignificant(x.X[j][i], 6);
+    for (int i = 1; i <= depShown; ++i)
+      if (y.Defined[j][i]) Cell(indep + i, j) = FormatSignificant(y.M[j][i], 6);
+  }
+}
+
+const std::string& DebugGrid::Text(int col, int row) const {
+  if (col < 0 || col >= kColumns || row < 0 || row >= kRows)
+    throw std::out_of_range("debug grid cell out of range");
+  return texts_[static_cast<std::size_t>(row) * kColumns + col];
+}
+
+}  // namespace zelk

@@ -1,0 +1,35 @@
+#pragma once
+// The Debug page's grid: the texts of the last data set refreshed, as the chart and the
+// design see it. 70 columns and 501 rows, never resized; column 0 and row 0 are its label
+// column and heading row and stay empty.
+
+#include <string>
+#include <vector>
+
+#include "workspace/data_set.h"
+
+namespace zelk {
+
+class DebugGrid {
+ public:
+  static constexpr int kColumns = 70;
+  static constexpr int kRows = 501;
+
+  DebugGrid() : texts_(static_cast<std::size_t>(kColumns) * kRows) {}
+
+  // Row j: columns 1..IndepCount the independent values, then DepCount measured values of
+  // event j; 6 significant digits when defined, empty when missing. Every other cell is
+  // emptied. Events and variables beyond the grid's last row or column are not kept.
+  void Show(const TDataSet& data);
+
+  // Throws std::out_of_range outside 0..kColumns-1, 0..kRows-1.
+  const std::string& Text(int col, int row) const;
+
+ private:
+  std::string& Cell(int col, int row) {
+    return texts_[static_cast<std::size_t>(row) * kColumns + col];
+  }
+  std::vector<std::string> texts_;
+};
+
+}  // namespace zelk

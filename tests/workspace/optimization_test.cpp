@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "estimation/random.h"
+#include "estimation/searches.h"
+#include "model/operation.h"
+#include "support/model_fixture.h"
+#include "workspace/format.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+namespace {
+
+TEST(NextRandom, FollowsTheLinearCongruentialSequence) {
+  const std::uint32_t saved = RandomSeed();
+  SetRandomSeed(0);
+  EXPECT_EQ(NextRandom(), 1.0 / 4294967296.0);
+  EXPECT_EQ(NextRandom(), 134775814.0 / 4294967296.0);
+  EXPECT_EQ(RandomSeed(), 134775814u);
+  SetRandomSeed(saved);
+}
+
+TEST(Searches, AParameterAtZeroOrFixedNeverMoves) {
+  TParameterRecord r = StartParameterRecord();
+  r.Count = 3;
+  r.Value[1] = r.TrialValue[1] = 0;
+  r.Fixed[3] = true;
+  r.TrialValue[3] = 7;
+  for (int k = 0; k < 200; ++k) {
+    RandomDirectionTrial(r, 10, 3);
+    EXPECT_EQ(r.TrialValue[1], 0.0);
+    EXPECT_EQ(r.TrialValue[3], 7.0);
+    RegionTrial(r);
+    EXPECT_EQ(r.TrialValue[1], 0.0);
+    EXPECT_EQ(r.TrialValue[3], 7.0);
+  }
+}
+
+TEST(Searches, TrialsStayWithinTheBounds) {
+  TParameterRecord r = StartParameterRecord();
+  r.Count = 2;
+  r.MinBound[1] = 0.9;
+  r.MaxBound[1] = 1.1;
+  r.Region[1] = r.Region[2] = 5;
+  for (int k = 0; k < 500; ++k) {
+    RegionTrial(r);
+    EXPECT_GE(r.TrialValue[1], 0.9);
+    EXPECT_LE(r.TrialValue[1], 1.1);
+    EXPECT_GE(r.TrialValue[2], 0.0);  // the default lower bound
+  }
+}
+
+TEST(Searches, WithEqualCountsTheStepLengthIsOne) {
+  TParameterRecord r = StartParameterRecord();
+  r.Count = 1;
+  for (int k = 0; k < 50; ++k) {
+    RandomDirectionTrial(r, 5, 5);
+    EXPECT_DOUBLE_EQ(std::fabs(r.TrialValue[1] - 1.0), 0.5);  // |d| = 1, s = 1
+  }
+}
+
+class Optimization : public test::ModelTest {
+ protected:
+  // Decay with rate 0.7 measured without noise in one experiment.
+  void SetUp() override {
+    Load("decay");
+    Data(1, 1, {0, 0.5, 1, 2, 3, 4, 6});
+    for (int j = 2; j <= 7; ++j) ws_->MeasuredData.YData.M[j][1] = std::exp(-0.7 * ws_->MeasuredData.XData.X[j][1]);
+    ws_->SetDataSaved(true);
+    ws_->SetParameterValue(1, 3.0);  // a poor start
+  }
+  // Runs a search for `steps` steps and stops it.
+  void Run(void (Workspace::*action)(), int steps) {
+    int done = 0;
+    ui_.OnProcessEvents = nullptr;
+    std::function<void()> tick = [&] {
+      if (++done >= steps)
+        ws_->Stop();
+      else
+        ui_.OnProcessEvents = tick;
+    };
+    ui_.OnProcessEvents = tick;
+    (ws_.get()->*action)();
+  }
+};
+
+TEST_F(Optimization, TheRandomSearchFindsTheRateConstantFromAPoorStart) {
+  Run(&Workspace::OptimizeAction, 400);
+  EXPECT_NEAR(ws_->Parameters.Value[1], 0.7, 0.7e-3);
+  EXPECT_LT(ws_->BestObjective, 1e-6);
+  EXPECT_EQ(ws_->Parameters.InitialValue[1], 3.0);
+  EXPECT_EQ(ws_->TotalCalls, 401u);
+  EXPECT_GT(ws_->SuccessfulCalls, 5u);
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Flow);
+  EXPECT_EQ(ws_->FlowObjectiveText, FormatGeneral(ws_->BestObjective, 15));
+  EXPECT_EQ(ws_->OperationMode, 0);
+  // F-limits restart from the new value.
+  EXPECT_EQ(ws_->Parameters.HiFLimit[1], ws_->Parameters.Value[1]);
+}
+
+TEST_F(Optimization, TheRegionSearchFindsItTooAndShrinksItsRegionsPerBlock) {
+  ws_->TotalCalls = 1;
+  Run(&Workspace::OptimizeLJAction, 1200);
+  EXPECT_NEAR(ws_->Parameters.Value[1], 0.7, 0.7e-2);
+  // Calls 300, 600, 900 and 1200 ended blocks: the region started at the value 3.
+  EXPECT_DOUBLE_EQ(ws_->Parameters.Region[1], 3.0 * std::pow(0.95, 4));
+  EXPECT_EQ(ws_->SuccessfulCalls, 1u + 4u);
+}
+
+TEST_F(Optimization, ARegionSearchStartedAfterAnotherSearchCanStillImprove) {
+  Run(&Workspace::OptimizeAction, 3);
+  ASSERT_TRUE(ws_->ObjectiveReady);
+  const double before = ws_->BestObjective;
+  ws_->TotalCalls = 1;
+  Run(&Workspace::OptimizeLJAction, 600);
+  EXPECT_LT(ws_->BestObjective, before);
+}
+
+TEST_F(Optimization, WithEveryParameterFixedOnlyTheCountersMove) {
+  ws_->Parameters.Fixed[1] = true;
+  Run(&Workspace::OptimizeAction, 20);
+  EXPECT_EQ(ws_->Parameters.Value[1], 3.0);
+  // Every trial equals the best and is rejected.
+  EXPECT_EQ(ws_->SuccessfulCalls, 1u);
+  EXPECT_EQ(ws_->TotalCalls, 21u);
+}
+
+TEST_F(Optimization, ATrialClampedToABoundCanWin) {
+  ws_->Parameters.MinBound[1] = 2.9;
+  ws_->Parameters.MaxBound[1] = 3.0;
+  Run(&Workspace::OptimizeAction, 50);
+  EXPECT_EQ(ws_->Parameters.Value[1], 2.9);
+}
+
+TEST_F(Optimization, AStartThatCannotBeSolvedEndsTheRunWithTheMessage) {
+  ws_->Model.UnloadModelLibrary(ui_);
+  Load("fault_fdiv");
+  ws_->OptimizeAction();
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInitialSolveFailed});
+  EXPECT_FALSE(ws_->ObjectiveReady);
+  EXPECT_EQ(ws_->OperationMode, 0);
+}
+
+TEST_F(Optimization, FailedTrialsAreCountedAndReportedWhenAskedFor) {
+  ws_->Prefs.ShowIntegrationErrors = true;
+  // Trials far from the best are abandoned early by the solver; each counts as failed.
+  Run(&Workspace::OptimizeAction, 30);
+  ASSERT_GT(ws_->FailedSolves, 0);
+  EXPECT_EQ(ws_->Log.Lines().back(), "Solve Model Failed [" + std::to_string(ws_->FailedSolves) + "]");
+}
+
+TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {
+  Run(&Workspace::OptimizeAction, 2);
+  ws_->SetObjectiveFunc(TObjectiveKind::WeightedSS);
+  EXPECT_FALSE(ws_->ObjectiveReady);
+  Run(&Workspace::OptimizeAction, 1);
+  TResponseSums sums{};
+  ws_->SolveModel(ws_->Parameters.Value, ws_->MeasuredData);
+  EXPECT_DOUBLE_EQ(ws_->BestObjective, WeightedSS(ws_->MeasuredData.YData, sums));
+}
+
+TEST_F(Optimization, ADataEditKeepsFixedMarksAndForgetsStandardErrors) {
+  ws_->Parameters.Fixed[1] = true;
+  ws_->Parameters.StdError[1] = 0.3;
+  ws_->Parameters.StdErrValid[1] = true;
+  ws_->TotalCalls = 50;
+  ws_->SetDataSaved(false);
+  EXPECT_TRUE(ws_->Parameters.Fixed[1]);
+  EXPECT_FALSE(ws_->Parameters.StdErrValid[1]);
+  EXPECT_EQ(ws_->TotalCalls, 1u);
+}
+
+}  // namespace
+}  // namespace zelk
