@@ -189,6 +189,25 @@ TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
   EXPECT_GT(std::stod(worse.Out.substr(28)), 0.1);
 }
 
+TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  CliRun optimize = Cli("fit " + files + " --search optimize --values 3 --calls 800 --json");
+  ASSERT_EQ(optimize.Status, 0) << optimize.Out;
+  EXPECT_NE(optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"total_calls\": 801"),
+            std::string::npos)
+      << optimize.Out;
+  const std::size_t at = optimize.Out.find("\"values\": [");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_NEAR(std::stod(optimize.Out.substr(at + 11)), 0.352, 0.003);
+
+  CliRun stall = Cli("fit " + files + " --search lj --values 0.352 --stall 50 --fixed 1");
+  ASSERT_EQ(stall.Status, 0) << stall.Out;
+  EXPECT_EQ(stall.Out.rfind("Search lj stopped (stall) after 51 trials; model calls total 52, successful 1", 0), 0u) << stall.Out;
+  EXPECT_NE(stall.Out.find("Parameters: 0.3520000\n"), std::string::npos) << stall.Out;
+}
+
 TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
   test::TempFolder folder;
   CopyExample(folder, "decay");
@@ -204,6 +223,8 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --values 1,x", "\"x\" is not a number"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box", "--objective is ss, box-draper or weighted"},
       {"fit " + folder.File("decay.mod"), "usage: zelkcli fit"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --search gn", "--search is optimize or lj"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --fixed 4", "no parameter number"},
   };
   for (const auto& c : cases) {
     CliRun run = Cli(c.args);

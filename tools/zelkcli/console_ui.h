@@ -2,6 +2,7 @@
 // The user seen from a terminal: every message goes to standard error on one line, and
 // questions are answered so that nothing is saved or discarded behind the user's back.
 
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -31,7 +32,11 @@ class ConsoleUi : public UserInterface {
   std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override {
     return std::nullopt;
   }
-  void ProcessEvents() override {}
+  // Runs between the steps of a search, as the window's event processing would.
+  std::function<void()> OnProcessEvents;
+  void ProcessEvents() override {
+    if (OnProcessEvents) OnProcessEvents();
+  }
   void ShowPage(Page) override {}
   void SetStatusPanel(int, const std::string&) override {}
   void Repaint(View) override {}

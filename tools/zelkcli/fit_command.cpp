@@ -1,0 +1,280 @@
+#include "tools/zelkcli/fit_command.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "estimation/objective.h"
+#include "model/operation.h"
+#include "tools/zelkcli/csv_table.h"
+#include "workspace/format.h"
+#include "workspace/preferences.h"
+
+namespace zelk {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int Fail(const std::string& text) {
+  std::cerr << "zelkcli: " << text << "\n";
+  return 1;
+}
+
+struct FitOptions {
+  std::string Model, Data, Search, Objective = "ss";
+  std::string Values, Min, Max, Fixed;
+  long Calls = 2000;
+  long Stall = 0;
+  bool Json = false;
+};
+
+std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+  FitOptions o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string* text = a == "--values"      ? &o.Values
+                        : a == "--min"       ? &o.Min
+                        : a == "--max"       ? &o.Max
+                        : a == "--fixed"     ? &o.Fixed
+                        : a == "--search"    ? &o.Search
+                        : a == "--objective" ? &o.Objective
+                                             : nullptr;
+    if (a == "--json") {
+      o.Json = true;
+    } else if ((a == "--calls" || a == "--stall") && i + 1 < args.size()) {
+      const auto n = ParseInteger(args[++i]);
+      if (!n || *n < 0) {
+        error = a + " takes a count, not \"" + args[i] + "\"";
+        return std::nullopt;
+      }
+      (a == "--calls" ? o.Calls : o.Stall) = *n;
+    } else if (text && i + 1 < args.size()) {
+      *text = args[++i];
+    } else if (a.rfind("--", 0) != 0 && o.Model.empty()) {
+      o.Model = a;
+    } else if (a.rfind("--", 0) != 0 && o.Data.empty()) {
+      o.Data = a;
+    } else {
+      error = "unexpected argument \"" + a + "\"";
+      return std::nullopt;
+    }
+  }
+  if (o.Model.empty() || o.Data.empty()) {
+    error = "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--values v1,v2,...] [--json]";
+    return std::nullopt;
+  }
+  if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj") {
+    error = "--search is optimize or lj, not \"" + o.Search + "\"";
+    return std::nullopt;
+  }
+  return o;
+}
+
+// "v1,v2,..." into slots 1.. of `out`; false with a reason for anything else.
+bool ParseList(const std::string& option, const std::string& text, std::vector<double>& out, std::string& error) {
+  std::stringstream list(text);
+  for (std::string item; std::getline(list, item, ',');) {
+    const auto v = ParseNumber(item);
+    if (!v) {
+      error = option + ": \"" + item + "\" is not a number";
+      return false;
+    }
+    out.push_back(*v);
+  }
+  if (out.size() > static_cast<std::size_t>(kMaxParams)) {
+    error = option + ": at most 20 parameters";
+    return false;
+  }
+  return true;
+}
+
+// The compiler: the preferences' path when it names a file, else pasbuild beside us.
+std::string FindCompiler(const std::string& fromPreferences) {
+  std::error_code ec;
+  if (!fromPreferences.empty() && fs::is_regular_file(fromPreferences, ec)) return fromPreferences;
+  const fs::path self = fs::canonical("/proc/self/exe", ec).parent_path();
+  for (const fs::path& candidate : {self / "pasbuild", self.parent_path() / "pasbuild" / "pasbuild"})
+    if (fs::is_regular_file(candidate, ec)) return candidate.string();
+  return {};
+}
+
+// Opens data and model with the window's code, then translates, compiles and loads.
+int PrepareModel(Workspace& ws, const FitOptions& o) {
+  TPreferences prefs;
+  LoadPreferences(PreferencesPath(), prefs);
+  ws.Prefs = prefs.General;
+  ws.Prefs.CompilerPath = FindCompiler(prefs.General.CompilerPath);
+  if (ws.Prefs.CompilerPath.empty()) return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
+  ws.UseTerminal = false;
+  ws.Prefs.SourcePreview = false;
+
+  // The data first: its counts would otherwise mark the model modified after it was read.
+  if (!ws.ReadDataFile(o.Data)) return 1;
+  ws.SetDataSaved(true);
+  const std::string modelPath = fs::absolute(o.Model).string();
+  if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + o.Model);
+  if (!ws.ReadDimensionFile(CompanionName(modelPath))) return Fail("cannot read the dimension file " + CompanionName(o.Model));
+  ws.ModelFileName = modelPath;
+  ws.SetModelSaved(true);
+
+  if (!ws.TranslateModel()) return Fail(ws.SourceIsC ? "C models cannot be compiled" : "the model text was not translated");
+  if (!ws.StartCompile(ws.PasFilePath())) return 1;
+  for (int i = 0; i < 3000 && ws.CompileTimerEnabled; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ws.CompileTimerTimer();
+  }
+  if (ws.CompileTimerEnabled) return Fail("the compiler did not finish within five minutes");
+  if (ws.Model.LibFileName.empty()) {
+    for (const std::string& line : ws.Log.Lines()) std::cerr << line << "\n";
+    return Fail("the model was not compiled");
+  }
+  return 0;
+}
+
+int SetParameters(Workspace& ws, const FitOptions& o) {
+  std::vector<double> values, mins, maxs;
+  std::string error;
+  if (!ParseList("--values", o.Values, values, error) || !ParseList("--min", o.Min, mins, error) ||
+      !ParseList("--max", o.Max, maxs, error))
+    return Fail(error);
+  for (int i = 1; i <= kMaxParams; ++i) ws.SetParameterValue(i, i <= static_cast<int>(values.size()) ? values[i - 1] : 1.0);
+  for (std::size_t i = 0; i < mins.size(); ++i) SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Min, mins[i]);
+  for (std::size_t i = 0; i < maxs.size(); ++i) SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Max, maxs[i]);
+  std::stringstream fixed(o.Fixed);
+  for (std::string item; std::getline(fixed, item, ',');) {
+    const auto i = ParseInteger(item);
+    if (!i || *i < 1 || *i > ws.Parameters.Count) return Fail("--fixed: \"" + item + "\" is no parameter number");
+    ws.Parameters.Fixed[*i] = true;
+  }
+  return 0;
+}
+
+// Runs the search until it has made `calls` trials or `stall` trials without a better
+// objective, as a user pressing Stop would end it. Returns why it ended.
+std::string RunSearch(Workspace& ws, ConsoleUi& ui, const FitOptions& o, long& trials) {
+  trials = 0;
+  long sinceBetter = 0;
+  double best = 0;
+  bool haveBest = false;
+  std::string reason = "ended";
+  ui.OnProcessEvents = [&] {
+    ++trials;
+    if (!haveBest || ws.BestObjective < best) {
+      best = ws.BestObjective;
+      haveBest = true;
+      sinceBetter = 0;
+    } else {
+      ++sinceBetter;
+    }
+    if (o.Stall > 0 && sinceBetter >= o.Stall) {
+      reason = "stall";
+      ws.Stop();
+    } else if (trials >= o.Calls) {
+      reason = "calls";
+      ws.Stop();
+    }
+  };
+  if (o.Search == "lj")
+    ws.OptimizeLJAction();
+  else
+    ws.OptimizeAction();
+  ui.OnProcessEvents = nullptr;
+  if (reason == "ended" && !ws.ObjectiveReady) reason = "failed";
+  return reason;
+}
+
+std::string JsonNumber(double v) { return std::isfinite(v) ? ExactText(v) : "null"; }
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      out += buffer;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
+  std::string error;
+  const auto options = ParseOptions(args, error);
+  if (!options) return Fail(error);
+  const FitOptions& o = *options;
+  TObjectiveKind kind = TObjectiveKind::SumOfSquares;
+  if (o.Objective == "box-draper")
+    kind = TObjectiveKind::BoxDraper;
+  else if (o.Objective == "weighted")
+    kind = TObjectiveKind::WeightedSS;
+  else if (o.Objective != "ss")
+    return Fail("--objective is ss, box-draper or weighted, not \"" + o.Objective + "\"");
+
+  if (const int failed = PrepareModel(ws, o)) return failed;
+  if (const int failed = SetParameters(ws, o)) return failed;
+  ws.SetObjectiveFunc(kind);
+  std::string stop;
+  long trials = 0;
+  if (!o.Search.empty()) stop = RunSearch(ws, ui, o, trials);
+
+  // The values reported are those of the best point, solved once more.
+  const int result = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
+  const double objective = ws.EvaluateObjective();
+  const TYData& y = ws.MeasuredData.YData;
+  const TParameterRecord& p = ws.Parameters;
+  std::ostringstream out;
+  if (o.Json) {
+    out << "{\"objective\": " << JsonNumber(objective) << ", \"result\": " << result;
+    if (!o.Search.empty())
+      out << ", \"search\": " << JsonString(o.Search) << ", \"stop\": " << JsonString(stop)
+          << ", \"total_calls\": " << ws.TotalCalls << ", \"successful_calls\": " << ws.SuccessfulCalls;
+    out << ", \"values\": [";
+    for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
+    out << "], \"computed\": [";
+    for (int j = 1; j <= y.EventCount; ++j) {
+      out << (j > 1 ? ", [" : "[");
+      for (int d = 1; d <= y.DepCount; ++d) out << (d > 1 ? ", " : "") << JsonNumber(y.C[j][d]);
+      out << "]";
+    }
+    out << "], \"messages\": [";
+    bool first = true;
+    for (const std::string& line : ws.Log.Lines()) {
+      out << (first ? "" : ", ") << JsonString(line);
+      first = false;
+    }
+    out << "]}\n";
+  } else {
+    const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
+    if (!o.Search.empty())
+      out << "Search " << o.Search << " stopped (" << stop << ") after " << trials << " trials; model calls total "
+          << ws.TotalCalls << ", successful " << ws.SuccessfulCalls << "\n";
+    out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
+        << "\nSolver result: " << result << "\nParameters:";
+    for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);
+    out << "\n\nEvent";
+    for (int d = 1; d <= y.DepCount; ++d) out << "\tC[" << d << "]";
+    out << "\n";
+    for (int j = 1; j <= y.EventCount; ++j) {
+      out << j << ".";
+      for (int d = 1; d <= y.DepCount; ++d) out << "\t" << ExactText(y.C[j][d]);
+      out << "\n";
+    }
+  }
+  std::cout << out.str();
+  return result == 0 ? 0 : 1;
+}
+
+}  // namespace zelk
