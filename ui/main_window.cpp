@@ -19,7 +19,9 @@
 
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
+#include "ui/debug_grid_view.h"
 #include "ui/flow_page.h"
+#include "ui/visibility_page.h"
 #include "ui/options_dialog.h"
 #include "ui/process_tool.h"
 
@@ -99,6 +101,9 @@ TMForm::~TMForm() {
   // The pages and the dialog read the workspace while they are torn down; they go first.
   delete optionsDialog_;
   delete takeCentralWidget();
+  visibilityPage_ = nullptr;
+  debugView_ = nullptr;
+  flowPage_ = nullptr;
   gridView_ = nullptr;
   modelEditor_ = nullptr;
   sourceView_ = nullptr;
@@ -119,6 +124,8 @@ void TMForm::BuildPages() {
   messages_->setPalette(navy);
 
   flowPage_ = new FlowPage(*ws_);
+  visibilityPage_ = new VisibilityPage(ws_->BranchList);
+  debugView_ = new DebugGridView(ws_->Debug);
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
   QFont fixed("Courier New");
@@ -145,6 +152,10 @@ void TMForm::BuildPages() {
         return modelEditor_;
       case Page::Flow:
         return flowPage_;
+      case Page::Visibility:
+        return visibilityPage_;
+      case Page::Debug:
+        return debugView_;
       case Page::Source:
         return sourceView_;
       case Page::Dimension:
@@ -433,8 +444,10 @@ void TMForm::Repaint(View view) {
       break;
     case View::ParameterGrids:
     case View::FitChart:
-    case View::Visibility:
     case View::Debug:
+      if (debugView_) debugView_->Refresh();
+      break;
+    case View::Visibility:
       break;
   }
 }

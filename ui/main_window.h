@@ -23,6 +23,8 @@ class DimensionPage;
 class TProcessTool;
 class TOptionsDlg;
 class FlowPage;
+class VisibilityPage;
+class DebugGridView;
 
 class TMForm : public QMainWindow, public UserInterface {
  public:
@@ -59,6 +61,8 @@ class TMForm : public QMainWindow, public UserInterface {
   TProcessTool* ProcessTool() const { return processTool_; }
   TOptionsDlg* OptionsDialog() const { return optionsDialog_; }
   FlowPage* Flow() const { return flowPage_; }
+  VisibilityPage* Visibility() const { return visibilityPage_; }
+  DebugGridView* DebugView() const { return debugView_; }
   QPlainTextEdit* MessagePane() const { return messages_; }
 
  protected:
@@ -83,6 +87,8 @@ class TMForm : public QMainWindow, public UserInterface {
   std::unique_ptr<OptionsDialogModel> optionsModel_;
   TOptionsDlg* optionsDialog_ = nullptr;
   FlowPage* flowPage_ = nullptr;
+  VisibilityPage* visibilityPage_ = nullptr;
+  DebugGridView* debugView_ = nullptr;
   QPlainTextEdit* modelEditor_ = nullptr;
   QPlainTextEdit* sourceView_ = nullptr;
   QTimer* compileTimer_ = nullptr;

@@ -12,6 +12,9 @@ namespace zelk {
 
 namespace {
 
+constexpr int kIndexRole = Qt::UserRole;
+constexpr int kImageRole = Qt::UserRole + 1;
+
 QPixmap DrawEye(bool open) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
@@ -74,7 +77,7 @@ VisibilityPage::VisibilityPage(VisibilityTree& tree, QWidget* parent)
   connect(show_, &QToolButton::clicked, this, [this] { tree_.ShowObjectBtnClick(); });
   connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
     if (syncing_) return;
-    tree_.Select(current ? current->data(0, Qt::UserRole).toInt() : -1);
+    tree_.Select(current ? current->data(0, kIndexRole).toInt() : -1);
   });
   tree_.SetRepaintTree([this] { Refresh(); });
   Refresh();
@@ -95,7 +98,7 @@ void VisibilityPage::Recreate() {
     // Parents come before their children in flat order.
     auto* item = node.Parent < 0 ? new QTreeWidgetItem : new QTreeWidgetItem(items_[node.Parent]);
     item->setText(0, QString::fromStdString(node.Text));
-    item->setData(0, Qt::UserRole, i);
+    item->setData(0, kIndexRole, i);
     items_[i] = item;
     if (node.Parent < 0) top << item;
   }
@@ -108,8 +111,15 @@ void VisibilityPage::Refresh() {
   syncing_ = true;
   if (generation_ != tree_.Generation() || static_cast<int>(items_.size()) != tree_.Count())
     Recreate();
-  for (int i = 0; i < tree_.Count(); ++i)
-    items_[i]->setIcon(0, VisibilityImage(tree_.Node(i).ImageIndex));
+  // Only changed images are set: a tree of 50 responses has tens of thousands of nodes.
+  for (int i = 0; i < tree_.Count(); ++i) {
+    const int image = tree_.Node(i).ImageIndex;
+    QTreeWidgetItem* item = items_[i];
+    const QVariant drawn = item->data(0, kImageRole);
+    if (drawn.isValid() && drawn.toInt() == image) continue;
+    item->setData(0, kImageRole, image);
+    item->setIcon(0, VisibilityImage(image));
+  }
   if (QTreeWidgetItem* selected = Item(tree_.Selected()))
     list_->setCurrentItem(selected);
   else

@@ -17,6 +17,7 @@ std::string FileNamePart(const std::string& path) { return fs::path(path).filena
 
 Workspace::Workspace(UserInterface& ui)
     : Log(ui),
+      BranchList(ui),
       ui_(ui),
       grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
       controls_{{
@@ -135,6 +136,15 @@ void Workspace::RefreshChartData() {
   ExperimentCount = counts.ExperimentCount;
   MissingCount = counts.MissingCount;
   ui_.Repaint(View::FitChart);
+  Debug.Show(ChartData);
+  ui_.Repaint(View::Debug);
+  BranchList.Rebuild(MeasuredData);
+}
+
+void Workspace::RefreshDesignRanges() {
+  ComputeRanges(DesignData);
+  Debug.Show(DesignData);
+  ui_.Repaint(View::Debug);
 }
 
 void Workspace::SetDataSaved(bool saved) {

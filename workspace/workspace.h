@@ -13,6 +13,8 @@
 #include "model/message_log.h"
 #include "model/model_library.h"
 #include "model/solver.h"
+#include "presentation/debug_grid.h"
+#include "presentation/visibility_tree.h"
 #include "workspace/data_grid.h"
 #include "workspace/data_set.h"
 #include "workspace/preferences.h"
@@ -80,6 +82,9 @@ class Workspace {
   int ExperimentCount = 0;
   int MissingCount = 0;
 
+  VisibilityTree BranchList;
+  DebugGrid Debug;
+
   DataGrid& Grid() { return grid_; }
   UserInterface& Ui() { return ui_; }
 
@@ -106,8 +111,11 @@ class Workspace {
   void ResetModel();
   // Panel 2 follows; nothing happens when the state does not change.
   void SetCompiled(bool compiled);
-  // Ranges, the chart's data set and the counts; run by every SetDataSaved.
+  // Ranges, the chart's data set, the counts, the Debug grid and the visibility tree; run
+  // by every SetDataSaved.
   void RefreshChartData();
+  // The experiment design's data set got new points: its ranges and the Debug grid.
+  void RefreshDesignRanges();
 
   // --- data file
   // Returns true on success. Messages for refused files; on an input/output error
