@@ -21,6 +21,7 @@
 #include "ui/dimension_page.h"
 #include "ui/debug_grid_view.h"
 #include "ui/flow_page.h"
+#include "ui/parameter_grid_view.h"
 #include "ui/visibility_page.h"
 #include "ui/options_dialog.h"
 #include "ui/process_tool.h"
@@ -101,6 +102,8 @@ TMForm::~TMForm() {
   // The pages and the dialog read the workspace while they are torn down; they go first.
   delete optionsDialog_;
   delete takeCentralWidget();
+  paramGridView_ = nullptr;
+  pdGridView_ = nullptr;
   visibilityPage_ = nullptr;
   debugView_ = nullptr;
   flowPage_ = nullptr;
@@ -124,6 +127,10 @@ void TMForm::BuildPages() {
   messages_->setPalette(navy);
 
   flowPage_ = new FlowPage(*ws_);
+  paramGridView_ = new ParameterGridView(ws_->ParamGrids().ParamGrid());
+  paramGridView_->setObjectName("ParamGrid");
+  pdGridView_ = new ParameterGridView(ws_->ParamGrids().PDGrid());
+  pdGridView_->setObjectName("PDGrid");
   visibilityPage_ = new VisibilityPage(ws_->BranchList);
   debugView_ = new DebugGridView(ws_->Debug);
   modelEditor_ = new QPlainTextEdit;
@@ -152,6 +159,10 @@ void TMForm::BuildPages() {
         return modelEditor_;
       case Page::Flow:
         return flowPage_;
+      case Page::Parameters:
+        return paramGridView_;
+      case Page::ParameterDetails:
+        return pdGridView_;
       case Page::Visibility:
         return visibilityPage_;
       case Page::Debug:
@@ -443,6 +454,9 @@ void TMForm::Repaint(View view) {
       if (flowPage_) flowPage_->Refresh();
       break;
     case View::ParameterGrids:
+      for (ParameterGridView* view : {paramGridView_, pdGridView_})
+        if (view) view->FollowCore();
+      break;
     case View::FitChart:
     case View::Debug:
       if (debugView_) debugView_->Refresh();

@@ -23,6 +23,7 @@ class DimensionPage;
 class TProcessTool;
 class TOptionsDlg;
 class FlowPage;
+class ParameterGridView;
 class VisibilityPage;
 class DebugGridView;
 
@@ -61,6 +62,8 @@ class TMForm : public QMainWindow, public UserInterface {
   TProcessTool* ProcessTool() const { return processTool_; }
   TOptionsDlg* OptionsDialog() const { return optionsDialog_; }
   FlowPage* Flow() const { return flowPage_; }
+  ParameterGridView* ParamGridView() const { return paramGridView_; }
+  ParameterGridView* PDGridView() const { return pdGridView_; }
   VisibilityPage* Visibility() const { return visibilityPage_; }
   DebugGridView* DebugView() const { return debugView_; }
   QPlainTextEdit* MessagePane() const { return messages_; }
@@ -87,6 +90,8 @@ class TMForm : public QMainWindow, public UserInterface {
   std::unique_ptr<OptionsDialogModel> optionsModel_;
   TOptionsDlg* optionsDialog_ = nullptr;
   FlowPage* flowPage_ = nullptr;
+  ParameterGridView* paramGridView_ = nullptr;
+  ParameterGridView* pdGridView_ = nullptr;
   VisibilityPage* visibilityPage_ = nullptr;
   DebugGridView* debugView_ = nullptr;
   QPlainTextEdit* modelEditor_ = nullptr;

@@ -64,6 +64,12 @@ void ReportFailedTrial(Workspace& ws) {
 
 }  // namespace
 
+void Workspace::ShowNewValues() {
+  paramGrids_.RefreshValueColumn(RefreshRows::UpToCount);
+  paramGrids_.RefreshDetails({1}, RefreshRows::UpToCount);
+  ui_.Repaint(View::ParameterGrids);
+}
+
 void Workspace::OptimizeStep() {
   if (!InitialEvaluation()) return;
   RandomDirectionTrial(Parameters, TotalCalls, SuccessfulCalls);
@@ -73,7 +79,7 @@ void Workspace::OptimizeStep() {
     Parameters.Value = Parameters.TrialValue;
     ShowObjective(TrialObjective);
     ++SuccessfulCalls;
-    ui_.Repaint(View::ParameterGrids);
+    ShowNewValues();
   }
   ++TotalCalls;
 }
@@ -100,7 +106,8 @@ void Workspace::LJStep() {
     if (BestObjective > SearchBestObjective) {
       ShowObjective(SearchBestObjective);
       Parameters.Value = Parameters.SearchBest;
-      ui_.Repaint(View::ParameterGrids);
+      ResetFLimits(Parameters);
+      ShowNewValues();
     }
     ++SuccessfulCalls;
     ShrinkRegions(Parameters);

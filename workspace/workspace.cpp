@@ -20,6 +20,9 @@ Workspace::Workspace(UserInterface& ui)
       BranchList(ui),
       ui_(ui),
       grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
+      paramGrids_(
+          Parameters, ui, [this](int i, double v) { SetParameterValue(i, v); },
+          [this] { ui_.Repaint(View::ParameterGrids); }),
       controls_{{
           {"IndVarEd", 1, kMaxIndep, "1", 1},
           {"DepVarEd", 1, kMaxDep, "1", 1},
@@ -39,6 +42,7 @@ void Workspace::Start() {
   FailedSolves = 0;
   ResetDataSet();
   OperationMode = 0;
+  RefreshParameterGrids();
   ui_.ShowPage(Page::Data);
   ui_.ShowPage(Page::Dimension);
   ui_.ShowPage(Page::Messages);
@@ -99,6 +103,12 @@ void Workspace::ApplyDimensions() {
   ui_.Repaint(View::DataGrid);
   SetModelSaved(false);
   SetDataSaved(false);
+  RefreshParameterGrids();
+}
+
+void Workspace::RefreshParameterGrids() {
+  paramGrids_.RefreshValueColumn(RefreshRows::All);
+  paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6}, RefreshRows::All);
   ui_.Repaint(View::ParameterGrids);
 }
 

@@ -16,6 +16,7 @@
 #include "presentation/debug_grid.h"
 #include "presentation/visibility_tree.h"
 #include "workspace/data_grid.h"
+#include "workspace/parameter_grids.h"
 #include "workspace/data_set.h"
 #include "workspace/preferences.h"
 #include "workspace/user_interface.h"
@@ -86,6 +87,7 @@ class Workspace {
   DebugGrid Debug;
 
   DataGrid& Grid() { return grid_; }
+  ParameterGrids& ParamGrids() { return paramGrids_; }
   UserInterface& Ui() { return ui_; }
 
   // --- dimensions
@@ -95,6 +97,8 @@ class Workspace {
   // The up-down control was clicked (delta +1 or -1).
   void ClickDimension(Dimension d, int delta);
   void ApplyDimensions();
+  // Both parameter grids from the record, rows beyond Count emptied.
+  void RefreshParameterGrids();
 
   // --- saved states and their panels
   void SetDataSaved(bool saved);
@@ -195,6 +199,8 @@ class Workspace {
   // Solves Value when BestObjective is not current; false (after the message) when that fails.
   bool InitialEvaluation();
   void SetParameterValue(int i, double v);
+  // The grids after a search moved Value: the value columns of rows 1..Count.
+  void ShowNewValues();
 
   // --- stop
   // The close sequence; true when the window may close now. A close confirmed while a
@@ -225,6 +231,7 @@ class Workspace {
 
   UserInterface& ui_;
   DataGrid grid_;
+  ParameterGrids paramGrids_;
   std::array<DimensionControl, kDimensionCount> controls_;
   int computationDepth_ = 0;
   bool closePending_ = false;

@@ -1,0 +1,166 @@
+// The parameter grid widgets over the core grids, offscreen: what they show is the core's, and
+// what a user types or clicks reaches the record.
+
+#include "ui/parameter_grid_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "support/scripted_ui.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+namespace {
+
+class ParameterGridViewTest : public ::testing::Test {
+ protected:
+  ParameterGridViewTest()
+      : grids_(
+            record_, ui_, [this](int i, double v) { record_.Value[i] = record_.TrialValue[i] = v; },
+            [] {}),
+        values_(grids_.ParamGrid()),
+        details_(grids_.PDGrid()) {
+    record_.Count = 2;
+    record_.Value[1] = 0;  // on its lower bound
+    record_.Fixed[2] = true;
+    grids_.RefreshValueColumn(RefreshRows::All);
+    grids_.RefreshDetails({1, 2, 3, 4, 5, 6}, RefreshRows::All);
+    for (ParameterGridView* view : {&values_, &details_}) {
+      view->resize(400, 300);
+      view->show();
+    }
+  }
+  static QVariant Cell(QTableView& view, int row, int column, int role = Qt::DisplayRole) {
+    return view.model()->data(view.model()->index(row, column), role);
+  }
+  // Types into the current cell as a user does: the first key opens the editor.
+  static QLineEdit* Type(QTableView& view, const QString& text) {
+    QTest::keyClick(&view, text[0].toLatin1());
+    QLineEdit* editor = OpenEditor(view);
+    if (editor) QTest::keyClicks(editor, text.mid(1));
+    return editor;
+  }
+  static QLineEdit* OpenEditor(QTableView& view) {
+    for (auto* editor : view.findChildren<QLineEdit*>())
+      if (editor->isVisible()) return editor;
+    return nullptr;
+  }
+
+  TParameterRecord record_ = StartParameterRecord();
+  test::ScriptedUi ui_;
+  ParameterGrids grids_;
+  ParameterGridView values_;
+  ParameterGridView details_;
+};
+
+TEST_F(ParameterGridViewTest, ShowsTheCoresTextsColoursAndLayout) {
+  QAbstractItemModel* model = details_.model();
+  EXPECT_EQ(model->columnCount(), 6);
+  EXPECT_EQ(model->rowCount(), 20);
+  EXPECT_EQ(model->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Std. Error");
+  EXPECT_EQ(model->headerData(19, Qt::Vertical, Qt::DisplayRole).toString(), "20.");
+  EXPECT_EQ(Cell(values_, 0, 0).toString(), "0.0000000");
+  EXPECT_EQ(Cell(details_, 1, 2).toString(), "10000.0");
+  EXPECT_EQ(Cell(details_, 1, 3).toString(), "");  // no standard error computed
+  EXPECT_EQ(Cell(details_, 0, 0, Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
+  EXPECT_EQ(Cell(details_, 1, 0, Qt::ForegroundRole).value<QColor>(), QColor(128, 128, 128));
+  EXPECT_EQ(Cell(values_, 1, 0, Qt::ForegroundRole).value<QColor>(), QColor(128, 128, 128));
+
+  EXPECT_EQ(details_.font().pixelSize(), 12);
+  EXPECT_EQ(details_.rowHeight(0), 18);
+  EXPECT_EQ(details_.verticalHeader()->width(), 30);
+  const std::vector<int> widths = ShareColumnWidths(30 + details_.viewport()->width(), 30, 7);
+  for (int c = 0; c < 6; ++c) EXPECT_EQ(details_.columnWidth(c), widths[c + 1]) << c;
+  EXPECT_EQ(values_.columnWidth(0), values_.viewport()->width());
+
+  // The selected details cell is painted yellow, its neighbour is not.
+  details_.setCurrentIndex(details_.model()->index(0, 1));
+  const QImage image = details_.viewport()->grab().toImage();
+  const auto pixel = [&](int column) {
+    return image.pixelColor(details_.columnViewportPosition(column) + 4,
+                            details_.rowViewportPosition(0) + 4);
+  };
+  EXPECT_EQ(pixel(1), QColor(Qt::yellow));
+  EXPECT_NE(pixel(2), QColor(Qt::yellow));
+}
+
+TEST_F(ParameterGridViewTest, TypedTextsReachTheRecordThroughTheCore) {
+  values_.setFocus();
+  values_.setCurrentIndex(values_.model()->index(1, 0));
+  QLineEdit* editor = Type(values_, "2.5");
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), "2.5");
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(record_.Value[2], 2.5);
+  EXPECT_EQ(record_.TrialValue[2], 2.5);
+  EXPECT_EQ(Cell(details_, 1, 0).toString(), "2.5");
+
+  // Details: a key opens the editor, Right stores the bound and moves on.
+  details_.setFocus();
+  details_.setCurrentIndex(details_.model()->index(0, 1));
+  editor = Type(details_, "-3");
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_Right);
+  EXPECT_EQ(record_.MinBound[1], -3.0);
+  EXPECT_EQ(record_.Region[1], 10000.0);
+  EXPECT_EQ(details_.currentIndex().column(), 2);
+
+  editor = Type(details_, "1,5");
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
+  EXPECT_EQ(record_.MaxBound[1], 10000.0);
+}
+
+TEST_F(ParameterGridViewTest, RowLabelsToggleFixedAndCtrlCCopiesTheDetails) {
+  QWidget* labels = details_.verticalHeader()->viewport();
+  const auto release = [&](int row) {
+    QTest::mouseRelease(labels, Qt::LeftButton, {},
+                        QPoint(10, details_.rowViewportPosition(row) + 9));
+  };
+  release(0);
+  release(2);  // beyond Count
+  EXPECT_TRUE(record_.Fixed[1]);
+  EXPECT_FALSE(record_.Fixed[3]);
+  EXPECT_EQ(Cell(details_, 0, 0, Qt::ForegroundRole).value<QColor>(), QColor(128, 128, 128));
+
+  details_.setCurrentIndex(details_.model()->index(0, 1));
+  details_.selectionModel()->select(
+      QItemSelection(details_.model()->index(0, 1), details_.model()->index(1, 2)),
+      QItemSelectionModel::ClearAndSelect);
+  QTest::keyClick(&details_, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(ui_.Clipboard, "0.00000\t10000.0\r\n0.00000\t10000.0\r\n");
+}
+
+TEST_F(ParameterGridViewTest, ARefusedTextKeepsItsCellItsEditorAndTheFocus) {
+  QWidget window;
+  auto* view = new ParameterGridView(grids_.ParamGrid());
+  auto* elsewhere = new QLineEdit;
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(view);
+  layout->addWidget(elsewhere);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  view->setFocus();
+  QLineEdit* editor = Type(*view, "x");
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_Down);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
+  QTRY_COMPARE(view->currentIndex().row(), 0);
+  QTRY_VERIFY(OpenEditor(*view) != nullptr);
+  EXPECT_EQ(OpenEditor(*view)->text(), "x");
+
+  elsewhere->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
+  QTRY_VERIFY(view->hasFocus());
+  EXPECT_EQ(OpenEditor(*view), nullptr);
+  EXPECT_EQ(record_.Value[1], 0.0);
+}
+
+}  // namespace
+}  // namespace zelk

@@ -1,0 +1,283 @@
+#include "workspace/parameter_grids.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "workspace/format.h"
+#include "workspace/messages.h"
+
+namespace zelk {
+
+namespace {
+
+// A value this close to a bound counts as sitting on it.
+constexpr double kOnBound = 1e-10;
+
+constexpr const char* kDetailHeadings[kPDGridColumns] = {
+    "", "Value", "Min", "Max", "Std. Error", "Lo F-Limit", "Hi F-Limit"};
+
+}  // namespace
+
+std::vector<int> ShareColumnWidths(int gridWidth, int firstWidth, int columnCount) {
+  if (columnCount < 2) throw std::invalid_argument("column sharing needs two columns");
+  const int w = (gridWidth - firstWidth) / (columnCount - 1);
+  std::vector<int> widths(columnCount, w);
+  widths.front() = firstWidth;
+  widths.back() = gridWidth - w * (columnCount - 2) - firstWidth;
+  return widths;
+}
+
+std::string GridSelectionText(const GridRect& selection,
+                              const std::function<std::string(int col, int row)>& cellText) {
+  std::string text;
+  for (int row = selection.Top; row <= selection.Bottom; ++row) {
+    for (int col = selection.Left; col <= selection.Right; ++col) {
+      if (col > selection.Left) text += '\t';
+      text += cellText(col, row);
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+void CopyGridSelection(UserInterface& ui, const GridRect& selection,
+                       const std::function<std::string(int col, int row)>& cellText) {
+  ui.SetClipboardText(GridSelectionText(selection, cellText));
+}
+
+ParameterGrid::ParameterGrid(ParamGridKind kind, ParameterGrids& owner)
+    : kind_(kind),
+      owner_(owner),
+      columnCount_(kind == ParamGridKind::ParamGrid ? kParamGridColumns : kPDGridColumns) {
+  for (int c = 1; c < columnCount_; ++c) texts_[0][c] = kDetailHeadings[c];
+  for (int r = 1; r < kParamGridRows; ++r) texts_[r][0] = std::to_string(r) + ".";
+}
+
+std::string& ParameterGrid::TextRef(int col, int row) {
+  if (col < 0 || col >= columnCount_ || row < 0 || row >= kParamGridRows)
+    throw std::out_of_range("parameter grid cell out of range");
+  return texts_[row][col];
+}
+
+const std::string& ParameterGrid::Text(int col, int row) const {
+  return const_cast<ParameterGrid*>(this)->TextRef(col, row);
+}
+
+std::string ParameterGrid::DisplayText(int col, int row) const {
+  return Style(col, row).TextDrawn ? Text(col, row) : std::string();
+}
+
+bool ParameterGrid::InSelection(int col, int row) const {
+  return col >= selection_.Left && col <= selection_.Right && row >= selection_.Top &&
+         row <= selection_.Bottom;
+}
+
+CellStyle ParameterGrid::Style(int col, int row) const {
+  using A = CellAlignment;
+  using B = CellBackground;
+  using C = CellTextColour;
+  Text(col, row);  // range check
+  if (row == 0) return {A::Centre, B::ButtonFace, C::Black, true};
+  if (col == 0) return {A::Right, B::ButtonFace, C::Black, true};
+  const TParameterRecord& p = owner_.record_;
+  const bool fixed = p.Fixed.at(row);
+  if (kind_ == ParamGridKind::ParamGrid)
+    return {A::Centre, B::White, fixed ? C::Grey : C::Black, true};
+
+  CellStyle style{A::Centre, InSelection(col, row) ? B::Yellow : B::Window, C::Black, true};
+  switch (col) {
+    case 1:
+      if (fixed)
+        style.TextColour = C::Grey;
+      else if (std::fabs(p.Value.at(row) - p.MinBound.at(row)) < kOnBound)
+        style.TextColour = C::Blue;
+      else if (std::fabs(p.Value.at(row) - p.MaxBound.at(row)) < kOnBound)
+        style.TextColour = C::Red;
+      break;
+    case 4:
+      style.TextDrawn = p.StdErrValid.at(row);
+      break;
+    case 5:
+      style.TextDrawn = p.LoFValid.at(row);
+      if (!(p.LoFLimit.at(row) > p.MinBound.at(row))) style.TextColour = C::Red;
+      break;
+    case 6:
+      style.TextDrawn = p.HiFValid.at(row);
+      if (p.HiFLimit.at(row) >= p.MaxBound.at(row)) style.TextColour = C::Red;
+      break;
+    default:
+      break;
+  }
+  return style;
+}
+
+bool ParameterGrid::CanEdit(int col, int row) const {
+  if (col < 1 || col >= columnCount_ || row < 1 || row > owner_.Count()) return false;
+  return kind_ == ParamGridKind::ParamGrid || (col <= 3 && editing_);
+}
+
+bool ParameterGrid::OpenEditor() {
+  if (!CanEdit(currentColumn_, currentRow_)) return false;
+  editorOpen_ = true;
+  owner_.ui_.Repaint(View::ParameterGrids);
+  return true;
+}
+
+void ParameterGrid::EditorTextChanged(const std::string& text) {
+  if (!editorOpen_) return;
+  std::string& cell = TextRef(currentColumn_, currentRow_);
+  // Escape goes back to the last text that was stored or refreshed, even after a refused edit.
+  if (!edited_) textBeforeEdit_ = cell;
+  cell = text;
+  edited_ = true;
+}
+
+bool ParameterGrid::StoreEdited() {
+  if (!edited_) return true;
+  const int col = currentColumn_, row = currentRow_;
+  if (row > owner_.Count() || (kind_ == ParamGridKind::PDGrid && col > 3)) {
+    edited_ = false;
+    return true;
+  }
+  const auto number = ParseNumber(Text(col, row));
+  if (!number) {
+    owner_.ui_.ShowMessage(MessageKind::Error, msg::kInvalidNumber, Buttons::Ok);
+    return false;
+  }
+  edited_ = false;
+  owner_.Store(*this, col, row, *number);
+  return true;
+}
+
+void ParameterGrid::Closed() {
+  editorOpen_ = false;
+  editing_ = false;
+  owner_.ui_.Repaint(View::ParameterGrids);
+}
+
+bool ParameterGrid::SelectCell(int col, int row) {
+  if (col < 1 || col >= columnCount_ || row < 1 || row >= kParamGridRows) return false;
+  if (col == currentColumn_ && row == currentRow_) return true;
+  if (!StoreEdited()) {
+    editorOpen_ = true;
+    owner_.ui_.Repaint(View::ParameterGrids);
+    return false;
+  }
+  currentColumn_ = col;
+  currentRow_ = row;
+  selection_ = {col, row, col, row};
+  Closed();
+  return true;
+}
+
+void ParameterGrid::SetSelection(const GridRect& rect) {
+  const int lastCol = columnCount_ - 1, lastRow = kParamGridRows - 1;
+  selection_ = {std::clamp(std::min(rect.Left, rect.Right), 1, lastCol),
+                std::clamp(std::min(rect.Top, rect.Bottom), 1, lastRow),
+                std::clamp(std::max(rect.Left, rect.Right), 1, lastCol),
+                std::clamp(std::max(rect.Top, rect.Bottom), 1, lastRow)};
+  owner_.ui_.Repaint(View::ParameterGrids);
+}
+
+void ParameterGrid::EnterKey() {
+  StoreEdited();
+  Closed();
+}
+
+void ParameterGrid::EscapeKey() {
+  if (edited_) TextRef(currentColumn_, currentRow_) = textBeforeEdit_;
+  edited_ = false;
+  Closed();
+}
+
+bool ParameterGrid::FocusLost() {
+  const bool stored = StoreEdited();
+  Closed();
+  return stored;
+}
+
+bool ParameterGrid::KeyDown(GridKey key, unsigned modifiers) {
+  if (kind_ != ParamGridKind::PDGrid) return false;
+  editing_ = true;
+  if (key == GridKey::C && (modifiers & kCtrlKey)) {
+    CopySelection();
+    return true;
+  }
+  if (!editorOpen_ || modifiers != kNoModifiers) return false;
+  if (key == GridKey::Left && currentColumn_ > 1) {
+    SelectCell(currentColumn_ - 1, currentRow_);
+    return true;
+  }
+  if (key == GridKey::Right && currentColumn_ < columnCount_ - 1) {
+    SelectCell(currentColumn_ + 1, currentRow_);
+    return true;
+  }
+  return false;
+}
+
+void ParameterGrid::MouseReleased(int col, int row) {
+  if (col == 0 && row >= 1 && row <= owner_.Count()) owner_.ToggleFixed(row);
+}
+
+void ParameterGrid::CopySelection() {
+  CopyGridSelection(owner_.ui_, selection_,
+                    [this](int col, int row) { return DisplayText(col, row); });
+}
+
+ParameterGrids::ParameterGrids(TParameterRecord& record, UserInterface& ui,
+                               std::function<void(int, double)> setParameterValue,
+                               std::function<void()> fixedToggled)
+    : record_(record),
+      ui_(ui),
+      setParameterValue_(std::move(setParameterValue)),
+      fixedToggled_(std::move(fixedToggled)),
+      paramGrid_(ParamGridKind::ParamGrid, *this),
+      pdGrid_(ParamGridKind::PDGrid, *this) {}
+
+int ParameterGrids::Count() const { return std::clamp<int>(record_.Count, 0, kMaxParams); }
+
+void ParameterGrids::RefreshValueColumn(RefreshRows rows) {
+  const int last = rows == RefreshRows::All ? kMaxParams : Count();
+  for (int r = 1; r <= last; ++r) {
+    paramGrid_.TextRef(1, r) = r <= Count() ? FormatSignificant(record_.Value.at(r), 8) : "";
+    if (paramGrid_.currentColumn_ == 1 && paramGrid_.currentRow_ == r) paramGrid_.edited_ = false;
+  }
+  ui_.Repaint(View::ParameterGrids);
+}
+
+void ParameterGrids::RefreshDetails(std::initializer_list<int> columns, RefreshRows rows) {
+  const T20Vector* fields[kPDGridColumns] = {
+      nullptr,           &record_.Value,    &record_.MinBound, &record_.MaxBound,
+      &record_.StdError, &record_.LoFLimit, &record_.HiFLimit};
+  const int last = rows == RefreshRows::All ? kMaxParams : Count();
+  for (const int c : columns) {
+    if (c < 1 || c >= kPDGridColumns) continue;
+    for (int r = 1; r <= last; ++r) {
+      pdGrid_.TextRef(c, r) = r <= Count() ? FormatSignificant(fields[c]->at(r), 6) : "";
+      if (pdGrid_.currentColumn_ == c && pdGrid_.currentRow_ == r) pdGrid_.edited_ = false;
+    }
+  }
+  ui_.Repaint(View::ParameterGrids);
+}
+
+void ParameterGrids::ToggleFixed(int i) {
+  if (i < 1 || i > kMaxParams) return;
+  record_.Fixed[i] = !record_.Fixed[i];
+  ui_.Repaint(View::ParameterGrids);
+  fixedToggled_();
+}
+
+void ParameterGrids::Store(ParameterGrid& grid, int col, int row, double v) {
+  if (col == 1) {
+    setParameterValue_(row, v);
+    ParameterGrid& other = &grid == &paramGrid_ ? pdGrid_ : paramGrid_;
+    other.TextRef(1, row) = grid.Text(1, row);
+    if (other.currentColumn_ == 1 && other.currentRow_ == row) other.edited_ = false;
+  } else if (col == 2 || col == 3) {
+    SetBound(record_, row, col == 2 ? TBound::Min : TBound::Max, v);
+  }
+  ui_.Repaint(View::ParameterGrids);
+}
+
+}  // namespace zelk
