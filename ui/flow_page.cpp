@@ -20,6 +20,7 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent) : QWidget(parent), ws_(ws), p
   optimization->setObjectName("OptFlowPage");
   auto* column = new QVBoxLayout(optimization);
   auto* form = new QFormLayout;
+  form->setRowWrapPolicy(QFormLayout::WrapLongRows);  // the left pane is narrow
   objective_ = new QLabel;
   objective_->setObjectName("oflwObjF");
   objective_->setTextInteractionFlags(Qt::TextSelectableByMouse);

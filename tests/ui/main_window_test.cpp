@@ -1,7 +1,10 @@
 // The window's wiring, offscreen: the pages, panels and title it starts with, and that what a
 // user types or opens reaches the workspace and comes back on the screen.
 
+#include "ui/flow_page.h"
 #include "ui/main_window.h"
+#include "ui/parameter_grid_view.h"
+#include "workspace/format.h"
 #include "ui/process_tool.h"
 
 #include <gtest/gtest.h>
@@ -196,6 +199,56 @@ TEST(MainWindow, CompileFromTheWindowLoadsTheModelWhenTheCompilerIsDone) {
   for (int i = 0; i < 600 && ws.Model.LibFileName.empty(); ++i) QTest::qWait(100);
   EXPECT_EQ(ws.Model.LibFileName, dir + "/decay.dll");
   EXPECT_FALSE(form.CompileTimer()->isActive());
+  std::filesystem::remove_all(dir);
+}
+
+TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
+  char folder[] = "/tmp/zelk-ui-fit-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string dir = folder;
+  for (const char* ext : {".mod", ".dim"})
+    std::filesystem::copy_file(std::string(EXAMPLES) + "/decay" + ext, dir + "/decay" + ext);
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ws.Prefs.CompilerPath = PASBUILD;
+  ws.UseTerminal = false;
+  ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
+  ws.SetDataSaved(true);
+  ASSERT_TRUE(ws.ReadModelFile(dir + "/decay.mod"));
+  ASSERT_TRUE(ws.ReadDimensionFile(dir + "/decay.dim"));
+  ws.ModelFileName = dir + "/decay.mod";
+  ws.SetModelSaved(true);
+  form.Command("CompileAction")->trigger();
+  for (int i = 0; i < 600 && ws.Model.LibFileName.empty(); ++i) QTest::qWait(100);
+  ASSERT_FALSE(ws.Model.LibFileName.empty());
+
+  // The starting value typed into the Parameters page.
+  ParameterGridView* values = form.ParamGridView();
+  form.UpperLeftPages()->setCurrentWidget(values);
+  values->setFocus();
+  values->setCurrentIndex(values->model()->index(0, 0));
+  QTest::keyClick(values, '3');
+  QTest::keyClick(values->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
+  ASSERT_EQ(ws.Parameters.Value[1], 3.0);
+
+  QTimer::singleShot(1500, [&] { form.Command("StopAction")->trigger(); });
+  form.Command("OptimizeAction")->trigger();  // returns once Stop ended the run
+  EXPECT_EQ(ws.OperationMode, 0);
+  EXPECT_NEAR(ws.Parameters.Value[1], 0.352, 0.005);
+  EXPECT_EQ(form.UpperLeftPages()->currentWidget(), form.Flow());
+  EXPECT_EQ(form.Flow()->ObjectiveLabel()->text().toStdString(), FormatGeneral(ws.BestObjective, 15));
+  EXPECT_EQ(values->model()->data(values->model()->index(0, 0)).toString().toStdString(),
+            FormatSignificant(ws.Parameters.Value[1], 8));
+  ParameterGridView* details = form.PDGridView();
+  EXPECT_EQ(details->model()->data(details->model()->index(0, 0)).toString().toStdString(),
+            FormatSignificant(ws.Parameters.Value[1], 6));
+  const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_FIT");
+  if (!shot.isEmpty()) {
+    form.RightPages()->setCurrentWidget(details);
+    QApplication::processEvents();
+    form.grab().save(shot);
+  }
   std::filesystem::remove_all(dir);
 }
 
