@@ -108,11 +108,12 @@ class ParameterGridDelegate : public QStyledItemDelegate {
                         const QModelIndex& index) const override {
     if (index.column() + 1 != grid_.CurrentColumn() || index.row() + 1 != grid_.CurrentRow())
       return nullptr;
-    if (!grid_.OpenEditor()) return nullptr;
+    if (!view_.Forward([this] { return grid_.OpenEditor(); })) return nullptr;
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
-    connect(editor, &QLineEdit::textEdited, editor,
-            [this](const QString& text) { grid_.EditorTextChanged(text.toStdString()); });
+    connect(editor, &QLineEdit::textEdited, editor, [this](const QString& text) {
+      view_.Forward([&] { grid_.EditorTextChanged(text.toStdString()); });
+    });
     editor_ = editor;
     return editor;
   }
@@ -137,15 +138,18 @@ class ParameterGridDelegate : public QStyledItemDelegate {
       auto* keyEvent = static_cast<QKeyEvent*>(event);
       const int key = keyEvent->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
-        if (key == Qt::Key_Escape)
-          grid_.EscapeKey();
-        else
-          grid_.EnterKey();
+        view_.Forward([&] {
+          if (key == Qt::Key_Escape)
+            grid_.EscapeKey();
+          else
+            grid_.EnterKey();
+        });
         emit closeEditor(editor, NoHint);
         view_.FollowCore();
         return true;
       }
-      if (grid_.KeyDown(ToGridKey(key), ToModifiers(keyEvent->modifiers()))) {
+      if (view_.Forward(
+              [&] { return grid_.KeyDown(ToGridKey(key), ToModifiers(keyEvent->modifiers())); })) {
         view_.FollowCore();
         return true;
       }
@@ -257,6 +261,7 @@ void ParameterGridView::ShareColumns() {
 
 void ParameterGridView::FollowCore() {
   model_->RefreshCells();
+  if (inCore_ > 0) return;
   const QModelIndex core = model_->index(grid_.CurrentRow() - 1, grid_.CurrentColumn() - 1);
   if (currentIndex() != core) {
     following_ = true;
@@ -280,7 +285,7 @@ void ParameterGridView::currentChanged(const QModelIndex& current, const QModelI
   if (following_ || !current.isValid()) return;
   if (current.column() + 1 == grid_.CurrentColumn() && current.row() + 1 == grid_.CurrentRow())
     return;
-  if (grid_.SelectCell(current.column() + 1, current.row() + 1)) {
+  if (Forward([&] { return grid_.SelectCell(current.column() + 1, current.row() + 1); })) {
     model_->RefreshCells();
     return;
   }
@@ -300,11 +305,13 @@ void ParameterGridView::selectionChanged(const QItemSelection& selected,
     top = std::min(top, i.row());
     bottom = std::max(bottom, i.row());
   }
-  grid_.SetSelection({left + 1, top + 1, right + 1, bottom + 1});
+  Forward([&] { grid_.SetSelection({left + 1, top + 1, right + 1, bottom + 1}); });
 }
 
 void ParameterGridView::keyPressEvent(QKeyEvent* event) {
-  if (grid_.KeyDown(ToGridKey(event->key()), ToModifiers(event->modifiers()))) {
+  if (Forward([&] {
+        return grid_.KeyDown(ToGridKey(event->key()), ToModifiers(event->modifiers()));
+      })) {
     FollowCore();
     event->accept();
     return;
@@ -314,7 +321,7 @@ void ParameterGridView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    grid_.EnterKey();
+    Forward([this] { grid_.EnterKey(); });
     FollowCore();
     event->accept();
     return;
@@ -333,7 +340,7 @@ void ParameterGridView::FocusLeaving(Qt::FocusReason reason) {
   QWidget* now = QApplication::focusWidget();
   if (now && (now == this || isAncestorOf(now))) return;
   leaving_ = true;
-  const bool stored = grid_.FocusLost();
+  const bool stored = Forward([this] { return grid_.FocusLost(); });
   leaving_ = false;
   model_->RefreshCells();
   if (!stored) QTimer::singleShot(0, this, [this] { setFocus(Qt::OtherFocusReason); });
@@ -354,7 +361,7 @@ bool ParameterGridView::eventFilter(QObject* object, QEvent* event) {
     const int section =
         verticalHeader()->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
     if (section >= 0) {
-      grid_.MouseReleased(0, section + 1);
+      Forward([&] { grid_.MouseReleased(0, section + 1); });
       model_->RefreshCells();
     }
   }

@@ -38,6 +38,8 @@ class ParameterGridView : public QTableView {
   // Columns 1..n-1 share the width beside the 30-pixel label column; runs on every resize.
   void ShareColumns();
   // Redraws from the core and moves the current cell and the editor to where the core has them.
+  // Safe as the answer to every repaint request: during a call the view made into the core it
+  // only redraws, and the view follows the core itself when that call returns.
   void FollowCore();
 
  protected:
@@ -54,12 +56,22 @@ class ParameterGridView : public QTableView {
   friend class ParameterGridDelegate;
   // Focus went elsewhere: the core validates; a refused text takes the focus back.
   void FocusLeaving(Qt::FocusReason reason);
+  // Runs a call into the core on the user's behalf (see FollowCore).
+  template <typename Call>
+  auto Forward(Call&& call) {
+    struct Depth {
+      int& depth;
+      ~Depth() { --depth; }
+    } inside{++inCore_};
+    return call();
+  }
 
   ParameterGrid& grid_;
   ParameterGridModel* model_;
   ParameterGridDelegate* delegate_;
   bool following_ = false;
   bool leaving_ = false;
+  int inCore_ = 0;
 };
 
 }  // namespace zelk
