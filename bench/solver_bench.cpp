@@ -16,7 +16,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 // Seconds per solution, the best of `rounds` runs of `count` solutions.
 double TimeSolutions(Workspace& ws, const T20Vector& p, int count, int rounds) {
@@ -101,15 +103,17 @@ int main(int argc, char* argv[]) {
 
   std::printf("chain model, 5 states, 1000 events, one experiment\n");
   std::printf("derivative calls per solution   %lld (accepted steps %lld, rejected %lld)\n",
-              static_cast<long long>(one.DerivativeCalls), static_cast<long long>(one.AcceptedSteps),
-              static_cast<long long>(one.RejectedSteps));
+              static_cast<long long>(one.DerivativeCalls),
+              static_cast<long long>(one.AcceptedSteps), static_cast<long long>(one.RejectedSteps));
   std::printf("bare derivative calls           %.3f ms per solution (%.1f ns a call)\n", best * 1e3,
               best / one.DerivativeCalls * 1e9);
-  std::printf("guarded solver                  %.0f solutions/s (%.3f ms)\n", 1 / guarded, guarded * 1e3);
+  std::printf("guarded solver                  %.0f solutions/s (%.3f ms)\n", 1 / guarded,
+              guarded * 1e3);
   std::printf("unguarded solver (floor)        %.0f solutions/s (%.3f ms)\n", 1 / bare, bare * 1e3);
   std::printf("guarded / unguarded             %.3f\n", guarded / bare);
   std::printf("solver time / derivative time   %.2f\n", guarded / best);
-  std::printf("random search                   %.0f model calls/s (%.3f ms a step)\n", 1 / bestStep, bestStep * 1e3);
+  std::printf("random search                   %.0f model calls/s (%.3f ms a step)\n", 1 / bestStep,
+              bestStep * 1e3);
   std::printf("driver's share of a step        %.1f %%\n", 100 * (bestStep - guarded) / bestStep);
   return 0;
 }

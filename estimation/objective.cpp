@@ -54,9 +54,12 @@ double BoxDraper(const TYData& y, TResponseSums&) {
 
 double Objective(TObjectiveKind kind, const TYData& y, TResponseSums& sums) {
   switch (kind) {
-    case TObjectiveKind::BoxDraper: return BoxDraper(y, sums);
-    case TObjectiveKind::WeightedSS: return WeightedSS(y, sums);
-    default: return SumOfSquares(y, sums);
+    case TObjectiveKind::BoxDraper:
+      return BoxDraper(y, sums);
+    case TObjectiveKind::WeightedSS:
+      return WeightedSS(y, sums);
+    default:
+      return SumOfSquares(y, sums);
   }
 }
 

@@ -26,7 +26,8 @@ void ResetFLimits(TParameterRecord& record) {
 void SetBound(TParameterRecord& record, int i, TBound which, double v) {
   if (i < 1 || i > kMaxParams) return;
   (which == TBound::Min ? record.MinBound : record.MaxBound)[i] = v;
-  record.Region[i] = std::max(record.MaxBound[i] - record.Value[i], record.Value[i] - record.MinBound[i]);
+  record.Region[i] =
+      std::max(record.MaxBound[i] - record.Value[i], record.Value[i] - record.MinBound[i]);
 }
 
 }  // namespace zelk

@@ -19,10 +19,10 @@ using TParamPoints = std::array<T20Vector, kMaxParams + 1>;
 struct TParameterRecord {
   std::int32_t Count;
   std::int32_t Reserved1;
-  T20Vector TrialValue;    // the latest trial point
-  T20Vector Value;         // the current best values
-  T20Vector SearchBest;    // best point of the running region-search block
-  T20Vector SpareA;        // copies written when a WL search starts
+  T20Vector TrialValue;  // the latest trial point
+  T20Vector Value;       // the current best values
+  T20Vector SearchBest;  // best point of the running region-search block
+  T20Vector SpareA;      // copies written when a WL search starts
   T20Vector SpareB;
   T20Vector LimitPoint;    // centre of the F-limit profile search
   T20Vector Region;        // relative region sizes of the region searches

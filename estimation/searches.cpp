@@ -15,7 +15,8 @@ void Clamp(TParameterRecord& r, int i) {
 
 }  // namespace
 
-void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls, std::uint32_t successfulCalls) {
+void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls,
+                          std::uint32_t successfulCalls) {
   const int n = record.Count;
   T20Vector d{};
   double norm = 0;
@@ -26,7 +27,8 @@ void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls, st
   norm = std::sqrt(norm);
   for (int i = 1; i <= n; ++i) d[i] = norm > 0 ? d[i] / norm : 0;
   const double r = NextRandom();
-  const double ratio = successfulCalls > 0 ? static_cast<double>(totalCalls) / successfulCalls : 1.0;
+  const double ratio =
+      successfulCalls > 0 ? static_cast<double>(totalCalls) / successfulCalls : 1.0;
   // r = 0 would make ln(r) infinite; its limit is a step of 0 (or 1 when T = S).
   const double s = r > 0 ? std::exp(std::log(r) * std::log(ratio)) : (ratio == 1 ? 1.0 : 0.0);
   for (int i = 1; i <= n; ++i) {

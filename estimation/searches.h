@@ -15,7 +15,8 @@ inline constexpr double kRegionShrink = 0.95;
 
 // A random unit direction d and a step length s = r^ln(T/S) that concentrates near 0 as
 // the success rate S/T falls: TrialValue[i] = Value[i] * (1 + s * d[i] / 2).
-void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls, std::uint32_t successfulCalls);
+void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls,
+                          std::uint32_t successfulCalls);
 
 // A uniform point of the box Value[i] * (1 +- Region[i]).
 void RegionTrial(TParameterRecord& record);

@@ -37,7 +37,8 @@ std::string ShellQuote(const std::string& text) {
   return out + "'";
 }
 
-std::vector<std::string> CompileScriptLines(const std::string& compiler, const CompilePaths& paths) {
+std::vector<std::string> CompileScriptLines(const std::string& compiler,
+                                            const CompilePaths& paths) {
   return {
       "#!/bin/sh",
       "echo Temporary batch file generated succesfully",
@@ -113,7 +114,8 @@ std::vector<std::string> CompilerErrorLines(const std::string& log) {
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find(" Error: ") != std::string::npos || line.find(" Fatal: ") != std::string::npos ||
-        line.rfind("Error: ", 0) == 0 || line.rfind("Fatal: ", 0) == 0 || line.rfind("pasbuild: ", 0) == 0)
+        line.rfind("Error: ", 0) == 0 || line.rfind("Fatal: ", 0) == 0 ||
+        line.rfind("pasbuild: ", 0) == 0)
       lines.push_back(line);
   }
   return lines;

@@ -10,7 +10,8 @@
 namespace zelk {
 
 inline constexpr const char* kCompilerMissing =
-    "Compiler executable (pasbuild.exe) was not found on specified location\nCheck your preferences!";
+    "Compiler executable (pasbuild.exe) was not found on specified location\nCheck your "
+    "preferences!";
 inline constexpr const char* kScriptName = "zelkcompile.bat";
 inline constexpr const char* kMarkerName = "$$$.tmp";
 inline constexpr const char* kLogName = "zelkcompile.log";

@@ -21,7 +21,8 @@ void AppendLines(std::vector<std::string>& lines, const std::string& text) {
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(std::move(line));
     if (end == std::string::npos) return;
@@ -104,13 +105,15 @@ bool ModelTranslator::GeneratePascalSource() {
   out.push_back("end;");
   out.push_back("");
   out.push_back(
-      "procedure InitialEquations(var p,x : P20Vector; var y : P50Vector; var xe : P20x500Matrix; var ye : "
+      "procedure InitialEquations(var p,x : P20Vector; var y : P50Vector; var xe : P20x500Matrix; "
+      "var ye : "
       "P50x500Matrix); export;");
   appendVar();
   out.push_back("begin");
   AppendLines(out, staticText);
   if (!HasText(staticText)) out.push_back(";");
-  for (const char* line : {"end;", "", "exports", "DynamicEquations,", "InitialEquations;", "", "begin", "end."})
+  for (const char* line :
+       {"end;", "", "exports", "DynamicEquations,", "InitialEquations;", "", "begin", "end."})
     out.push_back(line);
   return true;
 }

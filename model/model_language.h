@@ -15,7 +15,8 @@ namespace zelk {
 
 inline constexpr const char* kKeywordExpected = "'%s' expected!";
 inline constexpr const char* kUndefinedSectionEnd = "Undefined end of section (%s)!";
-inline constexpr const char* kUnknownLanguage = "Unknown language specifier!\n(C or Pascal required)";
+inline constexpr const char* kUnknownLanguage =
+    "Unknown language specifier!\n(C or Pascal required)";
 
 struct TranslationResult {
   bool Ok = false;

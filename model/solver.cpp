@@ -100,7 +100,8 @@ int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vec
     }
     double e = 0;
     for (int j = 1; j <= n; ++j) {
-      const double ej = (y5[j] > kErrorFloor && k5[j] != 0) ? std::fabs(((y4[j] - y5[j]) / 5) / y5[j]) : 0;
+      const double ej =
+          (y5[j] > kErrorFloor && k5[j] != 0) ? std::fabs(((y4[j] - y5[j]) / 5) / y5[j]) : 0;
       if (j == 1 || ej > e) e = ej;
     }
     if (e < tol * kStepDoublingFactor) h = 2 * h;
@@ -140,12 +141,15 @@ int SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData
   double* ye = y.M[0].data();
 
   ++ctx.Stats.InitialCalls;
-  if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(), xe, ye)) return 3;
+  if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(), xe, ye))
+    return 3;
 
   if (model.DifEqCount > 0) {
-    const bool sumOfSquares = ctx.ObjectiveFunc == TObjectiveKind::SumOfSquares && ctx.ObjectiveReady;
+    const bool sumOfSquares =
+        ctx.ObjectiveFunc == TObjectiveKind::SumOfSquares && ctx.ObjectiveReady;
     const std::uint8_t mode = ctx.OperationMode;
-    const bool searchAbort = sumOfSquares && (mode == kRandomSearch || mode == kWLSearch || mode == kLJSearch);
+    const bool searchAbort =
+        sumOfSquares && (mode == kRandomSearch || mode == kWLSearch || mode == kLJSearch);
     const bool limitAbort = sumOfSquares && mode == kFLimitSearch && ctx.LimitReady;
     // The partial sum grows event by event instead of being summed again from event 1.
     long double partial = 0;
@@ -154,7 +158,8 @@ int SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData
       if (i > 1 && SameExperiment(x, i - 1, i)) {
         if (h == 0) h = InitialStepSize(x.Range);
         T50Vector state;
-        const int r = MersonIntegrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, h, kMersonTolerance);
+        const int r =
+            MersonIntegrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, h, kMersonTolerance);
         for (int d = 1; d <= dep; ++d) ci[d] = state[d];
         if (r > result) result = r;
         if (r == 3) return 3;

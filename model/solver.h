@@ -21,7 +21,7 @@ inline constexpr double kMersonTolerance = 1e-4;
 inline constexpr double kStepDoublingFactor = 1.0 / 32;  // of the tolerance
 inline constexpr double kFirstStepFraction = 2e-5;       // of the X range's width
 inline constexpr double kSmallestFirstStep = 1e-4;
-inline constexpr double kMinStepFraction = 2e-6;         // of an interval's length
+inline constexpr double kMinStepFraction = 2e-6;  // of an interval's length
 inline constexpr double kIntervalEndTolerance = 1e-10;
 inline constexpr double kErrorFloor = 1e-5;  // components at or below it are not estimated
 

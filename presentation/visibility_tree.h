@@ -49,7 +49,9 @@ class VisibilityTree {
   // Bumped by every Rebuild, so a view can tell a new tree from changed states.
   int Generation() const { return generation_; }
 
-  static int ResponseIndex(int r, int experimentCount) { return (r - 1) * (experimentCount + 1) + 1; }
+  static int ResponseIndex(int r, int experimentCount) {
+    return (r - 1) * (experimentCount + 1) + 1;
+  }
   static int BranchIndex(int r, int b, int experimentCount) {
     return ResponseIndex(r, experimentCount) + b;
   }

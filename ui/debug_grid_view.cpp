@@ -24,8 +24,8 @@ QVariant DebugGridModel::data(const QModelIndex& index, int role) const {
 
 QVariant DebugGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
-  const std::string& text = orientation == Qt::Horizontal ? grid_.Text(section + 1, 0)
-                                                          : grid_.Text(0, section + 1);
+  const std::string& text =
+      orientation == Qt::Horizontal ? grid_.Text(section + 1, 0) : grid_.Text(0, section + 1);
   return text.empty() ? QVariant(section + 1) : QVariant(QString::fromStdString(text));
 }
 

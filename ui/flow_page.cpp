@@ -10,7 +10,8 @@
 
 namespace zelk {
 
-FlowPage::FlowPage(Workspace& ws, QWidget* parent) : QWidget(parent), ws_(ws), pages_(new QTabWidget(this)) {
+FlowPage::FlowPage(Workspace& ws, QWidget* parent)
+    : QWidget(parent), ws_(ws), pages_(new QTabWidget(this)) {
   setObjectName("FlowPage");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

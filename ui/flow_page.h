@@ -20,7 +20,9 @@ class FlowPage : public QWidget {
   QLabel* ObjectiveLabel() const { return objective_; }
   QLabel* TotalLabel() const { return total_; }
   QLabel* SuccessfulLabel() const { return successful_; }
-  QRadioButton* ObjectiveChoice(TObjectiveKind kind) const { return choices_[static_cast<int>(kind)]; }
+  QRadioButton* ObjectiveChoice(TObjectiveKind kind) const {
+    return choices_[static_cast<int>(kind)];
+  }
 
  private:
   Workspace& ws_;

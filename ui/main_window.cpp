@@ -18,13 +18,13 @@
 #include <QToolButton>
 
 #include "ui/data_grid_view.h"
-#include "ui/dimension_page.h"
 #include "ui/debug_grid_view.h"
+#include "ui/dimension_page.h"
 #include "ui/flow_page.h"
-#include "ui/parameter_grid_view.h"
-#include "ui/visibility_page.h"
 #include "ui/options_dialog.h"
+#include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
+#include "ui/visibility_page.h"
 
 namespace zelk {
 
@@ -213,15 +213,17 @@ void TMForm::BuildMenus() {
   };
   const CommandSpec commands[] = {
       {"NewDataFile", "&New Data File", "Create New Data File", &Workspace::NewDataFile},
-      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File", &Workspace::OpenDataFile},
+      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File",
+       &Workspace::OpenDataFile},
       {"SaveDataFile", "&Save Data File", "Save Experimental Data File", &Workspace::SaveDataFile},
       {"SaveDataFileAs", "S&ave Data File As ...", "Save Experimental Data File Under A New Name",
        &Workspace::SaveDataFileAs},
       {"NewModelFile", "Ne&w Model File", "Create New Model File", &Workspace::NewModelFile},
       {"OpenModelFile", "Open &Model File", "Open Model File", &Workspace::OpenModelFile},
-      {"SaveModelFile", "Save Model &File", "Save Model Source File and Dimensions", &Workspace::SaveModelFile},
-      {"SaveModelFileAs", "Sa&ve Model File As ...", "Save Model Source File and Dimensions under New Name",
-       &Workspace::SaveModelFileAs},
+      {"SaveModelFile", "Save Model &File", "Save Model Source File and Dimensions",
+       &Workspace::SaveModelFile},
+      {"SaveModelFileAs", "Sa&ve Model File As ...",
+       "Save Model Source File and Dimensions under New Name", &Workspace::SaveModelFileAs},
       {"GenerateSource", "Generate &Source Preview", "", &Workspace::GenerateSource},
       {"CompileAction", "&Compile", "", &Workspace::CompileAction},
       {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
@@ -238,8 +240,8 @@ void TMForm::BuildMenus() {
     connect(action, &QAction::triggered, this, [this, run = spec.run] { ((*ws_).*run)(); });
   }
   QMenu* file = menuBar()->addMenu("&File");
-  for (const char* name : {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "", "NewModelFile",
-                           "OpenModelFile", "SaveModelFile", "SaveModelFileAs"}) {
+  for (const char* name : {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "",
+                           "NewModelFile", "OpenModelFile", "SaveModelFile", "SaveModelFileAs"}) {
     if (*name)
       file->addAction(Command(name));
     else
@@ -268,10 +270,15 @@ void TMForm::BuildMenus() {
   QToolBar* tools = addToolBar("Tools");
   tools->setObjectName("ToolBar");
   tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  const std::pair<const char*, const char*> buttons[] = {
-      {"New Data", "NewDataFile"}, {"Open Data", "OpenDataFile"}, {"Save Data", "SaveDataFile"}, {"", ""},
-      {"New Model", "NewModelFile"}, {"Open Model", "OpenModelFile"}, {"Save Model", "SaveModelFile"},
-      {"Compile", "CompileAction"}, {"", ""}};
+  const std::pair<const char*, const char*> buttons[] = {{"New Data", "NewDataFile"},
+                                                         {"Open Data", "OpenDataFile"},
+                                                         {"Save Data", "SaveDataFile"},
+                                                         {"", ""},
+                                                         {"New Model", "NewModelFile"},
+                                                         {"Open Model", "OpenModelFile"},
+                                                         {"Save Model", "SaveModelFile"},
+                                                         {"Compile", "CompileAction"},
+                                                         {"", ""}};
   for (const auto& [caption, name] : buttons) {
     if (!*name) {
       tools->addSeparator();
@@ -279,7 +286,8 @@ void TMForm::BuildMenus() {
     }
     QAction* command = Command(name);
     QAction* button = tools->addAction(QString::fromLatin1(caption));
-    button->setToolTip(command->statusTip().isEmpty() ? command->text().remove('&') : command->statusTip());
+    button->setToolTip(command->statusTip().isEmpty() ? command->text().remove('&')
+                                                      : command->statusTip());
     connect(button, &QAction::triggered, command, &QAction::trigger);
   }
 
@@ -434,8 +442,9 @@ void TMForm::Repaint(View view) {
     case View::ModelCaret:
       if (modelEditor_) {
         // The core counts bytes of UTF-8, the editor characters.
-        const QString before = QString::fromUtf8(ws_->ModelText.data(),
-                                                 static_cast<qsizetype>(std::min(ws_->ModelCaret, ws_->ModelText.size())));
+        const QString before = QString::fromUtf8(
+            ws_->ModelText.data(),
+            static_cast<qsizetype>(std::min(ws_->ModelCaret, ws_->ModelText.size())));
         QTextCursor cursor = modelEditor_->textCursor();
         cursor.setPosition(static_cast<int>(before.size()));
         modelEditor_->setTextCursor(cursor);

@@ -6,8 +6,8 @@
 #include <array>
 #include <memory>
 
-#include "workspace/user_interface.h"
 #include "workspace/options_dialog_model.h"
+#include "workspace/user_interface.h"
 #include "workspace/workspace.h"
 
 class QLabel;

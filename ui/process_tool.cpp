@@ -49,7 +49,8 @@ void BusyAnimation::paintEvent(QPaintEvent*) {
 }
 
 TProcessTool::TProcessTool(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QDialog(parent,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       animation_(new BusyAnimation(this)),
       label_(new QLabel("Please wait until process finishes ...", this)) {
   setObjectName("ProcessTool");

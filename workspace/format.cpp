@@ -70,7 +70,6 @@ std::string FormatGeneral(double x, int precision) {
   return out;
 }
 
-
 namespace {
 
 constexpr int kExtendedBias = 16383;

@@ -44,10 +44,13 @@ inline constexpr const char* kSaveModelTitle = "Save Model Source As ...";
 inline constexpr const char* kModelFilter = "Zelk Model Code (*.mod)|*.mod";
 inline constexpr const char* kSaveModelFirst =
     "Model must be saved locally to perform this operation!\nDo you wish to save it now?";
-inline constexpr const char* kPreferencesNotSaved = "The preferences could not be saved to \"%s\": %s";
-inline constexpr const char* kInitialSolveFailed = "Model cannot be solved for given initial estimates";
+inline constexpr const char* kPreferencesNotSaved =
+    "The preferences could not be saved to \"%s\": %s";
+inline constexpr const char* kInitialSolveFailed =
+    "Model cannot be solved for given initial estimates";
 inline constexpr const char* kSolveFailed = "Solve Model Failed";
-inline constexpr const char* kModelUntitled = "The model has no file yet: save it before it is compiled.";
+inline constexpr const char* kModelUntitled =
+    "The model has no file yet: save it before it is compiled.";
 inline constexpr const char* kSourceNotWritten = "Cannot write the library source \"%s\": %s";
 inline constexpr const char* kScriptNotWritten = "Cannot write the compile script \"%s\": %s";
 

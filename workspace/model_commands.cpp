@@ -20,7 +20,9 @@ std::string Workspace::PasFilePath() const {
 
 bool Workspace::TranslateModel() {
   if (!Model.ModelSaved) {
-    if (ui_.ShowMessage(MessageKind::Warning, msg::kSaveModelFirst, Buttons::OkCancel) != Answer::Ok) return false;
+    if (ui_.ShowMessage(MessageKind::Warning, msg::kSaveModelFirst, Buttons::OkCancel) !=
+        Answer::Ok)
+      return false;
     SaveModelFile();
   }
   SourceLines.clear();
@@ -45,7 +47,8 @@ bool Workspace::TranslateModel() {
     if (ModelFileName.empty()) {
       ok = false;
       ShowError(msg::kModelUntitled);
-    } else if (!WriteFileReplacing(PasFilePath(), std::vector<std::uint8_t>(text.begin(), text.end()), error)) {
+    } else if (!WriteFileReplacing(PasFilePath(),
+                                   std::vector<std::uint8_t>(text.begin(), text.end()), error)) {
       ok = false;
       ShowError(FillPlaceholders(msg::kSourceNotWritten, {PasFilePath(), error}));
     }
@@ -64,15 +67,18 @@ bool Workspace::StartCompile(const std::string& pasFile) {
   }
   const CompilePaths paths = CompilePathsFor(pasFile);
   std::string script;
-  for (const std::string& line : CompileScriptLines(Prefs.CompilerPath, paths)) script += line + "\n";
+  for (const std::string& line : CompileScriptLines(Prefs.CompilerPath, paths))
+    script += line + "\n";
   std::string error;
-  if (!WriteFileReplacing(paths.Script, std::vector<std::uint8_t>(script.begin(), script.end()), error)) {
+  if (!WriteFileReplacing(paths.Script, std::vector<std::uint8_t>(script.begin(), script.end()),
+                          error)) {
     ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
     return false;
   }
   fs::remove(paths.Log, ec);
   // Only an empty marker goes; one with contents stays and the next poll sees it at once.
-  if (fs::is_directory(paths.Marker, ec) && fs::is_empty(paths.Marker, ec)) fs::remove(paths.Marker, ec);
+  if (fs::is_directory(paths.Marker, ec) && fs::is_empty(paths.Marker, ec))
+    fs::remove(paths.Marker, ec);
   const std::string workFolder = fs::path(Prefs.CompilerPath).parent_path().string();
   if (!StartDetached(paths.Script, {pasFile, "/E", paths.Folder}, workFolder, UseTerminal, error)) {
     ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
@@ -106,7 +112,8 @@ void Workspace::CompileTimerTimer() {
   std::vector<std::uint8_t> log;
   std::string error;
   if (ReadWholeFile(paths.Log, log, error))
-    for (const std::string& line : CompilerErrorLines(std::string(log.begin(), log.end()))) Log.AddMessage(line);
+    for (const std::string& line : CompilerErrorLines(std::string(log.begin(), log.end())))
+      Log.AddMessage(line);
   Model.LoadModelLibrary(fs::path(ModelFileName).replace_extension(".dll").string(), ui_);
 }
 

@@ -36,8 +36,8 @@ bool Workspace::WriteModelFile(const std::string& path) {
 
 bool Workspace::WriteDimensionFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
-  for (std::int32_t count : {Model.AlgEqCount, Model.DifEqCount, Parameters.Count, MeasuredData.XData.IndepCount,
-                             MeasuredData.YData.DepCount}) {
+  for (std::int32_t count : {Model.AlgEqCount, Model.DifEqCount, Parameters.Count,
+                             MeasuredData.XData.IndepCount, MeasuredData.YData.DepCount}) {
     const auto v = static_cast<std::uint32_t>(count);
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   }
@@ -79,7 +79,8 @@ bool Workspace::ReadDimensionFile(const std::string& path) {
     // Counts read before a short file ends stay applied.
     if (bytes.size() < static_cast<std::size_t>(4 * (i + 1))) return false;
     const std::uint32_t v = std::uint32_t{bytes[4 * i]} | (std::uint32_t{bytes[4 * i + 1]} << 8) |
-                            (std::uint32_t{bytes[4 * i + 2]} << 16) | (std::uint32_t{bytes[4 * i + 3]} << 24);
+                            (std::uint32_t{bytes[4 * i + 2]} << 16) |
+                            (std::uint32_t{bytes[4 * i + 3]} << 24);
     SetDimensionText(order[i], std::to_string(static_cast<std::int32_t>(v)));
   }
   return true;
@@ -121,7 +122,8 @@ void Workspace::SaveModelFile() {
     SaveModelFileAs();
     return;
   }
-  if (WriteModelFile(ModelFileName) && WriteDimensionFile(CompanionName(ModelFileName))) SetModelSaved(true);
+  if (WriteModelFile(ModelFileName) && WriteDimensionFile(CompanionName(ModelFileName)))
+    SetModelSaved(true);
 }
 
 void Workspace::SaveModelFileAs() {

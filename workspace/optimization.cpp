@@ -10,7 +10,9 @@
 
 namespace zelk {
 
-double Workspace::EvaluateObjective() { return Objective(ObjectiveFunc, MeasuredData.YData, ResponseSS); }
+double Workspace::EvaluateObjective() {
+  return Objective(ObjectiveFunc, MeasuredData.YData, ResponseSS);
+}
 
 void Workspace::SetObjectiveFunc(TObjectiveKind kind) {
   ObjectiveFunc = kind;
@@ -59,7 +61,8 @@ namespace {
 void ReportFailedTrial(Workspace& ws) {
   ++ws.FailedSolves;
   if (ws.Prefs.ShowIntegrationErrors)
-    ws.Log.AddMessage(std::string(msg::kSolveFailed) + " [" + std::to_string(ws.FailedSolves) + "]");
+    ws.Log.AddMessage(std::string(msg::kSolveFailed) + " [" + std::to_string(ws.FailedSolves) +
+                      "]");
 }
 
 }  // namespace
@@ -118,8 +121,12 @@ void Workspace::LJStep() {
 void Workspace::RunOptimizer(std::uint8_t code) {
   RunOperation(code, [this] {
     switch (OperationMode) {
-      case kRandomSearch: OptimizeStep(); break;
-      case kLJSearch: LJStep(); break;
+      case kRandomSearch:
+        OptimizeStep();
+        break;
+      case kLJSearch:
+        LJStep();
+        break;
       default:
         // Gauss-Newton, WL and the limit search join here as they are built.
         ShowError(msg::kNotImplemented);

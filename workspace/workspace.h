@@ -16,8 +16,8 @@
 #include "presentation/debug_grid.h"
 #include "presentation/visibility_tree.h"
 #include "workspace/data_grid.h"
-#include "workspace/parameter_grids.h"
 #include "workspace/data_set.h"
+#include "workspace/parameter_grids.h"
 #include "workspace/preferences.h"
 #include "workspace/user_interface.h"
 

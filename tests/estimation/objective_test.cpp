@@ -36,7 +36,8 @@ TEST(Determinant, KnownAnswers) {
       {"dependent rows", Matrix({{1, 2, 3}, {2, 4, 6}, {1, 0, 1}}), 3, 0},
       {"leading block only", Matrix({{1, 2, 9}, {3, 4, 9}, {9, 9, 9}}), 2, -2},
   };
-  for (const auto& c : cases) EXPECT_NEAR(Determinant(c.a, c.n), c.det, 1e-12 * std::max(1.0, std::fabs(c.det))) << c.name;
+  for (const auto& c : cases)
+    EXPECT_NEAR(Determinant(c.a, c.n), c.det, 1e-12 * std::max(1.0, std::fabs(c.det))) << c.name;
 }
 
 std::unique_ptr<TYData> Residuals(int dep, const std::vector<std::vector<double>>& m,

@@ -35,10 +35,12 @@ TEST(ModelLanguage, GeneratesTheLibrarySourceLineByLine) {
   } cases[] = {
       {"decay", kDecayModel},
       {"dose",
-       "language = pascal\ndeclar\nend declar\nstatic\n  if abs(x^[1] - 2) < 1e-9 then y^[1] := y^[1] + p^[2];\n"
+       "language = pascal\ndeclar\nend declar\nstatic\n  if abs(x^[1] - 2) < 1e-9 then y^[1] := "
+       "y^[1] + p^[2];\n"
        "end static\ndynamic\n  dy^[1] := -p^[1]*y^[1];\nend dynamic\n"},
       {"fault_fdiv",
-       "language = pascal\ndeclar\n  z : double;\nend declar\nstatic\nend static\ndynamic\n  z := y^[1] - y^[1];\n"
+       "language = pascal\ndeclar\n  z : double;\nend declar\nstatic\nend static\ndynamic\n  z := "
+       "y^[1] - y^[1];\n"
        "  dy^[1] := 1.0 / z;\nend dynamic\n"},
   };
   for (const auto& c : cases) {
@@ -63,8 +65,9 @@ TEST(ModelLanguage, EmptyDeclarationsGiveNoVarAndAnEmptyStaticSectionALoneSemico
   const TranslationResult r = ModelTranslator(kDecayModel, "m").Translate();
   ASSERT_TRUE(r.Ok);
   EXPECT_EQ(std::count(r.Lines.begin(), r.Lines.end(), "var"), 0);
-  const auto initial = std::find_if(r.Lines.begin(), r.Lines.end(),
-                                    [](const std::string& l) { return l.rfind("procedure InitialEquations", 0) == 0; });
+  const auto initial = std::find_if(r.Lines.begin(), r.Lines.end(), [](const std::string& l) {
+    return l.rfind("procedure InitialEquations", 0) == 0;
+  });
   ASSERT_NE(initial, r.Lines.end());
   EXPECT_EQ(*(initial + 1), "begin");
   EXPECT_EQ(*(initial + 4), ";");  // the static text gave "" and "", then the lone ";"
@@ -94,11 +97,13 @@ TEST(ModelLanguage, FrameErrorsNameWhatIsMissingAndPlaceTheCaret) {
       {"unknown", "language = fortran", "Unknown language specifier!\n(C or Pascal required)",
        TranslationResult::kCaretUnchanged},
       {"no declar", "language = pascal\nstatic", "'declar' expected!", 18},
-      {"no end declar", "language = pascal\ndeclar x", "Undefined end of section (end declar)!", 24},
+      {"no end declar", "language = pascal\ndeclar x", "Undefined end of section (end declar)!",
+       24},
       {"no static", "language = pascal declar end declar dynamic", "'static' expected!", 36},
       {"no end static", "language = pascal declar end declar static\n  y^[1] := 1;\n",
        "Undefined end of section (end static)!", 42},
-      {"no dynamic", "language = pascal declar end declar static end static", "'dynamic' expected!", 53},
+      {"no dynamic", "language = pascal declar end declar static end static", "'dynamic' expected!",
+       53},
       {"no end dynamic", "language=pascal declar end declar static end static dynamic dy^[1]:=0;",
        "Undefined end of section (end dynamic)!", 59},
   };
@@ -112,10 +117,11 @@ TEST(ModelLanguage, FrameErrorsNameWhatIsMissingAndPlaceTheCaret) {
 }
 
 TEST(ModelLanguage, AKeywordMatchesTheStartOfALongerWordAndTheRestIsIgnored) {
-  const TranslationResult r =
-      ModelTranslator("language = pascal declarations: x; end declar static end static dynamic end dynamic more",
-                      "m")
-          .Translate();
+  const TranslationResult r = ModelTranslator(
+                                  "language = pascal declarations: x; end declar static end static "
+                                  "dynamic end dynamic more",
+                                  "m")
+                                  .Translate();
   ASSERT_TRUE(r.Ok) << r.Error;
   const auto var = std::find(r.Lines.begin(), r.Lines.end(), "var");
   ASSERT_NE(var, r.Lines.end());

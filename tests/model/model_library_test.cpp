@@ -81,8 +81,8 @@ TEST_F(ModelTest, UnloadWithNothingLoadedDoesNothing) {
 
 TEST_F(ModelTest, EachKindOfFaultFailsTheCallAndTheProgramGoesOn) {
   const ProgramState before = ProgramState::Now();
-  for (const char* fault : {"fault_fdiv", "fault_idiv", "fault_overflow", "fault_invalid", "fault_nil",
-                            "fault_illegal", "fault_runtime"}) {
+  for (const char* fault : {"fault_fdiv", "fault_idiv", "fault_overflow", "fault_invalid",
+                            "fault_nil", "fault_illegal", "fault_runtime"}) {
     TModel model;
     ASSERT_TRUE(model.LoadModelLibrary(ModelPath(fault), ui_)) << fault;
     T20Vector p{}, x{};
@@ -135,9 +135,10 @@ TEST_F(ModelTest, AGuardScopeRestoresTheHandlersItFound) {
 
 TEST(Pasbuild, ReportsAFailedBuildWithTheCompilersMessages) {
   test::TempFolder folder;
-  std::ofstream(folder.File("broken.pas")) << "Library broken;\nbegin\n  this is not pascal\nend.\n";
-  const std::string command =
-      std::string(PASBUILD) + " " + folder.File("broken.pas") + " /E " + folder.Path().string() + "/ 2>&1";
+  std::ofstream(folder.File("broken.pas"))
+      << "Library broken;\nbegin\n  this is not pascal\nend.\n";
+  const std::string command = std::string(PASBUILD) + " " + folder.File("broken.pas") + " /E " +
+                              folder.Path().string() + "/ 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   char buffer[512];
@@ -152,21 +153,23 @@ TEST(Pasbuild, ReportsAFailedBuildWithTheCompilersMessages) {
 TEST(Pasbuild, SaysSoWhenFreePascalIsMissing) {
   test::TempFolder folder;
   std::ofstream(folder.File("x.pas")) << "Library x;\nbegin\nend.\n";
-  const std::string run = "PATH=/nonexistent " + std::string(PASBUILD) + " " + folder.File("x.pas") + " /E " +
-                          folder.Path().string() + " 2>&1";
+  const std::string run = "PATH=/nonexistent " + std::string(PASBUILD) + " " +
+                          folder.File("x.pas") + " /E " + folder.Path().string() + " 2>&1";
   FILE* pipe = ::popen(run.c_str(), "r");
   std::string out;
   char buffer[512];
   while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
   EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 1);
-  EXPECT_EQ(out, "pasbuild: the Free Pascal compiler (fpc) is not on the PATH; install the Debian package fp-compiler\n");
+  EXPECT_EQ(out,
+            "pasbuild: the Free Pascal compiler (fpc) is not on the PATH; install the Debian "
+            "package fp-compiler\n");
 }
 
 TEST(Pasbuild, BuildsTheLibraryNamedOnItsLibraryLineAndLeavesNothingElse) {
   test::TempFolder folder;
   std::ofstream(folder.File("source.pas")) << "Library reactor;\n\nbegin\nend.\n";
-  const std::string run = std::string(PASBUILD) + " " + folder.File("source.pas") + " /E " + folder.Path().string() +
-                          "/ > /dev/null 2>&1";
+  const std::string run = std::string(PASBUILD) + " " + folder.File("source.pas") + " /E " +
+                          folder.Path().string() + "/ > /dev/null 2>&1";
   ASSERT_EQ(std::system(run.c_str()), 0);
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))

@@ -1,6 +1,7 @@
+#include "model/operation.h"
+
 #include <gtest/gtest.h>
 
-#include "model/operation.h"
 #include "support/model_fixture.h"
 
 namespace zelk {

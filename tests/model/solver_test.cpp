@@ -13,7 +13,8 @@ namespace {
 using test::ModelTest;
 
 void ExpectClose(double actual, double expected, double relative) {
-  EXPECT_LE(std::fabs(actual - expected), relative * std::fabs(expected)) << actual << " vs " << expected;
+  EXPECT_LE(std::fabs(actual - expected), relative * std::fabs(expected))
+      << actual << " vs " << expected;
 }
 
 TEST_F(ModelTest, DecayFollowsItsAnalyticSolutionAtEveryEvent) {
@@ -21,7 +22,8 @@ TEST_F(ModelTest, DecayFollowsItsAnalyticSolutionAtEveryEvent) {
   const std::vector<double> times = {0, 0.1, 0.5, 1, 2, 3.5, 5, 8, 10};
   Data(1, 1, times, 2.0);
   ASSERT_EQ(Solve({0.7}), 0);
-  for (std::size_t j = 1; j <= times.size(); ++j) ExpectClose(C(j), 2.0 * std::exp(-0.7 * times[j - 1]), 1e-3);
+  for (std::size_t j = 1; j <= times.size(); ++j)
+    ExpectClose(C(j), 2.0 * std::exp(-0.7 * times[j - 1]), 1e-3);
   EXPECT_GT(ws_->Stats.DerivativeCalls, 0);
   EXPECT_EQ(ws_->Stats.DerivativeCalls % 5, 0);  // five evaluations an attempt
 }
@@ -116,14 +118,16 @@ TEST_F(ModelTest, WithoutALibraryTheSolutionSaysSoAndEndsTheOperation) {
   Data(1, 1, {0, 1});
   ws_->OperationMode = kRandomSearch;
   EXPECT_EQ(Solve({1.0}), 3);
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{
-                                    "No model library is currently loaded\nLoaded model source must be compiled before use"});
+  EXPECT_EQ(
+      ui_.TakeMessages(),
+      std::vector<std::string>{
+          "No model library is currently loaded\nLoaded model source must be compiled before use"});
   EXPECT_EQ(ws_->OperationMode, 0);
 }
 
 TEST_F(ModelTest, EveryFaultingModelFailsTheSolutionAndLeavesTheWorkspaceUsable) {
-  for (const char* fault : {"fault_fdiv", "fault_idiv", "fault_overflow", "fault_invalid", "fault_nil",
-                            "fault_illegal", "fault_runtime", "fault_initial"}) {
+  for (const char* fault : {"fault_fdiv", "fault_idiv", "fault_overflow", "fault_invalid",
+                            "fault_nil", "fault_illegal", "fault_runtime", "fault_initial"}) {
     Load(fault);
     Data(1, 1, {0, 1, 2});
     // A model that faults on every call must never come back as a success.
@@ -218,19 +222,23 @@ TEST_F(ModelTest, PrecisionFailureIsReportedOnlyWhenAskedFor) {
   // A stiff decay over a long interval with a tiny step floor still converges, so force
   // the failure with a tolerance no step can meet.
   Data(1, 1, {0, 1});
-  SolveContext ctx{ws_->Model, ws_->MeasuredData, ui_, ws_->Log, ws_->OperationMode, ws_->TrialObjective,
-                   ws_->Stats};
+  SolveContext ctx{ws_->Model,         ws_->MeasuredData,   ui_,       ws_->Log,
+                   ws_->OperationMode, ws_->TrialObjective, ws_->Stats};
   T20Vector p{};
   p[1] = 1;
   T50Vector y0{}, y{};
   y0[1] = 1;
   double h = 0.1;
   ctx.ShowIntegrationErrors = false;
-  EXPECT_EQ(MersonIntegrate(ctx, p, ws_->MeasuredData.XData.X[1], ws_->MeasuredData.XData.X[2], y0, y, h, 1e-300), 1);
+  EXPECT_EQ(MersonIntegrate(ctx, p, ws_->MeasuredData.XData.X[1], ws_->MeasuredData.XData.X[2], y0,
+                            y, h, 1e-300),
+            1);
   EXPECT_TRUE(ws_->Log.Lines().empty());
   ctx.ShowIntegrationErrors = true;
   h = 0.1;
-  EXPECT_EQ(MersonIntegrate(ctx, p, ws_->MeasuredData.XData.X[1], ws_->MeasuredData.XData.X[2], y0, y, h, 1e-300), 1);
+  EXPECT_EQ(MersonIntegrate(ctx, p, ws_->MeasuredData.XData.X[1], ws_->MeasuredData.XData.X[2], y0,
+                            y, h, 1e-300),
+            1);
   EXPECT_EQ(ws_->Log.Lines().back(), "!! Merson Fails: Required precision not achieved!");
 }
 

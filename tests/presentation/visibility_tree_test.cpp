@@ -133,8 +133,8 @@ TEST_F(VisibilityTreeTest, LookupsOutsideTheTreeAreShownAndBadIndexesAreRefused)
   tree_.Rebuild(2, 10, 3);
   tree_.Select(0);
   tree_.HideObjectBtnClick();
-  EXPECT_TRUE(tree_.IsBranchVisible(3, 1, 3));      // response beyond DepCount
-  EXPECT_TRUE(tree_.IsBranchVisible(2, 3, 1000));   // counts the tree was not built with
+  EXPECT_TRUE(tree_.IsBranchVisible(3, 1, 3));     // response beyond DepCount
+  EXPECT_TRUE(tree_.IsBranchVisible(2, 3, 1000));  // counts the tree was not built with
   EXPECT_TRUE(tree_.IsBranchVisible(0, -5, 3));
   EXPECT_FALSE(tree_.IsBranchVisible(2, 3, 3));
   EXPECT_THROW(tree_.Select(9), std::out_of_range);

@@ -9,7 +9,9 @@
 
 namespace zelk::test {
 
-inline std::string ModelPath(const std::string& name) { return std::string(MODEL_DIR) + "/" + name + ".dll"; }
+inline std::string ModelPath(const std::string& name) {
+  return std::string(MODEL_DIR) + "/" + name + ".dll";
+}
 
 class ModelTest : public WorkspaceTest {
  protected:
@@ -20,7 +22,8 @@ class ModelTest : public WorkspaceTest {
 
   // Events at `times` with the first measured value of each experiment given; dependent
   // values of other events are measured as `other`.
-  void Data(int dep, int difEq, const std::vector<double>& times, double first = 1.0, double other = 0.5) {
+  void Data(int dep, int difEq, const std::vector<double>& times, double first = 1.0,
+            double other = 0.5) {
     Type(Dimension::Dep, std::to_string(dep));
     Type(Dimension::DifEq, std::to_string(difEq));
     Type(Dimension::Events, std::to_string(times.size()));

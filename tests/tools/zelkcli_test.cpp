@@ -24,7 +24,8 @@ struct CliRun {
 // Runs zelkcli with `args`; standard error joins standard output.
 CliRun Cli(const std::string& args) {
   // Never the user's own settings.
-  const std::string command = "XDG_CONFIG_HOME=/nonexistent/zelk-test " + std::string(ZELKCLI) + " " + args + " 2>&1";
+  const std::string command =
+      "XDG_CONFIG_HOME=/nonexistent/zelk-test " + std::string(ZELKCLI) + " " + args + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   std::array<char, 4096> buffer;
@@ -176,14 +177,17 @@ void CopyExample(const test::TempFolder& folder, const std::string& base) {
 TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
   test::TempFolder folder;
   CopyExample(folder, "abc");
-  CliRun run = Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") + " --values 0.6,0.25 --json");
+  CliRun run = Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") +
+                   " --values 0.6,0.25 --json");
   ASSERT_EQ(run.Status, 0) << run.Out;
   EXPECT_EQ(run.Out.rfind("{\"objective\": 0.00", 0), 0u) << run.Out;
-  EXPECT_NE(run.Out.find("\"result\": 0, \"values\": [0.6, 0.25], \"computed\": [[1, 0, 0], ["), std::string::npos)
+  EXPECT_NE(run.Out.find("\"result\": 0, \"values\": [0.6, 0.25], \"computed\": [[1, 0, 0], ["),
+            std::string::npos)
       << run.Out;
   EXPECT_NE(run.Out.find("\"messages\": []}"), std::string::npos);
   // Far from the data the objective grows.
-  CliRun worse = Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") + " --values 2,2");
+  CliRun worse =
+      Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") + " --values 2,2");
   ASSERT_EQ(worse.Status, 0) << worse.Out;
   EXPECT_EQ(worse.Out.rfind("Objective (sum of squares): ", 0), 0u);
   EXPECT_GT(std::stod(worse.Out.substr(28)), 0.1);
@@ -195,8 +199,9 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
   CliRun optimize = Cli("fit " + files + " --search optimize --values 3 --calls 800 --json");
   ASSERT_EQ(optimize.Status, 0) << optimize.Out;
-  EXPECT_NE(optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"total_calls\": 801"),
-            std::string::npos)
+  EXPECT_NE(
+      optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"total_calls\": 801"),
+      std::string::npos)
       << optimize.Out;
   const std::size_t at = optimize.Out.find("\"values\": [");
   ASSERT_NE(at, std::string::npos);
@@ -204,7 +209,10 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
 
   CliRun stall = Cli("fit " + files + " --search lj --values 0.352 --stall 50 --fixed 1");
   ASSERT_EQ(stall.Status, 0) << stall.Out;
-  EXPECT_EQ(stall.Out.rfind("Search lj stopped (stall) after 51 trials; model calls total 52, successful 1", 0), 0u) << stall.Out;
+  EXPECT_EQ(stall.Out.rfind(
+                "Search lj stopped (stall) after 51 trials; model calls total 52, successful 1", 0),
+            0u)
+      << stall.Out;
   EXPECT_NE(stall.Out.find("Parameters: 0.3520000\n"), std::string::npos) << stall.Out;
 }
 
@@ -212,19 +220,26 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
   test::TempFolder folder;
   CopyExample(folder, "decay");
   Spit(folder.File("broken.mod"),
-       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n dy^[1] := -q;\nend dynamic\n");
+       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n dy^[1] := -q;\nend "
+       "dynamic\n");
   std::filesystem::copy_file(folder.File("decay.dim"), folder.File("broken.dim"));
   struct Case {
     std::string args;
     std::string text;
   } cases[] = {
-      {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd"), "Error: Identifier not found"},
-      {"fit " + folder.File("none.mod") + " " + folder.File("decay.zkd"), "cannot read the model file"},
-      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --values 1,x", "\"x\" is not a number"},
-      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box", "--objective is ss, box-draper or weighted"},
+      {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd"),
+       "Error: Identifier not found"},
+      {"fit " + folder.File("none.mod") + " " + folder.File("decay.zkd"),
+       "cannot read the model file"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --values 1,x",
+       "\"x\" is not a number"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box",
+       "--objective is ss, box-draper or weighted"},
       {"fit " + folder.File("decay.mod"), "usage: zelkcli fit"},
-      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --search gn", "--search is optimize or lj"},
-      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --fixed 4", "no parameter number"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --search gn",
+       "--search is optimize or lj"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --fixed 4",
+       "no parameter number"},
   };
   for (const auto& c : cases) {
     CliRun run = Cli(c.args);

@@ -1,17 +1,11 @@
 // The window's wiring, offscreen: the pages, panels and title it starts with, and that what a
 // user types or opens reaches the workspace and comes back on the screen.
 
-#include "ui/flow_page.h"
 #include "ui/main_window.h"
-#include "ui/parameter_grid_view.h"
-#include "workspace/format.h"
-#include "ui/process_tool.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <cstdlib>
-#include <filesystem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,9 +13,15 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
+#include <filesystem>
 
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
+#include "ui/flow_page.h"
+#include "ui/parameter_grid_view.h"
+#include "ui/process_tool.h"
+#include "workspace/format.h"
 
 namespace zelk {
 namespace {
@@ -237,7 +237,8 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
   EXPECT_EQ(ws.OperationMode, 0);
   EXPECT_NEAR(ws.Parameters.Value[1], 0.352, 0.005);
   EXPECT_EQ(form.UpperLeftPages()->currentWidget(), form.Flow());
-  EXPECT_EQ(form.Flow()->ObjectiveLabel()->text().toStdString(), FormatGeneral(ws.BestObjective, 15));
+  EXPECT_EQ(form.Flow()->ObjectiveLabel()->text().toStdString(),
+            FormatGeneral(ws.BestObjective, 15));
   EXPECT_EQ(values->model()->data(values->model()->index(0, 0)).toString().toStdString(),
             FormatSignificant(ws.Parameters.Value[1], 8));
   ParameterGridView* details = form.PDGridView();

@@ -42,7 +42,8 @@ class Compile : public test::ModelTest {
 };
 
 const char* kDecay =
-    "Language = Pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := -p^[1]*y^[1];\nend dynamic\n";
+    "Language = Pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := "
+    "-p^[1]*y^[1];\nend dynamic\n";
 
 TEST_F(Compile, ACompiledModelIsLoadedWhenTheMarkerAppearsAndSolves) {
   SaveModel("decay.mod", kDecay);
@@ -64,7 +65,8 @@ TEST_F(Compile, ACompiledModelIsLoadedWhenTheMarkerAppearsAndSolves) {
 
 TEST_F(Compile, AModelThatDoesNotCompileShowsItsErrorsInTheMessagePane) {
   SaveModel("broken.mod",
-            "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := -q^[1];\nend dynamic\n");
+            "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := "
+            "-q^[1];\nend dynamic\n");
   ws_->CompileAction();
   ASSERT_TRUE(WaitForCompiler());
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Zelk failed to load compiled model!"});
@@ -72,7 +74,8 @@ TEST_F(Compile, AModelThatDoesNotCompileShowsItsErrorsInTheMessagePane) {
   ASSERT_FALSE(ws_->Log.Lines().empty());
   bool namesTheError = false;
   for (const std::string& line : ws_->Log.Lines())
-    namesTheError |= line.find("broken.pas(") != std::string::npos && line.find("Error:") != std::string::npos;
+    namesTheError |=
+        line.find("broken.pas(") != std::string::npos && line.find("Error:") != std::string::npos;
   EXPECT_TRUE(namesTheError);
 }
 
@@ -92,9 +95,11 @@ TEST_F(Compile, AMissingCompilerIsReportedAfterTheLibraryWasUnloaded) {
   SaveModel("decay.mod", kDecay);
   ui_.Messages.clear();
   ws_->CompileAction();
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{
-                                    "Compiler executable (pasbuild.exe) was not found on specified location\nCheck your "
-                                    "preferences!"});
+  EXPECT_EQ(
+      ui_.TakeMessages(),
+      std::vector<std::string>{
+          "Compiler executable (pasbuild.exe) was not found on specified location\nCheck your "
+          "preferences!"});
   EXPECT_TRUE(ws_->Model.LibFileName.empty());
   EXPECT_FALSE(fs::exists(folder_.File("zelkcompile.bat")));
   EXPECT_FALSE(ui_.CompileTimer);
@@ -136,20 +141,25 @@ TEST(CompileScript, RunsTheCompilerThenCreatesTheMarker) {
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[1], "echo Temporary batch file generated succesfully");
   EXPECT_EQ(lines[2], "echo Running Orvel Compiler");
-  EXPECT_EQ(lines[3], "'/opt/zelk/pasbuild' \"$@\" 2>&1 | tee '/models/it'\\''s here/zelkcompile.log'");
+  EXPECT_EQ(lines[3],
+            "'/opt/zelk/pasbuild' \"$@\" 2>&1 | tee '/models/it'\\''s here/zelkcompile.log'");
   EXPECT_EQ(lines[4], "echo Finished!");
   EXPECT_EQ(lines[6], "mkdir '/models/it'\\''s here/$$$.tmp'");
 }
 
 TEST(CompileScript, PicksTheErrorLinesOutOfTheCompilersOutput) {
   const std::string log =
-      "Free Pascal Compiler version 3.2.2\nCompiling /m/broken.pas\n/m/broken.pas(16,14) Error: Identifier not found "
-      "\"q\"\n/m/broken.pas(40) Fatal: There were 1 errors compiling module, stopping\nFatal: Compilation aborted\n"
+      "Free Pascal Compiler version 3.2.2\nCompiling /m/broken.pas\n/m/broken.pas(16,14) Error: "
+      "Identifier not found "
+      "\"q\"\n/m/broken.pas(40) Fatal: There were 1 errors compiling module, stopping\nFatal: "
+      "Compilation aborted\n"
       "pasbuild: the library was not built (fpc exit code 1)\nbroken.pas(3,1) Note: nothing\n";
-  EXPECT_EQ(CompilerErrorLines(log),
-            (std::vector<std::string>{"/m/broken.pas(16,14) Error: Identifier not found \"q\"",
-                                      "/m/broken.pas(40) Fatal: There were 1 errors compiling module, stopping",
-                                      "Fatal: Compilation aborted", "pasbuild: the library was not built (fpc exit code 1)"}));
+  EXPECT_EQ(
+      CompilerErrorLines(log),
+      (std::vector<std::string>{
+          "/m/broken.pas(16,14) Error: Identifier not found \"q\"",
+          "/m/broken.pas(40) Fatal: There were 1 errors compiling module, stopping",
+          "Fatal: Compilation aborted", "pasbuild: the library was not built (fpc exit code 1)"}));
 }
 
 }  // namespace

@@ -21,11 +21,14 @@ class ModelDocuments : public test::WorkspaceTest {
     s << in.rdbuf();
     return s.str();
   }
-  void Spit(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+  void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
   static std::string Dim(std::initializer_list<std::int32_t> counts) {
     std::string bytes;
     for (std::int32_t c : counts)
-      for (int i = 0; i < 4; ++i) bytes += static_cast<char>(static_cast<std::uint32_t>(c) >> (8 * i));
+      for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>(static_cast<std::uint32_t>(c) >> (8 * i));
     return bytes;
   }
   void Open(const std::string& path) {
@@ -115,7 +118,8 @@ TEST_F(ModelDocuments, CountsBeyondTheirLimitsAreClampedAndOtherCountsMarkBothDo
   ws_->SetDataSaved(true);
   ui_.Messages.clear();
   Open(folder_.File("wide.mod"));
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Value must be an integer between 1 and 20!"});
+  EXPECT_EQ(ui_.TakeMessages(),
+            std::vector<std::string>{"Value must be an integer between 1 and 20!"});
   EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
   EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Modified]");
   EXPECT_EQ(ui_.Panels[1], "wide.mod [Saved]");

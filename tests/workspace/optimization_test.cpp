@@ -66,7 +66,8 @@ class Optimization : public test::ModelTest {
   void SetUp() override {
     Load("decay");
     Data(1, 1, {0, 0.5, 1, 2, 3, 4, 6});
-    for (int j = 2; j <= 7; ++j) ws_->MeasuredData.YData.M[j][1] = std::exp(-0.7 * ws_->MeasuredData.XData.X[j][1]);
+    for (int j = 2; j <= 7; ++j)
+      ws_->MeasuredData.YData.M[j][1] = std::exp(-0.7 * ws_->MeasuredData.XData.X[j][1]);
     ws_->SetDataSaved(true);
     ws_->SetParameterValue(1, 3.0);  // a poor start
   }
@@ -147,7 +148,8 @@ TEST_F(Optimization, FailedTrialsAreCountedAndReportedWhenAskedFor) {
   // Trials far from the best are abandoned early by the solver; each counts as failed.
   Run(&Workspace::OptimizeAction, 30);
   ASSERT_GT(ws_->FailedSolves, 0);
-  EXPECT_EQ(ws_->Log.Lines().back(), "Solve Model Failed [" + std::to_string(ws_->FailedSolves) + "]");
+  EXPECT_EQ(ws_->Log.Lines().back(),
+            "Solve Model Failed [" + std::to_string(ws_->FailedSolves) + "]");
 }
 
 TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {

@@ -34,7 +34,8 @@ std::string FindOnPath(const std::string& program) {
   std::size_t start = 0;
   while (start <= dirs.size()) {
     const std::size_t end = dirs.find(':', start);
-    const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::string dir =
+        dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
     const fs::path candidate = fs::path(dir.empty() ? "." : dir) / program;
     if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
     if (end == std::string::npos) break;
@@ -56,7 +57,8 @@ std::string LibraryName(const fs::path& source) {
     if (word != "library") break;
     const std::size_t first = line.find_first_not_of(" \t", i);
     const std::size_t last = line.find_first_of("; \t\r", first);
-    if (first != std::string::npos) return line.substr(first, last == std::string::npos ? std::string::npos : last - first);
+    if (first != std::string::npos)
+      return line.substr(first, last == std::string::npos ? std::string::npos : last - first);
     break;
   }
   return source.stem().string();
@@ -92,17 +94,22 @@ int main(int argc, char* argv[]) {
   if (!fs::is_regular_file(source, ec)) return Fail("no such source file: " + source.string());
   if (!fs::is_directory(outDir, ec)) return Fail("no such output folder: " + outDir.string());
   const std::string fpc = FindOnPath("fpc");
-  if (fpc.empty()) return Fail("the Free Pascal compiler (fpc) is not on the PATH; install the Debian package fp-compiler");
+  if (fpc.empty())
+    return Fail(
+        "the Free Pascal compiler (fpc) is not on the PATH; install the Debian package "
+        "fp-compiler");
 
   const fs::path self = fs::canonical("/proc/self/exe", ec).parent_path();
   char scratchTemplate[] = "/tmp/pasbuild-XXXXXX";
-  if (!::mkdtemp(scratchTemplate)) return Fail(std::string("cannot make a scratch folder: ") + std::strerror(errno));
+  if (!::mkdtemp(scratchTemplate))
+    return Fail(std::string("cannot make a scratch folder: ") + std::strerror(errno));
   const fs::path scratch = scratchTemplate;
   const std::string name = LibraryName(source);
   const fs::path built = scratch / (name + ".dll");
 
-  const int status = Run({fpc, "-O2", "-Xs", "-XX", "-Fu" + self.string(), "-Fazelkrt", "-FU" + scratch.string(),
-                          "-o" + built.string(), fs::absolute(source).string()});
+  const int status =
+      Run({fpc, "-O2", "-Xs", "-XX", "-Fu" + self.string(), "-Fazelkrt", "-FU" + scratch.string(),
+           "-o" + built.string(), fs::absolute(source).string()});
   int result = 0;
   if (status != 0 || !fs::is_regular_file(built, ec)) {
     result = Fail("the library was not built (fpc exit code " + std::to_string(status) + ")");
@@ -111,8 +118,11 @@ int main(int argc, char* argv[]) {
     const fs::path target = outDir / (name + ".dll");
     const fs::path temp = outDir / ("." + name + ".dll.new");
     fs::copy_file(built, temp, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::permissions(temp, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                       fs::perms::others_read | fs::perms::others_exec, ec);
+    if (!ec)
+      fs::permissions(temp,
+                      fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec,
+                      ec);
     if (!ec) fs::rename(temp, target, ec);
     if (ec) {
       fs::remove(temp, ec);

@@ -66,7 +66,9 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
     }
   }
   if (o.Model.empty() || o.Data.empty()) {
-    error = "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--values v1,v2,...] [--json]";
+    error =
+        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--values v1,v2,...] "
+        "[--json]";
     return std::nullopt;
   }
   if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj") {
@@ -77,7 +79,8 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
 }
 
 // "v1,v2,..." into slots 1.. of `out`; false with a reason for anything else.
-bool ParseList(const std::string& option, const std::string& text, std::vector<double>& out, std::string& error) {
+bool ParseList(const std::string& option, const std::string& text, std::vector<double>& out,
+               std::string& error) {
   std::stringstream list(text);
   for (std::string item; std::getline(list, item, ',');) {
     const auto v = ParseNumber(item);
@@ -99,7 +102,8 @@ std::string FindCompiler(const std::string& fromPreferences) {
   std::error_code ec;
   if (!fromPreferences.empty() && fs::is_regular_file(fromPreferences, ec)) return fromPreferences;
   const fs::path self = fs::canonical("/proc/self/exe", ec).parent_path();
-  for (const fs::path& candidate : {self / "pasbuild", self.parent_path() / "pasbuild" / "pasbuild"})
+  for (const fs::path& candidate :
+       {self / "pasbuild", self.parent_path() / "pasbuild" / "pasbuild"})
     if (fs::is_regular_file(candidate, ec)) return candidate.string();
   return {};
 }
@@ -110,7 +114,8 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
   LoadPreferences(PreferencesPath(), prefs);
   ws.Prefs = prefs.General;
   ws.Prefs.CompilerPath = FindCompiler(prefs.General.CompilerPath);
-  if (ws.Prefs.CompilerPath.empty()) return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
+  if (ws.Prefs.CompilerPath.empty())
+    return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
   ws.UseTerminal = false;
   ws.Prefs.SourcePreview = false;
 
@@ -119,11 +124,13 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
   ws.SetDataSaved(true);
   const std::string modelPath = fs::absolute(o.Model).string();
   if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + o.Model);
-  if (!ws.ReadDimensionFile(CompanionName(modelPath))) return Fail("cannot read the dimension file " + CompanionName(o.Model));
+  if (!ws.ReadDimensionFile(CompanionName(modelPath)))
+    return Fail("cannot read the dimension file " + CompanionName(o.Model));
   ws.ModelFileName = modelPath;
   ws.SetModelSaved(true);
 
-  if (!ws.TranslateModel()) return Fail(ws.SourceIsC ? "C models cannot be compiled" : "the model text was not translated");
+  if (!ws.TranslateModel())
+    return Fail(ws.SourceIsC ? "C models cannot be compiled" : "the model text was not translated");
   if (!ws.StartCompile(ws.PasFilePath())) return 1;
   for (int i = 0; i < 3000 && ws.CompileTimerEnabled; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -143,13 +150,17 @@ int SetParameters(Workspace& ws, const FitOptions& o) {
   if (!ParseList("--values", o.Values, values, error) || !ParseList("--min", o.Min, mins, error) ||
       !ParseList("--max", o.Max, maxs, error))
     return Fail(error);
-  for (int i = 1; i <= kMaxParams; ++i) ws.SetParameterValue(i, i <= static_cast<int>(values.size()) ? values[i - 1] : 1.0);
-  for (std::size_t i = 0; i < mins.size(); ++i) SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Min, mins[i]);
-  for (std::size_t i = 0; i < maxs.size(); ++i) SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Max, maxs[i]);
+  for (int i = 1; i <= kMaxParams; ++i)
+    ws.SetParameterValue(i, i <= static_cast<int>(values.size()) ? values[i - 1] : 1.0);
+  for (std::size_t i = 0; i < mins.size(); ++i)
+    SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Min, mins[i]);
+  for (std::size_t i = 0; i < maxs.size(); ++i)
+    SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Max, maxs[i]);
   std::stringstream fixed(o.Fixed);
   for (std::string item; std::getline(fixed, item, ',');) {
     const auto i = ParseInteger(item);
-    if (!i || *i < 1 || *i > ws.Parameters.Count) return Fail("--fixed: \"" + item + "\" is no parameter number");
+    if (!i || *i < 1 || *i > ws.Parameters.Count)
+      return Fail("--fixed: \"" + item + "\" is no parameter number");
     ws.Parameters.Fixed[*i] = true;
   }
   return 0;
@@ -240,7 +251,8 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     out << "{\"objective\": " << JsonNumber(objective) << ", \"result\": " << result;
     if (!o.Search.empty())
       out << ", \"search\": " << JsonString(o.Search) << ", \"stop\": " << JsonString(stop)
-          << ", \"total_calls\": " << ws.TotalCalls << ", \"successful_calls\": " << ws.SuccessfulCalls;
+          << ", \"total_calls\": " << ws.TotalCalls
+          << ", \"successful_calls\": " << ws.SuccessfulCalls;
     out << ", \"values\": [";
     for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
     out << "], \"computed\": [";
@@ -259,8 +271,9 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   } else {
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
     if (!o.Search.empty())
-      out << "Search " << o.Search << " stopped (" << stop << ") after " << trials << " trials; model calls total "
-          << ws.TotalCalls << ", successful " << ws.SuccessfulCalls << "\n";
+      out << "Search " << o.Search << " stopped (" << stop << ") after " << trials
+          << " trials; model calls total " << ws.TotalCalls << ", successful " << ws.SuccessfulCalls
+          << "\n";
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
         << "\nSolver result: " << result << "\nParameters:";
     for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);

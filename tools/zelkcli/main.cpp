@@ -6,18 +6,18 @@
 
 #include <cmath>
 #include <cstdio>
-#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
+#include "estimation/objective.h"
+#include "model/solver.h"
 #include "tools/zelkcli/console_ui.h"
 #include "tools/zelkcli/csv_table.h"
 #include "tools/zelkcli/fit_command.h"
-#include "estimation/objective.h"
-#include "model/solver.h"
 #include "workspace/data_file.h"
 #include "workspace/format.h"
 #include "workspace/preferences.h"
@@ -95,11 +95,13 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
 }
 
 int Usage() {
-  std::cerr << "usage: zelkcli show FILE.zkd\n"
-               "       zelkcli convert IN OUT   (.zkd <-> .csv)\n"
-               "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--objective ss|box-draper|weighted]\n"
-               "                   [--values v1,...] [--min v1,...] [--max v1,...] [--fixed i,j,...]\n"
-               "                   [--calls N] [--stall N] [--json]\n";
+  std::cerr
+      << "usage: zelkcli show FILE.zkd\n"
+         "       zelkcli convert IN OUT   (.zkd <-> .csv)\n"
+         "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--objective "
+         "ss|box-draper|weighted]\n"
+         "                   [--values v1,...] [--min v1,...] [--max v1,...] [--fixed i,j,...]\n"
+         "                   [--calls N] [--stall N] [--json]\n";
   return 1;
 }
 
