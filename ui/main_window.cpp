@@ -298,19 +298,16 @@ void TMForm::BuildMenus() {
   optimize->setToolButtonStyle(Qt::ToolButtonTextOnly);
   auto* optimizeMenu = new QMenu(optimize);
   optimizeMenu->setObjectName("OptimizeMenu");
-  auto* runChosen = new QAction("Optimize", optimize);
-  runChosen->setData(QString("OptimizeAction"));
-  connect(runChosen, &QAction::triggered, this, [this, runChosen] {
-    Command(runChosen->data().toString().toLatin1().constData())->trigger();
-  });
-  optimize->setDefaultAction(runChosen);
-  for (const char* name : {"OptimizeAction", "OptimizeLJAction"}) {
+  optimizeButton_ = new QAction("Optimize", optimize);
+  optimizeButton_->setObjectName("OptimizeButtonAction");
+  connect(optimizeButton_, &QAction::triggered, this, [this] { ws_->OptimizeButtonClick(); });
+  optimize->setDefaultAction(optimizeButton_);
+  const std::pair<const char*, std::uint8_t> searches[] = {{"OptimizeAction", 1},
+                                                           {"OptimizeLJAction", 4}};
+  for (const auto& [name, search] : searches) {
     QAction* entry = optimizeMenu->addAction(Command(name)->text());
-    connect(entry, &QAction::triggered, this, [this, runChosen, name] {
-      runChosen->setData(QString(name));
-      runChosen->setText(Command(name)->text().remove('&'));
-      Command(name)->trigger();
-    });
+    connect(entry, &QAction::triggered, this,
+            [this, search = search] { ws_->ChooseOptimizeButtonSearch(search); });
   }
   optimize->setMenu(optimizeMenu);
   tools->addWidget(optimize);
@@ -461,6 +458,9 @@ void TMForm::Repaint(View view) {
       break;
     case View::Flow:
       if (flowPage_) flowPage_->Refresh();
+      // The button keeps its image and shows the caption of the search it runs.
+      if (optimizeButton_)
+        optimizeButton_->setText(ws_->OptimizeButtonSearch == 4 ? "Optimize LJ" : "Optimize");
       break;
     case View::ParameterGrids:
       for (ParameterGridView* view : {paramGridView_, pdGridView_})

@@ -90,6 +90,7 @@ class TMForm : public QMainWindow, public UserInterface {
   std::unique_ptr<OptionsDialogModel> optionsModel_;
   TOptionsDlg* optionsDialog_ = nullptr;
   FlowPage* flowPage_ = nullptr;
+  QAction* optimizeButton_ = nullptr;
   ParameterGridView* paramGridView_ = nullptr;
   ParameterGridView* pdGridView_ = nullptr;
   VisibilityPage* visibilityPage_ = nullptr;

@@ -142,6 +142,19 @@ void Workspace::OptimizeAction() {
   RunOptimizer(kRandomSearch);
 }
 
+void Workspace::ChooseOptimizeButtonSearch(std::uint8_t search) {
+  OptimizeButtonSearch = search;
+  ui_.Repaint(View::Flow);
+  OptimizeButtonClick();
+}
+
+void Workspace::OptimizeButtonClick() {
+  if (OptimizeButtonSearch == kLJSearch)
+    OptimizeLJAction();
+  else
+    OptimizeAction();
+}
+
 void Workspace::OptimizeLJAction() {
   ui_.ShowPage(Page::Flow);
   for (int i = 1; i <= Parameters.Count; ++i) Parameters.Region[i] = Parameters.Value[i];

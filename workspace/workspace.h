@@ -191,6 +191,10 @@ class Workspace {
   void RunOptimizer(std::uint8_t code);
   void OptimizeAction();
   void OptimizeLJAction();
+  // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
+  std::uint8_t OptimizeButtonSearch = 1;
+  void ChooseOptimizeButtonSearch(std::uint8_t search);
+  void OptimizeButtonClick();
   // One step of the random-direction search and of the region search.
   void OptimizeStep();
   void LJStep();

@@ -162,6 +162,21 @@ TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {
   EXPECT_DOUBLE_EQ(ws_->BestObjective, WeightedSS(ws_->MeasuredData.YData, sums));
 }
 
+TEST_F(Optimization, TheOptimizeButtonRepeatsTheSearchChosenLastFromItsMenu) {
+  EXPECT_EQ(ws_->OptimizeButtonSearch, kRandomSearch);
+  ui_.OnProcessEvents = [&] { ws_->Stop(); };
+  ws_->ChooseOptimizeButtonSearch(kLJSearch);  // choosing runs it at once
+  EXPECT_EQ(ws_->Parameters.Region[1], 3.0);   // the LJ action set the regions
+  ws_->Parameters.Region[1] = 1;
+  ui_.OnProcessEvents = [&] { ws_->Stop(); };
+  ws_->OptimizeButtonClick();
+  EXPECT_EQ(ws_->Parameters.Region[1], 3.0);
+  ws_->Parameters.InitialValue[1] = 0;
+  ui_.OnProcessEvents = [&] { ws_->Stop(); };
+  ws_->ChooseOptimizeButtonSearch(kRandomSearch);
+  EXPECT_EQ(ws_->Parameters.InitialValue[1], 3.0);  // the plain search remembered its start
+}
+
 TEST_F(Optimization, ADataEditKeepsFixedMarksAndForgetsStandardErrors) {
   ws_->Parameters.Fixed[1] = true;
   ws_->Parameters.StdError[1] = 0.3;
