@@ -151,13 +151,6 @@ bool DataGrid::SelectCell(int col, int row) {
   return true;
 }
 
-void DataGrid::ExtendSelection(int col, int row) {
-  if (col < 1 || col >= columnCount_ || row < 1 || row > kGridDataRows) return;
-  selection_ = {std::min(col, currentColumn_), std::min(row, currentRow_),
-                std::max(col, currentColumn_), std::max(row, currentRow_)};
-  ui_.Repaint(View::DataGrid);
-}
-
 void DataGrid::SetSelection(const GridRect& rect) {
   selection_ = {std::clamp(rect.Left, 1, columnCount_ - 1), std::clamp(rect.Top, 1, kGridDataRows),
                 std::clamp(rect.Right, 1, columnCount_ - 1),

@@ -60,8 +60,6 @@ class DataGrid {
   // Moves the current cell after validating the one left. Returns false (and reopens the
   // editor, after "Invalid numeric format!") when the left cell holds no number.
   bool SelectCell(int col, int row);
-  // Extends the selection from the current cell to (col, row) without moving it.
-  void ExtendSelection(int col, int row);
   // A rectangle chosen with the mouse; clipped to the grid.
   void SetSelection(const GridRect& rect);
   // Enter: stores a number; anything else is refused with a message and the editor closes.

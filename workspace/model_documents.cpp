@@ -96,20 +96,12 @@ void Workspace::NewModelFile() {
 
 void Workspace::OpenModelFile() {
   if (!ConfirmDiscardModel()) return;
-  FileDialogRequest request;
-  request.Title = msg::kOpenModelTitle;
-  request.Filter = msg::kModelFilter;
-  request.DefaultExtension = "mod";
-  request.ProposedName = FileNamePart(ModelFileName);
-  std::error_code ec;
-  if (!Prefs.ModelLocation.empty() && fs::is_directory(Prefs.ModelLocation, ec))
-    request.StartFolder = Prefs.ModelLocation;
-  const auto chosen = ui_.OpenFileDialog(request);
+  const auto chosen = ui_.OpenFileDialog(DocumentDialog(msg::kOpenModelTitle, msg::kModelFilter,
+                                                        "mod", ModelFileName, Prefs.ModelLocation));
   if (!chosen) return;
   ResetModel();
   if (ReadModelFile(*chosen) && ReadDimensionFile(CompanionName(*chosen))) {
-    ModelFileName = *chosen;
-    Model.ModelSaved = false;
+    SetModelFileName(*chosen);
     SetModelSaved(true);
   }
   Prefs.ModelLocation = fs::path(*chosen).parent_path().string();
@@ -127,18 +119,13 @@ void Workspace::SaveModelFile() {
 }
 
 void Workspace::SaveModelFileAs() {
-  FileDialogRequest request;
-  request.Title = msg::kSaveModelTitle;
-  request.Filter = msg::kModelFilter;
-  request.DefaultExtension = "mod";
-  request.ProposedName = FileNamePart(ModelFileName);
+  FileDialogRequest request =
+      DocumentDialog(msg::kSaveModelTitle, msg::kModelFilter, "mod", ModelFileName);
   request.ConfirmOverwrite = true;
   const auto chosen = ui_.SaveFileDialog(request);
   if (!chosen) return;
   if (!WriteModelFile(*chosen) || !WriteDimensionFile(CompanionName(*chosen))) return;
-  ModelFileName = *chosen;
-  // The name changes even when the state does not: the panel is rewritten either way.
-  Model.ModelSaved = false;
+  SetModelFileName(*chosen);
   SetModelSaved(true);
 }
 

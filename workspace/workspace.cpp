@@ -15,6 +15,20 @@ namespace fs = std::filesystem;
 
 std::string FileNamePart(const std::string& path) { return fs::path(path).filename().string(); }
 
+FileDialogRequest DocumentDialog(const char* title, const char* filter, const char* extension,
+                                 const std::string& currentPath,
+                                 const std::string& rememberedFolder) {
+  FileDialogRequest request;
+  request.Title = title;
+  request.Filter = filter;
+  request.DefaultExtension = extension;
+  request.ProposedName = FileNamePart(currentPath);
+  std::error_code ec;
+  if (!rememberedFolder.empty() && fs::is_directory(rememberedFolder, ec))
+    request.StartFolder = rememberedFolder;
+  return request;
+}
+
 Workspace::Workspace(UserInterface& ui)
     : Log(ui),
       BranchList(ui),
@@ -317,15 +331,8 @@ void Workspace::OpenDataFile() {
     ui_.ShowPage(Page::Data);
     return;
   }
-  FileDialogRequest request;
-  request.Title = msg::kOpenDataTitle;
-  request.Filter = msg::kOpenDataFilter;
-  request.DefaultExtension = "zkd";
-  request.ProposedName = FileNamePart(DataFileName);
-  std::error_code ec;
-  if (!Prefs.DataLocation.empty() && fs::is_directory(Prefs.DataLocation, ec))
-    request.StartFolder = Prefs.DataLocation;
-  const auto chosen = ui_.OpenFileDialog(request);
+  const auto chosen = ui_.OpenFileDialog(DocumentDialog(msg::kOpenDataTitle, msg::kOpenDataFilter,
+                                                        "zkd", DataFileName, Prefs.DataLocation));
   if (chosen) {
     std::string extension = fs::path(*chosen).extension().string();
     std::string lower = extension, upper = extension;
@@ -342,9 +349,8 @@ void Workspace::OpenDataFile() {
       ShowError(FillPlaceholders(msg::kNotSupported, {upper}));
     }
     if (read) {
-      DataFileName = *chosen;
+      SetDataFileName(*chosen);
       SetDataSaved(true);
-      ui_.SetStatusPanel(0, DataPanelText());
     }
     Prefs.DataLocation = fs::path(*chosen).parent_path().string();
   }
@@ -360,17 +366,24 @@ void Workspace::SaveDataFile() {
 }
 
 void Workspace::SaveDataFileAs() {
-  FileDialogRequest request;
-  request.Title = msg::kSaveDataTitle;
-  request.Filter = msg::kSaveDataFilter;
-  request.DefaultExtension = "zkd";
-  request.ProposedName = FileNamePart(DataFileName);
+  FileDialogRequest request =
+      DocumentDialog(msg::kSaveDataTitle, msg::kSaveDataFilter, "zkd", DataFileName);
   request.ConfirmOverwrite = true;
   const auto chosen = ui_.SaveFileDialog(request);
   if (!chosen || !WriteDataFile(*chosen)) return;
-  DataFileName = *chosen;
+  SetDataFileName(*chosen);
   SetDataSaved(true);
+}
+
+// The saved flag's setters rewrite a panel only when the flag changes; a new name shows at once.
+void Workspace::SetDataFileName(const std::string& path) {
+  DataFileName = path;
   ui_.SetStatusPanel(0, DataPanelText());
+}
+
+void Workspace::SetModelFileName(const std::string& path) {
+  ModelFileName = path;
+  ui_.SetStatusPanel(1, ModelPanelText());
 }
 
 // ---------------------------------------------------------------- stop

@@ -103,6 +103,9 @@ class Workspace {
   // --- saved states and their panels
   void SetDataSaved(bool saved);
   void SetModelSaved(bool saved);
+  // The document's name, shown in its panel at once.
+  void SetDataFileName(const std::string& path);
+  void SetModelFileName(const std::string& path);
   std::string DataPanelText() const;
   std::string ModelPanelText() const;
   std::string CompilePanelText() const;
@@ -244,6 +247,12 @@ class Workspace {
 
 // Last component of a path ("" for an empty path).
 std::string FileNamePart(const std::string& path);
+// A dialog for a document: the name part of `currentPath` is proposed, and `rememberedFolder`
+// is where it starts when that folder still exists.
+FileDialogRequest DocumentDialog(const char* title, const char* filter, const char* extension,
+                                 const std::string& currentPath,
+                                 const std::string& rememberedFolder = "");
+
 // The dimension file beside a model file: the last four characters become ".dim".
 std::string CompanionName(const std::string& modelPath);
 

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "model/model_guard.h"
+#include "support/files.h"
 #include "support/model_fixture.h"
 #include "support/temp_folder.h"
 
@@ -137,14 +138,10 @@ TEST(Pasbuild, ReportsAFailedBuildWithTheCompilersMessages) {
   test::TempFolder folder;
   std::ofstream(folder.File("broken.pas"))
       << "Library broken;\nbegin\n  this is not pascal\nend.\n";
-  const std::string command = std::string(PASBUILD) + " " + folder.File("broken.pas") + " /E " +
-                              folder.Path().string() + "/ 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::string out;
-  char buffer[512];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  EXPECT_NE(WEXITSTATUS(status), 0);
+  const auto [status, out] =
+      test::RunCommand(std::string(PASBUILD) + " " + folder.File("broken.pas") + " /E " +
+                       folder.Path().string() + "/");
+  EXPECT_NE(status, 0);
   EXPECT_NE(out.find("broken.pas(3"), std::string::npos) << out;
   EXPECT_NE(out.find("pasbuild: the library was not built"), std::string::npos) << out;
   EXPECT_FALSE(std::filesystem::exists(folder.File("broken.dll")));
@@ -153,13 +150,10 @@ TEST(Pasbuild, ReportsAFailedBuildWithTheCompilersMessages) {
 TEST(Pasbuild, SaysSoWhenFreePascalIsMissing) {
   test::TempFolder folder;
   std::ofstream(folder.File("x.pas")) << "Library x;\nbegin\nend.\n";
-  const std::string run = "PATH=/nonexistent " + std::string(PASBUILD) + " " +
-                          folder.File("x.pas") + " /E " + folder.Path().string() + " 2>&1";
-  FILE* pipe = ::popen(run.c_str(), "r");
-  std::string out;
-  char buffer[512];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-  EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 1);
+  const auto [status, out] =
+      test::RunCommand("PATH=/nonexistent " + std::string(PASBUILD) + " " + folder.File("x.pas") +
+                       " /E " + folder.Path().string());
+  EXPECT_EQ(status, 1);
   EXPECT_EQ(out,
             "pasbuild: the Free Pascal compiler (fpc) is not on the PATH; install the Debian "
             "package fp-compiler\n");

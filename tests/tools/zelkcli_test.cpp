@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "support/files.h"
 #include "support/temp_folder.h"
 #include "tools/zelkcli/csv_table.h"
 #include "workspace/data_file.h"
@@ -16,34 +17,14 @@
 namespace zelk {
 namespace {
 
-struct CliRun {
-  int Status;
-  std::string Out;
-};
+using CliRun = test::CommandRun;
+using test::ReadText;
+using test::WriteText;
 
-// Runs zelkcli with `args`; standard error joins standard output.
+// Runs zelkcli with `args`, never with the user's own settings.
 CliRun Cli(const std::string& args) {
-  // Never the user's own settings.
-  const std::string command =
-      "XDG_CONFIG_HOME=/nonexistent/zelk-test " + std::string(ZELKCLI) + " " + args + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::string out;
-  std::array<char, 4096> buffer;
-  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-    out.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Spit(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
+  return test::RunCommand("XDG_CONFIG_HOME=/nonexistent/zelk-test " + std::string(ZELKCLI) + " " +
+                          args);
 }
 
 TEST(CsvTable, WritesTheHeaderAndEmptyCellsForMissingValues) {
@@ -122,16 +103,16 @@ TEST(Zelkcli, ConvertsTheExampleToCsvAndBackByteForByte) {
   const std::string csv = folder.File("decay.csv"), zkd = folder.File("decay.zkd");
   CliRun toCsv = Cli("convert " + example + " " + csv);
   ASSERT_EQ(toCsv.Status, 0) << toCsv.Out;
-  EXPECT_EQ(Slurp(csv).substr(0, 18), "X[1],Y[1]\n0,1\n0.5,");
+  EXPECT_EQ(ReadText(csv).substr(0, 18), "X[1],Y[1]\n0,1\n0.5,");
   CliRun back = Cli("convert " + csv + " " + zkd);
   ASSERT_EQ(back.Status, 0) << back.Out;
-  EXPECT_EQ(Slurp(zkd), Slurp(example));
+  EXPECT_EQ(ReadText(zkd), ReadText(example));
 }
 
 TEST(Zelkcli, ShowsCountsAndValuesWithHashesForMissingOnes) {
   test::TempFolder folder;
   const std::string csv = folder.File("t.csv"), zkd = folder.File("t.zkd");
-  Spit(csv, "X[1],Y[1],Y[2]\n0,1.5,\n2,,7\n");
+  WriteText(csv, "X[1],Y[1],Y[2]\n0,1.5,\n2,,7\n");
   ASSERT_EQ(Cli("convert " + csv + " " + zkd).Status, 0);
   CliRun show = Cli("show " + zkd);
   EXPECT_EQ(show.Status, 0);
@@ -142,9 +123,9 @@ TEST(Zelkcli, ShowsCountsAndValuesWithHashesForMissingOnes) {
 
 TEST(Zelkcli, BadInputGetsOneLineAndExitCodeOne) {
   test::TempFolder folder;
-  Spit(folder.File("bad.zkd"), "ZKX");
-  Spit(folder.File("cut.zkd"), std::string("ZKD\1\0\1\0\0\0\1\0\0\0\5\0\0\0", 17));
-  Spit(folder.File("bad.csv"), "X[1],Y[1]\n1,x\n");
+  WriteText(folder.File("bad.zkd"), "ZKX");
+  WriteText(folder.File("cut.zkd"), std::string("ZKD\1\0\1\0\0\0\1\0\0\0\5\0\0\0", 17));
+  WriteText(folder.File("bad.csv"), "X[1],Y[1]\n1,x\n");
   struct Case {
     std::string args;
     std::string text;
@@ -219,9 +200,10 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
 TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
   test::TempFolder folder;
   CopyExample(folder, "decay");
-  Spit(folder.File("broken.mod"),
-       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n dy^[1] := -q;\nend "
-       "dynamic\n");
+  WriteText(
+      folder.File("broken.mod"),
+      "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n dy^[1] := -q;\nend "
+      "dynamic\n");
   std::filesystem::copy_file(folder.File("decay.dim"), folder.File("broken.dim"));
   struct Case {
     std::string args;

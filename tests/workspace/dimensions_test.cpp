@@ -54,6 +54,7 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
     int count;              // the count afterwards
     const char* fieldText;  // the field afterwards
     std::vector<std::string> messages;
+    const char* before = nullptr;  // typed first, where the start value would hide the case
   } cases[] = {
       {"25 independent",
        Dimension::Indep,
@@ -67,7 +68,7 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
        1,
        "1",
        {"Value must be an integer between 1 and 20!"}},
-      {"0 differential", Dimension::DifEq, "0", 0, "0", {}},
+      {"0 differential", Dimension::DifEq, "0", 0, "0", {}, "3"},
       {"51 algebraic",
        Dimension::AlgEq,
        "51",
@@ -95,6 +96,7 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
     test::ScriptedUi ui;
     Workspace ws(ui);
     ws.Start();
+    if (c.before) ws.SetDimensionText(c.dimension, c.before);
     ui.Messages.clear();
     ws.SetDimensionText(c.dimension, c.typed);
     EXPECT_EQ(ui.TakeMessages(), c.messages) << c.name;

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/files.h"
 #include "support/temp_folder.h"
 #include "support/workspace_fixture.h"
 #include "workspace/data_file.h"
@@ -15,15 +16,6 @@ class ModelDocuments : public test::WorkspaceTest {
  protected:
   ModelDocuments() { ws_->Prefs.AutoCompile = false; }
 
-  std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  void Spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
   static std::string Dim(std::initializer_list<std::int32_t> counts) {
     std::string bytes;
     for (std::int32_t c : counts)
@@ -61,8 +53,8 @@ TEST_F(ModelDocuments, SaveAsWritesRichTextAndTwentyBytesOfCounts) {
   EXPECT_EQ(r.Filter, "Zelk Model Code (*.mod)|*.mod");
   EXPECT_EQ(r.DefaultExtension, "mod");
   EXPECT_TRUE(r.ConfirmOverwrite);
-  EXPECT_EQ(Slurp(folder_.File("kinetics.dim")), Dim({1, 2, 3, 4, 5}));
-  EXPECT_EQ(Slurp(path).rfind("{\\rtf", 0), 0u);
+  EXPECT_EQ(test::ReadText(folder_.File("kinetics.dim")), Dim({1, 2, 3, 4, 5}));
+  EXPECT_EQ(test::ReadText(path).rfind("{\\rtf", 0), 0u);
   EXPECT_EQ(ws_->ModelFileName, path);
   EXPECT_EQ(ui_.Panels[1], "kinetics.mod [Saved]");
   EXPECT_TRUE(ws_->Prefs.ModelLocation.empty());
@@ -83,17 +75,17 @@ TEST_F(ModelDocuments, SaveAsWritesRichTextAndTwentyBytesOfCounts) {
 }
 
 TEST_F(ModelDocuments, APlainTextModelFileOpensWithItsText) {
-  Spit(folder_.File("plain.mod"), "language = pascal\r\ndeclar\r\nend declar\r\n");
-  Spit(folder_.File("plain.dim"), Dim({0, 1, 1, 1, 1}));
+  test::WriteText(folder_.File("plain.mod"), "language = pascal\r\ndeclar\r\nend declar\r\n");
+  test::WriteText(folder_.File("plain.dim"), Dim({0, 1, 1, 1, 1}));
   Open(folder_.File("plain.mod"));
   EXPECT_EQ(ws_->ModelText, "language = pascal\ndeclar\nend declar\n");
   EXPECT_EQ(ws_->ModelFileName, folder_.File("plain.mod"));
 }
 
 TEST_F(ModelDocuments, AMissingOrShortDimensionFileLeavesTheModelUntitledAndModified) {
-  Spit(folder_.File("a.mod"), "text a");
-  Spit(folder_.File("b.mod"), "text b");
-  Spit(folder_.File("b.dim"), Dim({0, 3, 2}).substr(0, 10));  // two counts and a half
+  test::WriteText(folder_.File("a.mod"), "text a");
+  test::WriteText(folder_.File("b.mod"), "text b");
+  test::WriteText(folder_.File("b.dim"), Dim({0, 3, 2}).substr(0, 10));  // two counts and a half
   for (const char* name : {"a.mod", "b.mod"}) {
     ui_.Answers = {Answer::No};  // the model left modified is not saved
     Open(folder_.File(name));
@@ -113,8 +105,8 @@ TEST_F(ModelDocuments, AModelFileThatCannotBeReadKeepsTheEditorText) {
 }
 
 TEST_F(ModelDocuments, CountsBeyondTheirLimitsAreClampedAndOtherCountsMarkBothDocuments) {
-  Spit(folder_.File("wide.mod"), "x");
-  Spit(folder_.File("wide.dim"), Dim({0, 1, 2, 30, 3}));
+  test::WriteText(folder_.File("wide.mod"), "x");
+  test::WriteText(folder_.File("wide.dim"), Dim({0, 1, 2, 30, 3}));
   ws_->SetDataSaved(true);
   ui_.Messages.clear();
   Open(folder_.File("wide.mod"));

@@ -15,13 +15,11 @@ namespace zelk {
 class ConsoleUi : public UserInterface {
  public:
   explicit ConsoleUi(std::string program) : program_(std::move(program)) {}
-  int Errors = 0;
-  Answer ShowMessage(MessageKind kind, const std::string& text, Buttons buttons) override {
+  Answer ShowMessage(MessageKind, const std::string& text, Buttons buttons) override {
     std::string line = text;
     for (char& c : line)
       if (c == '\n') c = ' ';
     std::cerr << program_ << ": " << line << "\n";
-    if (kind == MessageKind::Error) ++Errors;
     return buttons == Buttons::Ok      ? Answer::Ok
            : buttons == Buttons::YesNo ? Answer::No
                                        : Answer::Cancel;

@@ -73,13 +73,12 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
     return 0;
   }
   if (from == ".csv" && to == ".zkd") {
-    std::ifstream file(in, std::ios::binary);
-    if (!file) return Fail("cannot open " + in);
-    std::stringstream text;
-    text << file.rdbuf();
-    auto table = std::make_unique<TDataSet>();
+    std::vector<std::uint8_t> bytes;
     std::string error;
-    if (!CsvToDataSet(text.str(), *table, error)) return Fail(in + ": " + error);
+    if (!ReadWholeFile(in, bytes, error)) return Fail("cannot open " + in + ": " + error);
+    auto table = std::make_unique<TDataSet>();
+    if (!CsvToDataSet(std::string(bytes.begin(), bytes.end()), *table, error))
+      return Fail(in + ": " + error);
     // Counts go through the dimension fields, as they do for every file.
     ws.SetDimensionText(Dimension::Indep, std::to_string(table->XData.IndepCount));
     ws.SetDimensionText(Dimension::Dep, std::to_string(table->YData.DepCount));
