@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -20,6 +23,8 @@
 #include "ui/data_grid_view.h"
 #include "ui/debug_grid_view.h"
 #include "ui/dimension_page.h"
+#include "ui/fit_chart_view.h"
+#include "ui/fit_properties_dialog.h"
 #include "ui/flow_page.h"
 #include "ui/options_dialog.h"
 #include "ui/parameter_grid_view.h"
@@ -94,6 +99,8 @@ TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
   // After the main window, as the dialog shows the window's first series style.
   optionsModel_ = std::make_unique<OptionsDialogModel>(*this, ws_->Prefs, ws_->Preferences.Series);
   optionsDialog_ = new TOptionsDlg(*optionsModel_, this);
+  fitPropModel_ = std::make_unique<FitPropertiesModel>(*ws_);
+  fitPropDialog_ = new TFitPropDlg(*fitPropModel_, this);
   ShowSourcePage(ws_->Prefs.SourcePreview);
   resize(1000, 680);
 }
@@ -101,7 +108,9 @@ TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
 TMForm::~TMForm() {
   // The pages and the dialog read the workspace while they are torn down; they go first.
   delete optionsDialog_;
+  delete fitPropDialog_;
   delete takeCentralWidget();
+  fitChartView_ = nullptr;
   paramGridView_ = nullptr;
   pdGridView_ = nullptr;
   visibilityPage_ = nullptr;
@@ -133,6 +142,7 @@ void TMForm::BuildPages() {
   pdGridView_->setObjectName("PDGrid");
   visibilityPage_ = new VisibilityPage(ws_->BranchList);
   debugView_ = new DebugGridView(ws_->Debug);
+  fitChartView_ = new FitChartView(*ws_);
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
   QFont fixed("Courier New");
@@ -167,6 +177,8 @@ void TMForm::BuildPages() {
         return visibilityPage_;
       case Page::Debug:
         return debugView_;
+      case Page::FitChart:
+        return fitChartView_;
       case Page::Source:
         return sourceView_;
       case Page::Dimension:
@@ -229,6 +241,10 @@ void TMForm::BuildMenus() {
       {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
       {"OptimizeAction", "&Optimize", "", &Workspace::OptimizeAction},
       {"OptimizeLJAction", "Optimize &LJ", "", &Workspace::OptimizeLJAction},
+      {"ExportFitchart", "&Export Fitchart ...", "", &Workspace::ExportFitchart},
+      {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
+      {"PaintBoundary", "&Paint Limit Curve", "", &Workspace::PaintBoundary},
+      {"DesignModeAction", "&Design Mode", "", &Workspace::DesignModeAction},
   };
   for (const CommandSpec& spec : commands) {
     auto* action = new QAction(QString::fromLatin1(spec.caption), this);
@@ -239,6 +255,18 @@ void TMForm::BuildMenus() {
     }
     connect(action, &QAction::triggered, this, [this, run = spec.run] { ((*ws_).*run)(); });
   }
+  for (const char* name : {"PaintBoundary", "DesignModeAction"}) Command(name)->setCheckable(true);
+  auto* properties = new QAction("&Fit Chart Properties ...", this);
+  properties->setObjectName("EditfcPropertiesAction");
+  connect(properties, &QAction::triggered, this, [this] { fitPropDialog_->Execute(); });
+  // A command shown under another caption in a submenu or pop-up menu.
+  auto alias = [this](QMenu* menu, const char* name, const char* caption) {
+    QAction* command = Command(name);
+    QAction* entry = menu->addAction(QString::fromLatin1(caption));
+    connect(entry, &QAction::triggered, command, &QAction::trigger);
+    return entry;
+  };
+
   QMenu* file = menuBar()->addMenu("&File");
   for (const char* name : {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "",
                            "NewModelFile", "OpenModelFile", "SaveModelFile", "SaveModelFileAs"}) {
@@ -248,9 +276,19 @@ void TMForm::BuildMenus() {
       file->addSeparator();
   }
   file->addSeparator();
+  QMenu* chartMenu = file->addMenu("Fit&chart");
+  alias(chartMenu, "ExportFitchart", "&Export ...");
+  alias(chartMenu, "PrintFitChartAction", "&Print ...");
+  file->addSeparator();
   QAction* exit = file->addAction("E&xit");
   exit->setObjectName("ExitAction");
   connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  edit->addAction(properties);
+  QMenu* view = menuBar()->addMenu("&View");
+  view->addAction(Command("PaintBoundary"));
+  view->addAction(Command("DesignModeAction"));
 
   QMenu* model = menuBar()->addMenu("&Model");
   model->addAction(Command("GenerateSource"));
@@ -313,6 +351,18 @@ void TMForm::BuildMenus() {
   tools->addWidget(optimize);
   QAction* stopButton = tools->addAction("Stop");
   connect(stopButton, &QAction::triggered, stop, &QAction::trigger);
+
+  // The chart's pop-up menu.
+  auto* popup = new QMenu(this);
+  popup->addAction(Command("OptimizeAction"));
+  popup->addAction(stop);
+  popup->addSeparator();
+  alias(popup, "ExportFitchart", "&Export ...");
+  alias(popup, "PrintFitChartAction", "&Print ...");
+  popup->addSeparator();
+  QAction* popupProperties = popup->addAction("P&roperties ...");
+  connect(popupProperties, &QAction::triggered, properties, &QAction::trigger);
+  fitChartView_->addActions(popup->actions());
 
   compileTimer_ = new QTimer(this);
   compileTimer_->setObjectName("CompileTimer");
@@ -467,6 +517,12 @@ void TMForm::Repaint(View view) {
         if (view) view->FollowCore();
       break;
     case View::FitChart:
+      if (fitChartView_) fitChartView_->update();
+      // The two switches show the core's state: the limit curve may have refused.
+      if (QAction* limit = Command("PaintBoundary")) limit->setChecked(ws_->PaintBoundaryChecked);
+      if (QAction* design = Command("DesignModeAction"))
+        design->setChecked(ws_->DesignModeChecked);
+      break;
     case View::Debug:
       if (debugView_) debugView_->Refresh();
       break;
@@ -495,6 +551,37 @@ void TMForm::EnableCompileTimer(bool enabled) {
     compileTimer_->start();
   else
     compileTimer_->stop();
+}
+
+std::pair<int, int> TMForm::FitChartSize() {
+  // A page never shown yet has not been laid out; it will get the notebook's page area.
+  QWidget* page = fitChartView_->isVisible() ? fitChartView_ : right_->currentWidget();
+  return {page->width(), page->height()};
+}
+
+std::string TMForm::WritePicture(const std::string& path, int width, int height,
+                                 const std::function<void(Canvas&)>& draw) {
+  return WriteQtPicture(path, width, height, draw);
+}
+
+bool TMForm::PrintPage(const std::function<void(Canvas&, int, int)>& draw) {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  PrintOn(printer, draw);
+  return true;
+}
+
+void TMForm::PrintOn(QPrinter& printer, const std::function<void(Canvas&, int, int)>& draw) {
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    ShowMessage(MessageKind::Error, "The printer could not be started.", Buttons::Ok);
+    return;
+  }
+  QtCanvas canvas(painter);
+  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  draw(canvas, page.width(), page.height());
+  painter.end();
 }
 
 void TMForm::ShowSourcePage(bool shown) {

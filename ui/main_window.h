@@ -6,6 +6,8 @@
 #include <array>
 #include <memory>
 
+#include "ui/qt_canvas.h"
+#include "workspace/fit_properties_model.h"
 #include "workspace/options_dialog_model.h"
 #include "workspace/user_interface.h"
 #include "workspace/workspace.h"
@@ -15,6 +17,7 @@ class QPlainTextEdit;
 class QTabWidget;
 class QAction;
 class QTimer;
+class QPrinter;
 
 namespace zelk {
 
@@ -26,6 +29,8 @@ class FlowPage;
 class ParameterGridView;
 class VisibilityPage;
 class DebugGridView;
+class FitChartView;
+class TFitPropDlg;
 
 class TMForm : public QMainWindow, public UserInterface {
  public:
@@ -54,6 +59,13 @@ class TMForm : public QMainWindow, public UserInterface {
   void CloseMainWindow() override;
   void ShowProgress(bool shown) override;
   void EnableCompileTimer(bool enabled) override;
+  std::pair<int, int> FitChartSize() override;
+  const TextMeasure& ReferenceTextMeasure() override { return textMeasure_; }
+  std::string WritePicture(const std::string& path, int width, int height,
+                           const std::function<void(Canvas&)>& draw) override;
+  bool PrintPage(const std::function<void(Canvas&, int width, int height)>& draw) override;
+  // One page on a printer that is ready; the print dialog has been answered.
+  void PrintOn(QPrinter& printer, const std::function<void(Canvas&, int, int)>& draw);
 
   QPlainTextEdit* ModelEditor() const { return modelEditor_; }
   QPlainTextEdit* SourceView() const { return sourceView_; }
@@ -67,6 +79,8 @@ class TMForm : public QMainWindow, public UserInterface {
   VisibilityPage* Visibility() const { return visibilityPage_; }
   DebugGridView* DebugView() const { return debugView_; }
   QPlainTextEdit* MessagePane() const { return messages_; }
+  FitChartView* FitChart() const { return fitChartView_; }
+  TFitPropDlg* FitPropDialog() const { return fitPropDialog_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -95,6 +109,10 @@ class TMForm : public QMainWindow, public UserInterface {
   ParameterGridView* pdGridView_ = nullptr;
   VisibilityPage* visibilityPage_ = nullptr;
   DebugGridView* debugView_ = nullptr;
+  FitChartView* fitChartView_ = nullptr;
+  std::unique_ptr<FitPropertiesModel> fitPropModel_;
+  TFitPropDlg* fitPropDialog_ = nullptr;
+  QtTextMeasure textMeasure_;
   QPlainTextEdit* modelEditor_ = nullptr;
   QPlainTextEdit* sourceView_ = nullptr;
   QTimer* compileTimer_ = nullptr;

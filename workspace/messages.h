@@ -54,6 +54,11 @@ inline constexpr const char* kModelUntitled =
 inline constexpr const char* kSourceNotWritten = "Cannot write the library source \"%s\": %s";
 inline constexpr const char* kScriptNotWritten = "Cannot write the compile script \"%s\": %s";
 
+inline constexpr const char* kExportChartTitle = "Export Fitchart To Metafile ...";
+inline constexpr const char* kExportChartFilter =
+    "Enhanced Metafile (*.emf)|*.emf|PNG Image (*.png)|*.png|SVG Drawing (*.svg)|*.svg";
+inline constexpr const char* kChartNotWritten = "Cannot write the fit chart to \"%s\": %s";
+
 // The preferences dialog.
 inline constexpr const char* kNumericRequired = "Numeric value required!";
 inline constexpr const char* kBrowseCompilerTitle = "Browse for file ...";

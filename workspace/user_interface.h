@@ -2,10 +2,15 @@
 // The one seam between the core and the person at the screen. The Qt window implements it;
 // tests implement a scripted double. The core never talks to the user any other way.
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace zelk {
+
+class Canvas;
+class TextMeasure;
 
 enum class MessageKind { Error, Warning, Information, Confirmation };
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -79,6 +84,19 @@ class UserInterface {
   virtual void ShowProgress(bool shown) = 0;
   // The compile driver's poll: while enabled, CompileTimerTimer runs every 1000 ms.
   virtual void EnableCompileTimer(bool enabled) = 0;
+
+  // Client width and height of the fit chart's paint box, in screen pixels.
+  virtual std::pair<int, int> FitChartSize() = 0;
+  // Text sizes on the screen a metafile is referenced to.
+  virtual const TextMeasure& ReferenceTextMeasure() = 0;
+  // Draws a picture of width x height pixels into an image file of the format its
+  // extension names (".png", ".svg"). Returns why it failed, empty on success.
+  virtual std::string WritePicture(const std::string& path, int width, int height,
+                                   const std::function<void(Canvas&)>& draw) = 0;
+  // The print dialog; when confirmed, one page is printed by `draw`, which receives the
+  // page's canvas and its size in device units. False when the user cancelled; a printer
+  // failure is reported by the platform.
+  virtual bool PrintPage(const std::function<void(Canvas&, int width, int height)>& draw) = 0;
 };
 
 }  // namespace zelk

@@ -14,6 +14,7 @@
 #include "model/model_library.h"
 #include "model/solver.h"
 #include "presentation/debug_grid.h"
+#include "presentation/fit_chart.h"
 #include "presentation/visibility_tree.h"
 #include "workspace/data_grid.h"
 #include "workspace/data_set.h"
@@ -208,6 +209,35 @@ class Workspace {
   void SetParameterValue(int i, double v);
   // The grids after a search moved Value: the value columns of rows 1..Count.
   void ShowNewValues();
+
+  // --- fit chart
+  T20Vector LimitCurveParams{};  // the parameter vector drawn as the limit curve
+  bool PaintBoundaryChecked = false;
+  bool DesignModeChecked = false;
+  // The experiment design's proposed values of the first independent variable, 1..Count.
+  std::array<double, kMaxIndep + 1> DesignPoints{};
+  int DesignPointCount = 0;
+  FitChartScene ChartScene() const {
+    return {MeasuredData, ChartData, Preferences.Series, Preferences.Descriptions, BranchList};
+  }
+  // The whole chart on a canvas of W x H device units; the limit curve and the designed
+  // points are screen overlays.
+  void PaintFitChart(Canvas& canvas, int W, int H, bool overlays);
+  // The chart's curves for `parameters`: the chart data set is solved first unless
+  // CurveReady says its computed values belong to them. No curve when that fails.
+  void DrawModelCurves(const T20Vector& parameters, Canvas& canvas, int W, int H);
+  // "&Paint Limit Curve": on only while the current cell of the details grid is an
+  // F-limit of an existing parameter.
+  void PaintBoundary();
+  void DesignModeAction();
+  void ExportFitchart();
+  // The chart as the paint box shows it, without overlays, into a picture file: an
+  // Enhanced Metafile, or PNG or SVG by the path's extension. False after a message.
+  bool ExportChartMetafile(const std::string& path);
+  void PrintFitChartAction();
+  // The chart in the top left part of a page of pageW x pageH device units, sized by the
+  // print extents of the preferences.
+  void PrintFitChart(Canvas& canvas, int pageW, int pageH);
 
   // --- stop
   // The close sequence; true when the window may close now. A close confirmed while a

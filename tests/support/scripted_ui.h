@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "presentation/canvas.h"
+#include "tests/support/recording_canvas.h"
 #include "workspace/user_interface.h"
 
 namespace zelk::test {
@@ -76,6 +78,35 @@ class ScriptedUi : public UserInterface {
   void ShowProgress(bool shown) override {
     ProgressShown = shown;
     ++ProgressChanges;
+  }
+
+  // The fit chart's paint box; the documented 543 x 426 unless a test sets another.
+  std::pair<int, int> ChartSize{543, 426};
+  std::pair<int, int> FitChartSize() override { return ChartSize; }
+  ApproximateTextMeasure Measure;
+  const TextMeasure& ReferenceTextMeasure() override { return Measure; }
+  // Pictures are drawn on a recording canvas instead of a file.
+  struct Picture {
+    std::string Path;
+    int Width, Height;
+    RecordingCanvas Canvas;
+  };
+  std::vector<Picture> Pictures;
+  std::string PictureError;  // returned by WritePicture when set
+  std::string WritePicture(const std::string& path, int width, int height,
+                           const std::function<void(Canvas&)>& draw) override {
+    Pictures.push_back({path, width, height, {}});
+    draw(Pictures.back().Canvas);
+    return PictureError;
+  }
+  // The print dialog is confirmed when PrinterPage is set: one page of that size.
+  std::optional<std::pair<int, int>> PrinterPage;
+  std::vector<RecordingCanvas> Printed;
+  bool PrintPage(const std::function<void(Canvas&, int, int)>& draw) override {
+    if (!PrinterPage) return false;
+    Printed.emplace_back();
+    draw(Printed.back(), PrinterPage->first, PrinterPage->second);
+    return true;
   }
 
   // Texts of the messages shown so far, in order; clears the record.

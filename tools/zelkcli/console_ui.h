@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "tools/zelkcli/pictures.h"
 #include "workspace/user_interface.h"
 
 namespace zelk {
@@ -43,6 +44,15 @@ class ConsoleUi : public UserInterface {
   void CloseMainWindow() override {}
   void ShowProgress(bool) override {}
   void EnableCompileTimer(bool) override {}
+  // The size charts are written at.
+  std::pair<int, int> ChartSize{800, 600};
+  std::pair<int, int> FitChartSize() override { return ChartSize; }
+  const TextMeasure& ReferenceTextMeasure() override { return ChartTextMeasure(); }
+  std::string WritePicture(const std::string& path, int width, int height,
+                           const std::function<void(Canvas&)>& draw) override {
+    return WriteChartPicture(path, width, height, draw);
+  }
+  bool PrintPage(const std::function<void(Canvas&, int, int)>&) override { return false; }
 
  private:
   std::string program_;

@@ -29,6 +29,8 @@ int Fail(const std::string& text) {
 struct FitOptions {
   std::string Model, Data, Search, Objective = "ss";
   std::string Values, Min, Max, Fixed;
+  std::string Chart;            // picture of the fitted chart, by its extension
+  std::pair<int, int> ChartSize{800, 600};
   long Calls = 2000;
   long Stall = 0;
   bool Json = false;
@@ -44,9 +46,20 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
                         : a == "--fixed"     ? &o.Fixed
                         : a == "--search"    ? &o.Search
                         : a == "--objective" ? &o.Objective
+                        : a == "--chart"     ? &o.Chart
                                              : nullptr;
     if (a == "--json") {
       o.Json = true;
+    } else if (a == "--chart-size" && i + 1 < args.size()) {
+      const std::string& size = args[++i];
+      const auto x = size.find('x');
+      const auto w = ParseInteger(size.substr(0, x));
+      const auto h = x == std::string::npos ? std::nullopt : ParseInteger(size.substr(x + 1));
+      if (!w || !h || *w < 20 || *h < 20 || *w > 20000 || *h > 20000) {
+        error = "--chart-size takes WIDTHxHEIGHT in pixels, 20 to 20000, not \"" + size + "\"";
+        return std::nullopt;
+      }
+      o.ChartSize = {*w, *h};
     } else if ((a == "--calls" || a == "--stall") && i + 1 < args.size()) {
       const auto n = ParseInteger(args[++i]);
       if (!n || *n < 0) {
@@ -68,7 +81,7 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
   if (o.Model.empty() || o.Data.empty()) {
     error =
         "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--values v1,v2,...] "
-        "[--json]";
+        "[--chart FILE.emf|.png|.svg] [--json]";
     return std::nullopt;
   }
   if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj") {
@@ -113,6 +126,9 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
   TPreferences prefs;
   LoadPreferences(PreferencesPath(), prefs);
   ws.Prefs = prefs.General;
+  // Charts in the user's own series styles and captions, as the window draws them.
+  ws.Preferences.Series = prefs.Series;
+  ws.Preferences.Descriptions = prefs.Descriptions;
   ws.Prefs.CompilerPath = FindCompiler(prefs.General.CompilerPath);
   if (ws.Prefs.CompilerPath.empty())
     return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
@@ -244,6 +260,10 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   // The values reported are those of the best point, solved once more.
   const int result = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
   const double objective = ws.EvaluateObjective();
+  if (!o.Chart.empty()) {
+    ui.ChartSize = o.ChartSize;
+    if (!ws.ExportChartMetafile(o.Chart)) return 1;
+  }
   const TYData& y = ws.MeasuredData.YData;
   const TParameterRecord& p = ws.Parameters;
   std::ostringstream out;

@@ -2,7 +2,7 @@
 // workspace code the window uses.
 //   zelkcli show FILE.zkd        counts and every value ("#" for a missing one)
 //   zelkcli convert IN OUT       .zkd <-> .csv, chosen by the extensions
-//   zelkcli fit MODEL.mod DATA   compiles the model and solves it once for given values
+//   zelkcli fit MODEL.mod DATA   compiles the model, fits or solves it, and can write its chart
 
 #include <cmath>
 #include <cstdio>
@@ -100,7 +100,8 @@ int Usage() {
          "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--objective "
          "ss|box-draper|weighted]\n"
          "                   [--values v1,...] [--min v1,...] [--max v1,...] [--fixed i,j,...]\n"
-         "                   [--calls N] [--stall N] [--json]\n";
+         "                   [--calls N] [--stall N] [--json]\n"
+         "                   [--chart FILE.emf|FILE.png|FILE.svg [--chart-size WxH]]\n";
   return 1;
 }
 

@@ -1,0 +1,33 @@
+#include "ui/fit_chart_view.h"
+
+#include <QElapsedTimer>
+#include <QPainter>
+
+#include "ui/qt_canvas.h"
+#include "workspace/workspace.h"
+
+namespace zelk {
+
+FitChartView::FitChartView(Workspace& ws, QWidget* parent) : QWidget(parent), ws_(ws) {
+  setObjectName("FitChart");
+  QPalette white = palette();
+  white.setColor(QPalette::Window, Qt::white);
+  setPalette(white);
+  setAutoFillBackground(true);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void FitChartView::paintEvent(QPaintEvent*) {
+  QElapsedTimer timer;
+  timer.start();
+  QPainter painter(this);
+  QtCanvas canvas(painter);
+  canvas.SetBrush({kWhite, BrushStyle::Solid});
+  const QFont own = font();
+  canvas.SetFont({own.family().toStdString(), std::max(own.pointSize(), 1), kBlack, own.bold(),
+                  own.italic(), own.underline()});
+  ws_.PaintFitChart(canvas, width(), height(), true);
+  lastPaint_ = timer.nsecsElapsed();
+}
+
+}  // namespace zelk
