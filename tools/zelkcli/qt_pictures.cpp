@@ -1,5 +1,9 @@
 #include <QGuiApplication>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <string>
 
 #include "tools/zelkcli/pictures.h"
 #include "ui/qt_canvas.h"
@@ -15,8 +19,9 @@ void EnsureGuiApplication() {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // Qt warns on every run without a runtime folder; a private one keeps the terminal quiet.
   if (!std::getenv("XDG_RUNTIME_DIR")) {
-    static char folder[] = "/tmp/zelkcli-XXXXXX";
-    if (mkdtemp(folder)) setenv("XDG_RUNTIME_DIR", folder, 1);
+    const std::string folder = "/tmp/zelkcli-runtime-" + std::to_string(getuid());
+    mkdir(folder.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
   }
   static int argc = 1;
   static char name[] = "zelkcli";
