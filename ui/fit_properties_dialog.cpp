@@ -21,7 +21,7 @@ namespace {
 void ShowFont(QLineEdit* edit, const TDescription& d) {
   edit->setFont(QFontFromDescription(d));
   QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text, ToQColor(d.Color));
+  palette.setColor(QPalette::Text, QColorFromTColor(d.Color));
   edit->setPalette(palette);
 }
 
@@ -69,8 +69,7 @@ TFitPropDlg::TFitPropDlg(FitPropertiesModel& model, QWidget* parent)
   pages_ = new QTabWidget;
   pages_->addTab(BuildDescriptionsPage(), "&Descriptions");
   pages_->addTab(BuildAxisPage("X", xPage_, model_.XScale, model_.XLabelsFont, true), "&X-axis");
-  pages_->addTab(BuildAxisPage("Y", yPage_, model_.YScale, model_.YLabelsFont, false),
-                 "&Y-axis");
+  pages_->addTab(BuildAxisPage("Y", yPage_, model_.YScale, model_.YLabelsFont, false), "&Y-axis");
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -83,8 +82,9 @@ TFitPropDlg::TFitPropDlg(FitPropertiesModel& model, QWidget* parent)
 QWidget* TFitPropDlg::BuildDescriptionsPage() {
   auto* page = new QWidget;
   auto* grid = new QGridLayout(page);
-  const std::pair<const char*, const char*> names[] = {
-      {"fchpTitle", "Fit Chart Title"}, {"fchpXAxis", "X-Axis Label"}, {"fchpYAxis", "Y-Axis Label"}};
+  const std::pair<const char*, const char*> names[] = {{"fchpTitle", "Fit Chart Title"},
+                                                       {"fchpXAxis", "X-Axis Label"},
+                                                       {"fchpYAxis", "Y-Axis Label"}};
   for (int d = 0; d < kDescriptionCount; ++d) {
     TextRow& row = rows_[d];
     row.Shown = new QCheckBox(names[d].second);
@@ -126,8 +126,8 @@ QWidget* TFitPropDlg::BuildAxisPage(const char* prefix, AxisPage& axis, ScaleFie
     TDescription sample = AsDescription(labelsFont);
     if (const auto chosen = ChooseFont(QFontFromDescription(sample))) {
       StoreQFont(*chosen, sample);
-      labelsFont = {sample.FontName, sample.Size, sample.Color, sample.Bold, sample.Italic,
-                    sample.Underline};
+      labelsFont = {sample.FontName, sample.Size,   sample.Color,
+                    sample.Bold,     sample.Italic, sample.Underline};
       ShowFont(axis.Labels, sample);
     }
   });
@@ -171,8 +171,10 @@ void TFitPropDlg::ShowScale(const AxisPage& axis, const ScaleFields& scale) {
   (scale.Manual ? axis.Manual : axis.Automatic)->setChecked(true);
   axis.Min->setEnabled(scale.Manual);
   axis.Max->setEnabled(scale.Manual);
-  if (axis.Min->text().toStdString() != scale.Min) axis.Min->setText(QString::fromStdString(scale.Min));
-  if (axis.Max->text().toStdString() != scale.Max) axis.Max->setText(QString::fromStdString(scale.Max));
+  if (axis.Min->text().toStdString() != scale.Min)
+    axis.Min->setText(QString::fromStdString(scale.Min));
+  if (axis.Max->text().toStdString() != scale.Max)
+    axis.Max->setText(QString::fromStdString(scale.Max));
   if (outer) refreshing_ = false;
 }
 

@@ -30,6 +30,7 @@
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
 #include "ui/visibility_page.h"
+#include "workspace/messages.h"
 
 namespace zelk {
 
@@ -520,8 +521,7 @@ void TMForm::Repaint(View view) {
       if (fitChartView_) fitChartView_->update();
       // The two switches show the core's state: the limit curve may have refused.
       if (QAction* limit = Command("PaintBoundary")) limit->setChecked(ws_->PaintBoundaryChecked);
-      if (QAction* design = Command("DesignModeAction"))
-        design->setChecked(ws_->DesignModeChecked);
+      if (QAction* design = Command("DesignModeAction")) design->setChecked(ws_->DesignModeChecked);
       break;
     case View::Debug:
       if (debugView_) debugView_->Refresh();
@@ -575,7 +575,7 @@ bool TMForm::PrintPage(const std::function<void(Canvas&, int, int)>& draw) {
 void TMForm::PrintOn(QPrinter& printer, const std::function<void(Canvas&, int, int)>& draw) {
   QPainter painter;
   if (!painter.begin(&printer)) {
-    ShowMessage(MessageKind::Error, "The printer could not be started.", Buttons::Ok);
+    ShowMessage(MessageKind::Error, msg::kPrinterNotStarted, Buttons::Ok);
     return;
   }
   QtCanvas canvas(painter);

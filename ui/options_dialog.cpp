@@ -49,18 +49,6 @@ QComboBox* NewChoice(const char* name, const std::array<const char*, N>& items, 
 
 }  // namespace
 
-QColor QColorFromTColor(TColor color) {
-  const auto bits = static_cast<std::uint32_t>(color);
-  return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
-                static_cast<int>((bits >> 16) & 0xFF));
-}
-
-TColor TColorFromQColor(const QColor& color) {
-  return static_cast<TColor>(static_cast<std::uint32_t>(color.red()) |
-                             static_cast<std::uint32_t>(color.green()) << 8 |
-                             static_cast<std::uint32_t>(color.blue()) << 16);
-}
-
 TOptionsDlg::TOptionsDlg(OptionsDialogModel& model, QWidget* parent)
     : QDialog(parent), model_(model) {
   setObjectName("OptionsDlg");

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <functional>
 
+#include "ui/qt_canvas.h"
 #include "workspace/options_dialog_model.h"
 
 class QCheckBox;
@@ -20,11 +21,6 @@ class QSpinBox;
 class QTabWidget;
 
 namespace zelk {
-
-// Colours of the preferences (red in the lowest byte) as Qt's and back. The highest byte
-// is not part of the colour.
-QColor QColorFromTColor(TColor color);
-TColor TColorFromQColor(const QColor& color);
 
 class TOptionsDlg : public QDialog {
  public:

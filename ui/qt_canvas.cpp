@@ -47,13 +47,23 @@ QPolygon ToPolygon(std::span<const CanvasPoint> points) {
 
 }  // namespace
 
-QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor QColorFromTColor(TColor color) {
+  const auto bits = static_cast<std::uint32_t>(color);
+  return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
+                static_cast<int>((bits >> 16) & 0xFF));
+}
+
+TColor TColorFromQColor(const QColor& color) {
+  return static_cast<TColor>(static_cast<std::uint32_t>(color.red()) |
+                             static_cast<std::uint32_t>(color.green()) << 8 |
+                             static_cast<std::uint32_t>(color.blue()) << 16);
+}
 
 QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {}
 
 void QtCanvas::UsePen() {
   const CanvasPen& p = Pen();
-  QPen pen(ToQColor(p.Color), std::max(p.Width, 1), ToQtStyle(p.Style));
+  QPen pen(QColorFromTColor(p.Color), std::max(p.Width, 1), ToQtStyle(p.Style));
   pen.setCapStyle(p.Width > 1 ? Qt::RoundCap : Qt::FlatCap);
   pen.setJoinStyle(Qt::RoundJoin);
   painter_.setPen(pen);
@@ -62,7 +72,8 @@ void QtCanvas::UsePen() {
 void QtCanvas::UsePenAndBrush() {
   UsePen();
   const CanvasBrush& b = Brush();
-  painter_.setBrush(b.Style == BrushStyle::Solid ? QBrush(ToQColor(b.Color)) : QBrush(Qt::NoBrush));
+  painter_.setBrush(b.Style == BrushStyle::Solid ? QBrush(QColorFromTColor(b.Color))
+                                                 : QBrush(Qt::NoBrush));
 }
 
 QFont QtCanvas::CurrentFont() const {
@@ -113,9 +124,9 @@ void QtCanvas::TextOut(int x, int y, const std::string& text) {
   const QFontMetrics metrics(font, painter_.device());
   if (Brush().Style == BrushStyle::Solid)
     painter_.fillRect(x, y, metrics.horizontalAdvance(s), metrics.height(),
-                      ToQColor(Brush().Color));
+                      QColorFromTColor(Brush().Color));
   painter_.setFont(font);
-  painter_.setPen(ToQColor(Font().Color));
+  painter_.setPen(QColorFromTColor(Font().Color));
   painter_.drawText(x, y + metrics.ascent(), s);
 }
 

@@ -3,7 +3,9 @@
 // printer page. Fonts are sized in points on the painter's device, so text keeps its physical
 // size while a pen of width 1 is one device dot.
 
+#include <QColor>
 #include <QFont>
+#include <functional>
 
 #include "presentation/canvas.h"
 
@@ -41,7 +43,10 @@ class QtTextMeasure : public TextMeasure {
   int Height(const CanvasFont& font, const std::string& text, int dpi) const override;
 };
 
-QColor ToQColor(TColor c);
+// Colours of the preferences (red in the lowest byte) as Qt's and back. The highest byte
+// is not part of the colour.
+QColor QColorFromTColor(TColor color);
+TColor TColorFromQColor(const QColor& color);
 
 // The chart of width x height pixels into a PNG or SVG file (by the path's extension) on a
 // white ground. The file is replaced only once it is complete. Returns why it failed,

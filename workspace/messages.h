@@ -57,6 +57,7 @@ inline constexpr const char* kScriptNotWritten = "Cannot write the compile scrip
 inline constexpr const char* kExportChartTitle = "Export Fitchart To Metafile ...";
 inline constexpr const char* kExportChartFilter =
     "Enhanced Metafile (*.emf)|*.emf|PNG Image (*.png)|*.png|SVG Drawing (*.svg)|*.svg";
+inline constexpr const char* kPrinterNotStarted = "The printer could not be started.";
 inline constexpr const char* kChartNotWritten = "Cannot write the fit chart to \"%s\": %s";
 
 // The preferences dialog.

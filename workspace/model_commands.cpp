@@ -60,6 +60,8 @@ bool Workspace::TranslateModel() {
 
 bool Workspace::StartCompile(const std::string& pasFile) {
   Model.UnloadModelLibrary(ui_);
+  CurveReady = false;
+  ui_.Repaint(View::FitChart);
   std::error_code ec;
   if (Prefs.CompilerPath.empty() || !fs::is_regular_file(Prefs.CompilerPath, ec)) {
     ShowError(kCompilerMissing);
@@ -115,6 +117,9 @@ void Workspace::CompileTimerTimer() {
     for (const std::string& line : CompilerErrorLines(std::string(log.begin(), log.end())))
       Log.AddMessage(line);
   Model.LoadModelLibrary(fs::path(ModelFileName).replace_extension(".dll").string(), ui_);
+  // The new library's curves replace the old ones.
+  CurveReady = false;
+  ui_.Repaint(View::FitChart);
 }
 
 }  // namespace zelk

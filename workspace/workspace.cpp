@@ -255,6 +255,7 @@ void Workspace::ResetModel() {
   SetDimensionText(Dimension::Param, "1");
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
   CurveReady = false;
+  ui_.Repaint(View::FitChart);
   ObjectiveReady = false;
   LimitReady = false;
 }

@@ -197,6 +197,35 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   EXPECT_NE(stall.Out.find("Parameters: 0.3520000\n"), std::string::npos) << stall.Out;
 }
 
+TEST(Zelkcli, FitWritesTheChartOfTheFittedModelByTheExtension) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  struct Case {
+    std::string name, start;
+    bool needsQt;
+  };
+  const Case cases[] = {{"chart.emf", std::string("\x01\0\0\0", 4), false},
+                        {"chart.png", "\x89PNG", true},
+                        {"chart.svg", "<?xml", true}};
+  for (const Case& c : cases) {
+    CliRun run = Cli("fit " + files + " --values 0.352 --chart " + folder.File(c.name) +
+                     " --chart-size 640x480");
+    if (c.needsQt && !ZELKCLI_DRAWS_PICTURES) {
+      EXPECT_EQ(run.Status, 1);
+      EXPECT_NE(run.Out.find("only as .emf"), std::string::npos) << run.Out;
+      continue;
+    }
+    ASSERT_EQ(run.Status, 0) << run.Out;
+    const std::string bytes = ReadText(folder.File(c.name));
+    EXPECT_EQ(bytes.substr(0, c.start.size()), c.start) << c.name;
+    if (c.name == "chart.svg") {
+      EXPECT_NE(bytes.find("width=\"640\" height=\"480\""), std::string::npos);
+      EXPECT_NE(bytes.find("<polyline"), std::string::npos) << "the fitted curve";
+    }
+  }
+}
+
 TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
   test::TempFolder folder;
   CopyExample(folder, "decay");
@@ -222,6 +251,11 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
        "--search is optimize or lj"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --fixed 4",
        "no parameter number"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --chart-size 10x5",
+       "--chart-size takes WIDTHxHEIGHT"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --chart " +
+           folder.File("missing/chart.emf"),
+       "Cannot write the fit chart to"},
   };
   for (const auto& c : cases) {
     CliRun run = Cli(c.args);
