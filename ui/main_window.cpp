@@ -73,6 +73,15 @@ QStringList NameFilters(const std::string& filter) {
   return filters;
 }
 
+QString SuffixForFilter(const QString& nameFilter, const QString& fallback) {
+  const qsizetype open = nameFilter.lastIndexOf('(');
+  const QString patterns = nameFilter.mid(open + 1).chopped(nameFilter.endsWith(')') ? 1 : 0);
+  const QString first = patterns.section(' ', 0, 0, QString::SectionSkipEmpty);
+  const QString extension = first.startsWith("*.") ? first.mid(2) : QString();
+  if (extension.isEmpty() || extension.contains('*') || extension.contains('?')) return fallback;
+  return extension;
+}
+
 TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle("Zelk 3.0");
   setObjectName("MForm");
@@ -431,7 +440,13 @@ std::optional<std::string> TMForm::RunFileDialog(const FileDialogRequest& reques
   dialog.setNameFilters(filters);
   if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
     dialog.selectNameFilter(filters[request.FilterIndex - 1]);
-  dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExtension));
+  const QString suffix = QString::fromStdString(request.DefaultExtension);
+  dialog.setDefaultSuffix(suffix);
+  // A name typed without extension takes the one of the filter the user chose.
+  if (save)
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, suffix](const QString& f) {
+      dialog.setDefaultSuffix(SuffixForFilter(f, suffix));
+    });
   if (!request.StartFolder.empty())
     dialog.setDirectory(QString::fromStdString(request.StartFolder));
   if (!request.ProposedName.empty())

@@ -122,5 +122,8 @@ class TMForm : public QMainWindow, public UserInterface {
 
 // "Description|pattern|..." as Qt's name filters.
 QStringList NameFilters(const std::string& filter);
+// The extension a save dialog appends for a chosen name filter: its first pattern's, or
+// `fallback` when that pattern names none ("*.*").
+QString SuffixForFilter(const QString& nameFilter, const QString& fallback);
 
 }  // namespace zelk

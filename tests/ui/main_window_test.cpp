@@ -253,6 +253,18 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(MainWindow, ASaveDialogAppendsTheExtensionOfTheChosenFilter) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"PNG Image (*.png) (*.png)", "png"},
+      {"Enhanced Metafile (*.emf) (*.emf)", "emf"},
+      {"All Files (*.*) (*.*)", "zkd"},
+      {"Gorun Data File (*gr2) (*.gr2)", "gr2"},
+      {"Nothing", "zkd"},
+  };
+  for (const auto& [filter, suffix] : cases)
+    EXPECT_EQ(SuffixForFilter(filter, "zkd"), suffix) << filter;
+}
+
 TEST(MainWindow, ConvertsFiltersToQtNameFilters) {
   EXPECT_EQ(NameFilters("Zelk Data File (*.zkd)|*.zkd|All Files (*.*)|*.*"),
             (QStringList{"Zelk Data File (*.zkd) (*.zkd)", "All Files (*.*) (*.*)"}));
