@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -131,10 +132,9 @@ QWidget* TFitPropDlg::BuildAxisPage(const char* prefix, AxisPage& axis, ScaleFie
       ShowFont(axis.Labels, sample);
     }
   });
-  auto* box = new QWidget;
+  auto* box = new QGroupBox("Scale");
   box->setObjectName(QString("%1ScaleRadio").arg(prefix));
   auto* boxLayout = new QGridLayout(box);
-  boxLayout->addWidget(new QLabel("Scale"), 0, 0, 1, 4);
   axis.Automatic = new QRadioButton("Automatic");
   axis.Manual = new QRadioButton("Manual");
   auto* group = new QButtonGroup(box);

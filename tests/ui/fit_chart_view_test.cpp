@@ -112,6 +112,12 @@ TEST_F(FitChartPage, ThePropertiesDialogChangesTheTitleAndTheRange) {
     EXPECT_TRUE(max->isEnabled());
     max->selectAll();
     QTest::keyClicks(max, "5");
+    const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_FITPROPS");
+    if (!shot.isEmpty()) {
+      dialog->grab().save(shot + "-x.png");
+      dialog->Pages()->setCurrentIndex(0);
+      dialog->grab().save(shot + "-texts.png");
+    }
     dialog->accept();
   });
   form_.Command("EditfcPropertiesAction")->trigger();
