@@ -2,12 +2,17 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -20,10 +25,17 @@ namespace zelk {
 namespace {
 
 void ShowFont(QLineEdit* edit, const TDescription& d) {
-  edit->setFont(QFontFromDescription(d));
+  const FontChoice font = FontOf(d);
+  edit->setFont(font.Font);
   QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text, QColorFromTColor(d.Color));
+  palette.setColor(QPalette::Text, font.Color);
   edit->setPalette(palette);
+}
+
+void ShowSwatch(QPushButton* button, const QColor& color) {
+  QPixmap swatch(24, 12);
+  swatch.fill(color);
+  button->setIcon(QIcon(swatch));
 }
 
 TDescription AsDescription(const CanvasFont& f) {
@@ -39,21 +51,55 @@ TDescription AsDescription(const CanvasFont& f) {
 
 }  // namespace
 
-QFont QFontFromDescription(const TDescription& d) {
+FontChoice FontOf(const TDescription& d) {
   QFont font(QString::fromStdString(d.FontName));
   font.setPointSize(std::max(d.Size, 1));
   font.setBold(d.Bold);
   font.setItalic(d.Italic);
   font.setUnderline(d.Underline);
-  return font;
+  return {font, QColorFromTColor(d.Color)};
 }
 
-void StoreQFont(const QFont& font, TDescription& d) {
-  d.FontName = font.family().toStdString();
-  d.Size = font.pointSize() > 0 ? font.pointSize() : d.Size;
-  d.Bold = font.bold();
-  d.Italic = font.italic();
-  d.Underline = font.underline();
+void StoreFont(const FontChoice& choice, TDescription& d) {
+  d.FontName = choice.Font.family().toStdString();
+  d.Size = choice.Font.pointSize() > 0 ? choice.Font.pointSize() : d.Size;
+  d.Bold = choice.Font.bold();
+  d.Italic = choice.Font.italic();
+  d.Underline = choice.Font.underline();
+  d.Color = TColorFromQColor(choice.Color);
+}
+
+std::optional<FontChoice> ChooseFontAndColour(QWidget* parent, const FontChoice& current) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle("Font");
+  // Without a style name the dialog selects the family's first style (often an oblique)
+  // and would hand it back though the user changed nothing.
+  QFont start = current.Font;
+  start.setStyleName(QFontInfo(start).styleName());
+  auto* fonts = new QFontDialog(start, &dialog);
+  fonts->setWindowFlags(Qt::Widget);
+  fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+  QColor color = current.Color;
+  auto* colour = new QPushButton("&Colour ...");
+  ShowSwatch(colour, color);
+  QObject::connect(colour, &QPushButton::clicked, &dialog, [&] {
+    const QColor chosen = QColorDialog::getColor(color, &dialog);
+    if (!chosen.isValid()) return;
+    color = chosen;
+    ShowSwatch(colour, color);
+  });
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  auto* row = new QHBoxLayout;
+  row->addWidget(colour);
+  row->addStretch(1);
+  row->addWidget(buttons);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(fonts);
+  layout->addLayout(row);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return FontChoice{fonts->currentFont(), color};
 }
 
 TFitPropDlg::TFitPropDlg(FitPropertiesModel& model, QWidget* parent)
@@ -61,12 +107,7 @@ TFitPropDlg::TFitPropDlg(FitPropertiesModel& model, QWidget* parent)
   setObjectName("FitPropDlg");
   setWindowTitle("Fit Chart Properties");
   setFixedSize(403, 311);
-  ChooseFont = [this](const QFont& current) -> std::optional<QFont> {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, current, this);
-    if (!ok) return std::nullopt;
-    return chosen;
-  };
+  ChooseFont = [this](const FontChoice& current) { return ChooseFontAndColour(this, current); };
   pages_ = new QTabWidget;
   pages_->addTab(BuildDescriptionsPage(), "&Descriptions");
   pages_->addTab(BuildAxisPage("X", xPage_, model_.XScale, model_.XLabelsFont, true), "&X-axis");
@@ -103,8 +144,8 @@ QWidget* TFitPropDlg::BuildDescriptionsPage() {
     connect(row.Edit, &QLineEdit::textEdited, this,
             [this, d](const QString& text) { model_.Texts[d].Caption = text.toStdString(); });
     connect(font, &QPushButton::clicked, this, [this, d] {
-      if (const auto chosen = ChooseFont(QFontFromDescription(model_.Texts[d]))) {
-        StoreQFont(*chosen, model_.Texts[d]);
+      if (const auto chosen = ChooseFont(FontOf(model_.Texts[d]))) {
+        StoreFont(*chosen, model_.Texts[d]);
         ShowFont(rows_[d].Edit, model_.Texts[d]);
       }
     });
@@ -125,8 +166,8 @@ QWidget* TFitPropDlg::BuildAxisPage(const char* prefix, AxisPage& axis, ScaleFie
   // The sample's font is only shown: the chart draws scale labels in the caption's font.
   connect(font, &QPushButton::clicked, this, [this, &axis, &labelsFont] {
     TDescription sample = AsDescription(labelsFont);
-    if (const auto chosen = ChooseFont(QFontFromDescription(sample))) {
-      StoreQFont(*chosen, sample);
+    if (const auto chosen = ChooseFont(FontOf(sample))) {
+      StoreFont(*chosen, sample);
       labelsFont = {sample.FontName, sample.Size,   sample.Color,
                     sample.Bold,     sample.Italic, sample.Underline};
       ShowFont(axis.Labels, sample);

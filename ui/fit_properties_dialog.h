@@ -2,7 +2,9 @@
 // TFitPropDlg, "Fit Chart Properties": the chart's title and axis captions with their fonts,
 // and manual axis ranges, over a FitPropertiesModel. Made once and reused.
 
+#include <QColor>
 #include <QDialog>
+#include <QFont>
 #include <array>
 #include <functional>
 #include <optional>
@@ -16,6 +18,15 @@ class QTabWidget;
 
 namespace zelk {
 
+// A font with its colour, as the platform's font dialog offers them together.
+struct FontChoice {
+  QFont Font;
+  QColor Color;
+};
+
+// Qt's font dialog with a colour button beside it.
+std::optional<FontChoice> ChooseFontAndColour(QWidget* parent, const FontChoice& current);
+
 class TFitPropDlg : public QDialog {
  public:
   TFitPropDlg(FitPropertiesModel& model, QWidget* parent = nullptr);
@@ -26,7 +37,7 @@ class TFitPropDlg : public QDialog {
   void Refresh();
 
   // The font dialog, starting from `current`; nothing when the user cancelled.
-  std::function<std::optional<QFont>(const QFont& current)> ChooseFont;
+  std::function<std::optional<FontChoice>(const FontChoice& current)> ChooseFont;
 
   QTabWidget* Pages() const { return pages_; }
 
@@ -54,8 +65,8 @@ class TFitPropDlg : public QDialog {
   bool refreshing_ = false;
 };
 
-// A description's font as Qt's and back; the colour is not part of a QFont.
-QFont QFontFromDescription(const TDescription& d);
-void StoreQFont(const QFont& font, TDescription& d);
+// A description's font and colour as Qt's and back.
+FontChoice FontOf(const TDescription& d);
+void StoreFont(const FontChoice& choice, TDescription& d);
 
 }  // namespace zelk

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -93,10 +94,11 @@ TEST_F(FitChartPage, AfterAFitThePageShowsMarkersAndTheCurveAndHidesWhatTheTreeH
 TEST_F(FitChartPage, ThePropertiesDialogChangesTheTitleAndTheRange) {
   const QImage before = Shot();
   TFitPropDlg* dialog = form_.FitPropDialog();
-  dialog->ChooseFont = [](const QFont& current) -> std::optional<QFont> {
-    QFont bold = current;
-    bold.setBold(true);
-    bold.setPointSize(16);
+  dialog->ChooseFont = [](const FontChoice& current) -> std::optional<FontChoice> {
+    FontChoice bold = current;
+    bold.Font.setBold(true);
+    bold.Font.setPointSize(16);
+    bold.Color = QColor(0, 0, 200);
     return bold;
   };
   QTimer::singleShot(0, [dialog] {
@@ -126,13 +128,14 @@ TEST_F(FitChartPage, ThePropertiesDialogChangesTheTitleAndTheRange) {
   EXPECT_EQ(title.Caption, "Decay of A");
   EXPECT_TRUE(title.Bold);
   EXPECT_EQ(title.Size, 16);
+  EXPECT_EQ(title.Color, 0xC80000);  // blue 200, red in the lowest byte
   EXPECT_EQ(form_.Ws().ChartData.XData.Range, (std::array<double, 2>{5, 0}));
   EXPECT_NE(Shot(), before);
 
   // Cancel after another font change leaves the chart's title as it was.
-  dialog->ChooseFont = [](const QFont& current) -> std::optional<QFont> {
-    QFont italic = current;
-    italic.setItalic(true);
+  dialog->ChooseFont = [](const FontChoice& current) -> std::optional<FontChoice> {
+    FontChoice italic = current;
+    italic.Font.setItalic(true);
     return italic;
   };
   QTimer::singleShot(0, [dialog] {
@@ -147,6 +150,31 @@ TEST_F(FitChartPage, ThePropertiesDialogChangesTheTitleAndTheRange) {
     dialog->reject();
   });
   form_.Command("EditfcPropertiesAction")->trigger();
+}
+
+TEST_F(FitChartPage, AnUntouchedFontDialogHandsBackTheSameFontAndColour) {
+  for (const bool styled : {false, true}) {
+    QFont start("DejaVu Sans", 13);
+    start.setBold(styled);
+    start.setItalic(styled);
+    QTimer::singleShot(0, [] {
+      QWidget* modal = QApplication::activeModalWidget();
+      ASSERT_NE(modal, nullptr);
+      EXPECT_NE(modal->findChild<QFontDialog*>(), nullptr);
+      const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_FITPROPS");
+      if (!shot.isEmpty()) modal->grab().save(shot + "-font.png");
+      static_cast<QDialog*>(modal)->accept();
+    });
+    const auto chosen = ChooseFontAndColour(&form_, {start, QColor(10, 20, 30)});
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->Font.family(), "DejaVu Sans");
+    EXPECT_EQ(chosen->Font.pointSize(), 13);
+    EXPECT_EQ(chosen->Font.italic(), styled);
+    EXPECT_EQ(chosen->Font.bold(), styled);
+    EXPECT_EQ(chosen->Color, QColor(10, 20, 30));
+  }
+  QTimer::singleShot(0, [] { static_cast<QDialog*>(QApplication::activeModalWidget())->reject(); });
+  EXPECT_FALSE(ChooseFontAndColour(&form_, {QFont(), Qt::black}).has_value());
 }
 
 TEST_F(FitChartPage, TheMenusAndThePopUpMenuCarryTheChartCommands) {
