@@ -19,8 +19,7 @@ int Advance(unsigned char ch) {
 
 }  // namespace
 
-int ApproximateTextMeasure::Width(const CanvasFont& font, const std::string& text,
-                                  int dpi) const {
+int ApproximateTextMeasure::Width(const CanvasFont& font, const std::string& text, int dpi) const {
   long thousandths = 0;
   for (unsigned char ch : text) thousandths += Advance(ch);
   if (font.Bold) thousandths += thousandths / 10;

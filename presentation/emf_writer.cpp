@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "presentation/unicode.h"
+
 namespace zelk {
 
 namespace {
@@ -21,55 +23,6 @@ constexpr std::uint32_t kEtoOpaque = 0x2;
 constexpr std::uint32_t kGraphicsCompatible = 1;
 constexpr int kLogFontPanoseSize = 320;
 constexpr char16_t kDescription[] = u"Zelk 3.0\0Fit Chart\0";
-
-std::u32string DecodeUtf8(const std::string& text) {
-  std::u32string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    if (c >= 0x80 && c < 0xC0) {
-      cp = 0xFFFD;
-      extra = 0;
-    }
-    ++i;
-    for (; extra > 0 && i < text.size(); --extra, ++i) cp = (cp << 6) | (text[i] & 0x3F);
-    out.push_back(cp);
-  }
-  return out;
-}
-
-std::string EncodeUtf8(const std::u32string& text) {
-  std::string out;
-  for (char32_t cp : text) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
-
-void AppendUtf16(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
 
 std::uint32_t ColorRef(TColor c) { return static_cast<std::uint32_t>(c) & 0x00FFFFFF; }
 
@@ -178,11 +131,12 @@ void EmfCanvas::SyncFont() {
       I32(font_->Bold ? 700 : 400);
       bytes_.push_back(font_->Italic ? 1 : 0);
       bytes_.push_back(font_->Underline ? 1 : 0);
-      bytes_.push_back(0);  // strike out
-      bytes_.push_back(1);  // DEFAULT_CHARSET
+      bytes_.push_back(0);                              // strike out
+      bytes_.push_back(1);                              // DEFAULT_CHARSET
       for (int i = 0; i < 4; ++i) bytes_.push_back(0);  // precisions, quality, pitch
       std::u16string face;
-      for (char32_t cp : DecodeUtf8(font_->Family)) AppendUtf16(face, cp);
+      for (std::size_t pos = 0; pos < font_->Family.size();)
+        AppendUtf16(face, NextCodePoint(font_->Family, pos));
       face.resize(std::min<std::size_t>(face.size(), 31));
       face.resize(32, u'\0');
       for (char16_t ch : face) U16(ch);
@@ -276,16 +230,15 @@ void EmfCanvas::TextOut(int x, int y, const std::string& text) {
     background_ = background;
   }
   // Each character's advance, so every reader places the glyphs where we measured them.
-  const std::u32string chars = DecodeUtf8(text);
   std::u16string units;
   std::vector<std::uint32_t> dx;
   int before = 0;
-  for (std::size_t i = 0; i < chars.size(); ++i) {
-    const int after = TextWidth(EncodeUtf8(chars.substr(0, i + 1)));
+  for (std::size_t pos = 0; pos < text.size();) {
     const std::size_t start = units.size();
-    AppendUtf16(units, chars[i]);
+    AppendUtf16(units, NextCodePoint(text, pos));
+    const int after = TextWidth(text.substr(0, pos));
     dx.push_back(static_cast<std::uint32_t>(after - before));
-    if (units.size() - start == 2) dx.push_back(0);
+    if (units.size() - start == 2) dx.push_back(0);  // the low surrogate adds no advance
     before = after;
   }
   const int w = before, h = TextHeight(text);

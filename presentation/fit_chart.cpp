@@ -23,6 +23,10 @@ bool Drawable(const std::array<double, 2>& xRange, const std::array<double, 2>& 
   return Width(xRange) >= kNarrowestRange && Width(yRange) >= kNarrowestRange;
 }
 
+CanvasFont DescriptionFont(const TDescription& d) {
+  return {d.FontName, d.Size, d.Color, d.Bold, d.Italic, d.Underline};
+}
+
 }  // namespace
 
 ChartGeometry GeometryFor(int W, int H) {
@@ -56,10 +60,6 @@ std::optional<CanvasPoint> MapToDevice(const ChartGeometry& g, const std::array<
   return CanvasPoint{static_cast<int>(px), static_cast<int>(py)};
 }
 
-CanvasFont DescriptionFont(const TDescription& d) {
-  return {d.FontName, d.Size, d.Color, d.Bold, d.Italic, d.Underline};
-}
-
 void DrawChartFrame(Canvas& c, int W, int H, const FitChartScene& scene) {
   const ChartGeometry g = GeometryFor(W, H);
   c.SetPen({kBlack, PenStyle::Solid, 1});
@@ -77,9 +77,8 @@ void DrawChartFrame(Canvas& c, int W, int H, const FitChartScene& scene) {
 
   c.SetFont(DescriptionFont(yAxis));
   const int right = g.L - g.dx / 2 + 1;
-  const std::pair<double, int> yLabels[] = {{yr[1], g.B},
-                                            {yr[0], g.T},
-                                            {(yr[0] + yr[1]) / 2, g.T + g.ph / 2}};
+  const std::pair<double, int> yLabels[] = {
+      {yr[1], g.B}, {yr[0], g.T}, {(yr[0] + yr[1]) / 2, g.T + g.ph / 2}};
   for (const auto& [value, y] : yLabels) {
     const std::string text = FormatSignificant(value, 3);
     c.TextOut(right - c.TextWidth(text), y - c.TextHeight(text) / 2, text);
@@ -89,9 +88,8 @@ void DrawChartFrame(Canvas& c, int W, int H, const FitChartScene& scene) {
               g.T + g.ph / 4 - c.TextHeight(yAxis.Caption) / 2, yAxis.Caption);
 
   c.SetFont(DescriptionFont(xAxis));
-  const std::pair<double, int> xLabels[] = {{xr[1], g.L},
-                                            {xr[0], g.L + g.pw},
-                                            {(xr[0] + xr[1]) / 2, g.L + g.pw / 2}};
+  const std::pair<double, int> xLabels[] = {
+      {xr[1], g.L}, {xr[0], g.L + g.pw}, {(xr[0] + xr[1]) / 2, g.L + g.pw / 2}};
   for (const auto& [value, x] : xLabels) {
     const std::string text = FormatSignificant(value, 3);
     c.TextOut(x - c.TextWidth(text) / 2, g.B + g.dy / 3, text);
@@ -179,8 +177,7 @@ void DrawDataMarkers(Canvas& c, int W, int H, const FitChartScene& scene) {
 
 void DrawCurves(Canvas& c, int W, int H, const FitChartScene& scene) {
   const TDataSet& chart = scene.Chart;
-  const int experiments =
-      CountExperiments(scene.Measured.XData, scene.Measured.YData.EventCount);
+  const int experiments = CountExperiments(scene.Measured.XData, scene.Measured.YData.EventCount);
   if (!Drawable(chart.XData.Range, chart.YData.Range)) return;
   const ChartGeometry g = GeometryFor(W, H);
   std::vector<CanvasPoint> points;

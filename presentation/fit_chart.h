@@ -41,8 +41,6 @@ double RoundHalfEven(double v);
 std::optional<CanvasPoint> MapToDevice(const ChartGeometry& g, const std::array<double, 2>& xRange,
                                        const std::array<double, 2>& yRange, double x, double y);
 
-CanvasFont DescriptionFont(const TDescription& d);
-
 // Frame, mid ticks, scale labels and the active captions.
 void DrawChartFrame(Canvas& canvas, int W, int H, const FitChartScene& scene);
 // The measured values, one marker per defined value, numbered by branch when there are two

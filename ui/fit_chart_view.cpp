@@ -1,6 +1,5 @@
 #include "ui/fit_chart_view.h"
 
-#include <QElapsedTimer>
 #include <QPainter>
 
 #include "ui/qt_canvas.h"
@@ -18,8 +17,6 @@ FitChartView::FitChartView(Workspace& ws, QWidget* parent) : QWidget(parent), ws
 }
 
 void FitChartView::paintEvent(QPaintEvent*) {
-  QElapsedTimer timer;
-  timer.start();
   QPainter painter(this);
   QtCanvas canvas(painter);
   canvas.SetBrush({kWhite, BrushStyle::Solid});
@@ -27,7 +24,6 @@ void FitChartView::paintEvent(QPaintEvent*) {
   canvas.SetFont({own.family().toStdString(), std::max(own.pointSize(), 1), kBlack, own.bold(),
                   own.italic(), own.underline()});
   ws_.PaintFitChart(canvas, width(), height(), true);
-  lastPaint_ = timer.nsecsElapsed();
 }
 
 }  // namespace zelk

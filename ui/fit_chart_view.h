@@ -11,15 +11,12 @@ class Workspace;
 class FitChartView : public QWidget {
  public:
   explicit FitChartView(Workspace& ws, QWidget* parent = nullptr);
-  // How long the last paint took, for the record of repaint speed.
-  qint64 LastPaintNanoseconds() const { return lastPaint_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   Workspace& ws_;
-  qint64 lastPaint_ = 0;
 };
 
 }  // namespace zelk

@@ -38,17 +38,6 @@ void ShowSwatch(QPushButton* button, const QColor& color) {
   button->setIcon(QIcon(swatch));
 }
 
-TDescription AsDescription(const CanvasFont& f) {
-  TDescription d;
-  d.FontName = f.Family;
-  d.Size = f.Size;
-  d.Bold = f.Bold;
-  d.Italic = f.Italic;
-  d.Underline = f.Underline;
-  d.Color = f.Color;
-  return d;
-}
-
 }  // namespace
 
 FontChoice FontOf(const TDescription& d) {
@@ -133,8 +122,7 @@ QWidget* TFitPropDlg::BuildDescriptionsPage() {
     row.Shown->setObjectName(names[d].first);
     row.Edit = new QLineEdit;
     row.Edit->setObjectName(QString(names[d].first) + "Text");
-    auto* font = new QPushButton("Font ...");
-    font->setObjectName(QString(names[d].first) + "Font");
+    QPushButton* font = FontButton(QString(names[d].first) + "Font", model_.Texts[d], row.Edit);
     grid->addWidget(row.Shown, 2 * d, 0, 1, 2);
     grid->addWidget(row.Edit, 2 * d + 1, 0);
     grid->addWidget(font, 2 * d + 1, 1);
@@ -143,36 +131,20 @@ QWidget* TFitPropDlg::BuildDescriptionsPage() {
     });
     connect(row.Edit, &QLineEdit::textEdited, this,
             [this, d](const QString& text) { model_.Texts[d].Caption = text.toStdString(); });
-    connect(font, &QPushButton::clicked, this, [this, d] {
-      if (const auto chosen = ChooseFont(FontOf(model_.Texts[d]))) {
-        StoreFont(*chosen, model_.Texts[d]);
-        ShowFont(rows_[d].Edit, model_.Texts[d]);
-      }
-    });
   }
   grid->setRowStretch(2 * kDescriptionCount, 1);
   return page;
 }
 
 QWidget* TFitPropDlg::BuildAxisPage(const char* prefix, AxisPage& axis, ScaleFields& scale,
-                                    CanvasFont& labelsFont, bool labelsReadOnly) {
+                                    TDescription& labelsFont, bool labelsReadOnly) {
   auto* page = new QWidget;
   auto* grid = new QGridLayout(page);
   axis.Labels = new QLineEdit("Scale Labels");
   axis.Labels->setObjectName(QString("fchp%1Labels").arg(prefix));
   axis.Labels->setReadOnly(labelsReadOnly);
-  auto* font = new QPushButton("Font ...");
-  font->setObjectName(QString("fchp%1LabelsFont").arg(prefix));
   // The sample's font is only shown: the chart draws scale labels in the caption's font.
-  connect(font, &QPushButton::clicked, this, [this, &axis, &labelsFont] {
-    TDescription sample = AsDescription(labelsFont);
-    if (const auto chosen = ChooseFont(FontOf(sample))) {
-      StoreFont(*chosen, sample);
-      labelsFont = {sample.FontName, sample.Size,   sample.Color,
-                    sample.Bold,     sample.Italic, sample.Underline};
-      ShowFont(axis.Labels, sample);
-    }
-  });
+  QPushButton* font = FontButton(QString("fchp%1LabelsFont").arg(prefix), labelsFont, axis.Labels);
   auto* box = new QGroupBox("Scale");
   box->setObjectName(QString("%1ScaleRadio").arg(prefix));
   auto* boxLayout = new QGridLayout(box);
@@ -205,6 +177,18 @@ QWidget* TFitPropDlg::BuildAxisPage(const char* prefix, AxisPage& axis, ScaleFie
   grid->addWidget(box, 1, 0, 1, 2);
   grid->setRowStretch(2, 1);
   return page;
+}
+
+QPushButton* TFitPropDlg::FontButton(const QString& name, TDescription& font, QLineEdit* edit) {
+  auto* button = new QPushButton("Font ...");
+  button->setObjectName(name);
+  connect(button, &QPushButton::clicked, this, [this, &font, edit] {
+    if (const auto chosen = ChooseFont(FontOf(font))) {
+      StoreFont(*chosen, font);
+      ShowFont(edit, font);
+    }
+  });
+  return button;
 }
 
 void TFitPropDlg::ShowScale(const AxisPage& axis, const ScaleFields& scale) {

@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QTabWidget;
 
@@ -55,7 +56,9 @@ class TFitPropDlg : public QDialog {
   };
   QWidget* BuildDescriptionsPage();
   QWidget* BuildAxisPage(const char* prefix, AxisPage& page, ScaleFields& scale,
-                         CanvasFont& labelsFont, bool labelsReadOnly);
+                         TDescription& labelsFont, bool labelsReadOnly);
+  // A "Font ..." button that lets the user change `font` and shows it in `edit`.
+  QPushButton* FontButton(const QString& name, TDescription& font, QLineEdit* edit);
   void ShowScale(const AxisPage& page, const ScaleFields& scale);
 
   FitPropertiesModel& model_;

@@ -173,14 +173,10 @@ int ParameterGridModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : grid_.ColumnCount() - 1;
 }
 
-QVariant ParameterGridModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid()) return {};
-  const int col = index.column() + 1, row = index.row() + 1;
+QVariant ParameterGridModel::CellData(int col, int row, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       return QString::fromStdString(grid_.DisplayText(col, row));
-    case Qt::EditRole:
-      return QString::fromStdString(grid_.Text(col, row));
     case Qt::ForegroundRole:
       return TextColour(grid_.Style(col, row).TextColour);
     case Qt::BackgroundRole:
@@ -192,22 +188,18 @@ QVariant ParameterGridModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+QVariant ParameterGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  const int col = index.column() + 1, row = index.row() + 1;
+  if (role == Qt::EditRole) return QString::fromStdString(grid_.Text(col, row));
+  return CellData(col, row, role);
+}
+
 QVariant ParameterGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   const int col = orientation == Qt::Horizontal ? section + 1 : 0;
   const int row = orientation == Qt::Horizontal ? 0 : section + 1;
   if (col >= grid_.ColumnCount() || row >= grid_.RowCount()) return {};
-  switch (role) {
-    case Qt::DisplayRole:
-      return QString::fromStdString(grid_.DisplayText(col, row));
-    case Qt::ForegroundRole:
-      return TextColour(grid_.Style(col, row).TextColour);
-    case Qt::BackgroundRole:
-      return BackgroundColour(grid_.Style(col, row).Background);
-    case Qt::TextAlignmentRole:
-      return int(TextAlignment(grid_.Style(col, row).Alignment));
-    default:
-      return {};
-  }
+  return CellData(col, row, role);
 }
 
 Qt::ItemFlags ParameterGridModel::flags(const QModelIndex& index) const {

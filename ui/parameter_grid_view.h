@@ -27,6 +27,9 @@ class ParameterGridModel : public QAbstractTableModel {
   void RefreshCells();
 
  private:
+  // A cell's texts and colours, for data cells and the heading and label cells alike.
+  QVariant CellData(int col, int row, int role) const;
+
   ParameterGrid& grid_;
 };
 

@@ -18,33 +18,29 @@ namespace fs = std::filesystem;
 
 constexpr int kLoLimitColumn = 5, kHiLimitColumn = 6;
 
-std::string Lowercase(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 }  // namespace
 
 void Workspace::PaintFitChart(Canvas& canvas, int W, int H, bool overlays) {
   const FitChartScene scene = ChartScene();
   DrawChartFrame(canvas, W, H, scene);
   DrawDataMarkers(canvas, W, H, scene);
-  if (!Model.LibFileName.empty()) DrawModelCurves(Parameters.Value, canvas, W, H);
+  DrawModelCurves(Parameters.Value, canvas, W, H);
   if (!overlays) return;
-  if (PaintBoundaryChecked && !Model.LibFileName.empty()) {
+  if (PaintBoundaryChecked) {
     CurveReady = false;
     DrawModelCurves(LimitCurveParams, canvas, W, H);
     CurveReady = false;
   }
-  if (DesignModeChecked)
-    DrawDesignPoints(canvas, W, H, scene,
-                     std::span<const double>(DesignPoints).subspan(1, std::clamp(
-                                                                           DesignPointCount, 0,
-                                                                           kMaxIndep)),
+  if (DesignModeChecked) {
+    const auto count = static_cast<std::size_t>(std::clamp(DesignPointCount, 0, kMaxIndep));
+    DrawDesignPoints(canvas, W, H, scene, std::span<const double>(DesignPoints).subspan(1, count),
                      kWhite);
+  }
 }
 
 void Workspace::DrawModelCurves(const T20Vector& parameters, Canvas& canvas, int W, int H) {
+  // Without a library there is no curve; solving would put up its message inside a paint.
+  if (Model.LibFileName.empty()) return;
   if (!CurveReady) {
     const std::uint8_t saved = OperationMode;
     OperationMode = kFitChartSolution;
@@ -79,21 +75,19 @@ void Workspace::DesignModeAction() {
 }
 
 void Workspace::ExportFitchart() {
-  FileDialogRequest request;
-  request.Title = msg::kExportChartTitle;
-  request.Filter = msg::kExportChartFilter;
-  request.DefaultExtension = "emf";
   // An untitled model would propose the hidden file ".emf".
-  const std::string name = FileNamePart(ModelFileName);
-  request.ProposedName =
-      name.empty() ? "fitchart.emf" : fs::path(name).replace_extension(".emf").string();
+  const std::string proposed = ModelFileName.empty()
+                                   ? "fitchart.emf"
+                                   : fs::path(ModelFileName).replace_extension(".emf").string();
+  FileDialogRequest request =
+      DocumentDialog(msg::kExportChartTitle, msg::kExportChartFilter, "emf", proposed);
   request.ConfirmOverwrite = true;
   if (const auto chosen = ui_.SaveFileDialog(request)) ExportChartMetafile(*chosen);
 }
 
 bool Workspace::ExportChartMetafile(const std::string& path) {
   const auto [W, H] = ui_.FitChartSize();
-  const std::string extension = Lowercase(fs::path(path).extension().string());
+  const std::string extension = LowercaseExtension(path);
   std::string error;
   if (extension == ".png" || extension == ".svg") {
     error = ui_.WritePicture(path, W, H, [&](Canvas& c) { PaintFitChart(c, W, H, false); });

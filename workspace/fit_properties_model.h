@@ -7,7 +7,6 @@
 #include <array>
 #include <string>
 
-#include "presentation/canvas.h"
 #include "workspace/preferences.h"
 
 namespace zelk {
@@ -28,8 +27,9 @@ class FitPropertiesModel {
   // its font the remaining fields.
   std::array<TDescription, kDescriptionCount> Texts;
   ScaleFields XScale, YScale;
-  // The "Scale Labels" samples of the two axis pages; nothing stores them.
-  CanvasFont XLabelsFont, YLabelsFont;
+  // The fonts of the "Scale Labels" samples of the two axis pages (their font fields only);
+  // nothing stores them.
+  TDescription XLabelsFont, YLabelsFont;
 
   // Descriptions into the check boxes, edits and edit fonts.
   void LoadFitProps();

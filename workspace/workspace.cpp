@@ -15,6 +15,12 @@ namespace fs = std::filesystem;
 
 std::string FileNamePart(const std::string& path) { return fs::path(path).filename().string(); }
 
+std::string LowercaseExtension(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
 FileDialogRequest DocumentDialog(const char* title, const char* filter, const char* extension,
                                  const std::string& currentPath,
                                  const std::string& rememberedFolder) {
@@ -335,9 +341,8 @@ void Workspace::OpenDataFile() {
   const auto chosen = ui_.OpenFileDialog(DocumentDialog(msg::kOpenDataTitle, msg::kOpenDataFilter,
                                                         "zkd", DataFileName, Prefs.DataLocation));
   if (chosen) {
-    std::string extension = fs::path(*chosen).extension().string();
-    std::string lower = extension, upper = extension;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = LowercaseExtension(*chosen);
+    std::string upper = lower;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     bool read = false;
     if (lower == ".zkd") {

@@ -224,7 +224,8 @@ class Workspace {
   // points are screen overlays.
   void PaintFitChart(Canvas& canvas, int W, int H, bool overlays);
   // The chart's curves for `parameters`: the chart data set is solved first unless
-  // CurveReady says its computed values belong to them. No curve when that fails.
+  // CurveReady says its computed values belong to them. No curve when that fails or no
+  // library is loaded.
   void DrawModelCurves(const T20Vector& parameters, Canvas& canvas, int W, int H);
   // "&Paint Limit Curve": on only while the current cell of the details grid is an
   // F-limit of an existing parameter.
@@ -277,6 +278,8 @@ class Workspace {
 
 // Last component of a path ("" for an empty path).
 std::string FileNamePart(const std::string& path);
+// The path's extension with its dot, in lower case (".zkd"; "" when there is none).
+std::string LowercaseExtension(const std::string& path);
 // A dialog for a document: the name part of `currentPath` is proposed, and `rememberedFolder`
 // is where it starts when that folder still exists.
 FileDialogRequest DocumentDialog(const char* title, const char* filter, const char* extension,

@@ -29,7 +29,7 @@ int Fail(const std::string& text) {
 struct FitOptions {
   std::string Model, Data, Search, Objective = "ss";
   std::string Values, Min, Max, Fixed;
-  std::string Chart;            // picture of the fitted chart, by its extension
+  std::string Chart;  // picture of the fitted chart, by its extension
   std::pair<int, int> ChartSize{800, 600};
   long Calls = 2000;
   long Stall = 0;

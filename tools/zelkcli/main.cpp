@@ -26,19 +26,14 @@
 namespace zelk {
 namespace {
 
-std::string Extension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
-
 int Fail(const std::string& text) {
   std::cerr << "zelkcli: " << text << "\n";
   return 1;
 }
 
 int Show(Workspace& ws, const std::string& path) {
-  if (Extension(path) != ".zkd") return Fail("show reads .zkd files; \"" + path + "\" is not one");
+  if (LowercaseExtension(path) != ".zkd")
+    return Fail("show reads .zkd files; \"" + path + "\" is not one");
   if (!ws.ReadDataFile(path)) return 1;
   ws.SetDataSaved(true);
   const TDataSet& d = ws.MeasuredData;
@@ -63,7 +58,7 @@ int Show(Workspace& ws, const std::string& path) {
 }
 
 int Convert(Workspace& ws, const std::string& in, const std::string& out) {
-  const std::string from = Extension(in), to = Extension(out);
+  const std::string from = LowercaseExtension(in), to = LowercaseExtension(out);
   if (from == ".zkd" && to == ".csv") {
     if (!ws.ReadDataFile(in)) return 1;
     const std::string text = DataSetToCsv(ws.MeasuredData);

@@ -1,7 +1,7 @@
-#include <QGuiApplication>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <cstdlib>
 #include <string>
 
