@@ -9,6 +9,7 @@ namespace {
 constexpr int kSignals[] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL};
 constexpr int kSignalCount = 4;
 thread_local struct sigaction previous[kSignalCount];
+thread_local guard_detail::FpuState outerFpu;
 
 int IndexOf(int signal) {
   for (int i = 0; i < kSignalCount; ++i)
@@ -40,6 +41,12 @@ void OnFault(int signal, siginfo_t* info, void* context) {
 ModelGuardScope::ModelGuardScope() {
   guard_detail::State& state = guard_detail::ThreadState();
   if (state.Depth++ > 0) return;
+  outerFpu = guard_detail::ReadFpu();
+  state.Kept = outerFpu;
+  // Traps stay masked inside the scope; faults are read from the flags.
+  state.Kept.Mxcsr |= 0x80u | 0x200u | 0x400u;
+  state.Kept.Control |= 0x0Du;
+  guard_detail::ResetFpu(state.Kept);
   struct sigaction action {};
   action.sa_sigaction = OnFault;
   // No deferral: the handler leaves by siglongjmp, so the signal must not stay blocked.
@@ -52,6 +59,7 @@ ModelGuardScope::~ModelGuardScope() {
   guard_detail::State& state = guard_detail::ThreadState();
   if (--state.Depth > 0) return;
   for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &previous[i], nullptr);
+  guard_detail::ResetFpu(outerFpu);
 }
 
 }  // namespace zelk

@@ -1,12 +1,17 @@
 #pragma once
-// The guard around every call into a compiled model. Floating-point traps (invalid,
-// divide by zero, overflow) are enabled for the call only, and SIGFPE, SIGSEGV, SIGBUS and
-// SIGILL raised inside it become a failed call through siglongjmp. Afterwards the caller's
-// floating-point environment is back as it was.
+// The guard around every call into a compiled model. A call fails when the model raised
+// invalid, divide-by-zero or overflow, or faulted with SIGFPE (integer division), SIGSEGV,
+// SIGBUS or SIGILL; the signals leave the model through siglongjmp.
 //
-// The handlers are installed by ModelGuardScope (once per solution, say) and removed when
-// the outermost scope ends, restoring whatever the program had before. A guarded call
-// outside any scope installs them for itself. Inside a scope a call makes no system call.
+// Floating-point traps stay masked: the exceptions are read back from the sticky x87 status
+// word and MXCSR after the call. Loading a control word costs tens of nanoseconds on some
+// CPUs, as much as a small model's whole call, so the common path loads none: it only reads
+// the flags and the control words, and writes them only when something is raised or the
+// model changed them.
+//
+// The handlers and the floating-point environment to keep are taken by ModelGuardScope
+// (once per solution, say) and restored when the outermost scope ends. A guarded call
+// outside any scope opens one for itself. Inside a scope a call makes no system call.
 
 #include <csetjmp>
 #include <cstdint>
@@ -23,48 +28,59 @@ class ModelGuardScope {
 
 namespace guard_detail {
 
-struct State {
-  sigjmp_buf Env;
-  volatile bool Active = false;
-  int Depth = 0;  // open scopes
-};
-inline thread_local State threadState;
-inline State& ThreadState() { return threadState; }
+// Invalid, zero-divide and overflow: the same bits of the x87 status word and of MXCSR.
+inline constexpr std::uint32_t kFaultFlags = 0x0D;
+inline constexpr std::uint32_t kMxcsrFlags = 0x3F;
 
 struct FpuState {
   std::uint32_t Mxcsr;
   std::uint16_t Control;
 };
 
-inline FpuState SaveFpu() {
+struct State {
+  sigjmp_buf Env;
+  volatile bool Active = false;
+  int Depth = 0;     // open scopes
+  FpuState Kept{};  // the environment the outermost scope found, flags cleared
+};
+inline thread_local State threadState;
+inline State& ThreadState() { return threadState; }
+
+inline FpuState ReadFpu() {
   FpuState s;
   __asm__ volatile("stmxcsr %0" : "=m"(s.Mxcsr));
   __asm__ volatile("fnstcw %0" : "=m"(s.Control));
   return s;
 }
 
-inline void EnableTraps(const FpuState& s) {
-  // MXCSR bits 7, 9, 10 and x87 control bits 0, 2, 3 mask invalid, zero-divide, overflow.
-  std::uint32_t mxcsr = (s.Mxcsr & ~0x3Fu) & ~(0x80u | 0x200u | 0x400u);
-  std::uint16_t control = static_cast<std::uint16_t>(s.Control & ~0x0Du);
-  // An x87 flag already raised would fire as soon as it is unmasked; clearing is slow,
-  // so only when needed.
+inline std::uint32_t RaisedFaultFlags() {
+  std::uint32_t mxcsr;
   std::uint16_t status;
+  __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
   __asm__ volatile("fnstsw %0" : "=m"(status));
-  if (status & 0x0D) __asm__ volatile("fnclex");
-  __asm__ volatile("fldcw %0" : : "m"(control));
+  return (mxcsr | status) & kFaultFlags;
+}
+
+// Back to `kept` with no flag raised. After a fault the x87 stack may hold the model's
+// operands, so it is reinitialised too.
+inline void ResetFpu(const FpuState& kept) {
+  const std::uint32_t mxcsr = kept.Mxcsr & ~kMxcsrFlags;
+  __asm__ volatile("fninit");
+  __asm__ volatile("fldcw %0" : : "m"(kept.Control));
   __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr));
 }
 
-// After a normal return no unmasked x87 flag can be set: it would have trapped.
-inline void RestoreFpu(const FpuState& s) {
-  __asm__ volatile("fldcw %0" : : "m"(s.Control));
-  __asm__ volatile("ldmxcsr %0" : : "m"(s.Mxcsr));
-}
-
-inline void RestoreFpuAfterFault(const FpuState& s) {
-  __asm__ volatile("fnclex");
-  RestoreFpu(s);
+// After a call: true when the model raised a fault flag; the environment is back to `kept`.
+inline bool CheckAfterCall(const FpuState& kept) {
+  std::uint32_t mxcsr;
+  std::uint16_t status, control;
+  __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
+  __asm__ volatile("fnstsw %0" : "=m"(status));
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  const bool raised = ((mxcsr | status) & kFaultFlags) != 0;
+  if (raised || control != kept.Control || ((mxcsr ^ kept.Mxcsr) & ~kMxcsrFlags) != 0)
+    ResetFpu(kept);
+  return raised;
 }
 
 }  // namespace guard_detail
@@ -78,18 +94,17 @@ inline bool RunGuarded(F&& call) {
     ModelGuardScope scope;  // a lone call pays for installing the handlers
     return RunGuarded(call);
   }
-  const guard_detail::FpuState saved = guard_detail::SaveFpu();
+  // A flag our own arithmetic raised is not the model's.
+  if (guard_detail::RaisedFaultFlags() != 0) guard_detail::ResetFpu(state.Kept);
   if (sigsetjmp(state.Env, 0) != 0) {
-    guard_detail::RestoreFpuAfterFault(saved);
+    guard_detail::ResetFpu(state.Kept);
     return false;
   }
-  guard_detail::EnableTraps(saved);
   state.Active = true;
   call();
-  __asm__ volatile("fwait");  // a pending x87 fault surfaces here, still guarded
+  __asm__ volatile("fwait");  // a model that unmasked x87 traps faults here, still guarded
   state.Active = false;
-  guard_detail::RestoreFpu(saved);
-  return true;
+  return !guard_detail::CheckAfterCall(state.Kept);
 }
 
 }  // namespace zelk

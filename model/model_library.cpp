@@ -13,12 +13,12 @@ namespace {
 // install signal handlers of its own; the program keeps its own afterwards.
 class PlatformStateKeeper {
  public:
-  PlatformStateKeeper() : fpu_(guard_detail::SaveFpu()) {
+  PlatformStateKeeper() : fpu_(guard_detail::ReadFpu()) {
     for (int i = 0; i < 4; ++i) sigaction(kSignals[i], nullptr, &actions_[i]);
   }
   ~PlatformStateKeeper() {
     for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &actions_[i], nullptr);
-    guard_detail::RestoreFpu(fpu_);
+    guard_detail::ResetFpu(fpu_);
   }
 
  private:

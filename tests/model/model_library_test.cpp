@@ -110,6 +110,29 @@ TEST_F(ModelTest, EachKindOfFaultFailsTheCallAndTheProgramGoesOn) {
   EXPECT_TRUE(ui_.Messages.empty());
 }
 
+// The guard reads faults from the sticky flags: what the caller raised before is not the
+// model's, and a model that unmasks traps for itself leaves the caller's environment intact.
+TEST_F(ModelTest, OnlyFlagsTheModelRaisesFailItsCall) {
+  const ProgramState before = ProgramState::Now();
+  for (const char* name : {"decay", "unmask"}) {
+    TModel model;
+    ASSERT_TRUE(model.LoadModelLibrary(ModelPath(name), ui_)) << name;
+    T20Vector p{}, x{};
+    T50Vector y{}, dy{};
+    p[1] = 0.5;
+    y[1] = 2;
+    ModelGuardScope scope;
+    volatile double zero = 0;
+    volatile double raised = zero / zero + 1.0 / zero + 1e300 * 1e300;
+    (void)raised;
+    EXPECT_TRUE(model.CallDynamic(p.data(), x.data(), y.data(), dy.data())) << name;
+    EXPECT_EQ(dy[1], -1.0) << name;
+    EXPECT_TRUE(std::isinf(1.0 / zero)) << name << ": traps are masked after the call";
+    EXPECT_TRUE(model.CallDynamic(p.data(), x.data(), y.data(), dy.data())) << name << " again";
+  }
+  EXPECT_TRUE(ProgramState::Now() == before);
+}
+
 TEST_F(ModelTest, TheModelGetsCopiesOfThePointers) {
   TModel model;
   ASSERT_TRUE(model.LoadModelLibrary(ModelPath("reassign"), ui_));
