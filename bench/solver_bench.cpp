@@ -27,7 +27,7 @@ double TimeSolutions(Workspace& ws, const T20Vector& p, int count, int rounds) {
   for (int r = 0; r < rounds; ++r) {
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i)
-      if (ws.SolveModel(p, ws.MeasuredData) != 0) {
+      if (ws.SolveModel(p, ws.MeasuredData) != SolveResult::Solved) {
         std::fprintf(stderr, "solver_bench: the chain model did not solve\n");
         std::exit(1);
       }
@@ -111,15 +111,12 @@ int main(int argc, char* argv[]) {
   const int steps = quick ? 5 : 500;
   double bestStep = 1e300;
   for (int r = 0; r < (quick ? 1 : 3); ++r) {
-    int done = 0;
-    ui.OnProcessEvents = [&] {
-      if (++done >= steps) ws->Stop();
-    };
+    SearchOptions options;
+    options.Calls = steps;
     const auto start = Clock::now();
-    ws->OptimizeAction();
-    bestStep = std::min(bestStep, Seconds(start) / done);
+    const SearchSummary summary = ws->Optimize(options);
+    bestStep = std::min(bestStep, Seconds(start) / summary.Trials);
   }
-  ui.OnProcessEvents = nullptr;
 
   std::printf("chain model, 5 states, 1000 events, one experiment\n");
   std::printf("derivative calls per solution   %lld (accepted steps %lld, rejected %lld)\n",

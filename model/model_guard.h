@@ -40,7 +40,7 @@ struct FpuState {
 struct State {
   sigjmp_buf Env;
   volatile bool Active = false;
-  int Depth = 0;     // open scopes
+  int Depth = 0;    // open scopes
   FpuState Kept{};  // the environment the outermost scope found, flags cleared
 };
 inline thread_local State threadState;

@@ -8,6 +8,34 @@
 
 namespace zelk {
 
+int ResultCode(SolveResult r) {
+  switch (r) {
+    case SolveResult::Solved:
+      return 0;
+    case SolveResult::Abandoned:
+    case SolveResult::PrecisionNotReached:
+      return 1;
+    default:
+      return 3;
+  }
+}
+
+const char* ResultName(SolveResult r) {
+  switch (r) {
+    case SolveResult::Solved:
+      return "solved";
+    case SolveResult::Abandoned:
+      return "abandoned";
+    case SolveResult::PrecisionNotReached:
+      return "precision not reached";
+    case SolveResult::NoLibrary:
+      return "no library";
+    case SolveResult::ModelFault:
+      return "model fault";
+  }
+  return "?";
+}
+
 double InitialStepSize(const std::array<double, 2>& range) {
   const double h0 = kFirstStepFraction * std::fabs(range[0] - range[1]);
   return h0 <= kSmallestFirstStep ? kSmallestFirstStep : h0;
@@ -37,8 +65,9 @@ double PartialSumOfSquares(const TDataSet& measured, int i) {
   return static_cast<double>(sum);
 }
 
-int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
-                    const T20Vector& to, const T50Vector& y0, T50Vector& y, double& h, double tol) {
+SolveResult MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
+                            const T20Vector& to, const T50Vector& y0, T50Vector& y, double& h,
+                            double tol) {
   const int n = ctx.Measured.YData.DepCount;
   const double hmin = kMinStepFraction * (to[1] - from[1]);
   TModel& model = ctx.Model;
@@ -68,24 +97,24 @@ int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vec
     xs = x;
     ya = y;
     evaluate(ya, k1);
-    if (tooSmall) return 3;
+    if (tooSmall) return SolveResult::ModelFault;
     for (int j = 1; j <= n; ++j) ya[j] = y[j] + k1[j] / 3;
     xs[1] += h / 3;
     evaluate(ya, k2);
-    if (tooSmall) return 3;
+    if (tooSmall) return SolveResult::ModelFault;
     for (int j = 1; j <= n; ++j) ya[j] = y[j] + (k1[j] + k2[j]) / 6;
     evaluate(ya, k3);
-    if (tooSmall) return 3;
+    if (tooSmall) return SolveResult::ModelFault;
     for (int j = 1; j <= n; ++j) ya[j] = y[j] + k1[j] / 8 + 3 * k3[j] / 8;
     xs[1] = xs[1] - h / 3 + h / 2;
     evaluate(ya, k4);
-    if (tooSmall) return 3;
+    if (tooSmall) return SolveResult::ModelFault;
     T50Vector y4 = y;
     for (int j = 1; j <= n; ++j) y4[j] = y[j] + k1[j] / 2 - 3 * k3[j] / 2 + 2 * k4[j];
     xs[1] += h / 2;
     ya = y4;
     evaluate(ya, k5);
-    if (tooSmall) return 3;
+    if (tooSmall) return SolveResult::ModelFault;
     T50Vector y5 = y;
     for (int j = 1; j <= n; ++j) y5[j] = y[j] + (k1[j] + 4 * k4[j] + k5[j]) / 6;
 
@@ -93,7 +122,7 @@ int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vec
     // the derivatives it used are not the model's.
     if (failed) {
       ++ctx.Stats.RejectedSteps;
-      if (h < hmin) return 3;
+      if (h < hmin) return SolveResult::ModelFault;
       h /= 2;
       newStep = false;
       continue;
@@ -109,7 +138,7 @@ int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vec
       if (h < hmin) {
         ++ctx.Stats.PrecisionFailures;
         if (ctx.ShowIntegrationErrors) ctx.Log.AddMessage(kMersonFails);
-        return 1;
+        return SolveResult::PrecisionNotReached;
       }
       ++ctx.Stats.RejectedSteps;
       h /= 2;
@@ -119,38 +148,33 @@ int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vec
     ++ctx.Stats.AcceptedSteps;
     x = xs;
     y = y5;
-    if (std::fabs(x[1] - to[1]) <= kIntervalEndTolerance) return 0;
+    if (std::fabs(x[1] - to[1]) <= kIntervalEndTolerance) return SolveResult::Solved;
     newStep = true;
   }
 }
 
-int SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y) {
+SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y) {
   TModel& model = ctx.Model;
   if (model.LibFileName.empty()) {
     ctx.Ui.ShowMessage(MessageKind::Error, kNoLibrary, Buttons::Ok);
     EndOperation(ctx.OperationMode);
-    return 3;
+    return SolveResult::NoLibrary;
   }
   ModelGuardScope guard;  // handlers once for the whole solution
   const int events = y.EventCount;
   const int dep = ctx.Measured.YData.DepCount;
   double h = InitialStepSize(x.Range);
-  int result = 0;
+  SolveResult result = SolveResult::Solved;
   T20Vector p = parameters;
   double* xe = x.X[0].data();
   double* ye = y.M[0].data();
 
   ++ctx.Stats.InitialCalls;
   if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(), xe, ye))
-    return 3;
+    return SolveResult::ModelFault;
 
   if (model.DifEqCount > 0) {
-    const bool sumOfSquares =
-        ctx.ObjectiveFunc == TObjectiveKind::SumOfSquares && ctx.ObjectiveReady;
-    const std::uint8_t mode = ctx.OperationMode;
-    const bool searchAbort =
-        sumOfSquares && (mode == kRandomSearch || mode == kWLSearch || mode == kLJSearch);
-    const bool limitAbort = sumOfSquares && mode == kFLimitSearch && ctx.LimitReady;
+    const EarlyStop stop = ctx.Stop;
     // The partial sum grows event by event instead of being summed again from event 1.
     long double partial = 0;
     for (int i = 1; i <= events; ++i) {
@@ -158,24 +182,25 @@ int SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData
       if (i > 1 && SameExperiment(x, i - 1, i)) {
         if (h == 0) h = InitialStepSize(x.Range);
         T50Vector state;
-        const int r =
+        const SolveResult r =
             MersonIntegrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, h, kMersonTolerance);
         for (int d = 1; d <= dep; ++d) ci[d] = state[d];
-        if (r > result) result = r;
-        if (r == 3) return 3;
+        if (r == SolveResult::ModelFault) return r;
+        if (r != SolveResult::Solved) result = r;
         ++ctx.Stats.InitialCalls;
-        if (!model.CallInitial(p.data(), x.X[i].data(), ci.data(), xe, ye)) return 3;
+        if (!model.CallInitial(p.data(), x.X[i].data(), ci.data(), xe, ye))
+          return SolveResult::ModelFault;
       } else {
         model.StartPoint = x.X[i];
         model.StartState = y.M[i];
         for (int d = 1; d <= dep; ++d) ci[d] = y.M[i][d];
       }
-      if (searchAbort || limitAbort) {
+      if (stop.Kind != EarlyStop::Rule::None) {
         partial += EventSquares(ctx.Measured, i);
         const double s = static_cast<double>(partial);
         ctx.TrialObjective = s;
-        if (searchAbort && s > ctx.BestObjective) return 1;
-        if (limitAbort && s > ctx.ProfileMinObjective) return result;
+        if (s > stop.Bound)
+          return stop.Kind == EarlyStop::Rule::Abandon ? SolveResult::Abandoned : result;
       }
     }
     return result;
@@ -184,7 +209,8 @@ int SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData
   T50Vector scratch{};
   for (int i = 1; i <= events; ++i) {
     ++ctx.Stats.DerivativeCalls;
-    if (!model.CallDynamic(p.data(), x.X[i].data(), y.C.at(i).data(), scratch.data())) return 3;
+    if (!model.CallDynamic(p.data(), x.X[i].data(), y.C.at(i).data(), scratch.data()))
+      return SolveResult::ModelFault;
   }
   return result;
 }

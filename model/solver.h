@@ -3,9 +3,8 @@
 // vector, by Runge-Kutta-Merson integration from event to event (a model with differential
 // equations) or one evaluation per event (an algebraic model). Allocates nothing.
 //
-// Results: 0 every event solved within the precision; 1 precision not reached on some
-// interval (the solution went on) or a trial abandoned early; 3 no library loaded or a
-// failed model call (the solution stopped there). Callers treat any non-zero as failure.
+// A solution ends solved, abandoned by the caller's early stop (not a failure: the trial
+// is already worse than what the caller compares it with), or failed, with the reason.
 
 #include <array>
 #include <cstdint>
@@ -31,6 +30,30 @@ inline constexpr const char* kMersonFails = "!! Merson Fails: Required precision
 
 enum class TObjectiveKind { SumOfSquares, BoxDraper, WeightedSS };
 
+enum class SolveResult : std::uint8_t {
+  Solved,
+  Abandoned,            // the running sum of squares passed the caller's bound
+  PrecisionNotReached,  // an interval fell short of the tolerance; the solution went on
+  NoLibrary,
+  ModelFault,  // a call into the model failed; the solution stopped at that event
+};
+
+inline bool IsFailure(SolveResult r) {
+  return r != SolveResult::Solved && r != SolveResult::Abandoned;
+}
+// The documents' codes: 0 solved, 1 precision not reached or abandoned, 3 otherwise.
+int ResultCode(SolveResult r);
+const char* ResultName(SolveResult r);
+
+// How the caller lets a solution end early on MeasuredData's running sum of squares, which
+// is left in TrialObjective. Abandon: once it exceeds Bound the trial is dropped.
+// Truncate: once it exceeds Bound the solution ends as solved, later events not computed.
+struct EarlyStop {
+  enum class Rule : std::uint8_t { None, Abandon, Truncate };
+  Rule Kind = Rule::None;
+  double Bound = 0;
+};
+
 // Counters a benchmark or a batch run can read back.
 struct SolverStats {
   std::int64_t DerivativeCalls = 0;
@@ -49,22 +72,21 @@ struct SolveContext {
   std::uint8_t& OperationMode;
   double& TrialObjective;
   SolverStats& Stats;
-  TObjectiveKind ObjectiveFunc = TObjectiveKind::SumOfSquares;
-  bool ObjectiveReady = false;
-  bool LimitReady = false;
+  EarlyStop Stop;
   bool ShowIntegrationErrors = false;
-  double BestObjective = 0;
-  double ProfileMinObjective = 0;
 };
 
 // Solves events 1..EventCount of (x, y) into y.C; writes no row beyond EventCount and no
 // variable beyond DepCount.
-int SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y);
+// Without a library: the message, OperationMode 0 and NoLibrary.
+SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y);
 
 // Integrates y0 from from[1] to to[1] into y; h is the first trial step and, on return,
 // the step to try next.
-int MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
-                    const T20Vector& to, const T50Vector& y0, T50Vector& y, double& h, double tol);
+// Solved, PrecisionNotReached or ModelFault (a derivative call failed below the smallest step).
+SolveResult MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
+                            const T20Vector& to, const T50Vector& y0, T50Vector& y, double& h,
+                            double tol);
 
 double InitialStepSize(const std::array<double, 2>& range);
 

@@ -44,8 +44,7 @@ void Workspace::DrawModelCurves(const T20Vector& parameters, Canvas& canvas, int
   if (!CurveReady) {
     const std::uint8_t saved = OperationMode;
     OperationMode = kFitChartSolution;
-    const int result = SolveModel(parameters, ChartData);
-    if (result != 1 && result != 3) CurveReady = true;
+    if (SolveModel(parameters, ChartData) == SolveResult::Solved) CurveReady = true;
     OperationMode = saved;
   }
   if (!CurveReady) return;

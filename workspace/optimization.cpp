@@ -43,9 +43,15 @@ void Workspace::ShowObjective(double value) {
   ui_.Repaint(View::Flow);
 }
 
+EarlyStop Workspace::SearchEarlyStop() const {
+  // Only a sum of squares grows event by event, and only a current best bounds it.
+  if (ObjectiveFunc != TObjectiveKind::SumOfSquares || !ObjectiveReady) return {};
+  return {EarlyStop::Rule::Abandon, BestObjective};
+}
+
 bool Workspace::InitialEvaluation() {
   if (ObjectiveReady) return true;
-  if (SolveModel(Parameters.Value, MeasuredData) != 0) {
+  if (SolveModel(Parameters.Value, MeasuredData) != SolveResult::Solved) {
     ShowError(msg::kInitialSolveFailed);
     EndOperation(OperationMode);
     return false;
@@ -55,17 +61,21 @@ bool Workspace::InitialEvaluation() {
   return true;
 }
 
-namespace {
-
-// A failed trial is still compared, on whatever values the failed solution left.
-void ReportFailedTrial(Workspace& ws) {
-  ++ws.FailedSolves;
-  if (ws.Prefs.ShowIntegrationErrors)
-    ws.Log.AddMessage(std::string(msg::kSolveFailed) + " [" + std::to_string(ws.FailedSolves) +
-                      "]");
+bool Workspace::SolveTrial() {
+  const SolveResult result = SolveModel(Parameters.TrialValue, MeasuredData, SearchEarlyStop());
+  if (result == SolveResult::Abandoned) {
+    ++AbandonedSolves;
+    return false;  // TrialObjective holds the partial sum, already above the best
+  }
+  if (IsFailure(result)) {
+    ++FailedSolves;
+    if (Prefs.ShowIntegrationErrors)
+      Log.AddMessage(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) + "]");
+  }
+  TrialObjective = EvaluateObjective();
+  // A faulting model leaves the values of an earlier solution behind: never a winner.
+  return result == SolveResult::Solved || result == SolveResult::PrecisionNotReached;
 }
-
-}  // namespace
 
 void Workspace::ShowNewValues() {
   paramGrids_.RefreshValueColumn(RefreshRows::UpToCount);
@@ -76,9 +86,7 @@ void Workspace::ShowNewValues() {
 void Workspace::OptimizeStep() {
   if (!InitialEvaluation()) return;
   RandomDirectionTrial(Parameters, TotalCalls, SuccessfulCalls);
-  if (SolveModel(Parameters.TrialValue, MeasuredData) != 0) ReportFailedTrial(*this);
-  TrialObjective = EvaluateObjective();
-  if (TrialObjective < BestObjective) {
+  if (SolveTrial() && TrialObjective < BestObjective) {
     Parameters.Value = Parameters.TrialValue;
     ShowObjective(TrialObjective);
     ++SuccessfulCalls;
@@ -89,7 +97,7 @@ void Workspace::OptimizeStep() {
 
 void Workspace::LJStep() {
   if (!ObjectiveReady) {
-    if (SolveModel(Parameters.Value, MeasuredData) != 0) {
+    if (SolveModel(Parameters.Value, MeasuredData) != SolveResult::Solved) {
       ShowError(msg::kInitialSolveFailed);
       EndOperation(OperationMode);
       return;
@@ -99,9 +107,7 @@ void Workspace::LJStep() {
     ObjectiveReady = true;
   }
   RegionTrial(Parameters);
-  if (SolveModel(Parameters.TrialValue, MeasuredData) != 0) ReportFailedTrial(*this);
-  TrialObjective = EvaluateObjective();
-  if (TrialObjective < SearchBestObjective) {
+  if (SolveTrial() && TrialObjective < SearchBestObjective) {
     Parameters.SearchBest = Parameters.TrialValue;
     SearchBestObjective = TrialObjective;
   }
@@ -118,8 +124,10 @@ void Workspace::LJStep() {
   ++TotalCalls;
 }
 
-void Workspace::RunOptimizer(std::uint8_t code) {
-  RunOperation(code, [this] {
+SearchSummary Workspace::RunSearch(const SearchOptions& options) {
+  const int failedBefore = FailedSolves, abandonedBefore = AbandonedSolves;
+  SearchStopRule rule(options);
+  RunOperation(options.Search, [&] {
     switch (OperationMode) {
       case kRandomSearch:
         OptimizeStep();
@@ -131,15 +139,34 @@ void Workspace::RunOptimizer(std::uint8_t code) {
         // Gauss-Newton, WL and the limit search join here as they are built.
         ShowError(msg::kNotImplemented);
         EndOperation(OperationMode);
-        break;
+        return;
     }
+    if (OperationMode != kIdle && rule.AfterTrial(BestObjective)) EndOperation(OperationMode);
   });
+  SearchSummary summary;
+  summary.Reason = rule.Reason();
+  if (summary.Reason == SearchEnd::Stopped && !ObjectiveReady)
+    summary.Reason = SearchEnd::InitialSolveFailed;
+  summary.Trials = rule.Trials();
+  summary.FailedCalls = FailedSolves - failedBefore;
+  summary.AbandonedCalls = AbandonedSolves - abandonedBefore;
+  summary.Objective = BestObjective;
+  summary.Values = Parameters.Value;
+  return summary;
 }
 
-void Workspace::OptimizeAction() {
+void Workspace::RunOptimizer(std::uint8_t code) {
+  SearchOptions options;
+  options.Search = static_cast<TOperation>(code);
+  RunSearch(options);
+}
+
+SearchSummary Workspace::Optimize(const SearchOptions& options) {
   ui_.ShowPage(Page::Flow);
   Parameters.InitialValue = Parameters.Value;
-  RunOptimizer(kRandomSearch);
+  SearchOptions random = options;
+  random.Search = kRandomSearch;
+  return RunSearch(random);
 }
 
 void Workspace::ChooseOptimizeButtonSearch(std::uint8_t search) {
@@ -155,7 +182,7 @@ void Workspace::OptimizeButtonClick() {
     OptimizeAction();
 }
 
-void Workspace::OptimizeLJAction() {
+SearchSummary Workspace::OptimizeLJ(const SearchOptions& options) {
   ui_.ShowPage(Page::Flow);
   for (int i = 1; i <= Parameters.Count; ++i) Parameters.Region[i] = Parameters.Value[i];
   // A run started while the best value is current compares with it, not with what an
@@ -164,7 +191,9 @@ void Workspace::OptimizeLJAction() {
     SearchBestObjective = BestObjective;
     Parameters.SearchBest = Parameters.Value;
   }
-  RunOptimizer(kLJSearch);
+  SearchOptions lj = options;
+  lj.Search = kLJSearch;
+  return RunSearch(lj);
 }
 
 }  // namespace zelk

@@ -60,6 +60,7 @@ void Workspace::Start() {
   grid_.Label();
   Parameters = StartParameterRecord();
   FailedSolves = 0;
+  AbandonedSolves = 0;
   ResetDataSet();
   OperationMode = 0;
   RefreshParameterGrids();
@@ -237,6 +238,7 @@ void Workspace::ResetDataSet() {
   ObjectiveReady = false;
   LimitReady = false;
   FailedSolves = 0;
+  AbandonedSolves = 0;
   ui_.Repaint(View::Dimensions);
   ui_.Repaint(View::DataGrid);
 }
@@ -245,6 +247,7 @@ void Workspace::ResetModel() {
   Model.DifEqCount = 0;
   Model.AlgEqCount = 0;
   FailedSolves = 0;
+  AbandonedSolves = 0;
   ModelFileName.clear();
   // Both states flip so that the two panels are always rewritten.
   Model.ModelSaved = false;
@@ -418,14 +421,10 @@ void Workspace::Shutdown() {
     ShowError(FillPlaceholders(msg::kPreferencesNotSaved, {PreferencesFile, error}));
 }
 
-int Workspace::SolveModel(const T20Vector& parameters, TDataSet& data) {
+SolveResult Workspace::SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop) {
   SolveContext ctx{Model, MeasuredData, ui_, Log, OperationMode, TrialObjective, Stats};
-  ctx.ObjectiveFunc = ObjectiveFunc;
-  ctx.ObjectiveReady = ObjectiveReady;
-  ctx.LimitReady = LimitReady;
+  ctx.Stop = stop;
   ctx.ShowIntegrationErrors = Prefs.ShowIntegrationErrors;
-  ctx.BestObjective = BestObjective;
-  ctx.ProfileMinObjective = ProfileMinObjective;
   return zelk::SolveModel(ctx, parameters, data.XData, data.YData);
 }
 

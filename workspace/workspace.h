@@ -10,6 +10,7 @@
 
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
+#include "estimation/search_run.h"
 #include "model/message_log.h"
 #include "model/model_library.h"
 #include "model/solver.h"
@@ -80,7 +81,8 @@ class Workspace {
   bool ObjectiveReady = false;
   bool LimitReady = false;
   bool CurveReady = false;
-  int FailedSolves = 0;
+  int FailedSolves = 0;     // trials whose solution failed
+  int AbandonedSolves = 0;  // trials dropped early as worse than the best: not failures
   int ExperimentCount = 0;
   int MissingCount = 0;
 
@@ -171,7 +173,7 @@ class Workspace {
 
   // --- solutions and long computations
   // Solves `data` for `parameters` with the workspace's model, settings and counters.
-  int SolveModel(const T20Vector& parameters, TDataSet& data);
+  SolveResult SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop = {});
   // The stop loop: OperationMode := mode, then one step and the pending window events,
   // again and again until something sets OperationMode to 0.
   template <class Step>
@@ -191,10 +193,14 @@ class Workspace {
   double EvaluateObjective();
   // "Objective Function Type": takes effect at the next step of any search.
   void SetObjectiveFunc(TObjectiveKind kind);
-  // Repeats single steps of the search OperationMode names until it becomes 0.
+  // Repeats single steps of the search until Stop or one of the options' limits ends it.
+  SearchSummary RunSearch(const SearchOptions& options);
   void RunOptimizer(std::uint8_t code);
-  void OptimizeAction();
-  void OptimizeLJAction();
+  // The two search commands with their set-up, ended by Stop or the options' limits.
+  SearchSummary Optimize(const SearchOptions& options);
+  SearchSummary OptimizeLJ(const SearchOptions& options);
+  void OptimizeAction() { Optimize({}); }
+  void OptimizeLJAction() { OptimizeLJ({}); }
   // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
   std::uint8_t OptimizeButtonSearch = 1;
   void ChooseOptimizeButtonSearch(std::uint8_t search);
@@ -206,6 +212,11 @@ class Workspace {
   void ShowObjective(double value);
   // Solves Value when BestObjective is not current; false (after the message) when that fails.
   bool InitialEvaluation();
+  // A search's trials may be dropped once their running sum of squares passes the best.
+  EarlyStop SearchEarlyStop() const;
+  // Solves TrialValue, counts a failure or an early abandon, and evaluates the objective;
+  // false when the trial cannot win (abandoned, or its model failed).
+  bool SolveTrial();
   void SetParameterValue(int i, double v);
   // The grids after a search moved Value: the value columns of rows 1..Count.
   void ShowNewValues();

@@ -54,7 +54,7 @@ TEST_F(ModelTest, ALibraryMissingAnEntryPointCountsAsLoadedAndEveryCallFails) {
     EXPECT_EQ(ws_->Model.LibFileName, path);
     EXPECT_TRUE(ui_.Messages.empty());
     Data(1, 1, {0, 1});
-    EXPECT_EQ(Solve({0.5}), 3) << name;
+    EXPECT_EQ(Solve({0.5}), SolveResult::ModelFault) << name;
     EXPECT_TRUE(ui_.Messages.empty());
     ws_->Model.UnloadModelLibrary(ui_);
   }

@@ -39,7 +39,7 @@ TEST_F(ModelTest, SolvingWithoutALibraryEndsARunningLoopAfterItsStep) {
   int steps = 0;
   ws_->RunOperation(kRandomSearch, [&] {
     ++steps;
-    EXPECT_EQ(Solve({1.0}), 3);
+    EXPECT_EQ(Solve({1.0}), SolveResult::NoLibrary);
   });
   EXPECT_EQ(steps, 1);
   EXPECT_EQ(ui_.TakeMessages().size(), 1u);

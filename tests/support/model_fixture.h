@@ -41,11 +41,11 @@ class ModelTest : public WorkspaceTest {
     ui_.Messages.clear();
   }
 
-  int Solve(std::initializer_list<double> values) {
+  SolveResult Solve(std::initializer_list<double> values, EarlyStop stop = {}) {
     T20Vector p{};
     int i = 1;
     for (double v : values) p[i++] = v;
-    return ws_->SolveModel(p, ws_->MeasuredData);
+    return ws_->SolveModel(p, ws_->MeasuredData, stop);
   }
 
   double C(int event, int variable = 1) const { return ws_->MeasuredData.YData.C[event][variable]; }

@@ -162,7 +162,7 @@ TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
                    " --values 0.6,0.25 --json");
   ASSERT_EQ(run.Status, 0) << run.Out;
   EXPECT_EQ(run.Out.rfind("{\"objective\": 0.00", 0), 0u) << run.Out;
-  EXPECT_NE(run.Out.find("\"result\": 0, \"values\": [0.6, 0.25], \"computed\": [[1, 0, 0], ["),
+  EXPECT_NE(run.Out.find("\"result\": 0, \"outcome\": \"solved\", \"values\": [0.6, 0.25], \"computed\": [[1, 0, 0], ["),
             std::string::npos)
       << run.Out;
   EXPECT_NE(run.Out.find("\"messages\": []}"), std::string::npos);
@@ -181,9 +181,13 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   CliRun optimize = Cli("fit " + files + " --search optimize --values 3 --calls 800 --json");
   ASSERT_EQ(optimize.Status, 0) << optimize.Out;
   EXPECT_NE(
-      optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"total_calls\": 801"),
+      optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"trials\": 800, "
+                        "\"total_calls\": 801"),
       std::string::npos)
       << optimize.Out;
+  // Trials dropped early are no failures: the decay model never fails.
+  EXPECT_NE(optimize.Out.find("\"failed_calls\": 0, \"abandoned_calls\": "), std::string::npos);
+  EXPECT_EQ(optimize.Out.find("\"abandoned_calls\": 0,"), std::string::npos) << optimize.Out;
   const std::size_t at = optimize.Out.find("\"values\": [");
   ASSERT_NE(at, std::string::npos);
   EXPECT_NEAR(std::stod(optimize.Out.substr(at + 11)), 0.352, 0.003);
@@ -191,7 +195,9 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   CliRun stall = Cli("fit " + files + " --search lj --values 0.352 --stall 50 --fixed 1");
   ASSERT_EQ(stall.Status, 0) << stall.Out;
   EXPECT_EQ(stall.Out.rfind(
-                "Search lj stopped (stall) after 51 trials; model calls total 52, successful 1", 0),
+                "Search lj ended (stall) after 51 trials, 0 failed, 0 abandoned early; model calls "
+                "total 52, successful 1",
+                0),
             0u)
       << stall.Out;
   EXPECT_NE(stall.Out.find("Parameters: 0.3520000\n"), std::string::npos) << stall.Out;

@@ -64,7 +64,7 @@ TEST_F(Compile, ACompiledModelIsLoadedWhenTheMarkerAppearsAndSolves) {
   EXPECT_TRUE(ui_.Messages.empty());
   EXPECT_TRUE(ws_->Log.Lines().empty());
   Data(1, 1, {0, 1, 2});
-  EXPECT_EQ(Solve({1.0}), 0);
+  EXPECT_EQ(Solve({1.0}), SolveResult::Solved);
   EXPECT_NEAR(C(3), std::exp(-2.0), 1e-3);
 }
 

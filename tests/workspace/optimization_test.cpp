@@ -143,13 +143,60 @@ TEST_F(Optimization, AStartThatCannotBeSolvedEndsTheRunWithTheMessage) {
   EXPECT_EQ(ws_->OperationMode, 0);
 }
 
-TEST_F(Optimization, FailedTrialsAreCountedAndReportedWhenAskedFor) {
+TEST_F(Optimization, TrialsDroppedEarlyAreNoFailures) {
   ws_->Prefs.ShowIntegrationErrors = true;
-  // Trials far from the best are abandoned early by the solver; each counts as failed.
-  Run(&Workspace::OptimizeAction, 30);
-  ASSERT_GT(ws_->FailedSolves, 0);
-  EXPECT_EQ(ws_->Log.Lines().back(),
-            "Solve Model Failed [" + std::to_string(ws_->FailedSolves) + "]");
+  SearchOptions options;
+  options.Calls = 60;
+  const SearchSummary summary = ws_->Optimize(options);
+  EXPECT_EQ(summary.Reason, SearchEnd::Calls);
+  EXPECT_EQ(summary.Trials, 60);
+  EXPECT_GT(summary.AbandonedCalls, 0);
+  EXPECT_EQ(summary.AbandonedCalls, ws_->AbandonedSolves);
+  EXPECT_EQ(summary.FailedCalls, 0);
+  EXPECT_EQ(ws_->FailedSolves, 0);
+  EXPECT_TRUE(ws_->Log.Lines().empty());
+}
+
+TEST_F(Optimization, AModelThatFailsForSomeParametersReportsExactlyThoseAndNeverKeepsThem) {
+  ws_->Model.UnloadModelLibrary(ui_);
+  Load("fault_above");  // faults whenever the rate is above 1.2
+  ws_->Prefs.ShowIntegrationErrors = true;
+  for (auto action : {&Workspace::OptimizeAction, &Workspace::OptimizeLJAction}) {
+    ws_->SetParameterValue(1, 1.1);
+    ws_->FailedSolves = 0;
+    int faulting = 0;
+    std::function<void()> tick = [&] {
+      if (ws_->Parameters.TrialValue[1] > 1.2) ++faulting;
+      ui_.OnProcessEvents = tick;
+    };
+    ui_.OnProcessEvents = tick;
+    SearchOptions options;
+    options.Calls = 200;
+    const SearchSummary summary =
+        action == &Workspace::OptimizeAction ? ws_->Optimize(options) : ws_->OptimizeLJ(options);
+    ASSERT_GT(faulting, 0);
+    EXPECT_EQ(summary.FailedCalls, faulting);
+    EXPECT_EQ(ws_->FailedSolves, faulting);
+    EXPECT_EQ(ws_->Log.Lines().back(), "Solve Model Failed [" + std::to_string(faulting) + "]");
+    EXPECT_LE(ws_->Parameters.Value[1], 1.2);
+  }
+}
+
+TEST_F(Optimization, ASearchEndsByItsOwnLimitsAndSaysWhy) {
+  ws_->Parameters.Fixed[1] = true;  // nothing ever improves
+  SearchOptions options;
+  options.Stall = 10;
+  options.Calls = 100;
+  SearchSummary summary = ws_->Optimize(options);
+  EXPECT_EQ(summary.Reason, SearchEnd::Stall);
+  EXPECT_EQ(summary.Trials, 11);  // the first trial sets the best to compare with
+  EXPECT_EQ(summary.BriefReport(), "ended (stall) after 11 trials, 0 failed, 0 abandoned early");
+  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->SetParameterValue(1, 2.0);
+  ui_.Messages.clear();
+  summary = ws_->Optimize(options);
+  EXPECT_EQ(summary.Reason, SearchEnd::InitialSolveFailed);
+  EXPECT_EQ(summary.Trials, 0);
 }
 
 TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {

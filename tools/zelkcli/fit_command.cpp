@@ -62,7 +62,7 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
       o.ChartSize = {*w, *h};
     } else if ((a == "--calls" || a == "--stall") && i + 1 < args.size()) {
       const auto n = ParseInteger(args[++i]);
-      if (!n || *n < 0) {
+      if (!n || *n < (a == "--calls" ? 1 : 0)) {
         error = a + " takes a count, not \"" + args[i] + "\"";
         return std::nullopt;
       }
@@ -182,40 +182,6 @@ int SetParameters(Workspace& ws, const FitOptions& o) {
   return 0;
 }
 
-// Runs the search until it has made `calls` trials or `stall` trials without a better
-// objective, as a user pressing Stop would end it. Returns why it ended.
-std::string RunSearch(Workspace& ws, ConsoleUi& ui, const FitOptions& o, long& trials) {
-  trials = 0;
-  long sinceBetter = 0;
-  double best = 0;
-  bool haveBest = false;
-  std::string reason = "ended";
-  ui.OnProcessEvents = [&] {
-    ++trials;
-    if (!haveBest || ws.BestObjective < best) {
-      best = ws.BestObjective;
-      haveBest = true;
-      sinceBetter = 0;
-    } else {
-      ++sinceBetter;
-    }
-    if (o.Stall > 0 && sinceBetter >= o.Stall) {
-      reason = "stall";
-      ws.Stop();
-    } else if (trials >= o.Calls) {
-      reason = "calls";
-      ws.Stop();
-    }
-  };
-  if (o.Search == "lj")
-    ws.OptimizeLJAction();
-  else
-    ws.OptimizeAction();
-  ui.OnProcessEvents = nullptr;
-  if (reason == "ended" && !ws.ObjectiveReady) reason = "failed";
-  return reason;
-}
-
 std::string JsonNumber(double v) { return std::isfinite(v) ? ExactText(v) : "null"; }
 
 std::string JsonString(const std::string& s) {
@@ -253,12 +219,17 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   if (const int failed = PrepareModel(ws, o)) return failed;
   if (const int failed = SetParameters(ws, o)) return failed;
   ws.SetObjectiveFunc(kind);
-  std::string stop;
-  long trials = 0;
-  if (!o.Search.empty()) stop = RunSearch(ws, ui, o, trials);
+  SearchSummary summary;
+  if (!o.Search.empty()) {
+    SearchOptions search;
+    search.Calls = o.Calls;
+    search.Stall = o.Stall;
+    summary = o.Search == "lj" ? ws.OptimizeLJ(search) : ws.Optimize(search);
+  }
 
   // The values reported are those of the best point, solved once more.
-  const int result = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
+  const SolveResult solved = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
+  const int result = ResultCode(solved);
   const double objective = ws.EvaluateObjective();
   if (!o.Chart.empty()) {
     ui.ChartSize = o.ChartSize;
@@ -268,11 +239,15 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   const TParameterRecord& p = ws.Parameters;
   std::ostringstream out;
   if (o.Json) {
-    out << "{\"objective\": " << JsonNumber(objective) << ", \"result\": " << result;
+    out << "{\"objective\": " << JsonNumber(objective) << ", \"result\": " << result
+        << ", \"outcome\": " << JsonString(ResultName(solved));
     if (!o.Search.empty())
-      out << ", \"search\": " << JsonString(o.Search) << ", \"stop\": " << JsonString(stop)
-          << ", \"total_calls\": " << ws.TotalCalls
-          << ", \"successful_calls\": " << ws.SuccessfulCalls;
+      out << ", \"search\": " << JsonString(o.Search)
+          << ", \"stop\": " << JsonString(SearchEndName(summary.Reason))
+          << ", \"trials\": " << summary.Trials << ", \"total_calls\": " << ws.TotalCalls
+          << ", \"successful_calls\": " << ws.SuccessfulCalls
+          << ", \"failed_calls\": " << summary.FailedCalls
+          << ", \"abandoned_calls\": " << summary.AbandonedCalls;
     out << ", \"values\": [";
     for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
     out << "], \"computed\": [";
@@ -291,11 +266,10 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   } else {
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
     if (!o.Search.empty())
-      out << "Search " << o.Search << " stopped (" << stop << ") after " << trials
-          << " trials; model calls total " << ws.TotalCalls << ", successful " << ws.SuccessfulCalls
-          << "\n";
+      out << "Search " << o.Search << " " << summary.BriefReport() << "; model calls total "
+          << ws.TotalCalls << ", successful " << ws.SuccessfulCalls << "\n";
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
-        << "\nSolver result: " << result << "\nParameters:";
+        << "\nSolver result: " << result << " (" << ResultName(solved) << ")\nParameters:";
     for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);
     out << "\n\nEvent";
     for (int d = 1; d <= y.DepCount; ++d) out << "\tC[" << d << "]";

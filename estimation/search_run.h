@@ -1,0 +1,57 @@
+#pragma once
+// A search run: what to run and when to end it (options in), what happened (summary out).
+// The window runs with no limits (Stop ends it); zelkcli and benchmarks give counts.
+
+#include <cstdint>
+#include <string>
+
+#include "estimation/parameter_record.h"
+#include "model/operation.h"
+
+namespace zelk {
+
+struct SearchOptions {
+  TOperation Search = kRandomSearch;  // kRandomSearch or kLJSearch
+  long Calls = 0;                     // end after this many trials; 0: no limit
+  long Stall = 0;                     // end after this many trials without a better objective
+};
+
+enum class SearchEnd : std::uint8_t {
+  Stopped,             // Stop, or a close of the window
+  Calls,               // the trial count was reached
+  Stall,               // no better objective for Stall trials
+  InitialSolveFailed,  // the start could not be solved
+};
+
+struct SearchSummary {
+  SearchEnd Reason = SearchEnd::Stopped;
+  long Trials = 0;
+  long FailedCalls = 0;     // trial solutions that failed (model fault, precision, no library)
+  long AbandonedCalls = 0;  // trials dropped early as already worse than the best: no failure
+  double Objective = 0;
+  T20Vector Values{};
+  // One line: why the run ended and what it made.
+  std::string BriefReport() const;
+};
+
+const char* SearchEndName(SearchEnd reason);
+
+// Decides after each step whether the run ends by its own limits.
+class SearchStopRule {
+ public:
+  explicit SearchStopRule(const SearchOptions& options) : options_(options) {}
+  // After one trial, with the best objective it left; true when the run should end.
+  bool AfterTrial(double bestObjective);
+  long Trials() const { return trials_; }
+  SearchEnd Reason() const { return reason_; }
+
+ private:
+  SearchOptions options_;
+  long trials_ = 0;
+  long sinceBetter_ = 0;
+  double best_ = 0;
+  bool haveBest_ = false;
+  SearchEnd reason_ = SearchEnd::Stopped;
+};
+
+}  // namespace zelk

@@ -1,0 +1,39 @@
+Library fault_above;
+
+uses Math;
+
+type T20Vector = array[0..20] of Double;
+type T50Vector = array[0..50] of Double;
+type T20x500Matrix = array[0..500] of T20Vector;
+type T50x500Matrix = array[0..500] of T50Vector;
+type P20Vector = ^T20Vector;
+type P50Vector = ^T50Vector;
+type P20x500Matrix = ^T20x500Matrix;
+type P50x500Matrix = ^T50x500Matrix;
+
+procedure DynamicEquations(var p,x : P20Vector; var y,dy : P50Vector); export;
+var
+
+  z : double;
+
+begin
+
+  z := y^[1] - y^[1];
+  if p^[1] > 1.2 then dy^[1] := 1.0 / z
+  else dy^[1] := -p^[1]*y^[1];
+
+end;
+
+procedure InitialEquations(var p,x : P20Vector; var y : P50Vector; var xe : P20x500Matrix; var ye : P50x500Matrix); export;
+begin
+
+
+;
+end;
+
+exports
+DynamicEquations,
+InitialEquations;
+
+begin
+end.
