@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace zelk {
@@ -23,6 +25,7 @@ CompilePaths CompilePathsFor(const std::string& pasFile) {
   paths.Script = folder + kScriptName;
   paths.Marker = folder + kMarkerName;
   paths.Log = folder + kLogName;
+  paths.Status = folder + kStatusName;
   return paths;
 }
 
@@ -43,8 +46,10 @@ std::vector<std::string> CompileScriptLines(const std::string& compiler,
       "#!/bin/sh",
       "echo Temporary batch file generated succesfully",
       "echo Running Orvel Compiler",
-      // The log keeps what a detached run would otherwise lose.
-      ShellQuote(compiler) + " \"$@\" 2>&1 | tee " + ShellQuote(paths.Log),
+      // The log keeps what a detached run would otherwise lose; the status is written before
+      // the marker, so the window knows whether the build failed.
+      "{ " + ShellQuote(compiler) + " \"$@\" 2>&1; echo $? > " + ShellQuote(paths.Status) +
+          "; } | tee " + ShellQuote(paths.Log),
       "echo Finished!",
       "if [ -t 0 ]; then printf 'Press Enter to continue . . . '; read -r answer; fi",
       "mkdir " + ShellQuote(paths.Folder + kMarkerName),
@@ -119,6 +124,78 @@ std::vector<std::string> CompilerErrorLines(const std::string& log) {
       lines.push_back(line);
   }
   return lines;
+}
+
+namespace {
+
+// Digits at `at`, advancing past them; -1 when there are none.
+int ReadNumber(const std::string& text, std::size_t& at) {
+  long value = -1;
+  while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) && value < 1000000)
+    value = (value < 0 ? 0 : value * 10) + (text[at++] - '0');
+  return static_cast<int>(value);
+}
+
+struct Position {
+  std::size_t Start = std::string::npos;  // where the file name begins
+  std::size_t End = 0;                    // just after the closing parenthesis
+  int Line = -1;
+  int Column = -1;
+};
+
+// "NAME(L)" or "NAME(L,C)" at the start of the message, NAME a bare file name or a path.
+Position FindPosition(const std::string& line, const std::string& name) {
+  Position p;
+  const std::size_t nameAt = line.find(name + "(");
+  if (nameAt == std::string::npos || (nameAt > 0 && line[nameAt - 1] != '/')) return p;
+  const std::size_t open = nameAt + name.size();
+  std::size_t at = open + 1;
+  p.Line = ReadNumber(line, at);
+  if (p.Line < 0) return p;
+  if (at < line.size() && line[at] == ',') {
+    ++at;
+    p.Column = ReadNumber(line, at);
+    if (p.Column < 0) return p;
+  }
+  if (at >= line.size() || line[at] != ')') return p;
+  p.Start = 0;
+  p.End = at + 1;
+  return p;
+}
+
+}  // namespace
+
+std::string MapCompilerMessage(const std::string& line, const std::string& pasName,
+                               const std::string& modName, const std::vector<SourceOrigin>& origins) {
+  const Position p = FindPosition(line, pasName);
+  if (p.Start == std::string::npos || p.Line < 1 ||
+      p.Line > static_cast<int>(origins.size()))
+    return line;
+  const SourceOrigin& origin = origins[p.Line - 1];
+  if (origin.Line == 0) return line;
+  std::string mapped = modName + "(" + std::to_string(origin.Line);
+  if (p.Column >= 0) mapped += "," + std::to_string(p.Column + origin.ColumnShift);
+  return mapped + ")" + line.substr(p.End);
+}
+
+int CountCompilerErrors(const std::vector<std::string>& lines) {
+  int count = 0;
+  for (const std::string& line : lines) {
+    const std::size_t close = line.find(") ");
+    if (close == std::string::npos || line.find('(') > close) continue;
+    const std::string rest = line.substr(close + 2);
+    if ((rest.rfind("Error: ", 0) == 0 || rest.rfind("Fatal: ", 0) == 0) &&
+        rest.find("errors compiling module") == std::string::npos)
+      ++count;
+  }
+  return count;
+}
+
+int ReadCompileStatus(const CompilePaths& paths) {
+  std::ifstream in(paths.Status);
+  int status = -1;
+  if (!(in >> status)) return -1;
+  return status;
 }
 
 }  // namespace zelk

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/model_language.h"
+
 namespace zelk {
 
 inline constexpr const char* kCompilerMissing =
@@ -15,12 +17,14 @@ inline constexpr const char* kCompilerMissing =
 inline constexpr const char* kScriptName = "zelkcompile.bat";
 inline constexpr const char* kMarkerName = "$$$.tmp";
 inline constexpr const char* kLogName = "zelkcompile.log";
+inline constexpr const char* kStatusName = "zelkcompile.status";  // the compiler's exit status
 
 struct CompilePaths {
   std::string Folder;  // the .pas file's folder, with a trailing separator
   std::string Script;
   std::string Marker;
   std::string Log;
+  std::string Status;
 };
 
 CompilePaths CompilePathsFor(const std::string& pasFile);
@@ -38,6 +42,19 @@ bool TerminalAvailable();
 
 // The lines of a compiler log that say why a build failed.
 std::vector<std::string> CompilerErrorLines(const std::string& log);
+
+// A compiler message placed in `pasName` at (LINE[,COL]) and coming from the model text is
+// rewritten as `modName`(LINE,COL) in the model text's own lines and columns; any other line
+// is returned as it is.
+std::string MapCompilerMessage(const std::string& line, const std::string& pasName,
+                               const std::string& modName, const std::vector<SourceOrigin>& origins);
+
+// The errors among the compiler's lines: messages at a source position that say Error or
+// Fatal, except the compiler's closing count.
+int CountCompilerErrors(const std::vector<std::string>& lines);
+
+// The status the script recorded: the compiler's exit code, or -1 when none was recorded.
+int ReadCompileStatus(const CompilePaths& paths);
 
 // A path quoted for the shell, so that "$$$" and blanks stay as they are.
 std::string ShellQuote(const std::string& text);

@@ -17,9 +17,13 @@ bool HasText(const std::string& s) {
   return false;
 }
 
-void AppendLines(std::vector<std::string>& lines, const std::string& text) {
+// The text's lines; `origins` gets the model line of each, counted from `origin`.
+void AppendLines(std::vector<std::string>& lines, std::vector<SourceOrigin>& origins,
+                 const std::string& text, SourceOrigin origin) {
   std::size_t start = 0;
   while (true) {
+    origins.push_back(origin);
+    origin = {origin.Line + 1, 0};
     const std::size_t end = text.find('\n', start);
     std::string line =
         text.substr(start, end == std::string::npos ? std::string::npos : end - start);
@@ -35,6 +39,18 @@ void AppendLines(std::vector<std::string>& lines, const std::string& text) {
 ModelTranslator::ModelTranslator(const std::string& editorText, std::string baseName)
     : text_(editorText), baseName_(std::move(baseName)) {
   for (char& c : text_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+SourceOrigin ModelTranslator::OriginOf(std::size_t at) const {
+  SourceOrigin origin{1, 0};
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < at && i < text_.size(); ++i)
+    if (text_[i] == '\n') {
+      ++origin.Line;
+      lineStart = i + 1;
+    }
+  origin.ColumnShift = static_cast<int>(at - lineStart);
+  return origin;
 }
 
 void ModelTranslator::SkipBlanks() {
@@ -64,6 +80,7 @@ bool ModelTranslator::GeneratePascalSource() {
   const std::pair<const char*, const char*> sections[] = {
       {"declar", "end declar"}, {"static", "end static"}, {"dynamic", "end dynamic"}};
   std::string texts[3];
+  SourceOrigin starts[3];
   for (int s = 0; s < 3; ++s) {
     if (!ExpectKeyword(sections[s].first)) return false;
     const std::string marker(sections[s].second);
@@ -73,6 +90,7 @@ bool ModelTranslator::GeneratePascalSource() {
       return false;
     }
     texts[s] = text_.substr(at_, end - at_);
+    starts[s] = OriginOf(at_);
     at_ = end + marker.size();
     SkipBlanks();
   }
@@ -80,6 +98,7 @@ bool ModelTranslator::GeneratePascalSource() {
   const std::string& staticText = texts[1];
   const std::string& dynamicText = texts[2];
   std::vector<std::string>& out = result_.Lines;
+  std::vector<SourceOrigin>& origins = result_.Origins;
   out = {"Library " + baseName_ + ";",
          "",
          "uses Math;",
@@ -94,27 +113,32 @@ bool ModelTranslator::GeneratePascalSource() {
          "type P50x500Matrix = ^T50x500Matrix;",
          "",
          "procedure DynamicEquations(var p,x : P20Vector; var y,dy : P50Vector); export;"};
+  origins.assign(out.size(), SourceOrigin{});
+  auto frame = [&](const std::string& line) {
+    out.push_back(line);
+    origins.push_back({});
+  };
   auto appendVar = [&] {
     if (!HasText(declarations)) return;
-    out.push_back("var");
-    AppendLines(out, declarations);
+    frame("var");
+    AppendLines(out, origins, declarations, starts[0]);
   };
   appendVar();
-  out.push_back("begin");
-  AppendLines(out, dynamicText);
-  out.push_back("end;");
-  out.push_back("");
-  out.push_back(
+  frame("begin");
+  AppendLines(out, origins, dynamicText, starts[2]);
+  frame("end;");
+  frame("");
+  frame(
       "procedure InitialEquations(var p,x : P20Vector; var y : P50Vector; var xe : P20x500Matrix; "
       "var ye : "
       "P50x500Matrix); export;");
   appendVar();
-  out.push_back("begin");
-  AppendLines(out, staticText);
-  if (!HasText(staticText)) out.push_back(";");
+  frame("begin");
+  AppendLines(out, origins, staticText, starts[1]);
+  if (!HasText(staticText)) frame(";");
   for (const char* line :
        {"end;", "", "exports", "DynamicEquations,", "InitialEquations;", "", "begin", "end."})
-    out.push_back(line);
+    frame(line);
   return true;
 }
 

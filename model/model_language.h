@@ -18,6 +18,14 @@ inline constexpr const char* kUndefinedSectionEnd = "Undefined end of section (%
 inline constexpr const char* kUnknownLanguage =
     "Unknown language specifier!\n(C or Pascal required)";
 
+// Where a generated source line came from: the model text's line (1-based; 0 for the
+// generator's own frame) and how many columns the model line has before the copied text
+// (a section's first line follows its keyword).
+struct SourceOrigin {
+  int Line = 0;
+  int ColumnShift = 0;
+};
+
 struct TranslationResult {
   bool Ok = false;
   bool SourceIsC = false;
@@ -26,6 +34,7 @@ struct TranslationResult {
   static constexpr std::size_t kCaretUnchanged = static_cast<std::size_t>(-1);
   std::size_t Caret = kCaretUnchanged;  // byte offset into the editor text for the caret
   std::vector<std::string> Lines;       // the generated library source
+  std::vector<SourceOrigin> Origins;    // one per line of Lines
 };
 
 class ModelTranslator {
@@ -41,6 +50,7 @@ class ModelTranslator {
 
  private:
   void SkipBlanks();
+  SourceOrigin OriginOf(std::size_t at) const;
   void Fail(const std::string& error);
 
   std::string text_;  // lower-cased editor text

@@ -52,6 +52,9 @@ inline constexpr const char* kSolveFailed = "Solve Model Failed";
 inline constexpr const char* kModelUntitled =
     "The model has no file yet: save it before it is compiled.";
 inline constexpr const char* kSourceNotWritten = "Cannot write the library source \"%s\": %s";
+inline constexpr const char* kModelNotCompiled =
+    "The model \"%s\" did not compile: %s error(s).\nThe compiler's messages are on the "
+    "Messages page.";
 inline constexpr const char* kScriptNotWritten = "Cannot write the compile script \"%s\": %s";
 
 inline constexpr const char* kExportChartTitle = "Export Fitchart To Metafile ...";

@@ -26,6 +26,7 @@ bool Workspace::TranslateModel() {
     SaveModelFile();
   }
   SourceLines.clear();
+  SourceOrigins.clear();
   ui_.Repaint(View::Source);
   const std::string name = FileNamePart(ModelFileName);
   ModelBaseName = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
@@ -40,6 +41,7 @@ bool Workspace::TranslateModel() {
   bool ok = result.Ok;
   if (ok) {
     SourceLines = result.Lines;
+    SourceOrigins = result.Origins;
     std::string text;
     for (const std::string& line : SourceLines) text += line + "\n";
     std::string error;
@@ -78,6 +80,9 @@ bool Workspace::StartCompile(const std::string& pasFile) {
     return false;
   }
   fs::remove(paths.Log, ec);
+  fs::remove(paths.Status, ec);
+  // A library left by an earlier build must never stand in for this one.
+  fs::remove(fs::path(ModelFileName).replace_extension(".dll"), ec);
   // Only an empty marker goes; one with contents stays and the next poll sees it at once.
   if (fs::is_directory(paths.Marker, ec) && fs::is_empty(paths.Marker, ec))
     fs::remove(paths.Marker, ec);
@@ -91,17 +96,17 @@ bool Workspace::StartCompile(const std::string& pasFile) {
   return true;
 }
 
+// A text that did not translate is not compiled: its message was shown, and the source
+// on disk belongs to an earlier text.
 void Workspace::CompileAction() {
-  TranslateModel();
+  const bool translated = TranslateModel();
   bool started = false;
-  // Without a file there is no folder to compile in; a C model has no compiler.
-  if (!SourceIsC && !ModelFileName.empty()) started = StartCompile(PasFilePath());
+  if (translated && !SourceIsC) started = StartCompile(PasFilePath());
   SetCompiled(started);
 }
 
 void Workspace::CompilePascalAction() {
-  TranslateModel();
-  if (!ModelFileName.empty()) StartCompile(PasFilePath());
+  if (TranslateModel()) StartCompile(PasFilePath());
 }
 
 void Workspace::CompileTimerTimer() {
@@ -111,15 +116,34 @@ void Workspace::CompileTimerTimer() {
   if (!fs::exists(paths.Marker, ec)) return;
   CompileTimerEnabled = false;
   ui_.EnableCompileTimer(false);
+  const std::string library = fs::path(ModelFileName).replace_extension(".dll").string();
   std::vector<std::uint8_t> log;
   std::string error;
-  if (ReadWholeFile(paths.Log, log, error))
+  std::vector<std::string> lines;
+  if (ReadWholeFile(paths.Log, log, error)) {
+    const std::string pasName = ModelBaseName + ".pas", modName = FileNamePart(ModelFileName);
     for (const std::string& line : CompilerErrorLines(std::string(log.begin(), log.end())))
-      Log.AddMessage(line);
-  Model.LoadModelLibrary(fs::path(ModelFileName).replace_extension(".dll").string(), ui_);
-  // The new library's curves replace the old ones.
+      lines.push_back(MapCompilerMessage(line, pasName, modName, SourceOrigins));
+  }
+  const int status = ReadCompileStatus(paths);
+  // A script without a status (another compiler's) is judged by the library alone.
+  const bool built = (status == 0 || status == -1) && fs::is_regular_file(library, ec);
+  // The new library's curves, or none, replace the old ones.
   CurveReady = false;
   ui_.Repaint(View::FitChart);
+  for (const std::string& line : lines) Log.AddMessage(line);
+  if (!built) {
+    SetCompiled(false);
+    const int errors = CountCompilerErrors(lines);
+    ui_.ShowPage(Page::Messages);
+    ShowError(FillPlaceholders(msg::kModelNotCompiled,
+                               {FileNamePart(ModelFileName),
+                                std::to_string(errors > 0 ? errors
+                                                          : static_cast<int>(lines.size()))}));
+    return;
+  }
+  Model.LoadModelLibrary(library, ui_);
+  if (Model.LibFileName.empty()) SetCompiled(false);
 }
 
 }  // namespace zelk

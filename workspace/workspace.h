@@ -12,6 +12,7 @@
 #include "estimation/parameter_record.h"
 #include "estimation/search_run.h"
 #include "model/message_log.h"
+#include "model/model_language.h"
 #include "model/model_library.h"
 #include "model/solver.h"
 #include "presentation/debug_grid.h"
@@ -157,6 +158,7 @@ class Workspace {
 
   // --- translation and compilation
   std::vector<std::string> SourceLines;  // the Source page's text
+  std::vector<SourceOrigin> SourceOrigins;  // the model text's line of each source line
   bool SourceIsC = false;
   std::string ModelBaseName;
   bool CompileTimerEnabled = false;
@@ -166,7 +168,8 @@ class Workspace {
   bool StartCompile(const std::string& pasFile);
   void CompileAction();
   void CompilePascalAction();
-  // The poll of the compile driver: loads the library once the marker folder exists.
+  // The poll of the compile driver: once the marker folder exists, loads the library the
+  // compiler built, or shows why there is none.
   void CompileTimerTimer();
   // Where the translated source of the current model goes.
   std::string PasFilePath() const;

@@ -240,12 +240,16 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n dy^[1] := -q;\nend "
       "dynamic\n");
   std::filesystem::copy_file(folder.File("decay.dim"), folder.File("broken.dim"));
+  // A library left by an earlier build of the same name is never used.
+  std::filesystem::copy_file(std::string(MODEL_DIR) + "/decay.dll", folder.File("broken.dll"));
   struct Case {
     std::string args;
     std::string text;
   } cases[] = {
       {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd"),
-       "Error: Identifier not found"},
+       "broken.mod(7,13) Error: Identifier not found \"q\""},
+      {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd") + " --calls 0",
+       "--calls takes a count"},
       {"fit " + folder.File("none.mod") + " " + folder.File("decay.zkd"),
        "cannot read the model file"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --values 1,x",

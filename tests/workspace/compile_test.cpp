@@ -68,20 +68,42 @@ TEST_F(Compile, ACompiledModelIsLoadedWhenTheMarkerAppearsAndSolves) {
   EXPECT_NEAR(C(3), std::exp(-2.0), 1e-3);
 }
 
-TEST_F(Compile, AModelThatDoesNotCompileShowsItsErrorsInTheMessagePane) {
-  SaveModel("broken.mod",
-            "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := "
-            "-q^[1];\nend dynamic\n");
+TEST_F(Compile, AModelThatNoLongerCompilesIsNeverRunFromItsOldLibrary) {
+  SaveModel("broken.mod", kDecay);
   ws_->CompileAction();
   ASSERT_TRUE(WaitForCompiler());
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Zelk failed to load compiled model!"});
+  ASSERT_FALSE(ws_->Model.LibFileName.empty());
+  // Line 7 of the text, the unknown name at column 14 of the model's own line.
+  ws_->ReplaceModelText(
+      "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := "
+      "-q^[1];\nend dynamic\n");
+  ws_->SaveModelFile();
+  ws_->CompileAction();
   EXPECT_TRUE(ws_->Model.LibFileName.empty());
+  EXPECT_FALSE(fs::exists(folder_.File("broken.dll")));
+  ASSERT_TRUE(WaitForCompiler());
+  EXPECT_EQ(ui_.TakeMessages(),
+            std::vector<std::string>{
+                "The model \"broken.mod\" did not compile: 1 error(s).\nThe compiler's messages "
+                "are on the Messages page."});
+  EXPECT_TRUE(ws_->Model.LibFileName.empty());
+  EXPECT_EQ(ui_.Panels[2], "Not Compiled");
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Messages);
+  EXPECT_EQ(ReadCompileStatus(CompilePathsFor(folder_.File("broken.pas"))), 1);
   ASSERT_FALSE(ws_->Log.Lines().empty());
-  bool namesTheError = false;
-  for (const std::string& line : ws_->Log.Lines())
-    namesTheError |=
-        line.find("broken.pas(") != std::string::npos && line.find("Error:") != std::string::npos;
-  EXPECT_TRUE(namesTheError);
+  EXPECT_EQ(ws_->Log.Lines().front(), "broken.mod(7,14) Error: Identifier not found \"q\"");
+}
+
+TEST_F(Compile, ATextThatDoesNotTranslateShowsOneMessageAndCompilesNothing) {
+  SaveModel("decay.mod", kDecay);
+  ASSERT_TRUE(ws_->TranslateModel());  // an earlier translation leaves its source behind
+  ws_->ReplaceModelText("language = pascal\ndeclar\nend declar\nstatic\n");
+  ws_->SaveModelFile();
+  ui_.Messages.clear();
+  ws_->CompileAction();
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Undefined end of section (end static)!"});
+  EXPECT_FALSE(ui_.CompileTimer);
+  EXPECT_EQ(ui_.Panels[2], "Not Compiled");
 }
 
 TEST_F(Compile, AStaleMarkerIsRemovedBeforeTheScriptStarts) {
@@ -147,7 +169,8 @@ TEST(CompileScript, RunsTheCompilerThenCreatesTheMarker) {
   EXPECT_EQ(lines[1], "echo Temporary batch file generated succesfully");
   EXPECT_EQ(lines[2], "echo Running Orvel Compiler");
   EXPECT_EQ(lines[3],
-            "'/opt/zelk/pasbuild' \"$@\" 2>&1 | tee '/models/it'\\''s here/zelkcompile.log'");
+            "{ '/opt/zelk/pasbuild' \"$@\" 2>&1; echo $? > '/models/it'\\''s "
+            "here/zelkcompile.status'; } | tee '/models/it'\\''s here/zelkcompile.log'");
   EXPECT_EQ(lines[4], "echo Finished!");
   EXPECT_EQ(lines[6], "mkdir '/models/it'\\''s here/$$$.tmp'");
 }
@@ -165,6 +188,45 @@ TEST(CompileScript, PicksTheErrorLinesOutOfTheCompilersOutput) {
           "/m/broken.pas(16,14) Error: Identifier not found \"q\"",
           "/m/broken.pas(40) Fatal: There were 1 errors compiling module, stopping",
           "Fatal: Compilation aborted", "pasbuild: the library was not built (fpc exit code 1)"}));
+}
+
+// The generated source copies each section verbatim, so a position in it is a position in
+// the model text: the first line of a section follows its keyword on the same line.
+TEST(CompileScript, MapsCompilerPositionsToTheModelText) {
+  const std::string text =
+      "language = pascal\ndeclar k : double;\nend declar\nstatic\nend static\ndynamic dy^[1] := "
+      "k;\n  k := 2;\nend dynamic\n";
+  ModelTranslator translator(text, "m");
+  const TranslationResult r = translator.Translate();
+  ASSERT_TRUE(r.Ok);
+  ASSERT_EQ(r.Origins.size(), r.Lines.size());
+  auto lineOf = [&](const std::string& wanted) {
+    for (std::size_t i = 0; i < r.Lines.size(); ++i)
+      if (r.Lines[i] == wanted) return static_cast<int>(i) + 1;
+    return 0;
+  };
+  const int first = lineOf(" dy^[1] := k;"), second = lineOf("  k := 2;"),
+            declaration = lineOf(" k : double;"), frame = lineOf("end.");
+  ASSERT_GT(first * second * declaration * frame, 0);
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"m.pas(" + std::to_string(first) + ",2) Error: x", "m.mod(6,9) Error: x"},
+      {"/d/m.pas(" + std::to_string(second) + ",3) Error: y", "m.mod(7,3) Error: y"},
+      {"m.pas(" + std::to_string(declaration) + ") Fatal: z", "m.mod(2) Fatal: z"},
+      {"m.pas(" + std::to_string(frame) + ") Fatal: There were 1 errors compiling module",
+       "m.pas(" + std::to_string(frame) + ") Fatal: There were 1 errors compiling module"},
+      {"m.pas(9999,1) Error: beyond", "m.pas(9999,1) Error: beyond"},
+      {"am.pas(" + std::to_string(first) + ",2) Error: other file",
+       "am.pas(" + std::to_string(first) + ",2) Error: other file"},
+      {"Fatal: Compilation aborted", "Fatal: Compilation aborted"},
+      {"m.pas(x) Error: no number", "m.pas(x) Error: no number"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MapCompilerMessage(c.in, "m.pas", "m.mod", r.Origins), c.out);
+  EXPECT_EQ(CountCompilerErrors({"m.mod(6,9) Error: x", "m.mod(2) Fatal: Syntax error",
+                                 "m.pas(40) Fatal: There were 2 errors compiling module, stopping",
+                                 "Fatal: Compilation aborted", "m.mod(3,1) Note: fine"}),
+            2);
 }
 
 }  // namespace
