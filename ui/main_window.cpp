@@ -14,6 +14,8 @@
 #include <QPrinter>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTimer>
@@ -140,7 +142,9 @@ void TMForm::BuildPages() {
   messages_->setObjectName("MsgBox");
   messages_->setReadOnly(true);
   messages_->setFocusPolicy(Qt::ClickFocus);
-  messages_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // A compiler's message is long; it is read whole without resizing the pane.
+  messages_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  messages_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   QPalette navy = messages_->palette();
   navy.setColor(QPalette::Text, QColor(0, 0, 128));
   messages_->setPalette(navy);
@@ -215,13 +219,21 @@ void TMForm::BuildPages() {
   left->addWidget(lowerLeft_);
   left->setStretchFactor(0, 3);
   left->setStretchFactor(1, 1);
-  left->setMinimumWidth(190);
+  // Wide enough for every tab of the upper notebook, whatever the font.
+  int tabsWidth = 0;
+  for (QTabWidget* tabs : {upperLeft_, lowerLeft_}) {
+    tabs->setElideMode(Qt::ElideNone);
+    tabs->setUsesScrollButtons(false);
+    tabsWidth = std::max(tabsWidth, tabs->tabBar()->sizeHint().width() +
+                                        2 * tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+  }
+  left->setMinimumWidth(std::max(190, tabsWidth));
   auto* split = new QSplitter(Qt::Horizontal);
   split->setObjectName("Splitter");
   split->addWidget(left);
   split->addWidget(right_);
   split->setStretchFactor(1, 1);
-  split->setSizes({kLeftWidth, 800});
+  split->setSizes({std::max(kLeftWidth, tabsWidth), 800});
   split->setChildrenCollapsible(false);
   setCentralWidget(split);
 }
