@@ -6,7 +6,7 @@
 
 #include "model/model_library.h"
 #include "model/solver.h"
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 
 namespace zelk {
 

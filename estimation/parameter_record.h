@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 
 namespace zelk {
 

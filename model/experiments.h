@@ -2,7 +2,7 @@
 // Experiments: maximal runs of consecutive events whose time (X[.][1]) never decreases and
 // whose other independent variables stay exactly equal. Event 1 always starts one.
 
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 
 namespace zelk {
 

@@ -4,7 +4,7 @@
 #include <deque>
 #include <string>
 
-#include "workspace/user_interface.h"
+#include "base/user_interface.h"
 
 namespace zelk {
 

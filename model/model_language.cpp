@@ -3,7 +3,7 @@
 #include <cctype>
 #include <utility>
 
-#include "workspace/format.h"
+#include "base/format.h"
 
 namespace zelk {
 

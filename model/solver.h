@@ -11,8 +11,8 @@
 
 #include "model/message_log.h"
 #include "model/model_library.h"
-#include "workspace/data_set.h"
-#include "workspace/user_interface.h"
+#include "base/data_set.h"
+#include "base/user_interface.h"
 
 namespace zelk {
 
@@ -72,7 +72,7 @@ struct SolveContext {
   std::uint8_t& OperationMode;
   double& TrialObjective;
   SolverStats& Stats;
-  EarlyStop Stop;
+  EarlyStop Stop = {};
   bool ShowIntegrationErrors = false;
 };
 

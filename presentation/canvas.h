@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "workspace/preferences.h"
+#include "base/preferences.h"
 
 namespace zelk {
 

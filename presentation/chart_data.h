@@ -2,7 +2,7 @@
 // The chart's working data set: MeasuredData with every interval between two events of one
 // experiment cut into K = 1000 div EventCount pieces, so a model curve can be drawn smoothly.
 
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 
 namespace zelk {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 
 namespace zelk {
 

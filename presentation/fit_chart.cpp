@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "model/experiments.h"
-#include "workspace/format.h"
+#include "base/format.h"
 
 namespace zelk {
 

@@ -8,8 +8,8 @@
 
 #include "presentation/canvas.h"
 #include "presentation/visibility_tree.h"
-#include "workspace/data_set.h"
-#include "workspace/preferences.h"
+#include "base/data_set.h"
+#include "base/preferences.h"
 
 namespace zelk {
 

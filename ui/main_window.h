@@ -9,7 +9,7 @@
 #include "ui/qt_canvas.h"
 #include "workspace/fit_properties_model.h"
 #include "workspace/options_dialog_model.h"
-#include "workspace/user_interface.h"
+#include "base/user_interface.h"
 #include "workspace/workspace.h"
 
 class QLabel;

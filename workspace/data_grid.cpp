@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "workspace/format.h"
+#include "base/format.h"
 #include "workspace/messages.h"
 
 namespace zelk {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "workspace/data_set.h"
-#include "workspace/user_interface.h"
+#include "base/data_set.h"
+#include "base/user_interface.h"
 
 namespace zelk {
 

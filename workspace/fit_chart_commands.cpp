@@ -5,8 +5,8 @@
 
 #include "model/operation.h"
 #include "presentation/emf_writer.h"
-#include "workspace/data_file.h"
-#include "workspace/format.h"
+#include "base/data_file.h"
+#include "base/format.h"
 #include "workspace/messages.h"
 #include "workspace/workspace.h"
 

@@ -1,6 +1,6 @@
 #include "workspace/fit_properties_model.h"
 
-#include "workspace/format.h"
+#include "base/format.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

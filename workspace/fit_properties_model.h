@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "workspace/preferences.h"
+#include "base/preferences.h"
 
 namespace zelk {
 

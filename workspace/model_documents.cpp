@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "presentation/rich_text.h"
-#include "workspace/data_file.h"
+#include "base/data_file.h"
 #include "workspace/messages.h"
 #include "workspace/workspace.h"
 

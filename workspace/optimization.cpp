@@ -4,7 +4,7 @@
 #include "estimation/random.h"
 #include "estimation/searches.h"
 #include "model/operation.h"
-#include "workspace/format.h"
+#include "base/format.h"
 #include "workspace/messages.h"
 #include "workspace/workspace.h"
 

@@ -13,8 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "workspace/preferences.h"
-#include "workspace/user_interface.h"
+#include "base/preferences.h"
+#include "base/user_interface.h"
 
 namespace zelk {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "workspace/format.h"
+#include "base/format.h"
 #include "workspace/messages.h"
 
 namespace zelk {

@@ -12,7 +12,7 @@
 
 #include "estimation/parameter_record.h"
 #include "workspace/data_grid.h"
-#include "workspace/user_interface.h"
+#include "base/user_interface.h"
 
 namespace zelk {
 

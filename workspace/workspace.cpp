@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "presentation/chart_data.h"
-#include "workspace/data_file.h"
-#include "workspace/format.h"
+#include "base/data_file.h"
+#include "base/format.h"
 #include "workspace/messages.h"
 
 namespace zelk {

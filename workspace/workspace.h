@@ -19,10 +19,10 @@
 #include "presentation/fit_chart.h"
 #include "presentation/visibility_tree.h"
 #include "workspace/data_grid.h"
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 #include "workspace/parameter_grids.h"
-#include "workspace/preferences.h"
-#include "workspace/user_interface.h"
+#include "base/preferences.h"
+#include "base/user_interface.h"
 
 namespace zelk {
 

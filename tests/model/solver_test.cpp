@@ -216,7 +216,9 @@ TEST_F(EarlyAbort, SearchesAbandonOnlyAgainstACurrentSumOfSquares) {
     ws_->BestObjective = 0.25;
     const EarlyStop stop = ws_->SearchEarlyStop();
     EXPECT_EQ(stop.Kind, c.expected) << static_cast<int>(c.objective) << c.ready;
-    if (stop.Kind == EarlyStop::Rule::Abandon) EXPECT_EQ(stop.Bound, 0.25);
+    if (stop.Kind == EarlyStop::Rule::Abandon) {
+      EXPECT_EQ(stop.Bound, 0.25);
+    }
   }
 }
 

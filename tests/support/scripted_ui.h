@@ -12,7 +12,7 @@
 
 #include "presentation/canvas.h"
 #include "tests/support/recording_canvas.h"
-#include "workspace/user_interface.h"
+#include "base/user_interface.h"
 
 namespace zelk::test {
 

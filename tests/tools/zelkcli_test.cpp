@@ -12,7 +12,7 @@
 #include "support/files.h"
 #include "support/temp_folder.h"
 #include "tools/zelkcli/csv_table.h"
-#include "workspace/data_file.h"
+#include "base/data_file.h"
 
 namespace zelk {
 namespace {

@@ -25,7 +25,7 @@
 #include "ui/flow_page.h"
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
-#include "workspace/format.h"
+#include "base/format.h"
 
 namespace zelk {
 namespace {

@@ -6,7 +6,7 @@
 #include "support/files.h"
 #include "support/temp_folder.h"
 #include "support/workspace_fixture.h"
-#include "workspace/data_file.h"
+#include "base/data_file.h"
 #include "workspace/messages.h"
 
 namespace zelk {

@@ -6,7 +6,7 @@
 #include "estimation/searches.h"
 #include "model/operation.h"
 #include "support/model_fixture.h"
-#include "workspace/format.h"
+#include "base/format.h"
 #include "workspace/messages.h"
 
 namespace zelk {

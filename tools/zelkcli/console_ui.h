@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "tools/zelkcli/pictures.h"
-#include "workspace/user_interface.h"
+#include "base/user_interface.h"
 
 namespace zelk {
 

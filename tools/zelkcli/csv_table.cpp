@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "workspace/format.h"
+#include "base/format.h"
 
 namespace zelk {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 
 namespace zelk {
 

@@ -12,8 +12,8 @@
 #include "estimation/objective.h"
 #include "model/operation.h"
 #include "tools/zelkcli/csv_table.h"
-#include "workspace/format.h"
-#include "workspace/preferences.h"
+#include "base/format.h"
+#include "base/preferences.h"
 
 namespace zelk {
 

@@ -18,9 +18,9 @@
 #include "tools/zelkcli/console_ui.h"
 #include "tools/zelkcli/csv_table.h"
 #include "tools/zelkcli/fit_command.h"
-#include "workspace/data_file.h"
-#include "workspace/format.h"
-#include "workspace/preferences.h"
+#include "base/data_file.h"
+#include "base/format.h"
+#include "base/preferences.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

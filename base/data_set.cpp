@@ -1,4 +1,4 @@
-#include "workspace/data_set.h"
+#include "base/data_set.h"
 
 namespace zelk {
 

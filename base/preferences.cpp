@@ -1,4 +1,4 @@
-#include "workspace/preferences.h"
+#include "base/preferences.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -12,8 +12,8 @@
 #include <map>
 #include <vector>
 
-#include "workspace/data_file.h"
-#include "workspace/format.h"
+#include "base/data_file.h"
+#include "base/format.h"
 
 namespace zelk {
 

@@ -1,4 +1,4 @@
-#include "workspace/data_file.h"
+#include "base/data_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <memory>
 #include <random>
 
-#include "workspace/format.h"
+#include "base/format.h"
 
 namespace zelk {
 namespace {

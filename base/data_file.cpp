@@ -1,4 +1,4 @@
-#include "workspace/data_file.h"
+#include "base/data_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "workspace/format.h"
+#include "base/format.h"
 
 namespace zelk {
 
