@@ -107,14 +107,14 @@ int main(int argc, char* argv[]) {
 
   // The random search, one trial solution a step, under an objective without early abort so
   // that every step solves all 1000 events; the rest of a step is the driver's own cost.
-  ws->SetObjectiveFunc(TObjectiveKind::WeightedSS);
+  ws->Estimation().SetObjectiveFunc(TObjectiveKind::WeightedSS);
   const int steps = quick ? 5 : 500;
   double bestStep = 1e300;
   for (int r = 0; r < (quick ? 1 : 3); ++r) {
     SearchOptions options;
     options.Calls = steps;
     const auto start = Clock::now();
-    const SearchSummary summary = ws->Optimize(options);
+    const SearchSummary summary = ws->Estimation().Optimize(options);
     bestStep = std::min(bestStep, Seconds(start) / summary.Trials);
   }
 

@@ -166,10 +166,10 @@ Position FindPosition(const std::string& line, const std::string& name) {
 }  // namespace
 
 std::string MapCompilerMessage(const std::string& line, const std::string& pasName,
-                               const std::string& modName, const std::vector<SourceOrigin>& origins) {
+                               const std::string& modName,
+                               const std::vector<SourceOrigin>& origins) {
   const Position p = FindPosition(line, pasName);
-  if (p.Start == std::string::npos || p.Line < 1 ||
-      p.Line > static_cast<int>(origins.size()))
+  if (p.Start == std::string::npos || p.Line < 1 || p.Line > static_cast<int>(origins.size()))
     return line;
   const SourceOrigin& origin = origins[p.Line - 1];
   if (origin.Line == 0) return line;

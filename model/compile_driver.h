@@ -47,7 +47,8 @@ std::vector<std::string> CompilerErrorLines(const std::string& log);
 // rewritten as `modName`(LINE,COL) in the model text's own lines and columns; any other line
 // is returned as it is.
 std::string MapCompilerMessage(const std::string& line, const std::string& pasName,
-                               const std::string& modName, const std::vector<SourceOrigin>& origins);
+                               const std::string& modName,
+                               const std::vector<SourceOrigin>& origins);
 
 // The errors among the compiler's lines: messages at a source position that say Error or
 // Fatal, except the compiler's closing count.

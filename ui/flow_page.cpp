@@ -46,7 +46,7 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
     radios->addWidget(choices_[i]);
   }
   connect(buttons, &QButtonGroup::idClicked, this,
-          [this](int id) { ws_.SetObjectiveFunc(static_cast<TObjectiveKind>(id)); });
+          [this](int id) { ws_.Estimation().SetObjectiveFunc(static_cast<TObjectiveKind>(id)); });
   column->addWidget(group);
   column->addStretch(1);
   pages_->addTab(optimization, "Optimization");
@@ -62,10 +62,10 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
 }
 
 void FlowPage::Refresh() {
-  objective_->setText(QString::fromStdString(ws_.FlowObjectiveText));
-  total_->setText(QString::fromStdString(ws_.FlowTotalText));
-  successful_->setText(QString::fromStdString(ws_.FlowSuccessfulText));
-  choices_[static_cast<int>(ws_.ObjectiveFunc)]->setChecked(true);
+  objective_->setText(QString::fromStdString(ws_.Estimation().FlowObjectiveText));
+  total_->setText(QString::fromStdString(ws_.Estimation().FlowTotalText));
+  successful_->setText(QString::fromStdString(ws_.Estimation().FlowSuccessfulText));
+  choices_[static_cast<int>(ws_.Estimation().ObjectiveFunc)]->setChecked(true);
 }
 
 }  // namespace zelk

@@ -22,6 +22,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "base/messages.h"
 #include "ui/data_grid_view.h"
 #include "ui/debug_grid_view.h"
 #include "ui/dimension_page.h"
@@ -32,7 +33,6 @@
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
 #include "ui/visibility_page.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 
@@ -224,8 +224,9 @@ void TMForm::BuildPages() {
   for (QTabWidget* tabs : {upperLeft_, lowerLeft_}) {
     tabs->setElideMode(Qt::ElideNone);
     tabs->setUsesScrollButtons(false);
-    tabsWidth = std::max(tabsWidth, tabs->tabBar()->sizeHint().width() +
-                                        2 * tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+    tabsWidth =
+        std::max(tabsWidth, tabs->tabBar()->sizeHint().width() +
+                                2 * tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
   }
   left->setMinimumWidth(std::max(190, tabsWidth));
   auto* split = new QSplitter(Qt::Horizontal);
@@ -360,14 +361,15 @@ void TMForm::BuildMenus() {
   optimizeMenu->setObjectName("OptimizeMenu");
   optimizeButton_ = new QAction("Optimize", optimize);
   optimizeButton_->setObjectName("OptimizeButtonAction");
-  connect(optimizeButton_, &QAction::triggered, this, [this] { ws_->OptimizeButtonClick(); });
+  connect(optimizeButton_, &QAction::triggered, this,
+          [this] { ws_->Estimation().OptimizeButtonClick(); });
   optimize->setDefaultAction(optimizeButton_);
-  const std::pair<const char*, std::uint8_t> searches[] = {{"OptimizeAction", 1},
-                                                           {"OptimizeLJAction", 4}};
+  const std::pair<const char*, TOperation> searches[] = {{"OptimizeAction", kRandomSearch},
+                                                         {"OptimizeLJAction", kLJSearch}};
   for (const auto& [name, search] : searches) {
     QAction* entry = optimizeMenu->addAction(Command(name)->text());
     connect(entry, &QAction::triggered, this,
-            [this, search = search] { ws_->ChooseOptimizeButtonSearch(search); });
+            [this, search = search] { ws_->Estimation().ChooseOptimizeButtonSearch(search); });
   }
   optimize->setMenu(optimizeMenu);
   tools->addWidget(optimize);
@@ -538,7 +540,8 @@ void TMForm::Repaint(View view) {
       if (flowPage_) flowPage_->Refresh();
       // The button keeps its image and shows the caption of the search it runs.
       if (optimizeButton_)
-        optimizeButton_->setText(ws_->OptimizeButtonSearch == 4 ? "Optimize LJ" : "Optimize");
+        optimizeButton_->setText(ws_->Estimation().OptimizeButtonSearch == kLJSearch ? "Optimize LJ"
+                                                                                     : "Optimize");
       break;
     case View::ParameterGrids:
       for (ParameterGridView* view : {paramGridView_, pdGridView_})

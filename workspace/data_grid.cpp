@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "base/format.h"
-#include "workspace/messages.h"
+#include "base/messages.h"
 
 namespace zelk {
 

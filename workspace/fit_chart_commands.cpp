@@ -7,7 +7,7 @@
 #include "presentation/emf_writer.h"
 #include "base/data_file.h"
 #include "base/format.h"
-#include "workspace/messages.h"
+#include "base/messages.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

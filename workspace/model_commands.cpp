@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/compile_driver.h"
-#include "model/model_language.h"
 #include "base/data_file.h"
 #include "base/format.h"
-#include "workspace/messages.h"
+#include "base/messages.h"
+#include "model/compile_driver.h"
+#include "model/model_language.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
@@ -136,10 +136,10 @@ void Workspace::CompileTimerTimer() {
     SetCompiled(false);
     const int errors = CountCompilerErrors(lines);
     ui_.ShowPage(Page::Messages);
-    ShowError(FillPlaceholders(msg::kModelNotCompiled,
-                               {FileNamePart(ModelFileName),
-                                std::to_string(errors > 0 ? errors
-                                                          : static_cast<int>(lines.size()))}));
+    ShowError(
+        FillPlaceholders(msg::kModelNotCompiled,
+                         {FileNamePart(ModelFileName),
+                          std::to_string(errors > 0 ? errors : static_cast<int>(lines.size()))}));
     return;
   }
   Model.LoadModelLibrary(library, ui_);

@@ -6,7 +6,7 @@
 
 #include "presentation/rich_text.h"
 #include "base/data_file.h"
-#include "workspace/messages.h"
+#include "base/messages.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

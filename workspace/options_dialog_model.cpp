@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "workspace/messages.h"
+#include "base/messages.h"
 
 namespace zelk {
 

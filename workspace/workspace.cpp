@@ -4,10 +4,10 @@
 #include <cctype>
 #include <filesystem>
 
-#include "presentation/chart_data.h"
 #include "base/data_file.h"
 #include "base/format.h"
-#include "workspace/messages.h"
+#include "base/messages.h"
+#include "presentation/chart_data.h"
 
 namespace zelk {
 
@@ -53,14 +53,14 @@ Workspace::Workspace(UserInterface& ui)
       }} {}
 
 void Workspace::Start() {
-  ObjectiveFunc = TObjectiveKind::SumOfSquares;
+  estimation_.ObjectiveFunc = TObjectiveKind::SumOfSquares;
   if (!PreferencesFile.empty()) LoadPreferences(PreferencesFile, Preferences);
   ResetModel();
   grid_.Empty();
   grid_.Label();
   Parameters = StartParameterRecord();
-  FailedSolves = 0;
-  AbandonedSolves = 0;
+  estimation_.FailedSolves = 0;
+  estimation_.AbandonedSolves = 0;
   ResetDataSet();
   OperationMode = 0;
   RefreshParameterGrids();
@@ -150,8 +150,8 @@ std::string Workspace::CompilePanelText() const {
 }
 
 void Workspace::RefreshChartData() {
-  TotalCalls = 1;
-  SuccessfulCalls = 1;
+  estimation_.TotalCalls = 1;
+  estimation_.SuccessfulCalls = 1;
   // The results computed for the old data are gone; the user's fixed marks stay, and
   // standard errors are marked not computed rather than shown as zeros.
   const T20Vector values = Parameters.Value;
@@ -235,10 +235,10 @@ void Workspace::ResetDataSet() {
       MeasuredData.YData.C[j][i] = 0;
       MeasuredData.YData.Defined[j][i] = false;
     }
-  ObjectiveReady = false;
-  LimitReady = false;
-  FailedSolves = 0;
-  AbandonedSolves = 0;
+  estimation_.ObjectiveReady = false;
+  estimation_.LimitReady = false;
+  estimation_.FailedSolves = 0;
+  estimation_.AbandonedSolves = 0;
   ui_.Repaint(View::Dimensions);
   ui_.Repaint(View::DataGrid);
 }
@@ -246,8 +246,8 @@ void Workspace::ResetDataSet() {
 void Workspace::ResetModel() {
   Model.DifEqCount = 0;
   Model.AlgEqCount = 0;
-  FailedSolves = 0;
-  AbandonedSolves = 0;
+  estimation_.FailedSolves = 0;
+  estimation_.AbandonedSolves = 0;
   ModelFileName.clear();
   // Both states flip so that the two panels are always rewritten.
   Model.ModelSaved = false;
@@ -265,8 +265,8 @@ void Workspace::ResetModel() {
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
   CurveReady = false;
   ui_.Repaint(View::FitChart);
-  ObjectiveReady = false;
-  LimitReady = false;
+  estimation_.ObjectiveReady = false;
+  estimation_.LimitReady = false;
 }
 
 void Workspace::SetCompiled(bool compiled) {
@@ -422,7 +422,7 @@ void Workspace::Shutdown() {
 }
 
 SolveResult Workspace::SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop) {
-  SolveContext ctx{Model, MeasuredData, ui_, Log, OperationMode, TrialObjective, Stats};
+  SolveContext ctx{Model, MeasuredData, ui_, Log, OperationMode, estimation_.TrialObjective, Stats};
   ctx.Stop = stop;
   ctx.ShowIntegrationErrors = Prefs.ShowIntegrationErrors;
   return zelk::SolveModel(ctx, parameters, data.XData, data.YData);

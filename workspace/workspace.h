@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/data_set.h"
+#include "base/preferences.h"
+#include "base/user_interface.h"
+#include "estimation/estimation_session.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
 #include "estimation/search_run.h"
@@ -19,10 +23,7 @@
 #include "presentation/fit_chart.h"
 #include "presentation/visibility_tree.h"
 #include "workspace/data_grid.h"
-#include "base/data_set.h"
 #include "workspace/parameter_grids.h"
-#include "base/preferences.h"
-#include "base/user_interface.h"
 
 namespace zelk {
 
@@ -39,7 +40,7 @@ struct DimensionControl {
   int Position;
 };
 
-class Workspace {
+class Workspace : private EstimationHost {
  public:
   explicit Workspace(UserInterface& ui);
   Workspace(const Workspace&) = delete;
@@ -67,23 +68,8 @@ class Workspace {
 
   // --- computations
   std::uint8_t OperationMode = 0;
-  TObjectiveKind ObjectiveFunc = TObjectiveKind::SumOfSquares;
-  double BestObjective = 0;
-  double TrialObjective = 0;
-  double ProfileMinObjective = 0;
-  double SearchBestObjective = 0;
-  TResponseSums ResponseSS{};
-  std::uint32_t TotalCalls = 1;
-  std::uint32_t SuccessfulCalls = 1;
-  // The Optimization page's "Objective function:", "Total:" and "Successful:", written
-  // only when a new best value is shown.
-  std::string FlowObjectiveText, FlowTotalText, FlowSuccessfulText;
   SolverStats Stats;
-  bool ObjectiveReady = false;
-  bool LimitReady = false;
   bool CurveReady = false;
-  int FailedSolves = 0;     // trials whose solution failed
-  int AbandonedSolves = 0;  // trials dropped early as worse than the best: not failures
   int ExperimentCount = 0;
   int MissingCount = 0;
 
@@ -157,7 +143,7 @@ class Workspace {
   void SaveModelFileAs();
 
   // --- translation and compilation
-  std::vector<std::string> SourceLines;  // the Source page's text
+  std::vector<std::string> SourceLines;     // the Source page's text
   std::vector<SourceOrigin> SourceOrigins;  // the model text's line of each source line
   bool SourceIsC = false;
   std::string ModelBaseName;
@@ -191,38 +177,13 @@ class Workspace {
   // The Stop command: hides the progress window and ends the running computation.
   void Stop();
 
-  // --- optimization
-  // The objective in use, evaluated on MeasuredData's computed values.
-  double EvaluateObjective();
-  // "Objective Function Type": takes effect at the next step of any search.
-  void SetObjectiveFunc(TObjectiveKind kind);
-  // Repeats single steps of the search until Stop or one of the options' limits ends it.
-  SearchSummary RunSearch(const SearchOptions& options);
-  void RunOptimizer(std::uint8_t code);
-  // The two search commands with their set-up, ended by Stop or the options' limits.
-  SearchSummary Optimize(const SearchOptions& options);
-  SearchSummary OptimizeLJ(const SearchOptions& options);
-  void OptimizeAction() { Optimize({}); }
-  void OptimizeLJAction() { OptimizeLJ({}); }
-  // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
-  std::uint8_t OptimizeButtonSearch = 1;
-  void ChooseOptimizeButtonSearch(std::uint8_t search);
-  void OptimizeButtonClick();
-  // One step of the random-direction search and of the region search.
-  void OptimizeStep();
-  void LJStep();
-  // A new best objective: shown with the counters, F-limits restart from Value.
-  void ShowObjective(double value);
-  // Solves Value when BestObjective is not current; false (after the message) when that fails.
-  bool InitialEvaluation();
-  // A search's trials may be dropped once their running sum of squares passes the best.
-  EarlyStop SearchEarlyStop() const;
-  // Solves TrialValue, counts a failure or an early abandon, and evaluates the objective;
-  // false when the trial cannot win (abandoned, or its model failed).
-  bool SolveTrial();
+  // --- estimation: the objective, the best value, the counters and the searches
+  EstimationSession& Estimation() { return estimation_; }
+  const EstimationSession& Estimation() const { return estimation_; }
+  void OptimizeAction() { estimation_.Optimize({}); }
+  void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
+  // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
-  // The grids after a search moved Value: the value columns of rows 1..Count.
-  void ShowNewValues();
 
   // --- fit chart
   T20Vector LimitCurveParams{};  // the parameter vector drawn as the limit curve
@@ -278,10 +239,24 @@ class Workspace {
 
  private:
   DimensionControl& ControlRef(Dimension d) { return controls_[static_cast<int>(d)]; }
-  void ShowError(const std::string& text);
   bool ConfirmDiscard(bool saved, const char* question, void (Workspace::*save)());
 
+  // What the estimation session asks of its host.
+  SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) override;
+  const TYData& MeasuredResponses() const override { return MeasuredData.YData; }
+  void RunSteps(TOperation mode, const std::function<void()>& step) override {
+    RunOperation(mode, step);
+  }
+  std::uint8_t& Mode() override { return OperationMode; }
+  void ShowError(const std::string& text) override;
+  void ReportFailure(const std::string& line) override;
+  void ShowFlowPage() override;
+  void FlowChanged() override;
+  void BestChanged() override;
+  void ValuesChanged() override;
+
   UserInterface& ui_;
+  EstimationSession estimation_{*this, Parameters};
   DataGrid grid_;
   ParameterGrids paramGrids_;
   std::array<DimensionControl, kDimensionCount> controls_;

@@ -11,9 +11,9 @@
 #include <random>
 #include <sstream>
 
+#include "base/messages.h"
 #include "support/scripted_ui.h"
 #include "support/temp_folder.h"
-#include "workspace/messages.h"
 #include "workspace/options_dialog_model.h"
 
 namespace zelk {

@@ -176,8 +176,8 @@ TEST_F(EarlyAbort, AbandonsALosingTrialWithoutCallingItAFailure) {
   EXPECT_EQ(result, SolveResult::Abandoned);
   EXPECT_FALSE(IsFailure(result));
   EXPECT_EQ(C(3), -1);  // never reached
-  EXPECT_GT(ws_->TrialObjective, 0.5);
-  EXPECT_DOUBLE_EQ(ws_->TrialObjective, PartialSumOfSquares(ws_->MeasuredData, 2));
+  EXPECT_GT(ws_->Estimation().TrialObjective, 0.5);
+  EXPECT_DOUBLE_EQ(ws_->Estimation().TrialObjective, PartialSumOfSquares(ws_->MeasuredData, 2));
 }
 
 TEST_F(EarlyAbort, TruncatesAsSolvedAndOtherwiseSolvesEveryEvent) {
@@ -211,10 +211,10 @@ TEST_F(EarlyAbort, SearchesAbandonOnlyAgainstACurrentSumOfSquares) {
                {TObjectiveKind::BoxDraper, true, EarlyStop::Rule::None},
                {TObjectiveKind::WeightedSS, true, EarlyStop::Rule::None}};
   for (const Case& c : cases) {
-    ws_->ObjectiveFunc = c.objective;
-    ws_->ObjectiveReady = c.ready;
-    ws_->BestObjective = 0.25;
-    const EarlyStop stop = ws_->SearchEarlyStop();
+    ws_->Estimation().ObjectiveFunc = c.objective;
+    ws_->Estimation().ObjectiveReady = c.ready;
+    ws_->Estimation().BestObjective = 0.25;
+    const EarlyStop stop = ws_->Estimation().SearchEarlyStop();
     EXPECT_EQ(stop.Kind, c.expected) << static_cast<int>(c.objective) << c.ready;
     if (stop.Kind == EarlyStop::Rule::Abandon) {
       EXPECT_EQ(stop.Bound, 0.25);
@@ -235,8 +235,9 @@ TEST_F(ModelTest, PrecisionFailureIsReportedOnlyWhenAskedFor) {
   // A stiff decay over a long interval with a tiny step floor still converges, so force
   // the failure with a tolerance no step can meet.
   Data(1, 1, {0, 1});
-  SolveContext ctx{ws_->Model,         ws_->MeasuredData,   ui_,       ws_->Log,
-                   ws_->OperationMode, ws_->TrialObjective, ws_->Stats};
+  SolveContext ctx{ws_->Model, ws_->MeasuredData,  ui_,
+                   ws_->Log,   ws_->OperationMode, ws_->Estimation().TrialObjective,
+                   ws_->Stats};
   T20Vector p{};
   p[1] = 1;
   T50Vector y0{}, y{};

@@ -10,22 +10,22 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTabBar>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/format.h"
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
 #include "ui/flow_page.h"
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
-#include "base/format.h"
 
 namespace zelk {
 namespace {
@@ -241,8 +241,9 @@ TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
   EXPECT_TRUE(ws.Model.LibFileName.empty());
   EXPECT_EQ(form.LowerLeftPages()->currentWidget(), form.MessagePane());
   const QString pane = form.MessagePane()->toPlainText();
-  EXPECT_TRUE(pane.startsWith("broken.mod(7,14) Error: Identifier not found "
-                              "\"undefinedrateconstant\""))
+  EXPECT_TRUE(
+      pane.startsWith("broken.mod(7,14) Error: Identifier not found "
+                      "\"undefinedrateconstant\""))
       << pane.toStdString();
   // The long line is read whole in the pane as it is: wrapped, nothing to scroll sideways.
   QApplication::processEvents();
@@ -300,7 +301,7 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
   EXPECT_NEAR(ws.Parameters.Value[1], 0.352, 0.005);
   EXPECT_EQ(form.UpperLeftPages()->currentWidget(), form.Flow());
   EXPECT_EQ(form.Flow()->ObjectiveLabel()->text().toStdString(),
-            FormatGeneral(ws.BestObjective, 15));
+            FormatGeneral(ws.Estimation().BestObjective, 15));
   EXPECT_EQ(values->model()->data(values->model()->index(0, 0)).toString().toStdString(),
             FormatSignificant(ws.Parameters.Value[1], 8));
   ParameterGridView* details = form.PDGridView();

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "base/messages.h"
 #include "support/scripted_ui.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {

@@ -6,10 +6,10 @@
 #include <fstream>
 #include <thread>
 
+#include "base/messages.h"
 #include "model/compile_driver.h"
 #include "support/model_fixture.h"
 #include "support/temp_folder.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {
@@ -222,7 +222,8 @@ TEST(CompileScript, MapsCompilerPositionsToTheModelText) {
       {"Fatal: Compilation aborted", "Fatal: Compilation aborted"},
       {"m.pas(x) Error: no number", "m.pas(x) Error: no number"},
   };
-  for (const Case& c : cases) EXPECT_EQ(MapCompilerMessage(c.in, "m.pas", "m.mod", r.Origins), c.out);
+  for (const Case& c : cases)
+    EXPECT_EQ(MapCompilerMessage(c.in, "m.pas", "m.mod", r.Origins), c.out);
   EXPECT_EQ(CountCompilerErrors({"m.mod(6,9) Error: x", "m.mod(2) Fatal: Syntax error",
                                  "m.pas(40) Fatal: There were 2 errors compiling module, stopping",
                                  "Fatal: Compilation aborted", "m.mod(3,1) Note: fine"}),

@@ -2,10 +2,10 @@
 
 #include <fstream>
 
+#include "base/data_file.h"
+#include "base/messages.h"
 #include "support/temp_folder.h"
 #include "support/workspace_fixture.h"
-#include "base/data_file.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {

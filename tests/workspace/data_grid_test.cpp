@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/messages.h"
 #include "support/workspace_fixture.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {

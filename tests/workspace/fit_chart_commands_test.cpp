@@ -7,12 +7,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/messages.h"
 #include "model/operation.h"
 #include "support/files.h"
 #include "support/model_fixture.h"
 #include "support/temp_folder.h"
 #include "workspace/fit_properties_model.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {
@@ -61,8 +61,8 @@ TEST_F(ChartCommands, TheCurveIsSolvedOnceAndReusedUntilAParameterChanges) {
 TEST_F(ChartCommands, TheChartSolutionIsNeverCutShortAndTheRunningModeIsRestored) {
   // A running search with a best objective no trial can beat: its trials stop early, the
   // chart's solution must not.
-  ws_->ObjectiveReady = true;
-  ws_->BestObjective = 0;
+  ws_->Estimation().ObjectiveReady = true;
+  ws_->Estimation().BestObjective = 0;
   ws_->OperationMode = kLJSearch;
   EXPECT_EQ(Paint().Of(Op::Polyline).size(), 1u);
   EXPECT_EQ(ws_->OperationMode, kLJSearch);
@@ -91,8 +91,7 @@ TEST_F(ChartCommands, TheLimitCurveNeedsAnFLimitCellOfAnExistingParameter) {
     bool accepted;
     double limit;
   };
-  const Case cases[] = {{4, 1, false, 0}, {5, 2, false, 0},
-                        {5, 1, true, 0.3}, {6, 1, true, 0.8}};
+  const Case cases[] = {{4, 1, false, 0}, {5, 2, false, 0}, {5, 1, true, 0.3}, {6, 1, true, 0.8}};
   for (const Case& c : cases) {
     details.SelectCell(c.column, c.row);
     ui_.PagesShown.clear();
@@ -139,7 +138,8 @@ TEST_F(ChartCommands, ExportProposesTheModelsNameAndKeepsToTheFittedCurve) {
   EXPECT_EQ(ui_.Pictures[0].Width, 600);
   EXPECT_EQ(ui_.Pictures[0].Height, 400);
   EXPECT_EQ(ui_.Pictures[0].Canvas.Of(Op::Polyline).size(), 1u);
-  EXPECT_EQ(ui_.Pictures[0].Canvas.Of(Op::Rectangle)[0].Points[1], (CanvasPoint{600 - 60, 400 - 60}));
+  EXPECT_EQ(ui_.Pictures[0].Canvas.Of(Op::Rectangle)[0].Points[1],
+            (CanvasPoint{600 - 60, 400 - 60}));
 }
 
 TEST_F(ChartCommands, AnUntitledModelProposesAVisibleName) {
@@ -161,7 +161,9 @@ TEST_F(ChartCommands, TheMetafileIsWrittenWholeOrNotAtAll) {
 
   EXPECT_FALSE(ws_->ExportChartMetafile(folder.File("missing/chart.emf")));
   ASSERT_EQ(ui_.Messages.size(), 1u);
-  EXPECT_EQ(ui_.Messages[0].Text.rfind("Cannot write the fit chart to \"" + folder.File("missing/chart.emf") + "\": ", 0), 0u);
+  EXPECT_EQ(ui_.Messages[0].Text.rfind(
+                "Cannot write the fit chart to \"" + folder.File("missing/chart.emf") + "\": ", 0),
+            0u);
   EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 
   ui_.PictureError = "disk full";
@@ -188,8 +190,7 @@ TEST_F(ChartCommands, APrintedChartTakesThePrintExtentsOfThePage) {
   ASSERT_EQ(ui_.Printed.size(), 1u);
   const RecordingCanvas& page = ui_.Printed[0];
   // 4800 x 3300 dots: dx = 240, dy = 165.
-  EXPECT_EQ(page.Of(Op::Rectangle)[0].Points,
-            (std::vector<CanvasPoint>{{720, 330}, {4320, 2805}}));
+  EXPECT_EQ(page.Of(Op::Rectangle)[0].Points, (std::vector<CanvasPoint>{{720, 330}, {4320, 2805}}));
   EXPECT_EQ(page.Of(Op::Polyline).size(), 1u);
   ws_->Prefs.HorizPercentage = 50;
   ws_->Prefs.VertPercentage = 20;

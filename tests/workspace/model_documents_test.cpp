@@ -3,11 +3,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/data_file.h"
+#include "base/messages.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 #include "support/workspace_fixture.h"
-#include "base/data_file.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
+#include "base/format.h"
+#include "base/messages.h"
 #include "estimation/random.h"
 #include "estimation/searches.h"
 #include "model/operation.h"
 #include "support/model_fixture.h"
-#include "base/format.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {
@@ -89,33 +89,34 @@ class Optimization : public test::ModelTest {
 TEST_F(Optimization, TheRandomSearchFindsTheRateConstantFromAPoorStart) {
   Run(&Workspace::OptimizeAction, 400);
   EXPECT_NEAR(ws_->Parameters.Value[1], 0.7, 0.7e-3);
-  EXPECT_LT(ws_->BestObjective, 1e-6);
+  EXPECT_LT(ws_->Estimation().BestObjective, 1e-6);
   EXPECT_EQ(ws_->Parameters.InitialValue[1], 3.0);
-  EXPECT_EQ(ws_->TotalCalls, 401u);
-  EXPECT_GT(ws_->SuccessfulCalls, 5u);
+  EXPECT_EQ(ws_->Estimation().TotalCalls, 401u);
+  EXPECT_GT(ws_->Estimation().SuccessfulCalls, 5u);
   EXPECT_EQ(ui_.PagesShown.back(), Page::Flow);
-  EXPECT_EQ(ws_->FlowObjectiveText, FormatGeneral(ws_->BestObjective, 15));
+  EXPECT_EQ(ws_->Estimation().FlowObjectiveText,
+            FormatGeneral(ws_->Estimation().BestObjective, 15));
   EXPECT_EQ(ws_->OperationMode, 0);
   // F-limits restart from the new value.
   EXPECT_EQ(ws_->Parameters.HiFLimit[1], ws_->Parameters.Value[1]);
 }
 
 TEST_F(Optimization, TheRegionSearchFindsItTooAndShrinksItsRegionsPerBlock) {
-  ws_->TotalCalls = 1;
+  ws_->Estimation().TotalCalls = 1;
   Run(&Workspace::OptimizeLJAction, 1200);
   EXPECT_NEAR(ws_->Parameters.Value[1], 0.7, 0.7e-2);
   // Calls 300, 600, 900 and 1200 ended blocks: the region started at the value 3.
   EXPECT_DOUBLE_EQ(ws_->Parameters.Region[1], 3.0 * std::pow(0.95, 4));
-  EXPECT_EQ(ws_->SuccessfulCalls, 1u + 4u);
+  EXPECT_EQ(ws_->Estimation().SuccessfulCalls, 1u + 4u);
 }
 
 TEST_F(Optimization, ARegionSearchStartedAfterAnotherSearchCanStillImprove) {
   Run(&Workspace::OptimizeAction, 3);
-  ASSERT_TRUE(ws_->ObjectiveReady);
-  const double before = ws_->BestObjective;
-  ws_->TotalCalls = 1;
+  ASSERT_TRUE(ws_->Estimation().ObjectiveReady);
+  const double before = ws_->Estimation().BestObjective;
+  ws_->Estimation().TotalCalls = 1;
   Run(&Workspace::OptimizeLJAction, 600);
-  EXPECT_LT(ws_->BestObjective, before);
+  EXPECT_LT(ws_->Estimation().BestObjective, before);
 }
 
 TEST_F(Optimization, WithEveryParameterFixedOnlyTheCountersMove) {
@@ -123,8 +124,8 @@ TEST_F(Optimization, WithEveryParameterFixedOnlyTheCountersMove) {
   Run(&Workspace::OptimizeAction, 20);
   EXPECT_EQ(ws_->Parameters.Value[1], 3.0);
   // Every trial equals the best and is rejected.
-  EXPECT_EQ(ws_->SuccessfulCalls, 1u);
-  EXPECT_EQ(ws_->TotalCalls, 21u);
+  EXPECT_EQ(ws_->Estimation().SuccessfulCalls, 1u);
+  EXPECT_EQ(ws_->Estimation().TotalCalls, 21u);
 }
 
 TEST_F(Optimization, ATrialClampedToABoundCanWin) {
@@ -139,7 +140,7 @@ TEST_F(Optimization, AStartThatCannotBeSolvedEndsTheRunWithTheMessage) {
   Load("fault_fdiv");
   ws_->OptimizeAction();
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInitialSolveFailed});
-  EXPECT_FALSE(ws_->ObjectiveReady);
+  EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
   EXPECT_EQ(ws_->OperationMode, 0);
 }
 
@@ -147,13 +148,13 @@ TEST_F(Optimization, TrialsDroppedEarlyAreNoFailures) {
   ws_->Prefs.ShowIntegrationErrors = true;
   SearchOptions options;
   options.Calls = 60;
-  const SearchSummary summary = ws_->Optimize(options);
+  const SearchSummary summary = ws_->Estimation().Optimize(options);
   EXPECT_EQ(summary.Reason, SearchEnd::Calls);
   EXPECT_EQ(summary.Trials, 60);
   EXPECT_GT(summary.AbandonedCalls, 0);
-  EXPECT_EQ(summary.AbandonedCalls, ws_->AbandonedSolves);
+  EXPECT_EQ(summary.AbandonedCalls, ws_->Estimation().AbandonedSolves);
   EXPECT_EQ(summary.FailedCalls, 0);
-  EXPECT_EQ(ws_->FailedSolves, 0);
+  EXPECT_EQ(ws_->Estimation().FailedSolves, 0);
   EXPECT_TRUE(ws_->Log.Lines().empty());
 }
 
@@ -163,7 +164,7 @@ TEST_F(Optimization, AModelThatFailsForSomeParametersReportsExactlyThoseAndNever
   ws_->Prefs.ShowIntegrationErrors = true;
   for (auto action : {&Workspace::OptimizeAction, &Workspace::OptimizeLJAction}) {
     ws_->SetParameterValue(1, 1.1);
-    ws_->FailedSolves = 0;
+    ws_->Estimation().FailedSolves = 0;
     int faulting = 0;
     std::function<void()> tick = [&] {
       if (ws_->Parameters.TrialValue[1] > 1.2) ++faulting;
@@ -172,11 +173,12 @@ TEST_F(Optimization, AModelThatFailsForSomeParametersReportsExactlyThoseAndNever
     ui_.OnProcessEvents = tick;
     SearchOptions options;
     options.Calls = 200;
-    const SearchSummary summary =
-        action == &Workspace::OptimizeAction ? ws_->Optimize(options) : ws_->OptimizeLJ(options);
+    const SearchSummary summary = action == &Workspace::OptimizeAction
+                                      ? ws_->Estimation().Optimize(options)
+                                      : ws_->Estimation().OptimizeLJ(options);
     ASSERT_GT(faulting, 0);
     EXPECT_EQ(summary.FailedCalls, faulting);
-    EXPECT_EQ(ws_->FailedSolves, faulting);
+    EXPECT_EQ(ws_->Estimation().FailedSolves, faulting);
     EXPECT_EQ(ws_->Log.Lines().back(), "Solve Model Failed [" + std::to_string(faulting) + "]");
     EXPECT_LE(ws_->Parameters.Value[1], 1.2);
   }
@@ -187,40 +189,40 @@ TEST_F(Optimization, ASearchEndsByItsOwnLimitsAndSaysWhy) {
   SearchOptions options;
   options.Stall = 10;
   options.Calls = 100;
-  SearchSummary summary = ws_->Optimize(options);
+  SearchSummary summary = ws_->Estimation().Optimize(options);
   EXPECT_EQ(summary.Reason, SearchEnd::Stall);
   EXPECT_EQ(summary.Trials, 11);  // the first trial sets the best to compare with
   EXPECT_EQ(summary.BriefReport(), "ended (stall) after 11 trials, 0 failed, 0 abandoned early");
   ws_->Model.UnloadModelLibrary(ui_);
   ws_->SetParameterValue(1, 2.0);
   ui_.Messages.clear();
-  summary = ws_->Optimize(options);
+  summary = ws_->Estimation().Optimize(options);
   EXPECT_EQ(summary.Reason, SearchEnd::InitialSolveFailed);
   EXPECT_EQ(summary.Trials, 0);
 }
 
 TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {
   Run(&Workspace::OptimizeAction, 2);
-  ws_->SetObjectiveFunc(TObjectiveKind::WeightedSS);
-  EXPECT_FALSE(ws_->ObjectiveReady);
+  ws_->Estimation().SetObjectiveFunc(TObjectiveKind::WeightedSS);
+  EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
   Run(&Workspace::OptimizeAction, 1);
   TResponseSums sums{};
   ws_->SolveModel(ws_->Parameters.Value, ws_->MeasuredData);
-  EXPECT_DOUBLE_EQ(ws_->BestObjective, WeightedSS(ws_->MeasuredData.YData, sums));
+  EXPECT_DOUBLE_EQ(ws_->Estimation().BestObjective, WeightedSS(ws_->MeasuredData.YData, sums));
 }
 
 TEST_F(Optimization, TheOptimizeButtonRepeatsTheSearchChosenLastFromItsMenu) {
-  EXPECT_EQ(ws_->OptimizeButtonSearch, kRandomSearch);
+  EXPECT_EQ(ws_->Estimation().OptimizeButtonSearch, kRandomSearch);
   ui_.OnProcessEvents = [&] { ws_->Stop(); };
-  ws_->ChooseOptimizeButtonSearch(kLJSearch);  // choosing runs it at once
-  EXPECT_EQ(ws_->Parameters.Region[1], 3.0);   // the LJ action set the regions
+  ws_->Estimation().ChooseOptimizeButtonSearch(kLJSearch);  // choosing runs it at once
+  EXPECT_EQ(ws_->Parameters.Region[1], 3.0);                // the LJ action set the regions
   ws_->Parameters.Region[1] = 1;
   ui_.OnProcessEvents = [&] { ws_->Stop(); };
-  ws_->OptimizeButtonClick();
+  ws_->Estimation().OptimizeButtonClick();
   EXPECT_EQ(ws_->Parameters.Region[1], 3.0);
   ws_->Parameters.InitialValue[1] = 0;
   ui_.OnProcessEvents = [&] { ws_->Stop(); };
-  ws_->ChooseOptimizeButtonSearch(kRandomSearch);
+  ws_->Estimation().ChooseOptimizeButtonSearch(kRandomSearch);
   EXPECT_EQ(ws_->Parameters.InitialValue[1], 3.0);  // the plain search remembered its start
 }
 
@@ -228,11 +230,11 @@ TEST_F(Optimization, ADataEditKeepsFixedMarksAndForgetsStandardErrors) {
   ws_->Parameters.Fixed[1] = true;
   ws_->Parameters.StdError[1] = 0.3;
   ws_->Parameters.StdErrValid[1] = true;
-  ws_->TotalCalls = 50;
+  ws_->Estimation().TotalCalls = 50;
   ws_->SetDataSaved(false);
   EXPECT_TRUE(ws_->Parameters.Fixed[1]);
   EXPECT_FALSE(ws_->Parameters.StdErrValid[1]);
-  EXPECT_EQ(ws_->TotalCalls, 1u);
+  EXPECT_EQ(ws_->Estimation().TotalCalls, 1u);
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <utility>
 
+#include "base/messages.h"
 #include "support/scripted_ui.h"
-#include "workspace/messages.h"
 
 namespace zelk {
 namespace {

@@ -9,11 +9,11 @@
 #include <sstream>
 #include <thread>
 
+#include "base/format.h"
+#include "base/preferences.h"
 #include "estimation/objective.h"
 #include "model/operation.h"
 #include "tools/zelkcli/csv_table.h"
-#include "base/format.h"
-#include "base/preferences.h"
 
 namespace zelk {
 
@@ -218,19 +218,20 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
 
   if (const int failed = PrepareModel(ws, o)) return failed;
   if (const int failed = SetParameters(ws, o)) return failed;
-  ws.SetObjectiveFunc(kind);
+  ws.Estimation().SetObjectiveFunc(kind);
   SearchSummary summary;
   if (!o.Search.empty()) {
     SearchOptions search;
     search.Calls = o.Calls;
     search.Stall = o.Stall;
-    summary = o.Search == "lj" ? ws.OptimizeLJ(search) : ws.Optimize(search);
+    summary =
+        o.Search == "lj" ? ws.Estimation().OptimizeLJ(search) : ws.Estimation().Optimize(search);
   }
 
   // The values reported are those of the best point, solved once more.
   const SolveResult solved = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
   const int result = ResultCode(solved);
-  const double objective = ws.EvaluateObjective();
+  const double objective = ws.Estimation().EvaluateObjective();
   if (!o.Chart.empty()) {
     ui.ChartSize = o.ChartSize;
     if (!ws.ExportChartMetafile(o.Chart)) return 1;
@@ -244,8 +245,9 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     if (!o.Search.empty())
       out << ", \"search\": " << JsonString(o.Search)
           << ", \"stop\": " << JsonString(SearchEndName(summary.Reason))
-          << ", \"trials\": " << summary.Trials << ", \"total_calls\": " << ws.TotalCalls
-          << ", \"successful_calls\": " << ws.SuccessfulCalls
+          << ", \"trials\": " << summary.Trials
+          << ", \"total_calls\": " << ws.Estimation().TotalCalls
+          << ", \"successful_calls\": " << ws.Estimation().SuccessfulCalls
           << ", \"failed_calls\": " << summary.FailedCalls
           << ", \"abandoned_calls\": " << summary.AbandonedCalls;
     out << ", \"values\": [";
@@ -267,7 +269,8 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
     if (!o.Search.empty())
       out << "Search " << o.Search << " " << summary.BriefReport() << "; model calls total "
-          << ws.TotalCalls << ", successful " << ws.SuccessfulCalls << "\n";
+          << ws.Estimation().TotalCalls << ", successful " << ws.Estimation().SuccessfulCalls
+          << "\n";
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
         << "\nSolver result: " << result << " (" << ResultName(solved) << ")\nParameters:";
     for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);

@@ -1,0 +1,172 @@
+#include "estimation/estimation_session.h"
+
+#include "base/format.h"
+#include "base/messages.h"
+#include "estimation/searches.h"
+
+namespace zelk {
+
+double EstimationSession::EvaluateObjective() {
+  return Objective(ObjectiveFunc, host_.MeasuredResponses(), ResponseSS);
+}
+
+void EstimationSession::SetObjectiveFunc(TObjectiveKind kind) {
+  ObjectiveFunc = kind;
+  ObjectiveReady = false;
+  LimitReady = false;
+  host_.FlowChanged();
+}
+
+void EstimationSession::ShowObjective(double value) {
+  BestObjective = value;
+  host_.BestChanged();
+  LimitReady = false;
+  ResetFLimits(parameters_);
+  FlowObjectiveText = FormatGeneral(value, 15);
+  FlowTotalText = std::to_string(TotalCalls);
+  FlowSuccessfulText = std::to_string(SuccessfulCalls);
+  host_.FlowChanged();
+}
+
+EarlyStop EstimationSession::SearchEarlyStop() const {
+  // Only a sum of squares grows event by event, and only a current best bounds it.
+  if (ObjectiveFunc != TObjectiveKind::SumOfSquares || !ObjectiveReady) return {};
+  return {EarlyStop::Rule::Abandon, BestObjective};
+}
+
+bool EstimationSession::InitialEvaluation() {
+  if (ObjectiveReady) return true;
+  if (host_.SolveMeasured(parameters_.Value, {}) != SolveResult::Solved) {
+    host_.ShowError(msg::kInitialSolveFailed);
+    EndOperation(host_.Mode());
+    return false;
+  }
+  ShowObjective(EvaluateObjective());
+  ObjectiveReady = true;
+  return true;
+}
+
+bool EstimationSession::SolveTrial() {
+  const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, SearchEarlyStop());
+  if (result == SolveResult::Abandoned) {
+    ++AbandonedSolves;
+    return false;  // TrialObjective holds the partial sum, already above the best
+  }
+  if (IsFailure(result)) {
+    ++FailedSolves;
+    host_.ReportFailure(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) + "]");
+  }
+  TrialObjective = EvaluateObjective();
+  // A faulting model leaves the values of an earlier solution behind: never a winner.
+  return result == SolveResult::Solved || result == SolveResult::PrecisionNotReached;
+}
+
+void EstimationSession::OptimizeStep() {
+  if (!InitialEvaluation()) return;
+  RandomDirectionTrial(parameters_, TotalCalls, SuccessfulCalls);
+  if (SolveTrial() && TrialObjective < BestObjective) {
+    parameters_.Value = parameters_.TrialValue;
+    ShowObjective(TrialObjective);
+    ++SuccessfulCalls;
+    host_.ValuesChanged();
+  }
+  ++TotalCalls;
+}
+
+void EstimationSession::LJStep() {
+  if (!ObjectiveReady) {
+    if (host_.SolveMeasured(parameters_.Value, {}) != SolveResult::Solved) {
+      host_.ShowError(msg::kInitialSolveFailed);
+      EndOperation(host_.Mode());
+      return;
+    }
+    ShowObjective(EvaluateObjective());
+    SearchBestObjective = EvaluateObjective();
+    ObjectiveReady = true;
+  }
+  RegionTrial(parameters_);
+  if (SolveTrial() && TrialObjective < SearchBestObjective) {
+    parameters_.SearchBest = parameters_.TrialValue;
+    SearchBestObjective = TrialObjective;
+  }
+  if (TotalCalls % kRegionBlockCalls == 0) {
+    if (BestObjective > SearchBestObjective) {
+      ShowObjective(SearchBestObjective);
+      parameters_.Value = parameters_.SearchBest;
+      ResetFLimits(parameters_);
+      host_.ValuesChanged();
+    }
+    ++SuccessfulCalls;
+    ShrinkRegions(parameters_);
+  }
+  ++TotalCalls;
+}
+
+SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
+  const int failedBefore = FailedSolves, abandonedBefore = AbandonedSolves;
+  SearchStopRule rule(options);
+  std::uint8_t& mode = host_.Mode();
+  host_.RunSteps(options.Search, [&] {
+    switch (mode) {
+      case kRandomSearch:
+        OptimizeStep();
+        break;
+      case kLJSearch:
+        LJStep();
+        break;
+      default:
+        // Gauss-Newton, WL and the limit search join here as they are built.
+        host_.ShowError(msg::kNotImplemented);
+        EndOperation(mode);
+        return;
+    }
+    if (mode != kIdle && rule.AfterTrial(BestObjective)) EndOperation(mode);
+  });
+  SearchSummary summary;
+  summary.Reason = rule.Reason();
+  if (summary.Reason == SearchEnd::Stopped && !ObjectiveReady)
+    summary.Reason = SearchEnd::InitialSolveFailed;
+  summary.Trials = rule.Trials();
+  summary.FailedCalls = FailedSolves - failedBefore;
+  summary.AbandonedCalls = AbandonedSolves - abandonedBefore;
+  summary.Objective = BestObjective;
+  summary.Values = parameters_.Value;
+  return summary;
+}
+
+SearchSummary EstimationSession::Optimize(const SearchOptions& options) {
+  host_.ShowFlowPage();
+  parameters_.InitialValue = parameters_.Value;
+  SearchOptions random = options;
+  random.Search = kRandomSearch;
+  return RunSearch(random);
+}
+
+SearchSummary EstimationSession::OptimizeLJ(const SearchOptions& options) {
+  host_.ShowFlowPage();
+  for (int i = 1; i <= parameters_.Count; ++i) parameters_.Region[i] = parameters_.Value[i];
+  // A run started while the best value is current compares with it, not with what an
+  // earlier region search left (or 0, after none): otherwise no trial could ever win.
+  if (ObjectiveReady) {
+    SearchBestObjective = BestObjective;
+    parameters_.SearchBest = parameters_.Value;
+  }
+  SearchOptions lj = options;
+  lj.Search = kLJSearch;
+  return RunSearch(lj);
+}
+
+void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
+  OptimizeButtonSearch = search;
+  host_.FlowChanged();
+  OptimizeButtonClick();
+}
+
+void EstimationSession::OptimizeButtonClick() {
+  if (OptimizeButtonSearch == kLJSearch)
+    OptimizeLJ({});
+  else
+    Optimize({});
+}
+
+}  // namespace zelk

@@ -1,0 +1,92 @@
+#pragma once
+// The estimation session: the objective in use, the best value and the counters of the
+// searches, and the searches themselves, run step by step. It solves and shows through its
+// host (the workspace), which owns the model, the measured data and the window.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/data_set.h"
+#include "estimation/objective.h"
+#include "estimation/parameter_record.h"
+#include "estimation/search_run.h"
+#include "model/operation.h"
+#include "model/solver.h"
+
+namespace zelk {
+
+class EstimationHost {
+ public:
+  virtual ~EstimationHost() = default;
+  // Solves the measured data for `parameters`; TrialObjective receives the running sum.
+  virtual SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) = 0;
+  virtual const TYData& MeasuredResponses() const = 0;
+  // The stop loop: `mode` is set, then steps and pending events until the mode is 0.
+  virtual void RunSteps(TOperation mode, const std::function<void()>& step) = 0;
+  virtual std::uint8_t& Mode() = 0;
+  virtual void ShowError(const std::string& text) = 0;
+  // A failed trial, for the message pane when the user asked for such lines.
+  virtual void ReportFailure(const std::string& line) = 0;
+  virtual void ShowFlowPage() = 0;
+  virtual void FlowChanged() = 0;    // the Optimization page's texts or choices
+  virtual void BestChanged() = 0;    // a new best objective: the chart's curve is old
+  virtual void ValuesChanged() = 0;  // Value moved: the parameter grids follow
+};
+
+class EstimationSession {
+ public:
+  EstimationSession(EstimationHost& host, TParameterRecord& parameters)
+      : host_(host), parameters_(parameters) {}
+  EstimationSession(const EstimationSession&) = delete;
+  EstimationSession& operator=(const EstimationSession&) = delete;
+
+  TObjectiveKind ObjectiveFunc = TObjectiveKind::SumOfSquares;
+  double BestObjective = 0;
+  double TrialObjective = 0;
+  double ProfileMinObjective = 0;
+  double SearchBestObjective = 0;
+  TResponseSums ResponseSS{};
+  std::uint32_t TotalCalls = 1;
+  std::uint32_t SuccessfulCalls = 1;
+  // The Optimization page's "Objective function:", "Total:" and "Successful:", written
+  // only when a new best value is shown.
+  std::string FlowObjectiveText, FlowTotalText, FlowSuccessfulText;
+  bool ObjectiveReady = false;
+  bool LimitReady = false;
+  int FailedSolves = 0;     // trials whose solution failed
+  int AbandonedSolves = 0;  // trials dropped early as worse than the best: not failures
+  // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
+  TOperation OptimizeButtonSearch = kRandomSearch;
+
+  // The objective in use, on the measured data's computed values.
+  double EvaluateObjective();
+  // "Objective Function Type": takes effect at the next step of any search.
+  void SetObjectiveFunc(TObjectiveKind kind);
+  // A new best objective: shown with the counters, F-limits restart from Value.
+  void ShowObjective(double value);
+  // Solves Value when BestObjective is not current; false (after the message) when that fails.
+  bool InitialEvaluation();
+  // A search's trials may be dropped once their running sum of squares passes the best.
+  EarlyStop SearchEarlyStop() const;
+  // Solves TrialValue, counts a failure or an early abandon, and evaluates the objective;
+  // false when the trial cannot win (abandoned, or its model failed).
+  bool SolveTrial();
+  // One step of the random-direction search and of the region search.
+  void OptimizeStep();
+  void LJStep();
+
+  // Repeats single steps of the search until Stop or one of the options' limits ends it.
+  SearchSummary RunSearch(const SearchOptions& options);
+  // The two search commands with their set-up.
+  SearchSummary Optimize(const SearchOptions& options);
+  SearchSummary OptimizeLJ(const SearchOptions& options);
+  void ChooseOptimizeButtonSearch(TOperation search);
+  void OptimizeButtonClick();
+
+ private:
+  EstimationHost& host_;
+  TParameterRecord& parameters_;
+};
+
+}  // namespace zelk
