@@ -531,7 +531,8 @@ void TMForm::Repaint(View view) {
     case View::Source:
       if (sourceView_) {
         QStringList lines;
-        for (const std::string& line : ws_->SourceLines) lines << QString::fromStdString(line);
+        for (const std::string& line : ws_->Compiler().SourceLines)
+          lines << QString::fromStdString(line);
         sourceView_->setPlainText(lines.join('\n'));
         ShowSourcePage(ws_->Prefs.SourcePreview);
       }

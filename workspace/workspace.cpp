@@ -275,6 +275,24 @@ void Workspace::SetCompiled(bool compiled) {
   ui_.SetStatusPanel(2, CompilePanelText());
 }
 
+bool Workspace::SaveModelFirst() {
+  if (Model.ModelSaved) return true;
+  if (ui_.ShowMessage(MessageKind::Warning, msg::kSaveModelFirst, Buttons::OkCancel) != Answer::Ok)
+    return false;
+  SaveModelFile();
+  return true;
+}
+
+void Workspace::PlaceModelCaret(std::size_t at) {
+  ModelCaret = at;
+  ui_.Repaint(View::ModelCaret);
+}
+
+void Workspace::LibraryChanged() {
+  CurveReady = false;
+  ui_.Repaint(View::FitChart);
+}
+
 // ---------------------------------------------------------------- data file
 
 bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {

@@ -22,6 +22,7 @@
 #include "presentation/debug_grid.h"
 #include "presentation/fit_chart.h"
 #include "presentation/visibility_tree.h"
+#include "workspace/compile_session.h"
 #include "workspace/data_grid.h"
 #include "workspace/parameter_grids.h"
 
@@ -40,7 +41,7 @@ struct DimensionControl {
   int Position;
 };
 
-class Workspace : private EstimationHost {
+class Workspace : private EstimationHost, private CompileHost {
  public:
   explicit Workspace(UserInterface& ui);
   Workspace(const Workspace&) = delete;
@@ -78,7 +79,7 @@ class Workspace : private EstimationHost {
 
   DataGrid& Grid() { return grid_; }
   ParameterGrids& ParamGrids() { return paramGrids_; }
-  UserInterface& Ui() { return ui_; }
+  UserInterface& Ui() override { return ui_; }
 
   // --- dimensions
   const DimensionControl& Control(Dimension d) const { return controls_[static_cast<int>(d)]; }
@@ -107,7 +108,7 @@ class Workspace : private EstimationHost {
   // Forgets the model: counts 0, untitled and saved, not compiled, library unloaded.
   void ResetModel();
   // Panel 2 follows; nothing happens when the state does not change.
-  void SetCompiled(bool compiled);
+  void SetCompiled(bool compiled) override;
   // Ranges, the chart's data set, the counts, the Debug grid and the visibility tree; run
   // by every SetDataSaved.
   void RefreshChartData();
@@ -143,22 +144,12 @@ class Workspace : private EstimationHost {
   void SaveModelFileAs();
 
   // --- translation and compilation
-  std::vector<std::string> SourceLines;     // the Source page's text
-  std::vector<SourceOrigin> SourceOrigins;  // the model text's line of each source line
-  bool SourceIsC = false;
-  std::string ModelBaseName;
-  bool CompileTimerEnabled = false;
-  bool UseTerminal = true;  // run the compile script in a terminal window when one opens
-  bool TranslateModel();
-  void GenerateSource() { TranslateModel(); }
-  bool StartCompile(const std::string& pasFile);
-  void CompileAction();
-  void CompilePascalAction();
-  // The poll of the compile driver: once the marker folder exists, loads the library the
-  // compiler built, or shows why there is none.
-  void CompileTimerTimer();
-  // Where the translated source of the current model goes.
-  std::string PasFilePath() const;
+  CompileSession& Compiler() { return compiler_; }
+  const CompileSession& Compiler() const { return compiler_; }
+  void GenerateSource() { compiler_.TranslateModel(); }
+  void CompileAction() { compiler_.Compile(); }
+  void CompilePascalAction() { compiler_.CompilePascal(); }
+  void CompileTimerTimer() { compiler_.TimerTick(); }
 
   // --- solutions and long computations
   // Solves `data` for `parameters` with the workspace's model, settings and counters.
@@ -254,9 +245,19 @@ class Workspace : private EstimationHost {
   void FlowChanged() override;
   void BestChanged() override;
   void ValuesChanged() override;
+  // What the compile session asks of its host.
+  TModel& ModelObject() override { return Model; }
+  const std::string& ModelPath() const override { return ModelFileName; }
+  const std::string& ModelSource() const override { return ModelText; }
+  const TZelkPrefs& Settings() const override { return Prefs; }
+  bool SaveModelFirst() override;
+  void PlaceModelCaret(std::size_t at) override;
+  void LibraryChanged() override;
+  void AddMessage(const std::string& line) override { Log.AddMessage(line); }
 
   UserInterface& ui_;
   EstimationSession estimation_{*this, Parameters};
+  CompileSession compiler_{*this};
   DataGrid grid_;
   ParameterGrids paramGrids_;
   std::array<DimensionControl, kDimensionCount> controls_;

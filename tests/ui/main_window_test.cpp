@@ -188,7 +188,7 @@ TEST(MainWindow, CompileFromTheWindowLoadsTheModelWhenTheCompilerIsDone) {
   TMForm form;
   Workspace& ws = form.Ws();
   ws.Prefs.CompilerPath = PASBUILD;
-  ws.UseTerminal = false;
+  ws.Compiler().UseTerminal = false;
   ASSERT_TRUE(ws.ReadModelFile(dir + "/decay.mod"));
   ASSERT_TRUE(ws.ReadDimensionFile(dir + "/decay.dim"));
   ws.ModelFileName = dir + "/decay.mod";
@@ -214,7 +214,7 @@ TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
   form.show();
   Workspace& ws = form.Ws();
   ws.Prefs.CompilerPath = PASBUILD;
-  ws.UseTerminal = false;
+  ws.Compiler().UseTerminal = false;
   ws.ReplaceModelText(
       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := "
       "-undefinedrateconstant*y^[1];\nend dynamic\n");
@@ -276,7 +276,7 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
   form.show();
   Workspace& ws = form.Ws();
   ws.Prefs.CompilerPath = PASBUILD;
-  ws.UseTerminal = false;
+  ws.Compiler().UseTerminal = false;
   ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
   ws.SetDataSaved(true);
   ASSERT_TRUE(ws.ReadModelFile(dir + "/decay.mod"));

@@ -22,7 +22,7 @@ class Compile : public test::ModelTest {
     ws_->Prefs.CompilerPath = PASBUILD;
     ws_->Prefs.AutoCompile = false;
     ws_->Prefs.SourcePreview = true;
-    ws_->UseTerminal = false;
+    ws_->Compiler().UseTerminal = false;
   }
   void SaveModel(const std::string& name, const std::string& text) {
     ws_->ReplaceModelText(text);
@@ -32,11 +32,11 @@ class Compile : public test::ModelTest {
   }
   // Ticks the compile timer until the driver has seen the marker (a minute at most).
   bool WaitForCompiler() {
-    for (int i = 0; i < 600 && ws_->CompileTimerEnabled; ++i) {
+    for (int i = 0; i < 600 && ws_->Compiler().TimerEnabled; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       ws_->CompileTimerTimer();
     }
-    return !ws_->CompileTimerEnabled;
+    return !ws_->Compiler().TimerEnabled;
   }
   test::TempFolder folder_;
 };
@@ -51,7 +51,7 @@ TEST_F(Compile, ACompiledModelIsLoadedWhenTheMarkerAppearsAndSolves) {
   EXPECT_EQ(ui_.Panels[2], "Compiled");
   EXPECT_TRUE(ui_.CompileTimer);
   EXPECT_EQ(ui_.PagesShown.back(), Page::Source);
-  EXPECT_EQ(ws_->SourceLines.front(), "Library decay;");
+  EXPECT_EQ(ws_->Compiler().SourceLines.front(), "Library decay;");
   EXPECT_TRUE(fs::exists(folder_.File("decay.pas")));
   ws_->CurveReady = true;
   ui_.Repaints.clear();
@@ -96,7 +96,7 @@ TEST_F(Compile, AModelThatNoLongerCompilesIsNeverRunFromItsOldLibrary) {
 
 TEST_F(Compile, ATextThatDoesNotTranslateShowsOneMessageAndCompilesNothing) {
   SaveModel("decay.mod", kDecay);
-  ASSERT_TRUE(ws_->TranslateModel());  // an earlier translation leaves its source behind
+  ASSERT_TRUE(ws_->Compiler().TranslateModel());  // an earlier translation leaves its source behind
   ws_->ReplaceModelText("language = pascal\ndeclar\nend declar\nstatic\n");
   ws_->SaveModelFile();
   ui_.Messages.clear();
@@ -109,10 +109,10 @@ TEST_F(Compile, ATextThatDoesNotTranslateShowsOneMessageAndCompilesNothing) {
 TEST_F(Compile, AStaleMarkerIsRemovedBeforeTheScriptStarts) {
   SaveModel("decay.mod", kDecay);
   fs::create_directory(folder_.File("$$$.tmp"));
-  ASSERT_TRUE(ws_->StartCompile(folder_.File("decay.pas")));
+  ASSERT_TRUE(ws_->Compiler().StartCompile(folder_.File("decay.pas")));
   // Right after the start the old marker must be gone, or the tick would load too early.
   ws_->CompileTimerTimer();
-  EXPECT_TRUE(ws_->CompileTimerEnabled);
+  EXPECT_TRUE(ws_->Compiler().TimerEnabled);
   ASSERT_TRUE(WaitForCompiler());
 }
 
@@ -143,20 +143,20 @@ TEST_F(Compile, ACModelStartsNothing) {
 TEST_F(Compile, AnUnsavedModelIsSavedFirstOrTheTranslationStops) {
   ws_->ReplaceModelText(kDecay);
   ui_.Answers = {Answer::Cancel};
-  EXPECT_FALSE(ws_->TranslateModel());
+  EXPECT_FALSE(ws_->Compiler().TranslateModel());
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{std::string(msg::kSaveModelFirst)});
   ui_.Answers = {Answer::Ok};
   ui_.DialogAnswers = {folder_.File("later.mod")};
-  EXPECT_TRUE(ws_->TranslateModel());
+  EXPECT_TRUE(ws_->Compiler().TranslateModel());
   EXPECT_TRUE(fs::exists(folder_.File("later.pas")));
 }
 
 TEST_F(Compile, AFrameErrorIsShownAndPutsTheCaretThere) {
   SaveModel("bad.mod", "language = pascal\ndeclar\nend declar\nstatic\n  y^[1] := 2;\n");
-  EXPECT_FALSE(ws_->TranslateModel());
+  EXPECT_FALSE(ws_->Compiler().TranslateModel());
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Undefined end of section (end static)!"});
   EXPECT_EQ(ws_->ModelCaret, std::string("language = pascal\ndeclar\nend declar\nstatic").size());
-  EXPECT_TRUE(ws_->SourceLines.empty());
+  EXPECT_TRUE(ws_->Compiler().SourceLines.empty());
   EXPECT_FALSE(fs::exists(folder_.File("bad.pas")));
 }
 

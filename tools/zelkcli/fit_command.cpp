@@ -132,7 +132,7 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
   ws.Prefs.CompilerPath = FindCompiler(prefs.General.CompilerPath);
   if (ws.Prefs.CompilerPath.empty())
     return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
-  ws.UseTerminal = false;
+  ws.Compiler().UseTerminal = false;
   ws.Prefs.SourcePreview = false;
 
   // The data first: its counts would otherwise mark the model modified after it was read.
@@ -145,14 +145,15 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
   ws.ModelFileName = modelPath;
   ws.SetModelSaved(true);
 
-  if (!ws.TranslateModel())
-    return Fail(ws.SourceIsC ? "C models cannot be compiled" : "the model text was not translated");
-  if (!ws.StartCompile(ws.PasFilePath())) return 1;
-  for (int i = 0; i < 3000 && ws.CompileTimerEnabled; ++i) {
+  if (!ws.Compiler().TranslateModel())
+    return Fail(ws.Compiler().SourceIsC ? "C models cannot be compiled"
+                                        : "the model text was not translated");
+  if (!ws.Compiler().StartCompile(ws.Compiler().PasFilePath())) return 1;
+  for (int i = 0; i < 3000 && ws.Compiler().TimerEnabled; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ws.CompileTimerTimer();
   }
-  if (ws.CompileTimerEnabled) return Fail("the compiler did not finish within five minutes");
+  if (ws.Compiler().TimerEnabled) return Fail("the compiler did not finish within five minutes");
   if (ws.Model.LibFileName.empty()) {
     for (const std::string& line : ws.Log.Lines()) std::cerr << line << "\n";
     return Fail("the model was not compiled");

@@ -1,4 +1,5 @@
-// Translating the model text into a library source and having it compiled and loaded.
+
+#include "workspace/compile_session.h"
 
 #include <filesystem>
 #include <fstream>
@@ -8,35 +9,29 @@
 #include "base/messages.h"
 #include "model/compile_driver.h"
 #include "model/model_language.h"
-#include "workspace/workspace.h"
+#include "workspace/workspace.h"  // FileNamePart
 
 namespace zelk {
 
 namespace fs = std::filesystem;
 
-std::string Workspace::PasFilePath() const {
-  return (fs::path(ModelFileName).parent_path() / (ModelBaseName + ".pas")).string();
+std::string CompileSession::PasFilePath() const {
+  return (fs::path(host_.ModelPath()).parent_path() / (ModelBaseName + ".pas")).string();
 }
 
-bool Workspace::TranslateModel() {
-  if (!Model.ModelSaved) {
-    if (ui_.ShowMessage(MessageKind::Warning, msg::kSaveModelFirst, Buttons::OkCancel) !=
-        Answer::Ok)
-      return false;
-    SaveModelFile();
-  }
+bool CompileSession::TranslateModel() {
+  if (!host_.SaveModelFirst()) return false;
+  UserInterface& ui = host_.Ui();
+  const std::string& modelPath = host_.ModelPath();
   SourceLines.clear();
   SourceOrigins.clear();
-  ui_.Repaint(View::Source);
-  const std::string name = FileNamePart(ModelFileName);
+  ui.Repaint(View::Source);
+  const std::string name = FileNamePart(modelPath);
   ModelBaseName = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
-  ModelTranslator translator(ModelText, ModelBaseName);
+  ModelTranslator translator(host_.ModelSource(), ModelBaseName);
   const TranslationResult result = translator.Translate();
-  if (!result.Error.empty()) ShowError(result.Error);
-  if (result.Caret != TranslationResult::kCaretUnchanged) {
-    ModelCaret = result.Caret;
-    ui_.Repaint(View::ModelCaret);
-  }
+  if (!result.Error.empty()) host_.ShowError(result.Error);
+  if (result.Caret != TranslationResult::kCaretUnchanged) host_.PlaceModelCaret(result.Caret);
   if (result.LanguageLineRead) SourceIsC = result.SourceIsC;
   bool ok = result.Ok;
   if (ok) {
@@ -46,82 +41,82 @@ bool Workspace::TranslateModel() {
     for (const std::string& line : SourceLines) text += line + "\n";
     std::string error;
     // An untitled model has no folder to write into; the Source page still shows the text.
-    if (ModelFileName.empty()) {
+    if (modelPath.empty()) {
       ok = false;
-      ShowError(msg::kModelUntitled);
+      host_.ShowError(msg::kModelUntitled);
     } else if (!WriteFileReplacing(PasFilePath(),
                                    std::vector<std::uint8_t>(text.begin(), text.end()), error)) {
       ok = false;
-      ShowError(FillPlaceholders(msg::kSourceNotWritten, {PasFilePath(), error}));
+      host_.ShowError(FillPlaceholders(msg::kSourceNotWritten, {PasFilePath(), error}));
     }
-    ui_.Repaint(View::Source);
+    ui.Repaint(View::Source);
   }
-  if (result.LanguageLineRead && Prefs.SourcePreview) ui_.ShowPage(Page::Source);
+  if (result.LanguageLineRead && host_.Settings().SourcePreview) ui.ShowPage(Page::Source);
   return ok;
 }
 
-bool Workspace::StartCompile(const std::string& pasFile) {
-  Model.UnloadModelLibrary(ui_);
-  CurveReady = false;
-  ui_.Repaint(View::FitChart);
+bool CompileSession::StartCompile(const std::string& pasFile) {
+  UserInterface& ui = host_.Ui();
+  host_.ModelObject().UnloadModelLibrary(ui);
+  host_.LibraryChanged();
+  const std::string& compiler = host_.Settings().CompilerPath;
   std::error_code ec;
-  if (Prefs.CompilerPath.empty() || !fs::is_regular_file(Prefs.CompilerPath, ec)) {
-    ShowError(kCompilerMissing);
+  if (compiler.empty() || !fs::is_regular_file(compiler, ec)) {
+    host_.ShowError(kCompilerMissing);
     return false;
   }
   const CompilePaths paths = CompilePathsFor(pasFile);
   std::string script;
-  for (const std::string& line : CompileScriptLines(Prefs.CompilerPath, paths))
-    script += line + "\n";
+  for (const std::string& line : CompileScriptLines(compiler, paths)) script += line + "\n";
   std::string error;
   if (!WriteFileReplacing(paths.Script, std::vector<std::uint8_t>(script.begin(), script.end()),
                           error)) {
-    ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
+    host_.ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
     return false;
   }
   fs::remove(paths.Log, ec);
   fs::remove(paths.Status, ec);
   // A library left by an earlier build must never stand in for this one.
-  fs::remove(fs::path(ModelFileName).replace_extension(".dll"), ec);
+  fs::remove(fs::path(host_.ModelPath()).replace_extension(".dll"), ec);
   // Only an empty marker goes; one with contents stays and the next poll sees it at once.
   if (fs::is_directory(paths.Marker, ec) && fs::is_empty(paths.Marker, ec))
     fs::remove(paths.Marker, ec);
-  const std::string workFolder = fs::path(Prefs.CompilerPath).parent_path().string();
+  const std::string workFolder = fs::path(compiler).parent_path().string();
   if (!StartDetached(paths.Script, {pasFile, "/E", paths.Folder}, workFolder, UseTerminal, error)) {
-    ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
+    host_.ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
     return false;
   }
-  CompileTimerEnabled = true;
-  ui_.EnableCompileTimer(true);
+  TimerEnabled = true;
+  ui.EnableCompileTimer(true);
   return true;
 }
 
-// A text that did not translate is not compiled: its message was shown, and the source
-// on disk belongs to an earlier text.
-void Workspace::CompileAction() {
+void CompileSession::Compile() {
   const bool translated = TranslateModel();
   bool started = false;
   if (translated && !SourceIsC) started = StartCompile(PasFilePath());
-  SetCompiled(started);
+  host_.SetCompiled(started);
 }
 
-void Workspace::CompilePascalAction() {
+void CompileSession::CompilePascal() {
   if (TranslateModel()) StartCompile(PasFilePath());
 }
 
-void Workspace::CompileTimerTimer() {
-  if (!CompileTimerEnabled || ModelFileName.empty()) return;
-  const CompilePaths paths = CompilePathsFor(ModelFileName);
+void CompileSession::TimerTick() {
+  const std::string& modelPath = host_.ModelPath();
+  if (!TimerEnabled || modelPath.empty()) return;
+  const CompilePaths paths = CompilePathsFor(modelPath);
   std::error_code ec;
   if (!fs::exists(paths.Marker, ec)) return;
-  CompileTimerEnabled = false;
-  ui_.EnableCompileTimer(false);
-  const std::string library = fs::path(ModelFileName).replace_extension(".dll").string();
+  UserInterface& ui = host_.Ui();
+  TimerEnabled = false;
+  ui.EnableCompileTimer(false);
+  const std::string library = fs::path(modelPath).replace_extension(".dll").string();
   std::vector<std::uint8_t> log;
   std::string error;
   std::vector<std::string> lines;
   if (ReadWholeFile(paths.Log, log, error)) {
-    const std::string pasName = ModelBaseName + ".pas", modName = FileNamePart(ModelFileName);
+    const std::string pasName = ModelBaseName + ".pas", modName = FileNamePart(modelPath);
     for (const std::string& line : CompilerErrorLines(std::string(log.begin(), log.end())))
       lines.push_back(MapCompilerMessage(line, pasName, modName, SourceOrigins));
   }
@@ -129,21 +124,21 @@ void Workspace::CompileTimerTimer() {
   // A script without a status (another compiler's) is judged by the library alone.
   const bool built = (status == 0 || status == -1) && fs::is_regular_file(library, ec);
   // The new library's curves, or none, replace the old ones.
-  CurveReady = false;
-  ui_.Repaint(View::FitChart);
-  for (const std::string& line : lines) Log.AddMessage(line);
+  host_.LibraryChanged();
+  for (const std::string& line : lines) host_.AddMessage(line);
   if (!built) {
-    SetCompiled(false);
+    host_.SetCompiled(false);
     const int errors = CountCompilerErrors(lines);
-    ui_.ShowPage(Page::Messages);
-    ShowError(
+    ui.ShowPage(Page::Messages);
+    host_.ShowError(
         FillPlaceholders(msg::kModelNotCompiled,
-                         {FileNamePart(ModelFileName),
+                         {FileNamePart(modelPath),
                           std::to_string(errors > 0 ? errors : static_cast<int>(lines.size()))}));
     return;
   }
-  Model.LoadModelLibrary(library, ui_);
-  if (Model.LibFileName.empty()) SetCompiled(false);
+  TModel& model = host_.ModelObject();
+  model.LoadModelLibrary(library, ui);
+  if (model.LibFileName.empty()) host_.SetCompiled(false);
 }
 
 }  // namespace zelk
