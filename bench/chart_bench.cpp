@@ -55,22 +55,22 @@ int main(int argc, char* argv[]) {
     image.fill(Qt::white);
     QPainter painter(&image);
     QtCanvas canvas(painter);
-    ws->PaintFitChart(canvas, W, H, true);
+    ws->Chart().PaintFitChart(canvas, W, H, true);
   };
   paint();
-  if (!ws->CurveReady) {
+  if (!ws->Chart().CurveReady) {
     std::fprintf(stderr, "chart_bench: the chart's model solution failed\n");
     return 1;
   }
   const double cached = Milliseconds(count, paint);
   const double solving = Milliseconds(count, [&] {
-    ws->CurveReady = false;
+    ws->Chart().CurveReady = false;
     paint();
   });
   QtTextMeasure measure;
   const double metafile = Milliseconds(count, [&] {
     EmfCanvas emf(W, H, measure);
-    ws->PaintFitChart(emf, W, H, false);
+    ws->Chart().PaintFitChart(emf, W, H, false);
     emf.Finish();
   });
   std::printf("fit chart repaint, %d chart events, %d x %d pixels:\n",

@@ -23,7 +23,7 @@ void FitChartView::paintEvent(QPaintEvent*) {
   const QFont own = font();
   canvas.SetFont({own.family().toStdString(), std::max(own.pointSize(), 1), kBlack, own.bold(),
                   own.italic(), own.underline()});
-  ws_.PaintFitChart(canvas, width(), height(), true);
+  ws_.Chart().PaintFitChart(canvas, width(), height(), true);
 }
 
 }  // namespace zelk

@@ -551,8 +551,10 @@ void TMForm::Repaint(View view) {
     case View::FitChart:
       if (fitChartView_) fitChartView_->update();
       // The two switches show the core's state: the limit curve may have refused.
-      if (QAction* limit = Command("PaintBoundary")) limit->setChecked(ws_->PaintBoundaryChecked);
-      if (QAction* design = Command("DesignModeAction")) design->setChecked(ws_->DesignModeChecked);
+      if (QAction* limit = Command("PaintBoundary"))
+        limit->setChecked(ws_->Chart().PaintBoundaryChecked);
+      if (QAction* design = Command("DesignModeAction"))
+        design->setChecked(ws_->Chart().DesignModeChecked);
       break;
     case View::Debug:
       if (debugView_) debugView_->Refresh();

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "presentation/rich_text.h"
 #include "base/data_file.h"
 #include "base/messages.h"
+#include "presentation/rich_text.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

@@ -12,7 +12,7 @@ void Workspace::SetParameterValue(int i, double v) {
   Parameters.TrialValue[i] = v;
   estimation_.ObjectiveReady = false;
   estimation_.LimitReady = false;
-  CurveReady = false;
+  chart_.CurveReady = false;
   ui_.Repaint(View::FitChart);
 }
 
@@ -29,7 +29,7 @@ void Workspace::ShowFlowPage() { ui_.ShowPage(Page::Flow); }
 void Workspace::FlowChanged() { ui_.Repaint(View::Flow); }
 
 void Workspace::BestChanged() {
-  CurveReady = false;
+  chart_.CurveReady = false;
   ui_.Repaint(View::FitChart);
 }
 

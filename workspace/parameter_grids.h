@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/user_interface.h"
 #include "estimation/parameter_record.h"
 #include "workspace/data_grid.h"
-#include "base/user_interface.h"
 
 namespace zelk {
 

@@ -163,7 +163,7 @@ void Workspace::RefreshChartData() {
     Parameters.LoFValid[i] = false;
   }
   const DataCounts counts = zelk::RefreshChartData(MeasuredData, ChartData, Model.DifEqCount);
-  CurveReady = false;
+  chart_.CurveReady = false;
   ExperimentCount = counts.ExperimentCount;
   MissingCount = counts.MissingCount;
   ui_.Repaint(View::FitChart);
@@ -210,7 +210,7 @@ bool Workspace::ConfirmDiscardModel() {
 // ---------------------------------------------------------------- resets
 
 void Workspace::ResetDataSet() {
-  CurveReady = false;
+  chart_.CurveReady = false;
   DataFileName.clear();
   DataSaved = false;
   SetDataSaved(true);
@@ -263,7 +263,7 @@ void Workspace::ResetModel() {
   ControlRef(Dimension::Param).Position = 1;
   SetDimensionText(Dimension::Param, "1");
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
-  CurveReady = false;
+  chart_.CurveReady = false;
   ui_.Repaint(View::FitChart);
   estimation_.ObjectiveReady = false;
   estimation_.LimitReady = false;
@@ -288,8 +288,21 @@ void Workspace::PlaceModelCaret(std::size_t at) {
   ui_.Repaint(View::ModelCaret);
 }
 
+SolveResult Workspace::SolveChart(const T20Vector& parameters) {
+  const std::uint8_t saved = OperationMode;
+  OperationMode = kFitChartSolution;
+  const SolveResult result = SolveModel(parameters, ChartData);
+  OperationMode = saved;
+  return result;
+}
+
+std::pair<int, int> Workspace::DetailsCell() const {
+  const ParameterGrid& grid = paramGrids_.PDGrid();
+  return {grid.CurrentColumn(), grid.CurrentRow()};
+}
+
 void Workspace::LibraryChanged() {
-  CurveReady = false;
+  chart_.CurveReady = false;
   ui_.Repaint(View::FitChart);
 }
 

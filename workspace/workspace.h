@@ -24,6 +24,7 @@
 #include "presentation/visibility_tree.h"
 #include "workspace/compile_session.h"
 #include "workspace/data_grid.h"
+#include "workspace/fit_chart_session.h"
 #include "workspace/parameter_grids.h"
 
 namespace zelk {
@@ -41,7 +42,7 @@ struct DimensionControl {
   int Position;
 };
 
-class Workspace : private EstimationHost, private CompileHost {
+class Workspace : private EstimationHost, private CompileHost, private ChartHost {
  public:
   explicit Workspace(UserInterface& ui);
   Workspace(const Workspace&) = delete;
@@ -70,7 +71,6 @@ class Workspace : private EstimationHost, private CompileHost {
   // --- computations
   std::uint8_t OperationMode = 0;
   SolverStats Stats;
-  bool CurveReady = false;
   int ExperimentCount = 0;
   int MissingCount = 0;
 
@@ -177,34 +177,12 @@ class Workspace : private EstimationHost, private CompileHost {
   void SetParameterValue(int i, double v);
 
   // --- fit chart
-  T20Vector LimitCurveParams{};  // the parameter vector drawn as the limit curve
-  bool PaintBoundaryChecked = false;
-  bool DesignModeChecked = false;
-  // The experiment design's proposed values of the first independent variable, 1..Count.
-  std::array<double, kMaxIndep + 1> DesignPoints{};
-  int DesignPointCount = 0;
-  FitChartScene ChartScene() const {
-    return {MeasuredData, ChartData, Preferences.Series, Preferences.Descriptions, BranchList};
-  }
-  // The whole chart on a canvas of W x H device units; the limit curve and the designed
-  // points are screen overlays.
-  void PaintFitChart(Canvas& canvas, int W, int H, bool overlays);
-  // The chart's curves for `parameters`: the chart data set is solved first unless
-  // CurveReady says its computed values belong to them. No curve when that fails or no
-  // library is loaded.
-  void DrawModelCurves(const T20Vector& parameters, Canvas& canvas, int W, int H);
-  // "&Paint Limit Curve": on only while the current cell of the details grid is an
-  // F-limit of an existing parameter.
-  void PaintBoundary();
-  void DesignModeAction();
-  void ExportFitchart();
-  // The chart as the paint box shows it, without overlays, into a picture file: an
-  // Enhanced Metafile, or PNG or SVG by the path's extension. False after a message.
-  bool ExportChartMetafile(const std::string& path);
-  void PrintFitChartAction();
-  // The chart in the top left part of a page of pageW x pageH device units, sized by the
-  // print extents of the preferences.
-  void PrintFitChart(Canvas& canvas, int pageW, int pageH);
+  FitChartSession& Chart() { return chart_; }
+  const FitChartSession& Chart() const { return chart_; }
+  void PaintBoundary() { chart_.PaintBoundary(); }
+  void DesignModeAction() { chart_.DesignModeAction(); }
+  void ExportFitchart() { chart_.ExportFitchart(); }
+  void PrintFitChartAction() { chart_.PrintFitChartAction(); }
 
   // --- stop
   // The close sequence; true when the window may close now. A close confirmed while a
@@ -254,10 +232,18 @@ class Workspace : private EstimationHost, private CompileHost {
   void PlaceModelCaret(std::size_t at) override;
   void LibraryChanged() override;
   void AddMessage(const std::string& line) override { Log.AddMessage(line); }
+  // What the fit chart session asks of its host.
+  FitChartScene Scene() const override {
+    return {MeasuredData, ChartData, Preferences.Series, Preferences.Descriptions, BranchList};
+  }
+  const TParameterRecord& ParameterRecord() const override { return Parameters; }
+  SolveResult SolveChart(const T20Vector& parameters) override;
+  std::pair<int, int> DetailsCell() const override;
 
   UserInterface& ui_;
   EstimationSession estimation_{*this, Parameters};
   CompileSession compiler_{*this};
+  FitChartSession chart_{*this};
   DataGrid grid_;
   ParameterGrids paramGrids_;
   std::array<DimensionControl, kDimensionCount> controls_;

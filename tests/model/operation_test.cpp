@@ -48,12 +48,13 @@ TEST_F(ModelTest, SolvingWithoutALibraryEndsARunningLoopAfterItsStep) {
 TEST_F(ModelTest, ResetModelUnloadsTheLibraryAndClearsTheTemplate) {
   Load("decay");
   ws_->Model.DyTemplate[3] = 9;
-  ws_->Estimation().ObjectiveReady = ws_->Estimation().LimitReady = ws_->CurveReady = true;
+  ws_->Estimation().ObjectiveReady = ws_->Estimation().LimitReady = ws_->Chart().CurveReady = true;
   ui_.Panels.clear();
   ws_->ResetModel();
   EXPECT_TRUE(ws_->Model.LibFileName.empty());
   EXPECT_EQ(ws_->Model.DyTemplate[3], 0);
-  EXPECT_FALSE(ws_->Estimation().ObjectiveReady || ws_->Estimation().LimitReady || ws_->CurveReady);
+  EXPECT_FALSE(ws_->Estimation().ObjectiveReady || ws_->Estimation().LimitReady ||
+               ws_->Chart().CurveReady);
   // Both panels are rewritten even though they read the same before.
   EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
   EXPECT_EQ(ui_.Panels[2], "Not Compiled");

@@ -72,7 +72,7 @@ class FitChartPage : public ::testing::Test {
 TEST_F(FitChartPage, AfterAFitThePageShowsMarkersAndTheCurveAndHidesWhatTheTreeHides) {
   Workspace& ws = form_.Ws();
   const QImage fitted = Shot();
-  EXPECT_TRUE(ws.CurveReady);  // the paint solved the chart's data set
+  EXPECT_TRUE(ws.Chart().CurveReady);  // the paint solved the chart's data set
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_CHART");
   if (!shot.isEmpty()) form_.grab().save(shot);
 
@@ -86,7 +86,7 @@ TEST_F(FitChartPage, AfterAFitThePageShowsMarkersAndTheCurveAndHidesWhatTheTreeH
   EXPECT_EQ(Shot(), fitted);
 
   ws.Model.UnloadModelLibrary(form_);
-  ws.CurveReady = false;
+  ws.Chart().CurveReady = false;
   form_.Repaint(View::FitChart);
   EXPECT_LT(DarkPixels(Shot()), DarkPixels(fitted));  // the markers without the curve
 }
@@ -194,7 +194,7 @@ TEST_F(FitChartPage, TheMenusAndThePopUpMenuCarryTheChartCommands) {
   QAction* design = MenuEntry(Menu("&View"), "&Design Mode");
   design->trigger();
   EXPECT_TRUE(design->isChecked());
-  EXPECT_TRUE(form_.Ws().DesignModeChecked);
+  EXPECT_TRUE(form_.Ws().Chart().DesignModeChecked);
 
   QStringList popup;
   for (QAction* a : form_.FitChart()->actions()) popup << (a->isSeparator() ? "-" : a->text());
@@ -211,7 +211,7 @@ TEST_F(FitChartPage, APrintedPageHoldsTheChartAtThePrintExtents) {
   form_.PrintOn(printer, [&](Canvas& canvas, int w, int h) {
     width = w;
     height = h;
-    form_.Ws().PrintFitChart(canvas, w, h);
+    form_.Ws().Chart().PrintFitChart(canvas, w, h);
   });
   const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
   EXPECT_EQ(width, page.width());
@@ -225,17 +225,17 @@ TEST_F(FitChartPage, ThePictureFilesHoldTheChartAtThePageSize) {
   std::filesystem::create_directories(folder);
   const auto [w, h] = form_.FitChartSize();
   ASSERT_GT(w, 100);
-  ASSERT_TRUE(form_.Ws().ExportChartMetafile(folder / "chart.png"));
+  ASSERT_TRUE(form_.Ws().Chart().ExportChartMetafile(folder / "chart.png"));
   const QImage png(QString::fromStdString(folder / "chart.png"));
   EXPECT_EQ(png.size(), QSize(w, h));
   EXPECT_EQ(png, Shot());  // the page without overlays is the same picture
-  ASSERT_TRUE(form_.Ws().ExportChartMetafile(folder / "chart.svg"));
+  ASSERT_TRUE(form_.Ws().Chart().ExportChartMetafile(folder / "chart.svg"));
   QFile svg(QString::fromStdString(folder / "chart.svg"));
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
   const QByteArray text = svg.readAll();
   EXPECT_TRUE(text.contains("<svg"));
   EXPECT_TRUE(text.contains("<polyline"));
-  ASSERT_TRUE(form_.Ws().ExportChartMetafile(folder / "chart.emf"));
+  ASSERT_TRUE(form_.Ws().Chart().ExportChartMetafile(folder / "chart.emf"));
   EXPECT_GT(std::filesystem::file_size(folder / "chart.emf"), 1000u);
   std::filesystem::remove_all(folder);
 }

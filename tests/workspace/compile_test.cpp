@@ -53,13 +53,13 @@ TEST_F(Compile, ACompiledModelIsLoadedWhenTheMarkerAppearsAndSolves) {
   EXPECT_EQ(ui_.PagesShown.back(), Page::Source);
   EXPECT_EQ(ws_->Compiler().SourceLines.front(), "Library decay;");
   EXPECT_TRUE(fs::exists(folder_.File("decay.pas")));
-  ws_->CurveReady = true;
+  ws_->Chart().CurveReady = true;
   ui_.Repaints.clear();
   ASSERT_TRUE(WaitForCompiler());
   EXPECT_FALSE(ui_.CompileTimer);
   EXPECT_EQ(ws_->Model.LibFileName, folder_.File("decay.dll"));
   // The chart draws the new library's curves.
-  EXPECT_FALSE(ws_->CurveReady);
+  EXPECT_FALSE(ws_->Chart().CurveReady);
   EXPECT_EQ(ui_.Repaints[View::FitChart], 1);
   EXPECT_TRUE(ui_.Messages.empty());
   EXPECT_TRUE(ws_->Log.Lines().empty());

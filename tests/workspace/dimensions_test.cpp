@@ -203,7 +203,7 @@ TEST_F(WorkspaceTest, ResetDataSetEmptiesTheDataAndMarksItSaved) {
   Type(Dimension::Events, "5");
   SetValue(1, 3, 9);
   ws_->DataFileName = "/tmp/x.zkd";
-  ws_->CurveReady = ws_->Estimation().ObjectiveReady = ws_->Estimation().LimitReady = true;
+  ws_->Chart().CurveReady = ws_->Estimation().ObjectiveReady = ws_->Estimation().LimitReady = true;
   ws_->Estimation().FailedSolves = 4;
   ws_->ResetDataSet();
   EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 1);
@@ -212,7 +212,8 @@ TEST_F(WorkspaceTest, ResetDataSetEmptiesTheDataAndMarksItSaved) {
   EXPECT_FALSE(ws_->MeasuredData.XData.Defined[3][1]);
   EXPECT_EQ(ws_->MeasuredData.XData.X[3][1], 0.0);
   EXPECT_TRUE(ws_->DataFileName.empty());
-  EXPECT_FALSE(ws_->CurveReady || ws_->Estimation().ObjectiveReady || ws_->Estimation().LimitReady);
+  EXPECT_FALSE(ws_->Chart().CurveReady || ws_->Estimation().ObjectiveReady ||
+               ws_->Estimation().LimitReady);
   EXPECT_EQ(ws_->Estimation().FailedSolves, 0);
   // The counts changed through their fields, which marks the data modified again.
   EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Modified]");

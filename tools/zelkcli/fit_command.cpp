@@ -235,7 +235,7 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   const double objective = ws.Estimation().EvaluateObjective();
   if (!o.Chart.empty()) {
     ui.ChartSize = o.ChartSize;
-    if (!ws.ExportChartMetafile(o.Chart)) return 1;
+    if (!ws.Chart().ExportChartMetafile(o.Chart)) return 1;
   }
   const TYData& y = ws.MeasuredData.YData;
   const TParameterRecord& p = ws.Parameters;

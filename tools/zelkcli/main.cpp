@@ -13,14 +13,14 @@
 #include <sstream>
 #include <vector>
 
+#include "base/data_file.h"
+#include "base/format.h"
+#include "base/preferences.h"
 #include "estimation/objective.h"
 #include "model/solver.h"
 #include "tools/zelkcli/console_ui.h"
 #include "tools/zelkcli/csv_table.h"
 #include "tools/zelkcli/fit_command.h"
-#include "base/data_file.h"
-#include "base/format.h"
-#include "base/preferences.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

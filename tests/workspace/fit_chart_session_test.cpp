@@ -33,7 +33,7 @@ class ChartCommands : public test::ModelTest {
   }
   RecordingCanvas Paint(bool overlays = true) {
     RecordingCanvas c;
-    ws_->PaintFitChart(c, 543, 426, overlays);
+    ws_->Chart().PaintFitChart(c, 543, 426, overlays);
     return c;
   }
   std::int64_t Solutions() const { return ws_->Stats.InitialCalls; }
@@ -41,16 +41,16 @@ class ChartCommands : public test::ModelTest {
 
 TEST_F(ChartCommands, TheCurveIsSolvedOnceAndReusedUntilAParameterChanges) {
   EXPECT_EQ(Paint().Of(Op::Polyline).size(), 1u);
-  EXPECT_TRUE(ws_->CurveReady);
+  EXPECT_TRUE(ws_->Chart().CurveReady);
   const auto solved = Solutions();
   EXPECT_GT(solved, 0);
   // A resize or a hidden branch repaints from the computed values.
   RecordingCanvas wide;
-  ws_->PaintFitChart(wide, 900, 300, true);
+  ws_->Chart().PaintFitChart(wide, 900, 300, true);
   EXPECT_EQ(wide.Of(Op::Polyline).size(), 1u);
   EXPECT_EQ(Solutions(), solved);
   ws_->SetParameterValue(1, 0.6);
-  EXPECT_FALSE(ws_->CurveReady);
+  EXPECT_FALSE(ws_->Chart().CurveReady);
   Paint();
   EXPECT_GT(Solutions(), solved);
   // The curve is the model's: at t = 6 the chart data holds exp(-0.6 * 6).
@@ -71,11 +71,11 @@ TEST_F(ChartCommands, TheChartSolutionIsNeverCutShortAndTheRunningModeIsRestored
 TEST_F(ChartCommands, AModelThatCannotBeSolvedLeavesTheMarkersWithoutCurveOrMessage) {
   ws_->Model.UnloadModelLibrary(ui_);
   Load("fault_fdiv");
-  ws_->CurveReady = false;
+  ws_->Chart().CurveReady = false;
   const RecordingCanvas c = Paint();
   EXPECT_TRUE(c.Of(Op::Polyline).empty());
   EXPECT_EQ(c.Of(Op::Ellipse).size(), 7u);
-  EXPECT_FALSE(ws_->CurveReady);
+  EXPECT_FALSE(ws_->Chart().CurveReady);
   EXPECT_TRUE(ui_.Messages.empty());
   ws_->Model.UnloadModelLibrary(ui_);
   EXPECT_TRUE(Paint().Of(Op::Polyline).empty());
@@ -96,22 +96,22 @@ TEST_F(ChartCommands, TheLimitCurveNeedsAnFLimitCellOfAnExistingParameter) {
     details.SelectCell(c.column, c.row);
     ui_.PagesShown.clear();
     ui_.Repaints.clear();
-    ws_->PaintBoundaryChecked = false;
+    ws_->Chart().PaintBoundaryChecked = false;
     ws_->PaintBoundary();
-    EXPECT_EQ(ws_->PaintBoundaryChecked, c.accepted) << c.column << "," << c.row;
+    EXPECT_EQ(ws_->Chart().PaintBoundaryChecked, c.accepted) << c.column << "," << c.row;
     EXPECT_EQ(ui_.Repaints[View::FitChart], 1);
     if (!c.accepted) {
       EXPECT_TRUE(ui_.PagesShown.empty());
       continue;
     }
-    EXPECT_EQ(ws_->LimitCurveParams[1], c.limit);
+    EXPECT_EQ(ws_->Chart().LimitCurveParams[1], c.limit);
     EXPECT_EQ(ui_.PagesShown, std::vector<Page>{Page::FitChart});
   }
   // Checked, every screen paint draws both curves and leaves the cache empty.
   EXPECT_EQ(Paint().Of(Op::Polyline).size(), 2u);
-  EXPECT_FALSE(ws_->CurveReady);
+  EXPECT_FALSE(ws_->Chart().CurveReady);
   ws_->PaintBoundary();
-  EXPECT_FALSE(ws_->PaintBoundaryChecked);
+  EXPECT_FALSE(ws_->Chart().PaintBoundaryChecked);
 }
 
 TEST_F(ChartCommands, ExportProposesTheModelsNameAndKeepsToTheFittedCurve) {
@@ -129,8 +129,8 @@ TEST_F(ChartCommands, ExportProposesTheModelsNameAndKeepsToTheFittedCurve) {
   EXPECT_TRUE(ui_.Pictures.empty());
 
   // With the limit curve shown the picture still holds the fitted curve alone.
-  ws_->PaintBoundaryChecked = true;
-  ws_->LimitCurveParams[1] = 0.2;
+  ws_->Chart().PaintBoundaryChecked = true;
+  ws_->Chart().LimitCurveParams[1] = 0.2;
   ui_.ChartSize = {600, 400};
   ui_.DialogAnswers.push_back("/somewhere/abc.png");
   ws_->ExportFitchart();
@@ -151,7 +151,7 @@ TEST_F(ChartCommands, AnUntitledModelProposesAVisibleName) {
 TEST_F(ChartCommands, TheMetafileIsWrittenWholeOrNotAtAll) {
   test::TempFolder folder;
   const std::string path = folder.File("chart.emf");
-  ASSERT_TRUE(ws_->ExportChartMetafile(path));
+  ASSERT_TRUE(ws_->Chart().ExportChartMetafile(path));
   const std::string bytes = test::ReadText(path);
   ASSERT_GE(bytes.size(), 108u);
   std::uint32_t declared;
@@ -159,7 +159,7 @@ TEST_F(ChartCommands, TheMetafileIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(declared, bytes.size());
   EXPECT_NE(bytes.find(std::string("\x04\x00\x00\x00", 4)), std::string::npos);  // a polyline
 
-  EXPECT_FALSE(ws_->ExportChartMetafile(folder.File("missing/chart.emf")));
+  EXPECT_FALSE(ws_->Chart().ExportChartMetafile(folder.File("missing/chart.emf")));
   ASSERT_EQ(ui_.Messages.size(), 1u);
   EXPECT_EQ(ui_.Messages[0].Text.rfind(
                 "Cannot write the fit chart to \"" + folder.File("missing/chart.emf") + "\": ", 0),
@@ -167,14 +167,14 @@ TEST_F(ChartCommands, TheMetafileIsWrittenWholeOrNotAtAll) {
   EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 
   ui_.PictureError = "disk full";
-  EXPECT_FALSE(ws_->ExportChartMetafile(folder.File("chart.svg")));
+  EXPECT_FALSE(ws_->Chart().ExportChartMetafile(folder.File("chart.svg")));
   EXPECT_EQ(ui_.Messages.back().Text,
             "Cannot write the fit chart to \"" + folder.File("chart.svg") + "\": disk full");
 }
 
 TEST_F(ChartCommands, WithoutALibraryTheExportHoldsFrameLabelsAndMarkersOnly) {
   ws_->Model.UnloadModelLibrary(ui_);
-  ws_->ExportChartMetafile("/tmp/unused.png");
+  ws_->Chart().ExportChartMetafile("/tmp/unused.png");
   const RecordingCanvas& c = ui_.Pictures.at(0).Canvas;
   EXPECT_TRUE(c.Of(Op::Polyline).empty());
   EXPECT_EQ(c.Of(Op::Ellipse).size(), 7u);
@@ -199,11 +199,11 @@ TEST_F(ChartCommands, APrintedChartTakesThePrintExtentsOfThePage) {
 }
 
 TEST_F(ChartCommands, DesignModeDrawsTheProposedPointsOnTheScreenOnly) {
-  ws_->DesignPoints[1] = 2;
-  ws_->DesignPoints[2] = 4;
-  ws_->DesignPointCount = 2;
+  ws_->Chart().DesignPoints[1] = 2;
+  ws_->Chart().DesignPoints[2] = 4;
+  ws_->Chart().DesignPointCount = 2;
   ws_->DesignModeAction();
-  EXPECT_TRUE(ws_->DesignModeChecked);
+  EXPECT_TRUE(ws_->Chart().DesignModeChecked);
   EXPECT_EQ(Paint().Texts().size(), 6u + 2u);
   EXPECT_EQ(Paint(false).Texts().size(), 6u);
   ws_->DesignModeAction();
