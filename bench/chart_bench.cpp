@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
   ws->Start();
   if (!ws->ReadDataFile(std::string(EXAMPLES) + "/decay.zkd")) return 1;
   ws->SetDataSaved(true);
-  ws->SetDimensionText(Dimension::DifEq, "1");
+  ws->Dimensions().SetText(Dimension::DifEq, "1");
   if (!ws->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/decay.dll", ui)) return 1;
   ws->SetParameterValue(1, 0.352);
 

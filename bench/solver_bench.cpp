@@ -62,9 +62,9 @@ int main(int argc, char* argv[]) {
   ConsoleUi ui("solver_bench");
   auto ws = std::make_unique<Workspace>(ui);
   ws->Start();
-  ws->SetDimensionText(Dimension::Dep, "5");
-  ws->SetDimensionText(Dimension::DifEq, "5");
-  ws->SetDimensionText(Dimension::Events, "1000");
+  ws->Dimensions().SetText(Dimension::Dep, "5");
+  ws->Dimensions().SetText(Dimension::DifEq, "5");
+  ws->Dimensions().SetText(Dimension::Events, "1000");
   TDataSet& d = ws->MeasuredData;
   for (int j = 1; j <= 1000; ++j) {
     d.XData.X[j][1] = 0.01 * (j - 1);

@@ -44,12 +44,12 @@ DimensionPage::DimensionPage(Workspace& ws, QWidget* parent) : QWidget(parent), 
     const Dimension d = spec.dimension;
     auto* label = new QLabel(QString::fromLatin1(spec.label), this);
     auto* field = new QLineEdit(this);
-    field->setObjectName(QString::fromLatin1(ws.Control(d).Name));
+    field->setObjectName(QString::fromLatin1(ws.Dimensions().Control(d).Name));
     field->setMaximumWidth(60);
     field->installEventFilter(this);
     label->setBuddy(field);
     connect(field, &QLineEdit::textEdited, this,
-            [this, d](const QString& text) { ws_.SetDimensionText(d, text.toStdString()); });
+            [this, d](const QString& text) { ws_.Dimensions().SetText(d, text.toStdString()); });
     auto* buttons = new QWidget(this);
     buttons->setObjectName(QString::fromLatin1(spec.spinName));
     auto* stack = new QVBoxLayout(buttons);
@@ -62,7 +62,7 @@ DimensionPage::DimensionPage(Workspace& ws, QWidget* parent) : QWidget(parent), 
       button->setAutoRepeat(true);
       button->setFocusPolicy(Qt::NoFocus);
       connect(button, &QToolButton::clicked, this,
-              [this, d, delta] { ws_.ClickDimension(d, delta); });
+              [this, d, delta] { ws_.Dimensions().Click(d, delta); });
       stack->addWidget(button);
     }
     grid->addWidget(label, row, 0);
@@ -77,7 +77,8 @@ DimensionPage::DimensionPage(Workspace& ws, QWidget* parent) : QWidget(parent), 
 
 void DimensionPage::Refresh() {
   for (int i = 0; i < kDimensionCount; ++i) {
-    const QString text = QString::fromStdString(ws_.Control(static_cast<Dimension>(i)).Text);
+    const QString text =
+        QString::fromStdString(ws_.Dimensions().Control(static_cast<Dimension>(i)).Text);
     if (fields_[i]->text() != text) fields_[i]->setText(text);
   }
 }
@@ -88,7 +89,7 @@ bool DimensionPage::eventFilter(QObject* object, QEvent* event) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     for (int i = 0; i < kDimensionCount; ++i) {
       if (object != fields_[i] || (key != Qt::Key_Up && key != Qt::Key_Down)) continue;
-      ws_.ClickDimension(static_cast<Dimension>(i), key == Qt::Key_Up ? +1 : -1);
+      ws_.Dimensions().Click(static_cast<Dimension>(i), key == Qt::Key_Up ? +1 : -1);
       return true;
     }
   }

@@ -81,7 +81,7 @@ bool Workspace::ReadDimensionFile(const std::string& path) {
     const std::uint32_t v = std::uint32_t{bytes[4 * i]} | (std::uint32_t{bytes[4 * i + 1]} << 8) |
                             (std::uint32_t{bytes[4 * i + 2]} << 16) |
                             (std::uint32_t{bytes[4 * i + 3]} << 24);
-    SetDimensionText(order[i], std::to_string(static_cast<std::int32_t>(v)));
+    dimensions_.SetText(order[i], std::to_string(static_cast<std::int32_t>(v)));
   }
   return true;
 }

@@ -42,15 +42,7 @@ Workspace::Workspace(UserInterface& ui)
       grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
       paramGrids_(
           Parameters, ui, [this](int i, double v) { SetParameterValue(i, v); },
-          [this] { ui_.Repaint(View::ParameterGrids); }),
-      controls_{{
-          {"IndVarEd", 1, kMaxIndep, "1", 1},
-          {"DepVarEd", 1, kMaxDep, "1", 1},
-          {"EventsEd", 1, kMaxEvents, "1", 1},
-          {"DifEqEd", 0, kMaxDep, "0", 0},
-          {"AlgEqEd", 0, kMaxDep, "0", 0},
-          {"ParEd", 1, kMaxParams, "1", 1},
-      }} {}
+          [this] { ui_.Repaint(View::ParameterGrids); }) {}
 
 void Workspace::Start() {
   estimation_.ObjectiveFunc = TObjectiveKind::SumOfSquares;
@@ -75,52 +67,18 @@ void Workspace::ShowError(const std::string& text) {
 
 // ---------------------------------------------------------------- dimensions
 
-void Workspace::SetDimensionText(Dimension d, const std::string& text) {
-  DimensionControl& control = ControlRef(d);
-  if (text == control.Text) return;
-  control.Text = text;
-  ui_.Repaint(View::Dimensions);
-  if (text.empty()) {
-    ApplyDimensions();
-    return;
-  }
-  const auto value = ParseInteger(text);
-  if (!value) {
-    ShowError(msg::kIntegerRequired);
-    return;
-  }
-  int corrected = *value;
-  if (corrected > control.Max || corrected < control.Min) {
-    corrected = std::clamp(corrected, control.Min, control.Max);
-    control.Text = std::to_string(corrected);
-    ui_.Repaint(View::Dimensions);
-    ShowError(FillPlaceholders(msg::kIntegerBetween,
-                               {std::to_string(control.Min), std::to_string(control.Max)}));
-  }
-  control.Position = corrected;
-  ApplyDimensions();
-}
-
-void Workspace::ClickDimension(Dimension d, int delta) {
-  const DimensionControl& control = Control(d);
-  const int position = std::clamp(control.Position + delta, control.Min, control.Max);
-  if (position == control.Position && control.Text == std::to_string(position)) return;
-  ControlRef(d).Position = position;
-  SetDimensionText(d, std::to_string(position));
-}
-
 void Workspace::ApplyDimensions() {
-  Model.DifEqCount = Control(Dimension::DifEq).Position;
-  Model.AlgEqCount = Control(Dimension::AlgEq).Position;
-  Parameters.Count = Control(Dimension::Param).Position;
-  MeasuredData.YData.DepCount = Control(Dimension::Dep).Position;
-  const int indep = Control(Dimension::Indep).Position;
+  Model.DifEqCount = dimensions_.Position(Dimension::DifEq);
+  Model.AlgEqCount = dimensions_.Position(Dimension::AlgEq);
+  Parameters.Count = dimensions_.Position(Dimension::Param);
+  MeasuredData.YData.DepCount = dimensions_.Position(Dimension::Dep);
+  const int indep = dimensions_.Position(Dimension::Indep);
   if (indep != MeasuredData.XData.IndepCount) {
     MeasuredData.XData.IndepCount = indep;
     grid_.FollowIndepCount();
     grid_.RewriteFromData();
   }
-  MeasuredData.YData.EventCount = Control(Dimension::Events).Position;
+  MeasuredData.YData.EventCount = dimensions_.Position(Dimension::Events);
   ui_.Repaint(View::DataGrid);
   SetModelSaved(false);
   SetDataSaved(false);
@@ -216,19 +174,16 @@ void Workspace::ResetDataSet() {
   SetDataSaved(true);
 
   MeasuredData.XData.IndepCount = 1;
-  ControlRef(Dimension::Indep).Position = 1;
-  SetDimensionText(Dimension::Indep, "1");
+  dimensions_.Reset(Dimension::Indep, 1);
   for (int j = 1; j <= kMaxEvents; ++j)
     for (int i = 1; i <= kMaxIndep; ++i) {
       MeasuredData.XData.X[j][i] = 0;
       MeasuredData.XData.Defined[j][i] = false;
     }
   MeasuredData.YData.DepCount = 1;
-  ControlRef(Dimension::Dep).Position = 1;
-  SetDimensionText(Dimension::Dep, "1");
+  dimensions_.Reset(Dimension::Dep, 1);
   MeasuredData.YData.EventCount = 1;
-  ControlRef(Dimension::Events).Position = 1;
-  SetDimensionText(Dimension::Events, "1");
+  dimensions_.Reset(Dimension::Events, 1);
   for (int j = 1; j <= kMaxEvents; ++j)
     for (int i = 1; i <= kMaxDep; ++i) {
       MeasuredData.YData.M[j][i] = 0;
@@ -255,13 +210,10 @@ void Workspace::ResetModel() {
   SetModelSaved(true);
   SetCompiled(false);
   Model.UnloadModelLibrary(ui_);
-  ControlRef(Dimension::DifEq).Position = 0;
-  SetDimensionText(Dimension::DifEq, "0");
-  ControlRef(Dimension::AlgEq).Position = 0;
-  SetDimensionText(Dimension::AlgEq, "0");
+  dimensions_.Reset(Dimension::DifEq, 0);
+  dimensions_.Reset(Dimension::AlgEq, 0);
   Parameters.Count = 1;
-  ControlRef(Dimension::Param).Position = 1;
-  SetDimensionText(Dimension::Param, "1");
+  dimensions_.Reset(Dimension::Param, 1);
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
   chart_.CurveReady = false;
   ui_.Repaint(View::FitChart);
@@ -338,9 +290,9 @@ bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
     case DataFileCheck::Ok:
       break;
   }
-  SetDimensionText(Dimension::Indep, std::to_string(header.IndepCount));
-  SetDimensionText(Dimension::Dep, std::to_string(header.DepCount));
-  SetDimensionText(Dimension::Events, std::to_string(header.EventCount));
+  dimensions_.SetText(Dimension::Indep, std::to_string(header.IndepCount));
+  dimensions_.SetText(Dimension::Dep, std::to_string(header.DepCount));
+  dimensions_.SetText(Dimension::Events, std::to_string(header.EventCount));
   DecodeDataValues(bytes, header, MeasuredData);
   grid_.RewriteFromData();
   return true;

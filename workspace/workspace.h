@@ -24,23 +24,11 @@
 #include "presentation/visibility_tree.h"
 #include "workspace/compile_session.h"
 #include "workspace/data_grid.h"
+#include "workspace/dimension_controls.h"
 #include "workspace/fit_chart_session.h"
 #include "workspace/parameter_grids.h"
 
 namespace zelk {
-
-enum class Dimension { Indep, Dep, Events, DifEq, AlgEq, Param };
-inline constexpr int kDimensionCount = 6;
-
-// An edit field linked to an up-down control. The text may be anything the user typed;
-// the position is always within [Min, Max].
-struct DimensionControl {
-  const char* Name;  // the edit field's name, e.g. "IndVarEd"
-  int Min;
-  int Max;
-  std::string Text;
-  int Position;
-};
 
 class Workspace : private EstimationHost, private CompileHost, private ChartHost {
  public:
@@ -82,12 +70,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   UserInterface& Ui() override { return ui_; }
 
   // --- dimensions
-  const DimensionControl& Control(Dimension d) const { return controls_[static_cast<int>(d)]; }
-  // A change of the edit field's text, typed or set by code: validates, then applies.
-  void SetDimensionText(Dimension d, const std::string& text);
-  // The up-down control was clicked (delta +1 or -1).
-  void ClickDimension(Dimension d, int delta);
-  void ApplyDimensions();
+  DimensionControls& Dimensions() { return dimensions_; }
+  const DimensionControls& Dimensions() const { return dimensions_; }
   // Both parameter grids from the record, rows beyond Count emptied.
   void RefreshParameterGrids();
 
@@ -207,7 +191,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   };
 
  private:
-  DimensionControl& ControlRef(Dimension d) { return controls_[static_cast<int>(d)]; }
+  // The dimension fields' positions into the data set, the model and the parameters.
+  void ApplyDimensions();
   bool ConfirmDiscard(bool saved, const char* question, void (Workspace::*save)());
 
   // What the estimation session asks of its host.
@@ -246,7 +231,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   FitChartSession chart_{*this};
   DataGrid grid_;
   ParameterGrids paramGrids_;
-  std::array<DimensionControl, kDimensionCount> controls_;
+  DimensionControls dimensions_{ui_, [this] { ApplyDimensions(); }};
   int computationDepth_ = 0;
   bool closePending_ = false;
   bool closeConfirmed_ = false;

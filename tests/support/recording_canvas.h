@@ -33,16 +33,12 @@ class RecordingCanvas : public Canvas {
   void Rectangle(int x1, int y1, int x2, int y2) override {
     Add(Op::Rectangle, {{x1, y1}, {x2, y2}});
   }
-  void Ellipse(int x1, int y1, int x2, int y2) override {
-    Add(Op::Ellipse, {{x1, y1}, {x2, y2}});
-  }
+  void Ellipse(int x1, int y1, int x2, int y2) override { Add(Op::Ellipse, {{x1, y1}, {x2, y2}}); }
   void Polygon(std::span<const CanvasPoint> p) override { Add(Op::Polygon, {p.begin(), p.end()}); }
   void Polyline(std::span<const CanvasPoint> p) override {
     Add(Op::Polyline, {p.begin(), p.end()});
   }
-  void TextOut(int x, int y, const std::string& text) override {
-    Add(Op::TextOut, {{x, y}}, text);
-  }
+  void TextOut(int x, int y, const std::string& text) override { Add(Op::TextOut, {{x, y}}, text); }
   int TextWidth(const std::string& text) override {
     return CharWidth * static_cast<int>(text.size());
   }

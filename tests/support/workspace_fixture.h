@@ -20,7 +20,7 @@ class WorkspaceTest : public ::testing::Test {
 
   // Types a text into a dimension field and returns the messages it caused.
   std::vector<std::string> Type(Dimension d, const std::string& text) {
-    ws_->SetDimensionText(d, text);
+    ws_->Dimensions().SetText(d, text);
     return ui_.TakeMessages();
   }
 

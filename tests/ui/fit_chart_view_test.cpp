@@ -45,7 +45,7 @@ class FitChartPage : public ::testing::Test {
     Workspace& ws = form_.Ws();
     ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
     ws.SetDataSaved(true);
-    ws.SetDimensionText(Dimension::DifEq, "1");
+    ws.Dimensions().SetText(Dimension::DifEq, "1");
     ws.Model.LoadModelLibrary(std::string(MODEL_DIR) + "/decay.dll", form_);
     ASSERT_FALSE(ws.Model.LibFileName.empty());
     ws.SetParameterValue(1, 0.352);

@@ -82,7 +82,7 @@ TEST(MainWindow, ADimensionTypedInTheWindowReachesTheWorkspace) {
 TEST(MainWindow, TheGridShowsTheCoresTextsAndColours) {
   TMForm form;
   Workspace& ws = form.Ws();
-  ws.SetDimensionText(Dimension::Events, "2");
+  ws.Dimensions().SetText(Dimension::Events, "2");
   ws.Grid().StoreCell(1, 1, true, 0.5);
   ws.Grid().StoreCell(2, 2, true, 7);
   ws.Grid().RewriteFromData();
@@ -103,7 +103,7 @@ TEST(MainWindow, TypingIntoTheGridStoresTheValueWhenTheCellIsLeft) {
   TMForm form;
   form.show();
   Workspace& ws = form.Ws();
-  ws.SetDimensionText(Dimension::Events, "3");
+  ws.Dimensions().SetText(Dimension::Events, "3");
   DataGridView* view = form.Grid();
   view->setFocus();
   view->setCurrentIndex(view->model()->index(1, 0));

@@ -105,7 +105,7 @@ TEST_F(DataCommands, OpenReadsCountsValuesAndMissingFlagsBack) {
   EXPECT_EQ(r.DefaultExtension, "zkd");
   EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 2);
   EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
-  EXPECT_EQ(ws_->Control(Dimension::Events).Text, "3");
+  EXPECT_EQ(ws_->Dimensions().Control(Dimension::Events).Text, "3");
   EXPECT_EQ(ws_->MeasuredData.XData.X[3][1], 0.30000000000000004);
   EXPECT_EQ(ws_->MeasuredData.YData.M[3][1], 1.0 / 3);
   EXPECT_FALSE(ws_->MeasuredData.YData.Defined[2][1]);
@@ -233,7 +233,7 @@ TEST_F(DataCommands, ATruncatedFileIsRefusedBeforeAnyValueChanges) {
   EXPECT_NE(messages[0].find("ends early"), std::string::npos) << messages[0];
   EXPECT_NE(messages[0].find("cut.zkd"), std::string::npos);
   EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
-  EXPECT_EQ(ws_->Control(Dimension::Events).Text, "3");
+  EXPECT_EQ(ws_->Dimensions().Control(Dimension::Events).Text, "3");
   EXPECT_EQ(ws_->DataFileName, good);
   EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 1.0);
   // An input/output error ends the command: the folder is not remembered.

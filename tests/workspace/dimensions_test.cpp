@@ -35,8 +35,8 @@ TEST_F(WorkspaceTest, StartsWithTheDocumentedCountsPanelsAndPages) {
                                               {Dimension::AlgEq, 0},  {Dimension::Param, 1}};
   for (auto [d, value] : starts) {
     EXPECT_EQ(CountOf(fresh, d), value);
-    EXPECT_EQ(fresh.Control(d).Text, std::to_string(value));
-    EXPECT_EQ(fresh.Control(d).Position, value);
+    EXPECT_EQ(fresh.Dimensions().Control(d).Text, std::to_string(value));
+    EXPECT_EQ(fresh.Dimensions().Control(d).Position, value);
   }
   EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Saved]");
   EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
@@ -96,13 +96,13 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
     test::ScriptedUi ui;
     Workspace ws(ui);
     ws.Start();
-    if (c.before) ws.SetDimensionText(c.dimension, c.before);
+    if (c.before) ws.Dimensions().SetText(c.dimension, c.before);
     ui.Messages.clear();
-    ws.SetDimensionText(c.dimension, c.typed);
+    ws.Dimensions().SetText(c.dimension, c.typed);
     EXPECT_EQ(ui.TakeMessages(), c.messages) << c.name;
     EXPECT_EQ(CountOf(ws, c.dimension), c.count) << c.name;
-    EXPECT_EQ(ws.Control(c.dimension).Text, c.fieldText) << c.name;
-    EXPECT_EQ(ws.Control(c.dimension).Position, c.count) << c.name;
+    EXPECT_EQ(ws.Dimensions().Control(c.dimension).Text, c.fieldText) << c.name;
+    EXPECT_EQ(ws.Dimensions().Control(c.dimension).Position, c.count) << c.name;
   }
 }
 
@@ -119,15 +119,15 @@ TEST_F(WorkspaceTest, ATextThatIsNoIntegerChangesNoCount) {
 }
 
 TEST_F(WorkspaceTest, UpDownClicksStayWithinTheLimits) {
-  ws_->ClickDimension(Dimension::DifEq, +1);
+  ws_->Dimensions().Click(Dimension::DifEq, +1);
   EXPECT_EQ(ws_->Model.DifEqCount, 1);
-  EXPECT_EQ(ws_->Control(Dimension::DifEq).Text, "1");
-  ws_->ClickDimension(Dimension::DifEq, -1);
-  ws_->ClickDimension(Dimension::DifEq, -1);
+  EXPECT_EQ(ws_->Dimensions().Control(Dimension::DifEq).Text, "1");
+  ws_->Dimensions().Click(Dimension::DifEq, -1);
+  ws_->Dimensions().Click(Dimension::DifEq, -1);
   EXPECT_EQ(ws_->Model.DifEqCount, 0);
-  EXPECT_EQ(ws_->Control(Dimension::DifEq).Text, "0");
+  EXPECT_EQ(ws_->Dimensions().Control(Dimension::DifEq).Text, "0");
   Type(Dimension::Indep, "20");
-  ws_->ClickDimension(Dimension::Indep, +1);
+  ws_->Dimensions().Click(Dimension::Indep, +1);
   EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
   EXPECT_TRUE(ui_.Messages.empty());
 }
@@ -164,7 +164,7 @@ TEST_F(WorkspaceTest, AnyDimensionChangeMarksBothDocumentsModified) {
     test::ScriptedUi ui;
     Workspace ws(ui);
     ws.Start();
-    ws.SetDimensionText(d, "2");
+    ws.Dimensions().SetText(d, "2");
     EXPECT_EQ(ui.Panels[0], "UntitledData.zkd [Modified]");
     EXPECT_EQ(ui.Panels[1], "UntitledModel.mod [Modified]");
     EXPECT_FALSE(ws.DataSaved);
@@ -208,7 +208,7 @@ TEST_F(WorkspaceTest, ResetDataSetEmptiesTheDataAndMarksItSaved) {
   ws_->ResetDataSet();
   EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 1);
   EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 1);
-  EXPECT_EQ(ws_->Control(Dimension::Events).Text, "1");
+  EXPECT_EQ(ws_->Dimensions().Control(Dimension::Events).Text, "1");
   EXPECT_FALSE(ws_->MeasuredData.XData.Defined[3][1]);
   EXPECT_EQ(ws_->MeasuredData.XData.X[3][1], 0.0);
   EXPECT_TRUE(ws_->DataFileName.empty());

@@ -75,9 +75,9 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
     if (!CsvToDataSet(std::string(bytes.begin(), bytes.end()), *table, error))
       return Fail(in + ": " + error);
     // Counts go through the dimension fields, as they do for every file.
-    ws.SetDimensionText(Dimension::Indep, std::to_string(table->XData.IndepCount));
-    ws.SetDimensionText(Dimension::Dep, std::to_string(table->YData.DepCount));
-    ws.SetDimensionText(Dimension::Events, std::to_string(table->YData.EventCount));
+    ws.Dimensions().SetText(Dimension::Indep, std::to_string(table->XData.IndepCount));
+    ws.Dimensions().SetText(Dimension::Dep, std::to_string(table->YData.DepCount));
+    ws.Dimensions().SetText(Dimension::Events, std::to_string(table->YData.EventCount));
     ws.MeasuredData.XData.X = table->XData.X;
     ws.MeasuredData.XData.Defined = table->XData.Defined;
     ws.MeasuredData.YData.M = table->YData.M;
