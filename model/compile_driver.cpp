@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -176,6 +177,24 @@ std::string MapCompilerMessage(const std::string& line, const std::string& pasNa
   std::string mapped = modName + "(" + std::to_string(origin.Line);
   if (p.Column >= 0) mapped += "," + std::to_string(p.Column + origin.ColumnShift);
   return mapped + ")" + line.substr(p.End);
+}
+
+std::size_t FirstErrorOffset(const std::vector<std::string>& lines, const std::string& modName,
+                             const std::string& text) {
+  for (const std::string& line : lines) {
+    const Position p = FindPosition(line, modName);
+    if (p.Start == std::string::npos || p.Line < 1) continue;
+    std::size_t start = 0;
+    for (int l = 1; l < p.Line; ++l) {
+      start = text.find('\n', start);
+      if (start == std::string::npos) return text.size();
+      ++start;
+    }
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::size_t column = p.Column > 0 ? static_cast<std::size_t>(p.Column - 1) : 0;
+    return std::min(start + column, end);
+  }
+  return std::string::npos;
 }
 
 int CountCompilerErrors(const std::vector<std::string>& lines) {

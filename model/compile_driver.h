@@ -50,6 +50,11 @@ std::string MapCompilerMessage(const std::string& line, const std::string& pasNa
                                const std::string& modName,
                                const std::vector<SourceOrigin>& origins);
 
+// The byte offset in `text` of the first message placed in `modName` (the mapped form
+// above), clamped to its line; npos when no message names a position in it.
+std::size_t FirstErrorOffset(const std::vector<std::string>& lines, const std::string& modName,
+                             const std::string& text);
+
 // The errors among the compiler's lines: messages at a source position that say Error or
 // Fatal, except the compiler's closing count.
 int CountCompilerErrors(const std::vector<std::string>& lines);

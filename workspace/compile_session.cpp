@@ -130,6 +130,12 @@ void CompileSession::TimerTick() {
     host_.SetCompiled(false);
     const int errors = CountCompilerErrors(lines);
     ui.ShowPage(Page::Messages);
+    // The caret waits at the first error the model text holds.
+    const std::size_t at = FirstErrorOffset(lines, FileNamePart(modelPath), host_.ModelSource());
+    if (at != std::string::npos) {
+      host_.PlaceModelCaret(at);
+      ui.ShowPage(Page::Model);
+    }
     host_.ShowError(
         FillPlaceholders(msg::kModelNotCompiled,
                          {FileNamePart(modelPath),

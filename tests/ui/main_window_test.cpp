@@ -242,6 +242,9 @@ TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
   EXPECT_EQ(form.StatusPanel(2)->text(), "Not Compiled");
   EXPECT_TRUE(ws.Model.LibFileName.empty());
   EXPECT_EQ(form.LowerLeftPages()->currentWidget(), form.MessagePane());
+  EXPECT_EQ(form.RightPages()->currentWidget(), form.ModelEditor());
+  EXPECT_EQ(form.ModelEditor()->textCursor().blockNumber(), 6);       // line 7
+  EXPECT_EQ(form.ModelEditor()->textCursor().positionInBlock(), 13);  // column 14
   const QString pane = form.MessagePane()->toPlainText();
   EXPECT_TRUE(
       pane.startsWith("broken.mod(7,14) Error: Identifier not found "

@@ -88,10 +88,14 @@ TEST_F(Compile, AModelThatNoLongerCompilesIsNeverRunFromItsOldLibrary) {
                 "are on the Messages page."});
   EXPECT_TRUE(ws_->Model.LibFileName.empty());
   EXPECT_EQ(ui_.Panels[2], "Not Compiled");
-  EXPECT_EQ(ui_.PagesShown.back(), Page::Messages);
+  ASSERT_GE(ui_.PagesShown.size(), 2u);
+  EXPECT_EQ(ui_.PagesShown[ui_.PagesShown.size() - 2], Page::Messages);
   EXPECT_EQ(ReadCompileStatus(CompilePathsFor(folder_.File("broken.pas"))), 1);
   ASSERT_FALSE(ws_->Log.Lines().empty());
   EXPECT_EQ(ws_->Log.Lines().front(), "broken.mod(7,14) Error: Identifier not found \"q\"");
+  // The model page shows the text with the caret at the unknown name.
+  EXPECT_EQ(ws_->ModelText.substr(ws_->ModelCaret, 5), "q^[1]");
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Model);
 }
 
 TEST_F(Compile, ATextThatDoesNotTranslateShowsOneMessageAndCompilesNothing) {
@@ -224,6 +228,11 @@ TEST(CompileScript, MapsCompilerPositionsToTheModelText) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(MapCompilerMessage(c.in, "m.pas", "m.mod", r.Origins), c.out);
+  const std::string model = "ab\ncdef\n";
+  EXPECT_EQ(FirstErrorOffset({"Fatal: x", "m.mod(2,3) Error: y"}, "m.mod", model), 5u);
+  EXPECT_EQ(FirstErrorOffset({"m.mod(2,99) Error: y"}, "m.mod", model), 7u);  // clamped
+  EXPECT_EQ(FirstErrorOffset({"m.mod(9) Error: y"}, "m.mod", model), model.size());
+  EXPECT_EQ(FirstErrorOffset({"m.pas(2,3) Error: y"}, "m.mod", model), std::string::npos);
   EXPECT_EQ(CountCompilerErrors({"m.mod(6,9) Error: x", "m.mod(2) Fatal: Syntax error",
                                  "m.pas(40) Fatal: There were 2 errors compiling module, stopping",
                                  "Fatal: Compilation aborted", "m.mod(3,1) Note: fine"}),
