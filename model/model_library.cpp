@@ -33,7 +33,12 @@ TModel::TModel()
     : Jacobian(kMaxResiduals + 1),
       GainMatrix(kMaxResiduals + 1),
       Residuals(kMaxResiduals + 1),
-      DesignDiffs(kMaxResiduals) {}
+      DesignDiffs(kMaxResiduals),
+      ResidualCells(kMaxResiduals + 1),
+      JacobianColumn(kMaxResiduals + 1),
+      ResidualPending(kMaxResiduals + 1),
+      BaseComputed(kMaxEvents + 1),
+      DesignCopy(std::make_unique<TYData>()) {}
 
 bool TModel::LoadModelLibrary(const std::string& path, UserInterface& ui) {
   void* handle = nullptr;

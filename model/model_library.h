@@ -14,6 +14,8 @@
 // pointers, so a model that reassigns them cannot redirect the caller. Slot 0 holds no value.
 
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,12 @@
 namespace zelk {
 
 inline constexpr int kMaxResiduals = 50000;
+
+// A residual: the measured value of event Event, dependent variable Variable.
+struct TResidualCell {
+  int Event = 0;
+  int Variable = 0;
+};
 
 using TDynamicProc = void (*)(double**, double**, double**, double**);
 using TInitialProc = void (*)(double**, double**, double**, double**, double**);
@@ -48,6 +56,14 @@ class TModel {
   std::vector<T20Vector> GainMatrix;  // [0..50000]
   std::vector<double> Residuals;      // [0..50000]
   std::vector<double> DesignDiffs;    // [0..49999]
+  // Working storage of the Jacobians, allocated once: the residual cells (1..ResidualCount),
+  // the column being formed, which residuals still look for a step, the base solution.
+  std::vector<TResidualCell> ResidualCells;  // [0..50000]
+  int ResidualCount = 0;
+  std::vector<double> JacobianColumn;         // [0..50000]
+  std::vector<std::uint8_t> ResidualPending;  // [0..50000]
+  std::vector<T50Vector> BaseComputed;        // [0..1000]
+  std::unique_ptr<TYData> DesignCopy;
   bool ModelSaved = true;
   bool ModelCompiled = false;
   std::string LibFileName;  // empty exactly when no library is loaded

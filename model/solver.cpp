@@ -161,6 +161,7 @@ SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x
     return SolveResult::NoLibrary;
   }
   ModelGuardScope guard;  // handlers once for the whole solution
+  ++ctx.Stats.Solutions;
   const int events = y.EventCount;
   const int dep = ctx.Measured.YData.DepCount;
   double h = InitialStepSize(x.Range);

@@ -9,10 +9,10 @@
 #include <array>
 #include <cstdint>
 
-#include "model/message_log.h"
-#include "model/model_library.h"
 #include "base/data_set.h"
 #include "base/user_interface.h"
+#include "model/message_log.h"
+#include "model/model_library.h"
 
 namespace zelk {
 
@@ -56,6 +56,7 @@ struct EarlyStop {
 
 // Counters a benchmark or a batch run can read back.
 struct SolverStats {
+  std::int64_t Solutions = 0;
   std::int64_t DerivativeCalls = 0;
   std::int64_t InitialCalls = 0;
   std::int64_t AcceptedSteps = 0;

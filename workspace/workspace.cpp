@@ -404,10 +404,15 @@ void Workspace::Shutdown() {
     ShowError(FillPlaceholders(msg::kPreferencesNotSaved, {PreferencesFile, error}));
 }
 
-SolveResult Workspace::SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop) {
+SolveContext Workspace::MakeSolveContext(EarlyStop stop) {
   SolveContext ctx{Model, MeasuredData, ui_, Log, OperationMode, estimation_.TrialObjective, Stats};
   ctx.Stop = stop;
   ctx.ShowIntegrationErrors = Prefs.ShowIntegrationErrors;
+  return ctx;
+}
+
+SolveResult Workspace::SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop) {
+  SolveContext ctx = MakeSolveContext(stop);
   return zelk::SolveModel(ctx, parameters, data.XData, data.YData);
 }
 

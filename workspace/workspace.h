@@ -136,6 +136,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void CompileTimerTimer() { compiler_.TimerTick(); }
 
   // --- solutions and long computations
+  // What a solution reads and writes: the workspace's model, settings and counters.
+  SolveContext MakeSolveContext(EarlyStop stop = {});
   // Solves `data` for `parameters` with the workspace's model, settings and counters.
   SolveResult SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop = {});
   // The stop loop: OperationMode := mode, then one step and the pending window events,

@@ -1,0 +1,172 @@
+#include "model/jacobian.h"
+
+#include <cmath>
+
+#include "model/experiments.h"
+#include "model/linear_algebra.h"
+#include "model/operation.h"
+
+namespace zelk {
+
+namespace {
+
+// Full solutions only: the early stops of the searches would leave events uncomputed.
+SolveResult SolveWhole(SolveContext& ctx, const T20Vector& p, TXData& x, TYData& y) {
+  const EarlyStop saved = ctx.Stop;
+  ctx.Stop = {};
+  const SolveResult result = SolveModel(ctx, p, x, y);
+  ctx.Stop = saved;
+  return result;
+}
+
+bool Failed(SolveContext& ctx) {
+  ctx.Ui.ShowMessage(MessageKind::Error, kJacobianFailed, Buttons::Ok);
+  return false;
+}
+
+// The increment of parameter k at relative step delta; a parameter at 0 moves by delta.
+double Increment(double value, double delta) {
+  return value != 0 ? std::fabs(value) * delta : delta;
+}
+
+void FormNormalMatrix(TModel& model, int m, int paramCount) {
+  for (int i = 1; i <= paramCount; ++i)
+    for (int j = 1; j <= paramCount; ++j) {
+      long double sum = 0;
+      for (int n = 1; n <= m; ++n)
+        sum += static_cast<long double>(model.Jacobian[n][i]) * model.Jacobian[n][j];
+      model.NormalMatrix[i][j] = static_cast<double>(sum);
+    }
+}
+
+}  // namespace
+
+int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y) {
+  int m = 0;
+  for (int d = 1; d <= y.DepCount; ++d)
+    for (int e = 1; e <= y.EventCount; ++e) {
+      if (!y.Defined.at(e)[d]) continue;
+      const bool startsExperiment = e == 1 || !SameExperiment(x, e - 1, e);
+      if (model.DifEqCount > 0 && startsExperiment) continue;
+      model.ResidualCells.at(++m) = {e, d};
+    }
+  model.ResidualCount = m;
+  return m;
+}
+
+bool ComputeJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+                     TDataSet& measured) {
+  TModel& model = ctx.Model;
+  TYData& y = measured.YData;
+  if (SolveWhole(ctx, parameters, measured.XData, y) != SolveResult::Solved) return Failed(ctx);
+  const int m = EnumerateResiduals(model, measured.XData, y);
+  for (int e = 1; e <= y.EventCount; ++e) model.BaseComputed[e] = y.C[e];
+  for (int n = 1; n <= m; ++n) {
+    const TResidualCell cell = model.ResidualCells[n];
+    const double base = y.C[cell.Event][cell.Variable];
+    for (int k = 1; k <= paramCount; ++k) model.Jacobian[n][k] = base;
+    model.Residuals[n] = base - y.M[cell.Event][cell.Variable];
+  }
+  bool ok = true;
+  for (int k = 1; k <= paramCount && ok; ++k) {
+    int pending = m;
+    for (int n = 1; n <= m; ++n) {
+      model.ResidualPending[n] = 1;
+      model.JacobianColumn[n] = 0;
+    }
+    for (double delta = kFirstRelativeStep; pending > 0 && delta < kLastStepBound; delta *= 2) {
+      T20Vector trial = parameters;
+      const double h = Increment(parameters[k], delta);
+      trial[k] = parameters[k] + h;
+      if (SolveWhole(ctx, trial, measured.XData, y) != SolveResult::Solved) {
+        ok = false;
+        break;
+      }
+      for (int n = 1; n <= m; ++n) {
+        if (!model.ResidualPending[n]) continue;
+        const TResidualCell cell = model.ResidualCells[n];
+        const double base = model.Jacobian[n][k];
+        const double now = y.C[cell.Event][cell.Variable];
+        // Both non-zero and nearly equal: the difference is lost in rounding, try further.
+        if (base != 0 && now != 0 &&
+            std::fabs(base - now) / (std::fabs(base) + std::fabs(now)) < kRoundingLoss)
+          continue;
+        model.JacobianColumn[n] = (now - base) / h;
+        model.ResidualPending[n] = 0;
+        --pending;
+      }
+    }
+    if (!ok) break;
+    for (int n = 1; n <= m; ++n) model.Jacobian[n][k] = model.JacobianColumn[n];
+  }
+  // Statistics read the computed values of the current parameters, not of the last trial.
+  for (int e = 1; e <= y.EventCount; ++e) y.C[e] = model.BaseComputed[e];
+  return ok ? true : Failed(ctx);
+}
+
+bool ComputeNormalInverse(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+                          TDataSet& measured) {
+  if (!ComputeJacobian(ctx, parameters, paramCount, measured)) return false;
+  TModel& model = ctx.Model;
+  FormNormalMatrix(model, model.ResidualCount, paramCount);
+  return InvertMatrix(model.NormalMatrix, model.NormalInverse, paramCount);
+}
+
+bool GaussNewtonStep(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+                     TDataSet& measured, T20Vector& delta) {
+  if (!ComputeNormalInverse(ctx, parameters, paramCount, measured)) {
+    EndOperation(ctx.OperationMode);
+    ctx.Ui.ShowMessage(MessageKind::Error, kMatrixSingular, Buttons::Ok);
+    return false;
+  }
+  TModel& model = ctx.Model;
+  const int m = model.ResidualCount;
+  for (int n = 1; n <= m; ++n)
+    for (int i = 1; i <= paramCount; ++i) {
+      long double sum = 0;
+      for (int j = 1; j <= paramCount; ++j)
+        sum += static_cast<long double>(model.NormalInverse[i][j]) * model.Jacobian[n][j];
+      model.GainMatrix[n][i] = static_cast<double>(sum);
+    }
+  for (int i = 1; i <= paramCount; ++i) {
+    long double sum = 0;
+    for (int n = 1; n <= m; ++n)
+      sum += static_cast<long double>(model.GainMatrix[n][i]) * model.Residuals[n];
+    delta[i] = -static_cast<double>(sum);
+  }
+  return true;
+}
+
+bool ComputeDesignJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+                           TXData& x, const TYData& y) {
+  TModel& model = ctx.Model;
+  TYData& copy = *model.DesignCopy;
+  copy = y;
+  if (SolveWhole(ctx, parameters, x, copy) != SolveResult::Solved) return Failed(ctx);
+  const int m = EnumerateResiduals(model, x, copy);
+  for (int n = 1; n <= m; ++n) {
+    const TResidualCell cell = model.ResidualCells[n];
+    for (int k = 1; k <= paramCount; ++k) model.Jacobian[n][k] = copy.C[cell.Event][cell.Variable];
+  }
+  for (int k = 1; k <= paramCount; ++k) {
+    T20Vector trial = parameters;
+    const double h = Increment(parameters[k], kDesignStep);
+    trial[k] = parameters[k] + h;
+    if (SolveWhole(ctx, trial, x, copy) != SolveResult::Solved) return Failed(ctx);
+    for (int n = 1; n <= m; ++n) {
+      const TResidualCell cell = model.ResidualCells[n];
+      model.DesignDiffs.at(n - 1) = (copy.C[cell.Event][cell.Variable] - model.Jacobian[n][k]) / h;
+    }
+    for (int n = 1; n <= m; ++n) model.Jacobian[n][k] = model.DesignDiffs[n - 1];
+  }
+  return true;
+}
+
+bool ComputeDesignNormalMatrix(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+                               TXData& x, const TYData& y) {
+  if (!ComputeDesignJacobian(ctx, parameters, paramCount, x, y)) return false;
+  FormNormalMatrix(ctx.Model, ctx.Model.ResidualCount, paramCount);
+  return true;
+}
+
+}  // namespace zelk

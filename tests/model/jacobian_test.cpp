@@ -1,0 +1,182 @@
+#include "model/jacobian.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/linear_algebra.h"
+#include "model/operation.h"
+#include "support/model_fixture.h"
+
+namespace zelk {
+namespace {
+
+class Jacobian : public test::ModelTest {
+ protected:
+  // An algebraic model at the times given, measured values from `measured`.
+  void Algebraic(const char* name, const std::vector<double>& times, double (*measured)(double)) {
+    Load(name);
+    Data(1, 0, times);
+    for (std::size_t j = 1; j <= times.size(); ++j)
+      ws_->MeasuredData.YData.M[j][1] = measured(times[j - 1]);
+  }
+  bool Compute(T20Vector p, int count) {
+    SolveContext ctx = ws_->MakeSolveContext();
+    return ComputeJacobian(ctx, p, count, ws_->MeasuredData);
+  }
+  static T20Vector Params(double a, double b) {
+    T20Vector p{};
+    p[1] = a;
+    p[2] = b;
+    return p;
+  }
+  TModel& model() { return ws_->Model; }
+};
+
+TEST_F(Jacobian, MatchesTheAnalyticDerivativesAndRestoresTheBaseSolution) {
+  Algebraic("algebraic", {0, 0.5, 1, 2}, [](double t) { return 2 * std::exp(-0.3 * t); });
+  const T20Vector p = Params(2.0, 0.3);
+  ws_->Stats = {};
+  ASSERT_TRUE(Compute(p, 2));
+  ASSERT_EQ(model().ResidualCount, 4);
+  const double times[] = {0, 0.5, 1, 2};
+  for (int n = 1; n <= 4; ++n) {
+    const double t = times[n - 1], e = std::exp(-0.3 * t);
+    EXPECT_NEAR(model().Jacobian[n][1], e, 1e-9) << n;
+    EXPECT_NEAR(model().Jacobian[n][2], -2 * t * e, 1e-3 * (1 + t)) << n;
+    EXPECT_EQ(C(n), 2 * e) << "the computed values are the base solution's again";
+    EXPECT_NEAR(model().Residuals[n], 0, 1e-15);
+  }
+  // At t = 0 the response does not depend on the rate: that residual tries all 16 steps,
+  // and the others share its trials instead of making their own.
+  EXPECT_EQ(ws_->Stats.Solutions, 1 + 1 + 16);
+}
+
+TEST_F(Jacobian, AnUnusedParameterTakesSixteenSharedTriesAndGivesZero) {
+  Algebraic("linear", {1, 2, 3}, [](double t) { return 1 + 2 * t; });
+  T20Vector p = Params(1, 2);
+  p[3] = 0.5;  // the model never reads it
+  ws_->Stats = {};
+  ASSERT_TRUE(Compute(p, 3));
+  for (int n = 1; n <= 3; ++n) {
+    EXPECT_NEAR(model().Jacobian[n][1], 1, 1e-9);
+    EXPECT_NEAR(model().Jacobian[n][2], n, 1e-9);
+    EXPECT_EQ(model().Jacobian[n][3], 0);
+  }
+  // The base, one try for each used parameter, sixteen for the unused one: not 3 x 16.
+  EXPECT_EQ(ws_->Stats.Solutions, 1 + 1 + 1 + 16);
+}
+
+TEST_F(Jacobian, AZeroBaseAndAParameterAtZeroKeepTheFirstTry) {
+  Algebraic("linear", {1, 2, 3}, [](double) { return 0.0; });
+  ws_->Stats = {};
+  ASSERT_TRUE(Compute(Params(0, 0), 2));  // every response is 0 at the base
+  for (int n = 1; n <= 3; ++n) {
+    EXPECT_EQ(model().Jacobian[n][1], 1);  // the step itself, not |0| x step
+    EXPECT_NEAR(model().Jacobian[n][2], n, 1e-9);
+  }
+  EXPECT_EQ(ws_->Stats.Solutions, 3);
+}
+
+TEST_F(Jacobian, AFailingSolutionSaysSo) {
+  Algebraic("fault_fdiv", {0, 1}, [](double) { return 1.0; });
+  Type(Dimension::DifEq, "1");
+  EXPECT_FALSE(Compute(Params(1, 1), 1));
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{kJacobianFailed});
+}
+
+// With differential equations the first event of every experiment is no residual, in every
+// response; the count is the enumeration's.
+TEST_F(Jacobian, ResidualsSkipEachExperimentsFirstEventInEveryResponse) {
+  Load("chain");
+  Data(5, 5, {0, 1, 2, 0, 1});
+  ws_->MeasuredData.YData.Defined[3][2] = false;
+  ASSERT_TRUE(Compute(Params(0.9, 0.4), 2));
+  EXPECT_EQ(model().ResidualCount, 5 * (5 - 2) - 1);
+  EXPECT_EQ(model().ResidualCells[1].Event, 2);
+  EXPECT_EQ(model().ResidualCells[3].Event, 5);
+  EXPECT_EQ(model().ResidualCells[4].Variable, 2);
+  EXPECT_EQ(model().ResidualCells[5].Event, 5);  // event 3 of variable 2 is missing
+}
+
+TEST_F(Jacobian, AGaussNewtonStepOfALinearModelLandsOnTheLeastSquaresSolution) {
+  Algebraic("linear", {1, 2, 3, 4}, [](double) { return 0.0; });
+  const double measured[] = {3.1, 4.9, 7.2, 8.8};
+  for (int j = 1; j <= 4; ++j) ws_->MeasuredData.YData.M[j][1] = measured[j - 1];
+  SolveContext ctx = ws_->MakeSolveContext();
+  T20Vector delta{};
+  const T20Vector start = Params(5, -3);
+  ASSERT_TRUE(GaussNewtonStep(ctx, start, 2, ws_->MeasuredData, delta));
+  EXPECT_NEAR(start[1] + delta[1], 1.15, 1e-6);
+  EXPECT_NEAR(start[2] + delta[2], 1.94, 1e-6);
+  // The inverse of the normal matrix [[4, 10], [10, 30]].
+  EXPECT_NEAR(model().NormalInverse[1][1], 1.5, 1e-6);
+  EXPECT_NEAR(model().NormalInverse[1][2], -0.5, 1e-6);
+  EXPECT_NEAR(model().NormalInverse[2][2], 0.2, 1e-6);
+}
+
+TEST_F(Jacobian, AGaussNewtonStepOnASingularProblemEndsTheOperation) {
+  Algebraic("linear", {1, 2}, [](double t) { return t; });
+  SolveContext ctx = ws_->MakeSolveContext();
+  ws_->OperationMode = kGaussNewton;
+  T20Vector delta{};
+  delta[1] = 7;
+  T20Vector p = Params(1, 1);
+  p[3] = 1;  // unused: a zero column
+  EXPECT_FALSE(GaussNewtonStep(ctx, p, 3, ws_->MeasuredData, delta));
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{kMatrixSingular});
+  EXPECT_EQ(ws_->OperationMode, kIdle);
+  EXPECT_EQ(delta[1], 7);
+}
+
+TEST_F(Jacobian, TheDesignJacobianLeavesTheCallersBlockAlone) {
+  Algebraic("linear", {1, 2, 3}, [](double) { return 0.0; });
+  TYData design = ws_->MeasuredData.YData;
+  design.C[2][1] = -5;
+  SolveContext ctx = ws_->MakeSolveContext();
+  ws_->Stats = {};
+  ASSERT_TRUE(ComputeDesignNormalMatrix(ctx, Params(1, 2), 2, ws_->MeasuredData.XData, design));
+  EXPECT_EQ(design.C[2][1], -5);
+  EXPECT_EQ(ws_->Stats.Solutions, 1 + 2);  // one trial per parameter
+  EXPECT_NEAR(model().NormalMatrix[1][1], 3, 1e-9);
+  EXPECT_NEAR(model().NormalMatrix[1][2], 6, 1e-9);
+  EXPECT_NEAR(model().NormalMatrix[2][2], 14, 1e-9);
+}
+
+TEST(InvertMatrix, InvertsWithPivotingAndRefusesAZeroPivot) {
+  TNormalMatrix a{}, b{};
+  a[1][1] = 4;
+  ASSERT_TRUE(InvertMatrix(a, b, 1));
+  EXPECT_EQ(b[1][1], 0.25);
+
+  a = {};
+  a[1][2] = 1;
+  a[2][1] = 1;  // the rows are exchanged before the first pivot
+  ASSERT_TRUE(InvertMatrix(a, b, 2));
+  EXPECT_EQ(b[1][1], 0);
+  EXPECT_EQ(b[1][2], 1);
+  EXPECT_EQ(b[2][1], 1);
+  EXPECT_EQ(b[2][2], 0);
+
+  a = {};
+  a[1][2] = 3;
+  a[2][2] = 5;  // a zero first column
+  EXPECT_FALSE(InvertMatrix(a, b, 2));
+
+  // A well-conditioned 3 x 3: A B is the identity; A itself is untouched.
+  const double values[3][3] = {{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}};
+  for (int r = 1; r <= 3; ++r)
+    for (int c = 1; c <= 3; ++c) a[r][c] = values[r - 1][c - 1];
+  const TNormalMatrix before = a;
+  ASSERT_TRUE(InvertMatrix(a, b, 3));
+  EXPECT_EQ(a, before);
+  for (int r = 1; r <= 3; ++r)
+    for (int c = 1; c <= 3; ++c) {
+      double sum = 0;
+      for (int k = 1; k <= 3; ++k) sum += a[r][k] * b[k][c];
+      EXPECT_NEAR(sum, r == c ? 1 : 0, 1e-12) << r << c;
+    }
+}
+
+}  // namespace
+}  // namespace zelk
