@@ -102,6 +102,34 @@ void EstimationSession::LJStep() {
   ++TotalCalls;
 }
 
+void EstimationSession::GNStep() {
+  if (!InitialEvaluation()) return;
+  T20Vector delta{};
+  if (!host_.GaussNewtonCorrection(parameters_.Value, parameters_.Count, delta)) return;
+  if (host_.Mode() == kIdle) return;
+  for (double factor = 1.0; factor >= kGNSmallestFactor; factor /= 2) {
+    for (int i = 1; i <= parameters_.Count; ++i)
+      parameters_.TrialValue[i] = parameters_.Value[i] + factor * delta[i];
+    const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, {});
+    if (result != SolveResult::Solved) {
+      ++FailedSolves;
+      host_.ReportFailure(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) +
+                          "]");
+      continue;
+    }
+    TrialObjective = EvaluateObjective();
+    const bool better = TrialObjective < BestObjective;
+    if (better) {
+      parameters_.Value = parameters_.TrialValue;
+      ShowObjective(TrialObjective);
+      ++SuccessfulCalls;
+      host_.ValuesChanged();
+    }
+    ++TotalCalls;
+    if (better) return;
+  }
+}
+
 SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
   const int failedBefore = FailedSolves, abandonedBefore = AbandonedSolves;
   SearchStopRule rule(options);
@@ -113,6 +141,9 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
         break;
       case kLJSearch:
         LJStep();
+        break;
+      case kGaussNewton:
+        GNStep();
         break;
       default:
         // Gauss-Newton, WL and the limit search join here as they are built.
@@ -156,6 +187,13 @@ SearchSummary EstimationSession::OptimizeLJ(const SearchOptions& options) {
   return RunSearch(lj);
 }
 
+SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
+  host_.ShowFlowPage();
+  SearchOptions gn = options;
+  gn.Search = kGaussNewton;
+  return RunSearch(gn);
+}
+
 void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
   OptimizeButtonSearch = search;
   host_.FlowChanged();
@@ -165,6 +203,8 @@ void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
 void EstimationSession::OptimizeButtonClick() {
   if (OptimizeButtonSearch == kLJSearch)
     OptimizeLJ({});
+  else if (OptimizeButtonSearch == kGaussNewton)
+    OptimizeGN({});
   else
     Optimize({});
 }

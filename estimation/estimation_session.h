@@ -21,6 +21,9 @@ class EstimationHost {
   virtual ~EstimationHost() = default;
   // Solves the measured data for `parameters`; TrialObjective receives the running sum.
   virtual SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) = 0;
+  // The Gauss-Newton correction -(J'J)^-1 J'r at `parameters` for parameters 1..count; false
+  // after it reported why and ended the running operation.
+  virtual bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) = 0;
   virtual const TYData& MeasuredResponses() const = 0;
   // The stop loop: `mode` is set, then steps and pending events until the mode is 0.
   virtual void RunSteps(TOperation mode, const std::function<void()>& step) = 0;
@@ -75,12 +78,16 @@ class EstimationSession {
   // One step of the random-direction search and of the region search.
   void OptimizeStep();
   void LJStep();
+  // One Gauss-Newton step: the correction, tried with factors 1, 1/2, ... down to 1/64 until
+  // one lowers the objective.
+  void GNStep();
 
   // Repeats single steps of the search until Stop or one of the options' limits ends it.
   SearchSummary RunSearch(const SearchOptions& options);
   // The two search commands with their set-up.
   SearchSummary Optimize(const SearchOptions& options);
   SearchSummary OptimizeLJ(const SearchOptions& options);
+  SearchSummary OptimizeGN(const SearchOptions& options);
   void ChooseOptimizeButtonSearch(TOperation search);
   void OptimizeButtonClick();
 

@@ -4,9 +4,9 @@
 
 #include <array>
 
+#include "base/data_set.h"
 #include "model/model_library.h"
 #include "model/solver.h"
-#include "base/data_set.h"
 
 namespace zelk {
 

@@ -10,8 +10,10 @@
 
 namespace zelk {
 
+inline constexpr double kGNSmallestFactor = 0.01;  // a Gauss-Newton step tries 1 .. 1/64
+
 struct SearchOptions {
-  TOperation Search = kRandomSearch;  // kRandomSearch or kLJSearch
+  TOperation Search = kRandomSearch;  // kRandomSearch, kLJSearch or kGaussNewton
   long Calls = 0;                     // end after this many trials; 0: no limit
   long Stall = 0;                     // end after this many trials without a better objective
 };

@@ -264,6 +264,7 @@ void TMForm::BuildMenus() {
       {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
       {"OptimizeAction", "&Optimize", "", &Workspace::OptimizeAction},
       {"OptimizeLJAction", "Optimize &LJ", "", &Workspace::OptimizeLJAction},
+      {"OptimizeGNAction", "Optimize &GN", "", &Workspace::OptimizeGNAction},
       {"ExportFitchart", "&Export Fitchart ...", "", &Workspace::ExportFitchart},
       {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
       {"PaintBoundary", "&Paint Limit Curve", "", &Workspace::PaintBoundary},
@@ -365,7 +366,8 @@ void TMForm::BuildMenus() {
           [this] { ws_->Estimation().OptimizeButtonClick(); });
   optimize->setDefaultAction(optimizeButton_);
   const std::pair<const char*, TOperation> searches[] = {{"OptimizeAction", kRandomSearch},
-                                                         {"OptimizeLJAction", kLJSearch}};
+                                                         {"OptimizeLJAction", kLJSearch},
+                                                         {"OptimizeGNAction", kGaussNewton}};
   for (const auto& [name, search] : searches) {
     QAction* entry = optimizeMenu->addAction(Command(name)->text());
     connect(entry, &QAction::triggered, this,
@@ -540,9 +542,12 @@ void TMForm::Repaint(View view) {
     case View::Flow:
       if (flowPage_) flowPage_->Refresh();
       // The button keeps its image and shows the caption of the search it runs.
-      if (optimizeButton_)
-        optimizeButton_->setText(ws_->Estimation().OptimizeButtonSearch == kLJSearch ? "Optimize LJ"
-                                                                                     : "Optimize");
+      if (optimizeButton_) {
+        const TOperation search = ws_->Estimation().OptimizeButtonSearch;
+        optimizeButton_->setText(search == kLJSearch      ? "Optimize LJ"
+                                 : search == kGaussNewton ? "Optimize GN"
+                                                          : "Optimize");
+      }
       break;
     case View::ParameterGrids:
       for (ParameterGridView* view : {paramGridView_, pdGridView_})

@@ -2,6 +2,7 @@
 // loop and what the window shows of a search.
 
 #include "base/messages.h"
+#include "model/jacobian.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
@@ -18,6 +19,11 @@ void Workspace::SetParameterValue(int i, double v) {
 
 SolveResult Workspace::SolveMeasured(const T20Vector& parameters, EarlyStop stop) {
   return SolveModel(parameters, MeasuredData, stop);
+}
+
+bool Workspace::GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) {
+  SolveContext ctx = MakeSolveContext();
+  return GaussNewtonStep(ctx, parameters, count, MeasuredData, delta);
 }
 
 void Workspace::ReportFailure(const std::string& line) {

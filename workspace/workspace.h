@@ -159,6 +159,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   const EstimationSession& Estimation() const { return estimation_; }
   void OptimizeAction() { estimation_.Optimize({}); }
   void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
+  void OptimizeGNAction() { estimation_.OptimizeGN({}); }
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
 
@@ -199,6 +200,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
 
   // What the estimation session asks of its host.
   SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) override;
+  bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) override;
   const TYData& MeasuredResponses() const override { return MeasuredData.YData; }
   void RunSteps(TOperation mode, const std::function<void()>& step) override {
     RunOperation(mode, step);

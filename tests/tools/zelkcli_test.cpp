@@ -9,10 +9,10 @@
 #include <memory>
 #include <sstream>
 
+#include "base/data_file.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 #include "tools/zelkcli/csv_table.h"
-#include "base/data_file.h"
 
 namespace zelk {
 namespace {
@@ -162,7 +162,8 @@ TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
                    " --values 0.6,0.25 --json");
   ASSERT_EQ(run.Status, 0) << run.Out;
   EXPECT_EQ(run.Out.rfind("{\"objective\": 0.00", 0), 0u) << run.Out;
-  EXPECT_NE(run.Out.find("\"result\": 0, \"outcome\": \"solved\", \"values\": [0.6, 0.25], \"computed\": [[1, 0, 0], ["),
+  EXPECT_NE(run.Out.find("\"result\": 0, \"outcome\": \"solved\", \"values\": [0.6, 0.25], "
+                         "\"computed\": [[1, 0, 0], ["),
             std::string::npos)
       << run.Out;
   EXPECT_NE(run.Out.find("\"messages\": []}"), std::string::npos);
@@ -180,10 +181,9 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
   CliRun optimize = Cli("fit " + files + " --search optimize --values 3 --calls 800 --json");
   ASSERT_EQ(optimize.Status, 0) << optimize.Out;
-  EXPECT_NE(
-      optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"trials\": 800, "
-                        "\"total_calls\": 801"),
-      std::string::npos)
+  EXPECT_NE(optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"trials\": 800, "
+                              "\"total_calls\": 801"),
+            std::string::npos)
       << optimize.Out;
   // Trials dropped early are no failures: the decay model never fails.
   EXPECT_NE(optimize.Out.find("\"failed_calls\": 0, \"abandoned_calls\": "), std::string::npos);
@@ -191,6 +191,14 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   const std::size_t at = optimize.Out.find("\"values\": [");
   ASSERT_NE(at, std::string::npos);
   EXPECT_NEAR(std::stod(optimize.Out.substr(at + 11)), 0.352, 0.003);
+
+  // Gauss-Newton ends by itself once a step cannot improve.
+  CliRun gn = Cli("fit " + files + " --search gn --values 3 --json");
+  ASSERT_EQ(gn.Status, 0) << gn.Out;
+  EXPECT_NE(gn.Out.find("\"search\": \"gn\", \"stop\": \"stall\""), std::string::npos) << gn.Out;
+  const std::size_t gnAt = gn.Out.find("\"values\": [");
+  ASSERT_NE(gnAt, std::string::npos);
+  EXPECT_NEAR(std::stod(gn.Out.substr(gnAt + 11)), std::stod(optimize.Out.substr(at + 11)), 2e-3);
 
   CliRun stall = Cli("fit " + files + " --search lj --values 0.352 --stall 50 --fixed 1");
   ASSERT_EQ(stall.Status, 0) << stall.Out;
@@ -257,8 +265,8 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box",
        "--objective is ss, box-draper or weighted"},
       {"fit " + folder.File("decay.mod"), "usage: zelkcli fit"},
-      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --search gn",
-       "--search is optimize or lj"},
+      {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --search wl",
+       "--search is optimize, lj or gn"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --fixed 4",
        "no parameter number"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --chart-size 10x5",

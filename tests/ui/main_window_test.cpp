@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -23,6 +24,7 @@
 #include <filesystem>
 
 #include "base/format.h"
+#include "model/operation.h"
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
 #include "ui/flow_page.h"
@@ -256,6 +258,30 @@ TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_BROKEN");
   if (!shot.isEmpty()) form.grab().save(shot);
   std::filesystem::remove_all(dir);
+}
+
+TEST(MainWindow, TheOptimizeButtonsMenuOffersTheSearchesAndTheButtonTakesTheLastOne) {
+  TMForm form;
+  auto* menu = form.findChild<QMenu*>("OptimizeMenu");
+  ASSERT_NE(menu, nullptr);
+  QStringList captions;
+  for (QAction* entry : menu->actions()) captions << entry->text();
+  EXPECT_EQ(captions, (QStringList{"&Optimize", "Optimize &LJ", "Optimize &GN"}));
+  // Without a library the chosen search ends at once with the solver's message.
+  std::vector<QString> boxes;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes.push_back(box->text());
+      box->accept();
+    }
+  });
+  watcher.start(20);
+  menu->actions()[2]->trigger();
+  EXPECT_EQ(form.Ws().Estimation().OptimizeButtonSearch, kGaussNewton);
+  EXPECT_EQ(form.findChild<QAction*>("OptimizeButtonAction")->text(), "Optimize GN");
+  EXPECT_FALSE(boxes.empty());
+  EXPECT_EQ(form.Ws().OperationMode, kIdle);
 }
 
 TEST(MainWindow, TheLeftNotebooksShowEveryTabWholeAtTheStartWidth) {

@@ -211,6 +211,58 @@ TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {
   EXPECT_DOUBLE_EQ(ws_->Estimation().BestObjective, WeightedSS(ws_->MeasuredData.YData, sums));
 }
 
+class GaussNewton : public test::ModelTest {
+ protected:
+  void Fit(const char* model, const std::vector<double>& times, const std::vector<double>& y,
+           double a, double b) {
+    Load(model);
+    Data(1, 0, times);
+    for (std::size_t j = 1; j <= y.size(); ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
+    ws_->SetDataSaved(true);
+    Type(Dimension::Param, "2");
+    ws_->SetParameterValue(1, a);
+    ws_->SetParameterValue(2, b);
+  }
+};
+
+TEST_F(GaussNewton, ReachesTheOptimumOfAnExponentialToSixDigits) {
+  std::vector<double> times, y;
+  for (int j = 0; j < 8; ++j) {
+    times.push_back(0.5 * j);
+    y.push_back(2 * std::exp(-0.3 * 0.5 * j));
+  }
+  Fit("algebraic", times, y, 1.0, 1.0);
+  SearchOptions options;
+  options.Stall = 1;
+  options.Calls = 100;
+  const SearchSummary summary = ws_->Estimation().OptimizeGN(options);
+  EXPECT_EQ(summary.Reason, SearchEnd::Stall);
+  EXPECT_NEAR(ws_->Parameters.Value[1], 2.0, 2e-6);
+  EXPECT_NEAR(ws_->Parameters.Value[2], 0.3, 3e-7);
+  EXPECT_LT(summary.Trials, 30);
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Flow);
+}
+
+TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) {
+  Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 5, -3);
+  const std::uint32_t total = ws_->Estimation().TotalCalls;
+  ws_->Stats = {};
+  SearchOptions options;
+  options.Calls = 1;
+  ws_->Estimation().OptimizeGN(options);
+  // The start, the Jacobian (base and one trial per parameter), the full step.
+  EXPECT_EQ(ws_->Stats.Solutions, 1 + 3 + 1);
+  EXPECT_EQ(ws_->Estimation().TotalCalls, total + 1);
+  EXPECT_NEAR(ws_->Parameters.Value[1], 1.15, 1e-6);  // the least-squares line
+  EXPECT_NEAR(ws_->Parameters.Value[2], 1.94, 1e-6);
+  // At the optimum no factor improves: seven trials, nothing moves.
+  const T20Vector best = ws_->Parameters.Value;
+  ws_->Stats = {};
+  ws_->Estimation().OptimizeGN(options);
+  EXPECT_EQ(ws_->Stats.Solutions, 3 + 7);
+  EXPECT_EQ(ws_->Parameters.Value, best);
+}
+
 TEST_F(Optimization, TheOptimizeButtonRepeatsTheSearchChosenLastFromItsMenu) {
   EXPECT_EQ(ws_->Estimation().OptimizeButtonSearch, kRandomSearch);
   ui_.OnProcessEvents = [&] { ws_->Stop(); };

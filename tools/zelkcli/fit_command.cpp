@@ -80,12 +80,12 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
   }
   if (o.Model.empty() || o.Data.empty()) {
     error =
-        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--values v1,v2,...] "
+        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|gn] [--values v1,v2,...] "
         "[--chart FILE.emf|.png|.svg] [--json]";
     return std::nullopt;
   }
-  if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj") {
-    error = "--search is optimize or lj, not \"" + o.Search + "\"";
+  if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj" && o.Search != "gn") {
+    error = "--search is optimize, lj or gn, not \"" + o.Search + "\"";
     return std::nullopt;
   }
   return o;
@@ -225,8 +225,14 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     SearchOptions search;
     search.Calls = o.Calls;
     search.Stall = o.Stall;
-    summary =
-        o.Search == "lj" ? ws.Estimation().OptimizeLJ(search) : ws.Estimation().Optimize(search);
+    EstimationSession& estimation = ws.Estimation();
+    if (o.Search == "gn") {
+      // A Gauss-Newton step that cannot improve would repeat itself: it has converged.
+      if (search.Stall == 0) search.Stall = 1;
+      summary = estimation.OptimizeGN(search);
+    } else {
+      summary = o.Search == "lj" ? estimation.OptimizeLJ(search) : estimation.Optimize(search);
+    }
   }
 
   // The values reported are those of the best point, solved once more.
