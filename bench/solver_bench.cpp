@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "model/jacobian.h"
 #include "model/model_guard.h"
 #include "tools/zelkcli/console_ui.h"
 #include "workspace/workspace.h"
@@ -118,6 +119,17 @@ int main(int argc, char* argv[]) {
     bestStep = std::min(bestStep, Seconds(start) / summary.Trials);
   }
 
+  // The fit Jacobian: trials shared by every residual, so solutions per Jacobian stay
+  // within 16 per parameter plus the base however many residuals there are.
+  const int jacobians = quick ? 1 : 5;
+  ws->Stats = {};
+  SolveContext ctx = ws->MakeSolveContext();
+  const auto jacobianStart = Clock::now();
+  for (int i = 0; i < jacobians; ++i)
+    if (!ComputeJacobian(ctx, p, 2, d)) return 1;
+  const double jacobianSeconds = Seconds(jacobianStart) / jacobians;
+  const double solutionsPerJacobian = static_cast<double>(ws->Stats.Solutions) / jacobians;
+
   std::printf("chain model, 5 states, 1000 events, one experiment\n");
   std::printf("derivative calls per solution   %lld (accepted steps %lld, rejected %lld)\n",
               static_cast<long long>(one.DerivativeCalls),
@@ -137,5 +149,8 @@ int main(int argc, char* argv[]) {
   std::printf("random search                   %.0f model calls/s (%.3f ms a step)\n", 1 / bestStep,
               bestStep * 1e3);
   std::printf("driver's share of a step        %.1f %%\n", 100 * (bestStep - guarded) / bestStep);
+  std::printf(
+      "fit Jacobian, 2 parameters      %.1f Jacobians/s, %.0f solutions each (%d residuals)\n",
+      1 / jacobianSeconds, solutionsPerJacobian, ws->Model.ResidualCount);
   return 0;
 }

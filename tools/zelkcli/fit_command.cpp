@@ -221,7 +221,9 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   if (const int failed = SetParameters(ws, o)) return failed;
   ws.Estimation().SetObjectiveFunc(kind);
   SearchSummary summary;
+  double fitSeconds = 0;  // the search alone, without compiling or reporting
   if (!o.Search.empty()) {
+    const auto start = std::chrono::steady_clock::now();
     SearchOptions search;
     search.Calls = o.Calls;
     search.Stall = o.Stall;
@@ -233,6 +235,7 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     } else {
       summary = o.Search == "lj" ? estimation.OptimizeLJ(search) : estimation.Optimize(search);
     }
+    fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
 
   // The values reported are those of the best point, solved once more.
@@ -256,7 +259,8 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
           << ", \"total_calls\": " << ws.Estimation().TotalCalls
           << ", \"successful_calls\": " << ws.Estimation().SuccessfulCalls
           << ", \"failed_calls\": " << summary.FailedCalls
-          << ", \"abandoned_calls\": " << summary.AbandonedCalls;
+          << ", \"abandoned_calls\": " << summary.AbandonedCalls
+          << ", \"fit_seconds\": " << JsonNumber(fitSeconds);
     out << ", \"values\": [";
     for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
     out << "], \"computed\": [";
