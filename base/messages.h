@@ -49,6 +49,15 @@ inline constexpr const char* kPreferencesNotSaved =
 inline constexpr const char* kInitialSolveFailed =
     "Model cannot be solved for given initial estimates";
 inline constexpr const char* kSolveFailed = "Solve Model Failed";
+inline constexpr const char* kTooFewObservations =
+    "Too few observations for standard errors: %s observations and %s parameters leave %s "
+    "degrees of freedom.";
+inline constexpr const char* kVarianceNotPositive =
+    "The variance of parameter %s is not positive: the parameters cannot all be estimated from "
+    "these data.";
+inline constexpr const char* kNormalMatrixSingular =
+    "The normal matrix is singular: the parameters cannot all be estimated from these data.";
+inline constexpr const char* kCovarianceDeterminant = "Covariance matrix determinant = ";
 inline constexpr const char* kModelUntitled =
     "The model has no file yet: save it before it is compiled.";
 inline constexpr const char* kSourceNotWritten = "Cannot write the library source \"%s\": %s";

@@ -194,6 +194,34 @@ SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
   return RunSearch(gn);
 }
 
+bool EstimationSession::ComputeStdErrors() {
+  bool singular = false;
+  const TModel* model = host_.NormalInverse(parameters_.Value, parameters_.Count, singular);
+  std::string error;
+  if (model && singular) {
+    error = msg::kNormalMatrixSingular;
+  } else if (model) {
+    TResponseSums scratch{};
+    const double objective = Objective(ObjectiveFunc, host_.MeasuredResponses(), scratch);
+    error = ComputeStatistics(model->NormalInverse, parameters_.Count, objective,
+                              model->ResidualCount, Statistics);
+  }
+  const bool ok = model && error.empty();
+  for (int i = 1; i <= kMaxParams; ++i) parameters_.StdErrValid[i] = ok && i <= parameters_.Count;
+  if (!ok) {
+    Statistics = {};
+    if (!error.empty()) host_.ShowError(error);
+  }
+  return ok;
+}
+
+void EstimationSession::StdErr() {
+  host_.ShowProgress(true);
+  if (ComputeStdErrors()) parameters_.StdError = Statistics.StdError;
+  host_.ShowProgress(false);
+  host_.StdErrorsChanged();
+}
+
 void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
   OptimizeButtonSearch = search;
   host_.FlowChanged();

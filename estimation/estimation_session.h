@@ -11,6 +11,7 @@
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
 #include "estimation/search_run.h"
+#include "estimation/statistics.h"
 #include "model/operation.h"
 #include "model/solver.h"
 
@@ -23,6 +24,11 @@ class EstimationHost {
   virtual SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) = 0;
   // The Gauss-Newton correction -(J'J)^-1 J'r at `parameters` for parameters 1..count; false
   // after it reported why and ended the running operation.
+  // The model object after the Jacobian, the normal matrix and its inverse at `parameters`;
+  // nullptr after the Jacobian's own message; `singular` when the inversion failed.
+  virtual const TModel* NormalInverse(const T20Vector& parameters, int count, bool& singular) = 0;
+  virtual void ShowProgress(bool shown) = 0;
+  virtual void StdErrorsChanged() = 0;  // the "Std. Error" column, and its page in front
   virtual bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) = 0;
   virtual const TYData& MeasuredResponses() const = 0;
   // The stop loop: `mode` is set, then steps and pending events until the mode is 0.
@@ -59,6 +65,7 @@ class EstimationSession {
   bool LimitReady = false;
   int FailedSolves = 0;     // trials whose solution failed
   int AbandonedSolves = 0;  // trials dropped early as worse than the best: not failures
+  TStatistics Statistics;   // of the last standard errors computed
   // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
   TOperation OptimizeButtonSearch = kRandomSearch;
 
@@ -89,6 +96,11 @@ class EstimationSession {
   SearchSummary OptimizeLJ(const SearchOptions& options);
   SearchSummary OptimizeGN(const SearchOptions& options);
   void ChooseOptimizeButtonSearch(TOperation search);
+  // Standard errors and correlations at Value; every StdErrValid follows the outcome. False
+  // after a message; no numbers are kept then.
+  bool ComputeStdErrors();
+  // "Standard &Errors": the "Std. Error" column of the details grid.
+  void StdErr();
   void OptimizeButtonClick();
 
  private:

@@ -29,6 +29,8 @@ double Increment(double value, double delta) {
   return value != 0 ? std::fabs(value) * delta : delta;
 }
 
+}  // namespace
+
 void FormNormalMatrix(TModel& model, int m, int paramCount) {
   for (int i = 1; i <= paramCount; ++i)
     for (int j = 1; j <= paramCount; ++j) {
@@ -38,8 +40,6 @@ void FormNormalMatrix(TModel& model, int m, int paramCount) {
       model.NormalMatrix[i][j] = static_cast<double>(sum);
     }
 }
-
-}  // namespace
 
 int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y) {
   int m = 0;

@@ -29,6 +29,8 @@ int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y);
 // evaluated!" when a solution fails.
 bool ComputeJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCount,
                      TDataSet& measured);
+// NormalMatrix := J'J over residuals 1..m and parameters 1..paramCount.
+void FormNormalMatrix(TModel& model, int m, int paramCount);
 // ComputeJacobian, then NormalMatrix = J'J and its inverse; false if either fails.
 bool ComputeNormalInverse(SolveContext& ctx, const T20Vector& parameters, int paramCount,
                           TDataSet& measured);

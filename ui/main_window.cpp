@@ -265,6 +265,7 @@ void TMForm::BuildMenus() {
       {"OptimizeAction", "&Optimize", "", &Workspace::OptimizeAction},
       {"OptimizeLJAction", "Optimize &LJ", "", &Workspace::OptimizeLJAction},
       {"OptimizeGNAction", "Optimize &GN", "", &Workspace::OptimizeGNAction},
+      {"StdErr", "Standard &Errors", "", &Workspace::StdErr},
       {"ExportFitchart", "&Export Fitchart ...", "", &Workspace::ExportFitchart},
       {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
       {"PaintBoundary", "&Paint Limit Curve", "", &Workspace::PaintBoundary},
@@ -319,6 +320,7 @@ void TMForm::BuildMenus() {
   model->addAction(Command("CompileAction"));
   QMenu* compute = menuBar()->addMenu("&Compute");
   compute->addAction(Command("OptimizeAction"));
+  compute->addAction(Command("StdErr"));
   QAction* stop = compute->addAction("&Stop");
   stop->setObjectName("StopAction");
   connect(stop, &QAction::triggered, this, [this] { ws_->Stop(); });

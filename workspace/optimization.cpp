@@ -3,6 +3,7 @@
 
 #include "base/messages.h"
 #include "model/jacobian.h"
+#include "model/linear_algebra.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
@@ -24,6 +25,21 @@ SolveResult Workspace::SolveMeasured(const T20Vector& parameters, EarlyStop stop
 bool Workspace::GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) {
   SolveContext ctx = MakeSolveContext();
   return GaussNewtonStep(ctx, parameters, count, MeasuredData, delta);
+}
+
+const TModel* Workspace::NormalInverse(const T20Vector& parameters, int count, bool& singular) {
+  SolveContext ctx = MakeSolveContext();
+  singular = false;
+  if (!ComputeJacobian(ctx, parameters, count, MeasuredData)) return nullptr;
+  FormNormalMatrix(Model, Model.ResidualCount, count);
+  singular = !InvertMatrix(Model.NormalMatrix, Model.NormalInverse, count);
+  return &Model;
+}
+
+void Workspace::StdErrorsChanged() {
+  paramGrids_.RefreshDetails({4}, RefreshRows::UpToCount);
+  ui_.Repaint(View::ParameterGrids);
+  ui_.ShowPage(Page::ParameterDetails);
 }
 
 void Workspace::ReportFailure(const std::string& line) {

@@ -160,6 +160,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void OptimizeAction() { estimation_.Optimize({}); }
   void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
   void OptimizeGNAction() { estimation_.OptimizeGN({}); }
+  void StdErr() { estimation_.StdErr(); }
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
 
@@ -201,6 +202,9 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // What the estimation session asks of its host.
   SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) override;
   bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) override;
+  const TModel* NormalInverse(const T20Vector& parameters, int count, bool& singular) override;
+  void ShowProgress(bool shown) override { ui_.ShowProgress(shown); }
+  void StdErrorsChanged() override;
   const TYData& MeasuredResponses() const override { return MeasuredData.YData; }
   void RunSteps(TOperation mode, const std::function<void()>& step) override {
     RunOperation(mode, step);

@@ -193,8 +193,15 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   EXPECT_NEAR(std::stod(optimize.Out.substr(at + 11)), 0.352, 0.003);
 
   // Gauss-Newton ends by itself once a step cannot improve.
-  CliRun gn = Cli("fit " + files + " --search gn --values 3 --json");
+  CliRun gn = Cli("fit " + files + " --search gn --values 3 --stats --json");
   ASSERT_EQ(gn.Status, 0) << gn.Out;
+  // Two experiments of 8 events, one missing value: 13 residuals, 13 - 1 - 1 = 11 degrees.
+  EXPECT_NE(gn.Out.find("\"observations\": 13, \"dof\": 11, \"t_value\": 2.201, "
+                        "\"std_errors\": ["),
+            std::string::npos)
+      << gn.Out;
+  EXPECT_NE(gn.Out.find("\"correlations\": [[1]], \"covariance_determinant\": 1"),
+            std::string::npos);
   EXPECT_NE(gn.Out.find("\"search\": \"gn\", \"stop\": \"stall\""), std::string::npos) << gn.Out;
   const std::size_t gnAt = gn.Out.find("\"values\": [");
   ASSERT_NE(gnAt, std::string::npos);

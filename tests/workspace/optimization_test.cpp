@@ -263,6 +263,49 @@ TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) 
   EXPECT_EQ(ws_->Parameters.Value, best);
 }
 
+// The least-squares line through four points: V = (X'X)^-1 = [[1.5, -0.5], [-0.5, 0.2]],
+// residual sum 0.082 with nu = 4 - 1 - 2 = 1, t = 12.706.
+TEST_F(GaussNewton, StandardErrorsAreTheHalfWidthsOfTheLine) {
+  Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
+  ws_->StdErr();
+  const TStatistics& s = ws_->Estimation().Statistics;
+  EXPECT_EQ(s.Observations, 4);
+  EXPECT_EQ(s.Dof, 1);
+  EXPECT_NEAR(s.TValue, 12.706, 1e-12);
+  EXPECT_NEAR(s.Variance, 0.082, 1e-9);
+  EXPECT_NEAR(ws_->Parameters.StdError[1], std::sqrt(0.082 * 1.5) * 12.706, 1e-5);
+  EXPECT_NEAR(ws_->Parameters.StdError[2], std::sqrt(0.082 * 0.2) * 12.706, 1e-5);
+  EXPECT_TRUE(ws_->Parameters.StdErrValid[1] && ws_->Parameters.StdErrValid[2]);
+  EXPECT_NEAR(s.Correlation[1][1], 1, 1e-12);
+  EXPECT_NEAR(s.Correlation[1][2], -0.5 / std::sqrt(1.5 * 0.2), 1e-6);
+  EXPECT_NEAR(s.CorrelationDeterminant, 1 - 0.5 * 0.5 / (1.5 * 0.2), 1e-6);
+  EXPECT_EQ(ws_->ParamGrids().PDGrid().Text(4, 1),
+            FormatSignificant(ws_->Parameters.StdError[1], 6));
+  EXPECT_EQ(ui_.PagesShown.back(), Page::ParameterDetails);
+  EXPECT_TRUE(ui_.Messages.empty());
+}
+
+TEST_F(GaussNewton, StandardErrorsThatCannotBeComputedSaySoAndShowNone) {
+  struct Case {
+    std::vector<double> times;
+    int parameters;
+    std::string message;
+  } cases[] = {
+      {{1, 2, 3}, 2, FillPlaceholders(msg::kTooFewObservations, {"3", "2", "0"})},
+      {{1, 2, 3, 4, 5}, 3, msg::kNormalMatrixSingular},  // the third is never read
+  };
+  for (const Case& c : cases) {
+    Fit("linear", c.times, std::vector<double>(c.times.size(), 1.0), 1, 0.1);
+    Type(Dimension::Param, std::to_string(c.parameters));
+    ws_->Parameters.StdErrValid[1] = true;
+    ui_.Messages.clear();
+    EXPECT_FALSE(ws_->Estimation().ComputeStdErrors());
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{c.message});
+    EXPECT_FALSE(ws_->Parameters.StdErrValid[1]);
+    ws_->Model.UnloadModelLibrary(ui_);
+  }
+}
+
 TEST_F(Optimization, TheOptimizeButtonRepeatsTheSearchChosenLastFromItsMenu) {
   EXPECT_EQ(ws_->Estimation().OptimizeButtonSearch, kRandomSearch);
   ui_.OnProcessEvents = [&] { ws_->Stop(); };

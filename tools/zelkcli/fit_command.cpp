@@ -34,6 +34,7 @@ struct FitOptions {
   long Calls = 2000;
   long Stall = 0;
   bool Json = false;
+  bool Stats = false;
 };
 
 std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -50,6 +51,8 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
                                              : nullptr;
     if (a == "--json") {
       o.Json = true;
+    } else if (a == "--stats") {
+      o.Stats = true;
     } else if (a == "--chart-size" && i + 1 < args.size()) {
       const std::string& size = args[++i];
       const auto x = size.find('x');
@@ -80,7 +83,8 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
   }
   if (o.Model.empty() || o.Data.empty()) {
     error =
-        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|gn] [--values v1,v2,...] "
+        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|gn] [--stats] [--values "
+        "v1,v2,...] "
         "[--chart FILE.emf|.png|.svg] [--json]";
     return std::nullopt;
   }
@@ -238,6 +242,10 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
 
+  // Standard errors at the best point; a failure has said why and fails the run.
+  if (o.Stats && !ws.Estimation().ComputeStdErrors()) return 1;
+  const TStatistics& stats = ws.Estimation().Statistics;
+
   // The values reported are those of the best point, solved once more.
   const SolveResult solved = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
   const int result = ResultCode(solved);
@@ -261,6 +269,20 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
           << ", \"failed_calls\": " << summary.FailedCalls
           << ", \"abandoned_calls\": " << summary.AbandonedCalls
           << ", \"fit_seconds\": " << JsonNumber(fitSeconds);
+    if (o.Stats) {
+      out << ", \"observations\": " << stats.Observations << ", \"dof\": " << stats.Dof
+          << ", \"t_value\": " << JsonNumber(stats.TValue) << ", \"std_errors\": [";
+      for (int i = 1; i <= p.Count; ++i)
+        out << (i > 1 ? ", " : "") << JsonNumber(stats.StdError[i]);
+      out << "], \"correlations\": [";
+      for (int i = 1; i <= p.Count; ++i) {
+        out << (i > 1 ? ", [" : "[");
+        for (int k = 1; k <= p.Count; ++k)
+          out << (k > 1 ? ", " : "") << JsonNumber(stats.Correlation[i][k]);
+        out << "]";
+      }
+      out << "], \"covariance_determinant\": " << JsonNumber(stats.CorrelationDeterminant);
+    }
     out << ", \"values\": [";
     for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
     out << "], \"computed\": [";
@@ -285,6 +307,11 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
         << "\nSolver result: " << result << " (" << ResultName(solved) << ")\nParameters:";
     for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);
+    if (o.Stats) {
+      out << "\nStandard errors (95 %, t = " << FormatSignificant(stats.TValue, 4) << ", "
+          << stats.Dof << " degrees of freedom):";
+      for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(stats.StdError[i], 6);
+    }
     out << "\n\nEvent";
     for (int d = 1; d <= y.DepCount; ++d) out << "\tC[" << d << "]";
     out << "\n";
