@@ -54,13 +54,14 @@ enum class View {
   DataGrid,        // cell texts, editor or selection changed
   ParameterGrids,
   FitChart,
-  Messages,    // the message pane's lines
-  ModelText,   // the model editor's text was replaced by the program
-  ModelCaret,  // the model editor's caret was placed by the program
-  Source,      // the generated source and whether its page is shown
-  Flow,        // the Optimization page's objective, counters and objective type
-  Visibility,  // the visibility tree
-  Debug,       // the Debug page's grid
+  Messages,     // the message pane's lines
+  ModelText,    // the model editor's text was replaced by the program
+  ModelCaret,   // the model editor's caret was placed by the program
+  Source,       // the generated source and whether its page is shown
+  Flow,         // the Optimization page's objective, counters and objective type
+  Visibility,   // the visibility tree
+  Debug,        // the Debug page's grid
+  Covariances,  // the Covariances page's grid and determinant line
 };
 
 class UserInterface {

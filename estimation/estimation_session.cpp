@@ -222,6 +222,13 @@ void EstimationSession::StdErr() {
   host_.StdErrorsChanged();
 }
 
+void EstimationSession::CovariancesAction() {
+  host_.ShowProgress(true);
+  const bool ok = ComputeStdErrors();
+  host_.ShowProgress(false);
+  if (ok) host_.CovariancesChanged();
+}
+
 void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
   OptimizeButtonSearch = search;
   host_.FlowChanged();

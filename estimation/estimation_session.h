@@ -28,7 +28,8 @@ class EstimationHost {
   // nullptr after the Jacobian's own message; `singular` when the inversion failed.
   virtual const TModel* NormalInverse(const T20Vector& parameters, int count, bool& singular) = 0;
   virtual void ShowProgress(bool shown) = 0;
-  virtual void StdErrorsChanged() = 0;  // the "Std. Error" column, and its page in front
+  virtual void StdErrorsChanged() = 0;    // the "Std. Error" column, and its page in front
+  virtual void CovariancesChanged() = 0;  // the Covariances page, in front
   virtual bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) = 0;
   virtual const TYData& MeasuredResponses() const = 0;
   // The stop loop: `mode` is set, then steps and pending events until the mode is 0.
@@ -101,6 +102,8 @@ class EstimationSession {
   bool ComputeStdErrors();
   // "Standard &Errors": the "Std. Error" column of the details grid.
   void StdErr();
+  // "Normalized &Covariances": the correlations and their determinant; StdError is kept.
+  void CovariancesAction();
   void OptimizeButtonClick();
 
  private:

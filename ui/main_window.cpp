@@ -23,6 +23,7 @@
 #include <QToolButton>
 
 #include "base/messages.h"
+#include "ui/covariance_page.h"
 #include "ui/data_grid_view.h"
 #include "ui/debug_grid_view.h"
 #include "ui/dimension_page.h"
@@ -127,6 +128,7 @@ TMForm::~TMForm() {
   pdGridView_ = nullptr;
   visibilityPage_ = nullptr;
   debugView_ = nullptr;
+  covariancePage_ = nullptr;
   flowPage_ = nullptr;
   gridView_ = nullptr;
   modelEditor_ = nullptr;
@@ -156,6 +158,7 @@ void TMForm::BuildPages() {
   pdGridView_->setObjectName("PDGrid");
   visibilityPage_ = new VisibilityPage(ws_->BranchList);
   debugView_ = new DebugGridView(ws_->Debug);
+  covariancePage_ = new CovariancePage(*ws_);
   fitChartView_ = new FitChartView(*ws_);
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
@@ -191,6 +194,8 @@ void TMForm::BuildPages() {
         return visibilityPage_;
       case Page::Debug:
         return debugView_;
+      case Page::Covariances:
+        return covariancePage_;
       case Page::FitChart:
         return fitChartView_;
       case Page::Source:
@@ -266,6 +271,7 @@ void TMForm::BuildMenus() {
       {"OptimizeLJAction", "Optimize &LJ", "", &Workspace::OptimizeLJAction},
       {"OptimizeGNAction", "Optimize &GN", "", &Workspace::OptimizeGNAction},
       {"StdErr", "Standard &Errors", "", &Workspace::StdErr},
+      {"CovariancesAction", "Normalized &Covariances", "", &Workspace::CovariancesAction},
       {"ExportFitchart", "&Export Fitchart ...", "", &Workspace::ExportFitchart},
       {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
       {"PaintBoundary", "&Paint Limit Curve", "", &Workspace::PaintBoundary},
@@ -321,6 +327,7 @@ void TMForm::BuildMenus() {
   QMenu* compute = menuBar()->addMenu("&Compute");
   compute->addAction(Command("OptimizeAction"));
   compute->addAction(Command("StdErr"));
+  compute->addAction(Command("CovariancesAction"));
   QAction* stop = compute->addAction("&Stop");
   stop->setObjectName("StopAction");
   connect(stop, &QAction::triggered, this, [this] { ws_->Stop(); });
@@ -565,6 +572,9 @@ void TMForm::Repaint(View view) {
       break;
     case View::Debug:
       if (debugView_) debugView_->Refresh();
+      break;
+    case View::Covariances:
+      if (covariancePage_) covariancePage_->Refresh();
       break;
     case View::Visibility:
       break;

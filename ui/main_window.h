@@ -6,10 +6,10 @@
 #include <array>
 #include <memory>
 
+#include "base/user_interface.h"
 #include "ui/qt_canvas.h"
 #include "workspace/fit_properties_model.h"
 #include "workspace/options_dialog_model.h"
-#include "base/user_interface.h"
 #include "workspace/workspace.h"
 
 class QLabel;
@@ -20,6 +20,8 @@ class QTimer;
 class QPrinter;
 
 namespace zelk {
+
+class CovariancePage;
 
 class DataGridView;
 class DimensionPage;
@@ -78,6 +80,7 @@ class TMForm : public QMainWindow, public UserInterface {
   ParameterGridView* PDGridView() const { return pdGridView_; }
   VisibilityPage* Visibility() const { return visibilityPage_; }
   DebugGridView* DebugView() const { return debugView_; }
+  CovariancePage* Covariances() const { return covariancePage_; }
   QPlainTextEdit* MessagePane() const { return messages_; }
   FitChartView* FitChart() const { return fitChartView_; }
   TFitPropDlg* FitPropDialog() const { return fitPropDialog_; }
@@ -109,6 +112,7 @@ class TMForm : public QMainWindow, public UserInterface {
   ParameterGridView* pdGridView_ = nullptr;
   VisibilityPage* visibilityPage_ = nullptr;
   DebugGridView* debugView_ = nullptr;
+  CovariancePage* covariancePage_ = nullptr;
   FitChartView* fitChartView_ = nullptr;
   std::unique_ptr<FitPropertiesModel> fitPropModel_;
   TFitPropDlg* fitPropDialog_ = nullptr;

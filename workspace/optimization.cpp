@@ -42,6 +42,12 @@ void Workspace::StdErrorsChanged() {
   ui_.ShowPage(Page::ParameterDetails);
 }
 
+void Workspace::CovariancesChanged() {
+  CovarGrid.Show(estimation_.Statistics, Parameters.Count);
+  ui_.Repaint(View::Covariances);
+  ui_.ShowPage(Page::Covariances);
+}
+
 void Workspace::ReportFailure(const std::string& line) {
   if (Prefs.ShowIntegrationErrors) Log.AddMessage(line);
 }

@@ -23,6 +23,7 @@
 #include "presentation/fit_chart.h"
 #include "presentation/visibility_tree.h"
 #include "workspace/compile_session.h"
+#include "workspace/covariance_grid.h"
 #include "workspace/data_grid.h"
 #include "workspace/dimension_controls.h"
 #include "workspace/fit_chart_session.h"
@@ -161,6 +162,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
   void OptimizeGNAction() { estimation_.OptimizeGN({}); }
   void StdErr() { estimation_.StdErr(); }
+  void CovariancesAction() { estimation_.CovariancesAction(); }
+  CovarianceGrid CovarGrid;
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
 
@@ -205,6 +208,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   const TModel* NormalInverse(const T20Vector& parameters, int count, bool& singular) override;
   void ShowProgress(bool shown) override { ui_.ShowProgress(shown); }
   void StdErrorsChanged() override;
+  void CovariancesChanged() override;
   const TYData& MeasuredResponses() const override { return MeasuredData.YData; }
   void RunSteps(TOperation mode, const std::function<void()>& step) override {
     RunOperation(mode, step);

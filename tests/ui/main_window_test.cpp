@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBrush>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 
 #include "base/format.h"
 #include "model/operation.h"
+#include "ui/covariance_page.h"
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
 #include "ui/flow_page.h"
@@ -353,6 +355,59 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
     QApplication::processEvents();
     form.grab().save(shot);
   }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
+  char folder[] = "/tmp/zelk-ui-gn-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string dir = folder;
+  for (const char* ext : {".mod", ".dim"})
+    std::filesystem::copy_file(std::string(EXAMPLES) + "/decay" + ext, dir + "/decay" + ext);
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ws.Prefs.CompilerPath = PASBUILD;
+  ws.Compiler().UseTerminal = false;
+  ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
+  ws.SetDataSaved(true);
+  ASSERT_TRUE(ws.ReadModelFile(dir + "/decay.mod"));
+  ASSERT_TRUE(ws.ReadDimensionFile(dir + "/decay.dim"));
+  ws.ModelFileName = dir + "/decay.mod";
+  ws.SetModelSaved(true);
+  form.Command("CompileAction")->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ws.Model.LibFileName.empty(); }, 60000));
+  ws.SetParameterValue(1, 3.0);
+
+  // Gauss-Newton runs until Stop; the user presses it once the value has settled.
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (std::abs(ws.Parameters.Value[1] - 0.352) < 0.002) form.Command("StopAction")->trigger();
+  });
+  user.start(20);
+  auto* menu = form.findChild<QMenu*>("OptimizeMenu");
+  menu->actions()[2]->trigger();
+  user.stop();
+  EXPECT_NEAR(ws.Parameters.Value[1], 0.352, 0.002);
+
+  form.Command("StdErr")->trigger();
+  ParameterGridView* details = form.PDGridView();
+  EXPECT_EQ(form.RightPages()->currentWidget(), details);
+  EXPECT_EQ(details->model()->data(details->model()->index(0, 3)).toString().toStdString(),
+            FormatSignificant(ws.Parameters.StdError[1], 6));
+  EXPECT_GT(ws.Parameters.StdError[1], 0);
+
+  form.Command("CovariancesAction")->trigger();
+  CovariancePage* covariances = form.Covariances();
+  EXPECT_EQ(form.RightPages()->currentWidget(), covariances);
+  QAbstractItemModel* grid = covariances->Grid()->model();
+  EXPECT_EQ(grid->data(grid->index(0, 0)).toString(), "1.00");
+  EXPECT_EQ(grid->data(grid->index(0, 0), Qt::ForegroundRole).value<QBrush>().color(),
+            QColor(Qt::red));
+  EXPECT_EQ(grid->data(grid->index(0, 1)).toString(), "");  // no second parameter
+  EXPECT_EQ(covariances->DeterminantPanel()->text(), "Covariance matrix determinant = 1");
+  const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_STATS");
+  if (!shot.isEmpty()) form.grab().save(shot);
   std::filesystem::remove_all(dir);
 }
 

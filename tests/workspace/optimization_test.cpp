@@ -285,6 +285,24 @@ TEST_F(GaussNewton, StandardErrorsAreTheHalfWidthsOfTheLine) {
   EXPECT_TRUE(ui_.Messages.empty());
 }
 
+TEST_F(GaussNewton, TheCovarianceGridShowsTheCorrelationsAndEmphasizesStrongOnes) {
+  Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
+  ws_->Parameters.StdError[1] = 0.5;
+  ws_->CovariancesAction();
+  const CovarianceGrid& grid = ws_->CovarGrid;
+  EXPECT_EQ(grid.Text(1, 1), "1.00");
+  EXPECT_EQ(grid.Text(2, 1), FormatSignificant(-0.5 / std::sqrt(1.5 * 0.2), 3));
+  EXPECT_TRUE(grid.TextDrawn(2, ws_->Parameters));
+  EXPECT_FALSE(grid.TextDrawn(3, ws_->Parameters));
+  EXPECT_TRUE(grid.Emphasized(2, 1, 0.9f));
+  EXPECT_FALSE(grid.Emphasized(2, 1, 0.95f));
+  EXPECT_EQ(grid.DeterminantLine(),
+            "Covariance matrix determinant = " +
+                FormatGeneral(ws_->Estimation().Statistics.CorrelationDeterminant, 15));
+  EXPECT_EQ(ws_->Parameters.StdError[1], 0.5);  // the column keeps its values
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Covariances);
+}
+
 TEST_F(GaussNewton, StandardErrorsThatCannotBeComputedSaySoAndShowNone) {
   struct Case {
     std::vector<double> times;

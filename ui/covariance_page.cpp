@@ -1,0 +1,81 @@
+#include "ui/covariance_page.h"
+
+#include <QBrush>
+#include <QHeaderView>
+#include <QVBoxLayout>
+
+#include "workspace/data_grid.h"
+
+namespace zelk {
+
+int CovarianceGridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : CovarianceGrid::kSize;
+}
+
+int CovarianceGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : CovarianceGrid::kSize;
+}
+
+QVariant CovarianceGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  const int col = index.column() + 1, row = index.row() + 1;
+  const CovarianceGrid& grid = ws_.CovarGrid;
+  switch (role) {
+    case Qt::DisplayRole:
+      return grid.TextDrawn(col, ws_.Parameters) ? QString::fromStdString(grid.Text(col, row))
+                                                 : QString();
+    case Qt::TextAlignmentRole:
+      return int(Qt::AlignCenter);
+    case Qt::ForegroundRole:
+      return QBrush(grid.Emphasized(col, row, ws_.Prefs.CovThreshold) ? Qt::red : Qt::black);
+    default:
+      return {};
+  }
+}
+
+QVariant CovarianceGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::DisplayRole) return QString("%1.").arg(section + 1);
+  if (role == Qt::TextAlignmentRole)
+    return int(orientation == Qt::Horizontal ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+  return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags CovarianceGridModel::flags(const QModelIndex& index) const {
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void CovarianceGridModel::RefreshCells() {
+  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+CovariancePage::CovariancePage(const Workspace& ws, QWidget* parent)
+    : QWidget(parent),
+      ws_(ws),
+      model_(new CovarianceGridModel(ws, this)),
+      grid_(new QTableView),
+      panel_(new QLabel) {
+  setObjectName("CovarPage");
+  grid_->setObjectName("CovarGrid");
+  grid_->setModel(model_);
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+  grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid_->verticalHeader()->setFixedWidth(30);
+  grid_->horizontalHeader()->setDefaultSectionSize(48);
+  panel_->setObjectName("CDPanel");
+  panel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  QPalette blue = panel_->palette();
+  blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+  panel_->setPalette(blue);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(grid_, 1);
+  layout->addWidget(panel_);
+}
+
+void CovariancePage::Refresh() {
+  model_->RefreshCells();
+  panel_->setText(QString::fromStdString(ws_.CovarGrid.DeterminantLine()));
+}
+
+}  // namespace zelk

@@ -1,0 +1,34 @@
+#pragma once
+// The Covariances page: CovarGrid, the normalized covariances of parameters 1..20 with 3
+// significant digits, and the determinant line of CDPanel below it. A cell's text is drawn
+// only while the standard errors of its column are current; a correlation whose magnitude
+// reaches the preference's threshold is drawn in red.
+
+#include <array>
+#include <string>
+
+#include "estimation/parameter_record.h"
+#include "estimation/statistics.h"
+
+namespace zelk {
+
+class CovarianceGrid {
+ public:
+  static constexpr int kSize = kMaxParams;
+
+  // Writes the texts of parameters 1..count from the statistics and the determinant line;
+  // other cells keep what they held.
+  void Show(const TStatistics& statistics, int count);
+  // Column = parameter i, row = parameter j, both 1..20; throws outside.
+  const std::string& Text(int col, int row) const;
+  bool TextDrawn(int col, const TParameterRecord& record) const;
+  bool Emphasized(int col, int row, float threshold) const;
+  const std::string& DeterminantLine() const { return determinantLine_; }
+
+ private:
+  std::array<std::array<std::string, kSize + 1>, kSize + 1> texts_{};
+  std::array<std::array<double, kSize + 1>, kSize + 1> values_{};
+  std::string determinantLine_;
+};
+
+}  // namespace zelk
