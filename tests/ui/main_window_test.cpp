@@ -36,6 +36,38 @@
 namespace zelk {
 namespace {
 
+// The decay example opened from a copy in `dir`, compiled with the window's own command.
+bool OpenCompiledDecay(TMForm& form, const std::string& dir) {
+  for (const char* ext : {".mod", ".dim"})
+    std::filesystem::copy_file(std::string(EXAMPLES) + "/decay" + ext, dir + "/decay" + ext);
+  Workspace& ws = form.Ws();
+  ws.Prefs.CompilerPath = PASBUILD;
+  ws.Compiler().UseTerminal = false;
+  if (!ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd")) return false;
+  ws.SetDataSaved(true);
+  if (!ws.ReadModelFile(dir + "/decay.mod") || !ws.ReadDimensionFile(dir + "/decay.dim"))
+    return false;
+  ws.ModelFileName = dir + "/decay.mod";
+  ws.SetModelSaved(true);
+  form.Command("CompileAction")->trigger();
+  return QTest::qWaitFor([&] { return !ws.Model.LibFileName.empty(); }, 60000);
+}
+
+// Answers every message box with its default button and keeps its text.
+struct BoxAnswerer {
+  std::vector<QString> Texts;
+  QTimer Timer;
+  BoxAnswerer() {
+    QObject::connect(&Timer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        Texts.push_back(box->text());
+        box->accept();
+      }
+    });
+    Timer.start(20);
+  }
+};
+
 QStringList Captions(QTabWidget* tabs) {
   QStringList captions;
   for (int i = 0; i < tabs->count(); ++i) captions << tabs->tabText(i);
@@ -227,15 +259,8 @@ TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
   ASSERT_TRUE(ws.WriteModelFile(dir + "/broken.mod"));
   ws.ModelFileName = dir + "/broken.mod";
   ws.SetModelSaved(true);
-  std::vector<QString> boxes;
-  QTimer watcher;
-  QObject::connect(&watcher, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      boxes.push_back(box->text());
-      box->accept();
-    }
-  });
-  watcher.start(50);
+  BoxAnswerer answerer;
+  const std::vector<QString>& boxes = answerer.Texts;
   form.Command("CompileAction")->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form.CompileTimer()->isActive(); }, 60000));
   // A second box would come from the same tick, before the first one's tick returns.
@@ -270,15 +295,8 @@ TEST(MainWindow, TheOptimizeButtonsMenuOffersTheSearchesAndTheButtonTakesTheLast
   for (QAction* entry : menu->actions()) captions << entry->text();
   EXPECT_EQ(captions, (QStringList{"&Optimize", "Optimize &LJ", "Optimize &GN"}));
   // Without a library the chosen search ends at once with the solver's message.
-  std::vector<QString> boxes;
-  QTimer watcher;
-  QObject::connect(&watcher, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      boxes.push_back(box->text());
-      box->accept();
-    }
-  });
-  watcher.start(20);
+  BoxAnswerer answerer;
+  const std::vector<QString>& boxes = answerer.Texts;
   menu->actions()[2]->trigger();
   EXPECT_EQ(form.Ws().Estimation().OptimizeButtonSearch, kGaussNewton);
   EXPECT_EQ(form.findChild<QAction*>("OptimizeButtonAction")->text(), "Optimize GN");
@@ -303,21 +321,10 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
   char folder[] = "/tmp/zelk-ui-fit-XXXXXX";
   ASSERT_NE(::mkdtemp(folder), nullptr);
   const std::string dir = folder;
-  for (const char* ext : {".mod", ".dim"})
-    std::filesystem::copy_file(std::string(EXAMPLES) + "/decay" + ext, dir + "/decay" + ext);
   TMForm form;
   form.show();
   Workspace& ws = form.Ws();
-  ws.Prefs.CompilerPath = PASBUILD;
-  ws.Compiler().UseTerminal = false;
-  ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
-  ws.SetDataSaved(true);
-  ASSERT_TRUE(ws.ReadModelFile(dir + "/decay.mod"));
-  ASSERT_TRUE(ws.ReadDimensionFile(dir + "/decay.dim"));
-  ws.ModelFileName = dir + "/decay.mod";
-  ws.SetModelSaved(true);
-  form.Command("CompileAction")->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !ws.Model.LibFileName.empty(); }, 60000));
+  ASSERT_TRUE(OpenCompiledDecay(form, dir));
 
   // The starting value typed into the Parameters page.
   ParameterGridView* values = form.ParamGridView();
@@ -362,21 +369,10 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   char folder[] = "/tmp/zelk-ui-gn-XXXXXX";
   ASSERT_NE(::mkdtemp(folder), nullptr);
   const std::string dir = folder;
-  for (const char* ext : {".mod", ".dim"})
-    std::filesystem::copy_file(std::string(EXAMPLES) + "/decay" + ext, dir + "/decay" + ext);
   TMForm form;
   form.show();
   Workspace& ws = form.Ws();
-  ws.Prefs.CompilerPath = PASBUILD;
-  ws.Compiler().UseTerminal = false;
-  ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
-  ws.SetDataSaved(true);
-  ASSERT_TRUE(ws.ReadModelFile(dir + "/decay.mod"));
-  ASSERT_TRUE(ws.ReadDimensionFile(dir + "/decay.dim"));
-  ws.ModelFileName = dir + "/decay.mod";
-  ws.SetModelSaved(true);
-  form.Command("CompileAction")->trigger();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !ws.Model.LibFileName.empty(); }, 60000));
+  ASSERT_TRUE(OpenCompiledDecay(form, dir));
   ws.SetParameterValue(1, 3.0);
 
   // Gauss-Newton runs until Stop; the user presses it once the value has settled.
