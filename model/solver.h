@@ -41,7 +41,7 @@ enum class SolveResult : std::uint8_t {
 inline bool IsFailure(SolveResult r) {
   return r != SolveResult::Solved && r != SolveResult::Abandoned;
 }
-// The documents' codes: 0 solved, 1 precision not reached or abandoned, 3 otherwise.
+// The classic result codes: 0 solved, 1 precision not reached or abandoned, 3 otherwise.
 int ResultCode(SolveResult r);
 const char* ResultName(SolveResult r);
 
