@@ -73,7 +73,7 @@ void EstimationSession::OptimizeStep() {
   ++TotalCalls;
 }
 
-void EstimationSession::LJStep() {
+void EstimationSession::RegionStep(bool adaptive) {
   if (!ObjectiveReady) {
     if (host_.SolveMeasured(parameters_.Value, {}) != SolveResult::Solved) {
       host_.ShowError(msg::kInitialSolveFailed);
@@ -88,6 +88,7 @@ void EstimationSession::LJStep() {
   if (SolveTrial() && TrialObjective < SearchBestObjective) {
     parameters_.SearchBest = parameters_.TrialValue;
     SearchBestObjective = TrialObjective;
+    if (adaptive) AddRegionWeights(parameters_);
   }
   if (TotalCalls % kRegionBlockCalls == 0) {
     if (BestObjective > SearchBestObjective) {
@@ -97,7 +98,10 @@ void EstimationSession::LJStep() {
       host_.ValuesChanged();
     }
     ++SuccessfulCalls;
-    ShrinkRegions(parameters_);
+    if (adaptive)
+      ShrinkRegionsByWeight(parameters_);
+    else
+      ShrinkRegions(parameters_);
   }
   ++TotalCalls;
 }
@@ -140,7 +144,10 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
         OptimizeStep();
         break;
       case kLJSearch:
-        LJStep();
+        RegionStep(false);
+        break;
+      case kWLSearch:
+        RegionStep(true);
         break;
       case kGaussNewton:
         GNStep();
@@ -185,6 +192,23 @@ SearchSummary EstimationSession::OptimizeLJ(const SearchOptions& options) {
   SearchOptions lj = options;
   lj.Search = kLJSearch;
   return RunSearch(lj);
+}
+
+SearchSummary EstimationSession::OptimizeWL(const SearchOptions& options) {
+  host_.ShowFlowPage();
+  for (int i = 1; i <= parameters_.Count; ++i) {
+    parameters_.Region[i] = parameters_.Value[i];
+    parameters_.RegionWeight[i] = 0;
+  }
+  parameters_.SpareA = parameters_.SpareB = parameters_.Value;
+  // Like the LJ search, a run started while the best value is current starts from it.
+  if (ObjectiveReady) {
+    SearchBestObjective = BestObjective;
+    parameters_.SearchBest = parameters_.Value;
+  }
+  SearchOptions wl = options;
+  wl.Search = kWLSearch;
+  return RunSearch(wl);
 }
 
 SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
@@ -240,6 +264,8 @@ void EstimationSession::OptimizeButtonClick() {
     OptimizeLJ({});
   else if (OptimizeButtonSearch == kGaussNewton)
     OptimizeGN({});
+  else if (OptimizeButtonSearch == kWLSearch)
+    OptimizeWL({});
   else
     Optimize({});
 }

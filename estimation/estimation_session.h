@@ -85,7 +85,9 @@ class EstimationSession {
   bool SolveTrial();
   // One step of the random-direction search and of the region search.
   void OptimizeStep();
-  void LJStep();
+  // One step of the region search; the adaptive one (WL) weighs its regions' shrinking by
+  // the moves of its successful trials.
+  void RegionStep(bool adaptive);
   // One Gauss-Newton step: the correction, tried with factors 1, 1/2, ... down to 1/64 until
   // one lowers the objective.
   void GNStep();
@@ -96,6 +98,7 @@ class EstimationSession {
   SearchSummary Optimize(const SearchOptions& options);
   SearchSummary OptimizeLJ(const SearchOptions& options);
   SearchSummary OptimizeGN(const SearchOptions& options);
+  SearchSummary OptimizeWL(const SearchOptions& options);
   void ChooseOptimizeButtonSearch(TOperation search);
   // Standard errors and correlations at Value; every StdErrValid follows the outcome. False
   // after a message; no numbers are kept then.

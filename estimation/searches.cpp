@@ -53,4 +53,25 @@ void ShrinkRegions(TParameterRecord& record) {
   for (int i = 1; i <= record.Count; ++i) record.Region[i] *= kRegionShrink;
 }
 
+void AddRegionWeights(TParameterRecord& record) {
+  for (int i = 1; i <= record.Count; ++i)
+    if (record.Value[i] != 0)
+      record.RegionWeight[i] +=
+          std::fabs(record.TrialValue[i] - record.Value[i]) / std::fabs(record.Value[i]);
+}
+
+void ShrinkRegionsByWeight(TParameterRecord& record) {
+  const int n = record.Count;
+  double total = 0;
+  for (int i = 1; i <= n; ++i) total += record.RegionWeight[i];
+  if (!(total > 0)) {
+    ShrinkRegions(record);
+    return;
+  }
+  for (int i = 1; i <= n; ++i) {
+    record.Region[i] *= 1.02 - (record.RegionWeight[i] / total) * n * 0.05;
+    record.RegionWeight[i] /= 5;
+  }
+}
+
 }  // namespace zelk

@@ -24,4 +24,12 @@ void RegionTrial(TParameterRecord& record);
 // The end of a region-search block: every Region[i] of 1..Count shrinks by 5 %.
 void ShrinkRegions(TParameterRecord& record);
 
+// The adaptive search's record of a successful trial: each parameter with a non-zero centre
+// gains its relative move |TrialValue - Value| / |Value|, so that parameters that moved more
+// in successful trials shrink faster.
+void AddRegionWeights(TParameterRecord& record);
+// The adaptive block end: with total weight W > 0, Region[i] *= 1.02 - 0.05 n RegionWeight[i]/W
+// and the weights fall to a fifth; with none, every region shrinks by 5 %.
+void ShrinkRegionsByWeight(TParameterRecord& record);
+
 }  // namespace zelk

@@ -269,6 +269,7 @@ void TMForm::BuildMenus() {
       {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
       {"OptimizeAction", "&Optimize", "", &Workspace::OptimizeAction},
       {"OptimizeLJAction", "Optimize &LJ", "", &Workspace::OptimizeLJAction},
+      {"OptimizeWLAction", "Optimize &WL", "", &Workspace::OptimizeWLAction},
       {"OptimizeGNAction", "Optimize &GN", "", &Workspace::OptimizeGNAction},
       {"StdErr", "Standard &Errors", "", &Workspace::StdErr},
       {"CovariancesAction", "Normalized &Covariances", "", &Workspace::CovariancesAction},
@@ -376,6 +377,7 @@ void TMForm::BuildMenus() {
   optimize->setDefaultAction(optimizeButton_);
   const std::pair<const char*, TOperation> searches[] = {{"OptimizeAction", kRandomSearch},
                                                          {"OptimizeLJAction", kLJSearch},
+                                                         {"OptimizeWLAction", kWLSearch},
                                                          {"OptimizeGNAction", kGaussNewton}};
   for (const auto& [name, search] : searches) {
     QAction* entry = optimizeMenu->addAction(Command(name)->text());
@@ -554,6 +556,7 @@ void TMForm::Repaint(View view) {
       if (optimizeButton_) {
         const TOperation search = ws_->Estimation().OptimizeButtonSearch;
         optimizeButton_->setText(search == kLJSearch      ? "Optimize LJ"
+                                 : search == kWLSearch    ? "Optimize WL"
                                  : search == kGaussNewton ? "Optimize GN"
                                                           : "Optimize");
       }

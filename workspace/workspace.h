@@ -161,6 +161,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void OptimizeAction() { estimation_.Optimize({}); }
   void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
   void OptimizeGNAction() { estimation_.OptimizeGN({}); }
+  void OptimizeWLAction() { estimation_.OptimizeWL({}); }
   void StdErr() { estimation_.StdErr(); }
   void CovariancesAction() { estimation_.CovariancesAction(); }
   CovarianceGrid CovarGrid;

@@ -293,11 +293,11 @@ TEST(MainWindow, TheOptimizeButtonsMenuOffersTheSearchesAndTheButtonTakesTheLast
   ASSERT_NE(menu, nullptr);
   QStringList captions;
   for (QAction* entry : menu->actions()) captions << entry->text();
-  EXPECT_EQ(captions, (QStringList{"&Optimize", "Optimize &LJ", "Optimize &GN"}));
+  EXPECT_EQ(captions, (QStringList{"&Optimize", "Optimize &LJ", "Optimize &WL", "Optimize &GN"}));
   // Without a library the chosen search ends at once with the solver's message.
   BoxAnswerer answerer;
   const std::vector<QString>& boxes = answerer.Texts;
-  menu->actions()[2]->trigger();
+  menu->actions()[3]->trigger();
   EXPECT_EQ(form.Ws().Estimation().OptimizeButtonSearch, kGaussNewton);
   EXPECT_EQ(form.findChild<QAction*>("OptimizeButtonAction")->text(), "Optimize GN");
   EXPECT_FALSE(boxes.empty());
@@ -382,7 +382,7 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   });
   user.start(20);
   auto* menu = form.findChild<QMenu*>("OptimizeMenu");
-  menu->actions()[2]->trigger();
+  menu->actions()[3]->trigger();
   user.stop();
   EXPECT_NEAR(ws.Parameters.Value[1], 0.352, 0.002);
 

@@ -110,6 +110,38 @@ TEST_F(Optimization, TheRegionSearchFindsItTooAndShrinksItsRegionsPerBlock) {
   EXPECT_EQ(ws_->Estimation().SuccessfulCalls, 1u + 4u);
 }
 
+TEST_F(Optimization, TheAdaptiveRegionSearchFindsItAndWeighsItsRegions) {
+  ws_->Estimation().TotalCalls = 1;
+  Run(&Workspace::OptimizeWLAction, 1200);
+  EXPECT_NEAR(ws_->Parameters.Value[1], 0.7, 0.7e-2);
+  EXPECT_EQ(ws_->Estimation().SuccessfulCalls, 1u + 4u);
+  EXPECT_EQ(ws_->Parameters.SpareA[1], 3.0);
+  EXPECT_LT(ws_->Parameters.Region[1], 3.0);
+}
+
+TEST(Searches, AdaptiveRegionsShrinkByTheirShareOfTheWeight) {
+  TParameterRecord r = StartParameterRecord();
+  r.Count = 3;
+  r.Region[1] = r.Region[2] = r.Region[3] = 1;
+  ShrinkRegionsByWeight(r);  // no weight at all: 5 % everywhere
+  EXPECT_DOUBLE_EQ(r.Region[1], 0.95);
+  r.Value[1] = 2;
+  r.Value[2] = -4;
+  r.Value[3] = 0;  // gains nothing
+  r.TrialValue[1] = 2.5;
+  r.TrialValue[2] = -3;
+  r.TrialValue[3] = 7;
+  r.RegionWeight = {};
+  AddRegionWeights(r);
+  EXPECT_DOUBLE_EQ(r.RegionWeight[1], 0.25);
+  EXPECT_DOUBLE_EQ(r.RegionWeight[2], 0.25);
+  EXPECT_EQ(r.RegionWeight[3], 0);
+  ShrinkRegionsByWeight(r);
+  EXPECT_DOUBLE_EQ(r.Region[1], 0.95 * (1.02 - 0.5 * 3 * 0.05));
+  EXPECT_DOUBLE_EQ(r.Region[3], 0.95 * 1.02);  // no weight: grows by 2 %
+  EXPECT_DOUBLE_EQ(r.RegionWeight[1], 0.05);
+}
+
 TEST_F(Optimization, ARegionSearchStartedAfterAnotherSearchCanStillImprove) {
   Run(&Workspace::OptimizeAction, 3);
   ASSERT_TRUE(ws_->Estimation().ObjectiveReady);

@@ -83,13 +83,14 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
   }
   if (o.Model.empty() || o.Data.empty()) {
     error =
-        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|gn] [--stats] [--values "
+        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--stats] [--values "
         "v1,v2,...] "
         "[--chart FILE.emf|.png|.svg] [--json]";
     return std::nullopt;
   }
-  if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj" && o.Search != "gn") {
-    error = "--search is optimize, lj or gn, not \"" + o.Search + "\"";
+  if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj" && o.Search != "wl" &&
+      o.Search != "gn") {
+    error = "--search is optimize, lj, wl or gn, not \"" + o.Search + "\"";
     return std::nullopt;
   }
   return o;
@@ -237,7 +238,9 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
       if (search.Stall == 0) search.Stall = 1;
       summary = estimation.OptimizeGN(search);
     } else {
-      summary = o.Search == "lj" ? estimation.OptimizeLJ(search) : estimation.Optimize(search);
+      summary = o.Search == "lj"   ? estimation.OptimizeLJ(search)
+                : o.Search == "wl" ? estimation.OptimizeWL(search)
+                                   : estimation.Optimize(search);
     }
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
