@@ -46,6 +46,11 @@ bool EstimationSession::InitialEvaluation() {
   return true;
 }
 
+void EstimationSession::CountFailedTrial() {
+  ++FailedSolves;
+  host_.ReportFailure(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) + "]");
+}
+
 bool EstimationSession::SolveTrial() {
   const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, SearchEarlyStop());
   if (result == SolveResult::Abandoned) {
@@ -74,16 +79,9 @@ void EstimationSession::OptimizeStep() {
 }
 
 void EstimationSession::RegionStep(bool adaptive) {
-  if (!ObjectiveReady) {
-    if (host_.SolveMeasured(parameters_.Value, {}) != SolveResult::Solved) {
-      host_.ShowError(msg::kInitialSolveFailed);
-      EndOperation(host_.Mode());
-      return;
-    }
-    ShowObjective(EvaluateObjective());
-    SearchBestObjective = EvaluateObjective();
-    ObjectiveReady = true;
-  }
+  const bool fresh = !ObjectiveReady;
+  if (!InitialEvaluation()) return;
+  if (fresh) SearchBestObjective = BestObjective;
   RegionTrial(parameters_);
   if (SolveTrial() && TrialObjective < SearchBestObjective) {
     parameters_.SearchBest = parameters_.TrialValue;
@@ -116,9 +114,7 @@ void EstimationSession::GNStep() {
       parameters_.TrialValue[i] = parameters_.Value[i] + factor * delta[i];
     const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, {});
     if (result != SolveResult::Solved) {
-      ++FailedSolves;
-      host_.ReportFailure(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) +
-                          "]");
+      CountFailedTrial();
       continue;
     }
     TrialObjective = EvaluateObjective();
@@ -172,52 +168,6 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
   return summary;
 }
 
-SearchSummary EstimationSession::Optimize(const SearchOptions& options) {
-  host_.ShowFlowPage();
-  parameters_.InitialValue = parameters_.Value;
-  SearchOptions random = options;
-  random.Search = kRandomSearch;
-  return RunSearch(random);
-}
-
-SearchSummary EstimationSession::OptimizeLJ(const SearchOptions& options) {
-  host_.ShowFlowPage();
-  for (int i = 1; i <= parameters_.Count; ++i) parameters_.Region[i] = parameters_.Value[i];
-  // A run started while the best value is current compares with it, not with what an
-  // earlier region search left (or 0, after none): otherwise no trial could ever win.
-  if (ObjectiveReady) {
-    SearchBestObjective = BestObjective;
-    parameters_.SearchBest = parameters_.Value;
-  }
-  SearchOptions lj = options;
-  lj.Search = kLJSearch;
-  return RunSearch(lj);
-}
-
-SearchSummary EstimationSession::OptimizeWL(const SearchOptions& options) {
-  host_.ShowFlowPage();
-  for (int i = 1; i <= parameters_.Count; ++i) {
-    parameters_.Region[i] = parameters_.Value[i];
-    parameters_.RegionWeight[i] = 0;
-  }
-  parameters_.SpareA = parameters_.SpareB = parameters_.Value;
-  // Like the LJ search, a run started while the best value is current starts from it.
-  if (ObjectiveReady) {
-    SearchBestObjective = BestObjective;
-    parameters_.SearchBest = parameters_.Value;
-  }
-  SearchOptions wl = options;
-  wl.Search = kWLSearch;
-  return RunSearch(wl);
-}
-
-SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
-  host_.ShowFlowPage();
-  SearchOptions gn = options;
-  gn.Search = kGaussNewton;
-  return RunSearch(gn);
-}
-
 bool EstimationSession::ComputeStdErrors() {
   bool singular = false;
   const TModel* model = host_.NormalInverse(parameters_.Value, parameters_.Count, singular);
@@ -251,6 +201,44 @@ void EstimationSession::CovariancesAction() {
   const bool ok = ComputeStdErrors();
   host_.ShowProgress(false);
   if (ok) host_.CovariancesChanged();
+}
+
+SearchSummary EstimationSession::Start(TOperation search, const SearchOptions& options) {
+  host_.ShowFlowPage();
+  SearchOptions run = options;
+  run.Search = search;
+  return RunSearch(run);
+}
+
+void EstimationSession::StartRegions() {
+  for (int i = 1; i <= parameters_.Count; ++i) parameters_.Region[i] = parameters_.Value[i];
+  // A run started while the best value is current compares with it, not with what an
+  // earlier region search left (or 0, after none): otherwise no trial could ever win.
+  if (ObjectiveReady) {
+    SearchBestObjective = BestObjective;
+    parameters_.SearchBest = parameters_.Value;
+  }
+}
+
+SearchSummary EstimationSession::Optimize(const SearchOptions& options) {
+  parameters_.InitialValue = parameters_.Value;
+  return Start(kRandomSearch, options);
+}
+
+SearchSummary EstimationSession::OptimizeLJ(const SearchOptions& options) {
+  StartRegions();
+  return Start(kLJSearch, options);
+}
+
+SearchSummary EstimationSession::OptimizeWL(const SearchOptions& options) {
+  StartRegions();
+  for (int i = 1; i <= parameters_.Count; ++i) parameters_.RegionWeight[i] = 0;
+  parameters_.SpareA = parameters_.SpareB = parameters_.Value;
+  return Start(kWLSearch, options);
+}
+
+SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
+  return Start(kGaussNewton, options);
 }
 
 void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {

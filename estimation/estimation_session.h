@@ -110,6 +110,13 @@ class EstimationSession {
   void OptimizeButtonClick();
 
  private:
+  // The Flow page in front, then the run.
+  SearchSummary Start(TOperation search, const SearchOptions& options);
+  // Both region searches start with Region := Value.
+  void StartRegions();
+  // A trial whose solution failed: counted, and reported when the user asked for it.
+  void CountFailedTrial();
+
   EstimationHost& host_;
   TParameterRecord& parameters_;
 };

@@ -29,8 +29,7 @@ double Increment(double value, double delta) {
   return value != 0 ? std::fabs(value) * delta : delta;
 }
 
-}  // namespace
-
+// NormalMatrix := J'J over residuals 1..m and parameters 1..paramCount.
 void FormNormalMatrix(TModel& model, int m, int paramCount) {
   for (int i = 1; i <= paramCount; ++i)
     for (int j = 1; j <= paramCount; ++j) {
@@ -40,6 +39,8 @@ void FormNormalMatrix(TModel& model, int m, int paramCount) {
       model.NormalMatrix[i][j] = static_cast<double>(sum);
     }
 }
+
+}  // namespace
 
 int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y) {
   int m = 0;
@@ -105,11 +106,14 @@ bool ComputeJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCo
 }
 
 bool ComputeNormalInverse(SolveContext& ctx, const T20Vector& parameters, int paramCount,
-                          TDataSet& measured) {
+                          TDataSet& measured, bool* singular) {
+  if (singular) *singular = false;
   if (!ComputeJacobian(ctx, parameters, paramCount, measured)) return false;
   TModel& model = ctx.Model;
   FormNormalMatrix(model, model.ResidualCount, paramCount);
-  return InvertMatrix(model.NormalMatrix, model.NormalInverse, paramCount);
+  const bool inverted = InvertMatrix(model.NormalMatrix, model.NormalInverse, paramCount);
+  if (singular) *singular = !inverted;
+  return inverted;
 }
 
 bool GaussNewtonStep(SolveContext& ctx, const T20Vector& parameters, int paramCount,

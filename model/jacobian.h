@@ -29,11 +29,10 @@ int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y);
 // evaluated!" when a solution fails.
 bool ComputeJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCount,
                      TDataSet& measured);
-// NormalMatrix := J'J over residuals 1..m and parameters 1..paramCount.
-void FormNormalMatrix(TModel& model, int m, int paramCount);
-// ComputeJacobian, then NormalMatrix = J'J and its inverse; false if either fails.
+// ComputeJacobian, then NormalMatrix = J'J and its inverse; false if either fails, with
+// `singular` (when given) set when the Jacobian was formed but the inversion failed.
 bool ComputeNormalInverse(SolveContext& ctx, const T20Vector& parameters, int paramCount,
-                          TDataSet& measured);
+                          TDataSet& measured, bool* singular = nullptr);
 // delta := -(J'J)^-1 J'r. On failure: the operation ends, "Matrix is close to singular -
 // Computation terminated" is shown and delta is not written.
 bool GaussNewtonStep(SolveContext& ctx, const T20Vector& parameters, int paramCount,

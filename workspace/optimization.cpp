@@ -3,7 +3,6 @@
 
 #include "base/messages.h"
 #include "model/jacobian.h"
-#include "model/linear_algebra.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
@@ -29,11 +28,8 @@ bool Workspace::GaussNewtonCorrection(const T20Vector& parameters, int count, T2
 
 const TModel* Workspace::NormalInverse(const T20Vector& parameters, int count, bool& singular) {
   SolveContext ctx = MakeSolveContext();
-  singular = false;
-  if (!ComputeJacobian(ctx, parameters, count, MeasuredData)) return nullptr;
-  FormNormalMatrix(Model, Model.ResidualCount, count);
-  singular = !InvertMatrix(Model.NormalMatrix, Model.NormalInverse, count);
-  return &Model;
+  const bool inverted = ComputeNormalInverse(ctx, parameters, count, MeasuredData, &singular);
+  return inverted || singular ? &Model : nullptr;
 }
 
 void Workspace::StdErrorsChanged() {

@@ -26,6 +26,7 @@
 
 #include "base/format.h"
 #include "model/operation.h"
+#include "support/temp_folder.h"
 #include "ui/covariance_page.h"
 #include "ui/data_grid_view.h"
 #include "ui/dimension_page.h"
@@ -245,9 +246,8 @@ TEST(MainWindow, CompileFromTheWindowLoadsTheModelWhenTheCompilerIsDone) {
 }
 
 TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
-  char folder[] = "/tmp/zelk-ui-broken-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  const std::string dir = folder;
+  test::TempFolder folder;
+  const std::string dir = folder.Path().string();
   TMForm form;
   form.show();
   Workspace& ws = form.Ws();
@@ -284,7 +284,6 @@ TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
   EXPECT_EQ(form.MessagePane()->horizontalScrollBar()->maximum(), 0);
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_BROKEN");
   if (!shot.isEmpty()) form.grab().save(shot);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(MainWindow, TheOptimizeButtonsMenuOffersTheSearchesAndTheButtonTakesTheLastOne) {
@@ -318,9 +317,8 @@ TEST(MainWindow, TheLeftNotebooksShowEveryTabWholeAtTheStartWidth) {
 }
 
 TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
-  char folder[] = "/tmp/zelk-ui-fit-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  const std::string dir = folder;
+  test::TempFolder folder;
+  const std::string dir = folder.Path().string();
   TMForm form;
   form.show();
   Workspace& ws = form.Ws();
@@ -362,13 +360,11 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
     QApplication::processEvents();
     form.grab().save(shot);
   }
-  std::filesystem::remove_all(dir);
 }
 
 TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
-  char folder[] = "/tmp/zelk-ui-gn-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  const std::string dir = folder;
+  test::TempFolder folder;
+  const std::string dir = folder.Path().string();
   TMForm form;
   form.show();
   Workspace& ws = form.Ws();
@@ -404,7 +400,6 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   EXPECT_EQ(covariances->DeterminantPanel()->text(), "Covariance matrix determinant = 1");
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_STATS");
   if (!shot.isEmpty()) form.grab().save(shot);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(MainWindow, ASaveDialogAppendsTheExtensionOfTheChosenFilter) {
