@@ -57,6 +57,14 @@ inline constexpr const char* kVarianceNotPositive =
     "these data.";
 inline constexpr const char* kNormalMatrixSingular =
     "The normal matrix is singular: the parameters cannot all be estimated from these data.";
+inline constexpr const char* kTooFewForLimits =
+    "Too few observations for F-test limits: %s observations and %s parameters leave %s "
+    "degrees of freedom.";
+inline constexpr const char* kLimitCellRequired =
+    "A cell in Upper or Lower F-limit column and active parameter row must be selected!";
+inline constexpr const char* kProcessCompleted = "Process Successfully Completed";
+inline constexpr const char* kLowerLimit = "Lower";
+inline constexpr const char* kUpperLimit = "Upper";
 inline constexpr const char* kCovarianceDeterminant = "Covariance matrix determinant = ";
 inline constexpr const char* kModelUntitled =
     "The model has no file yet: save it before it is compiled.";

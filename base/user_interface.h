@@ -42,6 +42,7 @@ enum class Page {
   Dimension,
   Parameters,
   Flow,
+  FTest,  // the Flow page's "F-Test" sub-page
   // lower left
   Messages,
   Visibility,

@@ -51,16 +51,15 @@ void EstimationSession::CountFailedTrial() {
   host_.ReportFailure(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) + "]");
 }
 
-bool EstimationSession::SolveTrial() {
-  const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, SearchEarlyStop());
+bool EstimationSession::SolveTrial() { return SolveTrialWith(SearchEarlyStop()); }
+
+bool EstimationSession::SolveTrialWith(EarlyStop stop) {
+  const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, stop);
   if (result == SolveResult::Abandoned) {
     ++AbandonedSolves;
     return false;  // TrialObjective holds the partial sum, already above the best
   }
-  if (IsFailure(result)) {
-    ++FailedSolves;
-    host_.ReportFailure(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) + "]");
-  }
+  if (IsFailure(result)) CountFailedTrial();
   TrialObjective = EvaluateObjective();
   // A faulting model leaves the values of an earlier solution behind: never a winner.
   return result == SolveResult::Solved || result == SolveResult::PrecisionNotReached;
@@ -148,8 +147,10 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
       case kGaussNewton:
         GNStep();
         break;
+      case kFLimitSearch:
+        ProfileStep();
+        break;
       default:
-        // Gauss-Newton, WL and the limit search join here as they are built.
         host_.ShowError(msg::kNotImplemented);
         EndOperation(mode);
         return;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/data_set.h"
 #include "estimation/objective.h"
@@ -42,6 +43,13 @@ class EstimationHost {
   virtual void FlowChanged() = 0;    // the Optimization page's texts or choices
   virtual void BestChanged() = 0;    // a new best objective: the chart's curve is old
   virtual void ValuesChanged() = 0;  // Value moved: the parameter grids follow
+  // N: the residuals of the measured data, as the Jacobian enumerates them.
+  virtual int ObservationCount() = 0;
+  virtual void LimitsChanged() = 0;   // the F-limit columns of the details grid
+  virtual void ShowLimitPages() = 0;  // "Parameter Details", "Flow" and "F-Test" in front
+  virtual void ShowInformation(const std::string& text) = 0;
+  // A close of the window was confirmed: no further search may start.
+  virtual bool Closing() const = 0;
 };
 
 class EstimationSession {
@@ -109,6 +117,30 @@ class EstimationSession {
   void CovariancesAction();
   void OptimizeButtonClick();
 
+  // --- F-test limits: for one parameter and side at a time, the profile search moves the
+  // parameter outward while the others are re-fitted by random trials around LimitPoint.
+  double LimitObjective = 0;  // the threshold, BestObjective (1 + F p / (N - p))
+  double LimitF = 0;          // F(p, N - p) behind it
+  double PrevProfileMin = 0;  // 0: no descent check yet at this probe
+  int LimitParam = 1;
+  bool LimitLower = true;
+  double LimitStep = 0.1;
+  bool LastTrialSolved = false;
+  // The F-Test page: "Parameter:", "Limit:", "Limit Objective:", "Min:" and "Descent:".
+  std::string FTestParamText, FTestLimitText, FTestLimitObjectiveText, FTestMinText,
+      FTestDescentText;
+  // One side of parameter k; the summary says how it ended.
+  SearchSummary StartFLimit(int k, bool lower, const SearchOptions& options = {});
+  // One step of the profile search.
+  void ProfileStep();
+  // Every parameter's limits widen to LimitPoint where it lies outside them.
+  void RecordLimits();
+  // "&F-Limit" for the details grid's current cell; "&All F-Limits" for every parameter,
+  // lower side first. Each side ends by its own rules, by Stop, or after options.Calls
+  // steps. True when every search ran without an error; `sides` receives how each ended.
+  bool FLimit(int col, int row, const SearchOptions& options = {});
+  bool AllFLimits(const SearchOptions& options = {}, std::vector<SearchSummary>* sides = nullptr);
+
  private:
   // The Flow page in front, then the run.
   SearchSummary Start(TOperation search, const SearchOptions& options);
@@ -116,6 +148,17 @@ class EstimationSession {
   void StartRegions();
   // A trial whose solution failed: counted, and reported when the user asked for it.
   void CountFailedTrial();
+  // Solves TrialValue with `stop`; see SolveTrial.
+  bool SolveTrialWith(EarlyStop stop);
+  // LimitObjective for the current best; "" or the message why there is none.
+  std::string PrepareLimitObjective();
+  void ShowProfileMin(double value);
+  // Moves the probe one LimitStep outward from the side's limit; false (after ending the
+  // search) when the probe already lies at the side's bound.
+  bool MoveProbe();
+  // The profile's trials can be dropped once they pass both the threshold and the minimum.
+  EarlyStop ProfileEarlyStop() const;
+  SearchEnd profileEnd_ = SearchEnd::Stopped;  // set when a step ends the search itself
 
   EstimationHost& host_;
   TParameterRecord& parameters_;

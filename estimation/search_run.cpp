@@ -14,6 +14,10 @@ const char* SearchEndName(SearchEnd reason) {
       return "stall";
     case SearchEnd::InitialSolveFailed:
       return "failed";
+    case SearchEnd::Finished:
+      return "finished";
+    case SearchEnd::ProbeFailed:
+      return "probe failed";
   }
   return "?";
 }

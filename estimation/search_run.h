@@ -13,7 +13,7 @@ namespace zelk {
 inline constexpr double kGNSmallestFactor = 0.01;  // a Gauss-Newton step tries 1 .. 1/64
 
 struct SearchOptions {
-  TOperation Search = kRandomSearch;  // kRandomSearch, kLJSearch or kGaussNewton
+  TOperation Search = kRandomSearch;  // a search of the Optimize menu, or kFLimitSearch
   long Calls = 0;                     // end after this many trials; 0: no limit
   long Stall = 0;                     // end after this many trials without a better objective
 };
@@ -23,6 +23,8 @@ enum class SearchEnd : std::uint8_t {
   Calls,               // the trial count was reached
   Stall,               // no better objective for Stall trials
   InitialSolveFailed,  // the start could not be solved
+  Finished,            // the search's own end: an F-limit at a bound or at its smallest step
+  ProbeFailed,         // an F-limit probe could not be solved
 };
 
 struct SearchSummary {

@@ -13,12 +13,9 @@ void Clamp(TParameterRecord& r, int i) {
   if (r.TrialValue[i] > r.MaxBound[i]) r.TrialValue[i] = r.MaxBound[i];
 }
 
-}  // namespace
-
-void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls,
-                          std::uint32_t successfulCalls) {
-  const int n = record.Count;
-  T20Vector d{};
+// A random unit direction d over parameters 1..n and a step length s = r^ln(T/S).
+double RandomDirection(int n, std::uint32_t totalCalls, std::uint32_t successfulCalls,
+                       T20Vector& d) {
   double norm = 0;
   for (int i = 1; i <= n; ++i) {
     d[i] = 1 - 2 * NextRandom();
@@ -30,12 +27,28 @@ void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls,
   const double ratio =
       successfulCalls > 0 ? static_cast<double>(totalCalls) / successfulCalls : 1.0;
   // r = 0 would make ln(r) infinite; its limit is a step of 0 (or 1 when T = S).
-  const double s = r > 0 ? std::exp(std::log(r) * std::log(ratio)) : (ratio == 1 ? 1.0 : 0.0);
-  for (int i = 1; i <= n; ++i) {
+  return r > 0 ? std::exp(std::log(r) * std::log(ratio)) : (ratio == 1 ? 1.0 : 0.0);
+}
+
+}  // namespace
+
+void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls,
+                          std::uint32_t successfulCalls) {
+  T20Vector d{};
+  const double s = RandomDirection(record.Count, totalCalls, successfulCalls, d);
+  for (int i = 1; i <= record.Count; ++i) {
     if (record.Fixed[i]) continue;
     record.TrialValue[i] = record.Value[i] * (1 + s * d[i] / 2);
     Clamp(record, i);
   }
+}
+
+void ProfileTrial(TParameterRecord& record, int k, std::uint32_t totalCalls,
+                  std::uint32_t successfulCalls) {
+  T20Vector d{};
+  const double s = RandomDirection(record.Count, totalCalls, successfulCalls, d);
+  for (int i = 1; i <= record.Count; ++i)
+    if (i != k) record.TrialValue[i] = record.LimitPoint[i] * (1 + s * d[i] / 2);
 }
 
 void RegionTrial(TParameterRecord& record) {

@@ -18,6 +18,11 @@ inline constexpr double kRegionShrink = 0.95;
 void RandomDirectionTrial(TParameterRecord& record, std::uint32_t totalCalls,
                           std::uint32_t successfulCalls);
 
+// The F-limit profile's trial: the same draw, centred on LimitPoint, for every parameter but
+// k (the probe), Fixed ones included and without clamping to the bounds.
+void ProfileTrial(TParameterRecord& record, int k, std::uint32_t totalCalls,
+                  std::uint32_t successfulCalls);
+
 // A uniform point of the box Value[i] * (1 +- Region[i]).
 void RegionTrial(TParameterRecord& record);
 

@@ -42,16 +42,36 @@ void FormNormalMatrix(TModel& model, int m, int paramCount) {
 
 }  // namespace
 
-int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y) {
-  int m = 0;
+namespace {
+
+// Visits the residual cells in their order: variable by variable, event by event, defined
+// values only, and without the first event of an experiment when there are differential
+// equations.
+template <class Visit>
+void ForEachResidual(int difEqCount, const TXData& x, const TYData& y, Visit&& visit) {
   for (int d = 1; d <= y.DepCount; ++d)
     for (int e = 1; e <= y.EventCount; ++e) {
       if (!y.Defined.at(e)[d]) continue;
       const bool startsExperiment = e == 1 || !SameExperiment(x, e - 1, e);
-      if (model.DifEqCount > 0 && startsExperiment) continue;
-      model.ResidualCells.at(++m) = {e, d};
+      if (difEqCount > 0 && startsExperiment) continue;
+      visit(e, d);
     }
+}
+
+}  // namespace
+
+int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y) {
+  int m = 0;
+  ForEachResidual(model.DifEqCount, x, y, [&](int e, int d) {
+    model.ResidualCells.at(++m) = {e, d};
+  });
   model.ResidualCount = m;
+  return m;
+}
+
+int CountResiduals(int difEqCount, const TXData& x, const TYData& y) {
+  int m = 0;
+  ForEachResidual(difEqCount, x, y, [&](int, int) { ++m; });
   return m;
 }
 

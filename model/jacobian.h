@@ -21,6 +21,8 @@ inline constexpr double kDesignStep = 0.05;
 
 // Fills model.ResidualCells[1..] for (x, y) and returns their number.
 int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y);
+// Their number alone, for a model with `difEqCount` differential equations.
+int CountResiduals(int difEqCount, const TXData& x, const TYData& y);
 
 // The fit Jacobian at `parameters` on `measured`: for each parameter one trial solution per
 // step size, shared by every residual that still needs a step, so at most 16 per parameter

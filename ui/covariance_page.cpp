@@ -1,7 +1,10 @@
 #include "ui/covariance_page.h"
 
 #include <QBrush>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "workspace/data_grid.h"
@@ -67,10 +70,26 @@ CovariancePage::CovariancePage(const Workspace& ws, QWidget* parent)
   QPalette blue = panel_->palette();
   blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
   panel_->setPalette(blue);
+  auto* copy = new QShortcut(QKeySequence::Copy, grid_, nullptr, nullptr, Qt::WidgetShortcut);
+  connect(copy, &QShortcut::activated, this, [this] { CopySelection(); });
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(grid_, 1);
   layout->addWidget(panel_);
+}
+
+void CovariancePage::CopySelection() {
+  const QModelIndexList cells = grid_->selectionModel()->selectedIndexes();
+  if (cells.isEmpty()) return;
+  GridRect rect{CovarianceGrid::kSize, CovarianceGrid::kSize, 1, 1};
+  for (const QModelIndex& cell : cells) {
+    rect.Left = std::min(rect.Left, cell.column() + 1);
+    rect.Right = std::max(rect.Right, cell.column() + 1);
+    rect.Top = std::min(rect.Top, cell.row() + 1);
+    rect.Bottom = std::max(rect.Bottom, cell.row() + 1);
+  }
+  QGuiApplication::clipboard()->setText(
+      QString::fromStdString(ws_.CovarGrid.SelectionText(rect, ws_.Parameters)));
 }
 
 void CovariancePage::Refresh() {

@@ -31,6 +31,8 @@ class CovariancePage : public QWidget {
   QTableView* Grid() const { return grid_; }
   QLabel* DeterminantPanel() const { return panel_; }
   void Refresh();
+  // Ctrl+C: the selected cells' drawn texts to the clipboard.
+  void CopySelection();
 
  private:
   const Workspace& ws_;

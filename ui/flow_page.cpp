@@ -53,10 +53,29 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
 
   auto* ftest = new QWidget;
   ftest->setObjectName("FTestFlowPage");
-  auto* ftestForm = new QFormLayout(ftest);
-  for (const char* caption : {"Computation Focus:", "Parameter:", "Limit:", "Limit Objective:",
-                              "Current Objective:", "Min:", "Descent:"})
-    ftestForm->addRow(caption, new QLabel);
+  auto* ftestColumn = new QVBoxLayout(ftest);
+  const char* names[] = {"fflwPIndex", "fflwLimit", "fflwLimObj", "fflwMinObj", "fflwDescent"};
+  for (int i = 0; i < 5; ++i) {
+    ftest_[i] = new QLabel;
+    ftest_[i]->setObjectName(names[i]);
+    ftest_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  }
+  auto* focus = new QGroupBox("Computation Focus:");
+  auto* focusForm = new QFormLayout(focus);
+  focusForm->addRow("Parameter:", ftest_[0]);
+  focusForm->addRow("Limit:", ftest_[1]);
+  ftestColumn->addWidget(focus);
+  auto* limitForm = new QFormLayout;
+  limitForm->setRowWrapPolicy(QFormLayout::WrapLongRows);
+  limitForm->addRow("Limit Objective:", ftest_[2]);
+  ftestColumn->addLayout(limitForm);
+  auto* current = new QGroupBox("Current Objective:");
+  auto* currentForm = new QFormLayout(current);
+  currentForm->setRowWrapPolicy(QFormLayout::WrapLongRows);
+  currentForm->addRow("Min:", ftest_[3]);
+  currentForm->addRow("Descent:", ftest_[4]);
+  ftestColumn->addWidget(current);
+  ftestColumn->addStretch(1);
   pages_->addTab(ftest, "F-Test");
   Refresh();
 }
@@ -66,6 +85,12 @@ void FlowPage::Refresh() {
   total_->setText(QString::fromStdString(ws_.Estimation().FlowTotalText));
   successful_->setText(QString::fromStdString(ws_.Estimation().FlowSuccessfulText));
   choices_[static_cast<int>(ws_.Estimation().ObjectiveFunc)]->setChecked(true);
+  const EstimationSession& e = ws_.Estimation();
+  const std::string* texts[] = {&e.FTestParamText, &e.FTestLimitText, &e.FTestLimitObjectiveText,
+                                &e.FTestMinText, &e.FTestDescentText};
+  for (int i = 0; i < 5; ++i) ftest_[i]->setText(QString::fromStdString(*texts[i]));
 }
+
+void FlowPage::ShowFTest() const { pages_->setCurrentIndex(1); }
 
 }  // namespace zelk

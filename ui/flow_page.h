@@ -20,6 +20,9 @@ class FlowPage : public QWidget {
   QLabel* ObjectiveLabel() const { return objective_; }
   QLabel* TotalLabel() const { return total_; }
   QLabel* SuccessfulLabel() const { return successful_; }
+  // The F-Test sub-page's values: 0 Parameter, 1 Limit, 2 Limit Objective, 3 Min, 4 Descent.
+  QLabel* FTestLabel(int i) const { return ftest_[i]; }
+  void ShowFTest() const;
   QRadioButton* ObjectiveChoice(TObjectiveKind kind) const {
     return choices_[static_cast<int>(kind)];
   }
@@ -31,6 +34,7 @@ class FlowPage : public QWidget {
   QLabel* total_;
   QLabel* successful_;
   QRadioButton* choices_[3];
+  QLabel* ftest_[5];
 };
 
 }  // namespace zelk

@@ -273,6 +273,8 @@ void TMForm::BuildMenus() {
       {"OptimizeGNAction", "Optimize &GN", "", &Workspace::OptimizeGNAction},
       {"StdErr", "Standard &Errors", "", &Workspace::StdErr},
       {"CovariancesAction", "Normalized &Covariances", "", &Workspace::CovariancesAction},
+      {"FLimitAction", "&F-Limit", "", &Workspace::FLimitAction},
+      {"AllFLimitsAction", "&All F-Limits", "", &Workspace::AllFLimitsAction},
       {"ExportFitchart", "&Export Fitchart ...", "", &Workspace::ExportFitchart},
       {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
       {"PaintBoundary", "&Paint Limit Curve", "", &Workspace::PaintBoundary},
@@ -327,11 +329,12 @@ void TMForm::BuildMenus() {
   model->addAction(Command("CompileAction"));
   QMenu* compute = menuBar()->addMenu("&Compute");
   compute->addAction(Command("OptimizeAction"));
-  compute->addAction(Command("StdErr"));
-  compute->addAction(Command("CovariancesAction"));
   QAction* stop = compute->addAction("&Stop");
   stop->setObjectName("StopAction");
   connect(stop, &QAction::triggered, this, [this] { ws_->Stop(); });
+  compute->addSeparator();
+  for (const char* name : {"StdErr", "CovariancesAction", "FLimitAction", "AllFLimitsAction"})
+    compute->addAction(Command(name));
 
   QMenu* toolsMenu = menuBar()->addMenu("&Tools");
   QAction* preferences = toolsMenu->addAction("&Preferences ...");
@@ -494,6 +497,11 @@ std::optional<std::string> TMForm::SaveFileDialog(const FileDialogRequest& reque
 void TMForm::ProcessEvents() { QCoreApplication::processEvents(); }
 
 void TMForm::ShowPage(Page page) {
+  if (page == Page::FTest) {
+    ShowPage(Page::Flow);
+    if (flowPage_) flowPage_->ShowFTest();
+    return;
+  }
   for (QTabWidget* tabs : {right_, upperLeft_, lowerLeft_})
     for (int i = 0; i < tabs->count(); ++i)
       if (tabs->widget(i)->property("zelkPage").toInt() == static_cast<int>(page))

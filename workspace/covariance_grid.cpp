@@ -1,10 +1,12 @@
 #include "workspace/covariance_grid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 #include "base/format.h"
 #include "base/messages.h"
+#include "workspace/parameter_grids.h"
 
 namespace zelk {
 
@@ -39,6 +41,19 @@ bool CovarianceGrid::TextDrawn(int col, const TParameterRecord& record) const {
 bool CovarianceGrid::Emphasized(int col, int row, float threshold) const {
   Check(col, row);
   return std::fabs(values_[row][col]) >= threshold;
+}
+
+std::string CovarianceGrid::SelectionText(const GridRect& selection,
+                                          const TParameterRecord& record) const {
+  GridRect cells = selection;
+  cells.Left = std::max(cells.Left, 1);
+  cells.Top = std::max(cells.Top, 1);
+  cells.Right = std::min(cells.Right, kSize);
+  cells.Bottom = std::min(cells.Bottom, kSize);
+  if (cells.Left > cells.Right || cells.Top > cells.Bottom) return {};
+  return GridSelectionText(cells, [&](int col, int row) {
+    return TextDrawn(col, record) ? Text(col, row) : std::string();
+  });
 }
 
 }  // namespace zelk

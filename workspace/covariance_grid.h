@@ -9,6 +9,7 @@
 
 #include "estimation/parameter_record.h"
 #include "estimation/statistics.h"
+#include "workspace/data_grid.h"
 
 namespace zelk {
 
@@ -23,6 +24,9 @@ class CovarianceGrid {
   const std::string& Text(int col, int row) const;
   bool TextDrawn(int col, const TParameterRecord& record) const;
   bool Emphasized(int col, int row, float threshold) const;
+  // Ctrl+C: the drawn texts of the selection (clipped to the data cells), as the clipboard
+  // takes them.
+  std::string SelectionText(const GridRect& selection, const TParameterRecord& record) const;
   const std::string& DeterminantLine() const { return determinantLine_; }
 
  private:

@@ -63,4 +63,28 @@ void Workspace::ValuesChanged() {
   ui_.Repaint(View::ParameterGrids);
 }
 
+int Workspace::ObservationCount() {
+  return CountResiduals(Model.DifEqCount, MeasuredData.XData, MeasuredData.YData);
+}
+
+void Workspace::LimitsChanged() {
+  paramGrids_.RefreshDetails({5, 6}, RefreshRows::UpToCount);
+  ui_.Repaint(View::ParameterGrids);
+}
+
+void Workspace::ShowLimitPages() {
+  ui_.ShowPage(Page::ParameterDetails);
+  ui_.ShowPage(Page::Flow);
+  ui_.ShowPage(Page::FTest);
+}
+
+void Workspace::ShowInformation(const std::string& text) {
+  ui_.ShowMessage(MessageKind::Information, text, Buttons::Ok);
+}
+
+void Workspace::FLimitAction() {
+  const auto [column, row] = DetailsCell();
+  estimation_.FLimit(column, row);
+}
+
 }  // namespace zelk

@@ -164,6 +164,9 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void OptimizeWLAction() { estimation_.OptimizeWL({}); }
   void StdErr() { estimation_.StdErr(); }
   void CovariancesAction() { estimation_.CovariancesAction(); }
+  // "&F-Limit" for the details grid's current cell; "&All F-Limits".
+  void FLimitAction();
+  void AllFLimitsAction() { estimation_.AllFLimits(); }
   CovarianceGrid CovarGrid;
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
@@ -221,6 +224,11 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void FlowChanged() override;
   void BestChanged() override;
   void ValuesChanged() override;
+  int ObservationCount() override;
+  void LimitsChanged() override;
+  void ShowLimitPages() override;
+  void ShowInformation(const std::string& text) override;
+  bool Closing() const override { return closeConfirmed_; }
   // What the compile session asks of its host.
   TModel& ModelObject() override { return Model; }
   const std::string& ModelPath() const override { return ModelFileName; }

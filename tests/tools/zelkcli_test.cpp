@@ -192,8 +192,9 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   ASSERT_NE(at, std::string::npos);
   EXPECT_NEAR(std::stod(optimize.Out.substr(at + 11)), 0.352, 0.003);
 
-  // Gauss-Newton ends by itself once a step cannot improve.
-  CliRun gn = Cli("fit " + files + " --search gn --values 3 --stats --json");
+  // Gauss-Newton ends by itself once a step cannot improve; the F-limit sides by their rules.
+  CliRun gn =
+      Cli("fit " + files + " --search gn --values 3 --stats --flimits --calls 100000 --json");
   ASSERT_EQ(gn.Status, 0) << gn.Out;
   // Two experiments of 8 events, one missing value: 13 residuals, 13 - 1 - 1 = 11 degrees.
   EXPECT_NE(gn.Out.find("\"observations\": 13, \"dof\": 11, \"t_value\": 2.201, "
@@ -206,6 +207,17 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   const std::size_t gnAt = gn.Out.find("\"values\": [");
   ASSERT_NE(gnAt, std::string::npos);
   EXPECT_NEAR(std::stod(gn.Out.substr(gnAt + 11)), std::stod(optimize.Out.substr(at + 11)), 2e-3);
+  // F(p, N - p) = F(1, 12); near the optimum the profile is a parabola, so the interval is the
+  // t interval with t^2 / 11 replaced by F / 12 (the t variance divides by N - 1 - p).
+  EXPECT_NE(gn.Out.find("\"f_value\": 4.75, \"lo_flimits\": ["), std::string::npos) << gn.Out;
+  EXPECT_NE(gn.Out.find("\"flimit_stops\": [\"finished\", \"finished\"]"), std::string::npos);
+  const double value = std::stod(gn.Out.substr(gnAt + 11));
+  const double lo = std::stod(gn.Out.substr(gn.Out.find("\"lo_flimits\": [") + 15));
+  const double hi = std::stod(gn.Out.substr(gn.Out.find("\"hi_flimits\": [") + 15));
+  const double halfT = std::stod(gn.Out.substr(gn.Out.find("\"std_errors\": [") + 15));
+  EXPECT_LT(lo, value);
+  EXPECT_GT(hi, value);
+  EXPECT_NEAR(hi - lo, 2 * halfT * std::sqrt(4.75 * 11 / 12) / 2.201, 0.05 * halfT);
 
   CliRun stall = Cli("fit " + files + " --search lj --values 0.352 --stall 50 --fixed 1");
   ASSERT_EQ(stall.Status, 0) << stall.Out;

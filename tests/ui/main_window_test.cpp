@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QBrush>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -398,6 +399,35 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
             QColor(Qt::red));
   EXPECT_EQ(grid->data(grid->index(0, 1)).toString(), "");  // no second parameter
   EXPECT_EQ(covariances->DeterminantPanel()->text(), "Covariance matrix determinant = 1");
+  covariances->Grid()->setFocus();
+  covariances->Grid()->selectionModel()->select(grid->index(0, 0), QItemSelectionModel::Select);
+  QTest::keyClick(covariances->Grid(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "1.00\r\n");
+
+  // The Compute menu in its order, then All F-Limits from it.
+  QMenu* compute = nullptr;
+  for (QAction* entry : form.menuBar()->actions())
+    if (entry->text() == "&Compute") compute = entry->menu();
+  ASSERT_NE(compute, nullptr);
+  QStringList items;
+  for (QAction* entry : compute->actions()) items << (entry->isSeparator() ? "-" : entry->text());
+  EXPECT_EQ(items, (QStringList{"&Optimize", "&Stop", "-", "Standard &Errors",
+                                "Normalized &Covariances", "&F-Limit", "&All F-Limits"}));
+  BoxAnswerer answerer;
+  compute->actions()[6]->trigger();
+  EXPECT_EQ(answerer.Texts, std::vector<QString>{"Process Successfully Completed"});
+  EXPECT_EQ(form.RightPages()->currentWidget(), details);
+  FlowPage* flow = form.findChild<FlowPage*>("FlowPage");
+  EXPECT_EQ(flow->SubPages()->currentIndex(), 1);
+  EXPECT_EQ(flow->FTestLabel(0)->text(), "1");
+  EXPECT_EQ(flow->FTestLabel(1)->text(), "Upper");
+  EXPECT_FALSE(flow->FTestLabel(2)->text().isEmpty());
+  EXPECT_LT(ws.Parameters.LoFLimit[1], ws.Parameters.Value[1]);
+  EXPECT_GT(ws.Parameters.HiFLimit[1], ws.Parameters.Value[1]);
+  for (int col : {4, 5})
+    EXPECT_EQ(
+        details->model()->data(details->model()->index(0, col)).toString().toStdString(),
+        FormatSignificant(col == 4 ? ws.Parameters.LoFLimit[1] : ws.Parameters.HiFLimit[1], 6));
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_STATS");
   if (!shot.isEmpty()) form.grab().save(shot);
 }

@@ -333,6 +333,12 @@ TEST_F(GaussNewton, TheCovarianceGridShowsTheCorrelationsAndEmphasizesStrongOnes
                 FormatGeneral(ws_->Estimation().Statistics.CorrelationDeterminant, 15));
   EXPECT_EQ(ws_->Parameters.StdError[1], 0.5);  // the column keeps its values
   EXPECT_EQ(ui_.PagesShown.back(), Page::Covariances);
+  // Ctrl+C copies what is drawn: a column without standard errors gives empty cells, and a
+  // selection reaching past the grid is clipped to it.
+  const std::string r12 = grid.Text(2, 1);
+  EXPECT_EQ(grid.SelectionText({1, 1, 3, 2}, ws_->Parameters),
+            "1.00\t" + r12 + "\t\r\n" + r12 + "\t1.00\t\r\n");
+  EXPECT_EQ(grid.SelectionText({19, 20, 40, 30}, ws_->Parameters), "\t\r\n");
 }
 
 TEST_F(GaussNewton, StandardErrorsThatCannotBeComputedSaySoAndShowNone) {

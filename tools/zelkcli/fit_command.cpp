@@ -35,6 +35,7 @@ struct FitOptions {
   long Stall = 0;
   bool Json = false;
   bool Stats = false;
+  bool FLimits = false;
 };
 
 std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -53,6 +54,8 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
       o.Json = true;
     } else if (a == "--stats") {
       o.Stats = true;
+    } else if (a == "--flimits") {
+      o.FLimits = true;
     } else if (a == "--chart-size" && i + 1 < args.size()) {
       const std::string& size = args[++i];
       const auto x = size.find('x');
@@ -83,7 +86,8 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
   }
   if (o.Model.empty() || o.Data.empty()) {
     error =
-        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--stats] [--values "
+        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--stats] [--flimits] "
+        "[--values "
         "v1,v2,...] "
         "[--chart FILE.emf|.png|.svg] [--json]";
     return std::nullopt;
@@ -244,10 +248,20 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     }
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
+  // The search's counters, before the F-limit searches restart them.
+  const std::uint32_t totalCalls = ws.Estimation().TotalCalls;
+  const std::uint32_t successfulCalls = ws.Estimation().SuccessfulCalls;
 
   // Standard errors at the best point; a failure has said why and fails the run.
   if (o.Stats && !ws.Estimation().ComputeStdErrors()) return 1;
   const TStatistics& stats = ws.Estimation().Statistics;
+  // F-test limits around the best point, each side ended by its own rules or by --calls.
+  std::vector<SearchSummary> sides;
+  if (o.FLimits) {
+    SearchOptions limits;
+    limits.Calls = o.Calls;
+    if (!ws.Estimation().AllFLimits(limits, &sides)) return 1;
+  }
 
   // The values reported are those of the best point, solved once more.
   const SolveResult solved = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
@@ -266,9 +280,8 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     if (!o.Search.empty())
       out << ", \"search\": " << JsonString(o.Search)
           << ", \"stop\": " << JsonString(SearchEndName(summary.Reason))
-          << ", \"trials\": " << summary.Trials
-          << ", \"total_calls\": " << ws.Estimation().TotalCalls
-          << ", \"successful_calls\": " << ws.Estimation().SuccessfulCalls
+          << ", \"trials\": " << summary.Trials << ", \"total_calls\": " << totalCalls
+          << ", \"successful_calls\": " << successfulCalls
           << ", \"failed_calls\": " << summary.FailedCalls
           << ", \"abandoned_calls\": " << summary.AbandonedCalls
           << ", \"fit_seconds\": " << JsonNumber(fitSeconds);
@@ -285,6 +298,18 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
         out << "]";
       }
       out << "], \"covariance_determinant\": " << JsonNumber(stats.CorrelationDeterminant);
+    }
+    if (o.FLimits) {
+      const EstimationSession& e = ws.Estimation();
+      out << ", \"limit_objective\": " << JsonNumber(e.LimitObjective)
+          << ", \"f_value\": " << JsonNumber(e.LimitF) << ", \"lo_flimits\": [";
+      for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.LoFLimit[i]);
+      out << "], \"hi_flimits\": [";
+      for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.HiFLimit[i]);
+      out << "], \"flimit_stops\": [";
+      for (std::size_t i = 0; i < sides.size(); ++i)
+        out << (i ? ", " : "") << JsonString(SearchEndName(sides[i].Reason));
+      out << "]";
     }
     out << ", \"values\": [";
     for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
@@ -305,8 +330,7 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
     if (!o.Search.empty())
       out << "Search " << o.Search << " " << summary.BriefReport() << "; model calls total "
-          << ws.Estimation().TotalCalls << ", successful " << ws.Estimation().SuccessfulCalls
-          << "\n";
+          << totalCalls << ", successful " << successfulCalls << "\n";
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
         << "\nSolver result: " << result << " (" << ResultName(solved) << ")\nParameters:";
     for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);
@@ -314,6 +338,18 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
       out << "\nStandard errors (95 %, t = " << FormatSignificant(stats.TValue, 4) << ", "
           << stats.Dof << " degrees of freedom):";
       for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(stats.StdError[i], 6);
+    }
+    if (o.FLimits) {
+      out << "\nF-test limits (threshold " << FormatSignificant(ws.Estimation().LimitObjective, 12)
+          << ", F = " << FormatSignificant(ws.Estimation().LimitF, 4) << "):";
+      for (int i = 1; i <= p.Count; ++i) {
+        out << " [" << FormatSignificant(p.LoFLimit[i], 6) << ", "
+            << FormatSignificant(p.HiFLimit[i], 6) << "]";
+        const std::size_t lo = 2 * (i - 1), hi = lo + 1;
+        if (hi < sides.size())
+          out << " (" << SearchEndName(sides[lo].Reason) << "/" << SearchEndName(sides[hi].Reason)
+              << ")";
+      }
     }
     out << "\n\nEvent";
     for (int d = 1; d <= y.DepCount; ++d) out << "\tC[" << d << "]";

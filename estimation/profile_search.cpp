@@ -1,0 +1,216 @@
+// The F-test limits of the estimation session: a profile search per parameter and side.
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/format.h"
+#include "base/messages.h"
+#include "estimation/estimation_session.h"
+#include "estimation/quantiles.h"
+#include "estimation/searches.h"
+
+namespace zelk {
+
+namespace {
+
+constexpr double kFirstLimitStep = 0.1;
+constexpr double kSmallestLimitStep = 1e-4;
+constexpr double kBoundTolerance = 1e-10;
+constexpr double kStalledDescent = 0.001;
+constexpr std::uint32_t kCheckEverySuccessful = 100;
+constexpr std::uint32_t kCheckEveryTotal = 2000;
+constexpr int kLowerColumn = 5, kUpperColumn = 6;
+
+// A limit at 0 moves by the step itself: a relative step would leave it at 0 for ever.
+double ProbeMove(double limit, double step) { return limit != 0 ? std::fabs(limit * step) : step; }
+
+std::uint16_t TableIndex(int n) { return static_cast<std::uint16_t>(std::clamp(n, 0, 65535)); }
+
+}  // namespace
+
+std::string EstimationSession::PrepareLimitObjective() {
+  const int n = host_.ObservationCount(), p = parameters_.Count;
+  if (n - p <= 0)
+    return FillPlaceholders(msg::kTooFewForLimits,
+                            {std::to_string(n), std::to_string(p), std::to_string(n - p)});
+  // The threshold of the F test on p parameters: F(p, N - p).
+  LimitF = static_cast<double>(FisherF95(TableIndex(p), TableIndex(n - p)));
+  LimitObjective = BestObjective * (1 + LimitF * p / (n - p));
+  LimitReady = true;
+  FTestLimitObjectiveText = FormatGeneral(LimitObjective, 12);
+  host_.FlowChanged();
+  return {};
+}
+
+void EstimationSession::ShowProfileMin(double value) {
+  ProfileMinObjective = value;
+  FTestMinText = FormatGeneral(value, 12);
+  host_.FlowChanged();
+}
+
+EarlyStop EstimationSession::ProfileEarlyStop() const {
+  if (ObjectiveFunc != TObjectiveKind::SumOfSquares) return {};
+  return {EarlyStop::Rule::Abandon, std::max(LimitObjective, ProfileMinObjective)};
+}
+
+SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOptions& options) {
+  FTestParamText = std::to_string(k);
+  FTestLimitText = lower ? msg::kLowerLimit : msg::kUpperLimit;
+  host_.FlowChanged();
+  SearchSummary failed;
+  failed.Reason = SearchEnd::InitialSolveFailed;
+  failed.Objective = BestObjective;
+  failed.Values = parameters_.Value;
+  if (!InitialEvaluation()) return failed;
+  if (!LimitReady) {
+    const std::string error = PrepareLimitObjective();
+    if (!error.empty()) {
+      host_.ShowError(error);
+      return failed;
+    }
+  }
+  TotalCalls = SuccessfulCalls = 1;
+  parameters_.TrialValue = parameters_.Value;
+  parameters_.LimitPoint = parameters_.TrialValue;
+  if (host_.SolveMeasured(parameters_.TrialValue, {}) != SolveResult::Solved) {
+    host_.ShowError(msg::kInitialSolveFailed);
+    return failed;
+  }
+  // The first step reads the centre's own objective, not what an earlier search left.
+  TrialObjective = EvaluateObjective();
+  LastTrialSolved = true;
+  ShowProfileMin(TrialObjective);
+  LimitStep = kFirstLimitStep;
+  LimitParam = k;
+  LimitLower = lower;
+  PrevProfileMin = 0;
+  FTestDescentText.clear();
+  profileEnd_ = SearchEnd::Stopped;
+  SearchOptions run = options;
+  run.Search = kFLimitSearch;
+  run.Stall = 0;  // the best objective does not move during a profile
+  SearchSummary summary = RunSearch(run);
+  if (summary.Reason == SearchEnd::Stopped) summary.Reason = profileEnd_;
+  return summary;
+}
+
+bool EstimationSession::MoveProbe() {
+  TParameterRecord& p = parameters_;
+  const int k = LimitParam;
+  const bool atBound = LimitLower ? p.LimitPoint[k] < p.MinBound[k] + kBoundTolerance
+                                  : !(p.MaxBound[k] - kBoundTolerance >= p.LimitPoint[k]);
+  if (atBound) {
+    // The limit reached the bound: no probe beyond it is solved.
+    profileEnd_ = SearchEnd::Finished;
+    EndOperation(host_.Mode());
+    return false;
+  }
+  p.LimitPoint[k] = LimitLower ? p.LoFLimit[k] - ProbeMove(p.LoFLimit[k], LimitStep)
+                               : p.HiFLimit[k] + ProbeMove(p.HiFLimit[k], LimitStep);
+  p.TrialValue[k] = p.LimitPoint[k];
+  return true;
+}
+
+void EstimationSession::ProfileStep() {
+  TParameterRecord& p = parameters_;
+  if (TrialObjective <= LimitObjective && LastTrialSolved) {
+    // The latest point lies inside the region: it may widen the limits, and the probe moves on.
+    RecordLimits();
+    if (!MoveProbe()) return;
+    PrevProfileMin = 0;
+    TotalCalls = SuccessfulCalls = 1;
+    if (host_.SolveMeasured(p.TrialValue, {}) != SolveResult::Solved) {
+      host_.ShowError(msg::kInitialSolveFailed);
+      profileEnd_ = SearchEnd::ProbeFailed;
+      EndOperation(host_.Mode());
+      return;
+    }
+    TrialObjective = EvaluateObjective();
+    ShowProfileMin(TrialObjective);
+    return;
+  }
+  if ((TrialObjective < ProfileMinObjective || TotalCalls == 1) && LastTrialSolved) {
+    p.LimitPoint = p.TrialValue;
+    ShowProfileMin(TrialObjective);
+    ++SuccessfulCalls;
+  }
+  if (SuccessfulCalls % kCheckEverySuccessful == 0 || TotalCalls % kCheckEveryTotal == 0) {
+    double descent = 0;
+    if (PrevProfileMin != 0) {
+      descent = std::fabs(PrevProfileMin - ProfileMinObjective) / PrevProfileMin;
+      FTestDescentText = FormatGeneral(descent, 8);
+      host_.FlowChanged();
+    }
+    ++SuccessfulCalls;
+    if (PrevProfileMin != 0 && descent < kStalledDescent) {
+      // The minimum stalled above the threshold: retry closer in.
+      LimitStep /= 2;
+      if (LimitStep < kSmallestLimitStep) {
+        profileEnd_ = SearchEnd::Finished;
+        EndOperation(host_.Mode());
+        return;
+      }
+      if (!MoveProbe()) return;
+      PrevProfileMin = 0;
+      SuccessfulCalls = TotalCalls = 1;
+    } else {
+      PrevProfileMin = ProfileMinObjective;
+    }
+  }
+  ProfileTrial(p, LimitParam, TotalCalls, SuccessfulCalls);
+  LastTrialSolved = SolveTrialWith(ProfileEarlyStop());
+  ++TotalCalls;
+}
+
+void EstimationSession::RecordLimits() {
+  TParameterRecord& p = parameters_;
+  bool changed = false;
+  for (int i = 1; i <= p.Count; ++i) {
+    if (p.LimitPoint[i] < p.LoFLimit[i]) {
+      p.LoFLimit[i] = p.LimitPoint[i];
+      p.LoFValid[i] = true;
+      p.LoLimitPoints[i] = p.LimitPoint;
+      changed = true;
+    }
+    if (p.LimitPoint[i] > p.HiFLimit[i]) {
+      p.HiFLimit[i] = p.LimitPoint[i];
+      p.HiFValid[i] = true;
+      p.HiLimitPoints[i] = p.LimitPoint;
+      changed = true;
+    }
+  }
+  if (changed) host_.LimitsChanged();
+}
+
+bool EstimationSession::FLimit(int col, int row, const SearchOptions& options) {
+  host_.ShowLimitPages();
+  if (row < 1 || row > parameters_.Count || (col != kLowerColumn && col != kUpperColumn)) {
+    host_.ShowError(msg::kLimitCellRequired);
+    return false;
+  }
+  const SearchEnd end = StartFLimit(row, col == kLowerColumn, options).Reason;
+  // A search that could not run, or whose probe failed, has said so: no success after it.
+  if (end == SearchEnd::InitialSolveFailed || end == SearchEnd::ProbeFailed) return false;
+  if (!host_.Closing()) host_.ShowInformation(msg::kProcessCompleted);
+  return true;
+}
+
+bool EstimationSession::AllFLimits(const SearchOptions& options,
+                                   std::vector<SearchSummary>* sides) {
+  host_.ShowLimitPages();
+  bool clean = true;
+  for (int k = 1; k <= parameters_.Count; ++k)
+    for (const bool lower : {true, false}) {
+      if (host_.Closing()) return false;
+      const SearchSummary side = StartFLimit(k, lower, options);
+      if (sides) sides->push_back(side);
+      const SearchEnd end = side.Reason;
+      // The remaining searches would fail the same way, each with its own message.
+      if (end == SearchEnd::InitialSolveFailed) return false;
+      if (end == SearchEnd::ProbeFailed) clean = false;
+    }
+  if (clean && !host_.Closing()) host_.ShowInformation(msg::kProcessCompleted);
+  return clean;
+}
+
+}  // namespace zelk

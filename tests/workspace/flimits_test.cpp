@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "base/format.h"
+#include "base/messages.h"
+#include "estimation/quantiles.h"
+#include "support/model_fixture.h"
+
+namespace zelk {
+namespace {
+
+// The linear model y = p1 + p2 x, fitted exactly by least squares.
+class FLimits : public test::ModelTest {
+ protected:
+  // With one parameter, p2 is held at 0: the model is the mean, and S(p1) = S + N (p1 - mean)^2.
+  void Mean(const std::vector<double>& y, double minBound = 0) {
+    Load("linear");
+    std::vector<double> times(y.size());
+    std::iota(times.begin(), times.end(), 1.0);
+    Data(1, 0, times);
+    for (std::size_t j = 1; j <= y.size(); ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
+    ws_->SetDataSaved(true);
+    ws_->SetParameterValue(2, 0);
+    mean_ = std::accumulate(y.begin(), y.end(), 0.0) / y.size();
+    ss_ = 0;
+    for (double v : y) ss_ += (v - mean_) * (v - mean_);
+    SetBound(ws_->Parameters, 1, TBound::Min, minBound);
+    ws_->SetParameterValue(1, mean_);
+  }
+  // The exact half-width of the F-test interval of the mean.
+  double HalfWidth(int n) const {
+    const double f = static_cast<double>(FisherF95(1, static_cast<std::uint16_t>(n - 1)));
+    return std::sqrt(ss_ * f / (n - 1) / n);
+  }
+  // A found limit lies inside the exact one, by no more than the smallest relative steps.
+  static void ExpectInsideNear(double found, double exact, double centre) {
+    EXPECT_LE(std::fabs(found - centre), std::fabs(exact - centre) * (1 + 1e-12));
+    EXPECT_LE(std::fabs(found - exact), 2e-4 * std::max(std::fabs(exact), 1e-3))
+        << found << " vs " << exact;
+  }
+  double mean_ = 0, ss_ = 0;
+};
+
+TEST_F(FLimits, TheMeanGetsTheExactIntervalOnBothSides) {
+  const std::vector<double> y = {1.0, 1.2, 0.9, 1.1, 1.3, 0.8};
+  Mean(y);
+  std::vector<SearchSummary> sides;
+  EXPECT_TRUE(ws_->Estimation().AllFLimits({}, &sides));
+  const EstimationSession& e = ws_->Estimation();
+  const double h = HalfWidth(6);
+  ExpectInsideNear(ws_->Parameters.LoFLimit[1], mean_ - h, mean_);
+  ExpectInsideNear(ws_->Parameters.HiFLimit[1], mean_ + h, mean_);
+  // F(p, N - p) = F(1, 5), not F(N, N - p).
+  EXPECT_NEAR(e.LimitF, 6.61, 1e-12);
+  EXPECT_NEAR(e.LimitObjective, ss_ * (1 + 6.61 / 5), 1e-12);
+  EXPECT_EQ(e.FTestLimitObjectiveText, FormatGeneral(e.LimitObjective, 12));
+  ASSERT_EQ(sides.size(), 2u);
+  for (const SearchSummary& side : sides) EXPECT_EQ(side.Reason, SearchEnd::Finished);
+  EXPECT_TRUE(ws_->Parameters.LoFValid[1] && ws_->Parameters.HiFValid[1]);
+  EXPECT_EQ(ws_->ParamGrids().PDGrid().Text(5, 1),
+            FormatSignificant(ws_->Parameters.LoFLimit[1], 6));
+  EXPECT_EQ(ws_->ParamGrids().PDGrid().Text(6, 1),
+            FormatSignificant(ws_->Parameters.HiFLimit[1], 6));
+  EXPECT_EQ(ws_->Parameters.LoLimitPoints[1][1], ws_->Parameters.LoFLimit[1]);
+  EXPECT_EQ(ws_->Parameters.HiLimitPoints[1][1], ws_->Parameters.HiFLimit[1]);
+  EXPECT_EQ(e.FTestParamText, "1");
+  EXPECT_EQ(e.FTestLimitText, "Upper");
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kProcessCompleted});
+  for (Page page : {Page::ParameterDetails, Page::Flow, Page::FTest})
+    EXPECT_NE(std::find(ui_.PagesShown.begin(), ui_.PagesShown.end(), page), ui_.PagesShown.end());
+  // The best value itself never moved.
+  EXPECT_DOUBLE_EQ(ws_->Parameters.Value[1], mean_);
+  EXPECT_EQ(ws_->OperationMode, 0);
+}
+
+TEST_F(FLimits, ALimitAtZeroStepsByTheStepItselfAndEnds) {
+  // Mean 0: a relative step would probe 0 for ever.
+  Mean({0.1, -0.1, 0.2, -0.2, 0.05, -0.05}, -10);
+  ASSERT_EQ(mean_, 0);
+  SearchOptions options;
+  options.Calls = 400000;  // a safety net only
+  std::vector<SearchSummary> sides;
+  ws_->Estimation().AllFLimits(options, &sides);
+  ASSERT_EQ(sides.size(), 2u);
+  EXPECT_EQ(sides[0].Reason, SearchEnd::Finished);
+  EXPECT_EQ(sides[1].Reason, SearchEnd::Finished);
+  ExpectInsideNear(ws_->Parameters.LoFLimit[1], -HalfWidth(6), 0);
+  ExpectInsideNear(ws_->Parameters.HiFLimit[1], HalfWidth(6), 0);
+}
+
+TEST_F(FLimits, AParameterAtItsLowerBoundEndsAtTheFirstMoveAndKeepsItsValue) {
+  Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
+  SetBound(ws_->Parameters, 1, TBound::Min, mean_);
+  ws_->Estimation().InitialEvaluation();
+  ws_->Stats = {};
+  const SearchSummary side = ws_->Estimation().StartFLimit(1, true);
+  EXPECT_EQ(side.Reason, SearchEnd::Finished);
+  EXPECT_EQ(ws_->Stats.Solutions, 1);  // the centre; no probe beyond the bound
+  EXPECT_EQ(ws_->Parameters.LoFLimit[1], mean_);
+  EXPECT_FALSE(ws_->Parameters.LoFValid[1]);
+  EXPECT_TRUE(ui_.Messages.empty());
+}
+
+TEST_F(FLimits, TheFLimitCommandNeedsALimitCellOfAParameterRow) {
+  Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
+  struct Cell {
+    int col, row;
+  } refused[] = {{4, 1}, {1, 1}, {5, 0}, {6, 2}};
+  for (const Cell& c : refused) {
+    EXPECT_FALSE(ws_->Estimation().FLimit(c.col, c.row));
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kLimitCellRequired});
+  }
+  EXPECT_FALSE(ws_->Parameters.LoFValid[1] || ws_->Parameters.HiFValid[1]);
+  // Through the details grid's current cell: column 6 is the upper side only.
+  ws_->ParamGrids().PDGrid().SelectCell(6, 1);
+  ws_->FLimitAction();
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kProcessCompleted});
+  EXPECT_TRUE(ws_->Parameters.HiFValid[1]);
+  EXPECT_FALSE(ws_->Parameters.LoFValid[1]);
+  EXPECT_EQ(ws_->Estimation().FTestLimitText, "Upper");
+}
+
+TEST_F(FLimits, NoDegreesOfFreedomLeftSaysSoAndSearchesNothing) {
+  Mean({1.0, 1.2});
+  Type(Dimension::Param, "2");
+  const T20Vector before = ws_->Parameters.Value;
+  std::vector<SearchSummary> sides;
+  EXPECT_FALSE(ws_->Estimation().AllFLimits({}, &sides));
+  EXPECT_EQ(ui_.TakeMessages(),
+            std::vector<std::string>{FillPlaceholders(msg::kTooFewForLimits, {"2", "2", "0"})});
+  EXPECT_EQ(sides.size(), 1u);
+  EXPECT_EQ(sides[0].Reason, SearchEnd::InitialSolveFailed);
+  EXPECT_EQ(ws_->Parameters.Value, before);
+}
+
+TEST_F(FLimits, AStartThatCannotBeSolvedIsReportedOnceWithoutSuccess) {
+  Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
+  Type(Dimension::Param, "3");
+  ws_->Model.UnloadModelLibrary(ui_);
+  ui_.Messages.clear();
+  EXPECT_FALSE(ws_->Estimation().AllFLimits());
+  // The solver's own word on the missing library, then ours, once for all six searches.
+  const std::vector<std::string> shown = ui_.TakeMessages();
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), msg::kInitialSolveFailed), 1);
+  EXPECT_EQ(shown.back(), msg::kInitialSolveFailed);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), msg::kProcessCompleted), 0);
+}
+
+// The line through four points: S(p2) profiled over p1 is S + (p2 - 1.94)^2 / V22 with
+// V22 = 0.2, and the threshold 0.082 (1 + F(2, 2) 2 / 2) = 0.082 * 20.
+TEST_F(FLimits, TheProfileOfASlopeRefitsTheInterceptAndWidensBothParameters) {
+  Load("linear");
+  Data(1, 0, {1, 2, 3, 4});
+  const double y[] = {3.1, 4.9, 7.2, 8.8};
+  for (int j = 1; j <= 4; ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
+  ws_->SetDataSaved(true);
+  Type(Dimension::Param, "2");
+  SetBound(ws_->Parameters, 1, TBound::Min, -100);
+  ws_->SetParameterValue(1, 1.15);
+  ws_->SetParameterValue(2, 1.94);
+  std::vector<SearchSummary> sides;
+  SearchOptions options;
+  options.Calls = 400000;
+  ASSERT_TRUE(ws_->Estimation().FLimit(5, 2, options));
+  const double half = std::sqrt((0.082 * 20 - 0.082) * 0.2);
+  const TParameterRecord& p = ws_->Parameters;
+  EXPECT_NEAR(p.LoFLimit[2], 1.94 - half, 0.01 * half);
+  EXPECT_GE(p.LoFLimit[2], 1.94 - half - 1e-9);
+  // Along the profile the intercept rises as the slope falls: p1 = mean(y) - p2 mean(x).
+  EXPECT_NEAR(p.LoLimitPoints[2][1], 6.0 - 2.5 * p.LoFLimit[2], 0.05);
+  EXPECT_TRUE(p.HiFValid[1]);
+  EXPECT_GT(p.HiFLimit[1], 1.15);
+  EXPECT_EQ(p.HiLimitPoints[1][1], p.HiFLimit[1]);
+}
+
+TEST_F(FLimits, StopEndsOnlyTheRunningSearchAndTheRestStillRun) {
+  Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
+  Type(Dimension::Param, "3");
+  // p2 and p3 leave the model flat: their limits walk out to the bounds.
+  ws_->SetParameterValue(2, 0);
+  ws_->SetParameterValue(3, 1);
+  SetBound(ws_->Parameters, 3, TBound::Max, 10);
+  int ticks = 0;
+  std::function<void()> tick = [&] {
+    if (++ticks == 50) ws_->Stop();
+    ui_.OnProcessEvents = tick;
+  };
+  ui_.OnProcessEvents = tick;
+  std::vector<SearchSummary> sides;
+  SearchOptions options;
+  options.Calls = 400000;
+  EXPECT_TRUE(ws_->Estimation().AllFLimits(options, &sides));
+  ASSERT_EQ(sides.size(), 6u);
+  EXPECT_EQ(sides[0].Reason, SearchEnd::Stopped);
+  for (std::size_t i = 1; i < sides.size(); ++i)
+    EXPECT_EQ(sides[i].Reason, SearchEnd::Finished) << i;
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kProcessCompleted});
+  EXPECT_GE(ws_->Parameters.HiFLimit[3], 10 - 1e-9);
+}
+
+TEST_F(FLimits, ANewBestValueRestartsTheLimitsFromIt) {
+  Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
+  ws_->Estimation().AllFLimits();
+  EXPECT_LT(ws_->Parameters.LoFLimit[1], mean_);
+  ws_->Estimation().ShowObjective(ws_->Estimation().BestObjective / 2);
+  EXPECT_EQ(ws_->Parameters.LoFLimit[1], ws_->Parameters.Value[1]);
+  EXPECT_EQ(ws_->Parameters.HiFLimit[1], ws_->Parameters.Value[1]);
+  EXPECT_FALSE(ws_->Estimation().LimitReady);
+}
+
+}  // namespace
+}  // namespace zelk
