@@ -87,9 +87,7 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
   if (o.Model.empty() || o.Data.empty()) {
     error =
         "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--stats] [--flimits] "
-        "[--values "
-        "v1,v2,...] "
-        "[--chart FILE.emf|.png|.svg] [--json]";
+        "[--values v1,v2,...] [--chart FILE.emf|.png|.svg] [--json]";
     return std::nullopt;
   }
   if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj" && o.Search != "wl" &&
@@ -231,8 +229,10 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   ws.Estimation().SetObjectiveFunc(kind);
   SearchSummary summary;
   double fitSeconds = 0;  // the search alone, without compiling or reporting
+  std::int64_t fitSolutions = 0;
   if (!o.Search.empty()) {
     const auto start = std::chrono::steady_clock::now();
+    const std::int64_t solutionsBefore = ws.Stats.Solutions;
     SearchOptions search;
     search.Calls = o.Calls;
     search.Stall = o.Stall;
@@ -247,6 +247,7 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
                                    : estimation.Optimize(search);
     }
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    fitSolutions = ws.Stats.Solutions - solutionsBefore;
   }
   // The search's counters, before the F-limit searches restart them.
   const std::uint32_t totalCalls = ws.Estimation().TotalCalls;
@@ -284,7 +285,8 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
           << ", \"successful_calls\": " << successfulCalls
           << ", \"failed_calls\": " << summary.FailedCalls
           << ", \"abandoned_calls\": " << summary.AbandonedCalls
-          << ", \"fit_seconds\": " << JsonNumber(fitSeconds);
+          << ", \"fit_seconds\": " << JsonNumber(fitSeconds)
+          << ", \"fit_solutions\": " << fitSolutions;
     if (o.Stats) {
       out << ", \"observations\": " << stats.Observations << ", \"dof\": " << stats.Dof
           << ", \"t_value\": " << JsonNumber(stats.TValue) << ", \"std_errors\": [";

@@ -92,10 +92,10 @@ int Usage() {
   std::cerr
       << "usage: zelkcli show FILE.zkd\n"
          "       zelkcli convert IN OUT   (.zkd <-> .csv)\n"
-         "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj] [--objective "
+         "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--objective "
          "ss|box-draper|weighted]\n"
          "                   [--values v1,...] [--min v1,...] [--max v1,...] [--fixed i,j,...]\n"
-         "                   [--calls N] [--stall N] [--json]\n"
+         "                   [--calls N] [--stall N] [--stats] [--flimits] [--json]\n"
          "                   [--chart FILE.emf|FILE.png|FILE.svg [--chart-size WxH]]\n";
   return 1;
 }
