@@ -65,6 +65,9 @@ inline constexpr const char* kLimitCellRequired =
 inline constexpr const char* kProcessCompleted = "Process Successfully Completed";
 inline constexpr const char* kLowerLimit = "Lower";
 inline constexpr const char* kUpperLimit = "Upper";
+inline constexpr const char* kNotEnoughEvents = "Not enough events to perform test!";
+inline constexpr const char* kMultivariableDesign =
+    "This feature is not supported in multivariable models!";
 inline constexpr const char* kCovarianceDeterminant = "Covariance matrix determinant = ";
 inline constexpr const char* kModelUntitled =
     "The model has no file yet: save it before it is compiled.";

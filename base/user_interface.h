@@ -63,6 +63,7 @@ enum class View {
   Visibility,   // the visibility tree
   Debug,        // the Debug page's grid
   Covariances,  // the Covariances page's grid and determinant line
+  Residuals,    // the Autocorelation page's grid and the height of its graph
 };
 
 class UserInterface {

@@ -33,6 +33,7 @@
 #include "ui/options_dialog.h"
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
+#include "ui/residual_page.h"
 #include "ui/visibility_page.h"
 
 namespace zelk {
@@ -129,6 +130,7 @@ TMForm::~TMForm() {
   visibilityPage_ = nullptr;
   debugView_ = nullptr;
   covariancePage_ = nullptr;
+  residualPage_ = nullptr;
   flowPage_ = nullptr;
   gridView_ = nullptr;
   modelEditor_ = nullptr;
@@ -159,6 +161,7 @@ void TMForm::BuildPages() {
   visibilityPage_ = new VisibilityPage(ws_->BranchList);
   debugView_ = new DebugGridView(ws_->Debug);
   covariancePage_ = new CovariancePage(*ws_);
+  residualPage_ = new ResidualPage(*ws_);
   fitChartView_ = new FitChartView(*ws_);
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
@@ -196,6 +199,8 @@ void TMForm::BuildPages() {
         return debugView_;
       case Page::Covariances:
         return covariancePage_;
+      case Page::Autocorrelation:
+        return residualPage_;
       case Page::FitChart:
         return fitChartView_;
       case Page::Source:
@@ -274,6 +279,7 @@ void TMForm::BuildMenus() {
       {"StdErr", "Standard &Errors", "", &Workspace::StdErr},
       {"CovariancesAction", "Normalized &Covariances", "", &Workspace::CovariancesAction},
       {"FLimitAction", "&F-Limit", "", &Workspace::FLimitAction},
+      {"ResidualAction", "Autocorelation &Test", "", &Workspace::ResidualAction},
       {"AllFLimitsAction", "&All F-Limits", "", &Workspace::AllFLimitsAction},
       {"ExportFitchart", "&Export Fitchart ...", "", &Workspace::ExportFitchart},
       {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
@@ -335,6 +341,8 @@ void TMForm::BuildMenus() {
   compute->addSeparator();
   for (const char* name : {"StdErr", "CovariancesAction", "FLimitAction", "AllFLimitsAction"})
     compute->addAction(Command(name));
+  compute->addSeparator();
+  compute->addAction(Command("ResidualAction"));
 
   QMenu* toolsMenu = menuBar()->addMenu("&Tools");
   QAction* preferences = toolsMenu->addAction("&Preferences ...");
@@ -586,6 +594,9 @@ void TMForm::Repaint(View view) {
       break;
     case View::Covariances:
       if (covariancePage_) covariancePage_->Refresh();
+      break;
+    case View::Residuals:
+      if (residualPage_) residualPage_->Refresh();
       break;
     case View::Visibility:
       break;

@@ -22,6 +22,7 @@ class QPrinter;
 namespace zelk {
 
 class CovariancePage;
+class ResidualPage;
 
 class DataGridView;
 class DimensionPage;
@@ -81,6 +82,7 @@ class TMForm : public QMainWindow, public UserInterface {
   VisibilityPage* Visibility() const { return visibilityPage_; }
   DebugGridView* DebugView() const { return debugView_; }
   CovariancePage* Covariances() const { return covariancePage_; }
+  ResidualPage* Residuals() const { return residualPage_; }
   QPlainTextEdit* MessagePane() const { return messages_; }
   FitChartView* FitChart() const { return fitChartView_; }
   TFitPropDlg* FitPropDialog() const { return fitPropDialog_; }
@@ -113,6 +115,7 @@ class TMForm : public QMainWindow, public UserInterface {
   VisibilityPage* visibilityPage_ = nullptr;
   DebugGridView* debugView_ = nullptr;
   CovariancePage* covariancePage_ = nullptr;
+  ResidualPage* residualPage_ = nullptr;
   FitChartView* fitChartView_ = nullptr;
   std::unique_ptr<FitPropertiesModel> fitPropModel_;
   TFitPropDlg* fitPropDialog_ = nullptr;

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "base/data_set.h"
+#include "base/messages.h"
 #include "base/preferences.h"
 #include "base/user_interface.h"
 #include "estimation/estimation_session.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
+#include "estimation/residual_test.h"
 #include "estimation/search_run.h"
 #include "model/message_log.h"
 #include "model/model_language.h"
@@ -168,6 +170,18 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void FLimitAction();
   void AllFLimitsAction() { estimation_.AllFLimits(); }
   CovarianceGrid CovarGrid;
+
+  // --- residual autocorrelation test
+  TResidualTest ResidualTest;  // of the last test, the graph's paints included
+  // ACGrid's texts of the last command: headings, then one row per response.
+  std::vector<std::array<std::string, kResidualGridColumns>> ResidualGrid;
+  // "Autocorelation &Test".
+  void ResidualAction();
+  // ACGraph's paint: the test again with the current values, then the bars. False when the
+  // test could not be made and nobody has been told since it last succeeded; the view then
+  // calls ReportResidualPaintFailure once it has finished painting.
+  bool PaintResidualGraph(Canvas& canvas, int width);
+  void ReportResidualPaintFailure() { ShowError(msg::kInitialSolveFailed); }
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
 
@@ -253,6 +267,9 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   DataGrid grid_;
   ParameterGrids paramGrids_;
   DimensionControls dimensions_{ui_, [this] { ApplyDimensions(); }};
+  // Solves Value on the measured data and tests its residuals; false when it cannot.
+  bool RunResidualTest(bool reportFailure);
+  bool residualFailureTold_ = false;
   int computationDepth_ = 0;
   bool closePending_ = false;
   bool closeConfirmed_ = false;

@@ -34,6 +34,7 @@
 #include "ui/flow_page.h"
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
+#include "ui/residual_page.h"
 
 namespace zelk {
 namespace {
@@ -411,8 +412,9 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   ASSERT_NE(compute, nullptr);
   QStringList items;
   for (QAction* entry : compute->actions()) items << (entry->isSeparator() ? "-" : entry->text());
-  EXPECT_EQ(items, (QStringList{"&Optimize", "&Stop", "-", "Standard &Errors",
-                                "Normalized &Covariances", "&F-Limit", "&All F-Limits"}));
+  EXPECT_EQ(items,
+            (QStringList{"&Optimize", "&Stop", "-", "Standard &Errors", "Normalized &Covariances",
+                         "&F-Limit", "&All F-Limits", "-", "Autocorelation &Test"}));
   BoxAnswerer answerer;
   compute->actions()[6]->trigger();
   EXPECT_EQ(answerer.Texts, std::vector<QString>{"Process Successfully Completed"});
@@ -428,6 +430,19 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
     EXPECT_EQ(
         details->model()->data(details->model()->index(0, col)).toString().toStdString(),
         FormatSignificant(col == 4 ? ws.Parameters.LoFLimit[1] : ws.Parameters.HiFLimit[1], 6));
+  // The residual test: verdicts in the grid, one strip of bars per response.
+  compute->actions()[8]->trigger();
+  ResidualPage* residuals = form.Residuals();
+  EXPECT_EQ(form.RightPages()->currentWidget(), residuals);
+  ASSERT_EQ(residuals->Grid()->rowCount(), 2);
+  EXPECT_EQ(residuals->Grid()->item(0, 4)->text(), "Autocorelation");
+  EXPECT_EQ(residuals->Grid()->item(1, 1)->text().toStdString(),
+            FormatSignificant(ws.ResidualTest.DStat[1], 5));
+  EXPECT_EQ(residuals->Graph()->height(), 150);
+  const QImage bars = residuals->Graph()->grab().toImage();
+  EXPECT_EQ(bars.pixelColor(20, 75), QColor(Qt::black));  // the centre line
+  const QString residualShot = qEnvironmentVariable("ZELK_SCREENSHOT_RESIDUALS");
+  if (!residualShot.isEmpty()) form.grab().save(residualShot);
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_STATS");
   if (!shot.isEmpty()) form.grab().save(shot);
 }

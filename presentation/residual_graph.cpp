@@ -1,0 +1,29 @@
+#include "presentation/residual_graph.h"
+
+#include "presentation/fit_chart.h"
+
+namespace zelk {
+
+void DrawResidualBars(Canvas& canvas, int width, const TYData& y, double maxAbsResidual,
+                      const TSeriesStyles& series) {
+  const int n = y.EventCount;
+  if (n < 1) return;
+  canvas.SetPen({kBlack, PenStyle::Solid, 1});
+  for (int r = 1; r <= y.DepCount; ++r) {
+    const int yc = kResidualStripHeight * r - kResidualStripHeight / 2;
+    canvas.MoveTo(kResidualMargin, yc);
+    canvas.LineTo(width - kResidualMargin, yc);
+    canvas.SetBrush({series.at(r).LineColor, BrushStyle::Solid});
+    for (int j = 1; j <= n; ++j) {
+      const double e = y.C[j][r] - y.M[j][r];
+      const int h = maxAbsResidual > 0
+                        ? static_cast<int>(RoundHalfEven(e / maxAbsResidual * kResidualBarReach))
+                        : 0;
+      const int x1 = (j - 1) * (width - 2 * kResidualMargin) / n + kResidualMargin;
+      const int x2 = j * (width - 2 * kResidualMargin) / n + kResidualMargin - 1;
+      canvas.Rectangle(x1, yc, x2, yc + h);
+    }
+  }
+}
+
+}  // namespace zelk

@@ -1,0 +1,86 @@
+#include "ui/residual_page.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QPointer>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "presentation/residual_graph.h"
+#include "ui/qt_canvas.h"
+
+namespace zelk {
+
+ResidualGraph::ResidualGraph(Workspace& ws, QWidget* parent) : QWidget(parent), ws_(ws) {
+  setObjectName("ACGraph");
+  QPalette white = palette();
+  white.setColor(QPalette::Window, Qt::white);
+  setPalette(white);
+  setAutoFillBackground(true);
+}
+
+void ResidualGraph::paintEvent(QPaintEvent*) {
+  bool painted = true;
+  {
+    QPainter painter(this);
+    QtCanvas canvas(painter);
+    painted = ws_.PaintResidualGraph(canvas, width());
+  }
+  if (!painted) {
+    // Told once the paint is over: a box raised inside it would be painted over.
+    QPointer<ResidualGraph> self(this);
+    QTimer::singleShot(0, this, [self] {
+      if (self) self->ws_.ReportResidualPaintFailure();
+    });
+  }
+}
+
+ResidualPage::ResidualPage(Workspace& ws, QWidget* parent)
+    : QWidget(parent),
+      ws_(ws),
+      grid_(new QTableWidget(1, kResidualGridColumns)),
+      scroll_(new QScrollArea),
+      graph_(new ResidualGraph(ws)) {
+  setObjectName("ResidPage");
+  grid_->setObjectName("ACGrid");
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->horizontalHeader()->hide();
+  grid_->verticalHeader()->hide();
+  const int widths[kResidualGridColumns] = {35, 50, 50, 50, 150};
+  for (int c = 0; c < kResidualGridColumns; ++c) grid_->setColumnWidth(c, widths[c]);
+  scroll_->setObjectName("ACGraphScroll");
+  scroll_->setWidget(graph_);
+  scroll_->setWidgetResizable(true);  // full width; the height is the graph's own
+  scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  auto* split = new QSplitter(Qt::Vertical);
+  split->addWidget(grid_);
+  split->addWidget(scroll_);
+  split->setStretchFactor(1, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(split);
+  graph_->setFixedHeight(0);
+}
+
+void ResidualPage::Refresh() {
+  const auto& rows = ws_.ResidualGrid;
+  grid_->setRowCount(std::max<int>(1, static_cast<int>(rows.size())));
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+    for (int c = 0; c < kResidualGridColumns; ++c) {
+      auto* cell = new QTableWidgetItem(QString::fromStdString(rows[r][c]));
+      if (r == 0) {
+        QFont bold = cell->font();
+        bold.setBold(true);
+        cell->setFont(bold);
+        cell->setBackground(palette().button());
+      }
+      grid_->setItem(r, c, cell);
+    }
+  const int responses = rows.empty() ? 0 : static_cast<int>(rows.size()) - 1;
+  graph_->setFixedHeight(ResidualGraphHeight(responses));
+  graph_->update();
+}
+
+}  // namespace zelk

@@ -1,0 +1,44 @@
+// The residual autocorrelation test: the command and the graph's paint.
+
+#include "base/messages.h"
+#include "presentation/residual_graph.h"
+#include "workspace/workspace.h"
+
+namespace zelk {
+
+bool Workspace::RunResidualTest(bool reportFailure) {
+  if (MeasuredData.YData.EventCount < kResidualTestMinEvents) return false;
+  if (SolveModel(Parameters.Value, MeasuredData) != SolveResult::Solved) {
+    if (reportFailure) ShowError(msg::kInitialSolveFailed);
+    return false;
+  }
+  return ComputeResidualTest(MeasuredData.YData, ResidualTest);
+}
+
+void Workspace::ResidualAction() {
+  if (MeasuredData.YData.EventCount < kResidualTestMinEvents) {
+    ShowError(msg::kNotEnoughEvents);
+    return;
+  }
+  if (!RunResidualTest(true)) return;
+  ResidualGrid = ResidualGridTexts(ResidualTest);
+  residualFailureTold_ = false;
+  ui_.Repaint(View::Residuals);
+  ui_.ShowPage(Page::Autocorrelation);
+}
+
+bool Workspace::PaintResidualGraph(Canvas& canvas, int width) {
+  if (ResidualGrid.empty()) return true;  // no test yet: an empty graph
+  if (!RunResidualTest(false)) {
+    // A box from inside a paint would be painted over and raised again by every repaint.
+    const bool tell = !residualFailureTold_;
+    residualFailureTold_ = true;
+    return !tell;
+  }
+  residualFailureTold_ = false;
+  DrawResidualBars(canvas, width, MeasuredData.YData, ResidualTest.MaxAbsResidual,
+                   Preferences.Series);
+  return true;
+}
+
+}  // namespace zelk
