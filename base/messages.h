@@ -68,6 +68,8 @@ inline constexpr const char* kUpperLimit = "Upper";
 inline constexpr const char* kNotEnoughEvents = "Not enough events to perform test!";
 inline constexpr const char* kMultivariableDesign =
     "This feature is not supported in multivariable models!";
+inline constexpr const char* kDesignTooLarge =
+    "The data set holds %s events: with %s new points it would exceed %s.";
 inline constexpr const char* kCovarianceDeterminant = "Covariance matrix determinant = ";
 inline constexpr const char* kModelUntitled =
     "The model has no file yet: save it before it is compiled.";
@@ -76,6 +78,9 @@ inline constexpr const char* kModelNotCompiled =
     "The model \"%s\" did not compile: %s error(s).\nThe compiler's messages are on the "
     "Messages page.";
 inline constexpr const char* kScriptNotWritten = "Cannot write the compile script \"%s\": %s";
+
+inline constexpr const char* kSaveReportTitle = "Save Report ...";
+inline constexpr const char* kReportFilter = "Rich Text (*.rtf)|*rtf";
 
 inline constexpr const char* kExportChartTitle = "Export Fitchart To Metafile ...";
 inline constexpr const char* kExportChartFilter =

@@ -7,6 +7,9 @@
 #include <string>
 #include <utility>
 
+#include "base/design_dialog.h"
+#include "base/rich_line.h"
+
 namespace zelk {
 
 class Canvas;
@@ -63,6 +66,7 @@ enum class View {
   Visibility,   // the visibility tree
   Debug,        // the Debug page's grid
   Covariances,  // the Covariances page's grid and determinant line
+  Report,       // the report box's text was rebuilt
   Residuals,    // the Autocorelation page's grid and the height of its graph
 };
 
@@ -88,6 +92,13 @@ class UserInterface {
   // The compile driver's poll: while enabled, CompileTimerTimer runs every 1000 ms.
   virtual void EnableCompileTimer(bool enabled) = 0;
 
+  // The report box: what it holds now, with the user's own edits.
+  virtual std::vector<RichLine> ReportText() = 0;
+  // The print dialog; when confirmed, `build` refills the report box and the box is printed
+  // page after page. False when the user cancelled.
+  virtual bool PrintReport(const std::function<void()>& build) = 0;
+  // "Design next point(s)", modal, with the dialog's validation on every close; true on OK.
+  virtual bool RunDesignDialog(DesignDialogModel& dialog) = 0;
   // Client width and height of the fit chart's paint box, in screen pixels.
   virtual std::pair<int, int> FitChartSize() = 0;
   // Text sizes on the screen a metafile is referenced to.

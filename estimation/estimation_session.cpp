@@ -150,6 +150,9 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
       case kFLimitSearch:
         ProfileStep();
         break;
+      case kDesign:
+        DesignStep();
+        break;
       default:
         host_.ShowError(msg::kNotImplemented);
         EndOperation(mode);
@@ -159,7 +162,8 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
   });
   SearchSummary summary;
   summary.Reason = rule.Reason();
-  if (summary.Reason == SearchEnd::Stopped && !ObjectiveReady)
+  // The design evaluates no objective: only the searches can fail at their start.
+  if (summary.Reason == SearchEnd::Stopped && !ObjectiveReady && options.Search != kDesign)
     summary.Reason = SearchEnd::InitialSolveFailed;
   summary.Trials = rule.Trials();
   summary.FailedCalls = FailedSolves - failedBefore;

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/data_set.h"
+#include "estimation/experiment_design.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
 #include "estimation/search_run.h"
@@ -48,6 +50,9 @@ class EstimationHost {
   virtual void LimitsChanged() = 0;   // the F-limit columns of the details grid
   virtual void ShowLimitPages() = 0;  // "Parameter Details", "Flow" and "F-Test" in front
   virtual void ShowInformation(const std::string& text) = 0;
+  // The design criterion for `candidates` (ascending): the determinant of J'J over the
+  // measured events and the candidates; nothing after the Jacobian's own message.
+  virtual std::optional<double> DesignCriterion(const std::vector<double>& candidates) = 0;
   // A close of the window was confirmed: no further search may start.
   virtual bool Closing() const = 0;
 };
@@ -141,6 +146,15 @@ class EstimationSession {
   bool FLimit(int col, int row, const SearchOptions& options = {});
   bool AllFLimits(const SearchOptions& options = {}, std::vector<SearchSummary>* sides = nullptr);
 
+  // --- experiment design: random candidate sets in [min, max], sorted, the one with the
+  // largest determinant kept. Ends by its own rule, by Stop or after options.Calls sets.
+  std::vector<double> DesignResult;  // the best candidates, ascending; empty before any
+  double DesignBest = 0;
+  SearchSummary DesignNextPoints(int count, double min, double max,
+                                 const SearchOptions& options = {});
+  // One candidate set.
+  void DesignStep();
+
  private:
   // The Flow page in front, then the run.
   SearchSummary Start(TOperation search, const SearchOptions& options);
@@ -158,7 +172,10 @@ class EstimationSession {
   bool MoveProbe();
   // The profile's trials can be dropped once they pass both the threshold and the minimum.
   EarlyStop ProfileEarlyStop() const;
-  SearchEnd profileEnd_ = SearchEnd::Stopped;  // set when a step ends the search itself
+  SearchEnd ownEnd_ = SearchEnd::Stopped;  // set when a step ends its search by its own rule
+  int designCount_ = 1;
+  double designMin_ = 0, designMax_ = 1;
+  DesignStopRule designRule_{1};
 
   EstimationHost& host_;
   TParameterRecord& parameters_;

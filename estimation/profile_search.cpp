@@ -85,12 +85,12 @@ SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOpti
   LimitLower = lower;
   PrevProfileMin = 0;
   FTestDescentText.clear();
-  profileEnd_ = SearchEnd::Stopped;
+  ownEnd_ = SearchEnd::Stopped;
   SearchOptions run = options;
   run.Search = kFLimitSearch;
   run.Stall = 0;  // the best objective does not move during a profile
   SearchSummary summary = RunSearch(run);
-  if (summary.Reason == SearchEnd::Stopped) summary.Reason = profileEnd_;
+  if (summary.Reason == SearchEnd::Stopped) summary.Reason = ownEnd_;
   return summary;
 }
 
@@ -101,7 +101,7 @@ bool EstimationSession::MoveProbe() {
                                   : !(p.MaxBound[k] - kBoundTolerance >= p.LimitPoint[k]);
   if (atBound) {
     // The limit reached the bound: no probe beyond it is solved.
-    profileEnd_ = SearchEnd::Finished;
+    ownEnd_ = SearchEnd::Finished;
     EndOperation(host_.Mode());
     return false;
   }
@@ -121,7 +121,7 @@ void EstimationSession::ProfileStep() {
     TotalCalls = SuccessfulCalls = 1;
     if (host_.SolveMeasured(p.TrialValue, {}) != SolveResult::Solved) {
       host_.ShowError(msg::kInitialSolveFailed);
-      profileEnd_ = SearchEnd::ProbeFailed;
+      ownEnd_ = SearchEnd::SolveFailed;
       EndOperation(host_.Mode());
       return;
     }
@@ -146,7 +146,7 @@ void EstimationSession::ProfileStep() {
       // The minimum stalled above the threshold: retry closer in.
       LimitStep /= 2;
       if (LimitStep < kSmallestLimitStep) {
-        profileEnd_ = SearchEnd::Finished;
+        ownEnd_ = SearchEnd::Finished;
         EndOperation(host_.Mode());
         return;
       }
@@ -190,7 +190,7 @@ bool EstimationSession::FLimit(int col, int row, const SearchOptions& options) {
   }
   const SearchEnd end = StartFLimit(row, col == kLowerColumn, options).Reason;
   // A search that could not run, or whose probe failed, has said so: no success after it.
-  if (end == SearchEnd::InitialSolveFailed || end == SearchEnd::ProbeFailed) return false;
+  if (end == SearchEnd::InitialSolveFailed || end == SearchEnd::SolveFailed) return false;
   if (!host_.Closing()) host_.ShowInformation(msg::kProcessCompleted);
   return true;
 }
@@ -207,7 +207,7 @@ bool EstimationSession::AllFLimits(const SearchOptions& options,
       const SearchEnd end = side.Reason;
       // The remaining searches would fail the same way, each with its own message.
       if (end == SearchEnd::InitialSolveFailed) return false;
-      if (end == SearchEnd::ProbeFailed) clean = false;
+      if (end == SearchEnd::SolveFailed) clean = false;
     }
   if (clean && !host_.Closing()) host_.ShowInformation(msg::kProcessCompleted);
   return clean;

@@ -16,8 +16,8 @@ const char* SearchEndName(SearchEnd reason) {
       return "failed";
     case SearchEnd::Finished:
       return "finished";
-    case SearchEnd::ProbeFailed:
-      return "probe failed";
+    case SearchEnd::SolveFailed:
+      return "solve failed";
   }
   return "?";
 }

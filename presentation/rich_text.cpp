@@ -311,10 +311,10 @@ class RtfReader {
 
 }  // namespace
 
-std::string WriteRtfDocument(const std::string& text) {
-  std::string out =
-      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 Courier "
-      "New;}}\n\\uc1\\pard\\f0\\fs20 ";
+namespace {
+
+// `text` (UTF-8) as RTF body text; line breaks become \par.
+void AppendRtfText(std::string& out, std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     const char32_t cp = NextCodePoint(text, pos);
@@ -350,7 +350,36 @@ std::string WriteRtfDocument(const std::string& text) {
         }
     }
   }
+}
+
+}  // namespace
+
+std::string WriteRtfDocument(const std::string& text) {
+  std::string out =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 Courier "
+      "New;}}\n\\uc1\\pard\\f0\\fs20 ";
+  AppendRtfText(out, text);
   out += "\\par\n}\n";
+  return out;
+}
+
+std::string WriteRtfLines(const std::vector<RichLine>& lines, const std::string& family) {
+  std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 ";
+  AppendRtfText(out, family);
+  out += ";}}\n\\uc1\\pard\\f0\n";
+  for (const RichLine& line : lines) {
+    for (const RichRun& run : line) {
+      out += "{\\fs" + std::to_string(2 * run.Size);
+      if (run.Bold) out += "\\b";
+      if (run.Italic) out += "\\i";
+      if (run.Underline) out += "\\ul";
+      out += ' ';
+      AppendRtfText(out, run.Text);
+      out += '}';
+    }
+    out += "\\par\n";
+  }
+  out += "}\n";
   return out;
 }
 

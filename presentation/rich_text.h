@@ -4,6 +4,9 @@
 // program or by others (word processors, rich-edit controls).
 
 #include <string>
+#include <vector>
+
+#include "base/rich_line.h"
 
 namespace zelk {
 
@@ -13,6 +16,10 @@ namespace zelk {
 // ASCII become \uN? with N a signed 16-bit UTF-16 unit. A byte that is not part of valid
 // UTF-8 (legacy text) is taken as a Windows-1252 character.
 std::string WriteRtfDocument(const std::string& text);
+
+// An RTF document with one paragraph per line and each run in its size and style, in the
+// font `family`; the text is escaped as for WriteRtfDocument.
+std::string WriteRtfLines(const std::vector<RichLine>& lines, const std::string& family);
 
 // When `data` begins, after optional whitespace or a UTF-8 byte-order mark, with "{\rtf",
 // sets `text` to the document's plain text (UTF-8, lines separated by "\n") and returns true;

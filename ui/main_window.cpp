@@ -26,6 +26,7 @@
 #include "ui/covariance_page.h"
 #include "ui/data_grid_view.h"
 #include "ui/debug_grid_view.h"
+#include "ui/design_dialog.h"
 #include "ui/dimension_page.h"
 #include "ui/fit_chart_view.h"
 #include "ui/fit_properties_dialog.h"
@@ -33,6 +34,7 @@
 #include "ui/options_dialog.h"
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
+#include "ui/report_box.h"
 #include "ui/residual_page.h"
 #include "ui/visibility_page.h"
 
@@ -115,6 +117,7 @@ TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
   optionsDialog_ = new TOptionsDlg(*optionsModel_, this);
   fitPropModel_ = std::make_unique<FitPropertiesModel>(*ws_);
   fitPropDialog_ = new TFitPropDlg(*fitPropModel_, this);
+  designDialog_ = new DesignDialog(this);
   ShowSourcePage(ws_->Prefs.SourcePreview);
   resize(1000, 680);
 }
@@ -131,6 +134,7 @@ TMForm::~TMForm() {
   debugView_ = nullptr;
   covariancePage_ = nullptr;
   residualPage_ = nullptr;
+  reportBox_ = nullptr;
   flowPage_ = nullptr;
   gridView_ = nullptr;
   modelEditor_ = nullptr;
@@ -162,6 +166,7 @@ void TMForm::BuildPages() {
   debugView_ = new DebugGridView(ws_->Debug);
   covariancePage_ = new CovariancePage(*ws_);
   residualPage_ = new ResidualPage(*ws_);
+  reportBox_ = new ReportBox;
   fitChartView_ = new FitChartView(*ws_);
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
@@ -201,6 +206,8 @@ void TMForm::BuildPages() {
         return covariancePage_;
       case Page::Autocorrelation:
         return residualPage_;
+      case Page::Report:
+        return reportBox_;
       case Page::FitChart:
         return fitChartView_;
       case Page::Source:
@@ -285,6 +292,10 @@ void TMForm::BuildMenus() {
       {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
       {"PaintBoundary", "&Paint Limit Curve", "", &Workspace::PaintBoundary},
       {"DesignModeAction", "&Design Mode", "", &Workspace::DesignModeAction},
+      {"DesignPointAction", "Design next point ...", "", &Workspace::DesignPointAction},
+      {"ReportPreviewAction", "&Report Preview", "", &Workspace::ReportPreviewAction},
+      {"PrintReportAction", "&Print Report ...", "", &Workspace::PrintReportAction},
+      {"SaveReport", "&Save ...", "", &Workspace::SaveReport},
   };
   for (const CommandSpec& spec : commands) {
     auto* action = new QAction(QString::fromLatin1(spec.caption), this);
@@ -316,6 +327,11 @@ void TMForm::BuildMenus() {
       file->addSeparator();
   }
   file->addSeparator();
+  QMenu* reportMenu = file->addMenu("&Report");
+  reportMenu->setObjectName("ReportMenu");
+  alias(reportMenu, "ReportPreviewAction", "Pre&view");
+  alias(reportMenu, "PrintReportAction", "&Print ...");
+  reportMenu->addAction(Command("SaveReport"));
   QMenu* chartMenu = file->addMenu("Fit&chart");
   alias(chartMenu, "ExportFitchart", "&Export ...");
   alias(chartMenu, "PrintFitChartAction", "&Print ...");
@@ -345,6 +361,8 @@ void TMForm::BuildMenus() {
   compute->addAction(Command("ResidualAction"));
 
   QMenu* toolsMenu = menuBar()->addMenu("&Tools");
+  toolsMenu->addAction(Command("DesignPointAction"));
+  toolsMenu->addSeparator();
   QAction* preferences = toolsMenu->addAction("&Preferences ...");
   preferences->setObjectName("Preferences");
   connect(preferences, &QAction::triggered, this, [this] { optionsDialog_->Execute(); });
@@ -411,6 +429,11 @@ void TMForm::BuildMenus() {
   QAction* popupProperties = popup->addAction("P&roperties ...");
   connect(popupProperties, &QAction::triggered, properties, &QAction::trigger);
   fitChartView_->addActions(popup->actions());
+  // The report box's pop-up menu.
+  auto* reportPopup = new QMenu(this);
+  alias(reportPopup, "PrintReportAction", "&Print ...");
+  reportPopup->addAction(Command("SaveReport"));
+  reportBox_->addActions(reportPopup->actions());
 
   compileTimer_ = new QTimer(this);
   compileTimer_->setObjectName("CompileTimer");
@@ -598,10 +621,27 @@ void TMForm::Repaint(View view) {
     case View::Residuals:
       if (residualPage_) residualPage_->Refresh();
       break;
+    case View::Report:
+      if (reportBox_) reportBox_->Show(ws_->Report);
+      break;
     case View::Visibility:
       break;
   }
 }
+
+std::vector<RichLine> TMForm::ReportText() { return reportBox_->Lines(); }
+
+bool TMForm::PrintReport(const std::function<void()>& build) {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  build();
+  printer.setDocName(QString());  // the print job has no title
+  reportBox_->print(&printer);
+  return true;
+}
+
+bool TMForm::RunDesignDialog(DesignDialogModel& dialog) { return designDialog_->Execute(dialog); }
 
 void TMForm::SetClipboardText(const std::string& text) {
   QGuiApplication::clipboard()->setText(QString::fromStdString(text));

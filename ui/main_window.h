@@ -23,6 +23,8 @@ namespace zelk {
 
 class CovariancePage;
 class ResidualPage;
+class DesignDialog;
+class ReportBox;
 
 class DataGridView;
 class DimensionPage;
@@ -62,6 +64,11 @@ class TMForm : public QMainWindow, public UserInterface {
   void CloseMainWindow() override;
   void ShowProgress(bool shown) override;
   void EnableCompileTimer(bool enabled) override;
+  bool RunDesignDialog(DesignDialogModel& dialog) override;
+  std::vector<RichLine> ReportText() override;
+  bool PrintReport(const std::function<void()>& build) override;
+  ReportBox* Report() const { return reportBox_; }
+  DesignDialog* DesignDlg() const { return designDialog_; }
   std::pair<int, int> FitChartSize() override;
   const TextMeasure& ReferenceTextMeasure() override { return textMeasure_; }
   std::string WritePicture(const std::string& path, int width, int height,
@@ -116,6 +123,8 @@ class TMForm : public QMainWindow, public UserInterface {
   DebugGridView* debugView_ = nullptr;
   CovariancePage* covariancePage_ = nullptr;
   ResidualPage* residualPage_ = nullptr;
+  DesignDialog* designDialog_ = nullptr;
+  ReportBox* reportBox_ = nullptr;
   FitChartView* fitChartView_ = nullptr;
   std::unique_ptr<FitPropertiesModel> fitPropModel_;
   TFitPropDlg* fitPropDialog_ = nullptr;

@@ -182,6 +182,23 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // calls ReportResidualPaintFailure once it has finished painting.
   bool PaintResidualGraph(Canvas& canvas, int width);
   void ReportResidualPaintFailure() { ShowError(msg::kInitialSolveFailed); }
+
+  // --- report
+  std::vector<RichLine> Report;  // the last report built
+  void BuildReport();
+  // "&Report Preview", "&Print Report ...", "&Save ...".
+  void ReportPreviewAction();
+  void PrintReportAction();
+  void SaveReport();
+  // Writes `lines` as an RTF file through a temporary file; false with the reason.
+  static bool WriteReport(const std::string& path, const std::vector<RichLine>& lines,
+                          std::string& reason);
+
+  // --- experiment design
+  // "Design next point ...": the dialog, then the design search; the points go to the chart
+  // in design mode. The dialog keeps its texts between uses.
+  void DesignPointAction();
+  DesignDialogModel DesignDialog;
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
 
@@ -243,6 +260,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void ShowLimitPages() override;
   void ShowInformation(const std::string& text) override;
   bool Closing() const override { return closeConfirmed_; }
+  std::optional<double> DesignCriterion(const std::vector<double>& candidates) override;
   // What the compile session asks of its host.
   TModel& ModelObject() override { return Model; }
   const std::string& ModelPath() const override { return ModelFileName; }

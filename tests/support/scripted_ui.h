@@ -36,6 +36,26 @@ class ScriptedUi : public UserInterface {
   std::map<View, int> Repaints;
   std::string Clipboard;
   int CloseRequests = 0;
+  // The report box as the user left it, and the print dialog's answer.
+  std::vector<RichLine> ReportBox;
+  bool PrintConfirmed = false;
+  std::vector<RichLine> ReportText() override { return ReportBox; }
+  bool PrintReport(const std::function<void()>& build) override {
+    if (PrintConfirmed) build();
+    return PrintConfirmed;
+  }
+  // The user at the design dialog: edits the fields and says OK (true) or Cancel; none
+  // scripted cancels. The dialog seen is kept.
+  std::function<bool(DesignDialogModel&)> OnDesignDialog;
+  std::vector<DesignDialogModel> DesignDialogsShown;
+  bool RunDesignDialog(DesignDialogModel& dialog) override {
+    DesignDialogsShown.push_back(dialog);
+    if (OnDesignDialog && OnDesignDialog(dialog) &&
+        dialog.Validate().first == DesignDialogModel::Field::None)
+      return true;
+    dialog.Cancel();
+    return false;
+  }
   // Runs inside ProcessEvents, as a user acting while a computation runs.
   std::function<void()> OnProcessEvents;
 

@@ -30,10 +30,12 @@
 #include "support/temp_folder.h"
 #include "ui/covariance_page.h"
 #include "ui/data_grid_view.h"
+#include "ui/design_dialog.h"
 #include "ui/dimension_page.h"
 #include "ui/flow_page.h"
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
+#include "ui/report_box.h"
 #include "ui/residual_page.h"
 
 namespace zelk {
@@ -305,6 +307,53 @@ TEST(MainWindow, TheOptimizeButtonsMenuOffersTheSearchesAndTheButtonTakesTheLast
   EXPECT_EQ(form.Ws().OperationMode, kIdle);
 }
 
+TEST(MainWindow, AUserDesignsTwoPointsAndSeesThemOnTheChart) {
+  test::TempFolder folder;
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ASSERT_TRUE(OpenCompiledDecay(form, folder.Path().string()));
+  ws.SetParameterValue(1, 0.352);
+  // The user first asks for 0 points, reads the refusal, then asks for two in [0, 12].
+  std::vector<QString> boxes;
+  int dialogs = 0;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxes.push_back(box->text());
+      box->accept();
+    } else if (auto* dialog = dynamic_cast<DesignDialog*>(modal)) {
+      // The refusal keeps the dialog open with the text that was refused.
+      const bool refused = dialog->NrEdit()->text() == "0";
+      if (dialogs > 0 && !refused) return;
+      ++dialogs;
+      dialog->MinEdit()->setText("0");
+      dialog->MaxEdit()->setText("12");
+      dialog->NrEdit()->setText(refused ? "2" : "0");
+      // Queued: the refusal's box runs its own loop, which must not sit inside this tick.
+      QMetaObject::invokeMethod(dialog, &QDialog::accept, Qt::QueuedConnection);
+    }
+  });
+  user.start(20);
+  QMenu* tools = nullptr;
+  for (QAction* entry : form.menuBar()->actions())
+    if (entry->text() == "&Tools") tools = entry->menu();
+  ASSERT_NE(tools, nullptr);
+  EXPECT_EQ(tools->actions()[0]->text(), "Design next point ...");
+  EXPECT_TRUE(tools->actions()[1]->isSeparator());
+  tools->actions()[0]->trigger();
+  user.stop();
+  EXPECT_EQ(boxes, std::vector<QString>{"Value must be an integer between 1 and 20!"});
+  EXPECT_EQ(dialogs, 2);
+  ASSERT_EQ(ws.Chart().DesignPointCount, 2);
+  EXPECT_LE(ws.Chart().DesignPoints[1], ws.Chart().DesignPoints[2]);
+  EXPECT_TRUE(form.Command("DesignModeAction")->isChecked());
+  EXPECT_EQ(form.RightPages()->currentWidget(), form.findChild<QWidget*>("FitChart"));
+  const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_DESIGN");
+  if (!shot.isEmpty()) form.grab().save(shot);
+}
+
 TEST(MainWindow, TheLeftNotebooksShowEveryTabWholeAtTheStartWidth) {
   TMForm form;
   form.show();
@@ -441,6 +490,24 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   EXPECT_EQ(residuals->Graph()->height(), 150);
   const QImage bars = residuals->Graph()->grab().toImage();
   EXPECT_EQ(bars.pixelColor(20, 75), QColor(Qt::black));  // the centre line
+  // File > Report > Preview fills the report box; what it holds comes back line by line.
+  QMenu* report = form.findChild<QMenu*>("ReportMenu");
+  ASSERT_NE(report, nullptr);
+  QStringList reportItems;
+  for (QAction* entry : report->actions()) reportItems << entry->text();
+  EXPECT_EQ(reportItems, (QStringList{"Pre&view", "&Print ...", "&Save ..."}));
+  report->actions()[0]->trigger();
+  EXPECT_EQ(form.RightPages()->currentWidget(), form.Report());
+  const std::vector<RichLine> shown = form.Report()->Lines();
+  ASSERT_EQ(shown.size(), ws.Report.size());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    std::string a, b;
+    for (const RichRun& run : shown[i]) a += run.Text;
+    for (const RichRun& run : ws.Report[i]) b += run.Text;
+    EXPECT_EQ(a, b) << i;
+  }
+  EXPECT_EQ(shown[2], ws.Report[2]);              // the title with its size and styles
+  EXPECT_EQ(form.Report()->actions().size(), 2);  // Print, Save
   const QString residualShot = qEnvironmentVariable("ZELK_SCREENSHOT_RESIDUALS");
   if (!residualShot.isEmpty()) form.grab().save(residualShot);
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_STATS");

@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "tools/zelkcli/pictures.h"
 #include "base/user_interface.h"
+#include "tools/zelkcli/pictures.h"
 
 namespace zelk {
 
@@ -44,6 +44,12 @@ class ConsoleUi : public UserInterface {
   void CloseMainWindow() override {}
   void ShowProgress(bool) override {}
   void EnableCompileTimer(bool) override {}
+  std::vector<RichLine> ReportText() override { return {}; }
+  bool PrintReport(const std::function<void()>&) override { return false; }
+  bool RunDesignDialog(DesignDialogModel& dialog) override {
+    dialog.Cancel();
+    return false;
+  }
   // The size charts are written at.
   std::pair<int, int> ChartSize{800, 600};
   std::pair<int, int> FitChartSize() override { return ChartSize; }

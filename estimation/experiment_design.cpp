@@ -1,0 +1,51 @@
+#include "estimation/experiment_design.h"
+
+#include <cmath>
+
+namespace zelk {
+
+bool MergeDesignData(const TDataSet& measured, const std::vector<double>& candidates,
+                     TDataSet& design, std::vector<int>& candidateRows) {
+  const TXData& x = measured.XData;
+  const TYData& y = measured.YData;
+  const int n = y.EventCount;
+  const int total = n + static_cast<int>(candidates.size());
+  if (total > kMaxEvents) return false;
+  candidateRows.clear();
+  design.XData.IndepCount = x.IndepCount;
+  design.YData.DepCount = y.DepCount;
+  design.YData.EventCount = total;
+  int e = 1;
+  std::size_t c = 0;
+  for (int row = 1; row <= total; ++row) {
+    const bool event = c == candidates.size() || (e <= n && !(x.X[e][1] > candidates[c]));
+    if (event) {
+      design.XData.X[row] = x.X[e];
+      design.XData.Defined[row] = x.Defined[e];
+      design.YData.M[row] = y.M[e];
+      design.YData.Defined[row] = y.Defined[e];
+      ++e;
+    } else {
+      design.XData.X[row] = {};
+      design.XData.X[row][1] = candidates[c++];
+      design.XData.Defined[row] = {};
+      design.XData.Defined[row][1] = x.Defined.at(e)[1];  // of the event that follows
+      design.YData.M[row] = {};
+      design.YData.Defined[row].fill(true);
+      candidateRows.push_back(row);
+    }
+  }
+  return true;
+}
+
+bool DesignStopRule::AfterIteration(double best) {
+  ++k_;
+  if (k_ % kDesignCheckEvery != 0) return false;
+  if (k_ > static_cast<long>(kDesignMinIterationsPerPoint) * points_ && previous_ > 0 &&
+      std::fabs(best - previous_) / previous_ < kDesignStalled)
+    return true;
+  previous_ = best;
+  return false;
+}
+
+}  // namespace zelk

@@ -1,0 +1,194 @@
+#include "workspace/report.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "base/format.h"
+#include "base/messages.h"
+#include "support/model_fixture.h"
+#include "support/temp_folder.h"
+
+namespace zelk {
+namespace {
+
+std::string Text(const RichLine& line) {
+  std::string text;
+  for (const RichRun& run : line) text += run.Text;
+  return text;
+}
+
+// The line whose text starts with `prefix`, after line `from`.
+std::size_t Find(const std::vector<RichLine>& lines, const std::string& prefix,
+                 std::size_t from = 0) {
+  for (std::size_t i = from; i < lines.size(); ++i)
+    if (Text(lines[i]).rfind(prefix, 0) == 0) return i;
+  return lines.size();
+}
+
+struct Problem {
+  TParameterRecord parameters = StartParameterRecord();
+  TNormalMatrix correlation{};
+  TYData y;
+  std::vector<RichLine> Build(const std::string& model = "/m/model.mod") {
+    return BuildReport(
+        {model, "/d/data.zkd", "12:00:00 - 08/12/2026", 0.082, parameters, correlation, y});
+  }
+};
+
+TEST(Report, TheCovarianceRowsHaveBoldLabelsOfThreeCharacters) {
+  for (int count : {2, 12}) {
+    Problem p;
+    p.parameters.Count = count;
+    for (int i = 1; i <= count; ++i)
+      for (int j = 1; j <= count; ++j) p.correlation[i][j] = i == j ? 1 : -0.5;
+    const auto lines = p.Build();
+    const std::size_t heading = Find(lines, "Normalized Covariances:");
+    ASSERT_LT(heading, lines.size());
+    std::string header = "\t";
+    for (int i = 1; i <= count; ++i) header += std::to_string(i) + ".\t";
+    EXPECT_EQ(Text(lines[heading + 2]), header);
+    EXPECT_TRUE(lines[heading + 2][0].Bold);
+    const RichLine& row1 = lines[heading + 3];
+    ASSERT_EQ(row1.size(), 2u);
+    EXPECT_EQ(row1[0].Text, "1.\t");
+    EXPECT_TRUE(row1[0].Bold);
+    EXPECT_FALSE(row1[1].Bold);
+    EXPECT_EQ(row1[1].Text.substr(0, 5), "1.00\t");
+    if (count == 12) {
+      const RichLine& row10 = lines[heading + 12];
+      EXPECT_EQ(row10[0].Text, "10.");
+      EXPECT_TRUE(row10[0].Bold);
+      EXPECT_EQ(row10[1].Text.substr(0, 6), "\t-0.50");
+    }
+  }
+}
+
+TEST(Report, LinesFontsAndResidualsFollowTheLayout) {
+  Problem p;
+  p.parameters.Count = 1;
+  p.parameters.Value[1] = 0.35;
+  p.parameters.StdError[1] = 0.0074;
+  p.y.DepCount = 3;
+  p.y.EventCount = 2;
+  p.y.M[1] = {0, 1, 2, 3};
+  p.y.C[1] = {0, 0.9, 2, 3.5};
+  const auto lines = p.Build();
+  EXPECT_EQ(Text(lines[0]), "12:00:00 - 08/12/2026");
+  EXPECT_EQ(lines[0][0].Size, 7);
+  EXPECT_EQ(Text(lines[2]), "Zelk 3.0 - Report");
+  EXPECT_EQ(lines[2][0], (RichRun{"Zelk 3.0 - Report", 10, true, true, true}));
+  EXPECT_EQ(Text(lines[4]), "Model:\t/m/model.mod");
+  EXPECT_TRUE(lines[4][0].Italic);
+  EXPECT_EQ(Text(lines[7]), "Objective Function = 0.082");
+  const std::size_t estimated = Find(lines, "Estimated Parameters:");
+  EXPECT_EQ(Text(lines[estimated + 2]), "\tValue   \t\tStd. Error\tLo F-Limit\tHi F-Limit");
+  EXPECT_EQ(Text(lines[estimated + 3]), "1.\t0.3500000\t0.0074000\t0.0000000\t0.0000000");
+  const std::size_t residuals = Find(lines, "Residuals:");
+  EXPECT_EQ(Text(lines[residuals + 2]), "\tY1\tY2\tY3\t");
+  EXPECT_EQ(Text(lines[residuals + 3]), "1.\t0.1000\t0.0000\t-0.5000");
+  EXPECT_EQ(Text(lines[residuals + 4]), "2.\t0.0000\t0.0000\t0.0000");
+  EXPECT_EQ(residuals + 5, lines.size());
+  // An untitled model gives the label alone.
+  EXPECT_EQ(Text(p.Build("")[4]), "Model:\t");
+}
+
+TEST(Report, TheProposedNameReplacesTheExtension) {
+  const std::pair<const char*, const char*> cases[] = {{"/w/model.mod", "model.rtf"},
+                                                       {"", ".rtf"},
+                                                       {"/a.b/model", "model.rtf"},
+                                                       {"x.tar.gz", "x.tar.rtf"}};
+  for (auto [path, name] : cases) EXPECT_EQ(ReportFileName(path), name) << path;
+}
+
+std::string ReadWithUnrtf(const std::string& path) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(
+      popen(("unrtf --text '" + path + "' 2>/dev/null").c_str(), "r"), pclose);
+  if (!pipe) return out;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
+  // Its text output turns tabs into spaces and line breaks: compare without white space.
+  std::erase_if(out, [](unsigned char c) { return std::isspace(c); });
+  return out;
+}
+
+class ReportCommands : public test::ModelTest {
+ protected:
+  void SetUp() override {
+    Load("linear");
+    Data(1, 0, {1, 2, 3, 4});
+    const double y[] = {3.1, 4.9, 7.2, 8.8};
+    for (int j = 1; j <= 4; ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
+    ws_->SetDataSaved(true);
+    Type(Dimension::Param, "2");
+    ws_->SetParameterValue(1, 1.15);
+    ws_->SetParameterValue(2, 1.94);
+    ws_->Estimation().InitialEvaluation();
+    ws_->StdErr();
+    ws_->ModelFileName = "/work/line.mod";
+    ui_.Messages.clear();
+  }
+  test::TempFolder folder_;
+};
+
+TEST_F(ReportCommands, ASavedReportOpensInAnIndependentReaderWithItsValues) {
+  ws_->ReportPreviewAction();
+  EXPECT_EQ(ui_.PagesShown.back(), Page::Report);
+  ui_.ReportBox = ws_->Report;
+  const std::string path = folder_.File("line.rtf");
+  ui_.DialogAnswers.push_back(path);
+  ws_->SaveReport();
+  ASSERT_EQ(ui_.SaveRequests.size(), 1u);
+  EXPECT_EQ(ui_.SaveRequests[0].ProposedName, "line.rtf");
+  EXPECT_EQ(ui_.SaveRequests[0].Title, "Save Report ...");
+  EXPECT_TRUE(ui_.SaveRequests[0].ConfirmOverwrite);
+  EXPECT_TRUE(ui_.Messages.empty());
+  const std::string text = ReadWithUnrtf(path);
+  ASSERT_FALSE(text.empty()) << "unrtf is missing or read nothing";
+  EXPECT_NE(text.find("Zelk3.0-Report"), std::string::npos) << text;
+  EXPECT_NE(text.find("Model:/work/line.mod"), std::string::npos) << text;
+  EXPECT_NE(text.find("1.1.1500000" + FormatSignificant(ws_->Parameters.StdError[1], 8)),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("ObjectiveFunction=" + FormatGeneral(ws_->Estimation().BestObjective, 15)),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.rfind("4." + FormatSignificant(8.8 - (1.15 + 4 * 1.94), 5)), std::string::npos)
+      << text;
+}
+
+TEST_F(ReportCommands, SaveBeforeAnyPreviewWritesAnEmptyDocumentAndAFailedSaveSaysSo) {
+  const std::string path = folder_.File("empty.rtf");
+  ui_.DialogAnswers.push_back(path);
+  ws_->SaveReport();
+  std::ifstream in(path);
+  const std::string rtf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
+  EXPECT_EQ(ReadWithUnrtf(path).find("Report"), std::string::npos);
+
+  ui_.ReportBox = {{{"kept", 8}}};
+  ui_.DialogAnswers.push_back(folder_.File("no/such/folder/r.rtf"));
+  ws_->SaveReport();
+  const std::vector<std::string> shown = ui_.TakeMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind(std::string(msg::kSaveFailed) + "\n", 0), 0u);
+  EXPECT_GT(shown[0].size(), std::string(msg::kSaveFailed).size() + 1);  // with the reason
+  // Cancelling the dialog writes nothing.
+  ws_->SaveReport();
+  EXPECT_TRUE(ui_.Messages.empty());
+}
+
+TEST_F(ReportCommands, PrintBuildsTheReportOnlyWhenConfirmed) {
+  ws_->PrintReportAction();
+  EXPECT_TRUE(ws_->Report.empty());
+  ui_.PrintConfirmed = true;
+  ws_->PrintReportAction();
+  EXPECT_FALSE(ws_->Report.empty());
+}
+
+}  // namespace
+}  // namespace zelk

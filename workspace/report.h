@@ -1,0 +1,37 @@
+#pragma once
+// The report: file names, the objective, the parameter settings and estimates with their
+// standard errors and F-test limits, the normalized covariances and every event's residuals,
+// as lines of rich text in the report box's font (Verdana, 8 points).
+
+#include <string>
+#include <vector>
+
+#include "base/data_set.h"
+#include "estimation/parameter_record.h"
+#include "model/model_library.h"
+#include "presentation/rich_text.h"
+
+namespace zelk {
+
+inline constexpr const char* kReportFontFamily = "Verdana";
+inline constexpr int kReportFontSize = 8;
+
+struct ReportInputs {
+  std::string ModelFileName, DataFileName;
+  std::string TimeAndDate;  // the first line, as the locale writes them
+  double BestObjective = 0;
+  const TParameterRecord& Parameters;
+  const TNormalMatrix& Correlation;
+  const TYData& Measured;
+};
+
+std::vector<RichLine> BuildReport(const ReportInputs& in);
+
+// The file name part of `modelPath` with its extension (from the last ".") replaced by
+// ".rtf", or ".rtf" appended; ".rtf" for an untitled model.
+std::string ReportFileName(const std::string& modelPath);
+
+// The current time and date in the user's locale formats, "time - date".
+std::string LocalTimeAndDate();
+
+}  // namespace zelk

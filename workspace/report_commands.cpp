@@ -1,0 +1,47 @@
+// The report commands: preview, print and save.
+
+#include "base/data_file.h"
+#include "base/messages.h"
+#include "workspace/report.h"
+#include "workspace/workspace.h"
+
+namespace zelk {
+
+void Workspace::BuildReport() {
+  Report =
+      zelk::BuildReport({ModelFileName, DataFileName, LocalTimeAndDate(), estimation_.BestObjective,
+                         Parameters, estimation_.Statistics.Correlation, MeasuredData.YData});
+  ui_.Repaint(View::Report);
+}
+
+void Workspace::ReportPreviewAction() {
+  ui_.ShowPage(Page::Report);
+  BuildReport();
+}
+
+void Workspace::PrintReportAction() {
+  ui_.PrintReport([this] { BuildReport(); });
+}
+
+bool Workspace::WriteReport(const std::string& path, const std::vector<RichLine>& lines,
+                            std::string& reason) {
+  const std::string rtf = WriteRtfLines(lines, kReportFontFamily);
+  return WriteFileReplacing(path, std::vector<std::uint8_t>(rtf.begin(), rtf.end()), reason);
+}
+
+void Workspace::SaveReport() {
+  FileDialogRequest request;
+  request.Title = msg::kSaveReportTitle;
+  request.Filter = msg::kReportFilter;
+  request.DefaultExtension = "rtf";
+  request.ProposedName = ReportFileName(ModelFileName);
+  request.ConfirmOverwrite = true;
+  const auto path = ui_.SaveFileDialog(request);
+  if (!path) return;
+  std::string reason;
+  // What the box holds, the user's edits included; an earlier file stays if this fails.
+  if (!WriteReport(*path, ui_.ReportText(), reason))
+    ShowError(std::string(msg::kSaveFailed) + "\n" + reason);
+}
+
+}  // namespace zelk
