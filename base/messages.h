@@ -70,6 +70,9 @@ inline constexpr const char* kMultivariableDesign =
     "This feature is not supported in multivariable models!";
 inline constexpr const char* kDesignTooLarge =
     "The data set holds %s events: with %s new points it would exceed %s.";
+inline constexpr const char* kDesignNothing =
+    "No design raised the determinant of the normal matrix above 0: the parameters cannot all "
+    "be estimated from these data and points.";
 inline constexpr const char* kCovarianceDeterminant = "Covariance matrix determinant = ";
 inline constexpr const char* kModelUntitled =
     "The model has no file yet: save it before it is compiled.";

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "estimation/experiment_design.h"
 #include "model/jacobian.h"
 #include "model/model_guard.h"
 #include "tools/zelkcli/console_ui.h"
@@ -129,6 +130,32 @@ int main(int argc, char* argv[]) {
     if (!ComputeJacobian(ctx, p, 2, d)) return 1;
   const double jacobianSeconds = Seconds(jacobianStart) / jacobians;
   const double solutionsPerJacobian = static_cast<double>(ws->Stats.Solutions) / jacobians;
+  const int residuals = ws->Model.ResidualCount;
+
+  // The experiment design on 200 events: one solution and one design Jacobian (2 + 1
+  // solutions) an iteration; the rest is the driver's merge and bookkeeping.
+  ws->Dimensions().SetText(Dimension::Events, "200");
+  ws->SetDataSaved(true);
+  ws->Parameters.Value = p;
+  ws->Dimensions().SetText(Dimension::Param, "2");
+  ws->Parameters.Value = p;
+  const int iterations = quick ? 3 : 300;
+  ws->Stats = {};
+  SearchOptions designOptions;
+  designOptions.Calls = iterations;
+  const auto designStart = Clock::now();
+  const SearchSummary design = ws->Estimation().DesignNextPoints(2, 0, 2.5, designOptions);
+  const double iterationSeconds = Seconds(designStart) / design.Trials;
+  const double solutionsPerIteration = static_cast<double>(ws->Stats.Solutions) / design.Trials;
+  // The solutions' own time, as the solver clocked it during the design.
+  const double designSolve = ws->Stats.SolveNanoseconds * 1e-9 / ws->Stats.Solutions;
+
+  // The driver's own part of an iteration: merging the candidates into the design set.
+  std::vector<int> candidateRows;
+  const std::vector<double> candidates = {1.0, 2.2};
+  const auto mergeStart = Clock::now();
+  for (int i = 0; i < count; ++i) MergeDesignData(d, candidates, ws->DesignData, candidateRows);
+  const double mergeSeconds = Seconds(mergeStart) / count;
 
   std::printf("chain model, 5 states, 1000 events, one experiment\n");
   std::printf("derivative calls per solution   %lld (accepted steps %lld, rejected %lld)\n",
@@ -151,6 +178,13 @@ int main(int argc, char* argv[]) {
   std::printf("driver's share of a step        %.1f %%\n", 100 * (bestStep - guarded) / bestStep);
   std::printf(
       "fit Jacobian, 2 parameters      %.1f Jacobians/s, %.0f solutions each (%d residuals)\n",
-      1 / jacobianSeconds, solutionsPerJacobian, ws->Model.ResidualCount);
+      1 / jacobianSeconds, solutionsPerJacobian, residuals);
+  std::printf(
+      "design, 2 points, 202 events    %.1f iterations/s, %.1f solutions each (%.3f ms a "
+      "solution)\n",
+      1 / iterationSeconds, solutionsPerIteration, designSolve * 1e3);
+  std::printf("driver's share of an iteration  %.1f %% (the merge alone %.3f ms)\n",
+              100 * (iterationSeconds - solutionsPerIteration * designSolve) / iterationSeconds,
+              mergeSeconds * 1e3);
   return 0;
 }

@@ -158,7 +158,11 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
         EndOperation(mode);
         return;
     }
-    if (mode != kIdle && rule.AfterTrial(BestObjective)) EndOperation(mode);
+    // A step that ended its search by its own rule still made its trial; one whose start
+    // could not be solved made none.
+    const bool ended = mode == kIdle;
+    if (ended && !ObjectiveReady && options.Search != kDesign) return;
+    if (rule.AfterTrial(BestObjective) && !ended) EndOperation(mode);
   });
   SearchSummary summary;
   summary.Reason = rule.Reason();
@@ -209,6 +213,8 @@ void EstimationSession::CovariancesAction() {
 }
 
 SearchSummary EstimationSession::Start(TOperation search, const SearchOptions& options) {
+  // Every search records where it started: the report's initial estimates.
+  parameters_.InitialValue = parameters_.Value;
   host_.ShowFlowPage();
   SearchOptions run = options;
   run.Search = search;
@@ -226,7 +232,6 @@ void EstimationSession::StartRegions() {
 }
 
 SearchSummary EstimationSession::Optimize(const SearchOptions& options) {
-  parameters_.InitialValue = parameters_.Value;
   return Start(kRandomSearch, options);
 }
 

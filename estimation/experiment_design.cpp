@@ -41,9 +41,11 @@ bool MergeDesignData(const TDataSet& measured, const std::vector<double>& candid
 bool DesignStopRule::AfterIteration(double best) {
   ++k_;
   if (k_ % kDesignCheckEvery != 0) return false;
-  if (k_ > static_cast<long>(kDesignMinIterationsPerPoint) * points_ && previous_ > 0 &&
-      std::fabs(best - previous_) / previous_ < kDesignStalled)
-    return true;
+  if (k_ > static_cast<long>(kDesignMinIterationsPerPoint) * points_) {
+    // No relative change of a best of 0: the design ends when nothing has raised it yet.
+    if (previous_ > 0 ? std::fabs(best - previous_) / previous_ < kDesignStalled : best <= 0)
+      return true;
+  }
   previous_ = best;
   return false;
 }

@@ -25,8 +25,9 @@ bool MergeDesignData(const TDataSet& measured, const std::vector<double>& candid
                      TDataSet& design, std::vector<int>& candidateRows);
 
 // When the design search ends by itself: every 50 iterations, once more than 5000 per point
-// have run, if the best determinant moved by less than 0.1 % since the last check. A check
-// whose previous best is not positive only records the best: no relative change is formed.
+// have run, if the best determinant moved by less than 0.1 % since the last check. While the
+// previous best is 0 no relative change is formed: a best still 0 ends the design (nothing
+// raised the determinant), a first positive one is recorded and the search goes on.
 class DesignStopRule {
  public:
   explicit DesignStopRule(int points) : points_(points) {}

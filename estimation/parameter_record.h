@@ -32,7 +32,7 @@ struct TParameterRecord {
   T20Vector HiFLimit;
   T20Vector LoFLimit;
   T20Vector StdError;
-  T20Vector InitialValue;  // Value when the plain search started
+  T20Vector InitialValue;  // Value when the last search started
   TParamFlags Fixed;
   TParamFlags HiFValid;
   TParamFlags LoFValid;

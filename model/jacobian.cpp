@@ -164,8 +164,15 @@ bool GaussNewtonStep(SolveContext& ctx, const T20Vector& parameters, int paramCo
 bool ComputeDesignJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCount,
                            TXData& x, const TYData& y) {
   TModel& model = ctx.Model;
+  // Only the rows in use: a whole block is a megabyte, several times a solution's cost.
   TYData& copy = *model.DesignCopy;
-  copy = y;
+  copy.DepCount = y.DepCount;
+  copy.EventCount = y.EventCount;
+  copy.Range = y.Range;
+  for (int e = 0; e <= y.EventCount; ++e) {
+    copy.M[e] = y.M[e];  // the solutions write every computed row
+    copy.Defined[e] = y.Defined[e];
+  }
   if (SolveWhole(ctx, parameters, x, copy) != SolveResult::Solved) return Failed(ctx);
   const int m = EnumerateResiduals(model, x, copy);
   for (int n = 1; n <= m; ++n) {

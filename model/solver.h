@@ -62,6 +62,7 @@ struct SolverStats {
   std::int64_t AcceptedSteps = 0;
   std::int64_t RejectedSteps = 0;
   std::int64_t PrecisionFailures = 0;
+  std::int64_t SolveNanoseconds = 0;  // wall time inside SolveModel, for the drivers' shares
 };
 
 // What a solution reads and writes besides the data set it solves.

@@ -8,7 +8,8 @@
 namespace zelk {
 
 void DebugGrid::Show(const TDataSet& data) {
-  for (std::string& text : texts_) text.clear();
+  for (int j = 1; j <= usedRows_; ++j)
+    for (int i = 1; i <= usedColumns_; ++i) Cell(i, j).clear();
   const TXData& x = data.XData;
   const TYData& y = data.YData;
   const int indep = std::clamp<int>(x.IndepCount, 0, kMaxIndep);
@@ -23,6 +24,8 @@ void DebugGrid::Show(const TDataSet& data) {
     for (int i = 1; i <= depShown; ++i)
       if (y.Defined[j][i]) Cell(indep + i, j) = FormatSignificant(y.M[j][i], 6);
   }
+  usedRows_ = rows;
+  usedColumns_ = std::min(kColumns - 1, indep + std::max(depShown, 0));
 }
 
 const std::string& DebugGrid::Text(int col, int row) const {

@@ -30,6 +30,9 @@ class DebugGrid {
     return texts_[static_cast<std::size_t>(row) * kColumns + col];
   }
   std::vector<std::string> texts_;
+  // Rows 1..usedRows_ and columns 1..usedColumns_ may hold text; nothing beyond them does,
+  // so a refresh empties only those (the design refreshes once per iteration).
+  int usedRows_ = 0, usedColumns_ = 0;
 };
 
 }  // namespace zelk

@@ -3,6 +3,7 @@
 // Commands of the window are methods here; all talk to the user goes through UserInterface.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -199,6 +200,10 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // in design mode. The dialog keeps its texts between uses.
   void DesignPointAction();
   DesignDialogModel DesignDialog;
+  // The design of `count` points in [min, max] onto the chart; false after a message, or when
+  // no design raised the determinant above 0 (the chart keeps its points then).
+  bool RunDesign(int count, double min, double max, const SearchOptions& options);
+  SearchSummary LastDesign;
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
 
@@ -288,6 +293,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // Solves Value on the measured data and tests its residuals; false when it cannot.
   bool RunResidualTest(bool reportFailure);
   bool residualFailureTold_ = false;
+  std::chrono::steady_clock::time_point debugShown_{};  // the design's last Debug refresh
   int computationDepth_ = 0;
   bool closePending_ = false;
   bool closeConfirmed_ = false;

@@ -230,6 +230,39 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   EXPECT_NE(stall.Out.find("Parameters: 0.3520000\n"), std::string::npos) << stall.Out;
 }
 
+TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  const std::string report = folder.File("decay.rtf");
+  CliRun run = Cli("fit " + files + " --search gn --values 3 --residual-test --design 2,0,12 " +
+                   "--report " + report + " --json");
+  ASSERT_EQ(run.Status, 0) << run.Out;
+  EXPECT_NE(run.Out.find("\"d_statistics\": [2.13"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("\"autocorrelation\": [\"Insignificant\"]"), std::string::npos);
+  EXPECT_NE(run.Out.find("\"design_stop\": \"finished\""), std::string::npos) << run.Out;
+  const std::size_t at = run.Out.find("\"design_points\": [");
+  ASSERT_NE(at, std::string::npos);
+  std::istringstream points(run.Out.substr(at + 18));
+  double a = 0, b = 0;
+  char comma = 0;
+  points >> a >> comma >> b;
+  EXPECT_LE(a, b);
+  EXPECT_GE(a, 0);
+  EXPECT_LE(b, 12);
+  const std::size_t iterations = run.Out.find("\"design_iterations\": ");
+  ASSERT_NE(iterations, std::string::npos);
+  EXPECT_GE(std::stol(run.Out.substr(iterations + 21)), 2 * 5000 + 49);
+  std::ifstream rtf(report);
+  std::string head(6, ' ');
+  rtf.read(head.data(), 6);
+  EXPECT_EQ(head, "{\\rtf1");
+
+  CliRun bad = Cli("fit " + files + " --design 0,1,2");
+  EXPECT_EQ(bad.Status, 1);
+  EXPECT_NE(bad.Out.find("--design takes N,MIN,MAX"), std::string::npos) << bad.Out;
+}
+
 TEST(Zelkcli, FitWritesTheChartOfTheFittedModelByTheExtension) {
   test::TempFolder folder;
   CopyExample(folder, "decay");

@@ -49,9 +49,17 @@ TEST(DesignData, TheSearchEndsByItselfOnlyAfter5000IterationsPerPointAndAPositiv
     while (!rule.AfterIteration(1.0)) ++calls;
     EXPECT_EQ(calls + 1, 5000L * points + 49) << points;
   }
-  // A best of 0 never divides: the design waits for a positive one.
+  // A best of 0 never divides: it ends the design at the first check that could, and a
+  // first positive best there is recorded, not compared with 0.
   DesignStopRule zero(1);
-  for (int i = 0; i < 20000; ++i) ASSERT_FALSE(zero.AfterIteration(0));
+  long zeroCalls = 1;
+  while (!zero.AfterIteration(0)) ++zeroCalls;
+  EXPECT_EQ(zeroCalls, 5049);
+  DesignStopRule late(1);
+  for (int i = 0; i < 5048; ++i) ASSERT_FALSE(late.AfterIteration(0));
+  EXPECT_FALSE(late.AfterIteration(2.0));
+  for (int i = 0; i < 49; ++i) ASSERT_FALSE(late.AfterIteration(2.0));
+  EXPECT_TRUE(late.AfterIteration(2.0));
   // A best still growing by 0.1 % per check goes on.
   DesignStopRule growing(1);
   double best = 1;

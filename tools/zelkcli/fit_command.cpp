@@ -1,5 +1,6 @@
 #include "tools/zelkcli/fit_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "base/format.h"
 #include "base/preferences.h"
 #include "estimation/objective.h"
+#include "estimation/quantiles.h"
 #include "model/operation.h"
 #include "tools/zelkcli/csv_table.h"
 
@@ -36,6 +38,9 @@ struct FitOptions {
   bool Json = false;
   bool Stats = false;
   bool FLimits = false;
+  bool CallsGiven = false;  // --calls also cuts the F-limit sides and the design
+  bool ResidualTest = false;
+  std::string Design, Report;  // "N,MIN,MAX"; FILE.rtf
 };
 
 std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -49,6 +54,8 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
                         : a == "--search"    ? &o.Search
                         : a == "--objective" ? &o.Objective
                         : a == "--chart"     ? &o.Chart
+                        : a == "--design"    ? &o.Design
+                        : a == "--report"    ? &o.Report
                                              : nullptr;
     if (a == "--json") {
       o.Json = true;
@@ -56,6 +63,8 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
       o.Stats = true;
     } else if (a == "--flimits") {
       o.FLimits = true;
+    } else if (a == "--residual-test") {
+      o.ResidualTest = true;
     } else if (a == "--chart-size" && i + 1 < args.size()) {
       const std::string& size = args[++i];
       const auto x = size.find('x');
@@ -73,6 +82,7 @@ std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std
         return std::nullopt;
       }
       (a == "--calls" ? o.Calls : o.Stall) = *n;
+      if (a == "--calls") o.CallsGiven = true;
     } else if (text && i + 1 < args.size()) {
       *text = args[++i];
     } else if (a.rfind("--", 0) != 0 && o.Model.empty()) {
@@ -144,6 +154,7 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
 
   // The data first: its counts would otherwise mark the model modified after it was read.
   if (!ws.ReadDataFile(o.Data)) return 1;
+  ws.SetDataFileName(fs::absolute(o.Data).string());
   ws.SetDataSaved(true);
   const std::string modelPath = fs::absolute(o.Model).string();
   if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + o.Model);
@@ -258,10 +269,27 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   const TStatistics& stats = ws.Estimation().Statistics;
   // F-test limits around the best point, each side ended by its own rules or by --calls.
   std::vector<SearchSummary> sides;
-  if (o.FLimits) {
-    SearchOptions limits;
-    limits.Calls = o.Calls;
-    if (!ws.Estimation().AllFLimits(limits, &sides)) return 1;
+  SearchOptions after;  // the searches after the fit end by their own rules unless cut
+  if (o.CallsGiven) after.Calls = o.Calls;
+  if (o.FLimits && !ws.Estimation().AllFLimits(after, &sides)) return 1;
+  if (o.ResidualTest) {
+    ws.ResidualAction();
+    if (ws.ResidualGrid.empty()) return 1;  // it has said why
+  }
+  if (!o.Design.empty()) {
+    std::vector<double> design;
+    if (!ParseList("--design", o.Design, design, error) || design.size() != 3 ||
+        design[0] != std::floor(design[0]) || design[0] < 1 || design[0] > kMaxDesignPoints)
+      return Fail(error.empty()
+                      ? "--design takes N,MIN,MAX with N from 1 to 20, not \"" + o.Design + "\""
+                      : error);
+    if (!ws.RunDesign(static_cast<int>(design[0]), design[1], design[2], after)) return 1;
+  }
+  if (!o.Report.empty()) {
+    ws.BuildReport();
+    std::string reason;
+    if (!Workspace::WriteReport(o.Report, ws.Report, reason))
+      return Fail("cannot write the report " + o.Report + ": " + reason);
   }
 
   // The values reported are those of the best point, solved once more.
@@ -313,6 +341,27 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
         out << (i ? ", " : "") << JsonString(SearchEndName(sides[i].Reason));
       out << "]";
     }
+    if (o.ResidualTest) {
+      const TResidualTest& t = ws.ResidualTest;
+      const auto n = static_cast<std::uint16_t>(std::min(t.EventCount, 65535));
+      out << ", \"d_statistics\": [";
+      for (int r = 1; r <= t.DepCount; ++r)
+        out << (r > 1 ? ", " : "") << (t.DDefined[r] ? JsonNumber(t.DStat[r]) : "null");
+      out << "], \"d_crit_negative\": " << JsonNumber(static_cast<double>(DCritNegative(n)))
+          << ", \"d_crit_positive\": " << JsonNumber(static_cast<double>(DCritPositive(n)))
+          << ", \"autocorrelation\": [";
+      for (int r = 1; r <= t.DepCount; ++r)
+        out << (r > 1 ? ", " : "") << JsonString(ws.ResidualGrid.at(r)[4]);
+      out << "]";
+    }
+    if (!o.Design.empty()) {
+      out << ", \"design_points\": [";
+      for (int i = 1; i <= ws.Chart().DesignPointCount; ++i)
+        out << (i > 1 ? ", " : "") << JsonNumber(ws.Chart().DesignPoints[i]);
+      out << "], \"design_determinant\": " << JsonNumber(ws.Estimation().DesignBest)
+          << ", \"design_iterations\": " << ws.LastDesign.Trials
+          << ", \"design_stop\": " << JsonString(SearchEndName(ws.LastDesign.Reason));
+    }
     out << ", \"values\": [";
     for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
     out << "], \"computed\": [";
@@ -352,6 +401,19 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
           out << " (" << SearchEndName(sides[lo].Reason) << "/" << SearchEndName(sides[hi].Reason)
               << ")";
       }
+    }
+    if (o.ResidualTest) {
+      out << "\nAutocorrelation test (D, verdict):";
+      for (std::size_t r = 1; r < ws.ResidualGrid.size(); ++r)
+        out << " " << ws.ResidualGrid[r][1] << " " << ws.ResidualGrid[r][4] << ";";
+      out << " critical values " << ws.ResidualGrid.at(1)[2] << " and " << ws.ResidualGrid.at(1)[3];
+    }
+    if (!o.Design.empty()) {
+      out << "\nDesigned points (" << SearchEndName(ws.LastDesign.Reason) << " after "
+          << ws.LastDesign.Trials << " sets, determinant "
+          << FormatGeneral(ws.Estimation().DesignBest, 8) << "):";
+      for (int i = 1; i <= ws.Chart().DesignPointCount; ++i)
+        out << " " << FormatSignificant(ws.Chart().DesignPoints[i], 6);
     }
     out << "\n\nEvent";
     for (int d = 1; d <= y.DepCount; ++d) out << "\tC[" << d << "]";
