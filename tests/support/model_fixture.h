@@ -41,6 +41,19 @@ class ModelTest : public WorkspaceTest {
     ui_.Messages.clear();
   }
 
+  // A model of two parameters fitted to one response measured as `y` at times `x` (one
+  // experiment, algebraic), starting from (a, b).
+  void TwoParameterProblem(const char* model, const std::vector<double>& x,
+                           const std::vector<double>& y, double a, double b) {
+    Load(model);
+    Data(1, 0, x);
+    for (std::size_t j = 1; j <= y.size(); ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
+    ws_->SetDataSaved(true);
+    Type(Dimension::Param, "2");
+    ws_->SetParameterValue(1, a);
+    ws_->SetParameterValue(2, b);
+  }
+
   SolveResult Solve(std::initializer_list<double> values, EarlyStop stop = {}) {
     T20Vector p{};
     int i = 1;

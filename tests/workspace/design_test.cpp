@@ -97,15 +97,7 @@ TEST(DesignDialogModel, EveryCloseIsValidatedAndCancelAlwaysPasses) {
 // the most.
 class Design : public test::ModelTest {
  protected:
-  void SetUp() override {
-    Load("linear");
-    Data(1, 0, {1, 2, 3, 4, 5});
-    for (int j = 1; j <= 5; ++j) ws_->MeasuredData.YData.M[j][1] = 1 + 2 * j;
-    ws_->SetDataSaved(true);
-    Type(Dimension::Param, "2");
-    ws_->SetParameterValue(1, 1);
-    ws_->SetParameterValue(2, 2);
-  }
+  void SetUp() override { TwoParameterProblem("linear", {1, 2, 3, 4, 5}, {3, 5, 7, 9, 11}, 1, 2); }
   void Answer(const char* min, const char* max, const char* nr) {
     ui_.OnDesignDialog = [=](DesignDialogModel& d) {
       d.MinText = min;

@@ -152,15 +152,8 @@ TEST_F(FLimits, AStartThatCannotBeSolvedIsReportedOnceWithoutSuccess) {
 // The line through four points: S(p2) profiled over p1 is S + (p2 - 1.94)^2 / V22 with
 // V22 = 0.2, and the threshold 0.082 (1 + F(2, 2) 2 / 2) = 0.082 * 20.
 TEST_F(FLimits, TheProfileOfASlopeRefitsTheInterceptAndWidensBothParameters) {
-  Load("linear");
-  Data(1, 0, {1, 2, 3, 4});
-  const double y[] = {3.1, 4.9, 7.2, 8.8};
-  for (int j = 1; j <= 4; ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
-  ws_->SetDataSaved(true);
-  Type(Dimension::Param, "2");
+  TwoParameterProblem("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
   SetBound(ws_->Parameters, 1, TBound::Min, -100);
-  ws_->SetParameterValue(1, 1.15);
-  ws_->SetParameterValue(2, 1.94);
   std::vector<SearchSummary> sides;
   SearchOptions options;
   options.Calls = 400000;

@@ -247,13 +247,7 @@ class GaussNewton : public test::ModelTest {
  protected:
   void Fit(const char* model, const std::vector<double>& times, const std::vector<double>& y,
            double a, double b) {
-    Load(model);
-    Data(1, 0, times);
-    for (std::size_t j = 1; j <= y.size(); ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
-    ws_->SetDataSaved(true);
-    Type(Dimension::Param, "2");
-    ws_->SetParameterValue(1, a);
-    ws_->SetParameterValue(2, b);
+    TwoParameterProblem(model, times, y, a, b);
   }
 };
 

@@ -119,14 +119,7 @@ std::string ReadWithUnrtf(const std::string& path) {
 class ReportCommands : public test::ModelTest {
  protected:
   void SetUp() override {
-    Load("linear");
-    Data(1, 0, {1, 2, 3, 4});
-    const double y[] = {3.1, 4.9, 7.2, 8.8};
-    for (int j = 1; j <= 4; ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
-    ws_->SetDataSaved(true);
-    Type(Dimension::Param, "2");
-    ws_->SetParameterValue(1, 1.15);
-    ws_->SetParameterValue(2, 1.94);
+    TwoParameterProblem("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
     ws_->Estimation().InitialEvaluation();
     ws_->StdErr();
     ws_->ModelFileName = "/work/line.mod";

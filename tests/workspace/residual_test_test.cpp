@@ -117,14 +117,7 @@ TEST(ResidualTest, TwoResponsesStackTwoStripsWithBarsScaledToTheLargestResidual)
 class ResidualCommand : public test::ModelTest {
  protected:
   void SetUp() override {
-    Load("linear");
-    Data(1, 0, {1, 2, 3, 4, 5});
-    const double y[] = {3.1, 4.9, 7.2, 8.8, 11.3};
-    for (int j = 1; j <= 5; ++j) ws_->MeasuredData.YData.M[j][1] = y[j - 1];
-    ws_->SetDataSaved(true);
-    Type(Dimension::Param, "2");
-    ws_->SetParameterValue(1, 1);
-    ws_->SetParameterValue(2, 2);
+    TwoParameterProblem("linear", {1, 2, 3, 4, 5}, {3.1, 4.9, 7.2, 8.8, 11.3}, 1, 2);
   }
 };
 
