@@ -18,6 +18,7 @@ inline constexpr const char* kHeaderInvalid = "File header is invalid!";
 inline constexpr const char* kInvalidVersion = "Invalid file version!";
 inline constexpr const char* kInvalidNumber = "Invalid numeric format!";
 inline constexpr const char* kSaveFailed = "File Save Failed!";
+inline constexpr const char* kOpenFailed = "File Open Failed!";
 inline constexpr const char* kNotImplemented = "This function is not implemented yet!";
 inline constexpr const char* kNotSupported = "%s files are not supported!";
 inline constexpr const char* kClearCells = "Do you wish to clear all selected cells?";
@@ -82,6 +83,9 @@ inline constexpr const char* kModelNotCompiled =
     "Messages page.";
 inline constexpr const char* kScriptNotWritten = "Cannot write the compile script \"%s\": %s";
 
+inline constexpr const char* kExportParametersTitle = "Export Parameters To ...";
+inline constexpr const char* kImportParametersTitle = "Import Parameters From ...";
+inline constexpr const char* kParameterFilter = "Zelk Parameter File (*.par)|*.par";
 inline constexpr const char* kSaveReportTitle = "Save Report ...";
 inline constexpr const char* kReportFilter = "Rich Text (*.rtf)|*rtf";
 

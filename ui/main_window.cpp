@@ -276,6 +276,8 @@ void TMForm::BuildMenus() {
        &Workspace::SaveModelFile},
       {"SaveModelFileAs", "Sa&ve Model File As ...",
        "Save Model Source File and Dimensions under New Name", &Workspace::SaveModelFileAs},
+      {"ImportParametersAction", "&Import Parameters...", "", &Workspace::ImportParametersAction},
+      {"ExportParametersAction", "&Export Parameters...", "", &Workspace::ExportParametersAction},
       {"GenerateSource", "Generate &Source Preview", "", &Workspace::GenerateSource},
       {"CompileAction", "&Compile", "", &Workspace::CompileAction},
       {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
@@ -349,6 +351,8 @@ void TMForm::BuildMenus() {
   QMenu* model = menuBar()->addMenu("&Model");
   model->addAction(Command("GenerateSource"));
   model->addAction(Command("CompileAction"));
+  model->addAction(Command("ExportParametersAction"));
+  model->addAction(Command("ImportParametersAction"));
   QMenu* compute = menuBar()->addMenu("&Compute");
   compute->addAction(Command("OptimizeAction"));
   QAction* stop = compute->addAction("&Stop");

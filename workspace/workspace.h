@@ -184,6 +184,14 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   bool PaintResidualGraph(Canvas& canvas, int width);
   void ReportResidualPaintFailure() { ShowError(msg::kInitialSolveFailed); }
 
+  // --- parameter files
+  // "&Export Parameters..." and "&Import Parameters...". An import replaces the whole record
+  // and makes the next search evaluate the imported values.
+  void ExportParametersAction();
+  void ImportParametersAction();
+  bool WriteParameterFile(const std::string& path);
+  bool ImportParameterFile(const std::string& path);
+
   // --- report
   std::vector<RichLine> Report;  // the last report built
   void BuildReport();

@@ -263,6 +263,27 @@ TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {
   EXPECT_NE(bad.Out.find("--design takes N,MIN,MAX"), std::string::npos) << bad.Out;
 }
 
+TEST(Zelkcli, FitStartsFromAParameterFileAndWritesOne) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  const std::string par = folder.File("fit.par");
+  CliRun fit = Cli("fit " + files + " --search gn --values 3 --save-params " + par + " --json");
+  ASSERT_EQ(fit.Status, 0) << fit.Out;
+  std::ifstream in(par, std::ios::binary | std::ios::ate);
+  EXPECT_EQ(static_cast<long>(in.tellg()), 9504);
+  // Started from the saved record, the fitted value comes back without a search.
+  CliRun again = Cli("fit " + files + " --params " + par + " --json");
+  ASSERT_EQ(again.Status, 0) << again.Out;
+  const auto value = [](const std::string& out) {
+    return std::stod(out.substr(out.find("\"values\": [") + 11));
+  };
+  EXPECT_EQ(value(again.Out), value(fit.Out));
+  CliRun missing = Cli("fit " + files + " --params " + folder.File("none.par"));
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_NE(missing.Out.find("File Open Failed!"), std::string::npos) << missing.Out;
+}
+
 TEST(Zelkcli, FitWritesTheChartOfTheFittedModelByTheExtension) {
   test::TempFolder folder;
   CopyExample(folder, "decay");

@@ -40,23 +40,26 @@ struct FitOptions {
   bool FLimits = false;
   bool CallsGiven = false;  // --calls also cuts the F-limit sides and the design
   bool ResidualTest = false;
-  std::string Design, Report;  // "N,MIN,MAX"; FILE.rtf
+  std::string Design, Report;      // "N,MIN,MAX"; FILE.rtf
+  std::string Params, SaveParams;  // parameter files to start from and to write
 };
 
 std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   FitOptions o;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    std::string* text = a == "--values"      ? &o.Values
-                        : a == "--min"       ? &o.Min
-                        : a == "--max"       ? &o.Max
-                        : a == "--fixed"     ? &o.Fixed
-                        : a == "--search"    ? &o.Search
-                        : a == "--objective" ? &o.Objective
-                        : a == "--chart"     ? &o.Chart
-                        : a == "--design"    ? &o.Design
-                        : a == "--report"    ? &o.Report
-                                             : nullptr;
+    std::string* text = a == "--values"        ? &o.Values
+                        : a == "--min"         ? &o.Min
+                        : a == "--max"         ? &o.Max
+                        : a == "--fixed"       ? &o.Fixed
+                        : a == "--search"      ? &o.Search
+                        : a == "--objective"   ? &o.Objective
+                        : a == "--chart"       ? &o.Chart
+                        : a == "--design"      ? &o.Design
+                        : a == "--report"      ? &o.Report
+                        : a == "--params"      ? &o.Params
+                        : a == "--save-params" ? &o.SaveParams
+                                               : nullptr;
     if (a == "--json") {
       o.Json = true;
     } else if (a == "--stats") {
@@ -237,6 +240,8 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
 
   if (const int failed = PrepareModel(ws, o)) return failed;
   if (const int failed = SetParameters(ws, o)) return failed;
+  // A parameter file replaces the whole record: values, bounds, fixed marks and all.
+  if (!o.Params.empty() && !ws.ImportParameterFile(o.Params)) return 1;
   ws.Estimation().SetObjectiveFunc(kind);
   SearchSummary summary;
   double fitSeconds = 0;  // the search alone, without compiling or reporting
@@ -285,6 +290,7 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
                       : error);
     if (!ws.RunDesign(static_cast<int>(design[0]), design[1], design[2], after)) return 1;
   }
+  if (!o.SaveParams.empty() && !ws.WriteParameterFile(o.SaveParams)) return 1;
   if (!o.Report.empty()) {
     ws.BuildReport();
     std::string reason;

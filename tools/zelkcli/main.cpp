@@ -95,7 +95,9 @@ int Usage() {
          "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--objective "
          "ss|box-draper|weighted]\n"
          "                   [--values v1,...] [--min v1,...] [--max v1,...] [--fixed i,j,...]\n"
-         "                   [--calls N] [--stall N] [--stats] [--flimits] [--json]\n"
+         "                   [--calls N] [--stall N] [--stats] [--flimits] [--residual-test]\n"
+         "                   [--design N,MIN,MAX] [--report FILE.rtf] [--params FILE.par]\n"
+         "                   [--save-params FILE.par] [--json]\n"
          "                   [--chart FILE.emf|FILE.png|FILE.svg [--chart-size WxH]]\n";
   return 1;
 }

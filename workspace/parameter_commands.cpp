@@ -1,0 +1,69 @@
+// Parameter files: export and import of the whole parameter record.
+
+#include "base/data_file.h"
+#include "base/messages.h"
+#include "estimation/parameter_file.h"
+#include "workspace/workspace.h"
+
+namespace zelk {
+
+namespace {
+
+// The model file's name part with its extension replaced by ".par" (".par" when untitled).
+std::string ParameterFileName(const std::string& modelPath) {
+  std::string name = FileNamePart(modelPath);
+  const auto dot = name.find_last_of('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name + ".par";
+}
+
+}  // namespace
+
+bool Workspace::WriteParameterFile(const std::string& path) {
+  std::string reason;
+  if (!WriteFileReplacing(path, EncodeParameterFile(Parameters), reason)) {
+    ShowError(std::string(msg::kSaveFailed) + "\n" + reason);
+    return false;
+  }
+  return true;
+}
+
+bool Workspace::ImportParameterFile(const std::string& path) {
+  TParameterRecord scratch = Parameters;
+  const std::string reason = ReadParameterFile(path, scratch);
+  if (!reason.empty()) {
+    ShowError(std::string(msg::kOpenFailed) + "\n" + FileNamePart(path) + ": " + reason);
+    return false;
+  }
+  Parameters = scratch;
+  // The best objective belongs to other values: the next search evaluates these first.
+  estimation_.ObjectiveReady = false;
+  estimation_.LimitReady = false;
+  chart_.CurveReady = false;
+  paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6}, RefreshRows::All);
+  paramGrids_.RefreshValueColumn(RefreshRows::All);
+  ui_.Repaint(View::ParameterGrids);
+  ui_.Repaint(View::FitChart);
+  return true;
+}
+
+void Workspace::ExportParametersAction() {
+  FileDialogRequest request;
+  request.Title = msg::kExportParametersTitle;
+  request.Filter = msg::kParameterFilter;
+  request.DefaultExtension = "par";
+  request.ProposedName = ParameterFileName(ModelFileName);
+  request.ConfirmOverwrite = true;
+  if (const auto path = ui_.SaveFileDialog(request)) WriteParameterFile(*path);
+}
+
+void Workspace::ImportParametersAction() {
+  FileDialogRequest request;
+  request.Title = msg::kImportParametersTitle;
+  request.Filter = msg::kParameterFilter;
+  request.DefaultExtension = "par";
+  request.ProposedName = "*.par";
+  if (const auto path = ui_.OpenFileDialog(request)) ImportParameterFile(*path);
+}
+
+}  // namespace zelk
