@@ -59,6 +59,8 @@ void DecodeDataValues(const std::vector<std::uint8_t>& bytes, const DataFileHead
                       TDataSet& data) {
   std::size_t offset = kDataFileHeaderSize;
   const auto events = static_cast<std::int64_t>(Layout(header.EventCount));
+  // Without events there are no values, however large the variable counts claim to be.
+  if (events <= 0) return;
   auto readValue = [&](double& value, bool& defined) {
     Extended80 ext;
     std::memcpy(ext.data(), &bytes.at(offset), ext.size());

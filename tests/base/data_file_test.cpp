@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -110,6 +112,21 @@ TEST(DataFile, HugeCountsDoNotOverflowTheSizeComputation) {
   EXPECT_GT(DataFileValueBytes(header), std::uint64_t{1} << 40);
   DataFileHeader negative{-5, 3, -1};
   EXPECT_EQ(DataFileValueBytes(negative), 0u);
+}
+
+TEST(DataFile, HugeVariableCountsWithoutEventsDecodeAtOnce) {
+  // 17 bytes claiming 2^31 - 1 variables of each kind and no events: no values to read, and
+  // the decoder must not walk the counts (it spun four billion times).
+  const std::vector<std::uint8_t> bytes{'Z',  'K',  'D',  1,    0,    0xFF, 0xFF, 0xFF, 0x7F,
+                                        0xFF, 0xFF, 0xFF, 0x7F, 0,    0,    0,    0};
+  DataFileHeader header;
+  ASSERT_EQ(CheckDataFile(bytes, header), DataFileCheck::Ok);
+  auto data = MakeData(1, 1, 1);
+  data->XData.X[1][1] = 7;
+  const auto start = std::chrono::steady_clock::now();
+  DecodeDataValues(bytes, header, *data);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  EXPECT_EQ(data->XData.X[1][1], 7);
 }
 
 TEST(DataFile, ValuesBeyondTheCapacityAreSkippedWithoutShiftingTheRest) {

@@ -1,0 +1,16 @@
+// The .zkd reader: header check, then the values into a data set and its ranges.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "base/data_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::vector<std::uint8_t> bytes(data, data + size);
+  zelk::DataFileHeader header;
+  if (zelk::CheckDataFile(bytes, header) != zelk::DataFileCheck::Ok) return 0;
+  static auto set = std::make_unique<zelk::TDataSet>();
+  zelk::DecodeDataValues(bytes, header, *set);
+  zelk::ComputeRanges(*set);
+  return 0;
+}
