@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -172,6 +174,21 @@ bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
   }
   if (!ok) ::unlink(temp.c_str());
   return ok;
+}
+
+std::string NonFiniteValuePlace(const TDataSet& data, const DataFileHeader& header) {
+  const int events = std::clamp(header.EventCount, 0, kMaxEvents);
+  const int indep = std::clamp(header.IndepCount, 0, kMaxIndep);
+  const int dep = std::clamp(header.DepCount, 0, kMaxDep);
+  for (int j = 1; j <= events; ++j) {
+    for (int i = 1; i <= indep; ++i)
+      if (data.XData.Defined[j][i] && !std::isfinite(data.XData.X[j][i]))
+        return "event " + std::to_string(j) + ", X[" + std::to_string(i) + "]";
+    for (int i = 1; i <= dep; ++i)
+      if (data.YData.Defined[j][i] && !std::isfinite(data.YData.M[j][i]))
+        return "event " + std::to_string(j) + ", Y[" + std::to_string(i) + "]";
+  }
+  return {};
 }
 
 }  // namespace zelk

@@ -35,6 +35,10 @@ std::uint64_t DataFileValueBytes(const DataFileHeader& header);
 void DecodeDataValues(const std::vector<std::uint8_t>& bytes, const DataFileHeader& header,
                       TDataSet& data);
 
+// The first defined value of rows 1..EventCount (within the counts of `header`) that is not
+// a finite number, as "event J, X[I]" or "event J, Y[I]"; "" when every value is finite.
+std::string NonFiniteValuePlace(const TDataSet& data, const DataFileHeader& header);
+
 // The file image of `data` with the counts it holds.
 std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data);
 

@@ -27,6 +27,9 @@ inline constexpr const char* kCannotOpen = "Cannot open the file \"%s\": %s";
 inline constexpr const char* kTruncated =
     "The file \"%s\" ends early: it holds %d bytes, its counts need %d.";
 
+inline constexpr const char* kNonFiniteValue =
+    "The file \"%s\" holds a value that is not a finite number at %s.";
+
 inline constexpr const char* kUntitledData = "UntitledData.zkd";
 inline constexpr const char* kUntitledModel = "UntitledModel.mod";
 inline constexpr const char* kSaved = " [Saved]";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
 
 #include "base/data_file.h"
 #include "base/format.h"
@@ -289,6 +290,17 @@ bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
       return false;
     case DataFileCheck::Ok:
       break;
+  }
+  {
+    // A NaN or an infinity would make every objective NaN: refused before anything changes.
+    auto scratch = std::make_unique<TDataSet>();
+    DecodeDataValues(bytes, header, *scratch);
+    const std::string place = NonFiniteValuePlace(*scratch, header);
+    if (!place.empty()) {
+      ShowError(FillPlaceholders(msg::kNonFiniteValue, {path, place}) + msg::kOperationCancelled);
+      grid_.RewriteFromData();
+      return false;
+    }
   }
   dimensions_.SetText(Dimension::Indep, std::to_string(header.IndepCount));
   dimensions_.SetText(Dimension::Dep, std::to_string(header.DepCount));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 #include "base/data_file.h"
@@ -119,6 +120,26 @@ TEST_F(DataCommands, OpenReadsCountsValuesAndMissingFlagsBack) {
   EXPECT_EQ(ui_.PagesShown.back(), Page::Data);
   EXPECT_EQ(EncodeDataFile(ws_->MeasuredData), written);
   EXPECT_TRUE(ui_.Messages.size() <= 1u);
+}
+
+TEST_F(DataCommands, AValueThatIsNotANumberIsRefusedWithItsPlaceAndChangesNothing) {
+  FillExample();
+  ui_.Messages.clear();
+  // The finding: a NaN accepted as data made every objective NaN.
+  EXPECT_FALSE(ws_->ReadDataFile(std::string(FINDINGS) + "/nan-value.zkd"));
+  const std::vector<std::string> shown = ui_.TakeMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("holds a value that is not a finite number at event "), std::string::npos)
+      << shown[0];
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
+  EXPECT_EQ(ws_->MeasuredData.XData.X[1][1], 0.1);
+  // The same for an infinity written by ourselves, at its own place.
+  ws_->MeasuredData.YData.M[3][1] = -HUGE_VAL;
+  const std::string path = folder_.File("inf.zkd");
+  WriteBytes(path, EncodeDataFile(ws_->MeasuredData));
+  ws_->MeasuredData.YData.M[3][1] = 1;
+  EXPECT_FALSE(ws_->ReadDataFile(path));
+  EXPECT_NE(ui_.TakeMessages()[0].find("at event 3, Y[1]."), std::string::npos);
 }
 
 TEST_F(DataCommands, OpenProposesTheCurrentNameAndStartsInTheRememberedFolder) {

@@ -302,6 +302,9 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   const SolveResult solved = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
   const int result = ResultCode(solved);
   const double objective = ws.Estimation().EvaluateObjective();
+  if (!std::isfinite(objective))
+    return Fail("the objective is not a finite number (" + ExactText(objective) +
+                "): the model or the data give values that are not numbers");
   if (!o.Chart.empty()) {
     ui.ChartSize = o.ChartSize;
     if (!ws.Chart().ExportChartMetafile(o.Chart)) return 1;
