@@ -7,18 +7,6 @@
 
 namespace zelk {
 
-namespace {
-
-// The model file's name part with its extension replaced by ".par" (".par" when untitled).
-std::string ParameterFileName(const std::string& modelPath) {
-  std::string name = FileNamePart(modelPath);
-  const auto dot = name.find_last_of('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name + ".par";
-}
-
-}  // namespace
-
 bool Workspace::WriteParameterFile(const std::string& path) {
   std::string reason;
   if (!WriteFileReplacing(path, EncodeParameterFile(Parameters), reason)) {
@@ -52,7 +40,7 @@ void Workspace::ExportParametersAction() {
   request.Title = msg::kExportParametersTitle;
   request.Filter = msg::kParameterFilter;
   request.DefaultExtension = "par";
-  request.ProposedName = ParameterFileName(ModelFileName);
+  request.ProposedName = ProposedName(ModelFileName, ".par");
   request.ConfirmOverwrite = true;
   if (const auto path = ui_.SaveFileDialog(request)) WriteParameterFile(*path);
 }

@@ -112,13 +112,6 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   return w.Take();
 }
 
-std::string ReportFileName(const std::string& modelPath) {
-  std::string name = modelPath.substr(modelPath.find_last_of('/') + 1);
-  const auto dot = name.find_last_of('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name + ".rtf";
-}
-
 std::string LocalTimeAndDate() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -27,10 +27,6 @@ struct ReportInputs {
 
 std::vector<RichLine> BuildReport(const ReportInputs& in);
 
-// The file name part of `modelPath` with its extension (from the last ".") replaced by
-// ".rtf", or ".rtf" appended; ".rtf" for an untitled model.
-std::string ReportFileName(const std::string& modelPath);
-
 // The current time and date in the user's locale formats, "time - date".
 std::string LocalTimeAndDate();
 

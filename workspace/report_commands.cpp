@@ -34,7 +34,7 @@ void Workspace::SaveReport() {
   request.Title = msg::kSaveReportTitle;
   request.Filter = msg::kReportFilter;
   request.DefaultExtension = "rtf";
-  request.ProposedName = ReportFileName(ModelFileName);
+  request.ProposedName = ProposedName(ModelFileName, ".rtf");
   request.ConfirmOverwrite = true;
   const auto path = ui_.SaveFileDialog(request);
   if (!path) return;

@@ -317,6 +317,10 @@ FileDialogRequest DocumentDialog(const char* title, const char* filter, const ch
                                  const std::string& currentPath,
                                  const std::string& rememberedFolder = "");
 
+// The name part of `modelPath` with its extension (from the last ".") replaced by
+// `extension`, or `extension` appended; `extension` alone for an untitled model.
+std::string ProposedName(const std::string& modelPath, const char* extension);
+
 // The dimension file beside a model file: the last four characters become ".dim".
 std::string CompanionName(const std::string& modelPath);
 

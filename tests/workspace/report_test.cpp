@@ -101,7 +101,7 @@ TEST(Report, TheProposedNameReplacesTheExtension) {
                                                        {"", ".rtf"},
                                                        {"/a.b/model", "model.rtf"},
                                                        {"x.tar.gz", "x.tar.rtf"}};
-  for (auto [path, name] : cases) EXPECT_EQ(ReportFileName(path), name) << path;
+  for (auto [path, name] : cases) EXPECT_EQ(ProposedName(path, ".rtf"), name) << path;
 }
 
 std::string ReadWithUnrtf(const std::string& path) {
