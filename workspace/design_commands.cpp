@@ -22,8 +22,9 @@ std::optional<double> Workspace::DesignCriterion(const std::vector<double>& cand
   } else {
     ComputeRanges(DesignData);
   }
-  // A failed solution is not tested here: the design Jacobian solves again and says so.
-  SolveModel(Parameters.Value, DesignData);
+  // A failed solution is not tested here: the design Jacobian solves again and says so. Only
+  // a missing library, which the solver has just reported, ends the design at once.
+  if (SolveModel(Parameters.Value, DesignData) == SolveResult::NoLibrary) return std::nullopt;
   for (int row : rows) DesignData.YData.M[row] = DesignData.YData.C[row];
   SolveContext ctx = MakeSolveContext();
   if (!ComputeDesignNormalMatrix(ctx, Parameters.Value, Parameters.Count, DesignData.XData,
