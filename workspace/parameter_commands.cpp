@@ -36,22 +36,16 @@ bool Workspace::ImportParameterFile(const std::string& path) {
 }
 
 void Workspace::ExportParametersAction() {
-  FileDialogRequest request;
-  request.Title = msg::kExportParametersTitle;
-  request.Filter = msg::kParameterFilter;
-  request.DefaultExtension = "par";
-  request.ProposedName = ProposedName(ModelFileName, ".par");
+  FileDialogRequest request = DocumentDialog(msg::kExportParametersTitle, msg::kParameterFilter,
+                                             "par", ProposedName(ModelFileName, ".par"));
   request.ConfirmOverwrite = true;
   if (const auto path = ui_.SaveFileDialog(request)) WriteParameterFile(*path);
 }
 
 void Workspace::ImportParametersAction() {
-  FileDialogRequest request;
-  request.Title = msg::kImportParametersTitle;
-  request.Filter = msg::kParameterFilter;
-  request.DefaultExtension = "par";
-  request.ProposedName = "*.par";
-  if (const auto path = ui_.OpenFileDialog(request)) ImportParameterFile(*path);
+  if (const auto path = ui_.OpenFileDialog(
+          DocumentDialog(msg::kImportParametersTitle, msg::kParameterFilter, "par", "*.par")))
+    ImportParameterFile(*path);
 }
 
 }  // namespace zelk

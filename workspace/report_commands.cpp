@@ -30,11 +30,8 @@ bool Workspace::WriteReport(const std::string& path, const std::vector<RichLine>
 }
 
 void Workspace::SaveReport() {
-  FileDialogRequest request;
-  request.Title = msg::kSaveReportTitle;
-  request.Filter = msg::kReportFilter;
-  request.DefaultExtension = "rtf";
-  request.ProposedName = ProposedName(ModelFileName, ".rtf");
+  FileDialogRequest request = DocumentDialog(msg::kSaveReportTitle, msg::kReportFilter, "rtf",
+                                             ProposedName(ModelFileName, ".rtf"));
   request.ConfirmOverwrite = true;
   const auto path = ui_.SaveFileDialog(request);
   if (!path) return;

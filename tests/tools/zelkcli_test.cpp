@@ -155,6 +155,22 @@ void CopyExample(const test::TempFolder& folder, const std::string& base) {
     std::filesystem::copy_file(std::string(EXAMPLES) + "/" + base + ext, folder.File(base + ext));
 }
 
+// The example copied into `folder`, as the model and data arguments of fit.
+std::string ExampleFiles(const test::TempFolder& folder, const std::string& base) {
+  CopyExample(folder, base);
+  return folder.File(base + ".mod") + " " + folder.File(base + ".zkd");
+}
+
+// The first number of the JSON array or value that follows `key` in `out`.
+double NumberAfter(const std::string& out, const std::string& key) {
+  const std::size_t at = out.find("\"" + key + "\": ");
+  EXPECT_NE(at, std::string::npos) << key << " missing in " << out;
+  if (at == std::string::npos) return 0;
+  std::size_t from = at + key.size() + 4;
+  while (from < out.size() && out[from] == '[') ++from;
+  return std::stod(out.substr(from));
+}
+
 TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
   test::TempFolder folder;
   CopyExample(folder, "abc");
@@ -177,8 +193,7 @@ TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
 
 TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   test::TempFolder folder;
-  CopyExample(folder, "decay");
-  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  const std::string files = ExampleFiles(folder, "decay");
   CliRun optimize = Cli("fit " + files + " --search optimize --values 3 --calls 800 --json");
   ASSERT_EQ(optimize.Status, 0) << optimize.Out;
   EXPECT_NE(optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"trials\": 800, "
@@ -212,9 +227,9 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   EXPECT_NE(gn.Out.find("\"f_value\": 4.75, \"lo_flimits\": ["), std::string::npos) << gn.Out;
   EXPECT_NE(gn.Out.find("\"flimit_stops\": [\"finished\", \"finished\"]"), std::string::npos);
   const double value = std::stod(gn.Out.substr(gnAt + 11));
-  const double lo = std::stod(gn.Out.substr(gn.Out.find("\"lo_flimits\": [") + 15));
-  const double hi = std::stod(gn.Out.substr(gn.Out.find("\"hi_flimits\": [") + 15));
-  const double halfT = std::stod(gn.Out.substr(gn.Out.find("\"std_errors\": [") + 15));
+  const double lo = NumberAfter(gn.Out, "lo_flimits");
+  const double hi = NumberAfter(gn.Out, "hi_flimits");
+  const double halfT = NumberAfter(gn.Out, "std_errors");
   EXPECT_LT(lo, value);
   EXPECT_GT(hi, value);
   EXPECT_NEAR(hi - lo, 2 * halfT * std::sqrt(4.75 * 11 / 12) / 2.201, 0.05 * halfT);
@@ -232,8 +247,7 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
 
 TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {
   test::TempFolder folder;
-  CopyExample(folder, "decay");
-  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  const std::string files = ExampleFiles(folder, "decay");
   const std::string report = folder.File("decay.rtf");
   CliRun run = Cli("fit " + files + " --search gn --values 3 --residual-test --design 2,0,12 " +
                    "--report " + report + " --json");
@@ -250,9 +264,7 @@ TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {
   EXPECT_LE(a, b);
   EXPECT_GE(a, 0);
   EXPECT_LE(b, 12);
-  const std::size_t iterations = run.Out.find("\"design_iterations\": ");
-  ASSERT_NE(iterations, std::string::npos);
-  EXPECT_GE(std::stol(run.Out.substr(iterations + 21)), 2 * 5000 + 49);
+  EXPECT_GE(NumberAfter(run.Out, "design_iterations"), 2 * 5000 + 49);
   std::ifstream rtf(report);
   std::string head(6, ' ');
   rtf.read(head.data(), 6);
@@ -265,8 +277,7 @@ TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {
 
 TEST(Zelkcli, FitStartsFromAParameterFileAndWritesOne) {
   test::TempFolder folder;
-  CopyExample(folder, "decay");
-  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  const std::string files = ExampleFiles(folder, "decay");
   const std::string par = folder.File("fit.par");
   CliRun fit = Cli("fit " + files + " --search gn --values 3 --save-params " + par + " --json");
   ASSERT_EQ(fit.Status, 0) << fit.Out;
@@ -275,10 +286,7 @@ TEST(Zelkcli, FitStartsFromAParameterFileAndWritesOne) {
   // Started from the saved record, the fitted value comes back without a search.
   CliRun again = Cli("fit " + files + " --params " + par + " --json");
   ASSERT_EQ(again.Status, 0) << again.Out;
-  const auto value = [](const std::string& out) {
-    return std::stod(out.substr(out.find("\"values\": [") + 11));
-  };
-  EXPECT_EQ(value(again.Out), value(fit.Out));
+  EXPECT_EQ(NumberAfter(again.Out, "values"), NumberAfter(fit.Out, "values"));
   CliRun missing = Cli("fit " + files + " --params " + folder.File("none.par"));
   EXPECT_EQ(missing.Status, 1);
   EXPECT_NE(missing.Out.find("File Open Failed!"), std::string::npos) << missing.Out;
@@ -286,8 +294,7 @@ TEST(Zelkcli, FitStartsFromAParameterFileAndWritesOne) {
 
 TEST(Zelkcli, FitWritesTheChartOfTheFittedModelByTheExtension) {
   test::TempFolder folder;
-  CopyExample(folder, "decay");
-  const std::string files = folder.File("decay.mod") + " " + folder.File("decay.zkd");
+  const std::string files = ExampleFiles(folder, "decay");
   struct Case {
     std::string name, start;
     bool needsQt;
