@@ -131,6 +131,40 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
   return true;
 }
 
+bool ReadFileHead(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                  std::uint64_t& fileSize, std::string& error) {
+  // O_NONBLOCK so that opening a FIFO returns at once; fstat then refuses it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+    ::close(fd);
+    return false;
+  }
+  fileSize = static_cast<std::uint64_t>(st.st_size);
+  bytes.resize(static_cast<std::size_t>(std::min(fileSize, maxBytes)));
+  std::size_t got = 0;
+  int readErrno = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) readErrno = errno;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (got < bytes.size()) {
+    // The disk failed, or the file shrank while it was read.
+    error = readErrno != 0 ? std::strerror(readErrno) : "the file ended early";
+    return false;
+  }
+  return true;
+}
+
 bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes,
                         std::string& error) {
   namespace fs = std::filesystem;

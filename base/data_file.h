@@ -44,6 +44,11 @@ std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data);
 
 // Whole-file I/O. On failure returns false and leaves a readable reason in `error`.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// Reads at most `maxBytes` from the start of a regular file and gives its whole size in
+// `fileSize`, so a reader can compare the size with the counts before trusting either.
+// Folders, devices and FIFOs are refused (a FIFO would block, /dev/zero never ends).
+bool ReadFileHead(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                  std::uint64_t& fileSize, std::string& error);
 // Writes into a temporary file beside `path` and renames it over `path` only when every
 // byte reached the disk, so a failed save never damages the file already there.
 bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes,
