@@ -103,4 +103,23 @@ inline constexpr const char* kNumericRequired = "Numeric value required!";
 inline constexpr const char* kBrowseCompilerTitle = "Browse for file ...";
 inline constexpr const char* kBrowseCompilerFilter = "Application Executable (*.exe)|*.exe";
 
+// Hostile and broken inputs: a model that does not return, files that lie about their size
+// or are no files, saves that must not replace what they may not, CSV tables out of bounds.
+inline constexpr const char* kModelTimeLimit =
+    "The model did not return within %s seconds: its solution was stopped.";
+inline constexpr const char* kModelTimeLimitCaption = "Model time limit (seconds)";
+inline constexpr const char* kDataFileTooLong =
+    "The file \"%s\" is longer than its counts allow: it holds %s bytes, its counts need %s.";
+inline constexpr const char* kReasonFolder = "it is a folder";
+inline constexpr const char* kReasonNotRegular = "it is not a regular file";
+inline constexpr const char* kReasonTooLarge = "it holds %s bytes, more than the %s bytes allowed";
+inline constexpr const char* kReasonEndedEarly = "the file ended early";
+inline constexpr const char* kReasonReadOnly = "the file is read-only";
+inline constexpr const char* kCsvLineTooLong = "line %s is longer than %s characters";
+inline constexpr const char* kCsvTooManyCells = "line %s has more than %s cells";
+inline constexpr const char* kCsvTooManyEvents =
+    "a data set has 1 to %s events; the file has more";
+inline constexpr const char* kCsvNotFinite =
+    "event %s, %s: \"%s\" is not a finite number";
+
 }  // namespace zelk::msg
