@@ -170,6 +170,49 @@ def check_rebound(out, original, reference, label, tools=True):
               f'{label}: objdump lists other sections')
 
 
+def check_moved(out, original, label):
+    """Every address in original that lay in a moved section points to the same thing in out."""
+    pe, old = load(out), load(original)
+    align = old.OPTIONAL_HEADER.SectionAlignment
+    kept_old = [x for x in old.sections if x.Name.rstrip(b'\0') != b'.rsrc']
+    kept_new = [x for x in pe.sections if x.Name.rstrip(b'\0') != b'.rsrc']
+    check([x.Name for x in kept_old] == [x.Name for x in kept_new], f'{label}: section order')
+    spans = [(o.VirtualAddress, -(-max(o.Misc_VirtualSize, o.SizeOfRawData) // align) * align,
+              n.VirtualAddress) for o, n in zip(kept_old, kept_new)]
+    check(any(a != b for a, _, b in spans), f'{label}: nothing moved, the case tests nothing')
+
+    def rva(r):
+        for start, span, new in spans:
+            if start <= r < start + span:
+                return r - start + new
+        return r
+    base = old.OPTIONAL_HEADER.ImageBase
+    va = lambda v: base + rva(v - base)
+    check(pe.OPTIONAL_HEADER.AddressOfEntryPoint == rva(old.OPTIONAL_HEADER.AddressOfEntryPoint),
+          f'{label}: entry point')
+    for i, (d, e) in enumerate(zip(old.OPTIONAL_HEADER.DATA_DIRECTORY, pe.OPTIONAL_HEADER.DATA_DIRECTORY)):
+        if i not in (2, 4) and d.VirtualAddress:
+            check((e.VirtualAddress, e.Size) == (rva(d.VirtualAddress), d.Size), f'{label}: directory {i}')
+    check(imports(pe) == imports(old), f'{label}: import names')
+    check([x.address for i in pe.DIRECTORY_ENTRY_IMPORT for x in i.imports] ==
+          [va(x.address) for i in old.DIRECTORY_ENTRY_IMPORT for x in i.imports], f'{label}: IAT slots')
+    check([(n, o, a) for n, o, a in exports(pe)] == [(n, o, rva(a)) for n, o, a in exports(old)],
+          f'{label}: exports')
+    moved_relocs = {(rva(r), t, va(v)) for r, t, v in relocations(old)}
+    check(relocations(pe) == moved_relocs, f'{label}: relocations')
+    check(len(moved_relocs) > 20, f'{label}: too few relocations to tell')
+    sites = {r for r, _, _ in relocations(pe)}
+    for o, n in zip(kept_old, kept_new):
+        if o.Name.rstrip(b'\0') in (b'.reloc', b'.idata', b'.edata'):
+            continue
+        a, b = bytearray(o.get_data()), bytearray(n.get_data())
+        for r in sites:
+            if n.VirtualAddress <= r < n.VirtualAddress + len(b) - 3:
+                k = r - n.VirtualAddress
+                a[k:k + 4] = b[k:k + 4] = b'....'
+        check(a == b, f'{label}: data of {o.Name} changed beyond its relocations')
+
+
 def main():
     work = Path(ARGS.work)
     shutil.rmtree(work, ignore_errors=True)
@@ -195,6 +238,15 @@ def main():
     # Binding again into the result, whose resource section is now the last.
     resbind(['app.res', 'strings.res', 'plain.exe'], work)
     check_rebound(work / 'plain.exe', fx / 'plain.exe', fx / 'reference.exe', 'plain.exe again')
+
+    # Resource sections in front of data, imports and exports: everything after them moves.
+    for exe in ('early.exe', 'early.dll'):
+        resbind(['-fe', 'moved-' + exe, 'app.res', 'strings.res', 'dup.res', exe], work)
+        check_moved(work / ('moved-' + exe), fx / exe, 'bound ' + exe)
+        check_groups(load(work / ('moved-' + exe)), 'bound ' + exe)
+        objdump(ARGS.objdump, work / ('moved-' + exe))
+        resbind([exe], work)
+        check_moved(work / exe, fx / exe, 'stripped ' + exe)
 
     # Removal.
     resbind(['withres.exe'], work)
