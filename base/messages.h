@@ -22,11 +22,16 @@ inline constexpr const char* kOpenFailed = "File Open Failed!";
 inline constexpr const char* kNotImplemented = "This function is not implemented yet!";
 inline constexpr const char* kNotSupported = "%s files are not supported!";
 inline constexpr const char* kClearCells = "Do you wish to clear all selected cells?";
+inline constexpr const char* kPasteLeftOut =
+    "The pasted text reaches beyond the grid: %d values were left out.";
 // Input/output errors of the data reader; the platform has no fixed texts for these.
 inline constexpr const char* kCannotOpen = "Cannot open the file \"%s\": %s";
 inline constexpr const char* kTruncated =
     "The file \"%s\" ends early: it holds %d bytes, its counts need %d.";
 
+inline constexpr const char* kDataFileTooLarge =
+    "The file \"%s\" is too large: its counts need %d bytes, more than the %d a data file may "
+    "hold.";
 inline constexpr const char* kNonFiniteValue =
     "The file \"%s\" holds a value that is not a finite number at %s.";
 
@@ -106,7 +111,7 @@ inline constexpr const char* kBrowseCompilerFilter = "Application Executable (*.
 // Hostile and broken inputs: a model that does not return, files that lie about their size
 // or are no files, saves that must not replace what they may not, CSV tables out of bounds.
 inline constexpr const char* kModelTimeLimit =
-    "The model did not return within %s seconds: its solution was stopped.";
+    "The model ran past the time limit of %s s: its solution was stopped.";
 inline constexpr const char* kModelTimeLimitCaption = "Model time limit (seconds)";
 inline constexpr const char* kDataFileTooLong =
     "The file \"%s\" is longer than its counts allow: it holds %s bytes, its counts need %s.";

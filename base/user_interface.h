@@ -70,6 +70,11 @@ enum class View {
   Residuals,    // the Autocorelation page's grid and the height of its graph
 };
 
+// Where the Edit commands act: the data grid itself, or a text editor (the model editor, a
+// grid cell's open editor) that cuts, copies and pastes its own text.
+enum class EditTarget { None, DataGrid, TextEditor };
+enum class EditOp { Cut, Copy, Paste, Delete };
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -85,6 +90,10 @@ class UserInterface {
   virtual void Repaint(View view) = 0;
   virtual void SetClipboardText(const std::string& text) = 0;
   virtual std::string ClipboardText() = 0;
+  // The control holding the keyboard focus, as the Edit commands see it.
+  virtual EditTarget FocusedEditTarget() = 0;
+  // Cut, Copy, Paste or Delete in the focused text editor, on its own selection.
+  virtual void EditFocusedText(EditOp op) = 0;
   // A close that was confirmed while a computation ran may now go ahead.
   virtual void CloseMainWindow() = 0;
   // The progress window, shown with its animation running around one-shot computations.

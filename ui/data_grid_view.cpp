@@ -28,8 +28,8 @@ QColor TextColour(DataGrid::CellKind kind) {
 // The editor writes into the core on every change; Enter goes to the core's Enter rule.
 class DataGridDelegate : public QStyledItemDelegate {
  public:
-  DataGridDelegate(DataGrid& grid, DataGridModel& model, QObject* parent)
-      : QStyledItemDelegate(parent), grid_(grid), model_(model) {}
+  DataGridDelegate(DataGrid& grid, DataGridModel& model, DataGridView* view)
+      : QStyledItemDelegate(view), grid_(grid), model_(model), view_(view) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
@@ -70,6 +70,11 @@ class DataGridDelegate : public QStyledItemDelegate {
  protected:
   bool eventFilter(QObject* object, QEvent* event) override {
     auto* editor = qobject_cast<QLineEdit*>(object);
+    if (editor && event->type() == QEvent::KeyRelease) {
+      // The grid's own key rules (Left and Right move a column) hold inside the editor too.
+      view_->KeyReleased(static_cast<QKeyEvent*>(event), true);
+      return false;
+    }
     if (editor && event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -85,7 +90,36 @@ class DataGridDelegate : public QStyledItemDelegate {
  private:
   DataGrid& grid_;
   DataGridModel& model_;
+  DataGridView* view_;
 };
+
+// Ctrl+C, Ctrl+X, Ctrl+V and Delete belong to the grid's key rules, not to the table's own
+// copy or editing.
+bool IsGridCommandKey(const QKeyEvent* event) {
+  const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Delete) return mods == Qt::NoModifier;
+  return mods == Qt::ControlModifier &&
+         (event->key() == Qt::Key_C || event->key() == Qt::Key_X || event->key() == Qt::Key_V);
+}
+
+DataGrid::Key CoreKey(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+      return DataGrid::Key::Left;
+    case Qt::Key_Right:
+      return DataGrid::Key::Right;
+    case Qt::Key_Delete:
+      return DataGrid::Key::Delete;
+    case Qt::Key_C:
+      return DataGrid::Key::C;
+    case Qt::Key_X:
+      return DataGrid::Key::X;
+    case Qt::Key_V:
+      return DataGrid::Key::V;
+    default:
+      return DataGrid::Key::Other;
+  }
+}
 
 }  // namespace
 
@@ -157,12 +191,52 @@ DataGridView::DataGridView(DataGrid& grid, QWidget* parent)
                   QAbstractItemView::EditKeyPressed);
 }
 
+void DataGridView::Refresh() {
+  model_->RefreshCells();
+  const QModelIndex core = model_->index(grid_.CurrentRow() - 1, grid_.CurrentColumn() - 1);
+  if (!moving_ && core.isValid() && core != currentIndex()) {
+    // The core has moved already; the view follows without asking it again.
+    reverting_ = true;
+    setCurrentIndex(core);
+    reverting_ = false;
+  }
+}
+
+void DataGridView::KeyReleased(const QKeyEvent* event, bool inEditor) {
+  if (event->isAutoRepeat()) return;
+  const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+  const bool ctrl = mods & Qt::ControlModifier;
+  const bool other = mods & ~Qt::ControlModifier;
+  DataGrid::Key key = CoreKey(event->key());
+  // In the cell editor Delete and the clipboard keys edit the editor's own text.
+  if (inEditor && key != DataGrid::Key::Left && key != DataGrid::Key::Right)
+    key = DataGrid::Key::Other;
+  grid_.KeyReleased(key, ctrl, other);
+  Refresh();
+}
+
+void DataGridView::keyPressEvent(QKeyEvent* event) {
+  if (IsGridCommandKey(event)) {
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
+void DataGridView::keyReleaseEvent(QKeyEvent* event) {
+  KeyReleased(event, false);
+  QTableView::keyReleaseEvent(event);
+}
+
 void DataGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
   if (reverting_ || !current.isValid()) return;
   if (current.column() + 1 == grid_.CurrentColumn() && current.row() + 1 == grid_.CurrentRow())
     return;
-  if (grid_.SelectCell(current.column() + 1, current.row() + 1)) {
+  moving_ = true;
+  const bool moved = grid_.SelectCell(current.column() + 1, current.row() + 1);
+  moving_ = false;
+  if (moved) {
     model_->RefreshCells();
     return;
   }

@@ -4,6 +4,7 @@
 // decides; the view only draws what the core holds.
 
 #include <QAbstractTableModel>
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -34,8 +35,14 @@ class DataGridView : public QTableView {
   explicit DataGridView(DataGrid& grid, QWidget* parent = nullptr);
   DataGridModel* GridModel() const { return model_; }
   DataGrid& Grid() const { return grid_; }
+  // Cell texts changed in the core; its current cell may have moved too.
+  void Refresh();
+  // A key released in the grid or, forwarded, in its cell editor.
+  void KeyReleased(const QKeyEvent* event, bool inEditor);
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
@@ -43,6 +50,7 @@ class DataGridView : public QTableView {
   DataGrid& grid_;
   DataGridModel* model_;
   bool reverting_ = false;
+  bool moving_ = false;  // the view's own move is being checked by the core
 };
 
 }  // namespace zelk

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -18,9 +19,12 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
+#include <type_traits>
 
 #include "base/messages.h"
 #include "ui/covariance_page.h"
@@ -257,153 +261,194 @@ void TMForm::BuildPages() {
 }
 
 void TMForm::BuildMenus() {
+  // Every command of the window: menus, toolbar buttons and pop-up menus only trigger these.
   struct CommandSpec {
     const char* name;
     const char* caption;
     const char* hint;
-    void (Workspace::*run)();
+    const char* group;
+    std::function<void()> run;
   };
+  auto ws = [this](void (Workspace::*command)()) { return [this, command] { ((*ws_).*command)(); }; };
   const CommandSpec commands[] = {
-      {"NewDataFile", "&New Data File", "Create New Data File", &Workspace::NewDataFile},
-      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File",
-       &Workspace::OpenDataFile},
-      {"SaveDataFile", "&Save Data File", "Save Experimental Data File", &Workspace::SaveDataFile},
+      {"NewDataFile", "&New Data File", "Create New Data File", "FileHandling",
+       ws(&Workspace::NewDataFile)},
+      {"OpenDataFile", "Open &Data File", "Load Experimental Data from File", "FileHandling",
+       ws(&Workspace::OpenDataFile)},
+      {"SaveDataFile", "&Save Data File", "Save Experimental Data File", "FileHandling",
+       ws(&Workspace::SaveDataFile)},
       {"SaveDataFileAs", "S&ave Data File As ...", "Save Experimental Data File Under A New Name",
-       &Workspace::SaveDataFileAs},
-      {"NewModelFile", "Ne&w Model File", "Create New Model File", &Workspace::NewModelFile},
-      {"OpenModelFile", "Open &Model File", "Open Model File", &Workspace::OpenModelFile},
+       "FileHandling", ws(&Workspace::SaveDataFileAs)},
+      {"NewModelFile", "Ne&w Model File", "Create New Model File", "FileHandling",
+       ws(&Workspace::NewModelFile)},
+      {"OpenModelFile", "Open &Model File", "Open Model File", "FileHandling",
+       ws(&Workspace::OpenModelFile)},
       {"SaveModelFile", "Save Model &File", "Save Model Source File and Dimensions",
-       &Workspace::SaveModelFile},
+       "FileHandling", ws(&Workspace::SaveModelFile)},
       {"SaveModelFileAs", "Sa&ve Model File As ...",
-       "Save Model Source File and Dimensions under New Name", &Workspace::SaveModelFileAs},
-      {"ImportParametersAction", "&Import Parameters...", "", &Workspace::ImportParametersAction},
-      {"ExportParametersAction", "&Export Parameters...", "", &Workspace::ExportParametersAction},
-      {"GenerateSource", "Generate &Source Preview", "", &Workspace::GenerateSource},
-      {"CompileAction", "&Compile", "", &Workspace::CompileAction},
-      {"CompilePascalAction", "Compile &Pascal", "", &Workspace::CompilePascalAction},
-      {"OptimizeAction", "&Optimize", "", &Workspace::OptimizeAction},
-      {"OptimizeLJAction", "Optimize &LJ", "", &Workspace::OptimizeLJAction},
-      {"OptimizeWLAction", "Optimize &WL", "", &Workspace::OptimizeWLAction},
-      {"OptimizeGNAction", "Optimize &GN", "", &Workspace::OptimizeGNAction},
-      {"StdErr", "Standard &Errors", "", &Workspace::StdErr},
-      {"CovariancesAction", "Normalized &Covariances", "", &Workspace::CovariancesAction},
-      {"FLimitAction", "&F-Limit", "", &Workspace::FLimitAction},
-      {"ResidualAction", "Autocorelation &Test", "", &Workspace::ResidualAction},
-      {"AllFLimitsAction", "&All F-Limits", "", &Workspace::AllFLimitsAction},
-      {"ExportFitchart", "&Export Fitchart ...", "", &Workspace::ExportFitchart},
-      {"PrintFitChartAction", "Print &Fit Chart ...", "", &Workspace::PrintFitChartAction},
-      {"PaintBoundary", "&Paint Limit Curve", "", &Workspace::PaintBoundary},
-      {"DesignModeAction", "&Design Mode", "", &Workspace::DesignModeAction},
-      {"DesignPointAction", "Design next point ...", "", &Workspace::DesignPointAction},
-      {"ReportPreviewAction", "&Report Preview", "", &Workspace::ReportPreviewAction},
-      {"PrintReportAction", "&Print Report ...", "", &Workspace::PrintReportAction},
-      {"SaveReport", "&Save ...", "", &Workspace::SaveReport},
+       "Save Model Source File and Dimensions under New Name", "FileHandling",
+       ws(&Workspace::SaveModelFileAs)},
+      {"ImportParametersAction", "&Import Parameters...", "", "FileHandling",
+       ws(&Workspace::ImportParametersAction)},
+      {"ExportParametersAction", "&Export Parameters...", "", "FileHandling",
+       ws(&Workspace::ExportParametersAction)},
+      {"ExitAction", "E&xit", "", "General", [this] { close(); }},
+      {"Preferences", "&Preferences ...", "", "General", [this] { optionsDialog_->Execute(); }},
+      {"EditfcPropertiesAction", "&Fit Chart Properties ...", "", "General",
+       [this] { fitPropDialog_->Execute(); }},
+      {"GenerateSource", "Generate &Source Preview", "", "ModelGeneration",
+       ws(&Workspace::GenerateSource)},
+      {"CompileAction", "&Compile", "", "ModelGeneration", ws(&Workspace::CompileAction)},
+      {"CompilePascalAction", "Compile &Pascal", "", "ModelGeneration",
+       ws(&Workspace::CompilePascalAction)},
+      {"OptimizeAction", "&Optimize", "", "Optimization", ws(&Workspace::OptimizeAction)},
+      {"OptimizeLJAction", "Optimize &LJ", "", "Optimization", ws(&Workspace::OptimizeLJAction)},
+      {"OptimizeWLAction", "Optimize &WL", "", "Optimization", ws(&Workspace::OptimizeWLAction)},
+      {"OptimizeGNAction", "Optimize &GN", "", "Optimization", ws(&Workspace::OptimizeGNAction)},
+      {"StopAction", "&Stop", "", "Optimization", ws(&Workspace::Stop)},
+      {"CutAction", "Cu&t", "", "Edit", ws(&Workspace::CutAction)},
+      {"CopyAction", "&Copy", "", "Edit", ws(&Workspace::CopyAction)},
+      {"PasteAction", "&Paste", "", "Edit", ws(&Workspace::PasteAction)},
+      {"DeleteAction", "&Delete", "", "Edit", ws(&Workspace::DeleteAction)},
+      {"StdErr", "Standard &Errors", "", "Statistics", ws(&Workspace::StdErr)},
+      {"CovariancesAction", "Normalized &Covariances", "", "Statistics",
+       ws(&Workspace::CovariancesAction)},
+      {"FLimitAction", "&F-Limit", "", "Statistics", ws(&Workspace::FLimitAction)},
+      {"AllFLimitsAction", "&All F-Limits", "", "Statistics", ws(&Workspace::AllFLimitsAction)},
+      {"ResidualAction", "Autocorelation &Test", "", "Statistics", ws(&Workspace::ResidualAction)},
+      {"ReportPreviewAction", "&Report Preview", "", "Report",
+       ws(&Workspace::ReportPreviewAction)},
+      {"PrintReportAction", "&Print Report ...", "", "Report", ws(&Workspace::PrintReportAction)},
+      {"SaveReport", "&Save ...", "", "Report", ws(&Workspace::SaveReport)},
+      {"ExportFitchart", "&Export Fitchart ...", "", "Report", ws(&Workspace::ExportFitchart)},
+      {"PrintFitChartAction", "Print &Fit Chart ...", "", "Report",
+       ws(&Workspace::PrintFitChartAction)},
+      {"PaintBoundary", "&Paint Limit Curve", "", "Report", ws(&Workspace::PaintBoundary)},
+      {"DesignPointAction", "Design next point ...", "", "Design",
+       ws(&Workspace::DesignPointAction)},
+      {"DesignModeAction", "&Design Mode", "", "Design", ws(&Workspace::DesignModeAction)},
   };
   for (const CommandSpec& spec : commands) {
     auto* action = new QAction(QString::fromLatin1(spec.caption), this);
     action->setObjectName(QString::fromLatin1(spec.name));
+    action->setProperty("group", QString::fromLatin1(spec.group));
     if (*spec.hint) {
       action->setStatusTip(QString::fromLatin1(spec.hint));
       action->setToolTip(QString::fromLatin1(spec.hint));
     }
-    connect(action, &QAction::triggered, this, [this, run = spec.run] { ((*ws_).*run)(); });
+    connect(action, &QAction::triggered, this, spec.run);
   }
   for (const char* name : {"PaintBoundary", "DesignModeAction"}) Command(name)->setCheckable(true);
-  auto* properties = new QAction("&Fit Chart Properties ...", this);
-  properties->setObjectName("EditfcPropertiesAction");
-  connect(properties, &QAction::triggered, this, [this] { fitPropDialog_->Execute(); });
-  // A command shown under another caption in a submenu or pop-up menu.
-  auto alias = [this](QMenu* menu, const char* name, const char* caption) {
-    QAction* command = Command(name);
-    QAction* entry = menu->addAction(QString::fromLatin1(caption));
-    connect(entry, &QAction::triggered, command, &QAction::trigger);
-    return entry;
-  };
 
+  // Menus as lists of command names; "-" is a separator. An entry "Name=Caption" shows the
+  // command under a caption of its own.
+  auto fillMenu = [this](QMenu* menu, std::initializer_list<const char*> items) {
+    for (const char* item : items) {
+      const QString entry = QString::fromLatin1(item);
+      if (entry == "-") {
+        menu->addSeparator();
+      } else if (entry.contains('=')) {
+        QAction* command = Command(entry.section('=', 0, 0).toLatin1().constData());
+        QAction* alias = menu->addAction(entry.section('=', 1));
+        connect(alias, &QAction::triggered, command, &QAction::trigger);
+      } else {
+        menu->addAction(Command(item));
+      }
+    }
+  };
   QMenu* file = menuBar()->addMenu("&File");
-  for (const char* name : {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "",
-                           "NewModelFile", "OpenModelFile", "SaveModelFile", "SaveModelFileAs"}) {
-    if (*name)
-      file->addAction(Command(name));
-    else
-      file->addSeparator();
-  }
-  file->addSeparator();
+  fillMenu(file, {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "-",
+                  "NewModelFile", "OpenModelFile", "SaveModelFile", "SaveModelFileAs", "-"});
   QMenu* reportMenu = file->addMenu("&Report");
   reportMenu->setObjectName("ReportMenu");
-  alias(reportMenu, "ReportPreviewAction", "Pre&view");
-  alias(reportMenu, "PrintReportAction", "&Print ...");
-  reportMenu->addAction(Command("SaveReport"));
-  QMenu* chartMenu = file->addMenu("Fit&chart");
-  alias(chartMenu, "ExportFitchart", "&Export ...");
-  alias(chartMenu, "PrintFitChartAction", "&Print ...");
-  file->addSeparator();
-  QAction* exit = file->addAction("E&xit");
-  exit->setObjectName("ExitAction");
-  connect(exit, &QAction::triggered, this, &QWidget::close);
+  fillMenu(reportMenu,
+           {"ReportPreviewAction=Pre&view", "PrintReportAction=&Print ...", "SaveReport"});
+  fillMenu(file->addMenu("Fit&chart"),
+           {"ExportFitchart=&Export ...", "PrintFitChartAction=&Print ..."});
+  fillMenu(file, {"-", "ExitAction"});
+  fillMenu(menuBar()->addMenu("&Edit"), {"CopyAction", "CutAction", "PasteAction", "DeleteAction",
+                                         "-", "EditfcPropertiesAction"});
+  fillMenu(menuBar()->addMenu("&View"), {"PaintBoundary", "DesignModeAction"});
+  fillMenu(menuBar()->addMenu("&Model"), {"GenerateSource", "CompileAction",
+                                          "ExportParametersAction", "ImportParametersAction"});
+  fillMenu(menuBar()->addMenu("&Compute"),
+           {"OptimizeAction", "StopAction", "-", "StdErr", "CovariancesAction", "FLimitAction",
+            "AllFLimitsAction", "-", "ResidualAction"});
+  fillMenu(menuBar()->addMenu("&Tools"), {"DesignPointAction", "-", "Preferences"});
 
-  QMenu* edit = menuBar()->addMenu("&Edit");
-  edit->addAction(properties);
-  QMenu* view = menuBar()->addMenu("&View");
-  view->addAction(Command("PaintBoundary"));
-  view->addAction(Command("DesignModeAction"));
-
-  QMenu* model = menuBar()->addMenu("&Model");
-  model->addAction(Command("GenerateSource"));
-  model->addAction(Command("CompileAction"));
-  model->addAction(Command("ExportParametersAction"));
-  model->addAction(Command("ImportParametersAction"));
-  QMenu* compute = menuBar()->addMenu("&Compute");
-  compute->addAction(Command("OptimizeAction"));
-  QAction* stop = compute->addAction("&Stop");
-  stop->setObjectName("StopAction");
-  connect(stop, &QAction::triggered, this, [this] { ws_->Stop(); });
-  compute->addSeparator();
-  for (const char* name : {"StdErr", "CovariancesAction", "FLimitAction", "AllFLimitsAction"})
-    compute->addAction(Command(name));
-  compute->addSeparator();
-  compute->addAction(Command("ResidualAction"));
-
-  QMenu* toolsMenu = menuBar()->addMenu("&Tools");
-  toolsMenu->addAction(Command("DesignPointAction"));
-  toolsMenu->addSeparator();
-  QAction* preferences = toolsMenu->addAction("&Preferences ...");
-  preferences->setObjectName("Preferences");
-  connect(preferences, &QAction::triggered, this, [this] { optionsDialog_->Execute(); });
-
-  // Toolbar buttons carry their own short captions.
+  // Toolbar buttons carry large images and short captions of their own.
   QToolBar* tools = addToolBar("Tools");
   tools->setObjectName("ToolBar");
-  tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  const std::pair<const char*, const char*> buttons[] = {{"New Data", "NewDataFile"},
-                                                         {"Open Data", "OpenDataFile"},
-                                                         {"Save Data", "SaveDataFile"},
-                                                         {"", ""},
-                                                         {"New Model", "NewModelFile"},
-                                                         {"Open Model", "OpenModelFile"},
-                                                         {"Save Model", "SaveModelFile"},
-                                                         {"Compile", "CompileAction"},
-                                                         {"", ""}};
-  for (const auto& [caption, name] : buttons) {
-    if (!*name) {
-      tools->addSeparator();
-      continue;
-    }
+  tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  tools->setIconSize(QSize(32, 32));
+  auto icon = [this](QStyle::StandardPixmap pixmap) { return style()->standardIcon(pixmap); };
+  auto addButton = [&](const char* caption, const char* name, QStyle::StandardPixmap pixmap) {
     QAction* command = Command(name);
-    QAction* button = tools->addAction(QString::fromLatin1(caption));
+    QAction* button = tools->addAction(icon(pixmap), QString::fromLatin1(caption));
+    button->setObjectName(QString::fromLatin1(name) + "Button");
     button->setToolTip(command->statusTip().isEmpty() ? command->text().remove('&')
                                                       : command->statusTip());
     connect(button, &QAction::triggered, command, &QAction::trigger);
-  }
+  };
+  // A button that runs one command and offers alternatives; the alternative chosen last
+  // becomes what the button runs and names. It keeps its image.
+  struct Alternative {
+    const char* entry;
+    const char* caption;
+    const char* command;
+  };
+  auto addDropDown = [&](const char* objectName, QStyle::StandardPixmap pixmap,
+                         std::initializer_list<Alternative> alternatives) {
+    auto* button = new QToolButton(tools);
+    button->setObjectName(objectName);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    auto* menu = new QMenu(button);
+    menu->setObjectName(QString::fromLatin1(objectName) + "Menu");
+    auto* current = new QAction(icon(pixmap), QString(), button);
+    current->setObjectName(QString::fromLatin1(objectName) + "Action");
+    auto choose = [this, current](const Alternative& a) {
+      current->setText(QString::fromLatin1(a.caption));
+      current->setToolTip(Command(a.command)->statusTip());
+      current->setProperty("command", QString::fromLatin1(a.command));
+    };
+    choose(*alternatives.begin());
+    connect(current, &QAction::triggered, this, [this, current] {
+      Command(current->property("command").toString().toLatin1().constData())->trigger();
+    });
+    for (const Alternative& a : alternatives) {
+      QAction* entry = menu->addAction(QString::fromLatin1(a.entry));
+      connect(entry, &QAction::triggered, this, [this, choose, a] {
+        choose(a);
+        Command(a.command)->trigger();
+      });
+    }
+    button->setDefaultAction(current);
+    button->setMenu(menu);
+    tools->addWidget(button);
+  };
+  addButton("New Data", "NewDataFile", QStyle::SP_FileIcon);
+  addButton("Open Data", "OpenDataFile", QStyle::SP_DialogOpenButton);
+  addDropDown("SaveDataButton", QStyle::SP_DialogSaveButton,
+              {{"&Save Data", "Save Data", "SaveDataFile"},
+               {"S&ave Data As ...", "Save As", "SaveDataFileAs"}});
+  tools->addSeparator();
+  addButton("New Model", "NewModelFile", QStyle::SP_FileDialogNewFolder);
+  addButton("Open Model", "OpenModelFile", QStyle::SP_DirOpenIcon);
+  addDropDown("SaveModelButton", QStyle::SP_DriveFDIcon,
+              {{"&Save Model", "Save Model", "SaveModelFile"},
+               {"Save Model As ...", "Save As", "SaveModelFileAs"}});
+  addButton("Compile", "CompileAction", QStyle::SP_CommandLink);
+  tools->addSeparator();
 
   // The Optimize button repeats the search chosen last from its menu.
   auto* optimize = new QToolButton(tools);
   optimize->setObjectName("OptimizeButton");
   optimize->setPopupMode(QToolButton::MenuButtonPopup);
-  optimize->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  optimize->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   auto* optimizeMenu = new QMenu(optimize);
   optimizeMenu->setObjectName("OptimizeMenu");
-  optimizeButton_ = new QAction("Optimize", optimize);
+  optimizeButton_ = new QAction(icon(QStyle::SP_MediaPlay), "Optimize", optimize);
   optimizeButton_->setObjectName("OptimizeButtonAction");
   connect(optimizeButton_, &QAction::triggered, this,
           [this] { ws_->Estimation().OptimizeButtonClick(); });
@@ -419,24 +464,15 @@ void TMForm::BuildMenus() {
   }
   optimize->setMenu(optimizeMenu);
   tools->addWidget(optimize);
-  QAction* stopButton = tools->addAction("Stop");
-  connect(stopButton, &QAction::triggered, stop, &QAction::trigger);
+  addButton("Stop", "StopAction", QStyle::SP_MediaStop);
 
-  // The chart's pop-up menu.
+  // The pop-up menus of the fit chart and of the report box.
   auto* popup = new QMenu(this);
-  popup->addAction(Command("OptimizeAction"));
-  popup->addAction(stop);
-  popup->addSeparator();
-  alias(popup, "ExportFitchart", "&Export ...");
-  alias(popup, "PrintFitChartAction", "&Print ...");
-  popup->addSeparator();
-  QAction* popupProperties = popup->addAction("P&roperties ...");
-  connect(popupProperties, &QAction::triggered, properties, &QAction::trigger);
+  fillMenu(popup, {"OptimizeAction", "StopAction", "-", "ExportFitchart=&Export ...",
+                   "PrintFitChartAction=&Print ...", "-", "EditfcPropertiesAction=P&roperties ..."});
   fitChartView_->addActions(popup->actions());
-  // The report box's pop-up menu.
   auto* reportPopup = new QMenu(this);
-  alias(reportPopup, "PrintReportAction", "&Print ...");
-  reportPopup->addAction(Command("SaveReport"));
+  fillMenu(reportPopup, {"PrintReportAction=&Print ...", "SaveReport"});
   reportBox_->addActions(reportPopup->actions());
 
   compileTimer_ = new QTimer(this);
@@ -556,7 +592,7 @@ void TMForm::Repaint(View view) {
       if (gridView_) gridView_->GridModel()->ResetLayout();
       break;
     case View::DataGrid:
-      if (gridView_) gridView_->GridModel()->RefreshCells();
+      if (gridView_) gridView_->Refresh();
       break;
     case View::Messages:
       if (messages_) {
@@ -652,6 +688,45 @@ void TMForm::SetClipboardText(const std::string& text) {
 }
 
 std::string TMForm::ClipboardText() { return QGuiApplication::clipboard()->text().toStdString(); }
+
+EditTarget TMForm::FocusedEditTarget() {
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus) return EditTarget::None;
+  if (focus == gridView_) return EditTarget::DataGrid;
+  // The model editor, a grid cell's editor, a dimension field, the report box.
+  if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+      qobject_cast<QTextEdit*>(focus))
+    return EditTarget::TextEditor;
+  return EditTarget::None;
+}
+
+void TMForm::EditFocusedText(EditOp op) {
+  QWidget* focus = QApplication::focusWidget();
+  auto apply = [op](auto* editor) {
+    if (!editor) return false;
+    switch (op) {
+      case EditOp::Cut:
+        editor->cut();
+        break;
+      case EditOp::Copy:
+        editor->copy();
+        break;
+      case EditOp::Paste:
+        editor->paste();
+        break;
+      case EditOp::Delete:
+        if constexpr (std::is_same_v<decltype(editor), QLineEdit*>) {
+          if (!editor->isReadOnly()) editor->del();
+        } else if (!editor->isReadOnly()) {
+          editor->textCursor().removeSelectedText();
+        }
+        break;
+    }
+    return true;
+  };
+  apply(qobject_cast<QLineEdit*>(focus)) || apply(qobject_cast<QPlainTextEdit*>(focus)) ||
+      apply(qobject_cast<QTextEdit*>(focus));
+}
 
 void TMForm::CloseMainWindow() { QTimer::singleShot(0, this, &QWidget::close); }
 

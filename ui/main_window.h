@@ -61,6 +61,8 @@ class TMForm : public QMainWindow, public UserInterface {
   void Repaint(View view) override;
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() override;
+  EditTarget FocusedEditTarget() override;
+  void EditFocusedText(EditOp op) override;
   void CloseMainWindow() override;
   void ShowProgress(bool shown) override;
   void EnableCompileTimer(bool enabled) override;

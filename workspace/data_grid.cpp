@@ -174,4 +174,100 @@ void DataGrid::EnterKey() {
 
 bool DataGrid::CommitEditedCell() { return ValidateCurrent(); }
 
+void DataGrid::KeyReleased(Key key, bool ctrl, bool otherModifier) {
+  if (!ctrl && !otherModifier) {
+    if (key == Key::Left && editorOpen_ && currentColumn_ > 1)
+      SelectCell(currentColumn_ - 1, currentRow_);
+    else if (key == Key::Right && editorOpen_ && currentColumn_ + 1 < columnCount_)
+      SelectCell(currentColumn_ + 1, currentRow_);
+    else if (key == Key::Delete)
+      ClearSelection();
+  } else if (ctrl && !otherModifier) {
+    if (key == Key::C) Copy();
+    if (key == Key::X) Cut();
+    if (key == Key::V) Paste(ui_.ClipboardText());
+  }
+  markModified_();
+}
+
+void DataGrid::ClearSelection(bool ask) {
+  const GridRect& s = selection_;
+  const bool several = s.Left != s.Right || s.Top != s.Bottom;
+  if (ask && several &&
+      ui_.ShowMessage(MessageKind::Confirmation, msg::kClearCells, Buttons::YesNo) != Answer::Yes)
+    return;
+  for (int c = s.Left; c <= s.Right; ++c)
+    for (int r = s.Top; r <= s.Bottom; ++r) PlaceToken(c, r, "");
+  ui_.Repaint(View::DataGrid);
+}
+
+std::string DataGrid::SelectionText() const {
+  std::string text;
+  for (int r = selection_.Top; r <= selection_.Bottom; ++r) {
+    for (int c = selection_.Left; c <= selection_.Right; ++c) {
+      double* value = nullptr;
+      bool* defined = nullptr;
+      if (const_cast<DataGrid*>(this)->CellTarget(c, r, value, defined) && *defined)
+        text += FormatSignificant(*value, 8);
+      if (c < selection_.Right) text += '\t';
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+void DataGrid::Copy() { ui_.SetClipboardText(SelectionText()); }
+
+void DataGrid::Cut() {
+  Copy();
+  ClearSelection(false);
+  markModified_();
+}
+
+void DataGrid::PlaceToken(int col, int row, const std::string& token) {
+  if (const auto number = ParseNumber(token)) {
+    TextRef(col, row) = token;
+    StoreCell(col, row, true, *number);
+  } else {
+    TextRef(col, row).clear();
+    StoreCell(col, row, false, 0.0);
+  }
+  if (col == currentColumn_ && row == currentRow_) edited_ = false;
+}
+
+int DataGrid::Paste(std::string_view text) {
+  text = text.substr(0, kMaxPasteCharacters);
+  const int lastColumn = data_.XData.IndepCount + kMaxDep;
+  int colOffset = 0, rowOffset = 0, leftOut = 0;
+  std::string token;
+  auto place = [&] {
+    const int col = currentColumn_ + colOffset, row = currentRow_ + rowOffset;
+    if (leftOut == 0 && col <= lastColumn && row <= kGridDataRows)
+      PlaceToken(col, row, token);
+    else
+      ++leftOut;  // the first cell outside ends the paste; the rest are only counted
+    token.clear();
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (ch == '\t') {
+      place();
+      ++colOffset;
+    } else if (ch == '\r') {
+      place();
+      ++rowOffset;
+      colOffset = 0;
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      token += ch;
+    }
+  }
+  markModified_();
+  ui_.Repaint(View::DataGrid);
+  if (leftOut > 0)
+    ui_.ShowMessage(MessageKind::Information,
+                    FillPlaceholders(msg::kPasteLeftOut, {std::to_string(leftOut)}), Buttons::Ok);
+  return leftOut;
+}
+
 }  // namespace zelk

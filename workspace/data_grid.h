@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/data_set.h"
@@ -16,6 +17,7 @@ inline constexpr int kGridDataRows = kMaxEvents;
 inline constexpr int kGridMaxColumns = kMaxIndep + kMaxDep + 1;  // label column included
 inline constexpr int kGridLabelWidth = 36;
 inline constexpr int kGridRowHeight = 18;
+inline constexpr std::size_t kMaxPasteCharacters = 65534;
 
 struct GridRect {
   int Left = 1, Top = 1, Right = 1, Bottom = 1;
@@ -68,11 +70,32 @@ class DataGrid {
   // text was not typed keeps its exact value.
   bool CommitEditedCell();
 
+  enum class Key { Left, Right, Delete, C, X, V, Other };
+  // A key released in the grid: with the editor open and no modifier Left and Right move a
+  // column; Delete clears the selection; Ctrl+C, Ctrl+X, Ctrl+V copy, cut and paste. Any
+  // key marks the data set not saved.
+  void KeyReleased(Key key, bool ctrl, bool otherModifier);
+  // Empties the selected cells and makes their values missing; more than one cell is
+  // cleared only after the user agrees.
+  void ClearSelection(bool ask = true);
+  // The selected values, from the data set: 8 significant digits, nothing for a missing
+  // value, TAB between cells and CR LF after every row.
+  std::string SelectionText() const;
+  void Copy();
+  // Copy, then clear the selection without asking.
+  void Cut();
+  // Places the TAB / CR LF separated values of `text` from the current cell on; a value
+  // not followed by TAB or CR is dropped. Placing stops at the first cell outside the grid;
+  // returns how many values were left out (and tells the user when there were any).
+  int Paste(std::string_view text);
+
  private:
   std::string& TextRef(int col, int row);
   // The data value a cell stands for; false for the label column or beyond the counts.
   bool CellTarget(int col, int row, double*& value, bool*& defined);
   bool ValidateCurrent();
+  // Stores a pasted token: a number with its text as written, anything else as missing.
+  void PlaceToken(int col, int row, const std::string& token);
 
   TDataSet& data_;
   UserInterface& ui_;

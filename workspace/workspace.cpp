@@ -314,7 +314,7 @@ bool Workspace::WriteDataFile(const std::string& path) {
   if (!grid_.CommitEditedCell()) return false;
   std::string reason;
   if (!WriteFileReplacing(path, EncodeDataFile(MeasuredData), reason)) {
-    ShowError(msg::kSaveFailed);
+    ShowError(std::string(msg::kSaveFailed) + "\n" + reason);
     return false;
   }
   return true;
@@ -343,11 +343,12 @@ void Workspace::OpenDataFile() {
     std::string upper = lower;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     bool read = false;
-    if (lower == ".zkd") {
+    if (lower == ".zkd" || lower == ".gr2") {
       bool ioError = false;
-      read = ReadDataFile(*chosen, &ioError);
+      read = lower == ".zkd" ? ReadDataFile(*chosen, &ioError)
+                             : ReadForeignDataFile(*chosen, &ioError);
       if (ioError) return;
-    } else if (lower == ".gr2" || lower == ".grd") {
+    } else if (lower == ".grd") {
       ShowError(msg::kNotImplemented);
     } else {
       ShowError(FillPlaceholders(msg::kNotSupported, {upper}));
@@ -361,8 +362,37 @@ void Workspace::OpenDataFile() {
   ui_.ShowPage(Page::Data);
 }
 
+void Workspace::EditCommand(EditOp op) {
+  switch (ui_.FocusedEditTarget()) {
+    case EditTarget::DataGrid:
+      switch (op) {
+        case EditOp::Cut:
+          grid_.Cut();
+          break;
+        case EditOp::Copy:
+          grid_.Copy();
+          break;
+        case EditOp::Paste:
+          grid_.Paste(ui_.ClipboardText());
+          break;
+        case EditOp::Delete:
+          grid_.ClearSelection();
+          SetDataSaved(false);  // whatever the answer
+          break;
+      }
+      break;
+    case EditTarget::TextEditor:
+      ui_.EditFocusedText(op);
+      break;
+    case EditTarget::None:
+      break;
+  }
+}
+
 void Workspace::SaveDataFile() {
-  if (DataFileName.empty()) {
+  // An imported set keeps its source's name, but only the own format is ever written: a
+  // foreign file is never overwritten, the user chooses a ".zkd" name instead.
+  if (DataFileName.empty() || LowercaseExtension(DataFileName) != ".zkd") {
     SaveDataFileAs();
     return;
   }
@@ -372,6 +402,10 @@ void Workspace::SaveDataFile() {
 void Workspace::SaveDataFileAs() {
   FileDialogRequest request =
       DocumentDialog(msg::kSaveDataTitle, msg::kSaveDataFilter, "zkd", DataFileName);
+  if (!DataFileName.empty() && LowercaseExtension(DataFileName) != ".zkd") {
+    request.ProposedName = ProposedName(DataFileName, ".zkd");
+    request.StartFolder = fs::path(DataFileName).parent_path().string();
+  }
   request.ConfirmOverwrite = true;
   const auto chosen = ui_.SaveFileDialog(request);
   if (!chosen || !WriteDataFile(*chosen)) return;
@@ -420,6 +454,7 @@ SolveContext Workspace::MakeSolveContext(EarlyStop stop) {
   SolveContext ctx{Model, MeasuredData, ui_, Log, OperationMode, estimation_.TrialObjective, Stats};
   ctx.Stop = stop;
   ctx.ShowIntegrationErrors = Prefs.ShowIntegrationErrors;
+  ctx.TimeLimit = Prefs.ModelTimeLimit;
   return ctx;
 }
 

@@ -107,6 +107,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // Returns true on success. Messages for refused files; on an input/output error
   // `ioError` becomes true and nothing of the data set has changed.
   bool ReadDataFile(const std::string& path, bool* ioError = nullptr);
+  // The same for the foreign ".gr2" format.
+  bool ReadForeignDataFile(const std::string& path, bool* ioError = nullptr);
   bool WriteDataFile(const std::string& path);
 
   // --- commands
@@ -114,6 +116,12 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void OpenDataFile();
   void SaveDataFile();
   void SaveDataFileAs();
+  // Edit menu: on the data grid or on the focused text editor.
+  void CutAction() { EditCommand(EditOp::Cut); }
+  void CopyAction() { EditCommand(EditOp::Copy); }
+  void PasteAction() { EditCommand(EditOp::Paste); }
+  void DeleteAction() { EditCommand(EditOp::Delete); }
+  void EditCommand(EditOp op);
 
   // --- model documents: the editor's text and the .mod / .dim pair
   std::string ModelText;

@@ -90,6 +90,10 @@ class ScriptedUi : public UserInterface {
   void Repaint(View view) override { ++Repaints[view]; }
   void SetClipboardText(const std::string& text) override { Clipboard = text; }
   std::string ClipboardText() override { return Clipboard; }
+  EditTarget Focus = EditTarget::DataGrid;
+  std::vector<EditOp> TextEdits;  // Edit commands the focused text editor received
+  EditTarget FocusedEditTarget() override { return Focus; }
+  void EditFocusedText(EditOp op) override { TextEdits.push_back(op); }
   void CloseMainWindow() override { ++CloseRequests; }
   bool CompileTimer = false;
   void EnableCompileTimer(bool enabled) override { CompileTimer = enabled; }

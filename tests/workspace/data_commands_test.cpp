@@ -5,6 +5,7 @@
 
 #include "base/data_file.h"
 #include "base/messages.h"
+#include "support/foreign_file.h"
 #include "support/temp_folder.h"
 #include "support/workspace_fixture.h"
 
@@ -189,7 +190,6 @@ TEST_F(DataCommands, TheLowerCasedExtensionChoosesTheReader) {
       {"capitals", capital, {}, true},
       {"text file", folder_.File("notes.txt"), {".TXT files are not supported!"}, false},
       {"mixed case", folder_.File("a.Csv"), {".CSV files are not supported!"}, false},
-      {"foreign", folder_.File("old.gr2"), {msg::kNotImplemented}, false},
       {"former foreign", folder_.File("old.GRD"), {msg::kNotImplemented}, false},
   };
   for (const auto& c : cases) {
@@ -279,7 +279,11 @@ TEST_F(DataCommands, AFailedSaveKeepsNameAndStateAndSaysSo) {
   FillExample();
   ui_.DialogAnswers = {folder_.File("no-such-folder/x.zkd")};
   ws_->SaveDataFileAs();
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kSaveFailed});
+  const auto messages = ui_.TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  // The reason follows on its own line.
+  EXPECT_EQ(messages[0].rfind(std::string(msg::kSaveFailed) + "\n", 0), 0u) << messages[0];
+  EXPECT_GT(messages[0].size(), std::string(msg::kSaveFailed).size() + 1);
   EXPECT_TRUE(ws_->DataFileName.empty());
   EXPECT_FALSE(ws_->DataSaved);
 }
@@ -311,6 +315,105 @@ TEST_F(DataCommands, NewDataFileCancelledKeepsTheDataAndShowsTheDataPage) {
   EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 1);
   EXPECT_EQ(ws_->Grid().ColumnCount(), 52);
   EXPECT_EQ(ws_->Grid().DisplayText(1, 1), "#");
+}
+
+// ---------------------------------------------------------------- the foreign format
+
+class ForeignImport : public DataCommands {
+ protected:
+  // One independent and one dependent variable, three events; Y[1] of event 2 missing.
+  test::ForeignImage Example() {
+    test::ForeignImage image;
+    image.Events = 3;
+    for (double t : {0.0, 1.0, 2.0}) image.Values.push_back(DoubleToExtended(t));
+    image.Values.push_back(DoubleToExtended(2.0));
+    image.Values.push_back(image.Marker);
+    image.Values.push_back(DoubleToExtended(4.0));
+    return image;
+  }
+  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const std::string path = folder_.File(name);
+    WriteBytes(path, bytes);
+    return path;
+  }
+};
+
+TEST_F(ForeignImport, AMarkerValueShowsAsMissingAndTheSetBearsTheFileName) {
+  const std::string path = Write("run.gr2", Example().Bytes());
+  Open(path);
+  EXPECT_TRUE(ui_.TakeMessages().empty());
+  EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3);
+  EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "2.00000");
+  EXPECT_EQ(ws_->Grid().DisplayText(2, 2), "#");
+  EXPECT_EQ(ws_->Grid().DisplayText(2, 3), "4.00000");
+  EXPECT_EQ(ws_->Grid().DisplayText(1, 3), "2.00000");
+  EXPECT_EQ(ws_->DataFileName, path);
+  EXPECT_EQ(ui_.Panels[0], "run.gr2 [Saved]");
+}
+
+TEST_F(ForeignImport, RefusedFilesChangeNothing) {
+  FillExample();
+  const std::string good = folder_.File("good.zkd");
+  ui_.DialogAnswers = {good};
+  ws_->SaveDataFileAs();
+  auto version1 = Example();
+  version1.Version = 1;
+  auto infinite = Example();
+  infinite.Values[3] = DoubleToExtended(std::numeric_limits<double>::infinity());
+  auto cut = Example().Bytes();
+  cut.resize(cut.size() - 3);
+  const std::string header = std::string(msg::kHeaderInvalid) + msg::kOperationCancelled;
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string message;  // empty: only its beginning is known
+    const char* contains;
+  } cases[] = {
+      {"own file named .gr2", Write("own.gr2", Bytes(good)), header, ""},
+      {"foreign file named .zkd", Write("foreign.zkd", Example().Bytes()), header, ""},
+      {"version 1", Write("v1.gr2", version1.Bytes()),
+       std::string(msg::kInvalidVersion) + msg::kOperationCancelled, ""},
+      {"cut short", Write("cut.gr2", cut), "", "ends early"},
+      {"an infinity", Write("inf.gr2", infinite.Bytes()), "", "event 1, Y[1]"},
+      {"former version", Write("old.grd", Example().Bytes()), msg::kNotImplemented, ""},
+  };
+  for (const auto& c : cases) {
+    Open(c.path);
+    const auto messages = ui_.TakeMessages();
+    ASSERT_EQ(messages.size(), 1u) << c.name;
+    if (!c.message.empty())
+      EXPECT_EQ(messages[0], c.message) << c.name;
+    else
+      EXPECT_NE(messages[0].find(c.contains), std::string::npos) << c.name << ": " << messages[0];
+    EXPECT_EQ(ws_->DataFileName, good) << c.name;
+    EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 2) << c.name;
+    EXPECT_EQ(ws_->Grid().DisplayText(2, 1), "37.5000") << c.name;
+  }
+}
+
+TEST_F(ForeignImport, SaveAsksForAnOwnFileAndNeverWritesOverTheSource) {
+  const std::string source = Write("run.gr2", Example().Bytes());
+  const auto before = Bytes(source);
+  Open(source);
+  ws_->Grid().StoreCell(1, 1, true, 9.0);
+  ws_->SetDataSaved(false);
+  const std::string own = folder_.File("run.zkd");
+  ui_.DialogAnswers = {own};
+  ws_->SaveDataFile();
+  ASSERT_EQ(ui_.SaveRequests.size(), 1u);
+  EXPECT_EQ(ui_.SaveRequests[0].ProposedName, "run.zkd");
+  EXPECT_EQ(ui_.SaveRequests[0].StartFolder, folder_.Path().string());
+  EXPECT_EQ(Bytes(source), before);
+  EXPECT_EQ(ws_->DataFileName, own);
+  EXPECT_TRUE(ws_->DataSaved);
+  // Cancelled, the set keeps its foreign name and stays modified.
+  Open(source);
+  ws_->SetDataSaved(false);
+  ui_.DialogAnswers.clear();
+  ws_->SaveDataFile();
+  EXPECT_EQ(ws_->DataFileName, source);
+  EXPECT_FALSE(ws_->DataSaved);
+  EXPECT_EQ(Bytes(source), before);
 }
 
 }  // namespace

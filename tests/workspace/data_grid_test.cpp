@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/format.h"
 #include "base/messages.h"
 #include "support/workspace_fixture.h"
 
@@ -88,6 +89,171 @@ TEST_F(DataGridTest, MovingThroughCellsNeverRoundsTheirValues) {
   ASSERT_TRUE(Grid().SelectCell(2, 1));
   EXPECT_TRUE(Grid().CommitEditedCell());
   EXPECT_EQ(ws_->MeasuredData.XData.X[1][1], 1.23456789);
+}
+
+// ---------------------------------------------------------------- keys and clipboard
+
+class GridClipboard : public DataGridTest {
+ protected:
+  // Two independent and two dependent variables, four events; X[1] = 1/3 in event 1, the
+  // others j + i / 10 except Y[2] of event 2, which is missing.
+  void SetUp() override {
+    DataGridTest::SetUp();
+    Type(Dimension::Indep, "2");
+    Type(Dimension::Dep, "2");
+    Type(Dimension::Events, "4");
+    for (int j = 1; j <= 4; ++j)
+      for (int c = 1; c <= 4; ++c) SetValue(c, j, j + c / 10.0);
+    SetValue(1, 1, 1.0 / 3);
+    ws_->MeasuredData.YData.Defined[2][2] = false;
+    Grid().RewriteFromData();
+    ws_->SetDataSaved(true);
+  }
+  void Select(int left, int top, int right, int bottom) {
+    ASSERT_TRUE(Grid().SelectCell(left, top));
+    Grid().SetSelection({left, top, right, bottom});
+  }
+};
+
+TEST_F(GridClipboard, CopyWritesTheDataValuesRowByRowWithCrLfAfterEach) {
+  Select(3, 1, 4, 2);
+  Grid().Copy();
+  EXPECT_EQ(ui_.Clipboard, "1.3000000\t1.4000000\r\n2.3000000\t\r\n");
+  // From the data set, not from the six-digit cell text.
+  Select(1, 1, 1, 1);
+  Grid().Copy();
+  EXPECT_EQ(ui_.Clipboard, "0.3333333\r\n");
+  EXPECT_TRUE(ws_->DataSaved);
+}
+
+TEST_F(GridClipboard, PastingCopiedTextReproducesTheValuesElsewhere) {
+  Select(1, 1, 2, 2);
+  Grid().Copy();
+  ASSERT_TRUE(Grid().SelectCell(3, 3));
+  EXPECT_EQ(Grid().Paste(ui_.Clipboard), 0);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[3][1], 0.3333333);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[4][2], 2.2);
+  EXPECT_EQ(Grid().DisplayText(3, 3), "0.3333333");
+  EXPECT_EQ(Grid().CurrentColumn(), 3);  // the current cell does not move
+  EXPECT_FALSE(ws_->DataSaved);
+  EXPECT_TRUE(ui_.Messages.empty());
+}
+
+TEST_F(GridClipboard, PasteTokensFollowTabsAndLineBreaks) {
+  struct Case {
+    const char* name;
+    const char* text;
+    bool firstDefined;
+    double first;
+    bool secondDefined;  // the cell right of the first
+    double second;
+  } cases[] = {
+      {"last value without a line break is dropped", "5\t6", true, 5, true, 1.2},
+      {"a lone CR ends a row too", "5\t6\r", true, 5, true, 6},
+      {"text that is no number becomes missing", "x\t7\r\n", false, 0, true, 7},
+      {"an empty token becomes missing", "\t8\r\n", false, 0, true, 8},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    ASSERT_TRUE(Grid().SelectCell(1, 1));
+    Grid().Paste(c.text);
+    EXPECT_EQ(ws_->MeasuredData.XData.Defined[1][1], c.firstDefined) << c.name;
+    EXPECT_EQ(ws_->MeasuredData.XData.X[1][1], c.first) << c.name;
+    EXPECT_EQ(ws_->MeasuredData.XData.Defined[1][2], c.secondDefined) << c.name;
+    EXPECT_EQ(ws_->MeasuredData.XData.X[1][2], c.second) << c.name;
+  }
+}
+
+TEST_F(GridClipboard, APasteBeyondTheGridStopsAtTheFirstOutsideCellAndSaysHowManyWereLeft) {
+  // The last column is X[2] + 50 dependent ones: column 52.
+  ASSERT_TRUE(Grid().SelectCell(51, 999));
+  EXPECT_EQ(Grid().Paste("1\t2\t3\r\n4\t5\t6\r\n7\t8\t9\r\n"), 7);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[999][49], 1);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[999][50], 2);
+  EXPECT_FALSE(ws_->MeasuredData.YData.Defined[1000][49]);  // after the stop: not placed
+  EXPECT_EQ(ui_.TakeMessages(),
+            std::vector<std::string>{FillPlaceholders(msg::kPasteLeftOut, {"7"})});
+}
+
+TEST_F(GridClipboard, DeleteAsksOnlyForMoreThanOneCell) {
+  Select(1, 2, 1, 2);
+  Grid().KeyReleased(DataGrid::Key::Delete, false, false);
+  EXPECT_TRUE(ui_.Messages.empty());
+  EXPECT_FALSE(ws_->MeasuredData.XData.Defined[2][1]);
+  EXPECT_EQ(Grid().DisplayText(1, 2), "#");
+
+  Select(1, 3, 2, 3);
+  ui_.Answers = {Answer::No};
+  Grid().KeyReleased(DataGrid::Key::Delete, false, false);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kClearCells});
+  EXPECT_TRUE(ws_->MeasuredData.XData.Defined[3][2]);
+  ui_.Answers = {Answer::Yes};
+  Grid().KeyReleased(DataGrid::Key::Delete, false, false);
+  EXPECT_FALSE(ws_->MeasuredData.XData.Defined[3][1]);
+  EXPECT_FALSE(ws_->MeasuredData.XData.Defined[3][2]);
+  EXPECT_EQ(Grid().Text(1, 3), "");
+}
+
+TEST_F(GridClipboard, CutCopiesThenClearsWithoutAsking) {
+  Select(3, 3, 4, 3);
+  Grid().Cut();
+  EXPECT_EQ(ui_.Clipboard, "3.3000000\t3.4000000\r\n");
+  EXPECT_TRUE(ui_.Messages.empty());
+  EXPECT_FALSE(ws_->MeasuredData.YData.Defined[3][1]);
+  EXPECT_FALSE(ws_->MeasuredData.YData.Defined[3][2]);
+  EXPECT_FALSE(ws_->DataSaved);
+}
+
+TEST_F(GridClipboard, KeysMoveWithTheEditorOpenAndAlwaysMarkTheDataModified) {
+  ASSERT_TRUE(Grid().SelectCell(2, 2));
+  Grid().KeyReleased(DataGrid::Key::Left, false, false);  // no editor: no move
+  EXPECT_EQ(Grid().CurrentColumn(), 2);
+  EXPECT_FALSE(ws_->DataSaved);
+  EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Modified]");
+
+  TypeInto(2, 2, "7");
+  Grid().KeyReleased(DataGrid::Key::Right, false, false);
+  EXPECT_EQ(Grid().CurrentColumn(), 3);
+  EXPECT_EQ(ws_->MeasuredData.XData.X[2][2], 7);
+  TypeInto(1, 2, "seven");
+  Grid().KeyReleased(DataGrid::Key::Right, false, false);
+  EXPECT_EQ(Grid().CurrentColumn(), 1);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
+  Grid().EditorTextChanged("1");  // corrected in the editor that stayed open
+  Grid().KeyReleased(DataGrid::Key::Left, false, false);  // column 1 is the first
+  EXPECT_EQ(Grid().CurrentColumn(), 1);
+  EXPECT_TRUE(ui_.Messages.empty());
+
+  Select(1, 4, 1, 4);
+  ui_.Clipboard = "9\r\n";
+  Grid().KeyReleased(DataGrid::Key::V, true, false);
+  EXPECT_EQ(ws_->MeasuredData.XData.X[4][1], 9);
+  Grid().KeyReleased(DataGrid::Key::V, true, true);  // Ctrl+Shift+V is not Paste
+  Grid().KeyReleased(DataGrid::Key::C, false, false);
+  EXPECT_EQ(ui_.Clipboard, "9\r\n");
+}
+
+TEST_F(GridClipboard, EditCommandsActOnTheFocusedControl) {
+  Select(1, 1, 2, 1);
+  ui_.Focus = EditTarget::TextEditor;
+  ws_->CopyAction();
+  ws_->DeleteAction();
+  EXPECT_EQ(ui_.TextEdits, (std::vector<EditOp>{EditOp::Copy, EditOp::Delete}));
+  EXPECT_EQ(ui_.Clipboard, "");
+  EXPECT_TRUE(ws_->DataSaved);
+
+  ui_.Focus = EditTarget::DataGrid;
+  ws_->CopyAction();
+  EXPECT_EQ(ui_.Clipboard, "0.3333333\t1.2000000\r\n");
+  ui_.Answers = {Answer::No};
+  ws_->DeleteAction();  // refused, yet the data set counts as changed
+  EXPECT_TRUE(ws_->MeasuredData.XData.Defined[1][1]);
+  EXPECT_FALSE(ws_->DataSaved);
+  ASSERT_TRUE(Grid().SelectCell(3, 4));
+  ws_->PasteAction();
+  EXPECT_EQ(ws_->MeasuredData.YData.M[4][1], 0.3333333);
+  ws_->CutAction();
+  EXPECT_FALSE(ws_->MeasuredData.YData.Defined[4][1]);
 }
 
 }  // namespace

@@ -41,6 +41,8 @@ class ConsoleUi : public UserInterface {
   void Repaint(View) override {}
   void SetClipboardText(const std::string&) override {}
   std::string ClipboardText() override { return {}; }
+  EditTarget FocusedEditTarget() override { return EditTarget::None; }
+  void EditFocusedText(EditOp) override {}
   void CloseMainWindow() override {}
   void ShowProgress(bool) override {}
   void EnableCompileTimer(bool) override {}
