@@ -108,8 +108,8 @@ TEST_F(Binding, MalformedExecutablesAreRefusedAndLeftUnchanged) {
       {".debug not the last section", [&](Bytes& b) { std::memcpy(&b[table + 40], ".debug\0", 8); }},
       {"relocation block of size zero",
        [&](Bytes& b) {
-         const PeSection* reloc = Pe(b).Find(".reloc");
-         Put32(b, reloc->rawPtr + 4, 0);
+         const Pe parsed(b);
+         Put32(b, parsed.Find(".reloc")->rawPtr + 4, 0);
        }},
   };
   for (const Corruption& c : corruptions) {

@@ -206,6 +206,24 @@ TEST_F(ResbindTest, MissingInputIsAnOpenError) {
   EXPECT_EQ(Texts(), Strings{"RESBIND: Error opening file \"" + Path("absent.res") + "\""});
 }
 
+TEST_F(ResbindTest, LongFileNamesAreShortenedInMessages) {
+  std::string folder = Path(std::string(150, 'd'));
+  std::filesystem::create_directory(folder);
+  LinkRun run = Link({folder + "/absent.res"});
+  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(Texts(), Strings{"RESBIND: Error opening file \".../absent.res\""});
+}
+
+TEST_F(ResbindTest, MoreEntriesThanTheTableHoldsAreRefused) {
+  std::vector<Res> many(3625, Res{10, 1, {}});
+  Write("full.res", ResFile(many));
+  EXPECT_EQ(Link({Path("full.res")}).result, 1);
+  many.push_back(Res{10, 2, {}});
+  Write("over.res", ResFile(many));
+  EXPECT_EQ(Link({Path("over.res")}).result, 0);
+  EXPECT_EQ(Texts(), Strings{"RESBIND: Too many resources to handle."});
+}
+
 TEST_F(ResbindTest, EmptyInputListHasNoResources) {
   LinkRun run = Link({});
   EXPECT_EQ(run.result, 0);
