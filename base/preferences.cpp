@@ -37,6 +37,7 @@ void ForEachValue(Prefs& prefs, Visit&& visit) {
   visit("print", "VertPercentage", g.VertPercentage);
   visit("print", "HorizPercentage", g.HorizPercentage);
   visit("values", "ccemphasize", g.CovThreshold);
+  visit("values", "ModelTimeLimit", g.ModelTimeLimit);
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = prefs.Series.at(n);
     const std::string number = std::to_string(n);
@@ -227,6 +228,23 @@ class ValueWriter {
   std::string section_;
 };
 
+// A hand-edited file may hold any 32-bit number or any length; what the chart and the
+// printer compute with must stay far from overflow.
+void ClampLoaded(TPreferences& prefs) {
+  TZelkPrefs& g = prefs.General;
+  g.VertPercentage = std::clamp(g.VertPercentage, kMinPrintPercentage, kMaxPrintPercentage);
+  g.HorizPercentage = std::clamp(g.HorizPercentage, kMinPrintPercentage, kMaxPrintPercentage);
+  g.ModelTimeLimit = std::clamp(g.ModelTimeLimit, kMinModelTimeLimit, kMaxModelTimeLimit);
+  for (TDescription& d : prefs.Descriptions) {
+    d.Size = std::clamp(d.Size, kMinFontSize, kMaxFontSize);
+    if (d.Caption.size() > kMaxCaptionBytes) {
+      std::size_t cut = kMaxCaptionBytes;
+      while (cut > 0 && (static_cast<unsigned char>(d.Caption[cut]) & 0xC0) == 0x80) --cut;
+      d.Caption.resize(cut);
+    }
+  }
+}
+
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
   if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
@@ -255,6 +273,7 @@ bool LoadPreferences(const std::string& path, TPreferences& out) {
   const IniFile ini =
       ParseIni(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   ForEachValue(out, ValueReader(ini));
+  ClampLoaded(out);
   return true;
 }
 

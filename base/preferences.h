@@ -30,6 +30,7 @@ struct TZelkPrefs {
   std::int32_t HorizPercentage = 100;  // print/HorizPercentage: printed chart width, percent
   float CovThreshold = 0.9f;           // values/ccemphasize: |normalized covariance| drawn in red
   bool BranchNumbers = true;           // toggles/BranchesNumbering: stored only
+  std::int32_t ModelTimeLimit = 10;    // values/ModelTimeLimit: seconds a model solution may take
 
   bool operator==(const TZelkPrefs&) const = default;
 };
@@ -95,8 +96,17 @@ struct TPreferences {
   bool operator==(const TPreferences&) const = default;
 };
 
+// The ranges values are clamped to on load: the chart computes with them in 32 bits.
+inline constexpr std::int32_t kMinPrintPercentage = 20;
+inline constexpr std::int32_t kMaxPrintPercentage = 100;
+inline constexpr std::int32_t kMinFontSize = 1;
+inline constexpr std::int32_t kMaxFontSize = 400;
+inline constexpr std::size_t kMaxCaptionBytes = 1000;
+inline constexpr std::int32_t kMinModelTimeLimit = 1;
+inline constexpr std::int32_t kMaxModelTimeLimit = 3600;
+
 // Number of name=value lines a saved file holds.
-inline constexpr int kPreferenceValueCount = 10 + 7 * kSeriesCount + 8 * kDescriptionCount;
+inline constexpr int kPreferenceValueCount = 11 + 7 * kSeriesCount + 8 * kDescriptionCount;
 
 // "$XDG_CONFIG_HOME/zelk20.ini" when that variable holds an absolute path, otherwise
 // "$HOME/.config/zelk20.ini" (the password database's home when HOME is unset).
@@ -106,7 +116,9 @@ std::string PreferencesPath();
 // takes its default and reading goes on: a threshold that is no finite number or lies beyond
 // single precision, a Marker, Weight or LineStyle outside 0..255, an integer or colour that
 // is no 32-bit decimal, a Boolean other than "1"/"0". Section and value names match without
-// regard to case, as registry names do; of repeated values the last counts. Returns false,
+// regard to case, as registry names do; of repeated values the last counts. Print extents,
+// font sizes and the model time limit are then clamped to their ranges above, captions cut
+// to kMaxCaptionBytes (at a character's start). Returns false,
 // with `out` all defaults, when the file does not exist or cannot be read.
 bool LoadPreferences(const std::string& path, TPreferences& out);
 

@@ -12,15 +12,29 @@
 // The handlers and the floating-point environment to keep are taken by ModelGuardScope
 // (once per solution, say) and restored when the outermost scope ends. A guarded call
 // outside any scope opens one for itself. Inside a scope a call makes no system call.
+//
+// The handlers run on an alternate signal stack, so a model that overflows its stack fails
+// its call too. A scope may carry a time limit: a timer of the thread, armed when the
+// outermost scope opens and disarmed when it closes, ends the model call that is running
+// when it expires (or fails every later call of the scope, if it expires between calls).
 
 #include <csetjmp>
 #include <cstdint>
 
 namespace zelk {
 
+// Why the last failed guarded call of this thread failed.
+enum class GuardFault : std::uint8_t {
+  None,
+  Arithmetic,  // a floating-point fault flag or SIGFPE
+  Crash,       // SIGSEGV, SIGBUS or SIGILL: a wild access, a stack overflow, a halt
+  TimeLimit,   // the scope's time limit expired
+};
+
 class ModelGuardScope {
  public:
-  ModelGuardScope();
+  // timeLimitSeconds > 0 limits the time the outermost scope may spend in model calls.
+  explicit ModelGuardScope(double timeLimitSeconds = 0);
   ~ModelGuardScope();
   ModelGuardScope(const ModelGuardScope&) = delete;
   ModelGuardScope& operator=(const ModelGuardScope&) = delete;
@@ -40,7 +54,10 @@ struct FpuState {
 struct State {
   sigjmp_buf Env;
   volatile bool Active = false;
+  volatile bool Expired = false;  // the time limit passed outside a model call
+  volatile GuardFault Fault = GuardFault::None;
   int Depth = 0;    // open scopes
+  bool Timed = false;  // the outermost scope armed the timer
   FpuState Kept{};  // the environment the outermost scope found, flags cleared
 };
 inline thread_local State threadState;
@@ -94,6 +111,10 @@ inline bool RunGuarded(F&& call) {
     ModelGuardScope scope;  // a lone call pays for installing the handlers
     return RunGuarded(call);
   }
+  if (state.Expired) {
+    state.Fault = GuardFault::TimeLimit;
+    return false;
+  }
   // A flag our own arithmetic raised is not the model's.
   if (guard_detail::RaisedFaultFlags() != 0) guard_detail::ResetFpu(state.Kept);
   if (sigsetjmp(state.Env, 0) != 0) {
@@ -104,7 +125,12 @@ inline bool RunGuarded(F&& call) {
   call();
   __asm__ volatile("fwait");  // a model that unmasked x87 traps faults here, still guarded
   state.Active = false;
-  return !guard_detail::CheckAfterCall(state.Kept);
+  if (!guard_detail::CheckAfterCall(state.Kept)) return true;
+  state.Fault = GuardFault::Arithmetic;
+  return false;
 }
+
+// The reason of this thread's last failed guarded call; None once a scope opens afresh.
+inline GuardFault LastGuardFault() { return guard_detail::ThreadState().Fault; }
 
 }  // namespace zelk

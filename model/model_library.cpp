@@ -1,7 +1,12 @@
 #include "model/model_library.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "model/model_guard.h"
 
@@ -27,6 +32,42 @@ class PlatformStateKeeper {
   struct sigaction actions_[4];
 };
 
+// Seconds a library's start-up code may run before its load counts as failed.
+constexpr unsigned kStartUpSeconds = 10;
+
+// Runs the library's start-up code once in a child process: a fault, a halt or an endless
+// loop there would otherwise end or freeze the program, and no signal can be left by a jump
+// while the loader holds its lock. False when the child did not come back from dlopen.
+// When no child can be made the load goes ahead unprobed.
+bool StartsCleanly(const std::string& path) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return true;
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return true;
+  }
+  if (pid == 0) {
+    for (int signal : {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGALRM}) ::signal(signal, SIG_DFL);
+    ::alarm(kStartUpSeconds);
+    const char back = 1;
+    (void)::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    (void)::write(fds[1], &back, 1);
+    ::_exit(0);  // no exit handlers: the library's finalisation is not the child's business
+  }
+  ::close(fds[1]);
+  char back = 0;
+  ssize_t n;
+  do n = ::read(fds[0], &back, 1);
+  while (n < 0 && errno == EINTR);
+  ::close(fds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return n == 1;
+}
+
 }  // namespace
 
 TModel::TModel()
@@ -42,7 +83,7 @@ TModel::TModel()
 
 bool TModel::LoadModelLibrary(const std::string& path, UserInterface& ui) {
   void* handle = nullptr;
-  {
+  if (StartsCleanly(path)) {
     PlatformStateKeeper keep;
     handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   }

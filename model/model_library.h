@@ -73,8 +73,9 @@ class TModel {
   TNormalMatrix NormalInverse{};
 
   // Loads the library; true only when both entry points were found. A library without them
-  // still counts as loaded (every call into it then fails). A file that cannot be loaded
-  // shows "Zelk failed to load compiled model!" and changes nothing.
+  // still counts as loaded (every call into it then fails). A file that cannot be loaded,
+  // or whose start-up code faults, halts or runs for more than 10 s (tried first in a child
+  // process), shows "Zelk failed to load compiled model!" and changes nothing.
   bool LoadModelLibrary(const std::string& path, UserInterface& ui);
   // Frees the library, if any; a failure shows a warning. Afterwards none is loaded.
   void UnloadModelLibrary(UserInterface& ui);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "base/format.h"
+#include "base/messages.h"
 #include "model/experiments.h"
 #include "model/model_guard.h"
 #include "model/operation.h"
@@ -33,6 +35,8 @@ const char* ResultName(SolveResult r) {
       return "no library";
     case SolveResult::ModelFault:
       return "model fault";
+    case SolveResult::TimeLimit:
+      return "time limit";
   }
   return "?";
 }
@@ -154,6 +158,12 @@ SolveResult MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, cons
   }
 }
 
+namespace {
+
+SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y);
+
+}  // namespace
+
 SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y) {
   TModel& model = ctx.Model;
   if (model.LibFileName.empty()) {
@@ -171,7 +181,22 @@ SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x
                    .count();
     }
   } timer{ctx.Stats.SolveNanoseconds};
-  ModelGuardScope guard;  // handlers once for the whole solution
+  SolveResult result;
+  {
+    ModelGuardScope guard(ctx.TimeLimit);  // handlers and timer once for the whole solution
+    result = SolveGuarded(ctx, parameters, x, y);
+  }
+  if (result == SolveResult::ModelFault && LastGuardFault() == GuardFault::TimeLimit) {
+    ctx.Log.AddMessage(FillPlaceholders(msg::kModelTimeLimit, {FormatGeneral(ctx.TimeLimit, 6)}));
+    return SolveResult::TimeLimit;
+  }
+  return result;
+}
+
+namespace {
+
+SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y) {
+  TModel& model = ctx.Model;
   ++ctx.Stats.Solutions;
   const int events = y.EventCount;
   const int dep = ctx.Measured.YData.DepCount;
@@ -226,5 +251,7 @@ SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x
   }
   return result;
 }
+
+}  // namespace
 
 }  // namespace zelk

@@ -36,6 +36,7 @@ enum class SolveResult : std::uint8_t {
   PrecisionNotReached,  // an interval fell short of the tolerance; the solution went on
   NoLibrary,
   ModelFault,  // a call into the model failed; the solution stopped at that event
+  TimeLimit,   // the model did not return within the time limit; the solution stopped
 };
 
 inline bool IsFailure(SolveResult r) {
@@ -76,11 +77,13 @@ struct SolveContext {
   SolverStats& Stats;
   EarlyStop Stop = {};
   bool ShowIntegrationErrors = false;
+  double TimeLimit = 0;  // seconds a solution may take; 0: no limit
 };
 
 // Solves events 1..EventCount of (x, y) into y.C; writes no row beyond EventCount and no
 // variable beyond DepCount.
-// Without a library: the message, OperationMode 0 and NoLibrary.
+// Without a library: the message, OperationMode 0 and NoLibrary. A solution that passes the
+// time limit ends at once with TimeLimit and its message in the log, whatever the settings.
 SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y);
 
 // Integrates y0 from from[1] to to[1] into y; h is the first trial step and, on return,

@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "base/messages.h"
+
 namespace zelk {
 
 namespace {
@@ -231,11 +233,19 @@ QWidget* TOptionsDlg::BuildWarningsPage() {
           [this](const QString& text) { model_.General.Threshold = text.toStdString(); });
   integrationErrors_ = NewCheck("&Show Integration Errors", "IntegrationErrorsCheck", page);
   BindCheck(integrationErrors_, model_.General.ShowIntegrationErrors);
+  auto* limitLabel = new QLabel(QString::fromLatin1(msg::kModelTimeLimitCaption), page);
+  timeLimit_ = NewSpin("ModelTimeLimitSpin", kMinModelTimeLimit, kMaxModelTimeLimit, page);
+  limitLabel->setBuddy(timeLimit_);
+  connect(timeLimit_, &QSpinBox::valueChanged, this, [this](int seconds) {
+    if (!refreshing_) model_.General.ModelTimeLimit = seconds;
+  });
 
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(label);
   layout->addWidget(threshold_);
   layout->addWidget(integrationErrors_);
+  layout->addWidget(limitLabel);
+  layout->addWidget(timeLimit_);
   layout->addStretch(1);
   return page;
 }
@@ -278,6 +288,7 @@ void TOptionsDlg::Refresh() {
   vertPercent_->setValue(general.VertPercentage);
   SetTextIfChanged(threshold_, general.Threshold);
   integrationErrors_->setChecked(general.ShowIntegrationErrors);
+  timeLimit_->setValue(general.ModelTimeLimit);
   branchNumbers_->setChecked(general.BranchNumbers);
 
   const TSeriesStyle& style = model_.SeriesControls;

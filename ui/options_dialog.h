@@ -75,6 +75,7 @@ class TOptionsDlg : public QDialog {
   QSpinBox* vertPercent_ = nullptr;
   QLineEdit* threshold_ = nullptr;
   QCheckBox* integrationErrors_ = nullptr;
+  QSpinBox* timeLimit_ = nullptr;
   QCheckBox* branchNumbers_ = nullptr;
 };
 

@@ -17,6 +17,10 @@ TSeriesStyle InControlRanges(TSeriesStyle style) {
 
 int InPrintRange(int percent) { return std::clamp(percent, kMinPrintExtent, kMaxPrintExtent); }
 
+int InTimeLimitRange(int seconds) {
+  return std::clamp(seconds, kMinModelTimeLimit, kMaxModelTimeLimit);
+}
+
 }  // namespace
 
 OptionsDialogModel::OptionsDialogModel(UserInterface& ui, TZelkPrefs& prefs, TSeriesStyles& series)
@@ -33,6 +37,7 @@ void OptionsDialogModel::Open() {
   General.VertPercentage = InPrintRange(prefs_.VertPercentage);
   General.Threshold = FormatThreshold(prefs_.CovThreshold);
   General.BranchNumbers = prefs_.BranchNumbers;
+  General.ModelTimeLimit = InTimeLimitRange(prefs_.ModelTimeLimit);
   focus_ = OptionsFocus::None;
   NotifyChanged();
 }
@@ -73,6 +78,7 @@ bool OptionsDialogModel::OkPressed() {
   prefs_.VertPercentage = InPrintRange(General.VertPercentage);
   prefs_.CovThreshold = *ParseThreshold(General.Threshold);
   prefs_.BranchNumbers = General.BranchNumbers;
+  prefs_.ModelTimeLimit = InTimeLimitRange(General.ModelTimeLimit);
   // Applying the preferences: the Source page follows SourcePreview; the chart may change.
   ui_.Repaint(View::Source);
   ui_.Repaint(View::FitChart);

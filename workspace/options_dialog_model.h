@@ -44,6 +44,7 @@ struct OptionsGeneralFields {
   std::string Threshold;  // as typed; checked when the dialog closes
   bool ShowIntegrationErrors = true;
   bool BranchNumbers = true;
+  int ModelTimeLimit = 10;  // seconds, kMinModelTimeLimit..kMaxModelTimeLimit
 };
 
 // Where the dialog asks its view to put the keyboard focus.

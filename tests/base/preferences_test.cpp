@@ -47,7 +47,7 @@ std::string DefaultFile() {
       "[paths]\npasbuild=\nModelLocation=\nDataLocation=\n\n"
       "[toggles]\nSourcePreview=1\nAutocompile=1\nShowCompilerErrors=1\nBranchesNumbering=1\n\n"
       "[print]\nVertPercentage=50\nHorizPercentage=100\n\n"
-      "[values]\nccemphasize=0.899999976158142\n\n"
+      "[values]\nccemphasize=0.899999976158142\nModelTimeLimit=10\n\n"
       "[series]\n";
   for (int n = 1; n <= 50; ++n) {
     const std::string k = std::to_string(n);
@@ -63,7 +63,7 @@ std::string DefaultFile() {
   return text;
 }
 
-TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll384DefaultsInOrder) {
+TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll385DefaultsInOrder) {
   TempFolder folder;
   const std::string path = folder.File("config/zelk/zelk20.ini");
   TPreferences prefs;
@@ -72,8 +72,8 @@ TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll384DefaultsInOrder) {
   ASSERT_TRUE(SavePreferences(path, prefs, error)) << error;
   const std::string text = ReadText(path);
   EXPECT_EQ(text, DefaultFile());
-  EXPECT_EQ(ValueLines(text).size(), 384u);
-  EXPECT_EQ(kPreferenceValueCount, 384);
+  EXPECT_EQ(ValueLines(text).size(), 385u);
+  EXPECT_EQ(kPreferenceValueCount, 385);
 }
 
 TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
@@ -92,7 +92,7 @@ TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
   EXPECT_FLOAT_EQ(defaults.General.CovThreshold, 0.9f);
 }
 
-// Every one of the 384 values away from its default and from its neighbours.
+// Every one of the 385 values away from its default and from its neighbours.
 TPreferences EveryValueChanged() {
   TPreferences p;
   p.General = {"/opt/pas build/pasbuild",
@@ -104,7 +104,8 @@ TPreferences EveryValueChanged() {
                30,
                70,
                0.125f,
-               false};
+               false,
+               25};
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = p.Series[n];
     s.Marker = static_cast<std::uint8_t>(1 + n % 5);
@@ -129,7 +130,7 @@ TEST(Preferences, RoundTripsEveryValue) {
   const TPreferences changed = EveryValueChanged();
   std::string error;
   ASSERT_TRUE(SavePreferences(path, changed, error)) << error;
-  EXPECT_EQ(ValueLines(ReadText(path)).size(), 384u);
+  EXPECT_EQ(ValueLines(ReadText(path)).size(), 385u);
   TPreferences loaded;
   ASSERT_TRUE(LoadPreferences(path, loaded));
   EXPECT_EQ(loaded, changed);
@@ -242,6 +243,62 @@ TEST(Preferences, ReadsEachValueOnItsOwnAndDefaultsWhatItCannotHold) {
     TPreferences expected;
     expected.Descriptions[kYAxisDesc].Caption = "Loaded";
     if (c.expectedChange) c.expectedChange(expected);
+    TPreferences loaded;
+    EXPECT_TRUE(LoadPreferences(path, loaded)) << c.name;
+    EXPECT_EQ(loaded, expected) << c.name;
+  }
+}
+
+// Values the chart and the printer compute with are brought into range on load, so no hand-edited
+// number overflows them; the files that found the overflows are among the cases.
+TEST(Preferences, ExtentsFontSizesCaptionsAndTheTimeLimitAreClampedOnLoad) {
+  auto fromFinding = [](const char* name) {
+    std::ifstream in(std::string(FINDINGS) + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  const std::string cut(kMaxCaptionBytes, 'W');
+  struct Case {
+    std::string name, lines;
+    std::function<void(TPreferences&)> expectedChange;
+  } cases[] = {
+      {"fontsize-overflow.ini", fromFinding("fontsize-overflow.ini"),
+       [](TPreferences& p) {
+         p.Descriptions[kTitleDesc].Active = true;
+         p.Descriptions[kTitleDesc].Size = kMinFontSize;
+       }},
+      {"print-percentage-overflow.ini", fromFinding("print-percentage-overflow.ini"),
+       [](TPreferences& p) { p.General.HorizPercentage = 20; }},
+      {"long-caption-overflow.ini", fromFinding("long-caption-overflow.ini"),
+       [&cut](TPreferences& p) {
+         p.Descriptions[kTitleDesc].Active = true;
+         p.Descriptions[kTitleDesc].Size = kMaxFontSize;
+         p.Descriptions[kTitleDesc].Caption = cut;
+       }},
+      {"extents above", "[print]\nVertPercentage=2147483647\nHorizPercentage=101\n",
+       [](TPreferences& p) { p.General.VertPercentage = p.General.HorizPercentage = 100; }},
+      {"extents at the ends", "[print]\nVertPercentage=20\nHorizPercentage=100\n",
+       [](TPreferences& p) { p.General.VertPercentage = 20; }},
+      {"font size 0 and 401", "[fcXAxisDesc]\nSize=0\n[fcYAxisDesc]\nSize=401\n",
+       [](TPreferences& p) {
+         p.Descriptions[kXAxisDesc].Size = 1;
+         p.Descriptions[kYAxisDesc].Size = 400;
+       }},
+      {"caption cut before a character that does not fit",
+       "[fcXAxisDesc]\nCaption=" + std::string(kMaxCaptionBytes - 1, 'a') + "\xC3\xA9\n",
+       [](TPreferences& p) { p.Descriptions[kXAxisDesc].Caption.assign(kMaxCaptionBytes - 1, 'a'); }},
+      {"time limit 0", "[values]\nModelTimeLimit=0\n",
+       [](TPreferences& p) { p.General.ModelTimeLimit = 1; }},
+      {"time limit huge", "[values]\nModelTimeLimit=999999\n",
+       [](TPreferences& p) { p.General.ModelTimeLimit = 3600; }},
+  };
+  TempFolder folder;
+  const std::string path = folder.File("zelk20.ini");
+  for (const auto& c : cases) {
+    WriteText(path, c.lines);
+    TPreferences expected;
+    c.expectedChange(expected);
     TPreferences loaded;
     EXPECT_TRUE(LoadPreferences(path, loaded)) << c.name;
     EXPECT_EQ(loaded, expected) << c.name;

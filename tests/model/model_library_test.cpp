@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <cfenv>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 
@@ -145,6 +146,44 @@ TEST_F(ModelTest, TheModelGetsCopiesOfThePointers) {
   EXPECT_TRUE(model.CallDynamic(pp, pointers[1], pointers[2], pointers[3]));
   EXPECT_EQ(pp, p.data());
   EXPECT_EQ(dy[1], -6.0);
+}
+
+// Start-up code runs inside dlopen, where no jump may leave: it is tried in a child first.
+TEST_F(ModelTest, ALibraryWhoseStartUpFaultsOrHaltsIsAFailedLoad) {
+  const ProgramState before = ProgramState::Now();
+  for (const char* name : {"fault_startup", "halt_startup"}) {
+    EXPECT_FALSE(ws_->Model.LoadModelLibrary(ModelPath(name), ui_)) << name;
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Zelk failed to load compiled model!"});
+    EXPECT_TRUE(ws_->Model.LibFileName.empty()) << name;
+  }
+  EXPECT_TRUE(ProgramState::Now() == before);
+  Load("decay");
+  Data(1, 1, {0, 1});
+  EXPECT_EQ(Solve({0.5}), SolveResult::Solved);
+}
+
+TEST_F(ModelTest, ATimeLimitOfAScopeFailsTheCallRunningWhenItPassesAndEveryLaterOne) {
+  Load("decay");
+  T20Vector p{}, x{};
+  T50Vector y{}, dy{};
+  p[1] = 0.5;
+  y[1] = 2;
+  const ProgramState before = ProgramState::Now();
+  {
+    ModelGuardScope scope(0.05);
+    EXPECT_TRUE(ws_->Model.CallDynamic(p.data(), x.data(), y.data(), dy.data()));
+    // Time passes in the caller, between calls.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    EXPECT_FALSE(ws_->Model.CallDynamic(p.data(), x.data(), y.data(), dy.data()));
+    EXPECT_EQ(LastGuardFault(), GuardFault::TimeLimit);
+  }
+  EXPECT_TRUE(ProgramState::Now() == before);
+  // A new scope starts afresh, and a disarmed timer never fires later.
+  ModelGuardScope scope(0.05);
+  EXPECT_TRUE(ws_->Model.CallDynamic(p.data(), x.data(), y.data(), dy.data()));
+  EXPECT_EQ(LastGuardFault(), GuardFault::None);
 }
 
 TEST_F(ModelTest, AGuardScopeRestoresTheHandlersItFound) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -237,6 +238,57 @@ TEST(CompileScript, MapsCompilerPositionsToTheModelText) {
                                  "m.pas(40) Fatal: There were 2 errors compiling module, stopping",
                                  "Fatal: Compilation aborted", "m.mod(3,1) Note: fine"}),
             2);
+}
+
+// Models found to take the program down: each is compiled from its own file as the user would,
+// fails the solution that runs into the fault with the program still running, and leaves the
+// next good solution intact.
+class HostileModel : public Compile {
+ protected:
+  // `logLine`: what the message pane gains, nullptr for nothing.
+  void Check(const char* finding, SolveResult result, const char* logLine) {
+    // The library is named after the file, so the name must be a Pascal identifier.
+    std::string local = finding;
+    std::replace(local.begin(), local.end(), '-', '_');
+    const std::string mod = folder_.File(local + ".mod");
+    fs::copy_file(std::string(FINDINGS) + "/" + finding + ".mod", mod);
+    fs::copy_file(std::string(FINDINGS) + "/" + finding + ".dim", folder_.File(local + ".dim"));
+    ws_->Prefs.AutoCompile = true;
+    ws_->Prefs.ModelTimeLimit = 1;
+    ui_.DialogAnswers = {mod};
+    ws_->OpenModelFile();
+    ASSERT_TRUE(WaitForCompiler());
+    ASSERT_EQ(ws_->Model.LibFileName, folder_.File(local + ".dll"));
+    Data(1, 1, {0, 1, 2});
+    for (int round = 1; round <= 2; ++round) {
+      const std::size_t logged = ws_->Log.Lines().size();
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(Solve({0.25}), result) << round;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+      if (logLine) {
+        ASSERT_FALSE(ws_->Log.Lines().empty());
+        EXPECT_EQ(ws_->Log.Lines().back(), logLine);
+      } else {
+        EXPECT_EQ(ws_->Log.Lines().size(), logged);
+      }
+      EXPECT_TRUE(ui_.TakeMessages().empty());
+      ASSERT_EQ(Solve({1.0}), SolveResult::Solved) << round;
+      EXPECT_NEAR(C(3), std::exp(-2.0), 1e-3);
+    }
+  }
+};
+
+TEST_F(HostileModel, EndlessRecursionFailsItsSolution) {
+  Check("model-deep", SolveResult::ModelFault, nullptr);
+}
+
+TEST_F(HostileModel, AHaltFailsItsSolution) {
+  Check("model-halt0", SolveResult::ModelFault, nullptr);
+}
+
+TEST_F(HostileModel, AnEndlessLoopIsEndedByTheTimeLimit) {
+  Check("model-spin", SolveResult::TimeLimit,
+        "The model ran past the time limit of 1 s: its solution was stopped.");
 }
 
 }  // namespace
