@@ -225,6 +225,111 @@ TEST_F(Binding, MissingExecutableIsAnOpenError) {
   EXPECT_EQ(Texts(), Strings{"RESBIND: Error opening file \"" + Path("absent.exe") + "\""});
 }
 
+// A minimal 32-bit executable: file alignment 0x200, section alignment 0x1000.
+struct Part {
+  std::string name;
+  uint32_t va;
+  Bytes data;
+};
+Bytes BuildPe(uint32_t peOffset, const std::vector<Part>& parts,
+              const std::vector<std::pair<int, std::pair<uint32_t, uint32_t>>>& dirs) {
+  const uint32_t tableEnd = peOffset + 24 + 224 + 40 * uint32_t(parts.size());
+  uint32_t raw = AlignUp(tableEnd, 0x200);
+  Bytes b(raw, 0);
+  b[0] = 'M';
+  b[1] = 'Z';
+  Put32(b, 60, peOffset);
+  std::memcpy(&b[peOffset], "PE\0\0", 4);
+  Put16(b, peOffset + 4, 0x14c);
+  Put16(b, peOffset + 6, uint16_t(parts.size()));
+  Put16(b, peOffset + 20, 224);
+  Put16(b, peOffset + 22, 0x102);
+  const size_t opt = peOffset + 24;
+  Put16(b, opt, 0x10B);
+  Put32(b, opt + 16, parts[0].va);  // entry point
+  Put32(b, opt + 28, 0x400000);
+  Put32(b, opt + 32, 0x1000);
+  Put32(b, opt + 36, 0x200);
+  Put32(b, opt + 56, parts.back().va + AlignUp(uint32_t(parts.back().data.size()), 0x1000));
+  Put32(b, opt + 60, raw);
+  Put32(b, opt + 92, 16);
+  for (auto& [i, d] : dirs) {
+    Put32(b, opt + 96 + 8 * i, d.first);
+    Put32(b, opt + 100 + 8 * i, d.second);
+  }
+  for (size_t i = 0; i < parts.size(); ++i) {
+    size_t at = opt + 224 + 40 * i;
+    std::memcpy(&b[at], parts[i].name.c_str(), parts[i].name.size());
+    uint32_t size = AlignUp(uint32_t(parts[i].data.size()), 0x200);
+    Put32(b, at + 8, uint32_t(parts[i].data.size()));
+    Put32(b, at + 12, parts[i].va);
+    Put32(b, at + 16, size);
+    Put32(b, at + 20, uint32_t(b.size()));
+    Put32(b, at + 36, 0x40000040);
+    Bytes data = parts[i].data;
+    data.resize(size, 0);
+    b.insert(b.end(), data.begin(), data.end());
+  }
+  return b;
+}
+
+Bytes Pattern(size_t n, uint8_t seed) {
+  Bytes b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = uint8_t(seed + i * 7);
+  return b;
+}
+
+TEST_F(Binding, NoRoomForAnotherSectionHeaderMovesAllRawDataOneUnit) {
+  // The section table ends 8 bytes before the first section's data.
+  Bytes text = Pattern(0x180, 1);
+  std::string exe = Write("tight.exe", BuildPe(0xD8, {{".text", 0x1000, text}}, {}));
+  ASSERT_EQ(Pe(ReadBack(exe)).sections[0].rawPtr, 0x200u);
+  std::string res = Write("one.res", ResFile({{10, 7, Text("payload")}}));
+  ASSERT_EQ(Bind({res}, exe), 1) << ::testing::PrintToString(Texts());
+  Bytes after = ReadBack(exe);
+  const Pe pe(after);
+  ASSERT_EQ(pe.sections.size(), 2u);
+  EXPECT_EQ(pe.sections[0].rawPtr, 0x400u);
+  EXPECT_EQ(Get32(after, pe.pe + 24 + 60), 0x400u);  // SizeOfHeaders
+  EXPECT_EQ(Bytes(after.begin() + 0x400, after.begin() + 0x400 + text.size()), text);
+  EXPECT_EQ(pe.sections[1].name, ".rsrc");
+  EXPECT_EQ(pe.sections[1].va, 0x2000u);
+}
+
+TEST_F(Binding, DebugSectionStaysLastAndItsDirectoryFollowsIt) {
+  Bytes rdata(0x40, 0);
+  const uint32_t debugRaw = 0x400 + 0x200 * 3;  // after the headers, .text, .rdata and .rsrc
+  Put32(rdata, 0x10 + 12, 2);                   // a CodeView entry
+  Put32(rdata, 0x10 + 16, 16);
+  Put32(rdata, 0x10 + 20, 0x4000);
+  Put32(rdata, 0x10 + 24, debugRaw);
+  Bytes debug = Text("debug-info-bytes");
+  Bytes built = BuildPe(0x80,
+                        {{".text", 0x1000, Pattern(0x100, 3)},
+                         {".rdata", 0x2000, rdata},
+                         {".rsrc", 0x3000, Pattern(0x200, 9)},
+                         {".debug", 0x4000, debug}},
+                        {{2, {0x3000, 0x200}}, {6, {0x2010, 28}}});
+  ASSERT_EQ(Pe(built).sections[3].rawPtr, debugRaw);
+  std::string exe = Write("debug.exe", built);
+  std::string res = Write("big.res", ResFile({{10, 7, Pattern(5000, 5)}}));
+  ASSERT_EQ(Bind({res}, exe), 1) << ::testing::PrintToString(Texts());
+  Bytes after = ReadBack(exe);
+  const Pe pe(after);
+  ASSERT_EQ(pe.sections.size(), 4u);
+  EXPECT_EQ(pe.sections[2].name, ".rsrc");
+  EXPECT_EQ(pe.sections[2].va, 0x3000u);
+  const PeSection& dbg = pe.sections[3];
+  EXPECT_EQ(dbg.name, ".debug");
+  EXPECT_EQ(dbg.va, 0x3000u + AlignUp(pe.sections[2].virtualSize, 0x1000));
+  EXPECT_EQ(pe.sizeOfImage, dbg.va + 0x1000);
+  EXPECT_EQ(pe.dirs[6], (std::pair<uint32_t, uint32_t>{0x2010, 28}));
+  const size_t entry = pe.sections[1].rawPtr + 0x10;
+  EXPECT_EQ(Get32(after, entry + 20), dbg.va);
+  EXPECT_EQ(Get32(after, entry + 24), dbg.rawPtr);
+  EXPECT_EQ(Bytes(after.begin() + dbg.rawPtr, after.begin() + dbg.rawPtr + 16), debug);
+}
+
 }  // namespace
 }  // namespace resbind::test
 
