@@ -1,4 +1,5 @@
 // resbind [options] FILE.res... [FILE.exe]: links resource files into an executable.
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -40,10 +41,10 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a.size() > 1 && a[0] == '@') {
       std::ifstream file(a.substr(1));
-      if (!file) return Fail(7443, i);
+      if (!file) return Fail(kBadArgument, i);
       std::vector<std::string> words{std::istream_iterator<std::string>(file), {}};
       for (const auto& w : words)
-        if (w[0] == '@') return Fail(7442);
+        if (w[0] == '@') return Fail(kNestedCommandFile);
       args.insert(args.end(), words.begin(), words.end());
     } else {
       args.push_back(a);
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
       // The file name may be attached (-feout.exe) or the next argument (-fe out.exe).
       std::string name = a.substr(3);
       if (name.empty()) {
-        if (i + 1 == args.size()) return Fail(7443, int(i + 1));
+        if (i + 1 == args.size()) return Fail(kBadArgument, int(i + 1));
         name = args[++i];
       }
       if (a[2] == 'e')
@@ -77,16 +78,16 @@ int main(int argc, char** argv) {
       else
         inputs.push_back(name);
     } else if (a[0] == '-') {
-      return Fail(7443, int(i + 1));
+      return Fail(kBadArgument, int(i + 1));
     } else if (HasExeExtension(a)) {
-      if (!exe.empty()) return Fail(7444);
+      if (!exe.empty()) return Fail(kSyntax);
       exe = a;
     } else {
       inputs.push_back(a);
     }
   }
-  if (inputs.size() > kMaxInputs) return Fail(7440);
-  if (!output.empty() && exe.empty()) return Fail(7444);
+  if (inputs.size() > kMaxInputs) return Fail(kTooManyInputs);
+  if (!output.empty() && exe.empty()) return Fail(kSyntax);
 
   FileHost::SetEcho(true);
   const ResBindCallbacks& cb = FileHost::Callbacks();
@@ -103,13 +104,19 @@ int main(int argc, char** argv) {
     request.Flags |= RESBIND_SEPARATE_OUTPUT;
     request.OutputName = output.c_str();
   }
-  if (inputs.empty() && !exe.empty()) return RemoveFromExe(&cb, &request) ? 0 : 1;
+  // Fatal errors and errors fail the run; warnings and information do not.
+  auto outcome = [](bool ok) {
+    for (const HostMessage& m : FileHost::Messages())
+      if (m.severity <= 1) ok = false;
+    return ok ? 0 : 1;
+  };
+  if (inputs.empty() && !exe.empty()) return outcome(RemoveFromExe(&cb, &request));
   if (!GetResObjSize(&cb, &request)) return 1;
-  if (exe.empty() || (flags & RESBIND_LIST_ONLY)) return 0;
+  if (exe.empty() || (flags & RESBIND_LIST_ONLY)) return outcome(true);
   if (!BindToExe(&cb, &request)) return 1;
   if (flags & RESBIND_VERBOSE) {
     char text[300];
-    std::snprintf(text, sizeof text, MessageText(7203), (output.empty() ? exe : output).c_str());
+    std::snprintf(text, sizeof text, MessageText(kLinkedTo), (output.empty() ? exe : output).c_str());
     std::fprintf(stderr, "%s\n", text);
   }
   return 0;
