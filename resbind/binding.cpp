@@ -23,7 +23,8 @@ constexpr uint32_t kResourceCharacteristics = 0x40000040;  // initialized data, 
 struct Section {
   uint8_t record[40];
   std::string Name() const {
-    return std::string(reinterpret_cast<const char*>(record), strnlen(reinterpret_cast<const char*>(record), 8));
+    return std::string(reinterpret_cast<const char*>(record),
+                       strnlen(reinterpret_cast<const char*>(record), 8));
   }
   uint32_t VirtualSize() const { return Get32(record + 8); }
   uint32_t Va() const { return Get32(record + 12); }
@@ -85,8 +86,8 @@ bool ParseImage(Image& im) {
   for (uint32_t i = 0; i < im.numberOfSections; ++i) {
     Section s;
     std::memcpy(s.record, &b[im.sectionTable + 40 * i], 40);
-    if (s.RawSize() && (s.RawPtr() < tableEnd || s.RawPtr() > b.size() ||
-                        s.RawSize() > b.size() - s.RawPtr()))
+    if (s.RawSize() &&
+        (s.RawPtr() < tableEnd || s.RawPtr() > b.size() || s.RawSize() > b.size() - s.RawPtr()))
       return false;
     if (s.Va() < nextVa || uint64_t(s.Va()) + im.Span(s) > 0xffffffffu) return false;
     nextVa = s.Va() + im.Span(s);
@@ -264,7 +265,8 @@ bool WriteImage(LinkState& s, Rewrite& rw, int32_t out, const std::string& dest,
     if (old.RawSize() && !writeAt(p.newPtr, &im.bytes[old.RawPtr()], old.RawSize())) return false;
   }
   if (rw.trailerOld < im.bytes.size())
-    return writeAt(rw.trailerNew, &im.bytes[rw.trailerOld], uint32_t(im.bytes.size() - rw.trailerOld));
+    return writeAt(rw.trailerNew, &im.bytes[rw.trailerOld],
+                   uint32_t(im.bytes.size() - rw.trailerOld));
   return true;
 }
 
@@ -360,7 +362,8 @@ bool RewriteExecutable(LinkState& s, bool binding) {
     firstRaw = std::min(firstRaw, sec.RawPtr());
     oldEnd = std::max(oldEnd, sec.RawPtr() + sec.RawSize());
   }
-  firstRaw = std::min(firstRaw, AlignUp(std::max(im.sizeOfHeaders, uint32_t(tableEnd)), im.fileAlignment));
+  firstRaw =
+      std::min(firstRaw, AlignUp(std::max(im.sizeOfHeaders, uint32_t(tableEnd)), im.fileAlignment));
   uint32_t pos = firstRaw;
   while (pos < tableEnd) pos += im.fileAlignment;  // room for one more section header
   const uint32_t headersSize = pos;
@@ -400,11 +403,13 @@ bool RewriteExecutable(LinkState& s, bool binding) {
     Put32(p.section.record + 20, p.newPtr);
     if (i != resourceSlot)
       for (int field : {24, 28})
-        if (uint32_t v = Get32(p.section.record + field)) Put32(p.section.record + field, rw.MapOffset(v));
+        if (uint32_t v = Get32(p.section.record + field))
+          Put32(p.section.record + field, rw.MapOffset(v));
     std::memcpy(h + im.sectionTable + 40 * i, p.section.record, 40);
   }
   Put16(h + im.fileHeader + 2, uint16_t(rw.placed.size()));
-  if (uint32_t symbols = Get32(h + im.fileHeader + 8)) Put32(h + im.fileHeader + 8, rw.MapOffset(symbols));
+  if (uint32_t symbols = Get32(h + im.fileHeader + 8))
+    Put32(h + im.fileHeader + 8, rw.MapOffset(symbols));
   if (moved)
     for (int field : {16, 20, 24}) Put32(h + im.opt + field, rw.MapRva(Get32(h + im.opt + field)));
   const Placed* last = rw.placed.empty() ? nullptr : &rw.placed.back();
@@ -435,7 +440,8 @@ bool RewriteExecutable(LinkState& s, bool binding) {
 
   // Destination, then the write; a failure removes what was created.
   std::string written = separate ? dest : TemporaryName(s, exe);
-  int32_t out = separate ? s.cb->CreateOutput(written.c_str()) : s.cb->CreateTemporary(written.c_str());
+  int32_t out =
+      separate ? s.cb->CreateOutput(written.c_str()) : s.cb->CreateTemporary(written.c_str());
   if (out == -1) {
     s.Fail(separate ? kCreate : kCreateTemp, written);
     return false;

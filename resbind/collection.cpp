@@ -107,7 +107,8 @@ bool ReadTypeLibrary(LinkState& s, InputFile& f) {
 // A 16-bit file contributes its first resource, which must be RCDATA with a string name.
 bool Read16BitFile(LinkState& s, InputFile& f) {
   std::vector<uint8_t> b(std::min(kMaxHeaderRead, f.size));
-  if (!s.SeekTo(f.handle, 0, f.name) || !s.ReadExact(f.handle, b.data(), uint32_t(b.size()), f.name))
+  if (!s.SeekTo(f.handle, 0, f.name) ||
+      !s.ReadExact(f.handle, b.data(), uint32_t(b.size()), f.name))
     return false;
   if (b.size() < 4 || b[0] != 0xFF || Get16(&b[1]) != 10 || b[3] == 0xFF) {
     s.Fail(kUnsupported16, f.name);
@@ -203,8 +204,7 @@ bool CollectResources(LinkState& s) {
   }
   if (s.verbose()) {
     s.Issue(kBanner);
-    for (auto& f : s.inputs)
-      s.Issue(kInputFile, f->number, ShortenedFileName(f->name).c_str());
+    for (auto& f : s.inputs) s.Issue(kInputFile, f->number, ShortenedFileName(f->name).c_str());
     s.Issue(kReading);
   }
   for (auto& f : s.inputs)
@@ -214,7 +214,8 @@ bool CollectResources(LinkState& s) {
 
 bool ReadEntryData(LinkState& s, const Entry& e, std::vector<uint8_t>& data) {
   if (e.memory) {
-    data.assign(e.memory->begin(), e.memory->begin() + std::min<size_t>(e.dataSize, e.memory->size()));
+    data.assign(e.memory->begin(),
+                e.memory->begin() + std::min<size_t>(e.dataSize, e.memory->size()));
     data.resize(e.dataSize);
     return true;
   }

@@ -286,7 +286,7 @@ std::string Pad(std::string text, size_t width) {
 
 std::string TypeText(const ResId& type) {
   if (type.isString) return IdText(type);
-  static const uint16_t kLabelled[] = {0,  1,  2,  3,  4,    5,    6,    7,    8,   9,
+  static const uint16_t kLabelled[] = {0,  1,  2,  3,  4,    5,    6,    7,    8,    9,
                                        10, 12, 14, 16, 8192, 8194, 8196, 8197, 32767};
   for (size_t i = 0; i < sizeof kLabelled / sizeof kLabelled[0]; ++i)
     if (kLabelled[i] == type.ordinal) return MessageText(7216 + int(i));

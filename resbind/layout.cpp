@@ -25,7 +25,8 @@ void PutDirectoryHeader(uint8_t* p, uint32_t stamp, size_t named, size_t numbere
 uint32_t AddString(std::vector<uint8_t>& area, const std::u16string& text) {
   uint32_t at = uint32_t(area.size());
   size_t n = std::min<size_t>(text.size(), 255);
-  if (area.capacity() < area.size() + 2 + 2 * n) area.reserve(AlignUp(uint32_t(area.size() + 2 + 2 * n), 4096));
+  if (area.capacity() < area.size() + 2 + 2 * n)
+    area.reserve(AlignUp(uint32_t(area.size() + 2 + 2 * n), 4096));
   area.push_back(uint8_t(n));
   area.push_back(uint8_t(n >> 8));
   for (size_t i = 0; i < n; ++i) {
@@ -37,8 +38,8 @@ uint32_t AddString(std::vector<uint8_t>& area, const std::u16string& text) {
 
 template <typename Node, typename IdOf>
 size_t CountNamed(const std::vector<Node>& nodes, IdOf idOf) {
-  return size_t(std::count_if(nodes.begin(), nodes.end(),
-                              [&](const Node& n) { return idOf(n)->isString; }));
+  return size_t(
+      std::count_if(nodes.begin(), nodes.end(), [&](const Node& n) { return idOf(n)->isString; }));
 }
 
 }  // namespace
@@ -73,8 +74,9 @@ bool LayOutSection(LinkState& s) {
                      types.size() - CountNamed(types, [](const TypeNode& t) { return t.type; }));
   size_t typeEntry = 16;
   for (auto& t : types) {
-    Put32(d + typeEntry, t.type->isString ? (stringBase + AddString(l.strings, t.type->text)) | 0x80000000u
-                                          : t.type->ordinal);
+    Put32(d + typeEntry, t.type->isString
+                             ? (stringBase + AddString(l.strings, t.type->text)) | 0x80000000u
+                             : t.type->ordinal);
     Put32(d + typeEntry + 4, uint32_t(nameDirAt) | 0x80000000u);
     typeEntry += 8;
     size_t named = CountNamed(t.names, [](const NameNode& n) { return n.name; });
@@ -82,8 +84,9 @@ bool LayOutSection(LinkState& s) {
     size_t nameEntry = nameDirAt + 16;
     nameDirAt += 16 + 8 * t.names.size();
     for (auto& n : t.names) {
-      Put32(d + nameEntry, n.name->isString ? (stringBase + AddString(l.strings, n.name->text)) | 0x80000000u
-                                            : n.name->ordinal);
+      Put32(d + nameEntry, n.name->isString
+                               ? (stringBase + AddString(l.strings, n.name->text)) | 0x80000000u
+                               : n.name->ordinal);
       Put32(d + nameEntry + 4, uint32_t(languageDirAt) | 0x80000000u);
       nameEntry += 8;
       PutDirectoryHeader(d + languageDirAt, s.timeStamp, 0, n.languages.size());

@@ -93,7 +93,7 @@ struct Entry {
   uint16_t languageId = 0;
   uint32_t version = 0;
   uint32_t characteristics = 0;
-  uint32_t dataOffset = 0;                  // in the input file; unused when held in memory
+  uint32_t dataOffset = 0;                       // in the input file; unused when held in memory
   std::shared_ptr<std::vector<uint8_t>> memory;  // data held in memory (merged, converted)
   InputFile* file = nullptr;
   bool merged = false;  // a merged string table or font directory
@@ -102,8 +102,8 @@ struct Entry {
 
 // One laid-out section, waiting to be written.
 struct Layout {
-  std::vector<uint8_t> directory;  // directory area; data entries at its end
-  std::vector<uint8_t> strings;    // name-string area, padded to 4
+  std::vector<uint8_t> directory;        // directory area; data entries at its end
+  std::vector<uint8_t> strings;          // name-string area, padded to 4
   std::vector<size_t> dataEntryOffsets;  // where each kept entry's data entry lies in directory
   std::vector<Entry*> order;             // kept entries, in table order
   uint32_t unpaddedSize = 0;             // directory + strings + data, before file alignment

@@ -16,8 +16,8 @@
 #include <stdint.h>
 
 #ifdef _WIN32
-#define RESBIND_API __stdcall      /* exports: the callee cleans the stack */
-#define RESBIND_CALLBACK __cdecl   /* callbacks: the caller cleans the stack */
+#define RESBIND_API __stdcall    /* exports: the callee cleans the stack */
+#define RESBIND_CALLBACK __cdecl /* callbacks: the caller cleans the stack */
 #else
 #define RESBIND_API
 #define RESBIND_CALLBACK
@@ -28,10 +28,10 @@ extern "C" {
 #endif
 
 /* Request flags. */
-#define RESBIND_VERBOSE 0x1u     /* progress lines and the resource list */
-#define RESBIND_LIST_ONLY 0x2u   /* collect, check and list; write nothing */
+#define RESBIND_VERBOSE 0x1u         /* progress lines and the resource list */
+#define RESBIND_LIST_ONLY 0x2u       /* collect, check and list; write nothing */
 #define RESBIND_SEPARATE_OUTPUT 0x4u /* write the rewritten executable to OutputName */
-#define RESBIND_ACCEPT_16BIT 0x8u /* accept 16-bit resource files */
+#define RESBIND_ACCEPT_16BIT 0x8u    /* accept 16-bit resource files */
 
 /* Mode passed to Open for every file the library reads: read-only, untranslated. */
 #define RESBIND_OPEN_READ 0x8000
@@ -46,13 +46,13 @@ typedef struct ResBindRequest {
   uint32_t Flags;
   uint32_t FileAlignment;
   uint32_t SectionAlignment;
-  ResBindInput* InputList;   /* list order numbers the inputs 1, 2, 3, ... */
-  uint32_t SectionSize;      /* out: size of the laid-out section, 0 when nothing to write */
-  int32_t OutputHandle;      /* handle the section is written to by WriteResObj */
-  uint32_t SectionRva;       /* added to every data entry's offset when the section is written */
-  uint32_t FilePosition;     /* where in the output the section is written */
-  const char* ExeName;       /* executable to rewrite */
-  const char* OutputName;    /* separate output executable (RESBIND_SEPARATE_OUTPUT) */
+  ResBindInput* InputList; /* list order numbers the inputs 1, 2, 3, ... */
+  uint32_t SectionSize;    /* out: size of the laid-out section, 0 when nothing to write */
+  int32_t OutputHandle;    /* handle the section is written to by WriteResObj */
+  uint32_t SectionRva;     /* added to every data entry's offset when the section is written */
+  uint32_t FilePosition;   /* where in the output the section is written */
+  const char* ExeName;     /* executable to rewrite */
+  const char* OutputName;  /* separate output executable (RESBIND_SEPARATE_OUTPUT) */
 } ResBindRequest;
 
 /* Message record handed to the Message callback; valid only during the call. */

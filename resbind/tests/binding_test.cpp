@@ -22,13 +22,15 @@ struct Pe {
     size_t opt = pe + 24;
     sizeOfImage = Get32(b, opt + 56);
     sectionAlignment = Get32(b, opt + 32);
-    for (int i = 0; i < 16; ++i) dirs.push_back({Get32(b, opt + 96 + 8 * i), Get32(b, opt + 100 + 8 * i)});
+    for (int i = 0; i < 16; ++i)
+      dirs.push_back({Get32(b, opt + 96 + 8 * i), Get32(b, opt + 100 + 8 * i)});
     size_t table = opt + Get16(b, pe + 20);
     for (size_t i = 0, n = Get16(b, pe + 6); i < n; ++i) {
       size_t at = table + 40 * i;
       std::string name(reinterpret_cast<const char*>(&b[at]), 8);
       name.resize(strnlen(name.c_str(), 8));
-      sections.push_back({name, Get32(b, at + 8), Get32(b, at + 12), Get32(b, at + 16), Get32(b, at + 20)});
+      sections.push_back(
+          {name, Get32(b, at + 8), Get32(b, at + 12), Get32(b, at + 16), Get32(b, at + 20)});
     }
   }
   const PeSection* Find(const std::string& name) const {
@@ -105,7 +107,8 @@ TEST_F(Binding, MalformedExecutablesAreRefusedAndLeftUnchanged) {
       {"raw data beyond the file", [&](Bytes& b) { Put32(b, table + 16, 0x7fff0000); }},
       {"zero file alignment", [&](Bytes& b) { Put32(b, pe.pe + 24 + 36, 0); }},
       {"too many data directories", [&](Bytes& b) { Put32(b, pe.pe + 24 + 92, 1000); }},
-      {".debug not the last section", [&](Bytes& b) { std::memcpy(&b[table + 40], ".debug\0", 8); }},
+      {".debug not the last section",
+       [&](Bytes& b) { std::memcpy(&b[table + 40], ".debug\0", 8); }},
       {"relocation block of size zero",
        [&](Bytes& b) {
          const Pe parsed(b);
@@ -144,7 +147,8 @@ TEST_F(Binding, BindingInPlaceReplacesTheResourceSectionAndReadsBack) {
   // The sections after the old resource section moved down by its span.
   const PeSection* oldRsrc = before.Find(".rsrc");
   EXPECT_EQ(pe.Find(".reloc")->va, before.Find(".reloc")->va - AlignUp(oldRsrc->virtualSize, 4096));
-  Section s = ReadSection(Bytes(after.begin() + rsrc.rawPtr, after.begin() + rsrc.rawPtr + rsrc.rawSize), rsrc.va);
+  Section s = ReadSection(
+      Bytes(after.begin() + rsrc.rawPtr, after.begin() + rsrc.rawPtr + rsrc.rawSize), rsrc.va);
   ASSERT_EQ(s.leaves.size(), 2u);
   EXPECT_EQ(s.leaves[0].type, "NAMED");
   EXPECT_EQ(s.leaves[1].data, Text("payload"));
@@ -173,7 +177,8 @@ TEST_F(Binding, BindThenRemoveGivesBackTheExecutableWithoutResources) {
   const Pe pe(after);
   ASSERT_EQ(pe.sections.size(), bound.sections.size() - 1);
   const PeSection& last = pe.sections.back();
-  EXPECT_EQ(pe.sizeOfImage, last.va + AlignUp(std::max(last.virtualSize, last.rawSize), pe.sectionAlignment));
+  EXPECT_EQ(pe.sizeOfImage,
+            last.va + AlignUp(std::max(last.virtualSize, last.rawSize), pe.sectionAlignment));
   EXPECT_EQ(pe.dirs[2], (std::pair<uint32_t, uint32_t>{0, 0}));
   EXPECT_EQ(after, original);
 }

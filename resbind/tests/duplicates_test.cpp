@@ -31,7 +31,8 @@ Bytes FontDir(const std::vector<std::pair<uint16_t, bool>>& fonts) {  // ordinal
 
 std::vector<std::string> Keys(const Section& s) {
   Strings keys;
-  for (const Leaf& l : s.leaves) keys.push_back(l.type + "/" + l.name + "/" + std::to_string(l.language));
+  for (const Leaf& l : s.leaves)
+    keys.push_back(l.type + "/" + l.name + "/" + std::to_string(l.language));
   return keys;
 }
 
@@ -68,28 +69,31 @@ TEST_F(Duplicates, NamedTypeKeepsTheLaterFile) {
   Section s = LinkTwo({{u"MYTYPE", u"X", Text("first")}}, {{u"MYTYPE", u"X", Text("second")}});
   ASSERT_EQ(s.leaves.size(), 1u);
   EXPECT_EQ(s.leaves[0].data, Text("second"));
-  EXPECT_EQ(Texts(), (Strings{"WARNING. Duplicate resource(s):", "  Type MYTYPE, ID X:",
-                              Kept("b.res", "a.res")}));
+  EXPECT_EQ(
+      Texts(),
+      (Strings{"WARNING. Duplicate resource(s):", "  Type MYTYPE, ID X:", Kept("b.res", "a.res")}));
   EXPECT_EQ(Messages()[0].severity, 2);
   EXPECT_EQ(Messages()[1].severity, 5);
   EXPECT_EQ(Messages()[2].severity, 5);
 }
 
 TEST_F(Duplicates, NumberedTypeKeepsTheEarlierFileAndOtherLanguagesStay) {
-  Section s = LinkTwo({{5, 100, Text("first")}, {300, u"N", Text("own")}},
-                      {{5, 100, Text("second")}, {5, 100, Text("german"), 0x407}, {300, u"N", Text("dup")}});
+  Section s = LinkTwo(
+      {{5, 100, Text("first")}, {300, u"N", Text("own")}},
+      {{5, 100, Text("second")}, {5, 100, Text("german"), 0x407}, {300, u"N", Text("dup")}});
   EXPECT_EQ(Keys(s), (Strings{"#5/#100/1031", "#5/#100/1033", "#300/N/1033"}));
   EXPECT_EQ(s.leaves[1].data, Text("first"));
   EXPECT_EQ(s.leaves[2].data, Text("own"));
   EXPECT_EQ(Texts(), (Strings{"WARNING. Duplicate resource(s):", "  Type  5 (DIALOG), ID 100:",
-                              Kept("a.res", "b.res"), "  Type 300 (user-defined), ID N:",
-                              Kept("a.res", "b.res")}));
+                              Kept("a.res", "b.res"),
+                              "  Type 300 (user-defined), ID N:", Kept("a.res", "b.res")}));
 }
 
 TEST_F(Duplicates, StringTablesSharingABlockAreMergedSlotBySlot) {
-  Section s = LinkTwo({{6, 1, StringBlock({u"", u"one", u"", u"three"})}, {6, 2, StringBlock({u"x"})}},
-                      {{6, 1, StringBlock({u"zero", u"", u"", u"THREE", u"four"})},
-                       {6, 1, StringBlock({u"null"}), 0x407}});
+  Section s =
+      LinkTwo({{6, 1, StringBlock({u"", u"one", u"", u"three"})}, {6, 2, StringBlock({u"x"})}},
+              {{6, 1, StringBlock({u"zero", u"", u"", u"THREE", u"four"})},
+               {6, 1, StringBlock({u"null"}), 0x407}});
   EXPECT_EQ(Keys(s), (Strings{"#6/#1/1031", "#6/#1/1033", "#6/#2/1033"}));
   EXPECT_EQ(s.leaves[1].data, StringBlock({u"zero", u"one", u"", u"three", u"four"}));
   EXPECT_EQ(Texts(), (Strings{"WARNING. Duplicate resource(s):", "  Type  6 (STRING), ID 3:",
@@ -141,10 +145,17 @@ TEST_F(Duplicates, IconGroupOfTheSameNameDropsTheLaterGroupAndItsImages) {
 }
 
 TEST_F(Duplicates, GroupsOfOtherNamesGetTheirImagesRenumbered) {
-  Section s = LinkTwo({{1, 1, Text("a-cursor")}, {3, 1, Text("a-16")}, {3, 2, Text("a-32")},
-                       {12, 300, Group({1})}, {14, u"APP", Group({1, 2})}},
-                      {{1, 1, Text("b-cursor")}, {3, 1, Text("b-16")}, {3, 2, Text("b-32")},
-                       {12, 301, Group({1})}, {14, u"TOOL", Group({2, 1})}, {14, u"ZED", Group({1})}});
+  Section s = LinkTwo({{1, 1, Text("a-cursor")},
+                       {3, 1, Text("a-16")},
+                       {3, 2, Text("a-32")},
+                       {12, 300, Group({1})},
+                       {14, u"APP", Group({1, 2})}},
+                      {{1, 1, Text("b-cursor")},
+                       {3, 1, Text("b-16")},
+                       {3, 2, Text("b-32")},
+                       {12, 301, Group({1})},
+                       {14, u"TOOL", Group({2, 1})},
+                       {14, u"ZED", Group({1})}});
   EXPECT_TRUE(s.sorted);
   EXPECT_EQ(Keys(s), (Strings{"#1/#1/1033", "#1/#2/1033", "#3/#1/1033", "#3/#2/1033", "#3/#3/1033",
                               "#3/#4/1033", "#12/#300/1033", "#12/#301/1033", "#14/APP/1033",
@@ -183,7 +194,8 @@ TEST_F(Duplicates, MalformedGroupDataIsRefusedNamingTheFile) {
   Put16(lying, 4, 500);  // more members than the data hold
   Write("b.res", ResFile({{3, 1, Text("b")}, {14, u"APP", lying}}));
   EXPECT_EQ(Link({Path("a.res"), Path("b.res")}).result, 0);
-  EXPECT_EQ(Texts(), Strings{"RESBIND: Resource format not recognized in file \"" + Path("b.res") + "\""});
+  EXPECT_EQ(Texts(),
+            Strings{"RESBIND: Resource format not recognized in file \"" + Path("b.res") + "\""});
 }
 
 }  // namespace

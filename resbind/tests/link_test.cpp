@@ -8,9 +8,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-TEST(Catalogue, VersionAndSeverities) {
-  EXPECT_EQ(GetResBindVersion(), 0x00020001u);
-}
+TEST(Catalogue, VersionAndSeverities) { EXPECT_EQ(GetResBindVersion(), 0x00020001u); }
 
 TEST_F(ResbindTest, SingleOrdinalResourceHasAnEightyEightByteDirectoryFollowedByItsData) {
   Write("one.res", ResFile({{10, 7, Text("abcd")}}));
@@ -92,8 +90,8 @@ TEST_F(ResbindTest, EntriesAreSortedStringsFirstThenOrdinalsAscending) {
 TEST_F(ResbindTest, DirectoriesCarryTheNewestInputTimeStamp) {
   Write("a.res", ResFile({{10, 1, Text("a")}}));
   Write("b.res", ResFile({{10, 2, Text("b")}}));
-  std::filesystem::last_write_time(Path("a.res"), std::filesystem::file_time_type::clock::now() -
-                                                      std::chrono::hours(48));
+  std::filesystem::last_write_time(
+      Path("a.res"), std::filesystem::file_time_type::clock::now() - std::chrono::hours(48));
   LinkRun run = Link({Path("a.res"), Path("b.res")});
   ASSERT_EQ(run.result, 1);
   auto newest = std::filesystem::last_write_time(Path("b.res"));

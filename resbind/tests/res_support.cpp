@@ -19,7 +19,9 @@ void Put32(Bytes& b, size_t at, uint32_t v) {
   Put16(b, at + 2, uint16_t(v >> 16));
 }
 uint16_t Get16(const Bytes& b, size_t at) { return uint16_t(b.at(at) | b.at(at + 1) << 8); }
-uint32_t Get32(const Bytes& b, size_t at) { return Get16(b, at) | uint32_t(Get16(b, at + 2)) << 16; }
+uint32_t Get32(const Bytes& b, size_t at) {
+  return Get16(b, at) | uint32_t(Get16(b, at + 2)) << 16;
+}
 
 namespace {
 
@@ -160,7 +162,7 @@ Bytes ResbindTest::ReadBack(const std::string& name) const {
 }
 
 LinkRun ResbindTest::Link(const std::vector<std::string>& inputs, uint32_t flags,
-                      uint32_t fileAlignment, uint32_t sectionAlignment, uint32_t rva) {
+                          uint32_t fileAlignment, uint32_t sectionAlignment, uint32_t rva) {
   nodes_.assign(inputs.size(), {});
   for (size_t i = 0; i < inputs.size(); ++i)
     nodes_[i] = {i + 1 < inputs.size() ? &nodes_[i + 1] : nullptr, inputs[i].c_str()};

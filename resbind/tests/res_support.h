@@ -77,8 +77,9 @@ class ResbindTest : public ::testing::Test {
   Bytes ReadBack(const std::string& name) const;
 
   // GetResObjSize, then WriteResObj into a fresh output file when the first succeeds.
-  LinkRun Link(const std::vector<std::string>& inputs, uint32_t flags = 0, uint32_t fileAlignment = 512,
-           uint32_t sectionAlignment = 4096, uint32_t rva = 0x1000);
+  LinkRun Link(const std::vector<std::string>& inputs, uint32_t flags = 0,
+               uint32_t fileAlignment = 512, uint32_t sectionAlignment = 4096,
+               uint32_t rva = 0x1000);
   std::vector<std::string> Texts() const;  // message texts received so far
   const std::vector<HostMessage>& Messages() const { return FileHost::Messages(); }
 

@@ -101,8 +101,9 @@ void RESBIND_CALLBACK Message(const ResBindMessage* m) {
 }  // namespace
 
 const ResBindCallbacks& FileHost::Callbacks() {
-  static const ResBindCallbacks table = {NameOf,   OpenFile, CloseFile,    ReadFile,        WriteFile,
-                                         FileInfo, SeekFile, CreateOutput, CreateTemporary, Message};
+  static const ResBindCallbacks table = {NameOf,          OpenFile, CloseFile, ReadFile,
+                                         WriteFile,       FileInfo, SeekFile,  CreateOutput,
+                                         CreateTemporary, Message};
   return table;
 }
 

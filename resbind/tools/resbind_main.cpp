@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
   if (!BindToExe(&cb, &request)) return 1;
   if (flags & RESBIND_VERBOSE) {
     char text[300];
-    std::snprintf(text, sizeof text, MessageText(kLinkedTo), (output.empty() ? exe : output).c_str());
+    std::snprintf(text, sizeof text, MessageText(kLinkedTo),
+                  (output.empty() ? exe : output).c_str());
     std::fprintf(stderr, "%s\n", text);
   }
   return 0;
