@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""check_dll.py RESBIND.DLL OBJDUMP: the 32-bit DLL exports exactly the five entry points,
-under their plain names, as pefile and objdump both read them."""
+"""check_dll.py RESBIND.DLL OBJDUMP C_HOST.EXE: the 32-bit DLL exports exactly the five entry
+points, under their plain names, as pefile and objdump both read them, and a C program built
+against its import library imports them by those names."""
 import subprocess
 import sys
 
@@ -26,5 +27,9 @@ if listed != EXPECTED:
 imported = sorted(i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT)
 if any(d.startswith(('libstdc++', 'libgcc', 'libwinpthread')) for d in imported):
     problems.append(f'needs MinGW runtime DLLs: {imported}')
+host = pefile.PE(sys.argv[3])
+wanted = {d.dll.decode().lower(): sorted(i.name.decode() for i in d.imports) for d in host.DIRECTORY_ENTRY_IMPORT}
+if wanted.get('resbind.dll') != ['GetResBindVersion', 'GetResObjSize', 'WriteResObj']:
+    problems.append(f'the C host imports {wanted.get("resbind.dll")}')
 print('\n'.join(problems) or f'exports: {", ".join(names)}')
 sys.exit(1 if problems else 0)
