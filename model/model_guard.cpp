@@ -10,20 +10,18 @@ namespace zelk {
 
 namespace {
 
-// The fault signals and, last, the timer's.
-constexpr int kFaultSignals[] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL};
-constexpr int kFaultSignalCount = 4;
-constexpr int kSignalCount = kFaultSignalCount + 1;
+constexpr int kSignals[] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL};
+constexpr int kSignalCount = 4;
 thread_local struct sigaction previous[kSignalCount];
 thread_local guard_detail::FpuState outerFpu;
 
+// Only our own timers send it, so its handler stays once installed: a solution then pays
+// for arming and disarming the timer, not for swapping handlers too.
 int TimerSignal() { return SIGRTMIN + 1; }
 
-int SignalAt(int i) { return i < kFaultSignalCount ? kFaultSignals[i] : TimerSignal(); }
-
 int IndexOf(int signal) {
-  for (int i = 0; i < kFaultSignalCount; ++i)
-    if (kFaultSignals[i] == signal) return i;
+  for (int i = 0; i < kSignalCount; ++i)
+    if (kSignals[i] == signal) return i;
   return -1;
 }
 
@@ -110,6 +108,11 @@ thread_local ThreadTimer threadTimer;
 bool SetTimer(double seconds) {
   if (!threadTimer.Created) {
     if (threadTimer.Failed) return false;
+    struct sigaction action {};
+    action.sa_sigaction = OnTimeLimit;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    sigaction(TimerSignal(), &action, nullptr);
     sigevent event{};
     event.sigev_notify = SIGEV_THREAD_ID;
     event.sigev_signo = TimerSignal();
@@ -147,10 +150,8 @@ ModelGuardScope::ModelGuardScope(double timeLimitSeconds) {
   // No deferral: the handler leaves by siglongjmp, so the signal must not stay blocked.
   action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
   sigemptyset(&action.sa_mask);
-  for (int i = 0; i < kSignalCount; ++i) {
-    action.sa_sigaction = i < kFaultSignalCount ? OnFault : OnTimeLimit;
-    sigaction(SignalAt(i), &action, &previous[i]);
-  }
+  action.sa_sigaction = OnFault;
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &previous[i]);
   // Seconds beyond a day are no limit a user waits for; they also keep the conversion sane.
   if (timeLimitSeconds > 0 && timeLimitSeconds <= 86400) state.Timed = SetTimer(timeLimitSeconds);
 }
@@ -158,10 +159,10 @@ ModelGuardScope::ModelGuardScope(double timeLimitSeconds) {
 ModelGuardScope::~ModelGuardScope() {
   guard_detail::State& state = guard_detail::ThreadState();
   if (--state.Depth > 0) return;
-  // Disarmed before the handlers go: a tick already on its way arrives while ours is in place.
+  // A tick already on its way when the timer is disarmed finds the scope closed and is dropped.
   if (state.Timed) SetTimer(0);
   state.Timed = false;
-  for (int i = 0; i < kSignalCount; ++i) sigaction(SignalAt(i), &previous[i], nullptr);
+  for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &previous[i], nullptr);
   guard_detail::ResetFpu(outerFpu);
 }
 
