@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "base/format.h"
+#include "base/messages.h"
 
 namespace zelk {
 
@@ -112,41 +113,28 @@ std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data) {
   return out;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = std::strerror(errno);
-    return false;
-  }
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = "it is a folder";
-    return false;
-  }
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = "read error";
-    return false;
-  }
-  return true;
-}
+namespace {
 
-bool ReadFileHead(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
-                  std::uint64_t& fileSize, std::string& error) {
-  // O_NONBLOCK so that opening a FIFO returns at once; fstat then refuses it.
+// Opens a regular file for reading; folders, devices and FIFOs are refused. O_NONBLOCK so
+// that opening a FIFO returns at once; fstat then refuses it.
+int OpenRegularFile(const std::string& path, std::uint64_t& size, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     error = std::strerror(errno);
-    return false;
+    return -1;
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+    error = S_ISDIR(st.st_mode) ? msg::kReasonFolder : msg::kReasonNotRegular;
     ::close(fd);
-    return false;
+    return -1;
   }
-  fileSize = static_cast<std::uint64_t>(st.st_size);
-  bytes.resize(static_cast<std::size_t>(std::min(fileSize, maxBytes)));
+  size = static_cast<std::uint64_t>(st.st_size);
+  return fd;
+}
+
+// Reads bytes.size() bytes; closes fd.
+bool ReadAll(int fd, std::vector<std::uint8_t>& bytes, std::string& error) {
   std::size_t got = 0;
   int readErrno = 0;
   while (got < bytes.size()) {
@@ -159,18 +147,60 @@ bool ReadFileHead(const std::string& path, std::uint64_t maxBytes, std::vector<s
   ::close(fd);
   if (got < bytes.size()) {
     // The disk failed, or the file shrank while it was read.
-    error = readErrno != 0 ? std::strerror(readErrno) : "the file ended early";
+    error = readErrno != 0 ? std::strerror(readErrno) : msg::kReasonEndedEarly;
     return false;
   }
   return true;
 }
 
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  std::uint64_t size = 0;
+  const int fd = OpenRegularFile(path, size, error);
+  if (fd < 0) return false;
+  if (size > kWholeFileLimit) {
+    ::close(fd);
+    error = FillPlaceholders(msg::kReasonTooLarge,
+                             {std::to_string(size), std::to_string(kWholeFileLimit)});
+    return false;
+  }
+  bytes.resize(static_cast<std::size_t>(size));
+  return ReadAll(fd, bytes, error);
+}
+
+bool ReadFileHead(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                  std::uint64_t& fileSize, std::string& error) {
+  const int fd = OpenRegularFile(path, fileSize, error);
+  if (fd < 0) return false;
+  bytes.resize(static_cast<std::size_t>(std::min(fileSize, maxBytes)));
+  return ReadAll(fd, bytes, error);
+}
+
 bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes,
                         std::string& error) {
   namespace fs = std::filesystem;
-  const fs::path target(path);
+  // A symbolic link is written through: the file it names is replaced, the link stays.
+  fs::path target(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat link {};
+    if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) break;
+    std::error_code ec;
+    const fs::path to = fs::read_symlink(target, ec);
+    if (ec) break;
+    target = to.is_absolute() ? to : target.parent_path() / to;
+  }
+  // Replacing needs only the folder's permission; the file's own must be asked for, and
+  // root passes access(), so the owner's write bit decides for it.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 &&
+      (!(existing.st_mode & S_IWUSR) || ::access(target.c_str(), W_OK) != 0)) {
+    error = msg::kReasonReadOnly;
+    return false;
+  }
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  // A short name: the target's own may already be as long as a name can be.
+  std::string temp = (folder / ".zkXXXXXX").string();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     error = std::strerror(errno);
@@ -178,7 +208,7 @@ bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
   }
   // Keep the permissions of the file being replaced; a new file gets the usual ones.
   struct stat old {};
-  if (::stat(path.c_str(), &old) == 0) {
+  if (::stat(target.c_str(), &old) == 0) {
     (void)::fchmod(fd, old.st_mode & 07777);
   } else {
     const mode_t mask = ::umask(0);
@@ -202,7 +232,7 @@ bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
     ok = false;
     error = std::strerror(errno);
   }
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
     ok = false;
     error = std::strerror(errno);
   }

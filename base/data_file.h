@@ -13,6 +13,11 @@ namespace zelk {
 
 inline constexpr std::size_t kDataFileHeaderSize = 17;
 inline constexpr std::size_t kDataFileValueSize = 11;
+// The largest valid file: every variable of every event at full capacity.
+inline constexpr std::uint64_t kDataFileMaxSize =
+    kDataFileHeaderSize + kDataFileValueSize * kMaxEvents * (kMaxIndep + kMaxDep);
+// The most ReadWholeFile reads: far beyond any model text, log or settings file.
+inline constexpr std::uint64_t kWholeFileLimit = 64u << 20;
 
 enum class DataFileCheck { Ok, BadHeader, BadVersion, Truncated };
 
@@ -43,6 +48,8 @@ std::string NonFiniteValuePlace(const TDataSet& data, const DataFileHeader& head
 std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data);
 
 // Whole-file I/O. On failure returns false and leaves a readable reason in `error`.
+// ReadWholeFile reads regular files of at most kWholeFileLimit bytes; anything else is
+// refused without reading (a FIFO would block, /dev/zero never ends).
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 // Reads at most `maxBytes` from the start of a regular file and gives its whole size in
 // `fileSize`, so a reader can compare the size with the counts before trusting either.

@@ -264,14 +264,18 @@ void Workspace::LibraryChanged() {
 bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
   if (ioError) *ioError = false;
   std::vector<std::uint8_t> bytes;
+  std::uint64_t fileSize = 0;
   std::string reason;
-  if (!ReadWholeFile(path, bytes, reason)) {
+  // No valid file is longer than this: a longer one is never read whole.
+  if (!ReadFileHead(path, kDataFileMaxSize, bytes, fileSize, reason)) {
     ShowError(FillPlaceholders(msg::kCannotOpen, {path, reason}));
     if (ioError) *ioError = true;
     return false;
   }
   DataFileHeader header;
-  switch (CheckDataFile(bytes, header)) {
+  const DataFileCheck check = CheckDataFile(bytes, header);
+  const std::uint64_t needed = kDataFileHeaderSize + DataFileValueBytes(header);
+  switch (check) {
     case DataFileCheck::BadHeader:
       ShowError(std::string(msg::kHeaderInvalid) + msg::kOperationCancelled);
       grid_.RewriteFromData();
@@ -282,13 +286,24 @@ bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
       return false;
     case DataFileCheck::Truncated:
       // Checked before anything is applied, so a damaged file changes nothing.
-      ShowError(FillPlaceholders(msg::kTruncated, {path, std::to_string(bytes.size()),
-                                                   std::to_string(kDataFileHeaderSize +
-                                                                  DataFileValueBytes(header))}) +
-                msg::kOperationCancelled);
+      if (bytes.size() >= kDataFileHeaderSize && needed > kDataFileMaxSize)
+        ShowError(FillPlaceholders(msg::kDataFileTooLarge, {path, std::to_string(needed),
+                                                            std::to_string(kDataFileMaxSize)}) +
+                  msg::kOperationCancelled);
+      else
+        ShowError(FillPlaceholders(msg::kTruncated, {path, std::to_string(fileSize),
+                                                     std::to_string(needed)}) +
+                  msg::kOperationCancelled);
       if (ioError) *ioError = true;
       return false;
     case DataFileCheck::Ok:
+      if (fileSize > needed) {
+        ShowError(FillPlaceholders(msg::kDataFileTooLong, {path, std::to_string(fileSize),
+                                                           std::to_string(needed)}) +
+                  msg::kOperationCancelled);
+        if (ioError) *ioError = true;
+        return false;
+      }
       break;
   }
   {

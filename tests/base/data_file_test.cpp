@@ -1,6 +1,7 @@
 #include "base/data_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 
@@ -10,6 +11,7 @@
 #include <random>
 
 #include "base/format.h"
+#include "base/messages.h"
 
 namespace zelk {
 namespace {
@@ -197,6 +199,80 @@ TEST_F(FileReplace, ReadingAFolderOrAMissingFileFails) {
   EXPECT_FALSE(ReadWholeFile(folder_.string(), bytes, error));
   EXPECT_FALSE(ReadWholeFile((folder_ / "none.zkd").string(), bytes, error));
   EXPECT_FALSE(error.empty());
+}
+
+TEST_F(FileReplace, ReadingRefusesWhatIsNoRegularFileOrTooLargeUnread) {
+  const auto fifo = folder_ / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto large = folder_ / "large";
+  std::ofstream(large).close();
+  std::filesystem::resize_file(large, kWholeFileLimit + 1);  // sparse: nothing is written
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {folder_.string(), msg::kReasonFolder},
+      {fifo.string(), msg::kReasonNotRegular},
+      {"/dev/zero", msg::kReasonNotRegular},
+      {large.string(), "it holds 67108865 bytes, more than the 67108864 bytes allowed"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    EXPECT_FALSE(ReadWholeFile(c.path, bytes, error)) << c.path;
+    EXPECT_EQ(error, c.reason) << c.path;
+    EXPECT_TRUE(bytes.empty()) << c.path;
+  }
+}
+
+TEST_F(FileReplace, AReadOnlyFileIsRefusedWithTheReasonAndKept) {
+  const auto path = (folder_ / "kept.zkd").string();
+  std::string error;
+  ASSERT_TRUE(WriteFileReplacing(path, {7}, error));
+  // No write bit for anyone: root too is refused, though the folder would let it replace.
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  EXPECT_FALSE(WriteFileReplacing(path, {1, 2}, error));
+  EXPECT_EQ(error, msg::kReasonReadOnly);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(ReadWholeFile(path, bytes, error));
+  EXPECT_EQ(bytes, std::vector<std::uint8_t>{7});
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+}
+
+TEST_F(FileReplace, ALinkIsWrittenThroughToTheFileItNames) {
+  std::filesystem::create_directory(folder_ / "real");
+  const auto target = folder_ / "real" / "data.zkd";
+  std::string error;
+  ASSERT_TRUE(WriteFileReplacing(target.string(), {1}, error));
+  const auto link = folder_ / "link.zkd";
+  const auto chain = folder_ / "chain.zkd";
+  std::filesystem::create_symlink("real/data.zkd", link);  // relative to the link's folder
+  std::filesystem::create_symlink(link, chain);
+  const auto dangling = folder_ / "dangling.zkd";
+  std::filesystem::create_symlink("real/new.zkd", dangling);
+  ASSERT_TRUE(WriteFileReplacing(chain.string(), {2, 3}, error)) << error;
+  ASSERT_TRUE(WriteFileReplacing(dangling.string(), {4}, error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(std::filesystem::is_symlink(chain));
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(ReadWholeFile(target.string(), bytes, error));
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{2, 3}));
+  ASSERT_TRUE(ReadWholeFile((folder_ / "real" / "new.zkd").string(), bytes, error));
+  EXPECT_EQ(bytes, std::vector<std::uint8_t>{4});
+}
+
+TEST_F(FileReplace, ANameOfTheLongestLengthStillSaves) {
+  for (std::size_t length : {248u, 255u}) {
+    const auto path = folder_ / (std::string(length - 4, 'n') + ".zkd");
+    std::string error;
+    ASSERT_TRUE(WriteFileReplacing(path.string(), {5}, error)) << length << ": " << error;
+    ASSERT_TRUE(WriteFileReplacing(path.string(), {6}, error)) << length << ": " << error;
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(path.string(), bytes, error));
+    EXPECT_EQ(bytes, std::vector<std::uint8_t>{6});
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
 }
 
 }  // namespace

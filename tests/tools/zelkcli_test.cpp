@@ -47,7 +47,7 @@ TEST(CsvTable, ReadsBackEveryDoubleExactly) {
   const double values[] = {-0.0,
                            std::numeric_limits<double>::denorm_min(),
                            std::numeric_limits<double>::max(),
-                           -std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::max(),
                            1.0 / 3,
                            123456789.125};
   for (int j = 1; j <= 6; ++j) {
@@ -66,11 +66,25 @@ TEST(CsvTable, ReadsBackEveryDoubleExactly) {
 }
 
 TEST(CsvTable, RefusesWhatIsNotADataTableWithAReason) {
+  std::string manyEvents = "X[1],Y[1]\n";
+  for (int j = 0; j < 1001; ++j) manyEvents += "1,2\n";
+  std::string wideHeader;
+  for (int i = 1; i <= 71; ++i) wideHeader += (i > 1 ? ",X[" : "X[") + std::to_string(i) + "]";
   struct Case {
-    const char* name;
-    const char* text;
-    const char* reason;
+    std::string name;
+    std::string text;
+    std::string reason;
   } cases[] = {
+      {"infinity", "X[1],Y[1]\n1,inf\n", "event 1, Y[1]: \"inf\" is not a finite number"},
+      {"NaN", "X[1],Y[1]\n1,2\nnan,3\n", "event 2, X[1]: \"nan\" is not a finite number"},
+      {"minus infinity", "X[1],X[2],Y[1]\n1,2,3\n1,-inf,3\n",
+       "event 2, X[2]: \"-inf\" is not a finite number"},
+      {"1001 events", manyEvents, "a data set has 1 to 1000 events; the file has more"},
+      {"71 cells in the header", wideHeader + "\n", "line 1 has more than 70 cells"},
+      {"71 cells in a row", "X[1],Y[1]\n1,2\n" + std::string(70, ',') + "\n",
+       "line 3 has more than 70 cells"},
+      {"long line", "X[1],Y[1]\n1,2\n1," + std::string(16384, '1') + "\n",
+       "line 3 is longer than 16384 characters"},
       {"empty", "", "empty"},
       {"no Y", "X[1]\n1\n", "at least X[1] and Y[1]"},
       {"Y before X", "Y[1],X[1]\n1,2\n", "does not fit"},

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "base/data_file.h"
+#include "base/format.h"
 #include "base/messages.h"
 #include "support/foreign_file.h"
 #include "support/temp_folder.h"
@@ -260,6 +264,50 @@ TEST_F(DataCommands, ATruncatedFileIsRefusedBeforeAnyValueChanges) {
   // An input/output error ends the command: the folder is not remembered.
   EXPECT_TRUE(ws_->Prefs.DataLocation.empty());
   EXPECT_TRUE(ui_.PagesShown.empty());
+}
+
+// A data file is read only as far as its counts reach: what is no regular file, or is longer
+// than its counts allow, is refused before it is read whole (a link to /dev/zero would never
+// end, a FIFO would block).
+TEST_F(DataCommands, WhatIsNoRegularFileOrLongerThanItsCountsIsRefusedUnread) {
+  FillExample();
+  const std::string good = folder_.File("good.zkd");
+  ui_.DialogAnswers = {good};
+  ws_->SaveDataFileAs();
+  auto longer = Bytes(good);
+  const std::size_t size = longer.size();
+  longer.push_back(0);
+  WriteBytes(folder_.File("longer.zkd"), longer);
+  std::filesystem::create_symlink("/dev/zero", folder_.File("zero.zkd"));
+  ASSERT_EQ(::mkfifo(folder_.File("fifo.zkd").c_str(), 0600), 0);
+  // 20 + 50 variables of 1001 events: beyond what any data file may hold.
+  WriteBytes(folder_.File("huge.zkd"),
+             {'Z', 'K', 'D', 1, 0, 20, 0, 0, 0, 50, 0, 0, 0, 0xE9, 3, 0, 0});
+  auto cannotOpen = [&](const char* name) {
+    return FillPlaceholders(msg::kCannotOpen, {folder_.File(name), msg::kReasonNotRegular});
+  };
+  const struct {
+    const char* name;
+    std::string message;
+  } cases[] = {
+      {"longer.zkd",
+       FillPlaceholders(msg::kDataFileTooLong, {folder_.File("longer.zkd"),
+                                                std::to_string(size + 1), std::to_string(size)}) +
+           msg::kOperationCancelled},
+      {"zero.zkd", cannotOpen("zero.zkd")},
+      {"fifo.zkd", cannotOpen("fifo.zkd")},
+      {"huge.zkd",
+       FillPlaceholders(msg::kDataFileTooLarge, {folder_.File("huge.zkd"), "770787", "770017"}) +
+           msg::kOperationCancelled},
+      {"folder.zkd", FillPlaceholders(msg::kCannotOpen, {folder_.File("folder.zkd"), msg::kReasonFolder})},
+  };
+  std::filesystem::create_directory(folder_.File("folder.zkd"));
+  for (const auto& c : cases) {
+    Open(folder_.File(c.name));
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{c.message}) << c.name;
+    EXPECT_EQ(ws_->DataFileName, good) << c.name;
+    EXPECT_EQ(ws_->MeasuredData.YData.EventCount, 3) << c.name;
+  }
 }
 
 TEST_F(DataCommands, CountsBeyondTheirLimitsAreClampedWithTheMessage) {

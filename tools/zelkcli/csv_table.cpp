@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "base/messages.h"
 
 namespace zelk {
 
@@ -38,13 +39,16 @@ std::string DataSetToCsv(const TDataSet& data) {
 
 namespace {
 
-std::vector<std::string> SplitCells(const std::string& line) {
-  std::vector<std::string> cells(1);
+// Splits at commas; false once the line holds more than `maxCells` cells.
+bool SplitCells(const std::string& line, std::size_t maxCells, std::vector<std::string>& cells) {
+  cells.assign(1, std::string());
   for (char c : line) {
-    if (c == ',')
+    if (c == ',') {
+      if (cells.size() == maxCells) return false;
       cells.emplace_back();
-    else
+    } else {
       cells.back() += c;
+    }
   }
   for (auto& cell : cells) {
     while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\t')) cell.pop_back();
@@ -52,7 +56,7 @@ std::vector<std::string> SplitCells(const std::string& line) {
     if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"')
       cell = cell.substr(1, cell.size() - 2);
   }
-  return cells;
+  return true;
 }
 
 std::optional<double> CellValue(const std::string& cell) {
@@ -65,19 +69,41 @@ std::optional<double> CellValue(const std::string& cell) {
 }  // namespace
 
 bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
+  // A table that fits holds at most the header and kMaxEvents rows of kMaxCells cells; lines
+  // and cells beyond that are refused as they come, so no input makes the reader hoard.
+  constexpr std::size_t kMaxCells = kMaxIndep + kMaxDep;
   std::vector<std::string> lines;
+  std::size_t blankRun = 0;  // blank lines not yet known to be inside the table
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > kMaxCsvLineLength) {
+      error = FillPlaceholders(msg::kCsvLineTooLong, {std::to_string(lines.size() + blankRun + 1),
+                                                      std::to_string(kMaxCsvLineLength)});
+      return false;
+    }
+    if (line.empty()) {
+      ++blankRun;
+      continue;
+    }
+    if (lines.size() + blankRun > static_cast<std::size_t>(kMaxEvents)) {
+      error = FillPlaceholders(msg::kCsvTooManyEvents, {std::to_string(kMaxEvents)});
+      return false;
+    }
+    lines.insert(lines.end(), blankRun, std::string());
+    blankRun = 0;
     lines.push_back(line);
   }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
   if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0) lines[0].erase(0, 3);
   if (lines.empty()) {
     error = "the file is empty";
     return false;
   }
-  const std::vector<std::string> header = SplitCells(lines[0]);
+  std::vector<std::string> header;
+  if (!SplitCells(lines[0], kMaxCells, header)) {
+    error = FillPlaceholders(msg::kCsvTooManyCells, {"1", std::to_string(kMaxCells)});
+    return false;
+  }
   int indep = 0, dep = 0;
   for (const std::string& name : header) {
     if (dep == 0 && name == "X[" + std::to_string(indep + 1) + "]") {
@@ -108,8 +134,12 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
   data.XData.IndepCount = indep;
   data.YData.DepCount = dep;
   data.YData.EventCount = events;
+  std::vector<std::string> cells;
   for (int j = 1; j <= events; ++j) {
-    const std::vector<std::string> cells = SplitCells(lines[j]);
+    if (!SplitCells(lines[j], kMaxCells, cells)) {
+      error = FillPlaceholders(msg::kCsvTooManyCells, {std::to_string(j + 1), std::to_string(kMaxCells)});
+      return false;
+    }
     if (static_cast<int>(cells.size()) != indep + dep) {
       error = "line " + std::to_string(j + 1) + " has " + std::to_string(cells.size()) +
               " cells, the header " + std::to_string(indep + dep);
@@ -123,6 +153,13 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
         if (!parsed) {
           error = "line " + std::to_string(j + 1) + ", column " + std::to_string(c + 1) + ": \"" +
                   cells[c] + "\" is not a number";
+          return false;
+        }
+        if (!std::isfinite(*parsed)) {
+          // A NaN or an infinity would make every objective NaN.
+          const std::string variable = c < indep ? "X[" + std::to_string(c + 1) + "]"
+                                                 : "Y[" + std::to_string(c + 1 - indep) + "]";
+          error = FillPlaceholders(msg::kCsvNotFinite, {std::to_string(j), variable, cells[c]});
           return false;
         }
         value = *parsed;
