@@ -38,7 +38,10 @@ void Workspace::ReplaceModelText(const std::string& text) {
 bool Workspace::WriteModelFile(const std::string& path) {
   const std::string rtf = WriteRtfDocument(ModelText);
   std::string error;
-  return WriteFileReplacing(path, std::vector<std::uint8_t>(rtf.begin(), rtf.end()), error);
+  if (WriteFileReplacing(path, std::vector<std::uint8_t>(rtf.begin(), rtf.end()), error))
+    return true;
+  ShowError(std::string(msg::kSaveFailed) + "\n" + error);
+  return false;
 }
 
 bool Workspace::WriteDimensionFile(const std::string& path) {
@@ -49,7 +52,9 @@ bool Workspace::WriteDimensionFile(const std::string& path) {
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   }
   std::string error;
-  return WriteFileReplacing(path, bytes, error);
+  if (WriteFileReplacing(path, bytes, error)) return true;
+  ShowError(std::string(msg::kSaveFailed) + "\n" + error);
+  return false;
 }
 
 bool Workspace::ReadModelFile(const std::string& path) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -36,6 +37,29 @@ TEST_F(ModelDocuments, CompanionNameCutsFourCharacters) {
   EXPECT_EQ(CompanionName("/m/kinetics.MOD"), "/m/kinetics.dim");
   EXPECT_EQ(CompanionName("/m/kinetics"), "/m/kine.dim");
   EXPECT_EQ(CompanionName("ab"), ".dim");
+}
+
+// Either file refusing the save says why, and the model stays unsaved under its old name.
+TEST_F(ModelDocuments, ASaveOverAReadOnlyFileSaysWhyAndLeavesTheModelUnsaved) {
+  ws_->ReplaceModelText("language = pascal\n");
+  ui_.DialogAnswers = {folder_.File("first.mod")};
+  ws_->SaveModelFileAs();
+  ASSERT_TRUE(ws_->Model.ModelSaved);
+  for (const char* locked : {"kinetics.mod", "kinetics.dim"}) {
+    std::filesystem::remove(folder_.File("kinetics.mod"));
+    std::filesystem::remove(folder_.File("kinetics.dim"));
+    std::ofstream(folder_.File(locked)) << "old";
+    std::filesystem::permissions(folder_.File(locked), std::filesystem::perms::owner_read);
+    ws_->ReplaceModelText("language = pascal\n");
+    ui_.DialogAnswers = {folder_.File("kinetics.mod")};
+    ws_->SaveModelFileAs();
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{std::string(msg::kSaveFailed) + "\n" +
+                                                           msg::kReasonReadOnly})
+        << locked;
+    EXPECT_EQ(test::ReadText(folder_.File(locked)), "old") << locked;
+    EXPECT_EQ(ws_->ModelFileName, folder_.File("first.mod")) << locked;
+    EXPECT_FALSE(ws_->Model.ModelSaved) << locked;
+  }
 }
 
 TEST_F(ModelDocuments, SaveAsWritesRichTextAndTwentyBytesOfCounts) {
