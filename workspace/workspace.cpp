@@ -354,20 +354,9 @@ void Workspace::OpenDataFile() {
   const auto chosen = ui_.OpenFileDialog(DocumentDialog(msg::kOpenDataTitle, msg::kOpenDataFilter,
                                                         "zkd", DataFileName, Prefs.DataLocation));
   if (chosen) {
-    const std::string lower = LowercaseExtension(*chosen);
-    std::string upper = lower;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    bool read = false;
-    if (lower == ".zkd" || lower == ".gr2") {
-      bool ioError = false;
-      read = lower == ".zkd" ? ReadDataFile(*chosen, &ioError)
-                             : ReadForeignDataFile(*chosen, &ioError);
-      if (ioError) return;
-    } else if (lower == ".grd") {
-      ShowError(msg::kNotImplemented);
-    } else {
-      ShowError(FillPlaceholders(msg::kNotSupported, {upper}));
-    }
+    bool ioError = false;
+    const bool read = ReadAnyDataFile(*chosen, &ioError);
+    if (ioError) return;
     if (read) {
       SetDataFileName(*chosen);
       SetDataSaved(true);
@@ -375,6 +364,21 @@ void Workspace::OpenDataFile() {
     Prefs.DataLocation = fs::path(*chosen).parent_path().string();
   }
   ui_.ShowPage(Page::Data);
+}
+
+bool Workspace::ReadAnyDataFile(const std::string& path, bool* ioError) {
+  if (ioError) *ioError = false;
+  const std::string lower = LowercaseExtension(path);
+  if (lower == ".zkd") return ReadDataFile(path, ioError);
+  if (lower == ".gr2") return ReadForeignDataFile(path, ioError);
+  if (lower == ".grd") {
+    ShowError(msg::kNotImplemented);
+    return false;
+  }
+  std::string upper = lower;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  ShowError(FillPlaceholders(msg::kNotSupported, {upper}));
+  return false;
 }
 
 void Workspace::EditCommand(EditOp op) {

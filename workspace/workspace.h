@@ -109,6 +109,9 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   bool ReadDataFile(const std::string& path, bool* ioError = nullptr);
   // The same for the foreign ".gr2" format.
   bool ReadForeignDataFile(const std::string& path, bool* ioError = nullptr);
+  // The reader the lower-cased extension names: ".zkd" or ".gr2"; ".grd" and any other
+  // extension are refused with their message.
+  bool ReadAnyDataFile(const std::string& path, bool* ioError = nullptr);
   bool WriteDataFile(const std::string& path);
 
   // --- commands

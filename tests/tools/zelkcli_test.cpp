@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "base/data_file.h"
+#include "base/format.h"
 #include "support/files.h"
+#include "support/foreign_file.h"
 #include "support/temp_folder.h"
 #include "tools/zelkcli/csv_table.h"
 
@@ -135,6 +137,21 @@ TEST(Zelkcli, ShowsCountsAndValuesWithHashesForMissingOnes) {
             "Event\tX[1]\tY[1]\tY[2]\n1.\t0\t1.5\t#\n2.\t2\t#\t7\n");
 }
 
+TEST(Zelkcli, ReadsForeignFilesIntoCsvAndTheOwnFormat) {
+  test::TempFolder folder;
+  test::ForeignImage image;
+  image.Events = 2;
+  image.Values = {DoubleToExtended(0.0), DoubleToExtended(0.5), image.Marker,
+                  DoubleToExtended(1.25)};
+  const auto bytes = image.Bytes();
+  WriteText(folder.File("run.gr2"), std::string(bytes.begin(), bytes.end()));
+  ASSERT_EQ(Cli("convert " + folder.File("run.gr2") + " " + folder.File("run.csv")).Status, 0);
+  EXPECT_EQ(ReadText(folder.File("run.csv")), "X[1],Y[1]\n0,\n0.5,1.25\n");
+  ASSERT_EQ(Cli("convert " + folder.File("run.gr2") + " " + folder.File("run.zkd")).Status, 0);
+  CliRun show = Cli("show " + folder.File("run.zkd"));
+  EXPECT_EQ(show.Out.substr(show.Out.find("Event\t")), "Event\tX[1]\tY[1]\n1.\t0\t#\n2.\t0.5\t1.25\n");
+}
+
 TEST(Zelkcli, BadInputGetsOneLineAndExitCodeOne) {
   test::TempFolder folder;
   WriteText(folder.File("bad.zkd"), "ZKX");
@@ -149,7 +166,8 @@ TEST(Zelkcli, BadInputGetsOneLineAndExitCodeOne) {
       {"show " + folder.File("missing.zkd"), "Cannot open the file"},
       {"show " + folder.File("cut.zkd"), "ends early"},
       {"convert " + folder.File("bad.csv") + " " + folder.File("o.zkd"), "\"x\" is not a number"},
-      {"convert a.txt b.zkd", "convert goes from .zkd to .csv"},
+      {"convert a.txt b.zkd", "convert goes from .zkd or .gr2 to .csv"},
+      {"show " + folder.File("old.grd"), "This function is not implemented yet!"},
       {"frobnicate", "usage:"},
   };
   for (const auto& c : cases) {

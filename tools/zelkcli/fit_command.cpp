@@ -156,7 +156,7 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
   ws.Prefs.SourcePreview = false;
 
   // The data first: its counts would otherwise mark the model modified after it was read.
-  if (!ws.ReadDataFile(o.Data)) return 1;
+  if (!ws.ReadAnyDataFile(o.Data)) return 1;
   ws.SetDataFileName(fs::absolute(o.Data).string());
   ws.SetDataSaved(true);
   const std::string modelPath = fs::absolute(o.Model).string();

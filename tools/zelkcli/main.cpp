@@ -1,7 +1,7 @@
 // zelkcli: the workbench's data files from the command line, read and written by the same
 // workspace code the window uses.
-//   zelkcli show FILE.zkd        counts and every value ("#" for a missing one)
-//   zelkcli convert IN OUT       .zkd <-> .csv, chosen by the extensions
+//   zelkcli show FILE.zkd        counts and every value ("#" for a missing one); .gr2 too
+//   zelkcli convert IN OUT       .zkd or .gr2 -> .csv, .csv or .gr2 -> .zkd, by the extensions
 //   zelkcli fit MODEL.mod DATA   compiles the model, fits or solves it, and can write its chart
 
 #include <cmath>
@@ -32,9 +32,7 @@ int Fail(const std::string& text) {
 }
 
 int Show(Workspace& ws, const std::string& path) {
-  if (LowercaseExtension(path) != ".zkd")
-    return Fail("show reads .zkd files; \"" + path + "\" is not one");
-  if (!ws.ReadDataFile(path)) return 1;
+  if (!ws.ReadAnyDataFile(path)) return 1;
   ws.SetDataSaved(true);
   const TDataSet& d = ws.MeasuredData;
   const int indep = d.XData.IndepCount, dep = d.YData.DepCount;
@@ -59,13 +57,18 @@ int Show(Workspace& ws, const std::string& path) {
 
 int Convert(Workspace& ws, const std::string& in, const std::string& out) {
   const std::string from = LowercaseExtension(in), to = LowercaseExtension(out);
-  if (from == ".zkd" && to == ".csv") {
-    if (!ws.ReadDataFile(in)) return 1;
+  const bool dataFile = from == ".zkd" || from == ".gr2";
+  if (dataFile && to == ".csv") {
+    if (!ws.ReadAnyDataFile(in)) return 1;
     const std::string text = DataSetToCsv(ws.MeasuredData);
     std::string error;
     if (!WriteFileReplacing(out, std::vector<std::uint8_t>(text.begin(), text.end()), error))
       return Fail("cannot write " + out + ": " + error);
     return 0;
+  }
+  if (from == ".gr2" && to == ".zkd") {
+    if (!ws.ReadForeignDataFile(in)) return 1;
+    return ws.WriteDataFile(out) ? 0 : 1;
   }
   if (from == ".csv" && to == ".zkd") {
     std::vector<std::uint8_t> bytes;
@@ -84,14 +87,14 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
     ws.MeasuredData.YData.Defined = table->YData.Defined;
     return ws.WriteDataFile(out) ? 0 : 1;
   }
-  return Fail("convert goes from .zkd to .csv or from .csv to .zkd, not from \"" + from +
+  return Fail("convert goes from .zkd or .gr2 to .csv and from .csv or .gr2 to .zkd, not from \"" + from +
               "\" to \"" + to + "\"");
 }
 
 int Usage() {
   std::cerr
-      << "usage: zelkcli show FILE.zkd\n"
-         "       zelkcli convert IN OUT   (.zkd <-> .csv)\n"
+      << "usage: zelkcli show FILE.zkd|FILE.gr2\n"
+         "       zelkcli convert IN OUT   (.zkd or .gr2 -> .csv; .csv or .gr2 -> .zkd)\n"
          "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--objective "
          "ss|box-draper|weighted]\n"
          "                   [--values v1,...] [--min v1,...] [--max v1,...] [--fixed i,j,...]\n"
