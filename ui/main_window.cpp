@@ -434,11 +434,11 @@ void TMForm::BuildMenus() {
                {"S&ave Data As ...", "Save As", "SaveDataFileAs"}});
   tools->addSeparator();
   addButton("New Model", "NewModelFile", QStyle::SP_FileDialogNewFolder);
-  addButton("Open Model", "OpenModelFile", QStyle::SP_DirOpenIcon);
-  addDropDown("SaveModelButton", QStyle::SP_DriveFDIcon,
+  addButton("Open Model", "OpenModelFile", QStyle::SP_DialogOpenButton);
+  addDropDown("SaveModelButton", QStyle::SP_DialogSaveButton,
               {{"&Save Model", "Save Model", "SaveModelFile"},
                {"Save Model As ...", "Save As", "SaveModelFileAs"}});
-  addButton("Compile", "CompileAction", QStyle::SP_CommandLink);
+  addButton("Compile", "CompileAction", QStyle::SP_DialogApplyButton);
   tools->addSeparator();
 
   // The Optimize button repeats the search chosen last from its menu.
