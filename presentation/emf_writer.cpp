@@ -229,19 +229,31 @@ void EmfCanvas::TextOut(int x, int y, const std::string& text) {
     if (opaque) Simple(EMR_SETBKCOLOR, ColorRef(Brush().Color));
     background_ = background;
   }
-  // Each character's advance, so every reader places the glyphs where we measured them.
+  // Each character's advance, so every reader places the glyphs where we measured them. The
+  // advances come from the widths of growing prefixes, which keep kerning and rounding right;
+  // prefixes restart every kMeasureRun characters so that a long text costs linear time.
+  constexpr int kMeasureRun = 64;
   std::u16string units;
   std::vector<std::uint32_t> dx;
-  int before = 0;
+  std::size_t runStart = 0;
+  long long runBase = 0, before = 0;
+  int inRun = 0;
   for (std::size_t pos = 0; pos < text.size();) {
     const std::size_t start = units.size();
     AppendUtf16(units, NextCodePoint(text, pos));
-    const int after = TextWidth(text.substr(0, pos));
+    const long long after = runBase + TextWidth(text.substr(runStart, pos - runStart));
     dx.push_back(static_cast<std::uint32_t>(after - before));
     if (units.size() - start == 2) dx.push_back(0);  // the low surrogate adds no advance
     before = after;
+    if (++inRun == kMeasureRun) {
+      inRun = 0;
+      runStart = pos;
+      runBase = after;
+    }
   }
-  const int w = before, h = TextHeight(text);
+  // Far beyond any page, and far from overflowing the box's corners.
+  constexpr long long kLongestText = 1 << 28;
+  const int w = static_cast<int>(std::min(before, kLongestText)), h = TextHeight(text);
   const Bounds box{x, y, x + w - 1, y + h - 1};
   const std::uint32_t offString = 76;
   const std::uint32_t stringBytes = static_cast<std::uint32_t>((units.size() * 2 + 3) / 4 * 4);

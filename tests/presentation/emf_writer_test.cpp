@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -144,6 +146,41 @@ TEST(EmfWriter, TextIsUtf16WithAdvancesThatSumToItsWidth) {
     for (int i = 0; i < 4; ++i) sum += U32At(b, at + offDx + 4 * i);
     EXPECT_EQ(sum, static_cast<std::uint32_t>(measure.Width(emf.Font(), text, 96)));
     EXPECT_LE(offDx + 16, r.Size);
+    return;
+  }
+  FAIL() << "no text record";
+}
+
+// A caption of any length costs time in proportion to its length, and its record still adds
+// up: string and advances where the offsets say, the advances summing to the box's width.
+TEST(EmfWriter, AVeryLongCaptionIsWrittenQuicklyWithConsistentSizes) {
+  ApproximateTextMeasure measure;
+  EmfCanvas emf(100, 100, measure);
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "Wi\xC3\xA9" "\xF0\x9F\x98\x80" "a";  // 5 characters, 6 units
+  const auto start = std::chrono::steady_clock::now();
+  emf.TextOut(0, 0, text);
+  const std::vector<std::uint8_t> b = emf.Finish();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  const auto records = Records(b);
+  EXPECT_EQ(U32At(b, 48), b.size());
+  EXPECT_EQ(U32At(b, 52), records.size());
+  for (const Record& r : records) {
+    if (r.Type != EMR_EXTTEXTOUTW) continue;
+    const std::size_t at = r.Offset;
+    const std::uint32_t units = U32At(b, at + 44), offString = U32At(b, at + 48);
+    const std::uint32_t offDx = U32At(b, at + 72);
+    EXPECT_EQ(units, 120000u);
+    EXPECT_EQ(offString, 76u);
+    EXPECT_EQ(offDx, offString + 2 * units);
+    EXPECT_EQ(r.Size, offDx + 4 * units);
+    long long sum = 0;
+    for (std::uint32_t i = 0; i < units; ++i) sum += U32At(b, at + offDx + 4 * i);
+    EXPECT_EQ(sum, I32At(b, at + 16) - I32At(b, at + 8) + 1);  // the bounds' width
+    EXPECT_EQ(sum, I32At(b, at + 64) - I32At(b, at + 56));     // the clip rectangle's
+    // Within a run the advances are exact; restarting a run rounds at most once per run.
+    const long long whole = measure.Width(emf.Font(), text, 96);
+    EXPECT_LE(std::llabs(sum - whole), static_cast<long long>(units / 64 + 1));
     return;
   }
   FAIL() << "no text record";
