@@ -2,13 +2,16 @@
  * Portable Executable, either as a block the caller places in an image it builds, or by
  * rewriting an existing executable.
  *
- * The library touches the caller's files only through the callback table, and reports only
- * through the message callback. All state is process-global: one call sequence at a time,
+ * The library opens, reads and writes the caller's files only through the callback table and
+ * reports only through the message callback; deleting a failed output and renaming the
+ * temporary file over the executable, for which the table has no entries, it does with the C
+ * run-time's remove and rename (MoveFileEx on Windows). All state is process-global: one call sequence at a time,
  *   GetResObjSize, then WriteResObj      (the caller builds the image), or
  *   GetResObjSize, then BindToExe        (rewrite an existing executable), or
  *   RemoveFromExe                        (strip the resource section).
- * Each export returns 1 on success and 0 on failure; the first error of a sequence is
- * reported once, through the message callback, when the export that met it returns.
+ * The exports but the version query return 1 on success and 0 on failure; the first error
+ * of a sequence is reported once, through the message callback, when the export that met it
+ * returns.
  */
 #ifndef RESBIND_H
 #define RESBIND_H
