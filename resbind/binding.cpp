@@ -240,11 +240,14 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 #endif
 }
 
-// Writes the new image to out; the section itself through the writer of the layout.
+// Writes the new image to out; the section itself through the writer of the layout. Every
+// piece with non-zero bytes starts at an even offset, and odd-sized pieces are followed by
+// zeros, so the image checksum can be summed piece by piece as the pieces are written.
 bool WriteImage(LinkState& s, Rewrite& rw, int32_t out, const std::string& dest,
-                const std::vector<uint8_t>& headers, bool binding, size_t resourceSlot) {
+                const std::vector<uint8_t>& headers, bool binding, size_t resourceSlot,
+                uint32_t& cursor) {
   Image& im = rw.im;
-  uint32_t cursor = 0;
+  cursor = 0;
   auto writeAt = [&](uint32_t at, const uint8_t* data, uint32_t n) {
     if (at < cursor) return s.Fail(kInternal), false;
     if (!s.WriteZeros(out, at - cursor, dest) || !s.WriteAll(out, data, n, dest)) return false;
@@ -446,7 +449,20 @@ bool RewriteExecutable(LinkState& s, bool binding) {
     s.Fail(separate ? kCreate : kCreateTemp, written);
     return false;
   }
-  bool ok = WriteImage(s, rw, out, written, headers, binding, resourceSlot);
+  // A checksum the image had is computed anew; one it did not have stays 0.
+  const size_t checksumAt = im.opt + 64;
+  const bool checksummed = Get32(&headers[checksumAt]) != 0;
+  if (checksummed) Put32(&headers[checksumAt], 0);
+  s.checksum = 0;
+  s.summing = checksummed;
+  uint32_t fileSize = 0;
+  bool ok = WriteImage(s, rw, out, written, headers, binding, resourceSlot, fileSize);
+  s.summing = false;
+  if (ok && checksummed) {
+    uint8_t sum[4];
+    Put32(sum, ((s.checksum & 0xFFFF) + (s.checksum >> 16) + fileSize) & 0xFFFFFFFFu);
+    ok = s.SeekTo(out, uint32_t(checksumAt), written) && s.WriteAll(out, sum, 4, written);
+  }
   s.cb->Close(out);
   if (ok && !separate && !ReplaceFile(written, exe)) {
     s.Fail(kRename, exe);

@@ -124,6 +124,8 @@ struct LinkState {
   Layout layout;
   bool laidOut = false;
   bool exeOpened = false;  // a binding or removal got past opening the executable
+  bool summing = false;    // WriteAll adds what it writes to the image checksum
+  uint32_t checksum = 0;
 
   bool failed() const { return error != 0; }
   bool verbose() const { return request && (request->Flags & RESBIND_VERBOSE); }

@@ -224,6 +224,13 @@ bool LinkState::WriteAll(int32_t handle, const void* buffer, uint32_t count,
     FailHandle(kWrite, handle, name);
     return false;
   }
+  if (summing) {  // 16-bit words with the carry folded back in
+    const uint8_t* p = static_cast<const uint8_t*>(buffer);
+    for (uint32_t i = 0; i < count; i += 2) {
+      checksum += p[i] | (i + 1 < count ? p[i + 1] << 8 : 0);
+      checksum = (checksum & 0xFFFF) + (checksum >> 16);
+    }
+  }
   return true;
 }
 

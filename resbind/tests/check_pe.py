@@ -154,6 +154,7 @@ def check_rebound(out, original, reference, label, tools=True):
     check(section_data(pe) == section_data(old), f'{label}: section data changed')
     check(pe.OPTIONAL_HEADER.AddressOfEntryPoint == old.OPTIONAL_HEADER.AddressOfEntryPoint,
           f'{label}: entry point moved')
+    check_checksum(pe, old, label)
     last = pe.sections[-1]
     check(pe.OPTIONAL_HEADER.SizeOfImage == last.VirtualAddress +
           -(-max(last.Misc_VirtualSize, last.SizeOfRawData) // pe.OPTIONAL_HEADER.SectionAlignment)
@@ -168,6 +169,14 @@ def check_rebound(out, original, reference, label, tools=True):
         # Long section names live in the symbol table's strings after the sections.
         check(section_names(dump) - {'.rsrc'} == section_names(objdump(ARGS.objdump, original)) - {'.rsrc'},
               f'{label}: objdump lists other sections')
+
+
+def check_checksum(pe, old, label):
+    if old.OPTIONAL_HEADER.CheckSum:
+        check(pe.verify_checksum(), f'{label}: image checksum {pe.OPTIONAL_HEADER.CheckSum:#x} '
+              f'should be {pe.generate_checksum():#x}')
+    else:
+        check(pe.OPTIONAL_HEADER.CheckSum == 0, f'{label}: a checksum appeared')
 
 
 def check_moved(out, original, label):
@@ -194,6 +203,7 @@ def check_moved(out, original, label):
         if i not in (2, 4) and d.VirtualAddress:
             check((e.VirtualAddress, e.Size) == (rva(d.VirtualAddress), d.Size), f'{label}: directory {i}')
     check(imports(pe) == imports(old), f'{label}: import names')
+    check_checksum(pe, old, label)
     check([x.address for i in pe.DIRECTORY_ENTRY_IMPORT for x in i.imports] ==
           [va(x.address) for i in old.DIRECTORY_ENTRY_IMPORT for x in i.imports], f'{label}: IAT slots')
     check([(n, o, a) for n, o, a in exports(pe)] == [(n, o, rva(a)) for n, o, a in exports(old)],

@@ -8,7 +8,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-TEST(Catalogue, VersionAndSeverities) { EXPECT_EQ(GetResBindVersion(), 0x00020001u); }
+TEST(Exports, VersionQueryAnswers20001) { EXPECT_EQ(GetResBindVersion(), 0x00020001u); }
 
 TEST_F(ResbindTest, SingleOrdinalResourceHasAnEightyEightByteDirectoryFollowedByItsData) {
   Write("one.res", ResFile({{10, 7, Text("abcd")}}));
