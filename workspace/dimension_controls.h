@@ -4,8 +4,10 @@
 // readers rely on it); every accepted change is applied through the owner's callback.
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/user_interface.h"
 
@@ -13,6 +15,14 @@ namespace zelk {
 
 enum class Dimension { Indep, Dep, Events, DifEq, AlgEq, Param };
 inline constexpr int kDimensionCount = 6;
+
+// The model's dimension file (.dim): five little-endian 32-bit counts in this order.
+inline constexpr std::size_t kDimensionFileSize = 20;
+inline constexpr std::array<Dimension, 5> kDimensionFileOrder = {
+    Dimension::AlgEq, Dimension::DifEq, Dimension::Param, Dimension::Indep, Dimension::Dep};
+// The counts `bytes` holds whole, in that order: five, or fewer for a short file. Bytes
+// beyond the fifth count are ignored.
+std::vector<std::int32_t> DecodeDimensionFile(const std::vector<std::uint8_t>& bytes);
 
 // The text may be anything the user typed; the position is always within [Min, Max].
 struct DimensionControl {

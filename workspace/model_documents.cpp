@@ -83,19 +83,14 @@ bool Workspace::ReadModelFile(const std::string& path) {
 
 bool Workspace::ReadDimensionFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
+  std::uint64_t size = 0;
   std::string error;
-  if (!ReadWholeFile(path, bytes, error)) return false;
-  const Dimension order[] = {Dimension::AlgEq, Dimension::DifEq, Dimension::Param, Dimension::Indep,
-                             Dimension::Dep};
-  for (int i = 0; i < 5; ++i) {
-    // Counts read before a short file ends stay applied.
-    if (bytes.size() < static_cast<std::size_t>(4 * (i + 1))) return false;
-    const std::uint32_t v = std::uint32_t{bytes[4 * i]} | (std::uint32_t{bytes[4 * i + 1]} << 8) |
-                            (std::uint32_t{bytes[4 * i + 2]} << 16) |
-                            (std::uint32_t{bytes[4 * i + 3]} << 24);
-    dimensions_.SetText(order[i], std::to_string(static_cast<std::int32_t>(v)));
-  }
-  return true;
+  if (!ReadFileHead(path, kDimensionFileSize, bytes, size, error)) return false;
+  const std::vector<std::int32_t> counts = DecodeDimensionFile(bytes);
+  // Counts read before a short file ends stay applied.
+  for (std::size_t i = 0; i < counts.size(); ++i)
+    dimensions_.SetText(kDimensionFileOrder[i], std::to_string(counts[i]));
+  return counts.size() == kDimensionFileOrder.size();
 }
 
 void Workspace::NewModelFile() {

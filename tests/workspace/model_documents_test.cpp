@@ -108,9 +108,12 @@ TEST_F(ModelDocuments, APlainTextModelFileOpensWithItsText) {
 
 TEST_F(ModelDocuments, AMissingOrShortDimensionFileLeavesTheModelUntitledAndModified) {
   test::WriteText(folder_.File("a.mod"), "text a");
+  // A dimension file that is no regular file is not read at all (this one would never end).
+  test::WriteText(folder_.File("z.mod"), "text z");
+  std::filesystem::create_symlink("/dev/zero", folder_.File("z.dim"));
   test::WriteText(folder_.File("b.mod"), "text b");
   test::WriteText(folder_.File("b.dim"), Dim({0, 3, 2}).substr(0, 10));  // two counts and a half
-  for (const char* name : {"a.mod", "b.mod"}) {
+  for (const char* name : {"a.mod", "z.mod", "b.mod"}) {
     ui_.Answers = {Answer::No};  // the model left modified is not saved
     Open(folder_.File(name));
     EXPECT_TRUE(ws_->ModelFileName.empty()) << name;
