@@ -17,7 +17,7 @@ inline constexpr std::size_t kForeignValueSize = 10;
 
 // Checks magic, version and reserved byte, then that the file is long enough for its counts
 // (negative counts hold no values). `header` and `marker` are filled whenever the 21 header
-// bytes exist. Bytes after the last value are ignored.
+// bytes exist.
 DataFileCheck CheckForeignDataFile(const std::vector<std::uint8_t>& bytes, DataFileHeader& header,
                                    Extended80& marker);
 

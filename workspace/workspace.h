@@ -5,10 +5,12 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/data_file.h"
 #include "base/data_set.h"
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -260,6 +262,15 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // The dimension fields' positions into the data set, the model and the parameters.
   void ApplyDimensions();
   bool ConfirmDiscard(bool saved, const char* question, void (Workspace::*save)());
+  // What one data file format gives the shared reader.
+  struct DataFileFormat {
+    std::size_t HeaderSize;
+    std::uint64_t MaxSize;  // no valid file is longer: a longer one is never read whole
+    std::function<DataFileCheck(const std::vector<std::uint8_t>&, DataFileHeader&)> Check;
+    std::function<std::uint64_t(const DataFileHeader&)> ValueBytes;
+    std::function<void(const std::vector<std::uint8_t>&, const DataFileHeader&, TDataSet&)> Decode;
+  };
+  bool ReadDataFileOf(const DataFileFormat& format, const std::string& path, bool* ioError);
 
   // What the estimation session asks of its host.
   SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) override;

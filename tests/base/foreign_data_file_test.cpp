@@ -37,7 +37,7 @@ TEST(ForeignDataFile, ChecksMagicVersionAndLength) {
     DataFileCheck expected;
   } cases[] = {
       {"complete", good.Bytes(), DataFileCheck::Ok},
-      {"trailing bytes ignored", trailing, DataFileCheck::Ok},
+      {"trailing bytes (the reader refuses them)", trailing, DataFileCheck::Ok},
       {"negative counts", negative.Bytes(), DataFileCheck::Ok},
       {"own format", own, DataFileCheck::BadHeader},
       {"empty", {}, DataFileCheck::BadHeader},

@@ -410,6 +410,8 @@ TEST_F(ForeignImport, RefusedFilesChangeNothing) {
   infinite.Values[3] = DoubleToExtended(std::numeric_limits<double>::infinity());
   auto cut = Example().Bytes();
   cut.resize(cut.size() - 3);
+  auto longer = Example().Bytes();
+  longer.push_back(0);
   const std::string header = std::string(msg::kHeaderInvalid) + msg::kOperationCancelled;
   struct Case {
     const char* name;
@@ -422,6 +424,7 @@ TEST_F(ForeignImport, RefusedFilesChangeNothing) {
       {"version 1", Write("v1.gr2", version1.Bytes()),
        std::string(msg::kInvalidVersion) + msg::kOperationCancelled, ""},
       {"cut short", Write("cut.gr2", cut), "", "ends early"},
+      {"longer than its counts", Write("long.gr2", longer), "", "longer than its counts"},
       {"an infinity", Write("inf.gr2", infinite.Bytes()), "", "event 1, Y[1]"},
       {"former version", Write("old.grd", Example().Bytes()), msg::kNotImplemented, ""},
   };
