@@ -49,7 +49,14 @@ bool StartsCleanly(const std::string& path) {
     return true;
   }
   if (pid == 0) {
-    for (int signal : {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGALRM}) ::signal(signal, SIG_DFL);
+    // The child must die of a fault or of the alarm, whatever the program blocked or caught.
+    sigset_t deadly;
+    sigemptyset(&deadly);
+    for (int signal : {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGALRM}) {
+      ::signal(signal, SIG_DFL);
+      sigaddset(&deadly, signal);
+    }
+    ::sigprocmask(SIG_UNBLOCK, &deadly, nullptr);
     ::alarm(kStartUpSeconds);
     const char back = 1;
     (void)::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

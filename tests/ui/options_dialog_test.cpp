@@ -116,6 +116,9 @@ TEST_F(OptionsDlg, ShowsTheModelsFieldsOnItsFivePages) {
   EXPECT_EQ(Get<QSpinBox>("VertPercentSpin")->singleStep(), 10);
   EXPECT_EQ(Get<QLineEdit>("ThresholdEdit")->text(), "0.899999976158142");
   EXPECT_TRUE(Get<QCheckBox>("IntegrationErrorsCheck")->isChecked());
+  EXPECT_EQ(Get<QSpinBox>("ModelTimeLimitSpin")->value(), 10);
+  EXPECT_EQ(Get<QSpinBox>("ModelTimeLimitSpin")->minimum(), 1);
+  EXPECT_EQ(Get<QSpinBox>("ModelTimeLimitSpin")->maximum(), 3600);
   EXPECT_FALSE(Get<QCheckBox>("BranchNumbersCheck")->isChecked());
 
   EXPECT_EQ(Get<QSpinBox>("SeriesSpin")->value(), 1);
@@ -226,6 +229,7 @@ TEST_F(OptionsDlg, OkStoresWhatTheControlsHold) {
   Get<QSpinBox>("VertPercentSpin")->setValue(30);
   Type("ThresholdEdit", "0.5");
   Get<QCheckBox>("IntegrationErrorsCheck")->click();
+  Get<QSpinBox>("ModelTimeLimitSpin")->setValue(25);
   Get<QCheckBox>("BranchNumbersCheck")->click();
   Get<QSpinBox>("SeriesSpin")->setValue(6);
   EditSeriesControls();
@@ -233,7 +237,7 @@ TEST_F(OptionsDlg, OkStoresWhatTheControlsHold) {
   EXPECT_FALSE(dlg_.isVisible());
   EXPECT_EQ(dlg_.result(), QDialog::Accepted);
   const TZelkPrefs expected{
-      "/opt/fpc/pasbuild", "", "/data", false, false, false, 30, 90, 0.5f, false};
+      "/opt/fpc/pasbuild", "", "/data", false, false, false, 30, 90, 0.5f, false, 25};
   EXPECT_EQ(prefs_.General, expected);
   EXPECT_EQ(prefs_.Series[6], Edited());  // the series shown, stored without leaving it
   EXPECT_EQ(ui_.Repaints[View::Source], 1);
