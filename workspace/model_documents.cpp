@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/data_file.h"
+#include "base/format.h"
 #include "base/messages.h"
 #include "presentation/rich_text.h"
 #include "workspace/workspace.h"
@@ -60,7 +61,10 @@ bool Workspace::WriteDimensionFile(const std::string& path) {
 bool Workspace::ReadModelFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   std::string error;
-  if (!ReadWholeFile(path, bytes, error)) return false;
+  if (!ReadWholeFile(path, bytes, error)) {
+    ShowError(FillPlaceholders(msg::kCannotOpen, {path, error}));
+    return false;
+  }
   const std::string data(bytes.begin(), bytes.end());
   std::string text;
   if (!ReadRtfText(data, text)) {

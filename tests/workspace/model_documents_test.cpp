@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "base/data_file.h"
+#include "base/format.h"
 #include "base/messages.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
@@ -123,12 +126,22 @@ TEST_F(ModelDocuments, AMissingOrShortDimensionFileLeavesTheModelUntitledAndModi
   EXPECT_EQ(ws_->Model.DifEqCount, 3);  // counts read before the end stay
 }
 
-TEST_F(ModelDocuments, AModelFileThatCannotBeReadKeepsTheEditorText) {
-  ws_->ReplaceModelText("mine");
-  ws_->SetModelSaved(true);
-  Open(folder_.File("none.mod"));
-  EXPECT_EQ(ws_->ModelText, "mine");
-  EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
+TEST_F(ModelDocuments, AModelFileThatCannotBeReadSaysWhyAndKeepsTheEditorText) {
+  std::filesystem::create_directory(folder_.File("folder.mod"));
+  const struct {
+    std::string name, reason;
+  } cases[] = {{"none.mod", std::strerror(ENOENT)}, {"folder.mod", msg::kReasonFolder}};
+  for (const auto& c : cases) {
+    ws_->ReplaceModelText("mine");
+    ws_->SetModelSaved(true);
+    Open(folder_.File(c.name));
+    EXPECT_EQ(ui_.TakeMessages(),
+              std::vector<std::string>{FillPlaceholders(
+                  msg::kCannotOpen, {folder_.File(c.name), c.reason})})
+        << c.name;
+    EXPECT_EQ(ws_->ModelText, "mine");
+    EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");
+  }
 }
 
 TEST_F(ModelDocuments, CountsBeyondTheirLimitsAreClampedAndOtherCountsMarkBothDocuments) {
