@@ -183,9 +183,10 @@ int main(int argc, char* argv[]) {
   const int scopes = quick ? 1000 : 100000;
   const double untimed = ScopeMicroseconds(0, scopes);
   const double timed = ScopeMicroseconds(ws->Prefs.ModelTimeLimit, scopes);
-  std::printf("guard scope a solution          %.2f us, with the time limit %.2f us (%.2f %% of a "
-              "solution)\n",
-              untimed, timed, 100 * timed * 1e-6 / guarded);
+  std::printf(
+      "guard scope a solution          %.2f us, with the time limit %.2f us (%.2f %% of a "
+      "solution)\n",
+      untimed, timed, 100 * timed * 1e-6 / guarded);
   std::printf("solver time / derivative time   %.2f\n", guarded / best);
   std::printf("random search                   %.0f model calls/s (%.3f ms a step)\n", 1 / bestStep,
               bestStep * 1e3);

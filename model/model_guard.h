@@ -56,9 +56,9 @@ struct State {
   volatile bool Active = false;
   volatile bool Expired = false;  // the time limit passed outside a model call
   volatile GuardFault Fault = GuardFault::None;
-  int Depth = 0;    // open scopes
+  int Depth = 0;       // open scopes
   bool Timed = false;  // the outermost scope armed the timer
-  FpuState Kept{};  // the environment the outermost scope found, flags cleared
+  FpuState Kept{};     // the environment the outermost scope found, flags cleared
 };
 inline thread_local State threadState;
 inline State& ThreadState() { return threadState; }

@@ -287,7 +287,9 @@ TEST(Preferences, ExtentsFontSizesCaptionsAndTheTimeLimitAreClampedOnLoad) {
        }},
       {"caption cut before a character that does not fit",
        "[fcXAxisDesc]\nCaption=" + std::string(kMaxCaptionBytes - 1, 'a') + "\xC3\xA9\n",
-       [](TPreferences& p) { p.Descriptions[kXAxisDesc].Caption.assign(kMaxCaptionBytes - 1, 'a'); }},
+       [](TPreferences& p) {
+         p.Descriptions[kXAxisDesc].Caption.assign(kMaxCaptionBytes - 1, 'a');
+       }},
       {"time limit 0", "[values]\nModelTimeLimit=0\n",
        [](TPreferences& p) { p.General.ModelTimeLimit = 1; }},
       {"time limit huge", "[values]\nModelTimeLimit=999999\n",

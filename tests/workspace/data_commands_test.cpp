@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cmath>
@@ -299,7 +298,8 @@ TEST_F(DataCommands, WhatIsNoRegularFileOrLongerThanItsCountsIsRefusedUnread) {
       {"huge.zkd",
        FillPlaceholders(msg::kDataFileTooLarge, {folder_.File("huge.zkd"), "770787", "770017"}) +
            msg::kOperationCancelled},
-      {"folder.zkd", FillPlaceholders(msg::kCannotOpen, {folder_.File("folder.zkd"), msg::kReasonFolder})},
+      {"folder.zkd",
+       FillPlaceholders(msg::kCannotOpen, {folder_.File("folder.zkd"), msg::kReasonFolder})},
   };
   std::filesystem::create_directory(folder_.File("folder.zkd"));
   for (const auto& c : cases) {

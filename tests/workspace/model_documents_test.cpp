@@ -56,8 +56,8 @@ TEST_F(ModelDocuments, ASaveOverAReadOnlyFileSaysWhyAndLeavesTheModelUnsaved) {
     ws_->ReplaceModelText("language = pascal\n");
     ui_.DialogAnswers = {folder_.File("kinetics.mod")};
     ws_->SaveModelFileAs();
-    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{std::string(msg::kSaveFailed) + "\n" +
-                                                           msg::kReasonReadOnly})
+    EXPECT_EQ(ui_.TakeMessages(),
+              std::vector<std::string>{std::string(msg::kSaveFailed) + "\n" + msg::kReasonReadOnly})
         << locked;
     EXPECT_EQ(test::ReadText(folder_.File(locked)), "old") << locked;
     EXPECT_EQ(ws_->ModelFileName, folder_.File("first.mod")) << locked;
@@ -135,9 +135,8 @@ TEST_F(ModelDocuments, AModelFileThatCannotBeReadSaysWhyAndKeepsTheEditorText) {
     ws_->ReplaceModelText("mine");
     ws_->SetModelSaved(true);
     Open(folder_.File(c.name));
-    EXPECT_EQ(ui_.TakeMessages(),
-              std::vector<std::string>{FillPlaceholders(
-                  msg::kCannotOpen, {folder_.File(c.name), c.reason})})
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{FillPlaceholders(
+                                      msg::kCannotOpen, {folder_.File(c.name), c.reason})})
         << c.name;
     EXPECT_EQ(ws_->ModelText, "mine");
     EXPECT_EQ(ui_.Panels[1], "UntitledModel.mod [Saved]");

@@ -137,7 +137,8 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
   std::vector<std::string> cells;
   for (int j = 1; j <= events; ++j) {
     if (!SplitCells(lines[j], kMaxCells, cells)) {
-      error = FillPlaceholders(msg::kCsvTooManyCells, {std::to_string(j + 1), std::to_string(kMaxCells)});
+      error = FillPlaceholders(msg::kCsvTooManyCells,
+                               {std::to_string(j + 1), std::to_string(kMaxCells)});
       return false;
     }
     if (static_cast<int>(cells.size()) != indep + dep) {
