@@ -14,9 +14,10 @@
 // outside any scope opens one for itself. Inside a scope a call makes no system call.
 //
 // The handlers run on an alternate signal stack, so a model that overflows its stack fails
-// its call too. A scope may carry a time limit: a timer of the thread, armed when the
-// outermost scope opens and disarmed when it closes, ends the model call that is running
-// when it expires (or fails every later call of the scope, if it expires between calls).
+// its call too. A scope may carry a time limit on its wall-clock time: a timer of the
+// thread, armed when the outermost scope opens and disarmed when it closes, ends the model
+// call that is running when it expires, and every later call of the scope fails at once.
+// The timer signals SIGRTMIN + 1, whose handler stays installed once a limit was used.
 
 #include <csetjmp>
 #include <cstdint>
@@ -33,7 +34,7 @@ enum class GuardFault : std::uint8_t {
 
 class ModelGuardScope {
  public:
-  // timeLimitSeconds > 0 limits the time the outermost scope may spend in model calls.
+  // timeLimitSeconds > 0 (up to a day) limits the outermost scope's wall-clock time.
   explicit ModelGuardScope(double timeLimitSeconds = 0);
   ~ModelGuardScope();
   ModelGuardScope(const ModelGuardScope&) = delete;
