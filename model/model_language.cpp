@@ -36,6 +36,83 @@ void AppendLines(std::vector<std::string>& lines, std::vector<SourceOrigin>& ori
 
 }  // namespace
 
+std::string LibraryIdentifier(const std::string& baseName) {
+  static const char* const kReserved[] = {"and",
+                                          "array",
+                                          "asm",
+                                          "begin",
+                                          "case",
+                                          "const",
+                                          "constructor",
+                                          "destructor",
+                                          "div",
+                                          "do",
+                                          "downto",
+                                          "else",
+                                          "end",
+                                          "file",
+                                          "for",
+                                          "function",
+                                          "goto",
+                                          "if",
+                                          "implementation",
+                                          "in",
+                                          "inherited",
+                                          "inline",
+                                          "interface",
+                                          "label",
+                                          "library",
+                                          "mod",
+                                          "nil",
+                                          "not",
+                                          "object",
+                                          "of",
+                                          "operator",
+                                          "or",
+                                          "packed",
+                                          "procedure",
+                                          "program",
+                                          "record",
+                                          "repeat",
+                                          "set",
+                                          "shl",
+                                          "shr",
+                                          "string",
+                                          "then",
+                                          "to",
+                                          "type",
+                                          "unit",
+                                          "until",
+                                          "uses",
+                                          "var",
+                                          "while",
+                                          "with",
+                                          "xor",
+                                          "exports",
+                                          "try",
+                                          "except",
+                                          "finally",
+                                          "raise",
+                                          "on",
+                                          "class",
+                                          "property",
+                                          "threadvar",
+                                          "resourcestring",
+                                          "out",
+                                          "is",
+                                          "as"};
+  std::string id;
+  for (char c : baseName)
+    id += std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 128 ? c
+                                                                                             : '_';
+  if (id.empty() || std::isdigit(static_cast<unsigned char>(id[0]))) id.insert(0, "_");
+  std::string lower = id;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* word : kReserved)
+    if (lower == word) return id + "_";
+  return id;
+}
+
 ModelTranslator::ModelTranslator(const std::string& editorText, std::string baseName)
     : text_(editorText), baseName_(std::move(baseName)) {
   for (char& c : text_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -99,7 +176,7 @@ bool ModelTranslator::GeneratePascalSource() {
   const std::string& dynamicText = texts[2];
   std::vector<std::string>& out = result_.Lines;
   std::vector<SourceOrigin>& origins = result_.Origins;
-  out = {"Library " + baseName_ + ";",
+  out = {"Library " + LibraryIdentifier(baseName_) + ";",
          "",
          "uses Math;",
          "",

@@ -37,6 +37,12 @@ struct TranslationResult {
   std::vector<SourceOrigin> Origins;    // one per line of Lines
 };
 
+// The name on the generated "Library" line, which also names the built library: the base
+// name with every character that cannot stand in a Pascal identifier made "_", a leading
+// "_" before a digit, and a trailing "_" after a reserved word ("model-2" gives "model_2"),
+// so that any model file name compiles.
+std::string LibraryIdentifier(const std::string& baseName);
+
 class ModelTranslator {
  public:
   // `baseName` names the library: the model file's name without ".mod".

@@ -19,6 +19,12 @@ std::string CompileSession::PasFilePath() const {
   return (fs::path(host_.ModelPath()).parent_path() / (ModelBaseName + ".pas")).string();
 }
 
+std::string CompileSession::LibraryFilePath() const {
+  // The compiler names the library by the source's "Library" line.
+  return (fs::path(host_.ModelPath()).parent_path() / (LibraryIdentifier(ModelBaseName) + ".dll"))
+      .string();
+}
+
 bool CompileSession::TranslateModel() {
   if (!host_.SaveModelFirst()) return false;
   UserInterface& ui = host_.Ui();
@@ -77,7 +83,7 @@ bool CompileSession::StartCompile(const std::string& pasFile) {
   fs::remove(paths.Log, ec);
   fs::remove(paths.Status, ec);
   // A library left by an earlier build must never stand in for this one.
-  fs::remove(fs::path(host_.ModelPath()).replace_extension(".dll"), ec);
+  fs::remove(LibraryFilePath(), ec);
   // Only an empty marker goes; one with contents stays and the next poll sees it at once.
   if (fs::is_directory(paths.Marker, ec) && fs::is_empty(paths.Marker, ec))
     fs::remove(paths.Marker, ec);
@@ -111,7 +117,7 @@ void CompileSession::TimerTick() {
   UserInterface& ui = host_.Ui();
   TimerEnabled = false;
   ui.EnableCompileTimer(false);
-  const std::string library = fs::path(modelPath).replace_extension(".dll").string();
+  const std::string library = LibraryFilePath();
   std::vector<std::uint8_t> log;
   std::string error;
   std::vector<std::string> lines;

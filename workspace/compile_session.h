@@ -57,6 +57,8 @@ class CompileSession {
   void TimerTick();
   // Where the translated source of the current model goes.
   std::string PasFilePath() const;
+  // The library the compiler builds from it, beside the model file.
+  std::string LibraryFilePath() const;
 
  private:
   CompileHost& host_;

@@ -75,6 +75,19 @@ TEST(ModelLanguage, EmptyDeclarationsGiveNoVarAndAnEmptyStaticSectionALoneSemico
   EXPECT_EQ(r.Lines.front(), "Library m;");
 }
 
+TEST(ModelLanguage, TheLibraryIsNamedByAPascalIdentifierWhateverTheFileIsCalled) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"decay", "Library decay;"},          {"model-deep", "Library model_deep;"},
+      {"2nd run", "Library _2nd_run;"},     {"Begin", "Library Begin_;"},
+      {"Kinetik\xc3\xa4", "Library Kinetik__;"}, {"", "Library _;"},
+  };
+  for (const auto& [name, line] : cases) {
+    const TranslationResult r = ModelTranslator(kDecayModel, name).Translate();
+    ASSERT_TRUE(r.Ok) << name;
+    EXPECT_EQ(r.Lines.front(), line) << name;
+  }
+}
+
 TEST(ModelLanguage, ALanguageNameStartingWithCSelectsCWhichGeneratesNothing) {
   for (const char* line : {"language = c\n", "language = cobol\n", "LANGUAGE=C"}) {
     const TranslationResult r = ModelTranslator(line, "m").Translate();

@@ -223,6 +223,18 @@ TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
   EXPECT_GT(std::stod(worse.Out.substr(28)), 0.1);
 }
 
+TEST(Zelkcli, AModelWhoseFileNameIsNoPascalIdentifierStillCompiles) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  for (const char* ext : {".mod", ".dim"})
+    std::filesystem::rename(folder.File(std::string("decay") + ext),
+                            folder.File(std::string("first-order decay") + ext));
+  CliRun run = Cli("fit '" + folder.File("first-order decay.mod") + "' " +
+                   folder.File("decay.zkd") + " --values 0.35");
+  ASSERT_EQ(run.Status, 0) << run.Out;
+  EXPECT_TRUE(std::filesystem::exists(folder.File("first_order_decay.dll")));
+}
+
 TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   test::TempFolder folder;
   const std::string files = ExampleFiles(folder, "decay");
