@@ -114,7 +114,9 @@ TEST_F(ResbindTest, TypeLibraryBecomesOneTypelibResource) {
 }
 
 Bytes SixteenBit(uint8_t typeMarker, uint16_t type, const std::string& name, const Bytes& data) {
-  Bytes f = {typeMarker, uint8_t(type), uint8_t(type >> 8)};
+  Bytes f;
+  f.reserve(12 + name.size() + data.size());  // g++ 12 misreads the inserts' bounds otherwise
+  for (uint8_t b : {typeMarker, uint8_t(type), uint8_t(type >> 8)}) f.push_back(b);
   f.insert(f.end(), name.begin(), name.end());
   f.push_back(0);
   f.push_back(0x30);  // memory flags
