@@ -34,7 +34,8 @@ DataFileCheck CheckForeignDataFile(const std::vector<std::uint8_t>& bytes, DataF
   header.DepCount = ReadInt16(&bytes[7]);
   header.EventCount = ReadInt16(&bytes[9]);
   std::memcpy(marker.data(), &bytes[11], marker.size());
-  if (bytes.size() - kForeignHeaderSize < ForeignValueBytes(header)) return DataFileCheck::Truncated;
+  if (bytes.size() - kForeignHeaderSize < ForeignValueBytes(header))
+    return DataFileCheck::Truncated;
   return DataFileCheck::Ok;
 }
 

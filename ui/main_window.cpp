@@ -269,7 +269,9 @@ void TMForm::BuildMenus() {
     const char* group;
     std::function<void()> run;
   };
-  auto ws = [this](void (Workspace::*command)()) { return [this, command] { ((*ws_).*command)(); }; };
+  auto ws = [this](void (Workspace::*command)()) {
+    return [this, command] { ((*ws_).*command)(); };
+  };
   const CommandSpec commands[] = {
       {"NewDataFile", "&New Data File", "Create New Data File", "FileHandling",
        ws(&Workspace::NewDataFile)},
@@ -283,8 +285,8 @@ void TMForm::BuildMenus() {
        ws(&Workspace::NewModelFile)},
       {"OpenModelFile", "Open &Model File", "Open Model File", "FileHandling",
        ws(&Workspace::OpenModelFile)},
-      {"SaveModelFile", "Save Model &File", "Save Model Source File and Dimensions",
-       "FileHandling", ws(&Workspace::SaveModelFile)},
+      {"SaveModelFile", "Save Model &File", "Save Model Source File and Dimensions", "FileHandling",
+       ws(&Workspace::SaveModelFile)},
       {"SaveModelFileAs", "Sa&ve Model File As ...",
        "Save Model Source File and Dimensions under New Name", "FileHandling",
        ws(&Workspace::SaveModelFileAs)},
@@ -316,8 +318,7 @@ void TMForm::BuildMenus() {
       {"FLimitAction", "&F-Limit", "", "Statistics", ws(&Workspace::FLimitAction)},
       {"AllFLimitsAction", "&All F-Limits", "", "Statistics", ws(&Workspace::AllFLimitsAction)},
       {"ResidualAction", "Autocorelation &Test", "", "Statistics", ws(&Workspace::ResidualAction)},
-      {"ReportPreviewAction", "&Report Preview", "", "Report",
-       ws(&Workspace::ReportPreviewAction)},
+      {"ReportPreviewAction", "&Report Preview", "", "Report", ws(&Workspace::ReportPreviewAction)},
       {"PrintReportAction", "&Print Report ...", "", "Report", ws(&Workspace::PrintReportAction)},
       {"SaveReport", "&Save ...", "", "Report", ws(&Workspace::SaveReport)},
       {"ExportFitchart", "&Export Fitchart ...", "", "Report", ws(&Workspace::ExportFitchart)},
@@ -369,8 +370,8 @@ void TMForm::BuildMenus() {
   fillMenu(menuBar()->addMenu("&Edit"), {"CopyAction", "CutAction", "PasteAction", "DeleteAction",
                                          "-", "EditfcPropertiesAction"});
   fillMenu(menuBar()->addMenu("&View"), {"PaintBoundary", "DesignModeAction"});
-  fillMenu(menuBar()->addMenu("&Model"), {"GenerateSource", "CompileAction",
-                                          "ExportParametersAction", "ImportParametersAction"});
+  fillMenu(menuBar()->addMenu("&Model"),
+           {"GenerateSource", "CompileAction", "ExportParametersAction", "ImportParametersAction"});
   fillMenu(menuBar()->addMenu("&Compute"),
            {"OptimizeAction", "StopAction", "-", "StdErr", "CovariancesAction", "FLimitAction",
             "AllFLimitsAction", "-", "ResidualAction"});
@@ -468,8 +469,9 @@ void TMForm::BuildMenus() {
 
   // The pop-up menus of the fit chart and of the report box.
   auto* popup = new QMenu(this);
-  fillMenu(popup, {"OptimizeAction", "StopAction", "-", "ExportFitchart=&Export ...",
-                   "PrintFitChartAction=&Print ...", "-", "EditfcPropertiesAction=P&roperties ..."});
+  fillMenu(popup,
+           {"OptimizeAction", "StopAction", "-", "ExportFitchart=&Export ...",
+            "PrintFitChartAction=&Print ...", "-", "EditfcPropertiesAction=P&roperties ..."});
   fitChartView_->addActions(popup->actions());
   auto* reportPopup = new QMenu(this);
   fillMenu(reportPopup, {"PrintReportAction=&Print ...", "SaveReport"});

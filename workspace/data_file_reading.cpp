@@ -16,9 +16,9 @@ constexpr std::uint64_t kForeignReadLimit = 64u << 20;
 }  // namespace
 
 bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
-  return ReadDataFileOf({kDataFileHeaderSize, kDataFileMaxSize, CheckDataFile, DataFileValueBytes,
-                         DecodeDataValues},
-                        path, ioError);
+  return ReadDataFileOf(
+      {kDataFileHeaderSize, kDataFileMaxSize, CheckDataFile, DataFileValueBytes, DecodeDataValues},
+      path, ioError);
 }
 
 bool Workspace::ReadForeignDataFile(const std::string& path, bool* ioError) {
@@ -63,17 +63,16 @@ bool Workspace::ReadDataFileOf(const DataFileFormat& format, const std::string& 
     case DataFileCheck::Truncated:
       // Checked before anything is applied, so a damaged file changes nothing.
       if (bytes.size() >= format.HeaderSize && needed > format.MaxSize)
-        return refuse(FillPlaceholders(msg::kDataFileTooLarge,
-                                       {path, std::to_string(needed),
-                                        std::to_string(format.MaxSize)}),
+        return refuse(FillPlaceholders(msg::kDataFileTooLarge, {path, std::to_string(needed),
+                                                                std::to_string(format.MaxSize)}),
                       true);
       return refuse(FillPlaceholders(msg::kTruncated,
                                      {path, std::to_string(fileSize), std::to_string(needed)}),
                     true);
     case DataFileCheck::Ok:
       if (fileSize > needed)
-        return refuse(FillPlaceholders(msg::kDataFileTooLong, {path, std::to_string(fileSize),
-                                                               std::to_string(needed)}),
+        return refuse(FillPlaceholders(msg::kDataFileTooLong,
+                                       {path, std::to_string(fileSize), std::to_string(needed)}),
                       true);
       break;
   }

@@ -77,9 +77,12 @@ TEST(ModelLanguage, EmptyDeclarationsGiveNoVarAndAnEmptyStaticSectionALoneSemico
 
 TEST(ModelLanguage, TheLibraryIsNamedByAPascalIdentifierWhateverTheFileIsCalled) {
   const std::pair<const char*, const char*> cases[] = {
-      {"decay", "Library decay;"},          {"model-deep", "Library model_deep;"},
-      {"2nd run", "Library _2nd_run;"},     {"Begin", "Library Begin_;"},
-      {"Kinetik\xc3\xa4", "Library Kinetik__;"}, {"", "Library _;"},
+      {"decay", "Library decay;"},
+      {"model-deep", "Library model_deep;"},
+      {"2nd run", "Library _2nd_run;"},
+      {"Begin", "Library Begin_;"},
+      {"Kinetik\xc3\xa4", "Library Kinetik__;"},
+      {"", "Library _;"},
   };
   for (const auto& [name, line] : cases) {
     const TranslationResult r = ModelTranslator(kDecayModel, name).Translate();

@@ -149,7 +149,8 @@ TEST(Zelkcli, ReadsForeignFilesIntoCsvAndTheOwnFormat) {
   EXPECT_EQ(ReadText(folder.File("run.csv")), "X[1],Y[1]\n0,\n0.5,1.25\n");
   ASSERT_EQ(Cli("convert " + folder.File("run.gr2") + " " + folder.File("run.zkd")).Status, 0);
   CliRun show = Cli("show " + folder.File("run.zkd"));
-  EXPECT_EQ(show.Out.substr(show.Out.find("Event\t")), "Event\tX[1]\tY[1]\n1.\t0\t#\n2.\t0.5\t1.25\n");
+  EXPECT_EQ(show.Out.substr(show.Out.find("Event\t")),
+            "Event\tX[1]\tY[1]\n1.\t0\t#\n2.\t0.5\t1.25\n");
 }
 
 TEST(Zelkcli, BadInputGetsOneLineAndExitCodeOne) {

@@ -27,7 +27,9 @@
 #include "ui/report_box.h"
 
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace zelk {
@@ -153,37 +155,29 @@ TEST_F(CommandWalk, TheMenuBarListsEveryCommandInItsDocumentedPlace) {
   for (QAction* menu : form_.menuBar()->actions()) menus << menu->text();
   EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Model", "&Compute", "&Tools"}));
   auto walk = [&](int i) { return Walk(form_.menuBar()->actions()[i]->menu()->actions()); };
-  EXPECT_EQ(walk(0), (QStringList{"&New Data File=NewDataFile",
-                                  "Open &Data File=OpenDataFile",
-                                  "&Save Data File=SaveDataFile",
-                                  "S&ave Data File As ...=SaveDataFileAs",
-                                  "-",
-                                  "Ne&w Model File=NewModelFile",
-                                  "Open &Model File=OpenModelFile",
-                                  "Save Model &File=SaveModelFile",
-                                  "Sa&ve Model File As ...=SaveModelFileAs",
-                                  "-",
-                                  "&Report>Pre&view=ReportPreviewAction",
-                                  "&Report>&Print ...=PrintReportAction",
-                                  "&Report>&Save ...=SaveReport",
-                                  "Fit&chart>&Export ...=ExportFitchart",
-                                  "Fit&chart>&Print ...=PrintFitChartAction",
-                                  "-",
-                                  "E&xit=ExitAction"}));
+  EXPECT_EQ(
+      walk(0),
+      (QStringList{"&New Data File=NewDataFile", "Open &Data File=OpenDataFile",
+                   "&Save Data File=SaveDataFile", "S&ave Data File As ...=SaveDataFileAs", "-",
+                   "Ne&w Model File=NewModelFile", "Open &Model File=OpenModelFile",
+                   "Save Model &File=SaveModelFile", "Sa&ve Model File As ...=SaveModelFileAs", "-",
+                   "&Report>Pre&view=ReportPreviewAction", "&Report>&Print ...=PrintReportAction",
+                   "&Report>&Save ...=SaveReport", "Fit&chart>&Export ...=ExportFitchart",
+                   "Fit&chart>&Print ...=PrintFitChartAction", "-", "E&xit=ExitAction"}));
   EXPECT_EQ(walk(1), (QStringList{"&Copy=CopyAction", "Cu&t=CutAction", "&Paste=PasteAction",
                                   "&Delete=DeleteAction", "-",
                                   "&Fit Chart Properties ...=EditfcPropertiesAction"}));
-  EXPECT_EQ(walk(2), (QStringList{"&Paint Limit Curve=PaintBoundary",
-                                  "&Design Mode=DesignModeAction"}));
-  EXPECT_EQ(walk(3), (QStringList{"Generate &Source Preview=GenerateSource",
-                                  "&Compile=CompileAction",
-                                  "&Export Parameters...=ExportParametersAction",
-                                  "&Import Parameters...=ImportParametersAction"}));
-  EXPECT_EQ(walk(4), (QStringList{"&Optimize=OptimizeAction", "&Stop=StopAction", "-",
-                                  "Standard &Errors=StdErr",
-                                  "Normalized &Covariances=CovariancesAction",
-                                  "&F-Limit=FLimitAction", "&All F-Limits=AllFLimitsAction", "-",
-                                  "Autocorelation &Test=ResidualAction"}));
+  EXPECT_EQ(walk(2),
+            (QStringList{"&Paint Limit Curve=PaintBoundary", "&Design Mode=DesignModeAction"}));
+  EXPECT_EQ(walk(3),
+            (QStringList{"Generate &Source Preview=GenerateSource", "&Compile=CompileAction",
+                         "&Export Parameters...=ExportParametersAction",
+                         "&Import Parameters...=ImportParametersAction"}));
+  EXPECT_EQ(
+      walk(4),
+      (QStringList{"&Optimize=OptimizeAction", "&Stop=StopAction", "-", "Standard &Errors=StdErr",
+                   "Normalized &Covariances=CovariancesAction", "&F-Limit=FLimitAction",
+                   "&All F-Limits=AllFLimitsAction", "-", "Autocorelation &Test=ResidualAction"}));
   EXPECT_EQ(walk(5), (QStringList{"Design next point ...=DesignPointAction", "-",
                                   "&Preferences ...=Preferences"}));
 }
@@ -216,10 +210,10 @@ TEST_F(CommandWalk, ToolbarButtonsReachTheirCommandsAndDropDownsTakeTheLastChoic
       buttons << action->text() + "=" + Trigger(action);
     }
   }
-  EXPECT_EQ(buttons, (QStringList{"New Data=NewDataFile", "Open Data=OpenDataFile",
-                                  "[Save Data]", "-", "New Model=NewModelFile",
-                                  "Open Model=OpenModelFile", "[Save Model]",
-                                  "Compile=CompileAction", "-", "[Optimize]", "Stop=StopAction"}));
+  EXPECT_EQ(buttons,
+            (QStringList{"New Data=NewDataFile", "Open Data=OpenDataFile", "[Save Data]", "-",
+                         "New Model=NewModelFile", "Open Model=OpenModelFile", "[Save Model]",
+                         "Compile=CompileAction", "-", "[Optimize]", "Stop=StopAction"}));
 
   struct Case {
     const char* button;
@@ -246,8 +240,8 @@ TEST_F(CommandWalk, ToolbarButtonsReachTheirCommandsAndDropDownsTakeTheLastChoic
     entries << a->text();
   for (QAction* a : form_.findChild<QToolButton*>("SaveModelButton")->menu()->actions())
     entries << a->text();
-  EXPECT_EQ(entries, (QStringList{"&Save Data", "S&ave Data As ...", "&Save Model",
-                                  "Save Model As ..."}));
+  EXPECT_EQ(entries,
+            (QStringList{"&Save Data", "S&ave Data As ...", "&Save Model", "Save Model As ..."}));
 }
 
 // ---------------------------------------------------------------- the grid as a user works it

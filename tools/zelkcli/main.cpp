@@ -87,8 +87,8 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
     ws.MeasuredData.YData.Defined = table->YData.Defined;
     return ws.WriteDataFile(out) ? 0 : 1;
   }
-  return Fail("convert goes from .zkd or .gr2 to .csv and from .csv or .gr2 to .zkd, not from \"" + from +
-              "\" to \"" + to + "\"");
+  return Fail("convert goes from .zkd or .gr2 to .csv and from .csv or .gr2 to .zkd, not from \"" +
+              from + "\" to \"" + to + "\"");
 }
 
 int Usage() {
