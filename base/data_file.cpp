@@ -16,8 +16,6 @@
 
 namespace zelk {
 
-namespace {
-
 std::int32_t ReadInt32(const std::uint8_t* p) {
   const std::uint32_t v = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) |
                           (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
@@ -28,6 +26,8 @@ void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
   const auto v = static_cast<std::uint32_t>(value);
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
+
+namespace {
 
 std::uint64_t Layout(std::int32_t count) {
   return count > 0 ? static_cast<std::uint64_t>(count) : 0;

@@ -19,6 +19,10 @@ inline constexpr std::uint64_t kDataFileMaxSize =
 // The most ReadWholeFile reads: far beyond any model text, log or settings file.
 inline constexpr std::uint64_t kWholeFileLimit = 64u << 20;
 
+// Little-endian 32-bit integers, as every binary file of the workbench stores its counts.
+std::int32_t ReadInt32(const std::uint8_t* p);
+void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value);
+
 enum class DataFileCheck { Ok, BadHeader, BadVersion, Truncated };
 
 struct DataFileHeader {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/data_file.h"
 #include "base/data_set.h"
 #include "base/format.h"
 #include "base/messages.h"
@@ -13,12 +14,8 @@ namespace zelk {
 std::vector<std::int32_t> DecodeDimensionFile(const std::vector<std::uint8_t>& bytes) {
   std::vector<std::int32_t> counts;
   for (std::size_t at = 0; at + 4 <= bytes.size() && counts.size() < kDimensionFileOrder.size();
-       at += 4) {
-    const std::uint32_t v = std::uint32_t{bytes[at]} | (std::uint32_t{bytes[at + 1]} << 8) |
-                            (std::uint32_t{bytes[at + 2]} << 16) |
-                            (std::uint32_t{bytes[at + 3]} << 24);
-    counts.push_back(static_cast<std::int32_t>(v));
-  }
+       at += 4)
+    counts.push_back(ReadInt32(&bytes[at]));
   return counts;
 }
 

@@ -48,10 +48,8 @@ bool Workspace::WriteModelFile(const std::string& path) {
 bool Workspace::WriteDimensionFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   for (std::int32_t count : {Model.AlgEqCount, Model.DifEqCount, Parameters.Count,
-                             MeasuredData.XData.IndepCount, MeasuredData.YData.DepCount}) {
-    const auto v = static_cast<std::uint32_t>(count);
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  }
+                             MeasuredData.XData.IndepCount, MeasuredData.YData.DepCount})
+    AppendInt32(bytes, count);
   std::string error;
   if (WriteFileReplacing(path, bytes, error)) return true;
   ShowError(std::string(msg::kSaveFailed) + "\n" + error);
