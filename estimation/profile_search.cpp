@@ -114,7 +114,9 @@ bool EstimationSession::MoveProbe() {
 void EstimationSession::ProfileStep() {
   TParameterRecord& p = parameters_;
   if (TrialObjective <= LimitObjective && LastTrialSolved) {
-    // The latest point lies inside the region: it may widen the limits, and the probe moves on.
+    // The latest trial lies inside the region: it, not the centre it was drawn around (which may
+    // lie outside, or belong to the previous probe), widens the limits and becomes the centre.
+    p.LimitPoint = p.TrialValue;
     RecordLimits();
     if (!MoveProbe()) return;
     PrevProfileMin = 0;

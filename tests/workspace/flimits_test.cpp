@@ -204,5 +204,83 @@ TEST_F(FLimits, ANewBestValueRestartsTheLimitsFromIt) {
   EXPECT_FALSE(ws_->Estimation().LimitReady);
 }
 
+// A rise to a plateau, y = a (1 - exp(-b x)), on a published data set whose a and b correlate
+// at -0.999. Its profiles are computed here without the search: for a fixed b the best a is
+// linear least squares; for a fixed a the best b is found by golden section.
+class RiseProfile : public test::ModelTest {
+ protected:
+  static constexpr double kA = 2.3894212918E+02, kB = 5.5015643181E-04;
+  const std::vector<double> x_ = {77.6,  114.9, 141.1, 190.8, 239.9, 289.0, 332.8,
+                                  378.4, 434.8, 477.3, 536.8, 593.1, 689.1, 760.0};
+  const std::vector<double> y_ = {10.07, 14.73, 17.94, 23.93, 29.61, 35.18, 40.02,
+                                  44.82, 50.76, 55.05, 61.01, 66.40, 75.47, 81.78};
+  double SS(double a, double b) const {
+    double s = 0;
+    for (std::size_t j = 0; j < x_.size(); ++j) {
+      const double r = y_[j] - a * (1 - std::exp(-b * x_[j]));
+      s += r * r;
+    }
+    return s;
+  }
+  double ProfileOfB(double b) const {
+    double yf = 0, ff = 0;
+    for (std::size_t j = 0; j < x_.size(); ++j) {
+      const double f = 1 - std::exp(-b * x_[j]);
+      yf += y_[j] * f;
+      ff += f * f;
+    }
+    return SS(yf / ff, b);
+  }
+  double ProfileOfA(double a) const {
+    double lo = kB / 4, hi = kB * 4;
+    const double g = (std::sqrt(5.0) - 1) / 2;
+    for (int i = 0; i < 200; ++i) {
+      const double m1 = hi - g * (hi - lo), m2 = lo + g * (hi - lo);
+      if (SS(a, m1) < SS(a, m2))
+        hi = m2;
+      else
+        lo = m1;
+    }
+    return SS(a, (lo + hi) / 2);
+  }
+  // Where the profile crosses `level` between the optimum and `outer`.
+  template <typename Profile>
+  static double Crossing(Profile profile, double optimum, double outer, double level) {
+    for (int i = 0; i < 200; ++i) {
+      const double mid = (optimum + outer) / 2;
+      (profile(mid) <= level ? optimum : outer) = mid;
+    }
+    return optimum;
+  }
+};
+
+TEST_F(RiseProfile, EveryLimitPointLiesInsideTheRegionAndTheLimitsMatchTheProfile) {
+  TwoParameterProblem("rise", x_, y_, kA, kB);
+  SearchOptions options;
+  options.Calls = 400000;  // a safety net only
+  ASSERT_TRUE(ws_->Estimation().AllFLimits(options));
+  const double level = ws_->Estimation().LimitObjective;
+  ASSERT_NEAR(level, SS(kA, kB) * (1 + FisherF95(2, 12) * 2 / 12.0), 1e-9 * level);
+  const TParameterRecord& p = ws_->Parameters;
+  for (int i = 1; i <= 2; ++i)
+    for (const T20Vector* point : {&p.LoLimitPoints[i], &p.HiLimitPoints[i]})
+      EXPECT_LE(SS((*point)[1], (*point)[2]), level) << "parameter " << i;
+  struct Side {
+    double found, optimum, outer;
+    bool ofA;
+  } sides[] = {{p.LoFLimit[1], kA, kA / 2, true},
+               {p.HiFLimit[1], kA, kA * 2, true},
+               {p.LoFLimit[2], kB, kB / 2, false},
+               {p.HiFLimit[2], kB, kB * 2, false}};
+  for (const Side& s : sides) {
+    const double exact =
+        s.ofA ? Crossing([&](double a) { return ProfileOfA(a); }, s.optimum, s.outer, level)
+              : Crossing([&](double b) { return ProfileOfB(b); }, s.optimum, s.outer, level);
+    const double half = std::fabs(exact - s.optimum);
+    EXPECT_LE(std::fabs(s.found - exact), 0.05 * half)
+        << (s.ofA ? "a " : "b ") << s.found << " vs " << exact;
+  }
+}
+
 }  // namespace
 }  // namespace zelk
