@@ -6,7 +6,7 @@
 
 namespace zelk {
 
-// A run of text in one size (points) and style, and a line of runs: the report's rich text.
+// A run of text in one size (points) and style.
 struct RichRun {
   std::string Text;
   int Size = 8;
@@ -15,6 +15,16 @@ struct RichRun {
   bool Underline = false;
   bool operator==(const RichRun&) const = default;
 };
-using RichLine = std::vector<RichRun>;
+
+inline constexpr int kTwipsPerInch = 1440;
+
+// A line of runs: the report's rich text is one paragraph per line. Its left-aligned tab
+// stops, in twips from the left margin and ascending, are what lines a table's header up with
+// its rows; none means the default stops.
+struct RichLine {
+  std::vector<RichRun> Runs;
+  std::vector<int> TabStops = {};
+  bool operator==(const RichLine&) const = default;
+};
 
 }  // namespace zelk

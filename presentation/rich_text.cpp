@@ -367,8 +367,17 @@ std::string WriteRtfLines(const std::vector<RichLine>& lines, const std::string&
   std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 ";
   AppendRtfText(out, family);
   out += ";}}\n\\uc1\\pard\\f0\n";
+  // Paragraph properties carry over from one \par to the next: the stops are written where
+  // they change, after a \pard that drops the previous ones.
+  std::vector<int> stops;
   for (const RichLine& line : lines) {
-    for (const RichRun& run : line) {
+    if (line.TabStops != stops) {
+      stops = line.TabStops;
+      out += "\\pard";
+      for (int stop : stops) out += "\\tx" + std::to_string(stop);
+      out += '\n';
+    }
+    for (const RichRun& run : line.Runs) {
       out += "{\\fs" + std::to_string(2 * run.Size);
       if (run.Bold) out += "\\b";
       if (run.Italic) out += "\\i";

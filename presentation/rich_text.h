@@ -17,8 +17,8 @@ namespace zelk {
 // UTF-8 (legacy text) is taken as a Windows-1252 character.
 std::string WriteRtfDocument(const std::string& text);
 
-// An RTF document with one paragraph per line and each run in its size and style, in the
-// font `family`; the text is escaped as for WriteRtfDocument.
+// An RTF document with one paragraph per line, its tab stops (\tx) and each run in its size
+// and style, in the font `family`; the text is escaped as for WriteRtfDocument.
 std::string WriteRtfLines(const std::vector<RichLine>& lines, const std::string& family);
 
 // When `data` begins, after optional whitespace or a UTF-8 byte-order mark, with "{\rtf",

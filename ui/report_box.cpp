@@ -7,6 +7,14 @@
 
 namespace zelk {
 
+namespace {
+
+// Tab positions are in pixels of the screen's logical resolution, as the box's fonts are; the
+// layout scales both alike for a printer.
+double PixelsPerTwip(const QWidget& widget) { return widget.logicalDpiY() / double(kTwipsPerInch); }
+
+}  // namespace
+
 ReportBox::ReportBox(QWidget* parent) : QTextEdit(parent) {
   setObjectName("ReportBox");
   setLineWrapMode(QTextEdit::NoWrap);
@@ -20,9 +28,18 @@ ReportBox::ReportBox(QWidget* parent) : QTextEdit(parent) {
 void ReportBox::Show(const std::vector<RichLine>& lines) {
   clear();
   QTextCursor cursor(document());
+  const double scale = PixelsPerTwip(*this);
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) cursor.insertBlock();
-    for (const RichRun& run : lines[i]) {
+    QTextBlockFormat paragraph;
+    QList<QTextOption::Tab> tabs;
+    for (int stop : lines[i].TabStops)
+      tabs.append(QTextOption::Tab(stop * scale, QTextOption::LeftTab));
+    paragraph.setTabPositions(tabs);
+    if (i > 0)
+      cursor.insertBlock(paragraph);
+    else
+      cursor.setBlockFormat(paragraph);
+    for (const RichRun& run : lines[i].Runs) {
       QTextCharFormat format;
       format.setFontFamilies({kReportFontFamily});
       format.setFontPointSize(run.Size);
@@ -37,8 +54,11 @@ void ReportBox::Show(const std::vector<RichLine>& lines) {
 
 std::vector<RichLine> ReportBox::Lines() const {
   std::vector<RichLine> lines;
+  const double scale = PixelsPerTwip(*this);
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
     RichLine line;
+    for (const QTextOption::Tab& tab : block.blockFormat().tabPositions())
+      line.TabStops.push_back(qRound(tab.position / scale));
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       const QTextCharFormat format = fragment.charFormat();
@@ -50,7 +70,7 @@ std::vector<RichLine> ReportBox::Lines() const {
       run.Bold = font.bold();
       run.Italic = font.italic();
       run.Underline = font.underline();
-      line.push_back(run);
+      line.Runs.push_back(run);
     }
     lines.push_back(line);
   }

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "base/format.h"
+#include "base/messages.h"
 
 namespace zelk {
 
@@ -15,14 +16,39 @@ namespace {
 
 constexpr int S = kReportFontSize;
 
-// Appends lines in the font set last, as the report box inserts text.
+// The tables' tab stops in twips. The first column clears the row labels "1." to "20." in
+// bold; a column of numbers holds eight significant digits with a sign and a few more integer
+// digits, a correlation three, a residual five.
+constexpr int kLabelColumn = 480;
+constexpr int kNumberColumn = 1440;
+constexpr int kCorrelationColumn = 600;
+constexpr int kResidualColumn = 1080;
+
+// `count` columns of `width` after the label column.
+std::vector<int> Columns(int count, int width) {
+  std::vector<int> stops;
+  for (int i = 0; i < count; ++i) stops.push_back(kLabelColumn + i * width);
+  return stops;
+}
+
+// The settings and estimates headers leave an empty cell after their first caption
+// ("Minimum \t\t"): a stop of their own just before the second column takes that tab, so the
+// captions after it stand over their columns.
+std::vector<int> WithEmptyCell(std::vector<int> stops) {
+  constexpr int kBeforeColumn = 60;
+  stops.insert(stops.begin() + 1, stops[1] - kBeforeColumn);
+  return stops;
+}
+
+// Appends lines in the font and with the tab stops set last, as the report box inserts text.
 class ReportWriter {
  public:
   void Font(int size, bool bold = false, bool italic = false, bool underline = false) {
     font_ = {"", size, bold, italic, underline};
   }
+  void Stops(std::vector<int> stops = {}) { stops_ = std::move(stops); }
   void Line(const std::string& text = {}) {
-    lines_.emplace_back();
+    lines_.push_back({{}, stops_});
     Append(text);
   }
   // More text on the last line, in the current font.
@@ -30,14 +56,21 @@ class ReportWriter {
     if (text.empty()) return;
     RichRun run = font_;
     run.Text = text;
-    lines_.back().push_back(run);
+    lines_.back().Runs.push_back(run);
   }
   std::vector<RichLine> Take() { return std::move(lines_); }
 
  private:
   RichRun font_;
+  std::vector<int> stops_;
   std::vector<RichLine> lines_;
 };
+
+bool StdErrorsComputed(const TParameterRecord& p) {
+  for (int i = 1; i <= p.Count; ++i)
+    if (!p.StdErrValid.at(i)) return false;
+  return p.Count > 0;
+}
 
 std::string FS(double x, int n) { return FormatSignificant(x, n); }
 
@@ -63,25 +96,35 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   w.Line("Parameter Settings:");
   w.Line();
   w.Font(S, true);
+  w.Stops(WithEmptyCell(Columns(3, kNumberColumn)));
   w.Line("\tMinimum \t\tInit. Est.\tMaximum   ");
   w.Font(S);
+  w.Stops(Columns(3, kNumberColumn));
   for (int i = 1; i <= p.Count; ++i)
     w.Line(std::to_string(i) + ".\t" + FS(p.MinBound[i], 8) + "\t" + FS(p.InitialValue[i], 8) +
            "\t" + FS(p.MaxBound[i], 8));
+  w.Stops();
   w.Line();
   w.Font(S, true, false, true);
   w.Line("Estimated Parameters:");
   w.Line();
   w.Font(S, true);
+  w.Stops(WithEmptyCell(Columns(4, kNumberColumn)));
   w.Line("\tValue   \t\tStd. Error\tLo F-Limit\tHi F-Limit");
   w.Font(S);
+  w.Stops(Columns(4, kNumberColumn));
   for (int i = 1; i <= p.Count; ++i)
     w.Line(std::to_string(i) + ".\t" + FS(p.Value[i], 8) + "\t" + FS(p.StdError[i], 8) + "\t" +
            FS(p.LoFLimit[i], 8) + "\t" + FS(p.HiFLimit[i], 8));
+  w.Stops();
+  // The column holds confidence half-widths, not standard errors: once computed, a note says so.
+  if (in.StdErrorDof > 0 && StdErrorsComputed(p))
+    w.Line(FillPlaceholders(msg::kReportStdErrorNote, {std::to_string(in.StdErrorDof)}));
   w.Line();
   w.Line("Normalized Covariances:");
   w.Font(S, true);
   w.Line();
+  w.Stops(Columns(p.Count, kCorrelationColumn));
   std::string header = "\t";
   for (int i = 1; i <= p.Count; ++i) header += std::to_string(i) + ".\t";
   w.Line(header);
@@ -94,11 +137,13 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
     w.Font(S);
     w.Append(row.substr(std::min<std::size_t>(3, row.size())));
   }
+  w.Stops();
   w.Font(S, true, false, true);
   w.Line();
   w.Line("Residuals:");
   w.Line();
   w.Font(S, true);
+  w.Stops(Columns(in.Measured.DepCount, kResidualColumn));
   header = "\t";
   for (int r = 1; r <= in.Measured.DepCount; ++r) header += "Y" + std::to_string(r) + "\t";
   w.Line(header);

@@ -23,6 +23,9 @@ struct ReportInputs {
   const TParameterRecord& Parameters;
   const TNormalMatrix& Correlation;
   const TYData& Measured;
+  // nu of the standard errors in the record (0: none computed); with it the report notes what
+  // its "Std. Error" column holds.
+  int StdErrorDof = 0;
 };
 
 std::vector<RichLine> BuildReport(const ReportInputs& in);

@@ -8,9 +8,10 @@
 namespace zelk {
 
 void Workspace::BuildReport() {
+  const TStatistics& statistics = estimation_.Statistics;
   Report =
       zelk::BuildReport({ModelFileName, DataFileName, LocalTimeAndDate(), estimation_.BestObjective,
-                         Parameters, estimation_.Statistics.Correlation, MeasuredData.YData});
+                         Parameters, statistics.Correlation, MeasuredData.YData, statistics.Dof});
   ui_.Repaint(View::Report);
 }
 
