@@ -1,9 +1,13 @@
 #include "model/model_language.h"
 
+#include <algorithm>
 #include <cctype>
+#include <set>
+#include <string_view>
 #include <utility>
 
 #include "base/format.h"
+#include "base/messages.h"
 
 namespace zelk {
 
@@ -111,6 +115,70 @@ std::string LibraryIdentifier(const std::string& baseName) {
   for (const char* word : kReserved)
     if (lower == word) return id + "_";
   return id;
+}
+
+std::vector<std::string> IndexWarnings(const std::string& modelText, const ModelCounts& counts) {
+  struct Vector {
+    const char* name;
+    const char* message;
+    int count;
+  };
+  const Vector vectors[] = {{"dy", msg::kDyBeyondDifEqCount, counts.DifEqCount},
+                            {"y", msg::kYBeyondDepCount, counts.DepCount},
+                            {"p", msg::kPBeyondParamCount, counts.ParamCount}};
+  std::string text = modelText;
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::size_t n = text.size();
+  auto skipBlanks = [&](std::size_t at) {
+    while (at < n && IsBlank(text[at])) ++at;
+    return at;
+  };
+  auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  // Comments and strings: what opens them and what closes them.
+  static const std::pair<std::string_view, std::string_view> kSkipped[] = {
+      {"{", "}"}, {"(*", "*)"}, {"//", "\n"}, {"'", "'"}};
+  std::vector<std::string> warnings;
+  std::set<std::pair<const char*, std::string>> seen;
+  for (std::size_t i = 0; i < n;) {
+    const auto skipped = std::find_if(std::begin(kSkipped), std::end(kSkipped), [&](auto& s) {
+      return text.compare(i, s.first.size(), s.first) == 0;
+    });
+    if (skipped != std::end(kSkipped)) {
+      const std::size_t end = text.find(skipped->second, i + skipped->first.size());
+      i = end == std::string::npos ? n : end + skipped->second.size();
+      continue;
+    }
+    if (!isWordChar(text[i])) {
+      ++i;
+      continue;
+    }
+    const std::size_t start = i;
+    while (i < n && isWordChar(text[i])) ++i;
+    const std::string word = text.substr(start, i - start);
+    const auto vector = std::find_if(std::begin(vectors), std::end(vectors),
+                                     [&](const Vector& v) { return word == v.name; });
+    // A field of a record (r.y^[3]) is not the model's vector.
+    if (vector == std::end(vectors) || (start > 0 && text[start - 1] == '.')) continue;
+    std::size_t at = skipBlanks(i);
+    if (at >= n || text[at] != '^') continue;
+    at = skipBlanks(at + 1);
+    if (at >= n || text[at] != '[') continue;
+    at = skipBlanks(at + 1);
+    while (at + 1 < n && text[at] == '0' && std::isdigit(static_cast<unsigned char>(text[at + 1])))
+      ++at;
+    const std::size_t digitsStart = at;
+    while (at < n && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+    const std::string index = text.substr(digitsStart, at - digitsStart);
+    at = skipBlanks(at);
+    if (index.empty() || at >= n || text[at] != ']') continue;
+    // Counts stay below 100, so an index of three digits or more is beyond any of them.
+    const bool beyond = index.size() > 2 || std::stoi(index) > vector->count;
+    if (!beyond || !seen.insert({vector->name, index}).second) continue;
+    const auto line = 1 + std::count(text.begin(), text.begin() + start, '\n');
+    warnings.push_back(FillPlaceholders(
+        vector->message, {index, std::to_string(line), std::to_string(vector->count)}));
+  }
+  return warnings;
 }
 
 ModelTranslator::ModelTranslator(const std::string& editorText, std::string baseName)

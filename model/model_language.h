@@ -43,6 +43,19 @@ struct TranslationResult {
 // so that any model file name compiles.
 std::string LibraryIdentifier(const std::string& baseName);
 
+// The counts of the Dimension page that bound what a model text may index.
+struct ModelCounts {
+  int DifEqCount = 0;
+  int DepCount = 1;
+  int ParamCount = 1;
+};
+
+// One warning text per distinct dy^[k], y^[k] or p^[k] whose literal index k lies beyond
+// DifEqCount, DepCount or ParamCount, in order of first appearance, with its model line.
+// The solver carries DepCount state values only, so y^ beyond them is never set up nor
+// integrated. Comments and strings are skipped; computed indexes are not judged.
+std::vector<std::string> IndexWarnings(const std::string& modelText, const ModelCounts& counts);
+
 class ModelTranslator {
  public:
   // `baseName` names the library: the model file's name without ".mod".

@@ -56,6 +56,9 @@ bool CompileSession::TranslateModel() {
       host_.ShowError(FillPlaceholders(msg::kSourceNotWritten, {PasFilePath(), error}));
     }
     ui.Repaint(View::Source);
+    // Such indexes compile, but the Dimension page does not size what they reach.
+    for (const std::string& warning : IndexWarnings(host_.ModelSource(), host_.Counts()))
+      host_.AddMessage(warning);
   }
   if (result.LanguageLineRead && host_.Settings().SourcePreview) ui.ShowPage(Page::Source);
   return ok;

@@ -21,6 +21,7 @@ class CompileHost {
   virtual TModel& ModelObject() = 0;
   virtual const std::string& ModelPath() const = 0;  // empty for an untitled model
   virtual const std::string& ModelSource() const = 0;
+  virtual ModelCounts Counts() const = 0;  // of the Dimension page
   virtual const TZelkPrefs& Settings() const = 0;
   // Asks to save a modified model and saves it; false when the user cancels.
   virtual bool SaveModelFirst() = 0;

@@ -147,5 +147,40 @@ TEST(ModelLanguage, AKeywordMatchesTheStartOfALongerWordAndTheRestIsIgnored) {
   EXPECT_EQ(glued.Error, "'declar' expected!");
 }
 
+TEST(ModelLanguage, LiteralIndexesBeyondTheDimensionPageAreWarnedAbout) {
+  struct Case {
+    const char* name;
+    const char* text;
+    ModelCounts counts;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"no differential equation set",
+       "dy^[1] := -p^[1]*y^[1];",
+       {0, 1, 1},
+       {"Warning: dy^[1] (line 1) is beyond the 0 differential equation(s) set on the Dimension "
+        "page"}},
+      {"each vector against its own count, once, with the line of its first use",
+       "dy^[2] := y^[3];\np^[3] := 1; dy^[2] := 0;",
+       {1, 2, 2},
+       {"Warning: dy^[2] (line 1) is beyond the 1 differential equation(s) set on the Dimension "
+        "page",
+        "Warning: y^[3] (line 1) is beyond the 2 dependent variable(s) set on the Dimension page",
+        "Warning: p^[3] (line 2) is beyond the 2 parameter(s) set on the Dimension page"}},
+      {"blanks, capitals, leading zeros and three digits",
+       "DY ^ [ 02 ] := Y^[100];",
+       {1, 2, 2},
+       {"Warning: dy^[2] (line 1) is beyond the 1 differential equation(s) set on the Dimension "
+        "page",
+        "Warning: y^[100] (line 1) is beyond the 2 dependent variable(s) set on the Dimension "
+        "page"}},
+      {"within the counts, in comments and strings, computed, or of other names",
+       "dy^[1] := -p^[2]*y^[2]; { dy^[9] } (* y^[9] *) // p^[9]\nwriteln('y^[9]'); dy^[i] := "
+       "y^[k+1] + ddy^[9] + r.y^[9];",
+       {1, 2, 2},
+       {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IndexWarnings(c.text, c.counts), c.warnings) << c.name;
+}
+
 }  // namespace
 }  // namespace zelk

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "base/format.h"
 #include "base/messages.h"
 #include "model/compile_driver.h"
 #include "support/model_fixture.h"
@@ -25,7 +27,9 @@ class Compile : public test::ModelTest {
     ws_->Prefs.SourcePreview = true;
     ws_->Compiler().UseTerminal = false;
   }
-  void SaveModel(const std::string& name, const std::string& text) {
+  // One differential equation unless told, as the decay model needs.
+  void SaveModel(const std::string& name, const std::string& text, const char* difEqs = "1") {
+    Type(Dimension::DifEq, difEqs);
     ws_->ReplaceModelText(text);
     ui_.DialogAnswers = {folder_.File(name)};
     ws_->SaveModelFileAs();
@@ -67,6 +71,16 @@ TEST_F(Compile, ACompiledModelIsLoadedWhenTheMarkerAppearsAndSolves) {
   Data(1, 1, {0, 1, 2});
   EXPECT_EQ(Solve({1.0}), SolveResult::Solved);
   EXPECT_NEAR(C(3), std::exp(-2.0), 1e-3);
+}
+
+TEST_F(Compile, AnIndexBeyondTheDimensionPageIsWarnedAboutAndTheCompileGoesOn) {
+  SaveModel("decay.mod", kDecay, "0");
+  ws_->CompileAction();
+  EXPECT_EQ(ws_->Log.Lines(),
+            std::deque<std::string>{FillPlaceholders(msg::kDyBeyondDifEqCount, {"1", "7", "0"})});
+  EXPECT_EQ(ui_.Panels[2], "Compiled");
+  ASSERT_TRUE(WaitForCompiler());
+  EXPECT_EQ(ws_->Model.LibFileName, folder_.File("decay.dll"));
 }
 
 TEST_F(Compile, AModelThatNoLongerCompilesIsNeverRunFromItsOldLibrary) {

@@ -73,12 +73,12 @@ TEST_F(DataGridTest, LettersRefuseTheMoveAndKeepTheEditorOpen) {
 TEST_F(DataGridTest, EnterStoresANumberAndRefusesAnythingElse) {
   Type(Dimension::Events, "2");
   TypeInto(2, 1, "2.5");
-  Grid().EnterKey();
+  EXPECT_TRUE(Grid().EnterKey());
   EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 2.5);
   TypeInto(2, 1, "");
-  Grid().EnterKey();
+  EXPECT_FALSE(Grid().EnterKey());
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
-  EXPECT_FALSE(Grid().EditorOpen());
+  EXPECT_TRUE(Grid().EditorOpen());  // the user corrects the refused text in place
   EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 2.5);  // the previous value stays
 }
 
@@ -148,7 +148,6 @@ TEST_F(GridClipboard, PasteTokensFollowTabsAndLineBreaks) {
     bool secondDefined;  // the cell right of the first
     double second;
   } cases[] = {
-      {"last value without a line break is dropped", "5\t6", true, 5, true, 1.2},
       {"a lone CR ends a row too", "5\t6\r", true, 5, true, 6},
       {"text that is no number becomes missing", "x\t7\r\n", false, 0, true, 7},
       {"an empty token becomes missing", "\t8\r\n", false, 0, true, 8},
@@ -162,6 +161,40 @@ TEST_F(GridClipboard, PasteTokensFollowTabsAndLineBreaks) {
     EXPECT_EQ(ws_->MeasuredData.XData.Defined[1][2], c.secondDefined) << c.name;
     EXPECT_EQ(ws_->MeasuredData.XData.X[1][2], c.second) << c.name;
   }
+}
+
+TEST_F(GridClipboard, PasteTakesRowsEndedByLfCrLfOrCrAndALastValueWithoutABreak) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::vector<std::string> rows;  // X[1] and X[2] of events 1..3 after the paste
+  } cases[] = {
+      {"LF", "5\t6\n7\t8\n", {"5", "6", "7", "8", "3.10000", "3.20000"}},
+      {"CR LF", "5\t6\r\n7\t8\r\n", {"5", "6", "7", "8", "3.10000", "3.20000"}},
+      {"CR", "5\t6\r7\t8\r", {"5", "6", "7", "8", "3.10000", "3.20000"}},
+      {"mixed", "5\t6\n7\t\r\n\t9\r", {"5", "6", "7", "#", "#", "9"}},
+      {"last value without a break", "5\t6\n7\t8", {"5", "6", "7", "8", "3.10000", "3.20000"}},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    ASSERT_TRUE(Grid().SelectCell(1, 1));
+    EXPECT_EQ(Grid().Paste(c.text), 0) << c.name;
+    std::vector<std::string> rows;
+    for (int r = 1; r <= 3; ++r)
+      for (int col = 1; col <= 2; ++col) rows.push_back(Grid().DisplayText(col, r));
+    EXPECT_EQ(rows, c.rows) << c.name;
+  }
+}
+
+TEST_F(GridClipboard, ValuesEndingPastTheCharacterLimitAreLeftOutAndCounted) {
+  ASSERT_TRUE(Grid().SelectCell(1, 1));
+  // Row 1 ends just inside the limit; the two values after it cannot be read.
+  const std::string text = std::string(kMaxPasteCharacters - 4, '0') + "5\t6\n7\t8";
+  EXPECT_EQ(Grid().Paste(text), 2);
+  EXPECT_EQ(ws_->MeasuredData.XData.X[1][2], 6);
+  EXPECT_EQ(ws_->MeasuredData.XData.X[2][1], 2.1);
+  EXPECT_EQ(ui_.TakeMessages(),
+            std::vector<std::string>{FillPlaceholders(msg::kPasteTooLong, {"65534", "2"})});
 }
 
 TEST_F(GridClipboard, APasteBeyondTheGridStopsAtTheFirstOutsideCellAndSaysHowManyWereLeft) {
