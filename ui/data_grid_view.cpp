@@ -11,6 +11,10 @@ namespace zelk {
 
 namespace {
 
+constexpr QAbstractItemView::EditTriggers kEditTriggers = QAbstractItemView::AnyKeyPressed |
+                                                          QAbstractItemView::DoubleClicked |
+                                                          QAbstractItemView::EditKeyPressed;
+
 QColor TextColour(DataGrid::CellKind kind) {
   switch (kind) {
     case DataGrid::CellKind::Independent:
@@ -78,8 +82,10 @@ class DataGridDelegate : public QStyledItemDelegate {
     if (editor && event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        grid_.EnterKey();
-        emit closeEditor(editor, NoHint);
+        if (grid_.EnterKey())
+          emit closeEditor(editor, NoHint);
+        else
+          editor->selectAll();  // refused: the user corrects the text where it stands
         model_.RefreshCells();
         return true;
       }
@@ -187,8 +193,7 @@ DataGridView::DataGridView(DataGrid& grid, QWidget* parent)
   horizontalHeader()->setDefaultSectionSize(72);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
-  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                  QAbstractItemView::EditKeyPressed);
+  setEditTriggers(kEditTriggers);
 }
 
 void DataGridView::Refresh() {
@@ -202,8 +207,18 @@ void DataGridView::Refresh() {
   }
 }
 
+void DataGridView::SetReadOnly(bool readOnly) {
+  readOnly_ = readOnly;
+  setEditTriggers(readOnly ? NoEditTriggers : kEditTriggers);
+}
+
 void DataGridView::KeyReleased(const QKeyEvent* event, bool inEditor) {
   if (event->isAutoRepeat()) return;
+  if (readOnly_) {
+    // Copying changes nothing; Delete, Cut, Paste and the mark of a modified data set wait.
+    if (event->key() == Qt::Key_C && event->modifiers() == Qt::ControlModifier) grid_.Copy();
+    return;
+  }
   const auto mods = event->modifiers() & ~Qt::KeypadModifier;
   const bool ctrl = mods & Qt::ControlModifier;
   const bool other = mods & ~Qt::ControlModifier;

@@ -13,6 +13,9 @@ namespace zelk {
 
 namespace {
 
+constexpr QAbstractItemView::EditTriggers kEditTriggers = QAbstractItemView::AnyKeyPressed |
+                                                          QAbstractItemView::DoubleClicked |
+                                                          QAbstractItemView::EditKeyPressed;
 constexpr int kLeftMargin = 2;
 constexpr int kRightMargin = 3;
 
@@ -138,13 +141,15 @@ class ParameterGridDelegate : public QStyledItemDelegate {
       auto* keyEvent = static_cast<QKeyEvent*>(event);
       const int key = keyEvent->key();
       if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
-        view_.Forward([&] {
-          if (key == Qt::Key_Escape)
-            grid_.EscapeKey();
-          else
-            grid_.EnterKey();
+        const bool closes = view_.Forward([&] {
+          if (key != Qt::Key_Escape) return grid_.EnterKey();
+          grid_.EscapeKey();
+          return true;
         });
-        emit closeEditor(editor, NoHint);
+        if (closes)
+          emit closeEditor(editor, NoHint);
+        else
+          editor->selectAll();  // refused: the user corrects the text where it stands
         view_.FollowCore();
         return true;
       }
@@ -199,6 +204,10 @@ QVariant ParameterGridModel::headerData(int section, Qt::Orientation orientation
   const int col = orientation == Qt::Horizontal ? section + 1 : 0;
   const int row = orientation == Qt::Horizontal ? 0 : section + 1;
   if (col >= grid_.ColumnCount() || row >= grid_.RowCount()) return {};
+  if (role == Qt::ToolTipRole) {
+    const std::string tip = row == 0 ? grid_.HeadingTip(col) : std::string();
+    return tip.empty() ? QVariant() : QString::fromStdString(tip);
+  }
   return CellData(col, row, role);
 }
 
@@ -237,8 +246,7 @@ ParameterGridView::ParameterGridView(ParameterGrid& grid, QWidget* parent)
   setCornerButtonEnabled(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
-  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                  QAbstractItemView::EditKeyPressed);
+  setEditTriggers(kEditTriggers);
   following_ = true;
   setCurrentIndex(model_->index(grid.CurrentRow() - 1, grid.CurrentColumn() - 1));
   following_ = false;
@@ -338,6 +346,11 @@ void ParameterGridView::FocusLeaving(Qt::FocusReason reason) {
   if (!stored) QTimer::singleShot(0, this, [this] { setFocus(Qt::OtherFocusReason); });
 }
 
+void ParameterGridView::SetReadOnly(bool readOnly) {
+  readOnly_ = readOnly;
+  setEditTriggers(readOnly ? NoEditTriggers : kEditTriggers);
+}
+
 void ParameterGridView::resizeEvent(QResizeEvent* event) {
   QTableView::resizeEvent(event);
   ShareColumns();
@@ -349,7 +362,8 @@ void ParameterGridView::showEvent(QShowEvent* event) {
 }
 
 bool ParameterGridView::eventFilter(QObject* object, QEvent* event) {
-  if (object == verticalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
+  if (object == verticalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease &&
+      !readOnly_) {
     const int section =
         verticalHeader()->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
     if (section >= 0) {

@@ -157,19 +157,22 @@ void DataGrid::SetSelection(const GridRect& rect) {
                 std::clamp(rect.Bottom, 1, kGridDataRows)};
 }
 
-void DataGrid::EnterKey() {
+bool DataGrid::EnterKey() {
   if (!edited_) {
     editorOpen_ = false;
-    return;
+    return true;
   }
-  if (const auto number = ParseNumber(Text(currentColumn_, currentRow_))) {
-    StoreCell(currentColumn_, currentRow_, true, *number);
-    edited_ = false;
-  } else {
+  const auto number = ParseNumber(Text(currentColumn_, currentRow_));
+  if (!number) {
+    // The editor stays open on the refused text, as when leaving the cell.
     ui_.ShowMessage(MessageKind::Error, msg::kInvalidNumber, Buttons::Ok);
+    return false;
   }
+  StoreCell(currentColumn_, currentRow_, true, *number);
+  edited_ = false;
   editorOpen_ = false;
   ui_.Repaint(View::DataGrid);
+  return true;
 }
 
 bool DataGrid::CommitEditedCell() { return ValidateCurrent(); }
@@ -236,37 +239,53 @@ void DataGrid::PlaceToken(int col, int row, const std::string& token) {
 }
 
 int DataGrid::Paste(std::string_view text) {
-  text = text.substr(0, kMaxPasteCharacters);
   const int lastColumn = data_.XData.IndepCount + kMaxDep;
   int colOffset = 0, rowOffset = 0, leftOut = 0;
+  bool tooLong = false;  // the first value left out ends past the character limit
   std::string token;
-  auto place = [&] {
+  // A value is read only when it ends within the first kMaxPasteCharacters characters; the
+  // first value that cannot be placed ends the paste, the rest are only counted.
+  auto place = [&](bool readable) {
     const int col = currentColumn_ + colOffset, row = currentRow_ + rowOffset;
-    if (leftOut == 0 && col <= lastColumn && row <= kGridDataRows)
+    if (leftOut > 0) {
+      ++leftOut;
+    } else if (!readable) {
+      tooLong = true;
+      ++leftOut;
+    } else if (col > lastColumn || row > kGridDataRows) {
+      ++leftOut;
+    } else {
       PlaceToken(col, row, token);
-    else
-      ++leftOut;  // the first cell outside ends the paste; the rest are only counted
+    }
     token.clear();
   };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char ch = text[i];
     if (ch == '\t') {
-      place();
+      place(i < kMaxPasteCharacters);
       ++colOffset;
-    } else if (ch == '\r') {
-      place();
+    } else if (ch == '\r' || ch == '\n') {
+      // LF alone, CR alone and CR LF each end one row.
+      place(i < kMaxPasteCharacters);
       ++rowOffset;
       colOffset = 0;
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     } else {
       token += ch;
     }
   }
+  // A last value without a line break is what most programs copy: it is placed as well.
+  if (!token.empty()) place(text.size() <= kMaxPasteCharacters);
   markModified_();
   ui_.Repaint(View::DataGrid);
-  if (leftOut > 0)
-    ui_.ShowMessage(MessageKind::Information,
-                    FillPlaceholders(msg::kPasteLeftOut, {std::to_string(leftOut)}), Buttons::Ok);
+  if (leftOut > 0) {
+    const std::string count = std::to_string(leftOut);
+    ui_.ShowMessage(
+        MessageKind::Information,
+        tooLong ? FillPlaceholders(msg::kPasteTooLong, {std::to_string(kMaxPasteCharacters), count})
+                : FillPlaceholders(msg::kPasteLeftOut, {count}),
+        Buttons::Ok);
+  }
   return leftOut;
 }
 

@@ -64,8 +64,9 @@ class DataGrid {
   bool SelectCell(int col, int row);
   // A rectangle chosen with the mouse; clipped to the grid.
   void SetSelection(const GridRect& rect);
-  // Enter: stores a number; anything else is refused with a message and the editor closes.
-  void EnterKey();
+  // Enter: stores a number and closes the editor (true); anything else is refused with a
+  // message and the editor stays open on it (false).
+  bool EnterKey();
   // As leaving the cell: returns false when the edited text is no number. A cell whose
   // text was not typed keeps its exact value.
   bool CommitEditedCell();
@@ -84,9 +85,10 @@ class DataGrid {
   void Copy();
   // Copy, then clear the selection without asking.
   void Cut();
-  // Places the TAB / CR LF separated values of `text` from the current cell on; a value
-  // not followed by TAB or CR is dropped. Placing stops at the first cell outside the grid;
-  // returns how many values were left out (and tells the user when there were any).
+  // Places the TAB-separated values of `text` from the current cell on; CR LF, CR or LF ends
+  // a row, and a last value without a line break is placed too. Placing stops at the first
+  // cell outside the grid or the first value ending beyond kMaxPasteCharacters; returns how
+  // many values were left out (and tells the user when there were any).
   int Paste(std::string_view text);
 
  private:

@@ -68,6 +68,11 @@ std::string ParameterGrid::DisplayText(int col, int row) const {
   return Style(col, row).TextDrawn ? Text(col, row) : std::string();
 }
 
+std::string ParameterGrid::HeadingTip(int col) const {
+  Text(col, 0);  // range check
+  return kind_ == ParamGridKind::PDGrid && col == 4 ? msg::kStdErrorHeadingTip : "";
+}
+
 bool ParameterGrid::InSelection(int col, int row) const {
   return col >= selection_.Left && col <= selection_.Right && row >= selection_.Top &&
          row <= selection_.Bottom;
@@ -180,9 +185,15 @@ void ParameterGrid::SetSelection(const GridRect& rect) {
   owner_.ui_.Repaint(View::ParameterGrids);
 }
 
-void ParameterGrid::EnterKey() {
-  StoreEdited();
+bool ParameterGrid::EnterKey() {
+  if (!StoreEdited()) {
+    // The editor stays open on the refused text, as when leaving the cell.
+    editorOpen_ = true;
+    owner_.ui_.Repaint(View::ParameterGrids);
+    return false;
+  }
   Closed();
+  return true;
 }
 
 void ParameterGrid::EscapeKey() {

@@ -69,6 +69,8 @@ class ParameterGrid {
   // Text, or empty where the drawing rules leave the cell empty (standard errors and F-limits
   // not yet computed).
   std::string DisplayText(int col, int row) const;
+  // The tip shown over a heading of row 0, or empty: what "Std. Error" holds.
+  std::string HeadingTip(int col) const;
   // How the cell is painted. Depends on the record (Fixed, bounds, valid flags) and, in PDGrid,
   // on the selection.
   CellStyle Style(int col, int row) const;
@@ -92,8 +94,9 @@ class ParameterGrid {
   bool SelectCell(int col, int row);
   // A rectangle chosen with the mouse or the keyboard; clipped to the data cells.
   void SetSelection(const GridRect& rect);
-  // Enter: validates and stores the edited cell; the editor closes in either case.
-  void EnterKey();
+  // Enter: validates and stores the edited cell and closes the editor (true); a refused text
+  // keeps the editor open after its message (false).
+  bool EnterKey();
   // Escape: the cell gets back its last stored or refreshed text; the editor closes.
   void EscapeKey();
   // The grid lost the focus: validates and closes the editor. Returns false when the text is no

@@ -24,6 +24,7 @@
 #include "ui/data_grid_view.h"
 #include "ui/fit_chart_view.h"
 #include "ui/main_window.h"
+#include "ui/parameter_grid_view.h"
 #include "ui/report_box.h"
 
 QT_BEGIN_NAMESPACE
@@ -350,6 +351,47 @@ TEST_F(GridKeys, TheEditMenuActsOnTheModelEditorWhenItHasTheFocus) {
   EXPECT_EQ(editor->toPlainText(), "k = 1;k = 1;");
   EXPECT_EQ(form_.Ws().ModelText, "k = 1;k = 1;");
   EXPECT_TRUE(Data().YData.Defined[1][1]);  // the grid was not touched
+}
+
+// A refused number shows its box from inside the key handler; the box runs its own event loop.
+TEST_F(GridKeys, ARefusedNumberAfterEnterKeepsItsEditorOpenAndSelected) {
+  form_.Ws().SetParameterValue(1, 0.5);
+  struct Case {
+    QTableView* view;
+    QString typed, correction;
+  } cases[] = {{view_, "abc", "1"}, {view_, "0,5", "1"}, {form_.ParamGridView(), "abc", "0.5"}};
+  const auto openEditor = [](QTableView* view) -> QLineEdit* {
+    for (auto* editor : view->viewport()->findChildren<QLineEdit*>())
+      if (editor->isVisible()) return editor;
+    return nullptr;
+  };
+  for (const Case& c : cases) {
+    form_.ShowPage(c.view == view_ ? Page::Data : Page::Parameters);
+    form_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+    c.view->setFocus();
+    c.view->setCurrentIndex(c.view->model()->index(0, 1 - (c.view != view_)));
+    QTest::keyClick(c.view, c.typed[0].toLatin1());  // the first key opens the editor
+    QLineEdit* editor = openEditor(c.view);
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, c.typed.mid(1));
+    BoxAnswers ok(QMessageBox::Ok);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(ok.Texts, QStringList{msg::kInvalidNumber});
+    QApplication::processEvents();
+    editor = openEditor(c.view);
+    ASSERT_NE(editor, nullptr) << c.typed.toStdString();
+    EXPECT_EQ(editor->text(), c.typed);
+    EXPECT_EQ(editor->selectedText(), c.typed);
+    EXPECT_EQ(QApplication::focusWidget(), editor);
+    // Typing replaces the selected text; Enter stores it and closes the editor.
+    QTest::keyClicks(editor, c.correction);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(openEditor(c.view), nullptr);
+  }
+  EXPECT_EQ(Data().YData.M[1][1], 1.0);
+  EXPECT_EQ(form_.Ws().Parameters.Value[1], 0.5);
 }
 
 }  // namespace

@@ -74,6 +74,9 @@ TEST_F(ParameterGridViewTest, ShowsTheCoresTextsColoursAndLayout) {
   EXPECT_EQ(model->columnCount(), 6);
   EXPECT_EQ(model->rowCount(), 20);
   EXPECT_EQ(model->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Std. Error");
+  EXPECT_EQ(model->headerData(3, Qt::Horizontal, Qt::ToolTipRole).toString(),
+            "95 % half-width: t(ν) × standard error");
+  EXPECT_FALSE(model->headerData(4, Qt::Horizontal, Qt::ToolTipRole).isValid());
   EXPECT_EQ(model->headerData(19, Qt::Vertical, Qt::DisplayRole).toString(), "20.");
   EXPECT_EQ(Cell(values_, 0, 0).toString(), "0.0000000");
   EXPECT_EQ(Cell(details_, 1, 2).toString(), "10000.0");

@@ -113,7 +113,7 @@ TEST_F(ParameterGridsTest, ACommaIsRefusedOnEveryOccasionAndNothingIsStored) {
     bool refused, editorOpen;
   } cases[] = {
       {"cell change", [](ParameterGrid& g) { return g.SelectCell(1, 2); }, true, true},
-      {"Enter", [](ParameterGrid& g) { return g.EnterKey(), true; }, false, false},
+      {"Enter", [](ParameterGrid& g) { return g.EnterKey(); }, true, true},
       {"focus loss", [](ParameterGrid& g) { return g.FocusLost(); }, true, false},
   };
   for (ParameterGrid* grid : {&grids_.ParamGrid(), &grids_.PDGrid()})
