@@ -17,6 +17,14 @@ inline constexpr const char* kOperationCancelled = "\nOperation cancelled ...";
 inline constexpr const char* kHeaderInvalid = "File header is invalid!";
 inline constexpr const char* kInvalidVersion = "Invalid file version!";
 inline constexpr const char* kInvalidNumber = "Invalid numeric format!";
+// The status bar while a computation runs: what runs, its model calls, its best value.
+inline constexpr const char* kRunningSearch = "%s running: %d model calls, best objective %s";
+inline constexpr const char* kRunningFLimit =
+    "F-Limit (%s, parameter %d) running: %d model calls, profile minimum %s";
+inline constexpr const char* kRunningDesign =
+    "Design running: %d model calls, best determinant %s";
+inline constexpr const char* kGNConverged =
+    "Optimize GN ended: the last step lowered the objective no further (converged).";
 inline constexpr const char* kSaveFailed = "File Save Failed!";
 inline constexpr const char* kOpenFailed = "File Open Failed!";
 inline constexpr const char* kNotImplemented = "This function is not implemented yet!";
@@ -24,6 +32,16 @@ inline constexpr const char* kNotSupported = "%s files are not supported!";
 inline constexpr const char* kClearCells = "Do you wish to clear all selected cells?";
 inline constexpr const char* kPasteLeftOut =
     "The pasted text reaches beyond the grid: %d values were left out.";
+inline constexpr const char* kPasteTooLong =
+    "The pasted text is longer than %d characters: %d values were left out.";
+// A model text that indexes beyond the Dimension page: index, model line, count.
+inline constexpr const char* kDyBeyondDifEqCount =
+    "Warning: dy^[%d] (line %d) is beyond the %d differential equation(s) set on the Dimension "
+    "page";
+inline constexpr const char* kYBeyondDepCount =
+    "Warning: y^[%d] (line %d) is beyond the %d dependent variable(s) set on the Dimension page";
+inline constexpr const char* kPBeyondParamCount =
+    "Warning: p^[%d] (line %d) is beyond the %d parameter(s) set on the Dimension page";
 // Input/output errors of the data reader; the platform has no fixed texts for these.
 inline constexpr const char* kCannotOpen = "Cannot open the file \"%s\": %s";
 inline constexpr const char* kTruncated =
@@ -83,6 +101,10 @@ inline constexpr const char* kDesignNothing =
     "No design raised the determinant of the normal matrix above 0: the parameters cannot all "
     "be estimated from these data and points.";
 inline constexpr const char* kCovarianceDeterminant = "Covariance matrix determinant = ";
+// What the "Std. Error" column holds: the details grid's heading tip and the report's note.
+inline constexpr const char* kStdErrorHeadingTip = "95 % half-width: t(ν) × standard error";
+inline constexpr const char* kReportStdErrorNote =
+    "Std. Error: 95 % half-width, t(ν) × standard error, ν = %s";
 inline constexpr const char* kModelUntitled =
     "The model has no file yet: save it before it is compiled.";
 inline constexpr const char* kSourceNotWritten = "Cannot write the library source \"%s\": %s";

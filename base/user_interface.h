@@ -75,6 +75,9 @@ enum class View {
 enum class EditTarget { None, DataGrid, TextEditor };
 enum class EditOp { Cut, Copy, Paste, Delete };
 
+// The status bar's panels: the data file, the model file, the compile state, what runs.
+inline constexpr int kRunningPanel = 3;
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -98,6 +101,10 @@ class UserInterface {
   virtual void CloseMainWindow() = 0;
   // The progress window, shown with its animation running around one-shot computations.
   virtual void ShowProgress(bool shown) = 0;
+  // A long computation started (true) or ended (false). Meanwhile the commands that would
+  // change the model, the data, the dimensions or the parameter table are unavailable, and
+  // the status bar's running panel (kRunningPanel) says what runs.
+  virtual void SetRunning(bool running) = 0;
   // The compile driver's poll: while enabled, CompileTimerTimer runs every 1000 ms.
   virtual void EnableCompileTimer(bool enabled) = 0;
 

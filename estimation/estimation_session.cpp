@@ -248,7 +248,11 @@ SearchSummary EstimationSession::OptimizeWL(const SearchOptions& options) {
 }
 
 SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
-  return Start(kGaussNewton, options);
+  SearchOptions run = options;
+  if (run.Stall == 0) run.Stall = 1;
+  const SearchSummary summary = Start(kGaussNewton, run);
+  if (summary.Reason == SearchEnd::Stall) host_.AddMessage(msg::kGNConverged);
+  return summary;
 }
 
 void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {

@@ -41,6 +41,8 @@ class EstimationHost {
   virtual void ShowError(const std::string& text) = 0;
   // A failed trial, for the message pane when the user asked for such lines.
   virtual void ReportFailure(const std::string& line) = 0;
+  // A line in the message pane.
+  virtual void AddMessage(const std::string& line) = 0;
   virtual void ShowFlowPage() = 0;
   virtual void FlowChanged() = 0;    // the Optimization page's texts or choices
   virtual void BestChanged() = 0;    // a new best objective: the chart's curve is old
@@ -110,6 +112,8 @@ class EstimationSession {
   // The two search commands with their set-up.
   SearchSummary Optimize(const SearchOptions& options);
   SearchSummary OptimizeLJ(const SearchOptions& options);
+  // Gauss-Newton ends by itself after a step that lowered nothing (the next would repeat it),
+  // unless options.Stall asks for more, and says so in the message pane.
   SearchSummary OptimizeGN(const SearchOptions& options);
   SearchSummary OptimizeWL(const SearchOptions& options);
   void ChooseOptimizeButtonSearch(TOperation search);

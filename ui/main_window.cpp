@@ -35,6 +35,7 @@
 #include "ui/fit_chart_view.h"
 #include "ui/fit_properties_dialog.h"
 #include "ui/flow_page.h"
+#include "ui/focus_keeper.h"
 #include "ui/options_dialog.h"
 #include "ui/parameter_grid_view.h"
 #include "ui/process_tool.h"
@@ -92,6 +93,30 @@ QString SuffixForFilter(const QString& nameFilter, const QString& fallback) {
   return extension;
 }
 
+namespace {
+
+// Commands that run a computation step by step, or start one.
+constexpr const char* kLongCommands[] = {"OptimizeAction",   "OptimizeLJAction", "OptimizeWLAction",
+                                         "OptimizeGNAction", "FLimitAction",     "AllFLimitsAction",
+                                         "DesignPointAction"};
+// Commands that would change the model, the data, the dimensions or the parameter table
+// under a running computation, or start a second one.
+constexpr const char* kHeldWhileRunning[] = {"NewDataFile",
+                                             "OpenDataFile",
+                                             "NewModelFile",
+                                             "OpenModelFile",
+                                             "CompileAction",
+                                             "CompilePascalAction",
+                                             "ImportParametersAction",
+                                             "CutAction",
+                                             "PasteAction",
+                                             "DeleteAction",
+                                             "StdErr",
+                                             "CovariancesAction",
+                                             "ResidualAction"};
+
+}  // namespace
+
 TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle("Zelk 3.0");
   setObjectName("MForm");
@@ -101,7 +126,7 @@ TMForm::TMForm(QWidget* parent) : QMainWindow(parent) {
   upperLeft_->setObjectName("UpperLeftPages");
   lowerLeft_ = new QTabWidget;
   lowerLeft_->setObjectName("LowerLeftPages");
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i <= kRunningPanel; ++i) {
     panels_[i] = new QLabel(this);
     panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
     if (i < 2) {
@@ -340,6 +365,12 @@ void TMForm::BuildMenus() {
     connect(action, &QAction::triggered, this, spec.run);
   }
   for (const char* name : {"PaintBoundary", "DesignModeAction"}) Command(name)->setCheckable(true);
+  // A long command's button stays pressed until the command has returned.
+  for (const char* name : kLongCommands) {
+    QAction* action = Command(name);
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [action] { action->setChecked(false); });
+  }
 
   // Menus as lists of command names; "-" is a separator. An entry "Name=Caption" shows the
   // command under a caption of its own.
@@ -454,6 +485,7 @@ void TMForm::BuildMenus() {
   connect(optimizeButton_, &QAction::triggered, this,
           [this] { ws_->Estimation().OptimizeButtonClick(); });
   optimize->setDefaultAction(optimizeButton_);
+  optimizeButton_->setCheckable(true);  // pressed while one of the searches runs
   const std::pair<const char*, TOperation> searches[] = {{"OptimizeAction", kRandomSearch},
                                                          {"OptimizeLJAction", kLJSearch},
                                                          {"OptimizeWLAction", kWLSearch},
@@ -519,7 +551,7 @@ Answer TMForm::ShowMessage(MessageKind kind, const std::string& text, Buttons bu
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
-  switch (box.exec()) {
+  switch (ExecKeepingFocus(box)) {
     case QMessageBox::Yes:
       return Answer::Yes;
     case QMessageBox::No:
@@ -579,6 +611,20 @@ void TMForm::ShowPage(Page page) {
     for (int i = 0; i < tabs->count(); ++i)
       if (tabs->widget(i)->property("zelkPage").toInt() == static_cast<int>(page))
         tabs->setCurrentIndex(i);
+}
+
+void TMForm::SetRunning(bool running) {
+  for (const char* name : kHeldWhileRunning) Command(name)->setEnabled(!running);
+  for (const char* name : kLongCommands) Command(name)->setEnabled(!running);
+  optimizeButton_->setEnabled(!running);
+  findChild<QMenu*>("OptimizeMenu")->setEnabled(!running);
+  const std::uint8_t mode = ws_->OperationMode;
+  optimizeButton_->setChecked(running && mode >= kRandomSearch && mode <= kLJSearch);
+  dimensionPage_->setEnabled(!running);
+  gridView_->SetReadOnly(running);
+  paramGridView_->SetReadOnly(running);
+  pdGridView_->SetReadOnly(running);
+  panels_[kRunningPanel]->setStyleSheet(running ? "font-weight: bold" : "");
 }
 
 void TMForm::SetStatusPanel(int index, const std::string& text) {

@@ -65,6 +65,7 @@ class TMForm : public QMainWindow, public UserInterface {
   void EditFocusedText(EditOp op) override;
   void CloseMainWindow() override;
   void ShowProgress(bool shown) override;
+  void SetRunning(bool running) override;
   void EnableCompileTimer(bool enabled) override;
   bool RunDesignDialog(DesignDialogModel& dialog) override;
   std::vector<RichLine> ReportText() override;
@@ -109,7 +110,7 @@ class TMForm : public QMainWindow, public UserInterface {
   QTabWidget* right_ = nullptr;
   QTabWidget* upperLeft_ = nullptr;
   QTabWidget* lowerLeft_ = nullptr;
-  std::array<QLabel*, 3> panels_{};
+  std::array<QLabel*, kRunningPanel + 1> panels_{};
   std::unique_ptr<Workspace> ws_;
   DataGridView* gridView_ = nullptr;
   DimensionPage* dimensionPage_ = nullptr;

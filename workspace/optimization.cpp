@@ -1,6 +1,7 @@
 // The workspace as the estimation session's host: solutions of the measured data, the stop
 // loop and what the window shows of a search.
 
+#include "base/format.h"
 #include "base/messages.h"
 #include "model/jacobian.h"
 #include "workspace/workspace.h"
@@ -82,9 +83,42 @@ void Workspace::ShowInformation(const std::string& text) {
   ui_.ShowMessage(MessageKind::Information, text, Buttons::Ok);
 }
 
+// The command runs as one computation, however many sides it searches.
 void Workspace::FLimitAction() {
+  ComputationScope running(*this);
   const auto [column, row] = DetailsCell();
   estimation_.FLimit(column, row);
+}
+
+void Workspace::AllFLimitsAction() {
+  ComputationScope running(*this);
+  estimation_.AllFLimits();
+}
+
+std::string Workspace::RunningText(std::int64_t calls) const {
+  const EstimationSession& e = estimation_;
+  const std::string count = std::to_string(calls);
+  switch (OperationMode) {
+    case kRandomSearch:
+    case kGaussNewton:
+    case kWLSearch:
+    case kLJSearch: {
+      const char* name = OperationMode == kRandomSearch  ? "Optimize"
+                         : OperationMode == kGaussNewton ? "Optimize GN"
+                         : OperationMode == kWLSearch    ? "Optimize WL"
+                                                         : "Optimize LJ";
+      return FillPlaceholders(msg::kRunningSearch,
+                              {name, count, FormatGeneral(e.BestObjective, 8)});
+    }
+    case kFLimitSearch:
+      return FillPlaceholders(msg::kRunningFLimit,
+                              {e.FTestLimitText, std::to_string(e.LimitParam), count,
+                               FormatGeneral(e.ProfileMinObjective, 8)});
+    case kDesign:
+      return FillPlaceholders(msg::kRunningDesign, {count, FormatGeneral(e.DesignBest, 8)});
+    default:
+      return {};
+  }
 }
 
 }  // namespace zelk

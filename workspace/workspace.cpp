@@ -423,13 +423,30 @@ void Workspace::Stop() {
   OperationMode = 0;
 }
 
-Workspace::ComputationScope::ComputationScope(Workspace& ws) : ws_(ws) { ++ws_.computationDepth_; }
+Workspace::ComputationScope::ComputationScope(Workspace& ws) : ws_(ws) {
+  if (ws_.computationDepth_++ == 0) ws_.ui_.SetRunning(true);
+}
 
 Workspace::ComputationScope::~ComputationScope() {
-  if (--ws_.computationDepth_ == 0 && ws_.closePending_) {
+  if (--ws_.computationDepth_ > 0) return;
+  ws_.ui_.SetStatusPanel(kRunningPanel, "");
+  ws_.ui_.SetRunning(false);
+  if (ws_.closePending_) {
     ws_.closePending_ = false;
     ws_.ui_.CloseMainWindow();
   }
+}
+
+Workspace::RunningPanel::RunningPanel(Workspace& ws)
+    : ws_(ws), solutionsBefore_(ws.Stats.Solutions), shown_(std::chrono::steady_clock::now()) {
+  ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(0));
+}
+
+void Workspace::RunningPanel::Tick() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - shown_ < std::chrono::milliseconds(250) || ws_.OperationMode == 0) return;
+  shown_ = now;
+  ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(ws_.Stats.Solutions - solutionsBefore_));
 }
 
 }  // namespace zelk

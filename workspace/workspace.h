@@ -150,7 +150,10 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void GenerateSource() { compiler_.TranslateModel(); }
   void CompileAction() { compiler_.Compile(); }
   void CompilePascalAction() { compiler_.CompilePascal(); }
-  void CompileTimerTimer() { compiler_.TimerTick(); }
+  // A library that arrives while a computation runs is loaded at a later tick, after it.
+  void CompileTimerTimer() {
+    if (!Running()) compiler_.TimerTick();
+  }
 
   // --- solutions and long computations
   // What a solution reads and writes: the workspace's model, settings and counters.
@@ -159,15 +162,22 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   SolveResult SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop = {});
   // The stop loop: OperationMode := mode, then one step and the pending window events,
   // again and again until something sets OperationMode to 0.
+  // Meanwhile the running panel is refreshed a few times a second.
   template <class Step>
   void RunOperation(std::uint8_t mode, Step&& step) {
-    ComputationScope running(*this);
     OperationMode = mode;
+    ComputationScope running(*this);
+    RunningPanel panel(*this);
     do {
       step();
+      panel.Tick();
       ui_.ProcessEvents();
     } while (OperationMode != 0);
   }
+  // A computation runs: the window holds back what would change its ground.
+  bool Running() const { return computationDepth_ > 0; }
+  // The running panel's text for the operation in OperationMode and its model calls so far.
+  std::string RunningText(std::int64_t calls) const;
   // The Stop command: hides the progress window and ends the running computation.
   void Stop();
 
@@ -182,7 +192,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void CovariancesAction() { estimation_.CovariancesAction(); }
   // "&F-Limit" for the details grid's current cell; "&All F-Limits".
   void FLimitAction();
-  void AllFLimitsAction() { estimation_.AllFLimits(); }
+  void AllFLimitsAction();
   CovarianceGrid CovarGrid;
 
   // --- residual autocorrelation test
@@ -257,6 +267,18 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
    private:
     Workspace& ws_;
   };
+  // The running panel of one run: what runs, its model calls and best objective.
+  class RunningPanel {
+   public:
+    explicit RunningPanel(Workspace& ws);
+    // Rewrites the panel when a quarter of a second has passed since it last did.
+    void Tick();
+
+   private:
+    Workspace& ws_;
+    std::int64_t solutionsBefore_;
+    std::chrono::steady_clock::time_point shown_;
+  };
 
  private:
   // The dimension fields' positions into the data set, the model and the parameters.
@@ -300,6 +322,9 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   TModel& ModelObject() override { return Model; }
   const std::string& ModelPath() const override { return ModelFileName; }
   const std::string& ModelSource() const override { return ModelText; }
+  ModelCounts Counts() const override {
+    return {Model.DifEqCount, MeasuredData.YData.DepCount, Parameters.Count};
+  }
   const TZelkPrefs& Settings() const override { return Prefs; }
   bool SaveModelFirst() override;
   void PlaceModelCaret(std::size_t at) override;

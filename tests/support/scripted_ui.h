@@ -99,6 +99,8 @@ class ScriptedUi : public UserInterface {
   void EnableCompileTimer(bool enabled) override { CompileTimer = enabled; }
   bool ProgressShown = false;
   int ProgressChanges = 0;
+  std::vector<bool> RunningStates;  // every SetRunning, in order
+  void SetRunning(bool running) override { RunningStates.push_back(running); }
   void ShowProgress(bool shown) override {
     ProgressShown = shown;
     ++ProgressChanges;

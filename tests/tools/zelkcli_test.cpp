@@ -11,6 +11,7 @@
 
 #include "base/data_file.h"
 #include "base/format.h"
+#include "presentation/rich_text.h"
 #include "support/files.h"
 #include "support/foreign_file.h"
 #include "support/temp_folder.h"
@@ -253,8 +254,9 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   EXPECT_NEAR(std::stod(optimize.Out.substr(at + 11)), 0.352, 0.003);
 
   // Gauss-Newton ends by itself once a step cannot improve; the F-limit sides by their rules.
-  CliRun gn =
-      Cli("fit " + files + " --search gn --values 3 --stats --flimits --calls 100000 --json");
+  const std::string report = folder.File("gn.rtf");
+  CliRun gn = Cli("fit " + files + " --search gn --values 3 --stats --flimits --calls 100000 " +
+                  "--report " + report + " --json");
   ASSERT_EQ(gn.Status, 0) << gn.Out;
   // Two experiments of 8 events, one missing value: 13 residuals, 13 - 1 - 1 = 11 degrees.
   EXPECT_NE(gn.Out.find("\"observations\": 13, \"dof\": 11, \"t_value\": 2.201, "
@@ -278,6 +280,14 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   EXPECT_LT(lo, value);
   EXPECT_GT(hi, value);
   EXPECT_NEAR(hi - lo, 2 * halfT * std::sqrt(4.75 * 11 / 12) / 2.201, 0.05 * halfT);
+  EXPECT_NEAR(NumberAfter(gn.Out, "standard_errors"), halfT / 2.201, 1e-12 * halfT);
+  // The report's column holds the half-widths computed, and says so.
+  std::string text;
+  ASSERT_TRUE(ReadRtfText(ReadText(report), text));
+  EXPECT_NE(text.find("\t" + FormatSignificant(halfT, 8) + "\t"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nStd. Error: 95 % half-width, t(ν) × standard error, ν = 11\n"),
+            std::string::npos)
+      << text;
 
   CliRun stall = Cli("fit " + files + " --search lj --values 0.352 --stall 50 --fixed 1");
   ASSERT_EQ(stall.Status, 0) << stall.Out;

@@ -20,12 +20,18 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
 #include "base/format.h"
+#include "base/messages.h"
 #include "model/operation.h"
 #include "support/temp_folder.h"
 #include "ui/covariance_page.h"
@@ -260,6 +266,7 @@ TEST(MainWindow, ABrokenModelShowsOneBoxAndItsErrorAtItsOwnLineInThePane) {
   ws.ReplaceModelText(
       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n  dy^[1] := "
       "-undefinedrateconstant*y^[1];\nend dynamic\n");
+  ws.Dimensions().SetText(Dimension::DifEq, "1");
   ASSERT_TRUE(ws.WriteModelFile(dir + "/broken.mod"));
   ws.ModelFileName = dir + "/broken.mod";
   ws.SetModelSaved(true);
@@ -384,18 +391,45 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
   QTest::keyClick(values->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
   ASSERT_EQ(ws.Parameters.Value[1], 3.0);
 
-  // The user presses Stop once the value has settled (or after half a minute at most).
+  // While the search runs, the user watches the status bar and tries what would pull the
+  // ground from under it; then presses Stop once the value has settled (or after half a
+  // minute at most).
   QElapsedTimer clock;
   clock.start();
   QTimer user;
+  bool looked = false;
+  auto* optimizeButton = form.findChild<QToolButton*>("OptimizeButton");
   QObject::connect(&user, &QTimer::timeout, [&] {
+    if (!looked) {
+      if (clock.elapsed() < 300) return;  // the panel is refreshed a few times a second
+      looked = true;
+      EXPECT_TRUE(optimizeButton->isChecked());
+      EXPECT_TRUE(form.Command("OptimizeAction")->isChecked());
+      EXPECT_TRUE(form.StatusPanel(kRunningPanel)->text().startsWith("Optimize running: "));
+      EXPECT_TRUE(form.StatusPanel(kRunningPanel)->text().contains(" model calls, best objective "));
+      for (const char* name : {"CompileAction", "OpenDataFile", "OpenModelFile", "NewDataFile"})
+        EXPECT_FALSE(form.Command(name)->isEnabled()) << name;
+      EXPECT_FALSE(form.Dimensions()->isEnabled());
+      EXPECT_TRUE(form.Command("StopAction")->isEnabled());
+      QTest::keyClick(values, '5');  // no editor opens: the value stays the search's
+      for (auto* editor : values->viewport()->findChildren<QLineEdit*>())
+        EXPECT_FALSE(editor->isVisible());
+      return;
+    }
     if (std::abs(ws.Parameters.Value[1] - 0.352) < 0.002 || clock.elapsed() > 30000)
-      form.Command("StopAction")->trigger();
+      QTest::mouseClick(form.findChild<QToolBar*>("ToolBar")->widgetForAction(
+                            form.findChild<QAction*>("StopActionButton")),
+                        Qt::LeftButton);
   });
   user.start(20);
   form.Command("OptimizeAction")->trigger();  // returns once Stop ended the run
   user.stop();
+  EXPECT_TRUE(looked);
   EXPECT_EQ(ws.OperationMode, 0);
+  EXPECT_FALSE(optimizeButton->isChecked());
+  EXPECT_EQ(form.StatusPanel(kRunningPanel)->text(), "");
+  EXPECT_TRUE(form.Command("CompileAction")->isEnabled());
+  EXPECT_TRUE(form.Dimensions()->isEnabled());
   EXPECT_NEAR(ws.Parameters.Value[1], 0.352, 0.005);
   EXPECT_EQ(form.UpperLeftPages()->currentWidget(), form.Flow());
   EXPECT_EQ(form.Flow()->ObjectiveLabel()->text().toStdString(),
@@ -422,16 +456,11 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   ASSERT_TRUE(OpenCompiledDecay(form, dir));
   ws.SetParameterValue(1, 3.0);
 
-  // Gauss-Newton runs until Stop; the user presses it once the value has settled.
-  QTimer user;
-  QObject::connect(&user, &QTimer::timeout, [&] {
-    if (std::abs(ws.Parameters.Value[1] - 0.352) < 0.002) form.Command("StopAction")->trigger();
-  });
-  user.start(20);
+  // Gauss-Newton ends by itself once a step lowers nothing, and says so.
   auto* menu = form.findChild<QMenu*>("OptimizeMenu");
   menu->actions()[3]->trigger();
-  user.stop();
   EXPECT_NEAR(ws.Parameters.Value[1], 0.352, 0.002);
+  EXPECT_TRUE(form.MessagePane()->toPlainText().endsWith(msg::kGNConverged));
 
   form.Command("StdErr")->trigger();
   ParameterGridView* details = form.PDGridView();
@@ -502,11 +531,26 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   ASSERT_EQ(shown.size(), ws.Report.size());
   for (std::size_t i = 0; i < shown.size(); ++i) {
     std::string a, b;
-    for (const RichRun& run : shown[i]) a += run.Text;
-    for (const RichRun& run : ws.Report[i]) b += run.Text;
+    for (const RichRun& run : shown[i].Runs) a += run.Text;
+    for (const RichRun& run : ws.Report[i].Runs) b += run.Text;
     EXPECT_EQ(a, b) << i;
+    EXPECT_EQ(shown[i].TabStops, ws.Report[i].TabStops) << i;  // saved as they are shown
   }
-  EXPECT_EQ(shown[2], ws.Report[2]);              // the title with its size and styles
+  EXPECT_EQ(shown[2], ws.Report[2]);  // the title with its size and styles
+  // Each caption of the estimates starts where its column of values does.
+  QTextDocument* page = form.Report()->document();
+  page->size();  // lays every block out
+  const QTextBlock header = page->find("Lo F-Limit").block();
+  const QTextBlock row = header.next();
+  const auto x = [](const QTextBlock& block, int position) {
+    return block.layout()->lineForTextPosition(position).cursorToX(position);
+  };
+  const QStringList captions{"Value", "Std. Error", "Lo F-Limit", "Hi F-Limit"};
+  for (int column = 1, at = 0; column <= 4; ++column) {
+    at = row.text().indexOf('\t', at) + 1;  // the start of value `column`
+    EXPECT_NEAR(x(header, header.text().indexOf(captions[column - 1])), x(row, at), 1.0)
+        << captions[column - 1].toStdString();
+  }
   EXPECT_EQ(form.Report()->actions().size(), 2);  // Print, Save
   const QString residualShot = qEnvironmentVariable("ZELK_SCREENSHOT_RESIDUALS");
   if (!residualShot.isEmpty()) form.grab().save(residualShot);

@@ -251,18 +251,17 @@ class GaussNewton : public test::ModelTest {
   }
 };
 
-TEST_F(GaussNewton, ReachesTheOptimumOfAnExponentialToSixDigits) {
+TEST_F(GaussNewton, ReachesTheOptimumOfAnExponentialToSixDigitsAndEndsByItself) {
   std::vector<double> times, y;
   for (int j = 0; j < 8; ++j) {
     times.push_back(0.5 * j);
     y.push_back(2 * std::exp(-0.3 * 0.5 * j));
   }
   Fit("algebraic", times, y, 1.0, 1.0);
-  SearchOptions options;
-  options.Stall = 1;
-  options.Calls = 100;
-  const SearchSummary summary = ws_->Estimation().OptimizeGN(options);
+  // As the window runs it: no limits, no Stop.
+  const SearchSummary summary = ws_->Estimation().OptimizeGN({});
   EXPECT_EQ(summary.Reason, SearchEnd::Stall);
+  EXPECT_EQ(ws_->Log.Lines().back(), msg::kGNConverged);
   EXPECT_NEAR(ws_->Parameters.Value[1], 2.0, 2e-6);
   EXPECT_NEAR(ws_->Parameters.Value[2], 0.3, 3e-7);
   EXPECT_LT(summary.Trials, 30);

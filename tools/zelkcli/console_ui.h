@@ -45,6 +45,7 @@ class ConsoleUi : public UserInterface {
   void EditFocusedText(EditOp) override {}
   void CloseMainWindow() override {}
   void ShowProgress(bool) override {}
+  void SetRunning(bool) override {}
   void EnableCompileTimer(bool) override {}
   std::vector<RichLine> ReportText() override { return {}; }
   bool PrintReport(const std::function<void()>&) override { return false; }

@@ -253,15 +253,10 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
     search.Calls = o.Calls;
     search.Stall = o.Stall;
     EstimationSession& estimation = ws.Estimation();
-    if (o.Search == "gn") {
-      // A Gauss-Newton step that cannot improve would repeat itself: it has converged.
-      if (search.Stall == 0) search.Stall = 1;
-      summary = estimation.OptimizeGN(search);
-    } else {
-      summary = o.Search == "lj"   ? estimation.OptimizeLJ(search)
-                : o.Search == "wl" ? estimation.OptimizeWL(search)
-                                   : estimation.Optimize(search);
-    }
+    summary = o.Search == "gn"   ? estimation.OptimizeGN(search)
+              : o.Search == "lj" ? estimation.OptimizeLJ(search)
+              : o.Search == "wl" ? estimation.OptimizeWL(search)
+                                 : estimation.Optimize(search);
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     fitSolutions = ws.Stats.Solutions - solutionsBefore;
   }
@@ -269,9 +264,12 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   const std::uint32_t totalCalls = ws.Estimation().TotalCalls;
   const std::uint32_t successfulCalls = ws.Estimation().SuccessfulCalls;
 
-  // Standard errors at the best point; a failure has said why and fails the run.
+  // Standard errors at the best point; a failure has said why and fails the run. They go into
+  // the record as "Standard Errors" puts them there: the report and a saved parameter file
+  // read them from it.
   if (o.Stats && !ws.Estimation().ComputeStdErrors()) return 1;
   const TStatistics& stats = ws.Estimation().Statistics;
+  if (o.Stats) ws.Parameters.StdError = stats.StdError;
   // F-test limits around the best point, each side ended by its own rules or by --calls.
   std::vector<SearchSummary> sides;
   SearchOptions after;  // the searches after the fit end by their own rules unless cut
@@ -329,6 +327,10 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
           << ", \"t_value\": " << JsonNumber(stats.TValue) << ", \"std_errors\": [";
       for (int i = 1; i <= p.Count; ++i)
         out << (i > 1 ? ", " : "") << JsonNumber(stats.StdError[i]);
+      // std_errors are 95 % half-widths t s sqrt(Vii); these are s sqrt(Vii) alone.
+      out << "], \"standard_errors\": [";
+      for (int i = 1; i <= p.Count; ++i)
+        out << (i > 1 ? ", " : "") << JsonNumber(stats.StdError[i] / stats.TValue);
       out << "], \"correlations\": [";
       for (int i = 1; i <= p.Count; ++i) {
         out << (i > 1 ? ", [" : "[");
