@@ -150,12 +150,15 @@ void Workspace::SetModelSaved(bool saved) {
   ui_.SetStatusPanel(1, ModelPanelText());
 }
 
-bool Workspace::ConfirmDiscard(bool saved, const char* question, void (Workspace::*save)()) {
+bool Workspace::ConfirmDiscard(const bool& saved, const char* question,
+                               void (Workspace::*save)()) {
   if (saved) return true;
   const Answer answer = ui_.ShowMessage(MessageKind::Warning, question, Buttons::YesNoCancel);
-  // The save's outcome is not looked at: a failed or cancelled save still lets the caller on.
-  if (answer == Answer::Yes) (this->*save)();
-  return answer != Answer::Cancel;
+  if (answer != Answer::Yes) return answer == Answer::No;
+  // A save that was cancelled in its dialog, or failed, ends the whole operation: the
+  // document stays as it is rather than being lost.
+  (this->*save)();
+  return saved;
 }
 
 bool Workspace::ConfirmDiscardData() {

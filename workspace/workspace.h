@@ -283,7 +283,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
  private:
   // The dimension fields' positions into the data set, the model and the parameters.
   void ApplyDimensions();
-  bool ConfirmDiscard(bool saved, const char* question, void (Workspace::*save)());
+  bool ConfirmDiscard(const bool& saved, const char* question, void (Workspace::*save)());
   // What one data file format gives the shared reader.
   struct DataFileFormat {
     std::size_t HeaderSize;

@@ -9,6 +9,7 @@
 #include <QBrush>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -556,6 +557,34 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   if (!residualShot.isEmpty()) form.grab().save(residualShot);
   const QString shot = qEnvironmentVariable("ZELK_SCREENSHOT_STATS");
   if (!shot.isEmpty()) form.grab().save(shot);
+}
+
+TEST(MainWindow, CancelInTheSaveDialogOfExitKeepsTheWindowAndTheData) {
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
+  ws.SetDataSaved(false);
+  // The user answers Yes to saving, then cancels the Save As dialog.
+  QStringList seen;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      seen << box->text();
+      box->button(QMessageBox::Yes)->click();
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      seen << dialog->windowTitle();
+      dialog->reject();
+    }
+  });
+  user.start(20);
+  form.Command("ExitAction")->trigger();
+  user.stop();
+  EXPECT_EQ(seen, (QStringList{msg::kDiscardData, "Save Experimental Data As ..."}));
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_FALSE(ws.DataSaved);
+  EXPECT_EQ(ws.MeasuredData.YData.EventCount, 16);
 }
 
 TEST(MainWindow, ASaveDialogAppendsTheExtensionOfTheChosenFilter) {

@@ -30,14 +30,39 @@ TEST_F(WorkspaceTest, ClosingAsksAboutTheModelAfterTheData) {
   EXPECT_TRUE(ws_->RequestClose());
 }
 
-TEST_F(WorkspaceTest, YesToDiscardSavesAndGoesOnEvenWhenTheSaveIsCancelled) {
-  Type(Dimension::Dep, "2");
-  ui_.Answers = {Answer::Yes};
-  ui_.DialogAnswers = {std::nullopt};  // the save dialog is cancelled
-  EXPECT_TRUE(ws_->ConfirmDiscardData());
-  EXPECT_EQ(ui_.SaveRequests.size(), 1u);
-  EXPECT_EQ(ui_.SaveRequests[0].Title, "Save Experimental Data As ...");
-  EXPECT_FALSE(ws_->DataSaved);
+TEST_F(WorkspaceTest, YesThenCancelInTheSaveDialogEndsTheOperationAndKeepsTheDocument) {
+  struct Case {
+    const char* operation;
+    std::function<void(Workspace&)> run;
+    bool data;  // the unsaved document is the data set, else the model
+  } cases[] = {
+      {"close", [](Workspace& ws) { EXPECT_FALSE(ws.RequestClose()); }, true},
+      {"new data", [](Workspace& ws) { ws.NewDataFile(); }, true},
+      {"open data", [](Workspace& ws) { ws.OpenDataFile(); }, true},
+      {"new model", [](Workspace& ws) { ws.NewModelFile(); }, false},
+      {"open model", [](Workspace& ws) { ws.OpenModelFile(); }, false},
+  };
+  for (const Case& c : cases) {
+    ws_ = std::make_unique<Workspace>(ui_);
+    ws_->Start();
+    Type(Dimension::Dep, "2");
+    SetValue(3, 1, 7);
+    ws_->SetDataSaved(true);
+    if (c.data) ws_->SetDataSaved(false);
+    if (!c.data) ws_->ModelTextChanged("dy^[1] := 0;");
+    ui_.Messages.clear();
+    ui_.SaveRequests.clear();
+    ui_.OpenRequests.clear();
+    ui_.Answers = {Answer::Yes};
+    ui_.DialogAnswers = {std::nullopt};  // the save dialog is cancelled
+    c.run(*ws_);
+    EXPECT_EQ(ui_.SaveRequests.size(), 1u) << c.operation;
+    EXPECT_TRUE(ui_.OpenRequests.empty()) << c.operation;
+    EXPECT_EQ(ws_->DataSaved, !c.data) << c.operation;
+    EXPECT_EQ(ws_->MeasuredData.YData.DepCount, 2) << c.operation;
+    EXPECT_EQ(ws_->MeasuredData.YData.M[1][2], 7) << c.operation;
+    EXPECT_EQ(ws_->ModelText, c.data ? "" : "dy^[1] := 0;") << c.operation;
+  }
 }
 
 TEST_F(WorkspaceTest, DiscardQuestionsUseYesNoCancelWarnings) {
@@ -128,7 +153,7 @@ TEST_F(WorkspaceTest, YesToDiscardingAnUntitledModelAsksWhereToSaveIt) {
   Type(Dimension::Param, "2");
   ui_.Answers = {Answer::Yes};
   ui_.DialogAnswers = {std::nullopt};
-  EXPECT_TRUE(ws_->ConfirmDiscardModel());
+  EXPECT_FALSE(ws_->ConfirmDiscardModel());  // the cancelled save ends the operation
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kDiscardModel});
   ASSERT_EQ(ui_.SaveRequests.size(), 1u);
   EXPECT_EQ(ui_.SaveRequests[0].Title, "Save Model Source As ...");
