@@ -23,6 +23,7 @@ inline constexpr const char* kRunningFLimit =
     "F-Limit (%s, parameter %d) running: %d model calls, profile minimum %s";
 inline constexpr const char* kRunningDesign =
     "Design running: %d model calls, best determinant %s";
+inline constexpr const char* kModelCompiled = "%s compiled and loaded.";
 inline constexpr const char* kGNConverged =
     "Optimize GN ended: the last step lowered the objective no further (converged).";
 inline constexpr const char* kSaveFailed = "File Save Failed!";

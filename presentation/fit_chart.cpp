@@ -227,6 +227,7 @@ void DrawDesignPoints(Canvas& c, int W, int H, const FitChartScene& scene,
     const double x = RoundHalfEven(g.pw * (point - data.XData.Range[1]) / xr) + g.L;
     if (!(std::fabs(x) < kDeviceLimit)) continue;
     const int px = static_cast<int>(x);
+    if (px < g.L || px > g.R) continue;  // off the axis: it would land on the title or margins
     c.SetPen({kDesignColor, PenStyle::DashDotDot, c.Pen().Width});
     c.MoveTo(px, top);
     c.LineTo(px, g.B);

@@ -153,7 +153,12 @@ void CompileSession::TimerTick() {
   }
   TModel& model = host_.ModelObject();
   model.LoadModelLibrary(library, ui);
-  if (model.LibFileName.empty()) host_.SetCompiled(false);
+  if (model.LibFileName.empty()) {
+    host_.SetCompiled(false);
+    return;
+  }
+  // The pane's last line says how the last compile ended, not an earlier compile's errors.
+  host_.AddMessage(FillPlaceholders(msg::kModelCompiled, {FileNamePart(modelPath)}));
 }
 
 }  // namespace zelk

@@ -7,12 +7,12 @@ namespace zelk {
 
 namespace {
 
-// Range pairs hold the largest value first.
-void StoreRange(const ScaleFields& scale, std::array<double, 2>& measured,
-                std::array<double, 2>& chart) {
+// A bound that is no number keeps the manual bound it had.
+void StoreRange(const ScaleFields& scale, Workspace::ManualRange& range) {
+  range.Manual = scale.Manual;
   if (!scale.Manual) return;
-  if (const auto max = ParseNumber(scale.Max)) measured[0] = chart[0] = *max;
-  if (const auto min = ParseNumber(scale.Min)) measured[1] = chart[1] = *min;
+  if (const auto max = ParseNumber(scale.Max)) range.Max = *max;
+  if (const auto min = ParseNumber(scale.Min)) range.Min = *min;
 }
 
 }  // namespace
@@ -27,8 +27,9 @@ void FitPropertiesModel::LoadFitProps() { Texts = ws_.Preferences.Descriptions; 
 
 void FitPropertiesModel::StoreFitProps() {
   for (int d : {kTitleDesc, kYAxisDesc, kXAxisDesc}) ws_.Preferences.Descriptions[d] = Texts[d];
-  StoreRange(YScale, ws_.MeasuredData.YData.Range, ws_.ChartData.YData.Range);
-  StoreRange(XScale, ws_.MeasuredData.XData.Range, ws_.ChartData.XData.Range);
+  StoreRange(YScale, ws_.ChartYRange);
+  StoreRange(XScale, ws_.ChartXRange);
+  ws_.ApplyChartRanges();
   ws_.Ui().Repaint(View::FitChart);
 }
 

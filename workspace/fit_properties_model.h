@@ -33,8 +33,9 @@ class FitPropertiesModel {
 
   // Descriptions into the check boxes, edits and edit fonts.
   void LoadFitProps();
-  // The fields back into the descriptions, then the manual ranges into the range pairs of
-  // MeasuredData and ChartData; a Min or Max that is no number is skipped on its own.
+  // The fields back into the descriptions, then the manual ranges into the workspace, where
+  // they hold until an axis is set back to automatic; a Min or Max that is no number keeps
+  // the manual bound it had.
   void StoreFitProps();
 
  private:

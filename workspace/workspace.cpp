@@ -122,6 +122,7 @@ void Workspace::RefreshChartData() {
     Parameters.LoFValid[i] = false;
   }
   const DataCounts counts = zelk::RefreshChartData(MeasuredData, ChartData, Model.DifEqCount);
+  ApplyChartRanges();
   chart_.CurveReady = false;
   ExperimentCount = counts.ExperimentCount;
   MissingCount = counts.MissingCount;
@@ -129,6 +130,18 @@ void Workspace::RefreshChartData() {
   Debug.Show(ChartData);
   ui_.Repaint(View::Debug);
   BranchList.Rebuild(MeasuredData);
+}
+
+void Workspace::ApplyChartRanges() {
+  ComputeRanges(MeasuredData);
+  const auto apply = [](const ManualRange& manual, std::array<double, 2>& measured,
+                        std::array<double, 2>& chart) {
+    if (manual.Manual && manual.Max) measured[0] = *manual.Max;
+    if (manual.Manual && manual.Min) measured[1] = *manual.Min;
+    chart = measured;
+  };
+  apply(ChartXRange, MeasuredData.XData.Range, ChartData.XData.Range);
+  apply(ChartYRange, MeasuredData.YData.Range, ChartData.YData.Range);
 }
 
 void Workspace::RefreshDesignRanges() {
@@ -172,6 +185,7 @@ bool Workspace::ConfirmDiscardModel() {
 // ---------------------------------------------------------------- resets
 
 void Workspace::ResetDataSet() {
+  ClearResults();
   chart_.CurveReady = false;
   DataFileName.clear();
   DataSaved = false;
@@ -202,7 +216,21 @@ void Workspace::ResetDataSet() {
   ui_.Repaint(View::DataGrid);
 }
 
+void Workspace::ClearResults() {
+  chart_.DesignPoints = {};
+  chart_.DesignPointCount = 0;
+  chart_.DesignModeChecked = false;
+  estimation_.DesignResult.clear();
+  CovarGrid = {};
+  ResidualGrid.clear();
+  ResidualTest = {};
+  ui_.Repaint(View::FitChart);
+  ui_.Repaint(View::Covariances);
+  ui_.Repaint(View::Residuals);
+}
+
 void Workspace::ResetModel() {
+  ClearResults();
   Model.DifEqCount = 0;
   Model.AlgEqCount = 0;
   estimation_.FailedSolves = 0;
@@ -297,6 +325,7 @@ void Workspace::OpenDataFile() {
     const bool read = ReadAnyDataFile(*chosen, &ioError);
     if (ioError) return;
     if (read) {
+      ClearResults();
       SetDataFileName(*chosen);
       SetDataSaved(true);
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,19 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   void ResetDataSet();
   // Forgets the model: counts 0, untitled and saved, not compiled, library unloaded.
   void ResetModel();
+  // The fit chart's manual axis ranges (Fit Chart Properties), largest value first: they hold
+  // through every data refresh until the user sets the axis back to automatic. A bound that
+  // is no number is left to the data.
+  struct ManualRange {
+    bool Manual = false;
+    std::optional<double> Max, Min;
+  };
+  ManualRange ChartXRange, ChartYRange;
+  // The ranges of the data, then the manual ones over them, in MeasuredData and ChartData.
+  void ApplyChartRanges();
+  // A new or opened model or data set: the design overlay, the covariances and the residual
+  // test of the old fit go.
+  void ClearResults();
   // Panel 2 follows; nothing happens when the state does not change.
   void SetCompiled(bool compiled) override;
   // Ranges, the chart's data set, the counts, the Debug grid and the visibility tree; run

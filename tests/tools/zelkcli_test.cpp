@@ -216,7 +216,7 @@ TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
                          "\"computed\": [[1, 0, 0], ["),
             std::string::npos)
       << run.Out;
-  EXPECT_NE(run.Out.find("\"messages\": []}"), std::string::npos);
+  EXPECT_NE(run.Out.find("\"messages\": [\"abc.mod compiled and loaded.\"]}"), std::string::npos);
   // Far from the data the objective grows.
   CliRun worse =
       Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") + " --values 2,2");

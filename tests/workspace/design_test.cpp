@@ -128,6 +128,11 @@ TEST_F(Design, ProposesTheFarEndAndShowsItOnTheChartInDesignMode) {
   for (double v : xs) mean += v / 6;
   for (double v : xs) sxx += (v - mean) * (v - mean);
   EXPECT_NEAR(ws_->Estimation().DesignBest, 6 * sxx, 1e-3 * 6 * sxx);
+  // A design belongs to its model and data: a new model takes it off the chart.
+  ui_.Answers = {Answer::No};  // the model is not saved
+  ws_->NewModelFile();
+  EXPECT_EQ(ws_->Chart().DesignPointCount, 0);
+  EXPECT_FALSE(ws_->Chart().DesignModeChecked);
 }
 
 TEST_F(Design, SeveralPointsComeSortedAndAReversedRangeIsTheSameRange) {

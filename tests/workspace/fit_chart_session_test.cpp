@@ -230,11 +230,13 @@ TEST_F(FitProperties, AManualXRangeDrawsBeyondTheFrameWithoutClipping) {
   const auto markers = Paint().Of(Op::Ellipse);
   ASSERT_EQ(markers.size(), 7u);
   EXPECT_GT(markers.back().Points[0].X, 489);  // t = 100 lies right of the frame
-  // Automatic keeps the manual range until the data change.
+  // The manual range holds through changes of the data and the dimensions ...
+  ws_->SetDataSaved(false);
+  Type(Dimension::Param, "2");
+  EXPECT_EQ(XLabels()[1], "50.0");
+  // ... until the user sets the axis back to automatic, which takes the data's range at once.
   model_.XScale.Manual = false;
   model_.StoreFitProps();
-  EXPECT_EQ(XLabels()[1], "50.0");
-  ws_->SetDataSaved(false);
   EXPECT_EQ(XLabels()[1], "100");
 }
 
