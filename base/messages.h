@@ -18,11 +18,9 @@ inline constexpr const char* kHeaderInvalid = "File header is invalid!";
 inline constexpr const char* kInvalidVersion = "Invalid file version!";
 inline constexpr const char* kInvalidNumber = "Invalid numeric format!";
 // The status bar while a computation runs: what runs, its model calls, its best value.
-inline constexpr const char* kRunningSearch = "%s running: %d model calls, best objective %s";
-inline constexpr const char* kRunningFLimit =
-    "F-Limit (%s, parameter %d) running: %d model calls, profile minimum %s";
-inline constexpr const char* kRunningDesign =
-    "Design running: %d model calls, best determinant %s";
+inline constexpr const char* kRunningSearch = "%s running: %d model calls, best %s";
+inline constexpr const char* kRunningFLimit = "F-Limit %s %d running: %d model calls, min %s";
+inline constexpr const char* kRunningDesign = "Design running: %d model calls, det. %s";
 inline constexpr const char* kModelCompiled = "%s compiled and loaded.";
 inline constexpr const char* kGNConverged =
     "Optimize GN ended: the last step lowered the objective no further (converged).";

@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <type_traits>
 
@@ -362,15 +364,24 @@ void TMForm::BuildMenus() {
       action->setStatusTip(QString::fromLatin1(spec.hint));
       action->setToolTip(QString::fromLatin1(spec.hint));
     }
+    // A long command's menu entry and button stay pressed until the command has returned.
+    const bool runs =
+        std::find_if(std::begin(kLongCommands), std::end(kLongCommands), [&](const char* name) {
+          return std::strcmp(name, spec.name) == 0;
+        }) != std::end(kLongCommands);
+    if (runs)
+      connect(action, &QAction::triggered, this, [action] {
+        action->setCheckable(true);
+        action->setChecked(true);
+      });
     connect(action, &QAction::triggered, this, spec.run);
+    if (runs)
+      connect(action, &QAction::triggered, this, [action] {
+        action->setChecked(false);
+        action->setCheckable(false);
+      });
   }
   for (const char* name : {"PaintBoundary", "DesignModeAction"}) Command(name)->setCheckable(true);
-  // A long command's button stays pressed until the command has returned.
-  for (const char* name : kLongCommands) {
-    QAction* action = Command(name);
-    action->setCheckable(true);
-    connect(action, &QAction::triggered, this, [action] { action->setChecked(false); });
-  }
 
   // Menus as lists of command names; "-" is a separator. An entry "Name=Caption" shows the
   // command under a caption of its own.
@@ -421,6 +432,7 @@ void TMForm::BuildMenus() {
     button->setToolTip(command->statusTip().isEmpty() ? command->text().remove('&')
                                                       : command->statusTip());
     connect(button, &QAction::triggered, command, &QAction::trigger);
+    connect(command, &QAction::enabledChanged, button, &QAction::setEnabled);
   };
   // A button that runs one command and offers alternatives; the alternative chosen last
   // becomes what the button runs and names. It keeps its image.
@@ -485,7 +497,6 @@ void TMForm::BuildMenus() {
   connect(optimizeButton_, &QAction::triggered, this,
           [this] { ws_->Estimation().OptimizeButtonClick(); });
   optimize->setDefaultAction(optimizeButton_);
-  optimizeButton_->setCheckable(true);  // pressed while one of the searches runs
   const std::pair<const char*, TOperation> searches[] = {{"OptimizeAction", kRandomSearch},
                                                          {"OptimizeLJAction", kLJSearch},
                                                          {"OptimizeWLAction", kWLSearch},
@@ -619,7 +630,10 @@ void TMForm::SetRunning(bool running) {
   optimizeButton_->setEnabled(!running);
   findChild<QMenu*>("OptimizeMenu")->setEnabled(!running);
   const std::uint8_t mode = ws_->OperationMode;
-  optimizeButton_->setChecked(running && mode >= kRandomSearch && mode <= kLJSearch);
+  // The Optimize button is pressed while one of its searches runs.
+  const bool searching = running && mode >= kRandomSearch && mode <= kLJSearch;
+  optimizeButton_->setCheckable(searching);
+  optimizeButton_->setChecked(searching);
   dimensionPage_->setEnabled(!running);
   gridView_->SetReadOnly(running);
   paramGridView_->SetReadOnly(running);

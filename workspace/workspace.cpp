@@ -461,7 +461,6 @@ Workspace::ComputationScope::ComputationScope(Workspace& ws) : ws_(ws) {
 
 Workspace::ComputationScope::~ComputationScope() {
   if (--ws_.computationDepth_ > 0) return;
-  ws_.ui_.SetStatusPanel(kRunningPanel, "");
   ws_.ui_.SetRunning(false);
   if (ws_.closePending_) {
     ws_.closePending_ = false;
@@ -473,6 +472,8 @@ Workspace::RunningPanel::RunningPanel(Workspace& ws)
     : ws_(ws), solutionsBefore_(ws.Stats.Solutions), shown_(std::chrono::steady_clock::now()) {
   ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(0));
 }
+
+Workspace::RunningPanel::~RunningPanel() { ws_.ui_.SetStatusPanel(kRunningPanel, ""); }
 
 void Workspace::RunningPanel::Tick() {
   const auto now = std::chrono::steady_clock::now();

@@ -285,6 +285,9 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   class RunningPanel {
    public:
     explicit RunningPanel(Workspace& ws);
+    ~RunningPanel();  // the run has ended: the panel says nothing more
+    RunningPanel(const RunningPanel&) = delete;
+    RunningPanel& operator=(const RunningPanel&) = delete;
     // Rewrites the panel when a quarter of a second has passed since it last did.
     void Tick();
 

@@ -407,9 +407,12 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
       EXPECT_TRUE(optimizeButton->isChecked());
       EXPECT_TRUE(form.Command("OptimizeAction")->isChecked());
       EXPECT_TRUE(form.StatusPanel(kRunningPanel)->text().startsWith("Optimize running: "));
-      EXPECT_TRUE(form.StatusPanel(kRunningPanel)->text().contains(" model calls, best objective "));
-      for (const char* name : {"CompileAction", "OpenDataFile", "OpenModelFile", "NewDataFile"})
+      EXPECT_TRUE(form.StatusPanel(kRunningPanel)->text().contains(" model calls, best "));
+      for (const char* name : {"CompileAction", "OpenDataFile", "OpenModelFile", "NewDataFile"}) {
         EXPECT_FALSE(form.Command(name)->isEnabled()) << name;
+        auto* button = form.findChild<QAction*>(QString::fromLatin1(name) + "Button");
+        EXPECT_FALSE(button->isEnabled()) << name;  // the toolbar's own button too
+      }
       EXPECT_FALSE(form.Dimensions()->isEnabled());
       EXPECT_TRUE(form.Command("StopAction")->isEnabled());
       QTest::keyClick(values, '5');  // no editor opens: the value stays the search's

@@ -204,6 +204,24 @@ TEST_F(FLimits, ANewBestValueRestartsTheLimitsFromIt) {
   EXPECT_FALSE(ws_->Estimation().LimitReady);
 }
 
+TEST_F(FLimits, AllFLimitsRunAsOneComputationThatThePanelNamesWhileItRuns) {
+  Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
+  std::vector<std::string> shown;
+  std::function<void()> look = [&] {
+    shown.push_back(ui_.Panels[kRunningPanel]);
+    ui_.OnProcessEvents = look;
+  };
+  ui_.OnProcessEvents = look;
+  ws_->AllFLimitsAction();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front(), "F-Limit Lower 1 running: 0 model calls, min " +
+                               FormatGeneral(ws_->Estimation().BestObjective, 8));
+  EXPECT_EQ(shown.back().rfind("F-Limit Upper 1 running: ", 0), 0u) << shown.back();
+  // One computation for both sides: the window holds its commands back once.
+  EXPECT_EQ(ui_.RunningStates, (std::vector<bool>{true, false}));
+  EXPECT_EQ(ui_.Panels[kRunningPanel], "");
+}
+
 // A rise to a plateau, y = a (1 - exp(-b x)), on a published data set whose a and b correlate
 // at -0.999. Its profiles are computed here without the search: for a fixed b the best a is
 // linear least squares; for a fixed a the best b is found by golden section.
