@@ -63,6 +63,7 @@ void DataGrid::Empty() {
   editorOpen_ = false;
   edited_ = false;
   columnCount_ = kMaxDep + 2;
+  cursor_.SetLastColumn(columnCount_ - 1);
   for (int r = 1; r <= kGridDataRows; ++r)
     for (int c = 1; c < kGridMaxColumns; ++c) TextRef(c, r).clear();
   ui_.Repaint(View::DataGridLayout);
@@ -70,7 +71,7 @@ void DataGrid::Empty() {
 
 void DataGrid::FollowIndepCount() {
   columnCount_ = data_.XData.IndepCount + kMaxDep + 1;
-  if (currentColumn_ >= columnCount_) currentColumn_ = columnCount_ - 1;
+  cursor_.SetLastColumn(columnCount_ - 1);
   Label();
 }
 
@@ -115,7 +116,7 @@ void DataGrid::OpenEditor() {
 }
 
 void DataGrid::EditorTextChanged(const std::string& text) {
-  TextRef(currentColumn_, currentRow_) = text;
+  TextRef(cursor_.Column(), cursor_.Row()) = text;
   edited_ = true;
   markModified_();
 }
@@ -123,14 +124,14 @@ void DataGrid::EditorTextChanged(const std::string& text) {
 bool DataGrid::ValidateCurrent() {
   // A text written from the data is rounded; storing it back would change the value.
   if (!edited_) return true;
-  const std::string& text = Text(currentColumn_, currentRow_);
+  const std::string& text = Text(cursor_.Column(), cursor_.Row());
   if (const auto number = ParseNumber(text)) {
-    StoreCell(currentColumn_, currentRow_, true, *number);
+    StoreCell(cursor_.Column(), cursor_.Row(), true, *number);
     edited_ = false;
     return true;
   }
   if (text.empty()) {
-    StoreCell(currentColumn_, currentRow_, false, 0.0);
+    StoreCell(cursor_.Column(), cursor_.Row(), false, 0.0);
     edited_ = false;
     return true;
   }
@@ -141,34 +142,28 @@ bool DataGrid::ValidateCurrent() {
 }
 
 bool DataGrid::SelectCell(int col, int row) {
-  if (col < 1 || col >= columnCount_ || row < 1 || row > kGridDataRows) return false;
+  if (!cursor_.Contains(col, row)) return false;
   if (!ValidateCurrent()) return false;
-  if (col != currentColumn_ || row != currentRow_) editorOpen_ = false;
-  currentColumn_ = col;
-  currentRow_ = row;
-  selection_ = {col, row, col, row};
+  if (!cursor_.IsCurrent(col, row)) editorOpen_ = false;
+  cursor_.MoveTo(col, row);
   ui_.Repaint(View::DataGrid);
   return true;
 }
 
-void DataGrid::SetSelection(const GridRect& rect) {
-  selection_ = {std::clamp(rect.Left, 1, columnCount_ - 1), std::clamp(rect.Top, 1, kGridDataRows),
-                std::clamp(rect.Right, 1, columnCount_ - 1),
-                std::clamp(rect.Bottom, 1, kGridDataRows)};
-}
+void DataGrid::SetSelection(const GridRect& rect) { cursor_.Select(rect); }
 
 bool DataGrid::EnterKey() {
   if (!edited_) {
     editorOpen_ = false;
     return true;
   }
-  const auto number = ParseNumber(Text(currentColumn_, currentRow_));
+  const auto number = ParseNumber(Text(cursor_.Column(), cursor_.Row()));
   if (!number) {
     // The editor stays open on the refused text, as when leaving the cell.
     ui_.ShowMessage(MessageKind::Error, msg::kInvalidNumber, Buttons::Ok);
     return false;
   }
-  StoreCell(currentColumn_, currentRow_, true, *number);
+  StoreCell(cursor_.Column(), cursor_.Row(), true, *number);
   edited_ = false;
   editorOpen_ = false;
   ui_.Repaint(View::DataGrid);
@@ -179,10 +174,10 @@ bool DataGrid::CommitEditedCell() { return ValidateCurrent(); }
 
 void DataGrid::KeyReleased(Key key, bool ctrl, bool otherModifier) {
   if (!ctrl && !otherModifier) {
-    if (key == Key::Left && editorOpen_ && currentColumn_ > 1)
-      SelectCell(currentColumn_ - 1, currentRow_);
-    else if (key == Key::Right && editorOpen_ && currentColumn_ + 1 < columnCount_)
-      SelectCell(currentColumn_ + 1, currentRow_);
+    if (key == Key::Left && editorOpen_ && cursor_.Column() > 1)
+      SelectCell(cursor_.Column() - 1, cursor_.Row());
+    else if (key == Key::Right && editorOpen_ && cursor_.Column() + 1 < columnCount_)
+      SelectCell(cursor_.Column() + 1, cursor_.Row());
     else if (key == Key::Delete)
       ClearSelection();
   } else if (ctrl && !otherModifier) {
@@ -194,7 +189,7 @@ void DataGrid::KeyReleased(Key key, bool ctrl, bool otherModifier) {
 }
 
 void DataGrid::ClearSelection(bool ask) {
-  const GridRect& s = selection_;
+  const GridRect& s = cursor_.Selection();
   const bool several = s.Left != s.Right || s.Top != s.Bottom;
   if (ask && several &&
       ui_.ShowMessage(MessageKind::Confirmation, msg::kClearCells, Buttons::YesNo) != Answer::Yes)
@@ -206,13 +201,14 @@ void DataGrid::ClearSelection(bool ask) {
 
 std::string DataGrid::SelectionText() const {
   std::string text;
-  for (int r = selection_.Top; r <= selection_.Bottom; ++r) {
-    for (int c = selection_.Left; c <= selection_.Right; ++c) {
+  const GridRect& s = cursor_.Selection();
+  for (int r = s.Top; r <= s.Bottom; ++r) {
+    for (int c = s.Left; c <= s.Right; ++c) {
       double* value = nullptr;
       bool* defined = nullptr;
       if (const_cast<DataGrid*>(this)->CellTarget(c, r, value, defined) && *defined)
         text += FormatSignificant(*value, 8);
-      if (c < selection_.Right) text += '\t';
+      if (c < s.Right) text += '\t';
     }
     text += "\r\n";
   }
@@ -235,7 +231,7 @@ void DataGrid::PlaceToken(int col, int row, const std::string& token) {
     TextRef(col, row).clear();
     StoreCell(col, row, false, 0.0);
   }
-  if (col == currentColumn_ && row == currentRow_) edited_ = false;
+  if (cursor_.IsCurrent(col, row)) edited_ = false;
 }
 
 int DataGrid::Paste(std::string_view text) {
@@ -246,7 +242,7 @@ int DataGrid::Paste(std::string_view text) {
   // A value is read only when it ends within the first kMaxPasteCharacters characters; the
   // first value that cannot be placed ends the paste, the rest are only counted.
   auto place = [&](bool readable) {
-    const int col = currentColumn_ + colOffset, row = currentRow_ + rowOffset;
+    const int col = cursor_.Column() + colOffset, row = cursor_.Row() + rowOffset;
     if (leftOut > 0) {
       ++leftOut;
     } else if (!readable) {

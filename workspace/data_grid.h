@@ -10,6 +10,7 @@
 
 #include "base/data_set.h"
 #include "base/user_interface.h"
+#include "workspace/grid_cursor.h"
 
 namespace zelk {
 
@@ -18,10 +19,6 @@ inline constexpr int kGridMaxColumns = kMaxIndep + kMaxDep + 1;  // label column
 inline constexpr int kGridLabelWidth = 36;
 inline constexpr int kGridRowHeight = 18;
 inline constexpr std::size_t kMaxPasteCharacters = 65534;
-
-struct GridRect {
-  int Left = 1, Top = 1, Right = 1, Bottom = 1;
-};
 
 class DataGrid {
  public:
@@ -50,9 +47,9 @@ class DataGrid {
 
   void StoreCell(int col, int row, bool defined, double value);
 
-  int CurrentColumn() const { return currentColumn_; }
-  int CurrentRow() const { return currentRow_; }
-  const GridRect& Selection() const { return selection_; }
+  int CurrentColumn() const { return cursor_.Column(); }
+  int CurrentRow() const { return cursor_.Row(); }
+  const GridRect& Selection() const { return cursor_.Selection(); }
   bool EditorOpen() const { return editorOpen_; }
 
   // A key press opens the editor of the current cell.
@@ -62,7 +59,7 @@ class DataGrid {
   // Moves the current cell after validating the one left. Returns false (and reopens the
   // editor, after "Invalid numeric format!") when the left cell holds no number.
   bool SelectCell(int col, int row);
-  // A rectangle chosen with the mouse; clipped to the grid.
+  // A rectangle chosen with the mouse, its corners in any order; clipped to the grid.
   void SetSelection(const GridRect& rect);
   // Enter: stores a number and closes the editor (true); anything else is refused with a
   // message and the editor stays open on it (false).
@@ -105,8 +102,7 @@ class DataGrid {
   int columnCount_ = kMaxDep + 2;
   std::vector<std::string> texts_;
   std::vector<std::string> headings_;
-  int currentColumn_ = 1, currentRow_ = 1;
-  GridRect selection_;
+  GridCursor cursor_{kMaxDep + 1, kGridDataRows};
   bool editorOpen_ = false;
   // The current cell's text was typed since it was last stored or written from the data.
   bool edited_ = false;

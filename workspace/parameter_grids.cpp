@@ -49,7 +49,8 @@ void CopyGridSelection(UserInterface& ui, const GridRect& selection,
 ParameterGrid::ParameterGrid(ParamGridKind kind, ParameterGrids& owner)
     : kind_(kind),
       owner_(owner),
-      columnCount_(kind == ParamGridKind::ParamGrid ? kParamGridColumns : kPDGridColumns) {
+      columnCount_(kind == ParamGridKind::ParamGrid ? kParamGridColumns : kPDGridColumns),
+      cursor_(columnCount_ - 1, kParamGridRows - 1) {
   for (int c = 1; c < columnCount_; ++c) texts_[0][c] = kDetailHeadings[c];
   for (int r = 1; r < kParamGridRows; ++r) texts_[r][0] = std::to_string(r) + ".";
 }
@@ -73,11 +74,6 @@ std::string ParameterGrid::HeadingTip(int col) const {
   return kind_ == ParamGridKind::PDGrid && col == 4 ? msg::kStdErrorHeadingTip : "";
 }
 
-bool ParameterGrid::InSelection(int col, int row) const {
-  return col >= selection_.Left && col <= selection_.Right && row >= selection_.Top &&
-         row <= selection_.Bottom;
-}
-
 CellStyle ParameterGrid::Style(int col, int row) const {
   using A = CellAlignment;
   using B = CellBackground;
@@ -90,7 +86,7 @@ CellStyle ParameterGrid::Style(int col, int row) const {
   if (kind_ == ParamGridKind::ParamGrid)
     return {A::Centre, B::White, fixed ? C::Grey : C::Black, true};
 
-  CellStyle style{A::Centre, InSelection(col, row) ? B::Yellow : B::Window, C::Black, true};
+  CellStyle style{A::Centre, cursor_.Selected(col, row) ? B::Yellow : B::Window, C::Black, true};
   switch (col) {
     case 1:
       if (fixed)
@@ -123,7 +119,7 @@ bool ParameterGrid::CanEdit(int col, int row) const {
 }
 
 bool ParameterGrid::OpenEditor() {
-  if (!CanEdit(currentColumn_, currentRow_)) return false;
+  if (!CanEdit(cursor_.Column(), cursor_.Row())) return false;
   editorOpen_ = true;
   owner_.ui_.Repaint(View::ParameterGrids);
   return true;
@@ -131,7 +127,7 @@ bool ParameterGrid::OpenEditor() {
 
 void ParameterGrid::EditorTextChanged(const std::string& text) {
   if (!editorOpen_) return;
-  std::string& cell = TextRef(currentColumn_, currentRow_);
+  std::string& cell = TextRef(cursor_.Column(), cursor_.Row());
   // Escape goes back to the last text that was stored or refreshed, even after a refused edit.
   if (!edited_) textBeforeEdit_ = cell;
   cell = text;
@@ -140,7 +136,7 @@ void ParameterGrid::EditorTextChanged(const std::string& text) {
 
 bool ParameterGrid::StoreEdited() {
   if (!edited_) return true;
-  const int col = currentColumn_, row = currentRow_;
+  const int col = cursor_.Column(), row = cursor_.Row();
   if (row > owner_.Count() || (kind_ == ParamGridKind::PDGrid && col > 3)) {
     edited_ = false;
     return true;
@@ -162,26 +158,20 @@ void ParameterGrid::Closed() {
 }
 
 bool ParameterGrid::SelectCell(int col, int row) {
-  if (col < 1 || col >= columnCount_ || row < 1 || row >= kParamGridRows) return false;
-  if (col == currentColumn_ && row == currentRow_) return true;
+  if (!cursor_.Contains(col, row)) return false;
+  if (cursor_.IsCurrent(col, row)) return true;
   if (!StoreEdited()) {
     editorOpen_ = true;
     owner_.ui_.Repaint(View::ParameterGrids);
     return false;
   }
-  currentColumn_ = col;
-  currentRow_ = row;
-  selection_ = {col, row, col, row};
+  cursor_.MoveTo(col, row);
   Closed();
   return true;
 }
 
 void ParameterGrid::SetSelection(const GridRect& rect) {
-  const int lastCol = columnCount_ - 1, lastRow = kParamGridRows - 1;
-  selection_ = {std::clamp(std::min(rect.Left, rect.Right), 1, lastCol),
-                std::clamp(std::min(rect.Top, rect.Bottom), 1, lastRow),
-                std::clamp(std::max(rect.Left, rect.Right), 1, lastCol),
-                std::clamp(std::max(rect.Top, rect.Bottom), 1, lastRow)};
+  cursor_.Select(rect);
   owner_.ui_.Repaint(View::ParameterGrids);
 }
 
@@ -197,7 +187,7 @@ bool ParameterGrid::EnterKey() {
 }
 
 void ParameterGrid::EscapeKey() {
-  if (edited_) TextRef(currentColumn_, currentRow_) = textBeforeEdit_;
+  if (edited_) TextRef(cursor_.Column(), cursor_.Row()) = textBeforeEdit_;
   edited_ = false;
   Closed();
 }
@@ -216,12 +206,12 @@ bool ParameterGrid::KeyDown(GridKey key, unsigned modifiers) {
     return true;
   }
   if (!editorOpen_ || modifiers != kNoModifiers) return false;
-  if (key == GridKey::Left && currentColumn_ > 1) {
-    SelectCell(currentColumn_ - 1, currentRow_);
+  if (key == GridKey::Left && cursor_.Column() > 1) {
+    SelectCell(cursor_.Column() - 1, cursor_.Row());
     return true;
   }
-  if (key == GridKey::Right && currentColumn_ < columnCount_ - 1) {
-    SelectCell(currentColumn_ + 1, currentRow_);
+  if (key == GridKey::Right && cursor_.Column() < columnCount_ - 1) {
+    SelectCell(cursor_.Column() + 1, cursor_.Row());
     return true;
   }
   return false;
@@ -232,7 +222,7 @@ void ParameterGrid::MouseReleased(int col, int row) {
 }
 
 void ParameterGrid::CopySelection() {
-  CopyGridSelection(owner_.ui_, selection_,
+  CopyGridSelection(owner_.ui_, cursor_.Selection(),
                     [this](int col, int row) { return DisplayText(col, row); });
 }
 
@@ -252,7 +242,7 @@ void ParameterGrids::RefreshValueColumn(RefreshRows rows) {
   const int last = rows == RefreshRows::All ? kMaxParams : Count();
   for (int r = 1; r <= last; ++r) {
     paramGrid_.TextRef(1, r) = r <= Count() ? FormatSignificant(record_.Value.at(r), 8) : "";
-    if (paramGrid_.currentColumn_ == 1 && paramGrid_.currentRow_ == r) paramGrid_.edited_ = false;
+    if (paramGrid_.cursor_.IsCurrent(1, r)) paramGrid_.edited_ = false;
   }
   ui_.Repaint(View::ParameterGrids);
 }
@@ -266,7 +256,7 @@ void ParameterGrids::RefreshDetails(std::initializer_list<int> columns, RefreshR
     if (c < 1 || c >= kPDGridColumns) continue;
     for (int r = 1; r <= last; ++r) {
       pdGrid_.TextRef(c, r) = r <= Count() ? FormatSignificant(fields[c]->at(r), 6) : "";
-      if (pdGrid_.currentColumn_ == c && pdGrid_.currentRow_ == r) pdGrid_.edited_ = false;
+      if (pdGrid_.cursor_.IsCurrent(c, r)) pdGrid_.edited_ = false;
     }
   }
   ui_.Repaint(View::ParameterGrids);
@@ -284,7 +274,7 @@ void ParameterGrids::Store(ParameterGrid& grid, int col, int row, double v) {
     setParameterValue_(row, v);
     ParameterGrid& other = &grid == &paramGrid_ ? pdGrid_ : paramGrid_;
     other.TextRef(1, row) = grid.Text(1, row);
-    if (other.currentColumn_ == 1 && other.currentRow_ == row) other.edited_ = false;
+    if (other.cursor_.IsCurrent(1, row)) other.edited_ = false;
   } else if (col == 2 || col == 3) {
     SetBound(record_, row, col == 2 ? TBound::Min : TBound::Max, v);
   }

@@ -75,9 +75,9 @@ class ParameterGrid {
   // on the selection.
   CellStyle Style(int col, int row) const;
 
-  int CurrentColumn() const { return currentColumn_; }
-  int CurrentRow() const { return currentRow_; }
-  const GridRect& Selection() const { return selection_; }
+  int CurrentColumn() const { return cursor_.Column(); }
+  int CurrentRow() const { return cursor_.Row(); }
+  const GridRect& Selection() const { return cursor_.Selection(); }
   bool EditorOpen() const { return editorOpen_; }
   // Cells whose text is stored when edited: rows 1..Count, in PDGrid only columns 1..3 and only
   // after a key press switched editing on. Other cells never open an editor, since a text typed
@@ -119,7 +119,6 @@ class ParameterGrid {
   ParameterGrid(ParamGridKind kind, ParameterGrids& owner);
 
   std::string& TextRef(int col, int row);
-  bool InSelection(int col, int row) const;
   // Stores the current cell if it was typed into; false (after the message) when it is no number.
   bool StoreEdited();
   void Closed();
@@ -128,8 +127,7 @@ class ParameterGrid {
   ParameterGrids& owner_;
   int columnCount_;
   std::array<std::array<std::string, kPDGridColumns>, kParamGridRows> texts_;
-  int currentColumn_ = 1, currentRow_ = 1;
-  GridRect selection_;
+  GridCursor cursor_;
   bool editorOpen_ = false;
   bool editing_ = false;  // PDGrid: a key press allowed the editor
   // The current cell was typed into since it was last stored or refreshed: only typed texts are

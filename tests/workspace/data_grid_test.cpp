@@ -82,6 +82,19 @@ TEST_F(DataGridTest, EnterStoresANumberAndRefusesAnythingElse) {
   EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 2.5);  // the previous value stays
 }
 
+TEST_F(DataGridTest, ASelectionFromAnyCornerIsKeptWithinTheColumnsThereAre) {
+  Type(Dimension::Indep, "3");
+  Grid().SetSelection({53, 9, 2, 4});  // dragged up and to the left
+  EXPECT_EQ(Grid().Selection().Left, 2);
+  EXPECT_EQ(Grid().Selection().Top, 4);
+  EXPECT_EQ(Grid().Selection().Right, 53);
+  EXPECT_EQ(Grid().Selection().Bottom, 9);
+  ASSERT_TRUE(Grid().SelectCell(53, 2));
+  Type(Dimension::Indep, "1");  // two columns fewer
+  EXPECT_EQ(Grid().CurrentColumn(), 51);
+  EXPECT_EQ(Grid().Selection().Right, 51);
+}
+
 TEST_F(DataGridTest, MovingThroughCellsNeverRoundsTheirValues) {
   SetValue(1, 1, 1.23456789);
   Grid().RewriteFromData();
