@@ -110,6 +110,12 @@ inline constexpr const char* kSourceNotWritten = "Cannot write the library sourc
 inline constexpr const char* kModelNotCompiled =
     "The model \"%s\" did not compile: %s error(s).\nThe compiler's messages are on the "
     "Messages page.";
+// The same for a terminal, where the compiler's messages went to standard error.
+inline constexpr const char* kModelNotCompiledTerminal =
+    "The model \"%s\" did not compile: %s error(s); the compiler's messages are above on "
+    "standard error.";
+// A library built earlier from the same model text, dimensions and compiler.
+inline constexpr const char* kModelLoadedFromCache = "%s loaded, compiled earlier.";
 inline constexpr const char* kScriptNotWritten = "Cannot write the compile script \"%s\": %s";
 
 inline constexpr const char* kExportParametersTitle = "Export Parameters To ...";

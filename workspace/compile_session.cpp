@@ -145,10 +145,11 @@ void CompileSession::TimerTick() {
       host_.PlaceModelCaret(at);
       ui.ShowPage(Page::Model);
     }
-    host_.ShowError(
-        FillPlaceholders(msg::kModelNotCompiled,
-                         {FileNamePart(modelPath),
-                          std::to_string(errors > 0 ? errors : static_cast<int>(lines.size()))}));
+    const char* text =
+        MessagesOnStandardError ? msg::kModelNotCompiledTerminal : msg::kModelNotCompiled;
+    host_.ShowError(FillPlaceholders(
+        text, {FileNamePart(modelPath),
+               std::to_string(errors > 0 ? errors : static_cast<int>(lines.size()))}));
     return;
   }
   TModel& model = host_.ModelObject();

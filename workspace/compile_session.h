@@ -44,6 +44,8 @@ class CompileSession {
   std::string ModelBaseName;
   bool TimerEnabled = false;
   bool UseTerminal = true;  // run the compile script in a terminal window when one opens
+  // A host in a terminal prints the compiler's messages itself; a failure then points there.
+  bool MessagesOnStandardError = false;
 
   // Writes the library source beside the model; false after a message (or a cancelled save).
   bool TranslateModel();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cmath>
@@ -7,10 +8,13 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "base/data_file.h"
 #include "base/format.h"
+#include "base/messages.h"
 #include "presentation/rich_text.h"
 #include "support/files.h"
 #include "support/foreign_file.h"
@@ -21,13 +25,47 @@ namespace zelk {
 namespace {
 
 using CliRun = test::CommandRun;
+using Json = nlohmann::json;
 using test::ReadText;
 using test::WriteText;
 
+// Compiled models of this test process, never the user's own.
+const std::filesystem::path& CacheHome() {
+  static const struct Cache {
+    std::filesystem::path Path = std::filesystem::temp_directory_path() /
+                                 ("zelkcli-test-cache-" + std::to_string(::getpid()));
+    ~Cache() { std::filesystem::remove_all(Path); }
+  } cache;
+  return cache.Path;
+}
+
 // Runs zelkcli with `args`, never with the user's own settings.
 CliRun Cli(const std::string& args) {
-  return test::RunCommand("XDG_CONFIG_HOME=/nonexistent/zelk-test " + std::string(ZELKCLI) + " " +
-                          args);
+  return test::RunCommand("XDG_CONFIG_HOME=/nonexistent/zelk-test XDG_CACHE_HOME=" +
+                          CacheHome().string() + " " + std::string(ZELKCLI) + " " + args);
+}
+
+// The JSON lines of an output that mixes them with messages.
+std::vector<Json> JsonLines(const std::string& out) {
+  std::vector<Json> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && line[0] == '{') lines.push_back(Json::parse(line));
+  return lines;
+}
+
+Json JsonLine(const CliRun& run) {
+  const auto lines = JsonLines(run.Out);
+  EXPECT_EQ(lines.size(), 1u) << run.Out;
+  return lines.empty() ? Json::object() : lines[0];
+}
+
+// The files of a folder, by name.
+std::set<std::string> FilesIn(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
 }
 
 TEST(CsvTable, WritesTheHeaderAndEmptyCellsForMissingValues) {
@@ -195,28 +233,27 @@ std::string ExampleFiles(const test::TempFolder& folder, const std::string& base
   return folder.File(base + ".mod") + " " + folder.File(base + ".zkd");
 }
 
-// The first number of the JSON array or value that follows `key` in `out`.
-double NumberAfter(const std::string& out, const std::string& key) {
-  const std::size_t at = out.find("\"" + key + "\": ");
-  EXPECT_NE(at, std::string::npos) << key << " missing in " << out;
-  if (at == std::string::npos) return 0;
-  std::size_t from = at + key.size() + 4;
-  while (from < out.size() && out[from] == '[') ++from;
-  return std::stod(out.substr(from));
-}
-
 TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
   test::TempFolder folder;
   CopyExample(folder, "abc");
   CliRun run = Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") +
                    " --values 0.6,0.25 --json");
   ASSERT_EQ(run.Status, 0) << run.Out;
-  EXPECT_EQ(run.Out.rfind("{\"objective\": 0.00", 0), 0u) << run.Out;
-  EXPECT_NE(run.Out.find("\"result\": 0, \"outcome\": \"solved\", \"values\": [0.6, 0.25], "
-                         "\"computed\": [[1, 0, 0], ["),
-            std::string::npos)
-      << run.Out;
-  EXPECT_NE(run.Out.find("\"messages\": [\"abc.mod compiled and loaded.\"]}"), std::string::npos);
+  const Json fit = JsonLine(run);
+  EXPECT_LT(fit["objective"].get<double>(), 0.01);
+  EXPECT_EQ(fit["result"], 0);
+  EXPECT_EQ(fit["outcome"], "solved");
+  EXPECT_EQ(fit["values"], Json({0.6, 0.25}));
+  EXPECT_EQ(fit["computed"][0], Json({1.0, 0.0, 0.0}));
+  EXPECT_EQ(fit["messages"], Json({"abc.mod compiled and loaded."}));
+  // The next run loads what this one built; neither leaves a file beside the model.
+  CliRun again = Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") +
+                     " --values 0.6,0.25 --json");
+  ASSERT_EQ(again.Status, 0) << again.Out;
+  EXPECT_EQ(JsonLine(again)["objective"], fit["objective"]);
+  EXPECT_EQ(JsonLine(again)["messages"],
+            Json({FillPlaceholders(msg::kModelLoadedFromCache, {"abc.mod"})}));
+  EXPECT_EQ(FilesIn(folder.Path()), (std::set<std::string>{"abc.mod", "abc.dim", "abc.zkd"}));
   // Far from the data the objective grows.
   CliRun worse =
       Cli("fit " + folder.File("abc.mod") + " " + folder.File("abc.zkd") + " --values 2,2");
@@ -234,7 +271,11 @@ TEST(Zelkcli, AModelWhoseFileNameIsNoPascalIdentifierStillCompiles) {
   CliRun run = Cli("fit '" + folder.File("first-order decay.mod") + "' " +
                    folder.File("decay.zkd") + " --values 0.35");
   ASSERT_EQ(run.Status, 0) << run.Out;
-  EXPECT_TRUE(std::filesystem::exists(folder.File("first_order_decay.dll")));
+  // The library is kept among the compiled models under the identifier's name.
+  const auto cached = FilesIn(CacheHome() / "zelk" / "models");
+  EXPECT_TRUE(std::any_of(cached.begin(), cached.end(), [](const std::string& name) {
+    return name.rfind("first_order_decay-", 0) == 0 && name.size() == 18 + 16 + 4;
+  })) << run.Out;
 }
 
 TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
@@ -242,45 +283,42 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   const std::string files = ExampleFiles(folder, "decay");
   CliRun optimize = Cli("fit " + files + " --search optimize --values 3 --calls 800 --json");
   ASSERT_EQ(optimize.Status, 0) << optimize.Out;
-  EXPECT_NE(optimize.Out.find("\"search\": \"optimize\", \"stop\": \"calls\", \"trials\": 800, "
-                              "\"total_calls\": 801"),
-            std::string::npos)
-      << optimize.Out;
+  const Json best = JsonLine(optimize);
+  EXPECT_EQ(best["search"], "optimize");
+  EXPECT_EQ(best["stop"], "calls");
+  EXPECT_EQ(best["trials"], 800);
+  EXPECT_EQ(best["total_calls"], 801);
   // Trials dropped early are no failures: the decay model never fails.
-  EXPECT_NE(optimize.Out.find("\"failed_calls\": 0, \"abandoned_calls\": "), std::string::npos);
-  EXPECT_EQ(optimize.Out.find("\"abandoned_calls\": 0,"), std::string::npos) << optimize.Out;
-  const std::size_t at = optimize.Out.find("\"values\": [");
-  ASSERT_NE(at, std::string::npos);
-  EXPECT_NEAR(std::stod(optimize.Out.substr(at + 11)), 0.352, 0.003);
+  EXPECT_EQ(best["failed_calls"], 0);
+  EXPECT_GT(best["abandoned_calls"].get<int>(), 0) << optimize.Out;
+  const double fitted = best["values"][0];
+  EXPECT_NEAR(fitted, 0.352, 0.003);
 
   // Gauss-Newton ends by itself once a step cannot improve; the F-limit sides by their rules.
   const std::string report = folder.File("gn.rtf");
   CliRun gn = Cli("fit " + files + " --search gn --values 3 --stats --flimits --calls 100000 " +
                   "--report " + report + " --json");
   ASSERT_EQ(gn.Status, 0) << gn.Out;
+  const Json g = JsonLine(gn);
   // Two experiments of 8 events, one missing value: 13 residuals, 13 - 1 - 1 = 11 degrees.
-  EXPECT_NE(gn.Out.find("\"observations\": 13, \"dof\": 11, \"t_value\": 2.201, "
-                        "\"std_errors\": ["),
-            std::string::npos)
-      << gn.Out;
-  EXPECT_NE(gn.Out.find("\"correlations\": [[1]], \"covariance_determinant\": 1"),
-            std::string::npos);
-  EXPECT_NE(gn.Out.find("\"search\": \"gn\", \"stop\": \"stall\""), std::string::npos) << gn.Out;
-  const std::size_t gnAt = gn.Out.find("\"values\": [");
-  ASSERT_NE(gnAt, std::string::npos);
-  EXPECT_NEAR(std::stod(gn.Out.substr(gnAt + 11)), std::stod(optimize.Out.substr(at + 11)), 2e-3);
+  EXPECT_EQ(g["observations"], 13);
+  EXPECT_EQ(g["dof"], 11);
+  EXPECT_EQ(g["t_value"], 2.201);
+  EXPECT_EQ(g["correlations"], Json::parse("[[1.0]]"));
+  EXPECT_EQ(g["covariance_determinant"], 1.0);
+  EXPECT_EQ(g["search"], "gn");
+  EXPECT_EQ(g["stop"], "stall") << gn.Out;
+  const double value = g["values"][0];
+  EXPECT_NEAR(value, fitted, 2e-3);
   // F(p, N - p) = F(1, 12); near the optimum the profile is a parabola, so the interval is the
   // t interval with t^2 / 11 replaced by F / 12 (the t variance divides by N - 1 - p).
-  EXPECT_NE(gn.Out.find("\"f_value\": 4.75, \"lo_flimits\": ["), std::string::npos) << gn.Out;
-  EXPECT_NE(gn.Out.find("\"flimit_stops\": [\"finished\", \"finished\"]"), std::string::npos);
-  const double value = std::stod(gn.Out.substr(gnAt + 11));
-  const double lo = NumberAfter(gn.Out, "lo_flimits");
-  const double hi = NumberAfter(gn.Out, "hi_flimits");
-  const double halfT = NumberAfter(gn.Out, "std_errors");
+  EXPECT_EQ(g["f_value"], 4.75);
+  EXPECT_EQ(g["flimit_stops"], Json({"finished", "finished"}));
+  const double lo = g["lo_flimits"][0], hi = g["hi_flimits"][0], halfT = g["std_errors"][0];
   EXPECT_LT(lo, value);
   EXPECT_GT(hi, value);
   EXPECT_NEAR(hi - lo, 2 * halfT * std::sqrt(4.75 * 11 / 12) / 2.201, 0.05 * halfT);
-  EXPECT_NEAR(NumberAfter(gn.Out, "standard_errors"), halfT / 2.201, 1e-12 * halfT);
+  EXPECT_NEAR(g["standard_errors"][0].get<double>(), halfT / 2.201, 1e-12 * halfT);
   // The report's column holds the half-widths computed, and says so.
   std::string text;
   ASSERT_TRUE(ReadRtfText(ReadText(report), text));
@@ -307,19 +345,16 @@ TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {
   CliRun run = Cli("fit " + files + " --search gn --values 3 --residual-test --design 2,0,12 " +
                    "--report " + report + " --json");
   ASSERT_EQ(run.Status, 0) << run.Out;
-  EXPECT_NE(run.Out.find("\"d_statistics\": [2.13"), std::string::npos) << run.Out;
-  EXPECT_NE(run.Out.find("\"autocorrelation\": [\"Insignificant\"]"), std::string::npos);
-  EXPECT_NE(run.Out.find("\"design_stop\": \"finished\""), std::string::npos) << run.Out;
-  const std::size_t at = run.Out.find("\"design_points\": [");
-  ASSERT_NE(at, std::string::npos);
-  std::istringstream points(run.Out.substr(at + 18));
-  double a = 0, b = 0;
-  char comma = 0;
-  points >> a >> comma >> b;
+  const Json fit = JsonLine(run);
+  EXPECT_NEAR(fit["d_statistics"][0].get<double>(), 2.135, 0.005) << run.Out;
+  EXPECT_EQ(fit["autocorrelation"], Json({"Insignificant"}));
+  EXPECT_EQ(fit["design_stop"], "finished") << run.Out;
+  ASSERT_EQ(fit["design_points"].size(), 2u);
+  const double a = fit["design_points"][0], b = fit["design_points"][1];
   EXPECT_LE(a, b);
   EXPECT_GE(a, 0);
   EXPECT_LE(b, 12);
-  EXPECT_GE(NumberAfter(run.Out, "design_iterations"), 2 * 5000 + 49);
+  EXPECT_GE(fit["design_iterations"].get<int>(), 2 * 5000 + 49);
   std::ifstream rtf(report);
   std::string head(6, ' ');
   rtf.read(head.data(), 6);
@@ -341,7 +376,7 @@ TEST(Zelkcli, FitStartsFromAParameterFileAndWritesOne) {
   // Started from the saved record, the fitted value comes back without a search.
   CliRun again = Cli("fit " + files + " --params " + par + " --json");
   ASSERT_EQ(again.Status, 0) << again.Out;
-  EXPECT_EQ(NumberAfter(again.Out, "values"), NumberAfter(fit.Out, "values"));
+  EXPECT_EQ(JsonLine(again)["values"], JsonLine(fit)["values"]);
   CliRun missing = Cli("fit " + files + " --params " + folder.File("none.par"));
   EXPECT_EQ(missing.Status, 1);
   EXPECT_NE(missing.Out.find("File Open Failed!"), std::string::npos) << missing.Out;
@@ -390,7 +425,11 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
     std::string text;
   } cases[] = {
       {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd"),
-       "broken.mod(7,13) Error: Identifier not found \"q\""},
+       "broken.mod(7,13) Error: Identifier not found \"q\"\n"},
+      // The compiler's messages come first on standard error, then the one that points there.
+      {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd"),
+       "\nzelkcli: " + FillPlaceholders(msg::kModelNotCompiledTerminal, {"broken.mod", "1"}) +
+           "\n"},
       {"fit " + folder.File("broken.mod") + " " + folder.File("decay.zkd") + " --calls 0",
        "--calls takes a count"},
       {"fit " + folder.File("none.mod") + " " + folder.File("decay.zkd"),
@@ -415,6 +454,57 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
     EXPECT_EQ(run.Status, 1) << c.args;
     EXPECT_NE(run.Out.find(c.text), std::string::npos) << c.args << ": " << run.Out;
   }
+}
+
+TEST(Zelkcli, FitsEachDataSetInTurnAndSaysWhichFailedAndWhy) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  const std::string zkd = folder.File("decay.zkd"), csv = folder.File("decay.csv"),
+                    none = folder.File("none.zkd"), model = folder.File("decay.mod");
+  ASSERT_EQ(Cli("convert " + zkd + " " + csv).Status, 0);
+  CliRun run = Cli("fit " + model + " " + zkd + " " + none + " --values 0.35 --json --data " + csv);
+  EXPECT_EQ(run.Status, 1);
+  const auto lines = JsonLines(run.Out);
+  ASSERT_EQ(lines.size(), 3u) << run.Out;
+  EXPECT_EQ(lines[0]["data"], zkd);
+  EXPECT_EQ(
+      lines[1],
+      Json({{"data", none},
+            {"error", FillPlaceholders(msg::kCannotOpen, {none, "No such file or directory"})}}));
+  EXPECT_EQ(lines[2]["data"], csv);
+  EXPECT_EQ(lines[2]["objective"], lines[0]["objective"]);
+  EXPECT_EQ(lines[2]["values"], Json({0.35}));
+
+  CliRun text = Cli("fit " + model + " " + zkd + " " + csv + " --values 0.35");
+  EXPECT_EQ(text.Status, 0) << text.Out;
+  EXPECT_EQ(text.Out.rfind("Data: " + zkd + "\nObjective (sum of squares): ", 0), 0u) << text.Out;
+  EXPECT_NE(text.Out.find("\n\nData: " + csv + "\nObjective"), std::string::npos) << text.Out;
+}
+
+// Runs side by side on one model never meet a library another run is still writing.
+TEST(ZelkcliConcurrency, AHundredFitsOfOneModelTenAtATimeAllAgree) {
+  test::TempFolder folder;
+  const std::string files = ExampleFiles(folder, "decay");
+  const std::string out = folder.File("out");
+  std::filesystem::create_directories(out);
+  const std::string fit =
+      "XDG_CONFIG_HOME=/nonexistent/zelk-test XDG_CACHE_HOME=" + folder.File("cache") + " " +
+      ZELKCLI + " fit " + files + " --values 0.35 --json";
+  CliRun runs =
+      test::RunCommand("seq 100 | xargs -P10 -I{} sh -c '" + fit + " > " + out + "/{}.json 2>&1'");
+  EXPECT_EQ(runs.Status, 0) << runs.Out;
+  std::set<Json> objectives;
+  for (int i = 1; i <= 100; ++i) {
+    const std::string text = ReadText(out + "/" + std::to_string(i) + ".json");
+    const auto lines = JsonLines(text);
+    ASSERT_EQ(lines.size(), 1u) << i << ": " << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << i << ": " << text;
+    EXPECT_EQ(lines[0]["result"], 0) << text;
+    objectives.insert(lines[0]["objective"]);
+  }
+  EXPECT_EQ(objectives.size(), 1u);
+  EXPECT_EQ(FilesIn(folder.Path()),
+            (std::set<std::string>{"decay.mod", "decay.dim", "decay.zkd", "out", "cache"}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -114,10 +115,19 @@ int main(int argc, char* argv[]) {
   if (status != 0 || !fs::is_regular_file(built, ec)) {
     result = Fail("the library was not built (fpc exit code " + std::to_string(status) + ")");
   } else {
-    // Copy beside the target, then rename over it: a loaded old library keeps its mapping.
+    // Copied into a file of this run's own beside the target, then renamed over it: the
+    // target is whole or absent for every reader, and a loaded old library keeps its mapping.
+    // Builds running side by side never share the temporary file.
     const fs::path target = outDir / (name + ".dll");
-    const fs::path temp = outDir / ("." + name + ".dll.new");
-    fs::copy_file(built, temp, fs::copy_options::overwrite_existing, ec);
+    std::string tempName = (outDir / ("." + name + ".dll.XXXXXX")).string();
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0) {
+      ec.assign(errno, std::generic_category());
+    } else {
+      ::close(fd);
+      fs::copy_file(built, tempName, fs::copy_options::overwrite_existing, ec);
+    }
+    const fs::path temp = tempName;
     if (!ec)
       fs::permissions(temp,
                       fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -125,8 +135,8 @@ int main(int argc, char* argv[]) {
                       ec);
     if (!ec) fs::rename(temp, target, ec);
     if (ec) {
-      fs::remove(temp, ec);
       result = Fail("cannot write " + target.string() + ": " + ec.message());
+      if (fd >= 0) fs::remove(temp, ec);
     }
   }
   fs::remove_all(scratch, ec);

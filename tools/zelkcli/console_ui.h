@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/user_interface.h"
 #include "tools/zelkcli/pictures.h"
@@ -20,7 +21,11 @@ class ConsoleUi : public UserInterface {
     std::string line = text;
     for (char& c : line)
       if (c == '\n') c = ' ';
-    std::cerr << program_ << ": " << line << "\n";
+    LastMessage = line;
+    if (HoldMessages)
+      Held.push_back(line);
+    else
+      std::cerr << program_ << ": " << line << "\n";
     return buttons == Buttons::Ok      ? Answer::Ok
            : buttons == Buttons::YesNo ? Answer::No
                                        : Answer::Cancel;
@@ -30,6 +35,14 @@ class ConsoleUi : public UserInterface {
   }
   std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override {
     return std::nullopt;
+  }
+  // Messages wait in Held while set, to come out after what belongs before them.
+  bool HoldMessages = false;
+  std::vector<std::string> Held;
+  std::string LastMessage;  // the latest message, held or not
+  void ReleaseHeld() {
+    for (const std::string& line : Held) std::cerr << program_ << ": " << line << "\n";
+    Held.clear();
   }
   // Runs between the steps of a search, as the window's event processing would.
   std::function<void()> OnProcessEvents;

@@ -1,19 +1,30 @@
 #include "tools/zelkcli/fit_command.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <thread>
 
+#include "base/data_file.h"
 #include "base/format.h"
+#include "base/messages.h"
 #include "base/preferences.h"
 #include "estimation/objective.h"
 #include "estimation/quantiles.h"
+#include "model/compile_driver.h"
+#include "model/model_language.h"
 #include "model/operation.h"
 #include "tools/zelkcli/csv_table.h"
 
@@ -22,14 +33,12 @@ namespace zelk {
 namespace {
 
 namespace fs = std::filesystem;
-
-int Fail(const std::string& text) {
-  std::cerr << "zelkcli: " << text << "\n";
-  return 1;
-}
+// Fields stay in the order they are written.
+using Json = nlohmann::ordered_json;
 
 struct FitOptions {
-  std::string Model, Data, Search, Objective = "ss";
+  std::string Model, Search, Objective = "ss";
+  std::vector<std::string> Data;
   std::string Values, Min, Max, Fixed;
   std::string Chart;  // picture of the fitted chart, by its extension
   std::pair<int, int> ChartSize{800, 600};
@@ -44,68 +53,124 @@ struct FitOptions {
   std::string Params, SaveParams;  // parameter files to start from and to write
 };
 
+// One option: its argument's shape in the usage (none for a switch) and what it sets; false
+// with a reason for a value it does not take.
+struct OptionSpec {
+  const char* Name;
+  const char* Argument;
+  std::function<bool(FitOptions&, const std::string&, std::string&)> Apply;
+};
+
+auto Text(std::string FitOptions::*field) {
+  return [field](FitOptions& o, const std::string& v, std::string&) {
+    o.*field = v;
+    return true;
+  };
+}
+
+auto Switch(bool FitOptions::*field) {
+  return [field](FitOptions& o, const std::string&, std::string&) {
+    o.*field = true;
+    return true;
+  };
+}
+
+auto OneOf(std::string FitOptions::*field, const char* name, std::vector<std::string> allowed,
+           const char* listed) {
+  return [=](FitOptions& o, const std::string& v, std::string& error) {
+    if (std::find(allowed.begin(), allowed.end(), v) == allowed.end()) {
+      error = std::string(name) + " is " + listed + ", not \"" + v + "\"";
+      return false;
+    }
+    o.*field = v;
+    return true;
+  };
+}
+
+auto Count(long FitOptions::*field, const char* name, long least) {
+  return [=](FitOptions& o, const std::string& v, std::string& error) {
+    const auto n = ParseInteger(v);
+    if (!n || *n < least) {
+      error = std::string(name) + " takes a count, not \"" + v + "\"";
+      return false;
+    }
+    o.*field = *n;
+    return true;
+  };
+}
+
+const std::vector<OptionSpec>& Options() {
+  static const std::vector<OptionSpec> options = {
+      {"--data", "DATA...", nullptr},  // takes every argument up to the next option
+      {"--search", "optimize|lj|wl|gn",
+       OneOf(&FitOptions::Search, "--search", {"optimize", "lj", "wl", "gn"},
+             "optimize, lj, wl or gn")},
+      {"--objective", "ss|box-draper|weighted",
+       OneOf(&FitOptions::Objective, "--objective", {"ss", "box-draper", "weighted"},
+             "ss, box-draper or weighted")},
+      {"--values", "v1,...", Text(&FitOptions::Values)},
+      {"--min", "v1,...", Text(&FitOptions::Min)},
+      {"--max", "v1,...", Text(&FitOptions::Max)},
+      {"--fixed", "i,j,...", Text(&FitOptions::Fixed)},
+      {"--calls", "N",
+       [](FitOptions& o, const std::string& v, std::string& error) {
+         o.CallsGiven = true;
+         return Count(&FitOptions::Calls, "--calls", 1)(o, v, error);
+       }},
+      {"--stall", "N", Count(&FitOptions::Stall, "--stall", 0)},
+      {"--stats", nullptr, Switch(&FitOptions::Stats)},
+      {"--flimits", nullptr, Switch(&FitOptions::FLimits)},
+      {"--residual-test", nullptr, Switch(&FitOptions::ResidualTest)},
+      {"--design", "N,MIN,MAX", Text(&FitOptions::Design)},
+      {"--report", "FILE.rtf", Text(&FitOptions::Report)},
+      {"--params", "FILE.par", Text(&FitOptions::Params)},
+      {"--save-params", "FILE.par", Text(&FitOptions::SaveParams)},
+      {"--json", nullptr, Switch(&FitOptions::Json)},
+      {"--chart", "FILE.emf|FILE.png|FILE.svg", Text(&FitOptions::Chart)},
+      {"--chart-size", "WxH",
+       [](FitOptions& o, const std::string& size, std::string& error) {
+         const auto x = size.find('x');
+         const auto w = ParseInteger(size.substr(0, x));
+         const auto h = x == std::string::npos ? std::nullopt : ParseInteger(size.substr(x + 1));
+         if (!w || !h || *w < 20 || *h < 20 || *w > 20000 || *h > 20000) {
+           error = "--chart-size takes WIDTHxHEIGHT in pixels, 20 to 20000, not \"" + size + "\"";
+           return false;
+         }
+         o.ChartSize = {static_cast<int>(*w), static_cast<int>(*h)};
+         return true;
+       }},
+  };
+  return options;
+}
+
 std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   FitOptions o;
+  const auto isOption = [](const std::string& a) { return a.rfind("--", 0) == 0; };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    std::string* text = a == "--values"        ? &o.Values
-                        : a == "--min"         ? &o.Min
-                        : a == "--max"         ? &o.Max
-                        : a == "--fixed"       ? &o.Fixed
-                        : a == "--search"      ? &o.Search
-                        : a == "--objective"   ? &o.Objective
-                        : a == "--chart"       ? &o.Chart
-                        : a == "--design"      ? &o.Design
-                        : a == "--report"      ? &o.Report
-                        : a == "--params"      ? &o.Params
-                        : a == "--save-params" ? &o.SaveParams
-                                               : nullptr;
-    if (a == "--json") {
-      o.Json = true;
-    } else if (a == "--stats") {
-      o.Stats = true;
-    } else if (a == "--flimits") {
-      o.FLimits = true;
-    } else if (a == "--residual-test") {
-      o.ResidualTest = true;
-    } else if (a == "--chart-size" && i + 1 < args.size()) {
-      const std::string& size = args[++i];
-      const auto x = size.find('x');
-      const auto w = ParseInteger(size.substr(0, x));
-      const auto h = x == std::string::npos ? std::nullopt : ParseInteger(size.substr(x + 1));
-      if (!w || !h || *w < 20 || *h < 20 || *w > 20000 || *h > 20000) {
-        error = "--chart-size takes WIDTHxHEIGHT in pixels, 20 to 20000, not \"" + size + "\"";
-        return std::nullopt;
-      }
-      o.ChartSize = {*w, *h};
-    } else if ((a == "--calls" || a == "--stall") && i + 1 < args.size()) {
-      const auto n = ParseInteger(args[++i]);
-      if (!n || *n < (a == "--calls" ? 1 : 0)) {
-        error = a + " takes a count, not \"" + args[i] + "\"";
-        return std::nullopt;
-      }
-      (a == "--calls" ? o.Calls : o.Stall) = *n;
-      if (a == "--calls") o.CallsGiven = true;
-    } else if (text && i + 1 < args.size()) {
-      *text = args[++i];
-    } else if (a.rfind("--", 0) != 0 && o.Model.empty()) {
-      o.Model = a;
-    } else if (a.rfind("--", 0) != 0 && o.Data.empty()) {
-      o.Data = a;
-    } else {
-      error = "unexpected argument \"" + a + "\"";
+    if (!isOption(a)) {
+      (o.Model.empty() ? o.Model : o.Data.emplace_back()) = a;
+      continue;
+    }
+    const auto& options = Options();
+    const auto spec = std::find_if(options.begin(), options.end(),
+                                   [&](const OptionSpec& s) { return a == s.Name; });
+    if (spec == options.end()) {
+      error = "unexpected argument \"" + a + "\"\n" + FitUsage();
+      return std::nullopt;
+    }
+    if (spec->Argument && (i + 1 >= args.size() || isOption(args[i + 1]))) {
+      error = a + " takes " + spec->Argument + "\n" + FitUsage();
+      return std::nullopt;
+    }
+    if (!spec->Apply) {
+      while (i + 1 < args.size() && !isOption(args[i + 1])) o.Data.push_back(args[++i]);
+    } else if (!spec->Apply(o, spec->Argument ? args[++i] : std::string(), error)) {
       return std::nullopt;
     }
   }
   if (o.Model.empty() || o.Data.empty()) {
-    error =
-        "usage: zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--stats] [--flimits] "
-        "[--values v1,v2,...] [--chart FILE.emf|.png|.svg] [--json]";
-    return std::nullopt;
-  }
-  if (!o.Search.empty() && o.Search != "optimize" && o.Search != "lj" && o.Search != "wl" &&
-      o.Search != "gn") {
-    error = "--search is optimize, lj, wl or gn, not \"" + o.Search + "\"";
+    error = FitUsage();
     return std::nullopt;
   }
   return o;
@@ -141,8 +206,104 @@ std::string FindCompiler(const std::string& fromPreferences) {
   return {};
 }
 
-// Opens data and model with the window's code, then translates, compiles and loads.
-int PrepareModel(Workspace& ws, const FitOptions& o) {
+// Built libraries live here, one per model text, dimensions and compiler.
+fs::path CacheFolder() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg && *xdg == '/') return fs::path(xdg) / "zelk" / "models";
+  const char* home = std::getenv("HOME");
+  if (home && *home == '/') return fs::path(home) / ".cache" / "zelk" / "models";
+  return fs::temp_directory_path() / ("zelk-models-" + std::to_string(::getuid()));
+}
+
+// FNV-1a over each part and its length, as 16 hex digits.
+std::string Hash(const std::vector<std::string>& parts) {
+  std::uint64_t h = 14695981039346656037ull;
+  const auto add = [&h](const std::string& bytes) {
+    for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  };
+  for (const std::string& part : parts) {
+    add(part);
+    add(std::to_string(part.size()) + ";");
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+  return text;
+}
+
+// A file's size and time of change: a rebuilt compiler or runtime unit is a new key.
+std::string Stamp(const fs::path& path) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  if (ec) return "none";
+  const auto time = fs::last_write_time(path, ec).time_since_epoch().count();
+  return std::to_string(size) + "@" + std::to_string(time);
+}
+
+std::string ReadText(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  ReadWholeFile(path, bytes, error);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// One data set's fit in a workspace of its own. A failure is printed at once and kept as
+// the reason of the data set.
+class DataSetFit {
+ public:
+  DataSetFit(ConsoleUi& ui, const FitOptions& o, const std::string& data)
+      : ui_(ui), o_(o), data_(data), ws_(std::make_unique<Workspace>(ui)) {
+    ws_->Start();
+  }
+
+  // 0 when the data set was fitted; `modelFailed` tells a failure of the model from one of
+  // the data set.
+  int Run(bool& modelFailed);
+  Json Line;         // the JSON line, without the data set's name
+  std::string Text;  // the text report
+  std::string Reason;
+
+ private:
+  int Fail(const std::string& text) {
+    std::cerr << "zelkcli: " << text << "\n";
+    Reason = text;
+    return 1;
+  }
+  // Fails with what the workspace has just said.
+  int Failed() { return Fail(ui_.LastMessage.empty() ? "failed" : ui_.LastMessage); }
+  int Failed(bool shown) {
+    if (!shown) return Failed();
+    Reason = ui_.LastMessage.empty() ? "failed" : ui_.LastMessage;
+    return 1;
+  }
+  int ReadData();
+  int PrepareModel();
+  int LoadLibrary(const std::string& modelPath);
+  int Compile(const std::string& modelPath, const fs::path& cache, const fs::path& library);
+  int SetParameters();
+  int Compute();
+
+  ConsoleUi& ui_;
+  const FitOptions& o_;
+  const std::string& data_;
+  std::unique_ptr<Workspace> ws_;
+};
+
+int DataSetFit::ReadData() {
+  Workspace& ws = *ws_;
+  if (LowercaseExtension(data_) == ".csv") {
+    std::string error;
+    if (!ReadCsvDataFile(ws, data_, error)) return Fail(error);
+  } else if (!ws.ReadAnyDataFile(data_)) {
+    return Failed(true);
+  }
+  ws.SetDataFileName(fs::absolute(data_).string());
+  ws.SetDataSaved(true);
+  return 0;
+}
+
+// Opens the model with the window's code, then loads its library, compiled when needed.
+int DataSetFit::PrepareModel() {
+  Workspace& ws = *ws_;
   TPreferences prefs;
   LoadPreferences(PreferencesPath(), prefs);
   ws.Prefs = prefs.General;
@@ -153,40 +314,104 @@ int PrepareModel(Workspace& ws, const FitOptions& o) {
   if (ws.Prefs.CompilerPath.empty())
     return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
   ws.Compiler().UseTerminal = false;
+  ws.Compiler().MessagesOnStandardError = true;
   ws.Prefs.SourcePreview = false;
 
-  // The data first: its counts would otherwise mark the model modified after it was read.
-  if (!ws.ReadAnyDataFile(o.Data)) return 1;
-  ws.SetDataFileName(fs::absolute(o.Data).string());
-  ws.SetDataSaved(true);
-  const std::string modelPath = fs::absolute(o.Model).string();
-  if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + o.Model);
+  const std::string modelPath = fs::absolute(o_.Model).string();
+  if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + o_.Model);
   if (!ws.ReadDimensionFile(CompanionName(modelPath)))
-    return Fail("cannot read the dimension file " + CompanionName(o.Model));
+    return Fail("cannot read the dimension file " + CompanionName(o_.Model));
   ws.ModelFileName = modelPath;
   ws.SetModelSaved(true);
+  return LoadLibrary(modelPath);
+}
 
+// The library of this model text, dimensions and compiler from the cache, built and
+// published there first when it is not.
+int DataSetFit::LoadLibrary(const std::string& modelPath) {
+  Workspace& ws = *ws_;
+  const std::string name = FileNamePart(modelPath);
+  const std::string base = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
+  const fs::path compiler = ws.Prefs.CompilerPath;
+  const std::string key =
+      Hash({"zelk model library 1", ws.ModelText, base, ReadText(CompanionName(modelPath)),
+            compiler.string(), Stamp(compiler), Stamp(compiler.parent_path() / "zelkrt.pas")});
+  const fs::path cache = CacheFolder();
+  std::error_code ec;
+  fs::create_directories(cache, ec);
+  if (ec)
+    return Fail("cannot make the folder of compiled models " + cache.string() + ": " +
+                ec.message());
+  const fs::path library = cache / (LibraryIdentifier(base) + "-" + key + ".dll");
+  if (fs::is_regular_file(library, ec)) {
+    // A library that does not load is built again over it, without a word.
+    ui_.HoldMessages = true;
+    const bool loaded = ws.Model.LoadModelLibrary(library.string(), ui_);
+    ui_.HoldMessages = false;
+    ui_.Held.clear();
+    ui_.LastMessage.clear();
+    if (loaded) {
+      ws.Model.ModelCompiled = true;
+      const ModelCounts counts{ws.Model.DifEqCount, ws.MeasuredData.YData.DepCount,
+                               ws.Parameters.Count};
+      for (const std::string& warning : IndexWarnings(ws.ModelText, counts))
+        ws.Log.AddMessage(warning);
+      ws.Log.AddMessage(FillPlaceholders(msg::kModelLoadedFromCache, {name}));
+      return 0;
+    }
+    ws.Model.UnloadModelLibrary(ui_);
+  }
+  // The compile runs in a folder of its own: the script, marker, log and source of runs
+  // side by side never meet, and nothing is left beside the model.
+  std::string folder = (cache / (LibraryIdentifier(base) + "-" + key + ".XXXXXX")).string();
+  if (!::mkdtemp(folder.data()))
+    return Fail("cannot make a folder to compile in under " + cache.string());
+  const int status = Compile(modelPath, folder, library);
+  fs::remove_all(folder, ec);
+  ws.ModelFileName = modelPath;
+  return status;
+}
+
+int DataSetFit::Compile(const std::string& modelPath, const fs::path& folder,
+                        const fs::path& library) {
+  Workspace& ws = *ws_;
+  ws.ModelFileName = (folder / FileNamePart(modelPath)).string();
   if (!ws.Compiler().TranslateModel())
     return Fail(ws.Compiler().SourceIsC ? "C models cannot be compiled"
                                         : "the model text was not translated");
-  if (!ws.Compiler().StartCompile(ws.Compiler().PasFilePath())) return 1;
+  if (!ws.Compiler().StartCompile(ws.Compiler().PasFilePath())) return Failed(true);
+  // What the end of the compile says waits until the compiler's own messages are out.
+  ui_.HoldMessages = true;
   for (int i = 0; i < 3000 && ws.Compiler().TimerEnabled; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ws.CompileTimerTimer();
   }
+  ui_.HoldMessages = false;
   if (ws.Compiler().TimerEnabled) return Fail("the compiler did not finish within five minutes");
   if (ws.Model.LibFileName.empty()) {
     for (const std::string& line : ws.Log.Lines()) std::cerr << line << "\n";
-    return Fail("the model was not compiled");
+    const bool said = !ui_.Held.empty();
+    ui_.ReleaseHeld();
+    return said ? Failed(true) : Fail("the model was not compiled");
   }
+  ui_.ReleaseHeld();
+  // Published whole by a rename: a run that loads it never sees a part of it.
+  const std::string built = ws.Model.LibFileName;
+  ws.Model.UnloadModelLibrary(ui_);
+  std::error_code ec;
+  fs::rename(built, library, ec);
+  if (ec)
+    return Fail("cannot keep the compiled model as " + library.string() + ": " + ec.message());
+  if (!ws.Model.LoadModelLibrary(library.string(), ui_)) return Failed(true);
   return 0;
 }
 
-int SetParameters(Workspace& ws, const FitOptions& o) {
+int DataSetFit::SetParameters() {
+  Workspace& ws = *ws_;
   std::vector<double> values, mins, maxs;
   std::string error;
-  if (!ParseList("--values", o.Values, values, error) || !ParseList("--min", o.Min, mins, error) ||
-      !ParseList("--max", o.Max, maxs, error))
+  if (!ParseList("--values", o_.Values, values, error) ||
+      !ParseList("--min", o_.Min, mins, error) || !ParseList("--max", o_.Max, maxs, error))
     return Fail(error);
   for (int i = 1; i <= kMaxParams; ++i)
     ws.SetParameterValue(i, i <= static_cast<int>(values.size()) ? values[i - 1] : 1.0);
@@ -194,69 +419,61 @@ int SetParameters(Workspace& ws, const FitOptions& o) {
     SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Min, mins[i]);
   for (std::size_t i = 0; i < maxs.size(); ++i)
     SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Max, maxs[i]);
-  std::stringstream fixed(o.Fixed);
+  std::stringstream fixed(o_.Fixed);
   for (std::string item; std::getline(fixed, item, ',');) {
     const auto i = ParseInteger(item);
     if (!i || *i < 1 || *i > ws.Parameters.Count)
       return Fail("--fixed: \"" + item + "\" is no parameter number");
     ws.Parameters.Fixed[*i] = true;
   }
+  // A parameter file replaces the whole record: values, bounds, fixed marks and all.
+  if (!o_.Params.empty() && !ws.ImportParameterFile(o_.Params)) return Failed(true);
   return 0;
 }
 
-std::string JsonNumber(double v) { return std::isfinite(v) ? ExactText(v) : "null"; }
+Json Number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-      out += buffer;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
+// Slots 1..count of a one-based array.
+template <class Array>
+Json Numbers(const Array& values, int count) {
+  Json list = Json::array();
+  for (int i = 1; i <= count; ++i) list.push_back(Number(values[i]));
+  return list;
 }
 
-}  // namespace
+int DataSetFit::Run(bool& modelFailed) {
+  modelFailed = false;
+  ui_.LastMessage.clear();
+  // The data first: its counts would otherwise mark the model modified after it was read.
+  if (ReadData()) return 1;
+  if (PrepareModel()) {
+    modelFailed = true;
+    return 1;
+  }
+  if (SetParameters()) return 1;
+  return Compute();
+}
 
-int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
-  std::string error;
-  const auto options = ParseOptions(args, error);
-  if (!options) return Fail(error);
-  const FitOptions& o = *options;
-  TObjectiveKind kind = TObjectiveKind::SumOfSquares;
-  if (o.Objective == "box-draper")
-    kind = TObjectiveKind::BoxDraper;
-  else if (o.Objective == "weighted")
-    kind = TObjectiveKind::WeightedSS;
-  else if (o.Objective != "ss")
-    return Fail("--objective is ss, box-draper or weighted, not \"" + o.Objective + "\"");
-
-  if (const int failed = PrepareModel(ws, o)) return failed;
-  if (const int failed = SetParameters(ws, o)) return failed;
-  // A parameter file replaces the whole record: values, bounds, fixed marks and all.
-  if (!o.Params.empty() && !ws.ImportParameterFile(o.Params)) return 1;
+int DataSetFit::Compute() {
+  Workspace& ws = *ws_;
+  TObjectiveKind kind = o_.Objective == "box-draper" ? TObjectiveKind::BoxDraper
+                        : o_.Objective == "weighted" ? TObjectiveKind::WeightedSS
+                                                     : TObjectiveKind::SumOfSquares;
   ws.Estimation().SetObjectiveFunc(kind);
   SearchSummary summary;
   double fitSeconds = 0;  // the search alone, without compiling or reporting
   std::int64_t fitSolutions = 0;
-  if (!o.Search.empty()) {
+  if (!o_.Search.empty()) {
     const auto start = std::chrono::steady_clock::now();
     const std::int64_t solutionsBefore = ws.Stats.Solutions;
     SearchOptions search;
-    search.Calls = o.Calls;
-    search.Stall = o.Stall;
+    search.Calls = o_.Calls;
+    search.Stall = o_.Stall;
     EstimationSession& estimation = ws.Estimation();
-    summary = o.Search == "gn"   ? estimation.OptimizeGN(search)
-              : o.Search == "lj" ? estimation.OptimizeLJ(search)
-              : o.Search == "wl" ? estimation.OptimizeWL(search)
-                                 : estimation.Optimize(search);
+    summary = o_.Search == "gn"   ? estimation.OptimizeGN(search)
+              : o_.Search == "lj" ? estimation.OptimizeLJ(search)
+              : o_.Search == "wl" ? estimation.OptimizeWL(search)
+                                  : estimation.Optimize(search);
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     fitSolutions = ws.Stats.Solutions - solutionsBefore;
   }
@@ -267,33 +484,35 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   // Standard errors at the best point; a failure has said why and fails the run. They go into
   // the record as "Standard Errors" puts them there: the report and a saved parameter file
   // read them from it.
-  if (o.Stats && !ws.Estimation().ComputeStdErrors()) return 1;
+  if (o_.Stats && !ws.Estimation().ComputeStdErrors()) return Failed(true);
   const TStatistics& stats = ws.Estimation().Statistics;
-  if (o.Stats) ws.Parameters.StdError = stats.StdError;
+  if (o_.Stats) ws.Parameters.StdError = stats.StdError;
   // F-test limits around the best point, each side ended by its own rules or by --calls.
   std::vector<SearchSummary> sides;
   SearchOptions after;  // the searches after the fit end by their own rules unless cut
-  if (o.CallsGiven) after.Calls = o.Calls;
-  if (o.FLimits && !ws.Estimation().AllFLimits(after, &sides)) return 1;
-  if (o.ResidualTest) {
+  if (o_.CallsGiven) after.Calls = o_.Calls;
+  if (o_.FLimits && !ws.Estimation().AllFLimits(after, &sides)) return Failed(true);
+  if (o_.ResidualTest) {
     ws.ResidualAction();
-    if (ws.ResidualGrid.empty()) return 1;  // it has said why
+    if (ws.ResidualGrid.empty()) return Failed(true);
   }
-  if (!o.Design.empty()) {
+  if (!o_.Design.empty()) {
     std::vector<double> design;
-    if (!ParseList("--design", o.Design, design, error) || design.size() != 3 ||
+    std::string error;
+    if (!ParseList("--design", o_.Design, design, error) || design.size() != 3 ||
         design[0] != std::floor(design[0]) || design[0] < 1 || design[0] > kMaxDesignPoints)
       return Fail(error.empty()
-                      ? "--design takes N,MIN,MAX with N from 1 to 20, not \"" + o.Design + "\""
+                      ? "--design takes N,MIN,MAX with N from 1 to 20, not \"" + o_.Design + "\""
                       : error);
-    if (!ws.RunDesign(static_cast<int>(design[0]), design[1], design[2], after)) return 1;
+    if (!ws.RunDesign(static_cast<int>(design[0]), design[1], design[2], after))
+      return Failed(true);
   }
-  if (!o.SaveParams.empty() && !ws.WriteParameterFile(o.SaveParams)) return 1;
-  if (!o.Report.empty()) {
+  if (!o_.SaveParams.empty() && !ws.WriteParameterFile(o_.SaveParams)) return Failed(true);
+  if (!o_.Report.empty()) {
     ws.BuildReport();
     std::string reason;
-    if (!Workspace::WriteReport(o.Report, ws.Report, reason))
-      return Fail("cannot write the report " + o.Report + ": " + reason);
+    if (!Workspace::WriteReport(o_.Report, ws.Report, reason))
+      return Fail("cannot write the report " + o_.Report + ": " + reason);
   }
 
   // The values reported are those of the best point, solved once more.
@@ -303,105 +522,93 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
   if (!std::isfinite(objective))
     return Fail("the objective is not a finite number (" + ExactText(objective) +
                 "): the model or the data give values that are not numbers");
-  if (!o.Chart.empty()) {
-    ui.ChartSize = o.ChartSize;
-    if (!ws.Chart().ExportChartMetafile(o.Chart)) return 1;
+  if (!o_.Chart.empty()) {
+    ui_.ChartSize = o_.ChartSize;
+    if (!ws.Chart().ExportChartMetafile(o_.Chart)) return Failed(true);
   }
   const TYData& y = ws.MeasuredData.YData;
   const TParameterRecord& p = ws.Parameters;
-  std::ostringstream out;
-  if (o.Json) {
-    out << "{\"objective\": " << JsonNumber(objective) << ", \"result\": " << result
-        << ", \"outcome\": " << JsonString(ResultName(solved));
-    if (!o.Search.empty())
-      out << ", \"search\": " << JsonString(o.Search)
-          << ", \"stop\": " << JsonString(SearchEndName(summary.Reason))
-          << ", \"trials\": " << summary.Trials << ", \"total_calls\": " << totalCalls
-          << ", \"successful_calls\": " << successfulCalls
-          << ", \"failed_calls\": " << summary.FailedCalls
-          << ", \"abandoned_calls\": " << summary.AbandonedCalls
-          << ", \"fit_seconds\": " << JsonNumber(fitSeconds)
-          << ", \"fit_solutions\": " << fitSolutions;
-    if (o.Stats) {
-      out << ", \"observations\": " << stats.Observations << ", \"dof\": " << stats.Dof
-          << ", \"t_value\": " << JsonNumber(stats.TValue) << ", \"std_errors\": [";
-      for (int i = 1; i <= p.Count; ++i)
-        out << (i > 1 ? ", " : "") << JsonNumber(stats.StdError[i]);
+  if (o_.Json) {
+    Json& out = Line;
+    out["objective"] = Number(objective);
+    out["result"] = result;
+    out["outcome"] = ResultName(solved);
+    if (!o_.Search.empty()) {
+      out["search"] = o_.Search;
+      out["stop"] = SearchEndName(summary.Reason);
+      out["trials"] = summary.Trials;
+      out["total_calls"] = totalCalls;
+      out["successful_calls"] = successfulCalls;
+      out["failed_calls"] = summary.FailedCalls;
+      out["abandoned_calls"] = summary.AbandonedCalls;
+      out["fit_seconds"] = Number(fitSeconds);
+      out["fit_solutions"] = fitSolutions;
+    }
+    if (o_.Stats) {
+      out["observations"] = stats.Observations;
+      out["dof"] = stats.Dof;
+      out["t_value"] = Number(stats.TValue);
+      out["std_errors"] = Numbers(stats.StdError, p.Count);
       // std_errors are 95 % half-widths t s sqrt(Vii); these are s sqrt(Vii) alone.
-      out << "], \"standard_errors\": [";
+      Json standard = Json::array();
       for (int i = 1; i <= p.Count; ++i)
-        out << (i > 1 ? ", " : "") << JsonNumber(stats.StdError[i] / stats.TValue);
-      out << "], \"correlations\": [";
-      for (int i = 1; i <= p.Count; ++i) {
-        out << (i > 1 ? ", [" : "[");
-        for (int k = 1; k <= p.Count; ++k)
-          out << (k > 1 ? ", " : "") << JsonNumber(stats.Correlation[i][k]);
-        out << "]";
-      }
-      out << "], \"covariance_determinant\": " << JsonNumber(stats.CorrelationDeterminant);
+        standard.push_back(Number(stats.StdError[i] / stats.TValue));
+      out["standard_errors"] = standard;
+      Json correlations = Json::array();
+      for (int i = 1; i <= p.Count; ++i)
+        correlations.push_back(Numbers(stats.Correlation[i], p.Count));
+      out["correlations"] = correlations;
+      out["covariance_determinant"] = Number(stats.CorrelationDeterminant);
     }
-    if (o.FLimits) {
+    if (o_.FLimits) {
       const EstimationSession& e = ws.Estimation();
-      out << ", \"limit_objective\": " << JsonNumber(e.LimitObjective)
-          << ", \"f_value\": " << JsonNumber(e.LimitF) << ", \"lo_flimits\": [";
-      for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.LoFLimit[i]);
-      out << "], \"hi_flimits\": [";
-      for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.HiFLimit[i]);
-      out << "], \"flimit_stops\": [";
-      for (std::size_t i = 0; i < sides.size(); ++i)
-        out << (i ? ", " : "") << JsonString(SearchEndName(sides[i].Reason));
-      out << "]";
+      out["limit_objective"] = Number(e.LimitObjective);
+      out["f_value"] = Number(e.LimitF);
+      out["lo_flimits"] = Numbers(p.LoFLimit, p.Count);
+      out["hi_flimits"] = Numbers(p.HiFLimit, p.Count);
+      Json stops = Json::array();
+      for (const SearchSummary& side : sides) stops.push_back(SearchEndName(side.Reason));
+      out["flimit_stops"] = stops;
     }
-    if (o.ResidualTest) {
+    if (o_.ResidualTest) {
       const TResidualTest& t = ws.ResidualTest;
       const auto n = static_cast<std::uint16_t>(std::min(t.EventCount, 65535));
-      out << ", \"d_statistics\": [";
-      for (int r = 1; r <= t.DepCount; ++r)
-        out << (r > 1 ? ", " : "") << (t.DDefined[r] ? JsonNumber(t.DStat[r]) : "null");
-      out << "], \"d_crit_negative\": " << JsonNumber(static_cast<double>(DCritNegative(n)))
-          << ", \"d_crit_positive\": " << JsonNumber(static_cast<double>(DCritPositive(n)))
-          << ", \"autocorrelation\": [";
-      for (int r = 1; r <= t.DepCount; ++r)
-        out << (r > 1 ? ", " : "") << JsonString(ws.ResidualGrid.at(r)[4]);
-      out << "]";
+      Json d = Json::array(), verdicts = Json::array();
+      for (int r = 1; r <= t.DepCount; ++r) {
+        d.push_back(t.DDefined[r] ? Number(t.DStat[r]) : Json(nullptr));
+        verdicts.push_back(ws.ResidualGrid.at(r)[4]);
+      }
+      out["d_statistics"] = d;
+      out["d_crit_negative"] = Number(static_cast<double>(DCritNegative(n)));
+      out["d_crit_positive"] = Number(static_cast<double>(DCritPositive(n)));
+      out["autocorrelation"] = verdicts;
     }
-    if (!o.Design.empty()) {
-      out << ", \"design_points\": [";
-      for (int i = 1; i <= ws.Chart().DesignPointCount; ++i)
-        out << (i > 1 ? ", " : "") << JsonNumber(ws.Chart().DesignPoints[i]);
-      out << "], \"design_determinant\": " << JsonNumber(ws.Estimation().DesignBest)
-          << ", \"design_iterations\": " << ws.LastDesign.Trials
-          << ", \"design_stop\": " << JsonString(SearchEndName(ws.LastDesign.Reason));
+    if (!o_.Design.empty()) {
+      out["design_points"] = Numbers(ws.Chart().DesignPoints, ws.Chart().DesignPointCount);
+      out["design_determinant"] = Number(ws.Estimation().DesignBest);
+      out["design_iterations"] = ws.LastDesign.Trials;
+      out["design_stop"] = SearchEndName(ws.LastDesign.Reason);
     }
-    out << ", \"values\": [";
-    for (int i = 1; i <= p.Count; ++i) out << (i > 1 ? ", " : "") << JsonNumber(p.Value[i]);
-    out << "], \"computed\": [";
-    for (int j = 1; j <= y.EventCount; ++j) {
-      out << (j > 1 ? ", [" : "[");
-      for (int d = 1; d <= y.DepCount; ++d) out << (d > 1 ? ", " : "") << JsonNumber(y.C[j][d]);
-      out << "]";
-    }
-    out << "], \"messages\": [";
-    bool first = true;
-    for (const std::string& line : ws.Log.Lines()) {
-      out << (first ? "" : ", ") << JsonString(line);
-      first = false;
-    }
-    out << "]}\n";
+    out["values"] = Numbers(p.Value, p.Count);
+    Json computed = Json::array();
+    for (int j = 1; j <= y.EventCount; ++j) computed.push_back(Numbers(y.C[j], y.DepCount));
+    out["computed"] = computed;
+    out["messages"] = Json(std::vector<std::string>(ws.Log.Lines().begin(), ws.Log.Lines().end()));
   } else {
+    std::ostringstream out;
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
-    if (!o.Search.empty())
-      out << "Search " << o.Search << " " << summary.BriefReport() << "; model calls total "
+    if (!o_.Search.empty())
+      out << "Search " << o_.Search << " " << summary.BriefReport() << "; model calls total "
           << totalCalls << ", successful " << successfulCalls << "\n";
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
         << "\nSolver result: " << result << " (" << ResultName(solved) << ")\nParameters:";
     for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);
-    if (o.Stats) {
+    if (o_.Stats) {
       out << "\nStandard errors (95 %, t = " << FormatSignificant(stats.TValue, 4) << ", "
           << stats.Dof << " degrees of freedom):";
       for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(stats.StdError[i], 6);
     }
-    if (o.FLimits) {
+    if (o_.FLimits) {
       out << "\nF-test limits (threshold " << FormatSignificant(ws.Estimation().LimitObjective, 12)
           << ", F = " << FormatSignificant(ws.Estimation().LimitF, 4) << "):";
       for (int i = 1; i <= p.Count; ++i) {
@@ -413,13 +620,13 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
               << ")";
       }
     }
-    if (o.ResidualTest) {
+    if (o_.ResidualTest) {
       out << "\nAutocorrelation test (D, verdict):";
       for (std::size_t r = 1; r < ws.ResidualGrid.size(); ++r)
         out << " " << ws.ResidualGrid[r][1] << " " << ws.ResidualGrid[r][4] << ";";
       out << " critical values " << ws.ResidualGrid.at(1)[2] << " and " << ws.ResidualGrid.at(1)[3];
     }
-    if (!o.Design.empty()) {
+    if (!o_.Design.empty()) {
       out << "\nDesigned points (" << SearchEndName(ws.LastDesign.Reason) << " after "
           << ws.LastDesign.Trials << " sets, determinant "
           << FormatGeneral(ws.Estimation().DesignBest, 8) << "):";
@@ -434,9 +641,96 @@ int Fit(Workspace& ws, ConsoleUi& ui, const std::vector<std::string>& args) {
       for (int d = 1; d <= y.DepCount; ++d) out << "\t" << ExactText(y.C[j][d]);
       out << "\n";
     }
+    Text = out.str();
   }
-  std::cout << out.str();
-  return result == 0 ? 0 : 1;
+  if (result != 0) {
+    Reason =
+        "the solution at the reported values ended as \"" + std::string(ResultName(solved)) + "\"";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string FitUsage() {
+  std::string usage = "usage: zelkcli fit MODEL.mod DATA... [options]\n  options:";
+  std::size_t column = usage.size() - usage.rfind('\n');
+  for (const OptionSpec& spec : Options()) {
+    const std::string item = std::string(" [") + spec.Name +
+                             (spec.Argument ? std::string(" ") + spec.Argument : "") + "]";
+    if (column + item.size() > 95) {
+      usage += "\n          ";
+      column = 10;
+    }
+    usage += item;
+    column += item.size();
+  }
+  return usage;
+}
+
+bool ReadCsvDataFile(Workspace& ws, const std::string& path, std::string& error) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes, error)) {
+    error = "cannot open " + path + ": " + error;
+    return false;
+  }
+  auto table = std::make_unique<TDataSet>();
+  if (!CsvToDataSet(std::string(bytes.begin(), bytes.end()), *table, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  // Counts go through the dimension fields, as they do for every file.
+  ws.Dimensions().SetText(Dimension::Indep, std::to_string(table->XData.IndepCount));
+  ws.Dimensions().SetText(Dimension::Dep, std::to_string(table->YData.DepCount));
+  ws.Dimensions().SetText(Dimension::Events, std::to_string(table->YData.EventCount));
+  ws.MeasuredData.XData.X = table->XData.X;
+  ws.MeasuredData.XData.Defined = table->XData.Defined;
+  ws.MeasuredData.YData.M = table->YData.M;
+  ws.MeasuredData.YData.Defined = table->YData.Defined;
+  return true;
+}
+
+int Fit(ConsoleUi& ui, const std::vector<std::string>& args) {
+  if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+    std::cout << FitUsage() << "\n";
+    return 0;
+  }
+  std::string error;
+  const auto options = ParseOptions(args, error);
+  if (!options) {
+    std::cerr << "zelkcli: " << error << "\n";
+    return 1;
+  }
+  const FitOptions& o = *options;
+  const bool several = o.Data.size() > 1;
+  std::string modelFailure;  // once the model has failed, every data set fails with it
+  bool allFitted = true;
+  for (const std::string& data : o.Data) {
+    DataSetFit fit(ui, o, data);
+    int status = 1;
+    if (modelFailure.empty()) {
+      bool modelFailed = false;
+      status = fit.Run(modelFailed);
+      if (modelFailed) modelFailure = fit.Reason;
+    } else {
+      fit.Reason = modelFailure;
+    }
+    allFitted = allFitted && status == 0;
+    if (o.Json) {
+      Json line = {{"data", data}};
+      if (status != 0) line["error"] = fit.Reason.empty() ? "failed" : fit.Reason;
+      if (fit.Line.is_object()) line.update(fit.Line);
+      std::cout << line.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+    } else if (several) {
+      std::cout << (&data == &o.Data.front() ? "" : "\n") << "Data: " << data << "\n"
+                << (status != 0 && fit.Text.empty() ? "Error: " + fit.Reason + "\n" : fit.Text);
+    } else {
+      std::cout << fit.Text;
+    }
+    std::cout.flush();
+  }
+  return allFitted ? 0 : 1;
 }
 
 }  // namespace zelk

@@ -2,7 +2,8 @@
 // workspace code the window uses.
 //   zelkcli show FILE.zkd        counts and every value ("#" for a missing one); .gr2 too
 //   zelkcli convert IN OUT       .zkd or .gr2 -> .csv, .csv or .gr2 -> .zkd, by the extensions
-//   zelkcli fit MODEL.mod DATA   compiles the model, fits or solves it, and can write its chart
+//   zelkcli fit MODEL.mod DATA...  compiles the model, fits or solves it for each data set, and
+//                                 can write its chart
 
 #include <cmath>
 #include <cstdio>
@@ -71,20 +72,8 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
     return ws.WriteDataFile(out) ? 0 : 1;
   }
   if (from == ".csv" && to == ".zkd") {
-    std::vector<std::uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(in, bytes, error)) return Fail("cannot open " + in + ": " + error);
-    auto table = std::make_unique<TDataSet>();
-    if (!CsvToDataSet(std::string(bytes.begin(), bytes.end()), *table, error))
-      return Fail(in + ": " + error);
-    // Counts go through the dimension fields, as they do for every file.
-    ws.Dimensions().SetText(Dimension::Indep, std::to_string(table->XData.IndepCount));
-    ws.Dimensions().SetText(Dimension::Dep, std::to_string(table->YData.DepCount));
-    ws.Dimensions().SetText(Dimension::Events, std::to_string(table->YData.EventCount));
-    ws.MeasuredData.XData.X = table->XData.X;
-    ws.MeasuredData.XData.Defined = table->XData.Defined;
-    ws.MeasuredData.YData.M = table->YData.M;
-    ws.MeasuredData.YData.Defined = table->YData.Defined;
+    if (!ReadCsvDataFile(ws, in, error)) return Fail(error);
     return ws.WriteDataFile(out) ? 0 : 1;
   }
   return Fail("convert goes from .zkd or .gr2 to .csv and from .csv or .gr2 to .zkd, not from \"" +
@@ -92,16 +81,9 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
 }
 
 int Usage() {
-  std::cerr
-      << "usage: zelkcli show FILE.zkd|FILE.gr2\n"
-         "       zelkcli convert IN OUT   (.zkd or .gr2 -> .csv; .csv or .gr2 -> .zkd)\n"
-         "       zelkcli fit MODEL.mod DATA.zkd [--search optimize|lj|wl|gn] [--objective "
-         "ss|box-draper|weighted]\n"
-         "                   [--values v1,...] [--min v1,...] [--max v1,...] [--fixed i,j,...]\n"
-         "                   [--calls N] [--stall N] [--stats] [--flimits] [--residual-test]\n"
-         "                   [--design N,MIN,MAX] [--report FILE.rtf] [--params FILE.par]\n"
-         "                   [--save-params FILE.par] [--json]\n"
-         "                   [--chart FILE.emf|FILE.png|FILE.svg [--chart-size WxH]]\n";
+  std::cerr << "usage: zelkcli show FILE.zkd|FILE.gr2\n"
+               "       zelkcli convert IN OUT   (.zkd or .gr2 -> .csv; .csv or .gr2 -> .zkd)\n"
+               "       zelkcli fit MODEL.mod DATA...   (zelkcli fit --help for its options)\n";
   return 1;
 }
 
@@ -113,12 +95,13 @@ int main(int argc, char* argv[]) {
   if (argc < 2) return Usage();
   const std::string command = argv[1];
   ConsoleUi ui("zelkcli");
-  auto ws = std::make_unique<Workspace>(ui);
-  ws->Start();
   try {
+    // Each data set of a fit gets a workspace of its own.
+    if (command == "fit") return Fit(ui, std::vector<std::string>(argv + 2, argv + argc));
+    auto ws = std::make_unique<Workspace>(ui);
+    ws->Start();
     if (command == "show" && argc == 3) return Show(*ws, argv[2]);
     if (command == "convert" && argc == 4) return Convert(*ws, argv[2], argv[3]);
-    if (command == "fit") return Fit(*ws, ui, std::vector<std::string>(argv + 2, argv + argc));
   } catch (const std::exception& e) {
     return Fail(e.what());
   }
