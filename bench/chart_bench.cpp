@@ -46,7 +46,7 @@ int main(int argc, char* argv[]) {
   if (!ws->ReadDataFile(std::string(EXAMPLES) + "/decay.zkd")) return 1;
   ws->SetDataSaved(true);
   ws->Dimensions().SetText(Dimension::DifEq, "1");
-  if (!ws->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/decay.dll", ui)) return 1;
+  if (!ws->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/decay.dll", BoxesOf(ui))) return 1;
   ws->SetParameterValue(1, 0.352);
 
   const int W = 800, H = 600, count = quick ? 3 : 200;

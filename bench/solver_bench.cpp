@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
     }
   }
   ws->SetDataSaved(true);
-  if (!ws->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/chain.dll", ui)) return 1;
+  if (!ws->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/chain.dll", BoxesOf(ui))) return 1;
   T20Vector p{};
   p[1] = 0.9;
   p[2] = 0.4;

@@ -20,7 +20,7 @@ SolveResult SolveWhole(SolveContext& ctx, const T20Vector& p, TXData& x, TYData&
 }
 
 bool Failed(SolveContext& ctx) {
-  ctx.Ui.ShowMessage(MessageKind::Error, kJacobianFailed, Buttons::Ok);
+  if (ctx.Say) ctx.Say(Severity::Error, kJacobianFailed);
   return false;
 }
 
@@ -140,7 +140,7 @@ bool GaussNewtonStep(SolveContext& ctx, const T20Vector& parameters, int paramCo
                      TDataSet& measured, T20Vector& delta) {
   if (!ComputeNormalInverse(ctx, parameters, paramCount, measured)) {
     EndOperation(ctx.OperationMode);
-    ctx.Ui.ShowMessage(MessageKind::Error, kMatrixSingular, Buttons::Ok);
+    if (ctx.Say) ctx.Say(Severity::Error, kMatrixSingular);
     return false;
   }
   TModel& model = ctx.Model;

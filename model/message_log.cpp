@@ -12,7 +12,7 @@ void MessageLog::AddMessage(const std::string& text) {
     start = end + 1;
   }
   while (lines_.size() > kMaxLines) lines_.pop_front();
-  ui_.Repaint(View::Messages);
+  if (changed_) changed_();
 }
 
 }  // namespace zelk

@@ -2,23 +2,24 @@
 // The message pane's contents: the last 20 lines added, oldest first.
 
 #include <deque>
+#include <functional>
 #include <string>
-
-#include "base/user_interface.h"
+#include <utility>
 
 namespace zelk {
 
 class MessageLog {
  public:
   static constexpr std::size_t kMaxLines = 20;
-  explicit MessageLog(UserInterface& ui) : ui_(ui) {}
+  // `changed` runs after every change, for the pane to be redrawn.
+  explicit MessageLog(std::function<void()> changed) : changed_(std::move(changed)) {}
   // Appends a line (a text with line breaks counts as several) and drops the oldest ones
   // beyond 20.
   void AddMessage(const std::string& text);
   const std::deque<std::string>& Lines() const { return lines_; }
 
  private:
-  UserInterface& ui_;
+  std::function<void()> changed_;
   std::deque<std::string> lines_;
 };
 

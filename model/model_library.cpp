@@ -88,14 +88,14 @@ TModel::TModel()
       BaseComputed(kMaxEvents + 1),
       DesignCopy(std::make_unique<TYData>()) {}
 
-bool TModel::LoadModelLibrary(const std::string& path, UserInterface& ui) {
+bool TModel::LoadModelLibrary(const std::string& path, const MessageSink& say) {
   void* handle = nullptr;
   if (StartsCleanly(path)) {
     PlatformStateKeeper keep;
     handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   }
   if (!handle) {
-    ui.ShowMessage(MessageKind::Error, kLoadFailed, Buttons::Ok);
+    if (say) say(Severity::Error, kLoadFailed);
     return false;
   }
   LibHandle = handle;
@@ -105,14 +105,14 @@ bool TModel::LoadModelLibrary(const std::string& path, UserInterface& ui) {
   return InitialProc && DynamicProc;
 }
 
-void TModel::UnloadModelLibrary(UserInterface& ui) {
+void TModel::UnloadModelLibrary(const MessageSink& say) {
   if (LibFileName.empty()) return;
   int failed = 0;
   {
     PlatformStateKeeper keep;
     failed = LibHandle ? ::dlclose(LibHandle) : 0;
   }
-  if (failed != 0) ui.ShowMessage(MessageKind::Warning, kUnloadProblems, Buttons::Ok);
+  if (failed != 0 && say) say(Severity::Warning, kUnloadProblems);
   LibFileName.clear();
   LibHandle = nullptr;
 }

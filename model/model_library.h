@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "base/data_set.h"
-#include "base/user_interface.h"
+#include "model/message_sink.h"
 
 namespace zelk {
 
@@ -75,10 +75,10 @@ class TModel {
   // Loads the library; true only when both entry points were found. A library without them
   // still counts as loaded (every call into it then fails). A file that cannot be loaded,
   // or whose start-up code faults, halts or runs for more than 10 s (tried first in a child
-  // process), shows "Zelk failed to load compiled model!" and changes nothing.
-  bool LoadModelLibrary(const std::string& path, UserInterface& ui);
-  // Frees the library, if any; a failure shows a warning. Afterwards none is loaded.
-  void UnloadModelLibrary(UserInterface& ui);
+  // process), says "Zelk failed to load compiled model!" to `say` and changes nothing.
+  bool LoadModelLibrary(const std::string& path, const MessageSink& say);
+  // Frees the library, if any; a failure is a warning to `say`. Afterwards none is loaded.
+  void UnloadModelLibrary(const MessageSink& say);
 
   // Guarded calls into the library; false when the entry point is missing or the model
   // faulted (see model_guard.h). Never throws.

@@ -167,7 +167,7 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
 SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y) {
   TModel& model = ctx.Model;
   if (model.LibFileName.empty()) {
-    ctx.Ui.ShowMessage(MessageKind::Error, kNoLibrary, Buttons::Ok);
+    if (ctx.Say) ctx.Say(Severity::Error, kNoLibrary);
     EndOperation(ctx.OperationMode);
     return SolveResult::NoLibrary;
   }

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "base/data_set.h"
-#include "base/user_interface.h"
+#include "model/message_sink.h"
 #include "model/message_log.h"
 #include "model/model_library.h"
 
@@ -70,7 +70,7 @@ struct SolverStats {
 struct SolveContext {
   TModel& Model;
   const TDataSet& Measured;  // its DepCount sizes every loop; the early abort sums on it
-  UserInterface& Ui;
+  const MessageSink& Say;  // the user's word on a missing library or a failed Jacobian
   MessageLog& Log;
   std::uint8_t& OperationMode;
   double& TrialObjective;

@@ -1,12 +1,16 @@
 #include "presentation/visibility_tree.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "model/experiments.h"
 
 namespace zelk {
 
-VisibilityTree::VisibilityTree(UserInterface& ui) : ui_(ui) { AddNode("Data Structure", -1); }
+VisibilityTree::VisibilityTree(std::function<void()> chartChanged)
+    : chartChanged_(std::move(chartChanged)) {
+  AddNode("Data Structure", -1);
+}
 
 void VisibilityTree::AddNode(std::string text, int parent) {
   VisibilityNode node;
@@ -68,7 +72,7 @@ void VisibilityTree::Select(int index) {
 void VisibilityTree::ButtonClick(bool shown) {
   if (selected_ >= 0) SetSubtreeVisible(selected_, shown);
   RepaintTree();
-  ui_.Repaint(View::FitChart);
+  if (chartChanged_) chartChanged_();
 }
 
 void VisibilityTree::HideObjectBtnClick() { ButtonClick(false); }

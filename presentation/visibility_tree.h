@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "base/data_set.h"
-#include "base/user_interface.h"
 
 namespace zelk {
 
@@ -30,8 +29,9 @@ struct VisibilityNode {
 
 class VisibilityTree {
  public:
-  // Starts with the root alone, shown, nothing selected.
-  explicit VisibilityTree(UserInterface& ui);
+  // Starts with the root alone, shown, nothing selected. `chartChanged` runs when Hide or Show
+  // changed what the fit chart draws.
+  explicit VisibilityTree(std::function<void()> chartChanged);
 
   // Deletes every node and creates root, response 1, its branches 1..experimentCount,
   // response 2, ... all shown; the selection is cleared. Responses and branches exist only
@@ -82,7 +82,7 @@ class VisibilityTree {
   void RepaintTree();
   void AddNode(std::string text, int parent);
 
-  UserInterface& ui_;
+  std::function<void()> chartChanged_;
   std::function<void()> repaintTree_;
   std::vector<VisibilityNode> nodes_;
   int selected_ = -1;

@@ -66,7 +66,7 @@ bool CompileSession::TranslateModel() {
 
 bool CompileSession::StartCompile(const std::string& pasFile) {
   UserInterface& ui = host_.Ui();
-  host_.ModelObject().UnloadModelLibrary(ui);
+  host_.ModelObject().UnloadModelLibrary(BoxesOf(ui));
   host_.LibraryChanged();
   const std::string& compiler = host_.Settings().CompilerPath;
   std::error_code ec;
@@ -153,7 +153,7 @@ void CompileSession::TimerTick() {
     return;
   }
   TModel& model = host_.ModelObject();
-  model.LoadModelLibrary(library, ui);
+  model.LoadModelLibrary(library, BoxesOf(ui));
   if (model.LibFileName.empty()) {
     host_.SetCompiled(false);
     return;

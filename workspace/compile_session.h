@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/preferences.h"
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 #include "model/model_language.h"
 #include "model/model_library.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/data_set.h"
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 #include "workspace/grid_cursor.h"
 
 namespace zelk {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/preferences.h"
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 #include "estimation/parameter_record.h"
 #include "model/model_library.h"
 #include "model/solver.h"

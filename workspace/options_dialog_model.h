@@ -14,7 +14,7 @@
 #include <string>
 
 #include "base/preferences.h"
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 #include "estimation/parameter_record.h"
 #include "workspace/data_grid.h"
 

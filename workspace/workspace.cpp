@@ -37,9 +37,10 @@ FileDialogRequest DocumentDialog(const char* title, const char* filter, const ch
 }
 
 Workspace::Workspace(UserInterface& ui)
-    : Log(ui),
-      BranchList(ui),
+    : Log([&ui] { ui.Repaint(View::Messages); }),
+      BranchList([&ui] { ui.Repaint(View::FitChart); }),
       ui_(ui),
+      boxes_(BoxesOf(ui)),
       grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
       paramGrids_(
           Parameters, ui, [this](int i, double v) { SetParameterValue(i, v); },
@@ -163,8 +164,7 @@ void Workspace::SetModelSaved(bool saved) {
   ui_.SetStatusPanel(1, ModelPanelText());
 }
 
-bool Workspace::ConfirmDiscard(const bool& saved, const char* question,
-                               void (Workspace::*save)()) {
+bool Workspace::ConfirmDiscard(const bool& saved, const char* question, void (Workspace::*save)()) {
   if (saved) return true;
   const Answer answer = ui_.ShowMessage(MessageKind::Warning, question, Buttons::YesNoCancel);
   if (answer != Answer::Yes) return answer == Answer::No;
@@ -241,7 +241,7 @@ void Workspace::ResetModel() {
   Model.ModelCompiled = true;
   SetModelSaved(true);
   SetCompiled(false);
-  Model.UnloadModelLibrary(ui_);
+  Model.UnloadModelLibrary(boxes_);
   dimensions_.Reset(Dimension::DifEq, 0);
   dimensions_.Reset(Dimension::AlgEq, 0);
   Parameters.Count = 1;
@@ -438,7 +438,8 @@ void Workspace::Shutdown() {
 }
 
 SolveContext Workspace::MakeSolveContext(EarlyStop stop) {
-  SolveContext ctx{Model, MeasuredData, ui_, Log, OperationMode, estimation_.TrialObjective, Stats};
+  SolveContext ctx{Model, MeasuredData, boxes_, Log, OperationMode, estimation_.TrialObjective,
+                   Stats};
   ctx.Stop = stop;
   ctx.ShowIntegrationErrors = Prefs.ShowIntegrationErrors;
   ctx.TimeLimit = Prefs.ModelTimeLimit;

@@ -15,7 +15,7 @@
 #include "base/data_set.h"
 #include "base/messages.h"
 #include "base/preferences.h"
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 #include "estimation/estimation_session.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
@@ -356,6 +356,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   std::pair<int, int> DetailsCell() const override;
 
   UserInterface& ui_;
+  const MessageSink boxes_;  // the model layer's messages, as boxes
   EstimationSession estimation_{*this, Parameters};
   CompileSession compiler_{*this};
   FitChartSession chart_{*this};

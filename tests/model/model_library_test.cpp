@@ -42,7 +42,7 @@ struct ProgramState {
 };
 
 TEST_F(ModelTest, LoadsALibraryWithBothEntryPoints) {
-  EXPECT_TRUE(ws_->Model.LoadModelLibrary(ModelPath("decay"), ui_));
+  EXPECT_TRUE(ws_->Model.LoadModelLibrary(ModelPath("decay"), BoxesOf(ui_)));
   EXPECT_NE(ws_->Model.DynamicProc, nullptr);
   EXPECT_NE(ws_->Model.InitialProc, nullptr);
   EXPECT_TRUE(ui_.Messages.empty());
@@ -51,13 +51,13 @@ TEST_F(ModelTest, LoadsALibraryWithBothEntryPoints) {
 TEST_F(ModelTest, ALibraryMissingAnEntryPointCountsAsLoadedAndEveryCallFails) {
   for (const char* name : {"libonly_dynamic.so", "libno_entry_points.so"}) {
     const std::string path = std::string(MODEL_DIR) + "/" + name;
-    EXPECT_FALSE(ws_->Model.LoadModelLibrary(path, ui_)) << name;
+    EXPECT_FALSE(ws_->Model.LoadModelLibrary(path, BoxesOf(ui_))) << name;
     EXPECT_EQ(ws_->Model.LibFileName, path);
     EXPECT_TRUE(ui_.Messages.empty());
     Data(1, 1, {0, 1});
     EXPECT_EQ(Solve({0.5}), SolveResult::ModelFault) << name;
     EXPECT_TRUE(ui_.Messages.empty());
-    ws_->Model.UnloadModelLibrary(ui_);
+    ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   }
 }
 
@@ -65,17 +65,17 @@ TEST_F(ModelTest, AFileThatIsNoLibraryIsRefusedWithTheMessage) {
   test::TempFolder folder;
   std::ofstream(folder.File("text.dll")) << "not a shared object";
   for (const std::string& path : {folder.File("text.dll"), folder.File("missing.dll")}) {
-    EXPECT_FALSE(ws_->Model.LoadModelLibrary(path, ui_));
+    EXPECT_FALSE(ws_->Model.LoadModelLibrary(path, BoxesOf(ui_)));
     EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Zelk failed to load compiled model!"});
     EXPECT_TRUE(ws_->Model.LibFileName.empty());
   }
 }
 
 TEST_F(ModelTest, UnloadWithNothingLoadedDoesNothing) {
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   EXPECT_TRUE(ui_.Messages.empty());
   Load("decay");
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   EXPECT_TRUE(ws_->Model.LibFileName.empty());
   EXPECT_EQ(ws_->Model.LibHandle, nullptr);
   EXPECT_TRUE(ui_.Messages.empty());
@@ -86,7 +86,7 @@ TEST_F(ModelTest, EachKindOfFaultFailsTheCallAndTheProgramGoesOn) {
   for (const char* fault : {"fault_fdiv", "fault_idiv", "fault_overflow", "fault_invalid",
                             "fault_nil", "fault_illegal", "fault_runtime"}) {
     TModel model;
-    ASSERT_TRUE(model.LoadModelLibrary(ModelPath(fault), ui_)) << fault;
+    ASSERT_TRUE(model.LoadModelLibrary(ModelPath(fault), BoxesOf(ui_))) << fault;
     T20Vector p{}, x{};
     T50Vector y{}, dy{};
     p[1] = 1;
@@ -98,10 +98,10 @@ TEST_F(ModelTest, EachKindOfFaultFailsTheCallAndTheProgramGoesOn) {
     volatile double zero = 0;
     EXPECT_TRUE(std::isinf(1.0 / zero));
     EXPECT_TRUE(std::isnan(zero / zero));
-    model.UnloadModelLibrary(ui_);
+    model.UnloadModelLibrary(BoxesOf(ui_));
   }
   TModel good;
-  ASSERT_TRUE(good.LoadModelLibrary(ModelPath("decay"), ui_));
+  ASSERT_TRUE(good.LoadModelLibrary(ModelPath("decay"), BoxesOf(ui_)));
   T20Vector p{}, x{};
   T50Vector y{}, dy{};
   p[1] = 0.5;
@@ -117,7 +117,7 @@ TEST_F(ModelTest, OnlyFlagsTheModelRaisesFailItsCall) {
   const ProgramState before = ProgramState::Now();
   for (const char* name : {"decay", "unmask"}) {
     TModel model;
-    ASSERT_TRUE(model.LoadModelLibrary(ModelPath(name), ui_)) << name;
+    ASSERT_TRUE(model.LoadModelLibrary(ModelPath(name), BoxesOf(ui_))) << name;
     T20Vector p{}, x{};
     T50Vector y{}, dy{};
     p[1] = 0.5;
@@ -136,7 +136,7 @@ TEST_F(ModelTest, OnlyFlagsTheModelRaisesFailItsCall) {
 
 TEST_F(ModelTest, TheModelGetsCopiesOfThePointers) {
   TModel model;
-  ASSERT_TRUE(model.LoadModelLibrary(ModelPath("reassign"), ui_));
+  ASSERT_TRUE(model.LoadModelLibrary(ModelPath("reassign"), BoxesOf(ui_)));
   T20Vector p{}, x{};
   T50Vector y{}, dy{};
   p[1] = 3;
@@ -152,7 +152,7 @@ TEST_F(ModelTest, TheModelGetsCopiesOfThePointers) {
 TEST_F(ModelTest, ALibraryWhoseStartUpFaultsOrHaltsIsAFailedLoad) {
   const ProgramState before = ProgramState::Now();
   for (const char* name : {"fault_startup", "halt_startup"}) {
-    EXPECT_FALSE(ws_->Model.LoadModelLibrary(ModelPath(name), ui_)) << name;
+    EXPECT_FALSE(ws_->Model.LoadModelLibrary(ModelPath(name), BoxesOf(ui_))) << name;
     EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{"Zelk failed to load compiled model!"});
     EXPECT_TRUE(ws_->Model.LibFileName.empty()) << name;
   }

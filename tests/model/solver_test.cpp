@@ -132,7 +132,7 @@ TEST_F(ModelTest, EveryFaultingModelFailsTheSolutionAndLeavesTheWorkspaceUsable)
     Data(1, 1, {0, 1, 2});
     // A model that faults on every call must never come back as a success.
     EXPECT_EQ(Solve({1.0}), SolveResult::ModelFault) << fault;
-    ws_->Model.UnloadModelLibrary(ui_);
+    ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   }
   Load("decay");
   EXPECT_EQ(Solve({1.0}), SolveResult::Solved);
@@ -151,7 +151,7 @@ TEST_F(ModelTest, AModelThatFaultsOnlyAfterThousandsOfCallsFailsThen) {
 }
 
 TEST_F(ModelTest, AMissingInitialEquationsFailsTheSolution) {
-  ws_->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/libonly_dynamic.so", ui_);
+  ws_->Model.LoadModelLibrary(std::string(MODEL_DIR) + "/libonly_dynamic.so", BoxesOf(ui_));
   Data(1, 1, {0, 1});
   EXPECT_EQ(Solve({1.0}), SolveResult::ModelFault);
 }
@@ -192,7 +192,7 @@ TEST_F(EarlyAbort, TruncatesAsSolvedAndOtherwiseSolvesEveryEvent) {
 }
 
 TEST_F(EarlyAbort, AnAlgebraicModelIsNeverCutShort) {
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   Load("algebraic");
   Type(Dimension::DifEq, "0");
   EXPECT_EQ(Solve({1.0, 0.1}, kAbandon), SolveResult::Solved);
@@ -235,7 +235,8 @@ TEST_F(ModelTest, PrecisionFailureIsReportedOnlyWhenAskedFor) {
   // A stiff decay over a long interval with a tiny step floor still converges, so force
   // the failure with a tolerance no step can meet.
   Data(1, 1, {0, 1});
-  SolveContext ctx{ws_->Model, ws_->MeasuredData,  ui_,
+  const MessageSink silent;
+  SolveContext ctx{ws_->Model, ws_->MeasuredData,  silent,
                    ws_->Log,   ws_->OperationMode, ws_->Estimation().TrialObjective,
                    ws_->Stats};
   T20Vector p{};

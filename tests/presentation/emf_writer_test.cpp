@@ -217,8 +217,7 @@ TEST(EmfWriter, AnIndependentReaderSeesTheFrameMarkersCurvesAndTexts) {
   RefreshChartData(*measured, *chart, 1);
   for (int j = 1; j <= chart->YData.EventCount; ++j)
     chart->YData.C[j][1] = 1 + chart->XData.X[j][1];
-  test::ScriptedUi ui;
-  VisibilityTree tree(ui);
+  VisibilityTree tree(nullptr);
   tree.Rebuild(*measured);
   TPreferences prefs;
   prefs.Descriptions[kTitleDesc].Active = true;

@@ -123,7 +123,7 @@ class FitChart : public ::testing::Test {
   std::unique_ptr<TDataSet> measured_ = std::make_unique<TDataSet>();
   std::unique_ptr<TDataSet> chart_ = std::make_unique<TDataSet>();
   TPreferences prefs_;
-  VisibilityTree tree_{ui_};
+  VisibilityTree tree_{[this] { ui_.Repaint(View::FitChart); }};
 };
 
 TEST_F(FitChart, TheFrameTicksAndLabelsSitWhereTheGeometryPutsThem) {

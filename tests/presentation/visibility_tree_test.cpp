@@ -28,7 +28,7 @@ class VisibilityTreeTest : public ::testing::Test {
   }
 
   test::ScriptedUi ui_;
-  VisibilityTree tree_{ui_};
+  VisibilityTree tree_{[this] { ui_.Repaint(View::FitChart); }};
   int treeRepaints_ = 0;
 };
 

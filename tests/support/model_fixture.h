@@ -16,7 +16,7 @@ inline std::string ModelPath(const std::string& name) {
 class ModelTest : public WorkspaceTest {
  protected:
   void Load(const std::string& name) {
-    ws_->Model.LoadModelLibrary(ModelPath(name), ui_);
+    ws_->Model.LoadModelLibrary(ModelPath(name), BoxesOf(ui_));
     ASSERT_EQ(ws_->Model.LibFileName, ModelPath(name));
   }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 #include "presentation/canvas.h"
 #include "tests/support/recording_canvas.h"
 

@@ -46,7 +46,7 @@ class FitChartPage : public ::testing::Test {
     ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
     ws.SetDataSaved(true);
     ws.Dimensions().SetText(Dimension::DifEq, "1");
-    ws.Model.LoadModelLibrary(std::string(MODEL_DIR) + "/decay.dll", form_);
+    ws.Model.LoadModelLibrary(std::string(MODEL_DIR) + "/decay.dll", BoxesOf(form_));
     ASSERT_FALSE(ws.Model.LibFileName.empty());
     ws.SetParameterValue(1, 0.352);
     form_.RightPages()->setCurrentWidget(form_.FitChart());
@@ -85,7 +85,7 @@ TEST_F(FitChartPage, AfterAFitThePageShowsMarkersAndTheCurveAndHidesWhatTheTreeH
   ws.BranchList.ShowObjectBtnClick();
   EXPECT_EQ(Shot(), fitted);
 
-  ws.Model.UnloadModelLibrary(form_);
+  ws.Model.UnloadModelLibrary(BoxesOf(form_));
   ws.Chart().CurveReady = false;
   form_.Repaint(View::FitChart);
   EXPECT_LT(DarkPixels(Shot()), DarkPixels(fitted));  // the markers without the curve

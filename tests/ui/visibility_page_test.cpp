@@ -39,7 +39,7 @@ class VisibilityPageTest : public ::testing::Test {
   }
 
   test::ScriptedUi ui_;
-  VisibilityTree tree_{ui_};
+  VisibilityTree tree_{[this] { ui_.Repaint(View::FitChart); }};
   VisibilityPage page_{tree_};
 };
 

@@ -185,7 +185,7 @@ TEST_F(Design, StopKeepsTheBestSoFarAndAFailingModelEndsItWithOneMessage) {
   EXPECT_EQ(stopped.Trials, 200);
   EXPECT_EQ(ws_->Estimation().DesignResult.size(), 1u);
 
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ui_.Messages.clear();
   const SearchSummary failed = ws_->Estimation().DesignNextPoints(1, 0, 10);
   EXPECT_EQ(failed.Reason, SearchEnd::SolveFailed);

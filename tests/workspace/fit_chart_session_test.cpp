@@ -69,7 +69,7 @@ TEST_F(ChartCommands, TheChartSolutionIsNeverCutShortAndTheRunningModeIsRestored
 }
 
 TEST_F(ChartCommands, AModelThatCannotBeSolvedLeavesTheMarkersWithoutCurveOrMessage) {
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   Load("fault_fdiv");
   ws_->Chart().CurveReady = false;
   const RecordingCanvas c = Paint();
@@ -77,7 +77,7 @@ TEST_F(ChartCommands, AModelThatCannotBeSolvedLeavesTheMarkersWithoutCurveOrMess
   EXPECT_EQ(c.Of(Op::Ellipse).size(), 7u);
   EXPECT_FALSE(ws_->Chart().CurveReady);
   EXPECT_TRUE(ui_.Messages.empty());
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   EXPECT_TRUE(Paint().Of(Op::Polyline).empty());
   EXPECT_TRUE(ui_.Messages.empty());
 }
@@ -173,7 +173,7 @@ TEST_F(ChartCommands, TheMetafileIsWrittenWholeOrNotAtAll) {
 }
 
 TEST_F(ChartCommands, WithoutALibraryTheExportHoldsFrameLabelsAndMarkersOnly) {
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ws_->Chart().ExportChartMetafile("/tmp/unused.png");
   const RecordingCanvas& c = ui_.Pictures.at(0).Canvas;
   EXPECT_TRUE(c.Of(Op::Polyline).empty());

@@ -139,7 +139,7 @@ TEST_F(FLimits, NoDegreesOfFreedomLeftSaysSoAndSearchesNothing) {
 TEST_F(FLimits, AStartThatCannotBeSolvedIsReportedOnceWithoutSuccess) {
   Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
   Type(Dimension::Param, "3");
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ui_.Messages.clear();
   EXPECT_FALSE(ws_->Estimation().AllFLimits());
   // The solver's own word on the missing library, then ours, once for all six searches.

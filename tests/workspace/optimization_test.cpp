@@ -168,7 +168,7 @@ TEST_F(Optimization, ATrialClampedToABoundCanWin) {
 }
 
 TEST_F(Optimization, AStartThatCannotBeSolvedEndsTheRunWithTheMessage) {
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   Load("fault_fdiv");
   ws_->OptimizeAction();
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInitialSolveFailed});
@@ -191,7 +191,7 @@ TEST_F(Optimization, TrialsDroppedEarlyAreNoFailures) {
 }
 
 TEST_F(Optimization, AModelThatFailsForSomeParametersReportsExactlyThoseAndNeverKeepsThem) {
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   Load("fault_above");  // faults whenever the rate is above 1.2
   ws_->Prefs.ShowIntegrationErrors = true;
   for (auto action : {&Workspace::OptimizeAction, &Workspace::OptimizeLJAction}) {
@@ -225,7 +225,7 @@ TEST_F(Optimization, ASearchEndsByItsOwnLimitsAndSaysWhy) {
   EXPECT_EQ(summary.Reason, SearchEnd::Stall);
   EXPECT_EQ(summary.Trials, 11);  // the first trial sets the best to compare with
   EXPECT_EQ(summary.BriefReport(), "ended (stall) after 11 trials, 0 failed, 0 abandoned early");
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ws_->SetParameterValue(1, 2.0);
   ui_.Messages.clear();
   summary = ws_->Estimation().Optimize(options);
@@ -351,7 +351,7 @@ TEST_F(GaussNewton, StandardErrorsThatCannotBeComputedSaySoAndShowNone) {
     EXPECT_FALSE(ws_->Estimation().ComputeStdErrors());
     EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{c.message});
     EXPECT_FALSE(ws_->Parameters.StdErrValid[1]);
-    ws_->Model.UnloadModelLibrary(ui_);
+    ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   }
 }
 

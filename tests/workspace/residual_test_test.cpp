@@ -147,7 +147,7 @@ TEST_F(ResidualCommand, AGraphThatCannotBeSolvedDrawsNothingAndIsReportedOnce) {
   test::RecordingCanvas canvas;
   EXPECT_TRUE(ws_->PaintResidualGraph(canvas, 300));
   EXPECT_FALSE(canvas.Ops.empty());
-  ws_->Model.UnloadModelLibrary(ui_);
+  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ui_.Messages.clear();
   canvas.Ops.clear();
   EXPECT_FALSE(ws_->PaintResidualGraph(canvas, 300));  // the first failure: to be told

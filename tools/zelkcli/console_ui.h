@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/user_interface.h"
+#include "workspace/user_interface.h"
 #include "tools/zelkcli/pictures.h"
 
 namespace zelk {

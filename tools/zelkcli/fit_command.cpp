@@ -346,7 +346,7 @@ int DataSetFit::LoadLibrary(const std::string& modelPath) {
   if (fs::is_regular_file(library, ec)) {
     // A library that does not load is built again over it, without a word.
     ui_.HoldMessages = true;
-    const bool loaded = ws.Model.LoadModelLibrary(library.string(), ui_);
+    const bool loaded = ws.Model.LoadModelLibrary(library.string(), BoxesOf(ui_));
     ui_.HoldMessages = false;
     ui_.Held.clear();
     ui_.LastMessage.clear();
@@ -359,7 +359,7 @@ int DataSetFit::LoadLibrary(const std::string& modelPath) {
       ws.Log.AddMessage(FillPlaceholders(msg::kModelLoadedFromCache, {name}));
       return 0;
     }
-    ws.Model.UnloadModelLibrary(ui_);
+    ws.Model.UnloadModelLibrary(BoxesOf(ui_));
   }
   // The compile runs in a folder of its own: the script, marker, log and source of runs
   // side by side never meet, and nothing is left beside the model.
@@ -397,12 +397,12 @@ int DataSetFit::Compile(const std::string& modelPath, const fs::path& folder,
   ui_.ReleaseHeld();
   // Published whole by a rename: a run that loads it never sees a part of it.
   const std::string built = ws.Model.LibFileName;
-  ws.Model.UnloadModelLibrary(ui_);
+  ws.Model.UnloadModelLibrary(BoxesOf(ui_));
   std::error_code ec;
   fs::rename(built, library, ec);
   if (ec)
     return Fail("cannot keep the compiled model as " + library.string() + ": " + ec.message());
-  if (!ws.Model.LoadModelLibrary(library.string(), ui_)) return Failed(true);
+  if (!ws.Model.LoadModelLibrary(library.string(), BoxesOf(ui_))) return Failed(true);
   return 0;
 }
 

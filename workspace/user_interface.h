@@ -9,6 +9,7 @@
 
 #include "base/design_dialog.h"
 #include "base/rich_line.h"
+#include "model/message_sink.h"
 
 namespace zelk {
 
@@ -128,5 +129,13 @@ class UserInterface {
   // failure is reported by the platform.
   virtual bool PrintPage(const std::function<void(Canvas&, int width, int height)>& draw) = 0;
 };
+
+// The model layer's messages as the user's boxes: an error or a warning with an OK button.
+inline MessageSink BoxesOf(UserInterface& ui) {
+  return [&ui](Severity severity, const std::string& text) {
+    ui.ShowMessage(severity == Severity::Error ? MessageKind::Error : MessageKind::Warning, text,
+                   Buttons::Ok);
+  };
+}
 
 }  // namespace zelk
