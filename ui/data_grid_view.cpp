@@ -11,10 +11,6 @@ namespace zelk {
 
 namespace {
 
-constexpr QAbstractItemView::EditTriggers kEditTriggers = QAbstractItemView::AnyKeyPressed |
-                                                          QAbstractItemView::DoubleClicked |
-                                                          QAbstractItemView::EditKeyPressed;
-
 QColor TextColour(DataGrid::CellKind kind) {
   switch (kind) {
     case DataGrid::CellKind::Independent:
@@ -54,10 +50,10 @@ class DataGridDelegate : public QStyledItemDelegate {
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                         const QModelIndex&) const override {
+    if (!grid_.OpenEditor()) return nullptr;  // locked while a computation runs
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
     editor->setAlignment(Qt::AlignRight);
-    grid_.OpenEditor();
     connect(editor, &QLineEdit::textEdited, editor,
             [this](const QString& text) { grid_.EditorTextChanged(text.toStdString()); });
     return editor;
@@ -193,7 +189,8 @@ DataGridView::DataGridView(DataGrid& grid, QWidget* parent)
   horizontalHeader()->setDefaultSectionSize(72);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
-  setEditTriggers(kEditTriggers);
+  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                  QAbstractItemView::EditKeyPressed);
 }
 
 void DataGridView::Refresh() {
@@ -207,18 +204,8 @@ void DataGridView::Refresh() {
   }
 }
 
-void DataGridView::SetReadOnly(bool readOnly) {
-  readOnly_ = readOnly;
-  setEditTriggers(readOnly ? NoEditTriggers : kEditTriggers);
-}
-
 void DataGridView::KeyReleased(const QKeyEvent* event, bool inEditor) {
   if (event->isAutoRepeat()) return;
-  if (readOnly_) {
-    // Copying changes nothing; Delete, Cut, Paste and the mark of a modified data set wait.
-    if (event->key() == Qt::Key_C && event->modifiers() == Qt::ControlModifier) grid_.Copy();
-    return;
-  }
   const auto mods = event->modifiers() & ~Qt::KeypadModifier;
   const bool ctrl = mods & Qt::ControlModifier;
   const bool other = mods & ~Qt::ControlModifier;

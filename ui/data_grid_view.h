@@ -39,8 +39,6 @@ class DataGridView : public QTableView {
   void Refresh();
   // A key released in the grid or, forwarded, in its cell editor.
   void KeyReleased(const QKeyEvent* event, bool inEditor);
-  // While a computation runs the cells can be read, selected and copied, not edited.
-  void SetReadOnly(bool readOnly);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -53,7 +51,6 @@ class DataGridView : public QTableView {
   DataGridModel* model_;
   bool reverting_ = false;
   bool moving_ = false;  // the view's own move is being checked by the core
-  bool readOnly_ = false;
 };
 
 }  // namespace zelk

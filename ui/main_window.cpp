@@ -24,8 +24,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
-#include <cstring>
 #include <functional>
+#include <string_view>
 #include <type_traits>
 
 #include "base/messages.h"
@@ -364,22 +364,18 @@ void TMForm::BuildMenus() {
       action->setStatusTip(QString::fromLatin1(spec.hint));
       action->setToolTip(QString::fromLatin1(spec.hint));
     }
-    // A long command's menu entry and button stay pressed until the command has returned.
-    const bool runs =
-        std::find_if(std::begin(kLongCommands), std::end(kLongCommands), [&](const char* name) {
-          return std::strcmp(name, spec.name) == 0;
-        }) != std::end(kLongCommands);
-    if (runs)
-      connect(action, &QAction::triggered, this, [action] {
+    std::function<void()> run = spec.run;
+    if (std::find(std::begin(kLongCommands), std::end(kLongCommands),
+                  std::string_view(spec.name)) != std::end(kLongCommands))
+      // A long command's menu entry and button stay pressed until the command has returned.
+      run = [action, command = spec.run] {
         action->setCheckable(true);
         action->setChecked(true);
-      });
-    connect(action, &QAction::triggered, this, spec.run);
-    if (runs)
-      connect(action, &QAction::triggered, this, [action] {
+        command();
         action->setChecked(false);
         action->setCheckable(false);
-      });
+      };
+    connect(action, &QAction::triggered, this, run);
   }
   for (const char* name : {"PaintBoundary", "DesignModeAction"}) Command(name)->setCheckable(true);
 
@@ -635,9 +631,6 @@ void TMForm::SetRunning(bool running) {
   optimizeButton_->setCheckable(searching);
   optimizeButton_->setChecked(searching);
   dimensionPage_->setEnabled(!running);
-  gridView_->SetReadOnly(running);
-  paramGridView_->SetReadOnly(running);
-  pdGridView_->SetReadOnly(running);
   panels_[kRunningPanel]->setStyleSheet(running ? "font-weight: bold" : "");
 }
 

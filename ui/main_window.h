@@ -6,10 +6,10 @@
 #include <array>
 #include <memory>
 
-#include "workspace/user_interface.h"
 #include "ui/qt_canvas.h"
 #include "workspace/fit_properties_model.h"
 #include "workspace/options_dialog_model.h"
+#include "workspace/user_interface.h"
 #include "workspace/workspace.h"
 
 class QLabel;

@@ -13,9 +13,6 @@ namespace zelk {
 
 namespace {
 
-constexpr QAbstractItemView::EditTriggers kEditTriggers = QAbstractItemView::AnyKeyPressed |
-                                                          QAbstractItemView::DoubleClicked |
-                                                          QAbstractItemView::EditKeyPressed;
 constexpr int kLeftMargin = 2;
 constexpr int kRightMargin = 3;
 
@@ -246,7 +243,8 @@ ParameterGridView::ParameterGridView(ParameterGrid& grid, QWidget* parent)
   setCornerButtonEnabled(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
-  setEditTriggers(kEditTriggers);
+  setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                  QAbstractItemView::EditKeyPressed);
   following_ = true;
   setCurrentIndex(model_->index(grid.CurrentRow() - 1, grid.CurrentColumn() - 1));
   following_ = false;
@@ -346,11 +344,6 @@ void ParameterGridView::FocusLeaving(Qt::FocusReason reason) {
   if (!stored) QTimer::singleShot(0, this, [this] { setFocus(Qt::OtherFocusReason); });
 }
 
-void ParameterGridView::SetReadOnly(bool readOnly) {
-  readOnly_ = readOnly;
-  setEditTriggers(readOnly ? NoEditTriggers : kEditTriggers);
-}
-
 void ParameterGridView::resizeEvent(QResizeEvent* event) {
   QTableView::resizeEvent(event);
   ShareColumns();
@@ -362,8 +355,7 @@ void ParameterGridView::showEvent(QShowEvent* event) {
 }
 
 bool ParameterGridView::eventFilter(QObject* object, QEvent* event) {
-  if (object == verticalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease &&
-      !readOnly_) {
+  if (object == verticalHeader()->viewport() && event->type() == QEvent::MouseButtonRelease) {
     const int section =
         verticalHeader()->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
     if (section >= 0) {

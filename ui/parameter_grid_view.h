@@ -44,9 +44,6 @@ class ParameterGridView : public QTableView {
   // Safe as the answer to every repaint request: during a call the view made into the core it
   // only redraws, and the view follows the core itself when that call returns.
   void FollowCore();
-  // While a computation runs the cells can be read, selected and copied, not edited, and a
-  // row label does not toggle Fixed.
-  void SetReadOnly(bool readOnly);
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -78,7 +75,6 @@ class ParameterGridView : public QTableView {
   bool following_ = false;
   bool leaving_ = false;
   int inCore_ = 0;
-  bool readOnly_ = false;
 };
 
 }  // namespace zelk

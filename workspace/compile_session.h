@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "base/preferences.h"
-#include "workspace/user_interface.h"
 #include "model/model_language.h"
 #include "model/model_library.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 

@@ -110,9 +110,11 @@ void DataGrid::StoreCell(int col, int row, bool defined, double value) {
   *d = defined;
 }
 
-void DataGrid::OpenEditor() {
+bool DataGrid::OpenEditor() {
+  if (locked_) return false;
   editorOpen_ = true;
   ui_.Repaint(View::DataGrid);
+  return true;
 }
 
 void DataGrid::EditorTextChanged(const std::string& text) {
@@ -173,6 +175,10 @@ bool DataGrid::EnterKey() {
 bool DataGrid::CommitEditedCell() { return ValidateCurrent(); }
 
 void DataGrid::KeyReleased(Key key, bool ctrl, bool otherModifier) {
+  if (locked_) {
+    if (ctrl && !otherModifier && key == Key::C) Copy();
+    return;
+  }
   if (!ctrl && !otherModifier) {
     if (key == Key::Left && editorOpen_ && cursor_.Column() > 1)
       SelectCell(cursor_.Column() - 1, cursor_.Row());
@@ -189,6 +195,7 @@ void DataGrid::KeyReleased(Key key, bool ctrl, bool otherModifier) {
 }
 
 void DataGrid::ClearSelection(bool ask) {
+  if (locked_) return;
   const GridRect& s = cursor_.Selection();
   const bool several = s.Left != s.Right || s.Top != s.Bottom;
   if (ask && several &&
@@ -218,6 +225,7 @@ std::string DataGrid::SelectionText() const {
 void DataGrid::Copy() { ui_.SetClipboardText(SelectionText()); }
 
 void DataGrid::Cut() {
+  if (locked_) return;
   Copy();
   ClearSelection(false);
   markModified_();
@@ -235,6 +243,7 @@ void DataGrid::PlaceToken(int col, int row, const std::string& token) {
 }
 
 int DataGrid::Paste(std::string_view text) {
+  if (locked_) return 0;
   const int lastColumn = data_.XData.IndepCount + kMaxDep;
   int colOffset = 0, rowOffset = 0, leftOut = 0;
   bool tooLong = false;  // the first value left out ends past the character limit

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/data_set.h"
-#include "workspace/user_interface.h"
 #include "workspace/grid_cursor.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 
@@ -52,8 +52,11 @@ class DataGrid {
   const GridRect& Selection() const { return cursor_.Selection(); }
   bool EditorOpen() const { return editorOpen_; }
 
-  // A key press opens the editor of the current cell.
-  void OpenEditor();
+  // A key press opens the editor of the current cell; false while the grid is locked.
+  bool OpenEditor();
+  // While a computation runs the grid is locked: its cells can be selected and copied, and
+  // nothing changes them (no editor, Delete, Cut or Paste, no mark of a modified data set).
+  void SetLocked(bool locked) { locked_ = locked; }
   // The editor's text changed: the cell keeps it and the data set is marked not saved.
   void EditorTextChanged(const std::string& text);
   // Moves the current cell after validating the one left. Returns false (and reopens the
@@ -104,6 +107,7 @@ class DataGrid {
   std::vector<std::string> headings_;
   GridCursor cursor_{kMaxDep + 1, kGridDataRows};
   bool editorOpen_ = false;
+  bool locked_ = false;
   // The current cell's text was typed since it was last stored or written from the data.
   bool edited_ = false;
 };

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "base/preferences.h"
-#include "workspace/user_interface.h"
 #include "estimation/parameter_record.h"
 #include "model/model_library.h"
 #include "model/solver.h"
 #include "presentation/canvas.h"
 #include "presentation/fit_chart.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 

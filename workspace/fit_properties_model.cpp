@@ -29,6 +29,7 @@ void FitPropertiesModel::StoreFitProps() {
   for (int d : {kTitleDesc, kYAxisDesc, kXAxisDesc}) ws_.Preferences.Descriptions[d] = Texts[d];
   StoreRange(YScale, ws_.ChartYRange);
   StoreRange(XScale, ws_.ChartXRange);
+  ComputeRanges(ws_.MeasuredData);  // an axis set back to automatic takes the data's range
   ws_.ApplyChartRanges();
   ws_.Ui().Repaint(View::FitChart);
 }

@@ -114,7 +114,8 @@ CellStyle ParameterGrid::Style(int col, int row) const {
 }
 
 bool ParameterGrid::CanEdit(int col, int row) const {
-  if (col < 1 || col >= columnCount_ || row < 1 || row > owner_.Count()) return false;
+  if (owner_.locked_ || col < 1 || col >= columnCount_ || row < 1 || row > owner_.Count())
+    return false;
   return kind_ == ParamGridKind::ParamGrid || (col <= 3 && editing_);
 }
 
@@ -218,7 +219,7 @@ bool ParameterGrid::KeyDown(GridKey key, unsigned modifiers) {
 }
 
 void ParameterGrid::MouseReleased(int col, int row) {
-  if (col == 0 && row >= 1 && row <= owner_.Count()) owner_.ToggleFixed(row);
+  if (!owner_.locked_ && col == 0 && row >= 1 && row <= owner_.Count()) owner_.ToggleFixed(row);
 }
 
 void ParameterGrid::CopySelection() {

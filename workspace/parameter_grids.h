@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "workspace/user_interface.h"
 #include "estimation/parameter_record.h"
 #include "workspace/data_grid.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 
@@ -163,6 +163,9 @@ class ParameterGrids {
   void RefreshDetails(std::initializer_list<int> columns, RefreshRows rows);
   // Fixed[i] flips (i in 1..20, else nothing).
   void ToggleFixed(int i);
+  // While a computation runs both grids are locked: their cells can be selected and copied,
+  // no editor opens and a row label does not toggle Fixed.
+  void SetLocked(bool locked) { locked_ = locked; }
 
  private:
   friend class ParameterGrid;
@@ -176,6 +179,7 @@ class ParameterGrids {
   std::function<void()> fixedToggled_;
   ParameterGrid paramGrid_;
   ParameterGrid pdGrid_;
+  bool locked_ = false;
 };
 
 }  // namespace zelk

@@ -134,7 +134,6 @@ void Workspace::RefreshChartData() {
 }
 
 void Workspace::ApplyChartRanges() {
-  ComputeRanges(MeasuredData);
   const auto apply = [](const ManualRange& manual, std::array<double, 2>& measured,
                         std::array<double, 2>& chart) {
     if (manual.Manual && manual.Max) measured[0] = *manual.Max;
@@ -457,16 +456,22 @@ void Workspace::Stop() {
 }
 
 Workspace::ComputationScope::ComputationScope(Workspace& ws) : ws_(ws) {
-  if (ws_.computationDepth_++ == 0) ws_.ui_.SetRunning(true);
+  if (ws_.computationDepth_++ == 0) ws_.HoldEdits(true);
 }
 
 Workspace::ComputationScope::~ComputationScope() {
   if (--ws_.computationDepth_ > 0) return;
-  ws_.ui_.SetRunning(false);
+  ws_.HoldEdits(false);
   if (ws_.closePending_) {
     ws_.closePending_ = false;
     ws_.ui_.CloseMainWindow();
   }
+}
+
+void Workspace::HoldEdits(bool held) {
+  grid_.SetLocked(held);
+  paramGrids_.SetLocked(held);
+  ui_.SetRunning(held);
 }
 
 Workspace::RunningPanel::RunningPanel(Workspace& ws)

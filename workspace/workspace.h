@@ -15,7 +15,6 @@
 #include "base/data_set.h"
 #include "base/messages.h"
 #include "base/preferences.h"
-#include "workspace/user_interface.h"
 #include "estimation/estimation_session.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
@@ -34,6 +33,7 @@
 #include "workspace/dimension_controls.h"
 #include "workspace/fit_chart_session.h"
 #include "workspace/parameter_grids.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 
@@ -106,7 +106,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
     std::optional<double> Max, Min;
   };
   ManualRange ChartXRange, ChartYRange;
-  // The ranges of the data, then the manual ones over them, in MeasuredData and ChartData.
+  // The manual ranges over the data's ranges of MeasuredData, and the result into ChartData.
   void ApplyChartRanges();
   // A new or opened model or data set: the design overlay, the covariances and the residual
   // test of the old fit go.
@@ -188,7 +188,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
       ui_.ProcessEvents();
     } while (OperationMode != 0);
   }
-  // A computation runs: the window holds back what would change its ground.
+  // A computation runs: the grids are locked and the window holds back what would change its
+  // ground.
   bool Running() const { return computationDepth_ > 0; }
   // The running panel's text for the operation in OperationMode and its model calls so far.
   std::string RunningText(std::int64_t calls) const;
@@ -300,6 +301,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
  private:
   // The dimension fields' positions into the data set, the model and the parameters.
   void ApplyDimensions();
+  // Locks the grids and tells the window, at the start (true) and end of a computation.
+  void HoldEdits(bool held);
   bool ConfirmDiscard(const bool& saved, const char* question, void (Workspace::*save)());
   // What one data file format gives the shared reader.
   struct DataFileFormat {

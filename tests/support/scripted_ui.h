@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "workspace/user_interface.h"
 #include "presentation/canvas.h"
 #include "tests/support/recording_canvas.h"
+#include "workspace/user_interface.h"
 
 namespace zelk::test {
 

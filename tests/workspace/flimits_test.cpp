@@ -204,11 +204,15 @@ TEST_F(FLimits, ANewBestValueRestartsTheLimitsFromIt) {
   EXPECT_FALSE(ws_->Estimation().LimitReady);
 }
 
-TEST_F(FLimits, AllFLimitsRunAsOneComputationThatThePanelNamesWhileItRuns) {
+TEST_F(FLimits, AllFLimitsRunAsOneComputationThatThePanelNamesAndNoEditDisturbs) {
   Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
   std::vector<std::string> shown;
   std::function<void()> look = [&] {
     shown.push_back(ui_.Panels[kRunningPanel]);
+    // The user tries to type a value or to fix the parameter meanwhile.
+    EXPECT_FALSE(ws_->Grid().OpenEditor());
+    EXPECT_FALSE(ws_->ParamGrids().ParamGrid().OpenEditor());
+    ws_->ParamGrids().ParamGrid().MouseReleased(0, 1);
     ui_.OnProcessEvents = look;
   };
   ui_.OnProcessEvents = look;
@@ -220,6 +224,8 @@ TEST_F(FLimits, AllFLimitsRunAsOneComputationThatThePanelNamesWhileItRuns) {
   // One computation for both sides: the window holds its commands back once.
   EXPECT_EQ(ui_.RunningStates, (std::vector<bool>{true, false}));
   EXPECT_EQ(ui_.Panels[kRunningPanel], "");
+  EXPECT_FALSE(ws_->Parameters.Fixed[1]);
+  EXPECT_TRUE(ws_->Grid().OpenEditor());
 }
 
 // A rise to a plateau, y = a (1 - exp(-b x)), on a published data set whose a and b correlate

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "workspace/user_interface.h"
 #include "tools/zelkcli/pictures.h"
+#include "workspace/user_interface.h"
 
 namespace zelk {
 
