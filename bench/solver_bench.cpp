@@ -29,7 +29,7 @@ double TimeSolutions(Workspace& ws, const T20Vector& p, int count, int rounds) {
   for (int r = 0; r < rounds; ++r) {
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i)
-      if (ws.SolveModel(p, ws.MeasuredData) != SolveResult::Solved) {
+      if (ws.Problem().Solve(p) != SolveResult::Solved) {
         std::fprintf(stderr, "solver_bench: the chain model did not solve\n");
         std::exit(1);
       }
@@ -91,9 +91,9 @@ int main(int argc, char* argv[]) {
   p[2] = 0.4;
 
   const int count = quick ? 3 : 200, rounds = quick ? 1 : 5;
-  ws->Stats = {};
-  ws->SolveModel(p, d);
-  const SolverStats one = ws->Stats;
+  ws->Problem().Stats = {};
+  ws->Problem().SolveData(p, d);
+  const SolverStats one = ws->Problem().Stats;
 
   ws->Model.Guarded = true;
   const double guarded = TimeSolutions(*ws, p, count, rounds);
@@ -131,14 +131,15 @@ int main(int argc, char* argv[]) {
   // The fit Jacobian: trials shared by every residual, so solutions per Jacobian stay
   // within 16 per parameter plus the base however many residuals there are.
   const int jacobians = quick ? 1 : 5;
-  ws->Stats = {};
-  SolveContext ctx = ws->MakeSolveContext();
+  ws->Problem().Stats = {};
+  SolveContext ctx = ws->Problem().Context();
+  auto work = std::make_unique<JacobianWork>();
   const auto jacobianStart = Clock::now();
   for (int i = 0; i < jacobians; ++i)
-    if (!ComputeJacobian(ctx, p, 2, d)) return 1;
+    if (!ComputeJacobian(ctx, *work, p, 2, d)) return 1;
   const double jacobianSeconds = Seconds(jacobianStart) / jacobians;
-  const double solutionsPerJacobian = static_cast<double>(ws->Stats.Solutions) / jacobians;
-  const int residuals = ws->Model.ResidualCount;
+  const double solutionsPerJacobian = static_cast<double>(ws->Problem().Stats.Solutions) / jacobians;
+  const int residuals = work->ResidualCount;
 
   // The experiment design on 200 events: one solution and one design Jacobian (2 + 1
   // solutions) an iteration; the rest is the driver's merge and bookkeeping.
@@ -148,21 +149,22 @@ int main(int argc, char* argv[]) {
   ws->Dimensions().SetText(Dimension::Param, "2");
   ws->Parameters.Value = p;
   const int iterations = quick ? 3 : 300;
-  ws->Stats = {};
+  ws->Problem().Stats = {};
   SearchOptions designOptions;
   designOptions.Calls = iterations;
   const auto designStart = Clock::now();
   const SearchSummary design = ws->Estimation().DesignNextPoints(2, 0, 2.5, designOptions);
   const double iterationSeconds = Seconds(designStart) / design.Trials;
-  const double solutionsPerIteration = static_cast<double>(ws->Stats.Solutions) / design.Trials;
+  const double solutionsPerIteration = static_cast<double>(ws->Problem().Stats.Solutions) / design.Trials;
   // The solutions' own time, as the solver clocked it during the design.
-  const double designSolve = ws->Stats.SolveNanoseconds * 1e-9 / ws->Stats.Solutions;
+  const double designSolve = ws->Problem().Stats.SolveNanoseconds * 1e-9 / ws->Problem().Stats.Solutions;
 
   // The driver's own part of an iteration: merging the candidates into the design set.
   std::vector<int> candidateRows;
   const std::vector<double> candidates = {1.0, 2.2};
+  auto merged = std::make_unique<TDataSet>();
   const auto mergeStart = Clock::now();
-  for (int i = 0; i < count; ++i) MergeDesignData(d, candidates, ws->DesignData, candidateRows);
+  for (int i = 0; i < count; ++i) MergeDesignData(d, candidates, *merged, candidateRows);
   const double mergeSeconds = Seconds(mergeStart) / count;
 
   std::printf("chain model, 5 states, 1000 events, one experiment\n");

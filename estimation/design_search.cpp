@@ -29,11 +29,13 @@ void EstimationSession::DesignStep() {
   for (double& c : candidates) c = NextRandom() * (designMax_ - designMin_) + designMin_;
   // Sorted, so that the merged data set stays ordered by the independent variable.
   std::sort(candidates.begin(), candidates.end());
-  const std::optional<double> criterion = host_.DesignCriterion(candidates);
+  const std::optional<double> criterion =
+      problem_.DesignCriterion(parameters_.Value, parameters_.Count, candidates);
+  loop_.Changed(FitChange::DesignTrial);
   if (!criterion) {
     // The Jacobian has said why; the best design so far stays.
     ownEnd_ = SearchEnd::SolveFailed;
-    EndOperation(host_.Mode());
+    EndOperation(loop_.Mode());
     return;
   }
   if (*criterion > DesignBest) {
@@ -42,7 +44,7 @@ void EstimationSession::DesignStep() {
   }
   if (designRule_.AfterIteration(DesignBest)) {
     ownEnd_ = SearchEnd::Finished;
-    EndOperation(host_.Mode());
+    EndOperation(loop_.Mode());
   }
 }
 

@@ -6,61 +6,66 @@
 
 namespace zelk {
 
-double EstimationSession::EvaluateObjective() {
-  return Objective(ObjectiveFunc, host_.MeasuredResponses(), ResponseSS);
-}
-
 void EstimationSession::SetObjectiveFunc(TObjectiveKind kind) {
-  ObjectiveFunc = kind;
+  problem_.ObjectiveKind = kind;
   ObjectiveReady = false;
   LimitReady = false;
-  host_.FlowChanged();
+  loop_.Changed(FitChange::Flow);
 }
 
 void EstimationSession::ShowObjective(double value) {
   BestObjective = value;
-  host_.BestChanged();
+  loop_.Changed(FitChange::Best);
   LimitReady = false;
   ResetFLimits(parameters_);
   FlowObjectiveText = FormatGeneral(value, 15);
   FlowTotalText = std::to_string(TotalCalls);
   FlowSuccessfulText = std::to_string(SuccessfulCalls);
-  host_.FlowChanged();
+  loop_.Changed(FitChange::Flow);
 }
 
 EarlyStop EstimationSession::SearchEarlyStop() const {
   // Only a sum of squares grows event by event, and only a current best bounds it.
-  if (ObjectiveFunc != TObjectiveKind::SumOfSquares || !ObjectiveReady) return {};
+  if (problem_.ObjectiveKind != TObjectiveKind::SumOfSquares || !ObjectiveReady) return {};
   return {EarlyStop::Rule::Abandon, BestObjective};
 }
 
 bool EstimationSession::InitialEvaluation() {
   if (ObjectiveReady) return true;
-  if (host_.SolveMeasured(parameters_.Value, {}) != SolveResult::Solved) {
-    host_.ShowError(msg::kInitialSolveFailed);
-    EndOperation(host_.Mode());
+  if (Solve(parameters_.Value, {}) != SolveResult::Solved) {
+    loop_.Tell(Severity::Error, msg::kInitialSolveFailed);
+    EndOperation(loop_.Mode());
     return false;
   }
-  ShowObjective(EvaluateObjective());
+  ShowObjective(problem_.Objective());
   ObjectiveReady = true;
   return true;
 }
 
 void EstimationSession::CountFailedTrial() {
   ++FailedSolves;
-  host_.ReportFailure(std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) + "]");
+  if (problem_.Prefs().ShowIntegrationErrors)
+    loop_.Tell(Severity::Note,
+               std::string(msg::kSolveFailed) + " [" + std::to_string(FailedSolves) + "]");
+}
+
+SolveResult EstimationSession::Solve(const T20Vector& parameters, EarlyStop stop) {
+  const SolveResult result = problem_.Solve(parameters, stop);
+  if (result == SolveResult::NoLibrary) EndOperation(loop_.Mode());
+  return result;
 }
 
 bool EstimationSession::SolveTrial() { return SolveTrialWith(SearchEarlyStop()); }
 
 bool EstimationSession::SolveTrialWith(EarlyStop stop) {
-  const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, stop);
+  const SolveResult result = Solve(parameters_.TrialValue, stop);
   if (result == SolveResult::Abandoned) {
     ++AbandonedSolves;
-    return false;  // TrialObjective holds the partial sum, already above the best
+    TrialObjective = problem_.PartialSum();  // already above the best
+    return false;
   }
   if (IsFailure(result)) CountFailedTrial();
-  TrialObjective = EvaluateObjective();
+  TrialObjective = problem_.Objective();
   // A faulting model leaves the values of an earlier solution behind: never a winner.
   return result == SolveResult::Solved || result == SolveResult::PrecisionNotReached;
 }
@@ -72,7 +77,7 @@ void EstimationSession::OptimizeStep() {
     parameters_.Value = parameters_.TrialValue;
     ShowObjective(TrialObjective);
     ++SuccessfulCalls;
-    host_.ValuesChanged();
+    loop_.Changed(FitChange::Values);
   }
   ++TotalCalls;
 }
@@ -92,7 +97,7 @@ void EstimationSession::RegionStep(bool adaptive) {
       ShowObjective(SearchBestObjective);
       parameters_.Value = parameters_.SearchBest;
       ResetFLimits(parameters_);
-      host_.ValuesChanged();
+      loop_.Changed(FitChange::Values);
     }
     ++SuccessfulCalls;
     if (adaptive)
@@ -106,23 +111,26 @@ void EstimationSession::RegionStep(bool adaptive) {
 void EstimationSession::GNStep() {
   if (!InitialEvaluation()) return;
   T20Vector delta{};
-  if (!host_.GaussNewtonCorrection(parameters_.Value, parameters_.Count, delta)) return;
-  if (host_.Mode() == kIdle) return;
+  if (!problem_.GaussNewtonCorrection(parameters_.Value, parameters_.Count, delta)) {
+    EndOperation(loop_.Mode());
+    return;
+  }
+  if (loop_.Mode() == kIdle) return;
   for (double factor = 1.0; factor >= kGNSmallestFactor; factor /= 2) {
     for (int i = 1; i <= parameters_.Count; ++i)
       parameters_.TrialValue[i] = parameters_.Value[i] + factor * delta[i];
-    const SolveResult result = host_.SolveMeasured(parameters_.TrialValue, {});
+    const SolveResult result = Solve(parameters_.TrialValue, {});
     if (result != SolveResult::Solved) {
       CountFailedTrial();
       continue;
     }
-    TrialObjective = EvaluateObjective();
+    TrialObjective = problem_.Objective();
     const bool better = TrialObjective < BestObjective;
     if (better) {
       parameters_.Value = parameters_.TrialValue;
       ShowObjective(TrialObjective);
       ++SuccessfulCalls;
-      host_.ValuesChanged();
+      loop_.Changed(FitChange::Values);
     }
     ++TotalCalls;
     if (better) return;
@@ -132,8 +140,8 @@ void EstimationSession::GNStep() {
 SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
   const int failedBefore = FailedSolves, abandonedBefore = AbandonedSolves;
   SearchStopRule rule(options);
-  std::uint8_t& mode = host_.Mode();
-  host_.RunSteps(options.Search, [&] {
+  std::uint8_t& mode = loop_.Mode();
+  loop_.RunSteps(options.Search, [&] {
     switch (mode) {
       case kRandomSearch:
         OptimizeStep();
@@ -154,7 +162,7 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
         DesignStep();
         break;
       default:
-        host_.ShowError(msg::kNotImplemented);
+        loop_.Tell(Severity::Error, msg::kNotImplemented);
         EndOperation(mode);
         return;
     }
@@ -179,43 +187,45 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
 
 bool EstimationSession::ComputeStdErrors() {
   bool singular = false;
-  const TModel* model = host_.NormalInverse(parameters_.Value, parameters_.Count, singular);
+  const bool formed =
+      problem_.NormalInverse(parameters_.Value, parameters_.Count, singular) || singular;
   std::string error;
-  if (model && singular) {
+  if (formed && singular) {
     error = msg::kNormalMatrixSingular;
-  } else if (model) {
+  } else if (formed) {
     TResponseSums scratch{};
-    const double objective = Objective(ObjectiveFunc, host_.MeasuredResponses(), scratch);
-    error = ComputeStatistics(model->NormalInverse, parameters_.Count, objective,
-                              model->ResidualCount, Statistics);
+    const double objective =
+        Objective(problem_.ObjectiveKind, problem_.Measured().YData, scratch);
+    error = ComputeStatistics(problem_.Work().NormalInverse, parameters_.Count, objective,
+                              problem_.Work().ResidualCount, Statistics);
   }
-  const bool ok = model && error.empty();
+  const bool ok = formed && error.empty();
   for (int i = 1; i <= kMaxParams; ++i) parameters_.StdErrValid[i] = ok && i <= parameters_.Count;
   if (!ok) {
     Statistics = {};
-    if (!error.empty()) host_.ShowError(error);
+    if (!error.empty()) loop_.Tell(Severity::Error, error);
   }
   return ok;
 }
 
 void EstimationSession::StdErr() {
-  host_.ShowProgress(true);
+  loop_.Changed(FitChange::Busy);
   if (ComputeStdErrors()) parameters_.StdError = Statistics.StdError;
-  host_.ShowProgress(false);
-  host_.StdErrorsChanged();
+  loop_.Changed(FitChange::Idle);
+  loop_.Changed(FitChange::StdErrors);
 }
 
 void EstimationSession::CovariancesAction() {
-  host_.ShowProgress(true);
+  loop_.Changed(FitChange::Busy);
   const bool ok = ComputeStdErrors();
-  host_.ShowProgress(false);
-  if (ok) host_.CovariancesChanged();
+  loop_.Changed(FitChange::Idle);
+  if (ok) loop_.Changed(FitChange::Covariances);
 }
 
 SearchSummary EstimationSession::Start(TOperation search, const SearchOptions& options) {
   // Every search records where it started: the report's initial estimates.
   parameters_.InitialValue = parameters_.Value;
-  host_.ShowFlowPage();
+  loop_.Changed(FitChange::FlowStarted);
   SearchOptions run = options;
   run.Search = search;
   return RunSearch(run);
@@ -251,13 +261,13 @@ SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
   SearchOptions run = options;
   if (run.Stall == 0) run.Stall = 1;
   const SearchSummary summary = Start(kGaussNewton, run);
-  if (summary.Reason == SearchEnd::Stall) host_.AddMessage(msg::kGNConverged);
+  if (summary.Reason == SearchEnd::Stall) loop_.Tell(Severity::Note, msg::kGNConverged);
   return summary;
 }
 
 void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
   OptimizeButtonSearch = search;
-  host_.FlowChanged();
+  loop_.Changed(FitChange::Flow);
   OptimizeButtonClick();
 }
 

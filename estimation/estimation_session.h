@@ -1,7 +1,6 @@
 #pragma once
-// The estimation session: the objective in use, the best value and the counters of the
-// searches, and the searches themselves, run step by step. It solves and shows through its
-// host (the workspace), which owns the model, the measured data and the window.
+// The estimation session: the best value and the counters of the searches, and the searches
+// themselves, run step by step over a fit problem on a run loop.
 
 #include <cstdint>
 #include <functional>
@@ -11,67 +10,28 @@
 
 #include "base/data_set.h"
 #include "estimation/experiment_design.h"
+#include "estimation/fit_problem.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
+#include "estimation/run_loop.h"
 #include "estimation/search_run.h"
 #include "estimation/statistics.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "model/solver.h"
 
 namespace zelk {
 
-class EstimationHost {
- public:
-  virtual ~EstimationHost() = default;
-  // Solves the measured data for `parameters`; TrialObjective receives the running sum.
-  virtual SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) = 0;
-  // The Gauss-Newton correction -(J'J)^-1 J'r at `parameters` for parameters 1..count; false
-  // after it reported why and ended the running operation.
-  // The model object after the Jacobian, the normal matrix and its inverse at `parameters`;
-  // nullptr after the Jacobian's own message; `singular` when the inversion failed.
-  virtual const TModel* NormalInverse(const T20Vector& parameters, int count, bool& singular) = 0;
-  virtual void ShowProgress(bool shown) = 0;
-  virtual void StdErrorsChanged() = 0;    // the "Std. Error" column, and its page in front
-  virtual void CovariancesChanged() = 0;  // the Covariances page, in front
-  virtual bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) = 0;
-  virtual const TYData& MeasuredResponses() const = 0;
-  // The stop loop: `mode` is set, then steps and pending events until the mode is 0.
-  virtual void RunSteps(TOperation mode, const std::function<void()>& step) = 0;
-  virtual std::uint8_t& Mode() = 0;
-  virtual void ShowError(const std::string& text) = 0;
-  // A failed trial, for the message pane when the user asked for such lines.
-  virtual void ReportFailure(const std::string& line) = 0;
-  // A line in the message pane.
-  virtual void AddMessage(const std::string& line) = 0;
-  virtual void ShowFlowPage() = 0;
-  virtual void FlowChanged() = 0;    // the Optimization page's texts or choices
-  virtual void BestChanged() = 0;    // a new best objective: the chart's curve is old
-  virtual void ValuesChanged() = 0;  // Value moved: the parameter grids follow
-  // N: the residuals of the measured data, as the Jacobian enumerates them.
-  virtual int ObservationCount() = 0;
-  virtual void LimitsChanged() = 0;   // the F-limit columns of the details grid
-  virtual void ShowLimitPages() = 0;  // "Parameter Details", "Flow" and "F-Test" in front
-  virtual void ShowInformation(const std::string& text) = 0;
-  // The design criterion for `candidates` (ascending): the determinant of J'J over the
-  // measured events and the candidates; nothing after the Jacobian's own message.
-  virtual std::optional<double> DesignCriterion(const std::vector<double>& candidates) = 0;
-  // A close of the window was confirmed: no further search may start.
-  virtual bool Closing() const = 0;
-};
-
 class EstimationSession {
  public:
-  EstimationSession(EstimationHost& host, TParameterRecord& parameters)
-      : host_(host), parameters_(parameters) {}
+  EstimationSession(FitProblem& problem, TParameterRecord& parameters, RunLoop& loop)
+      : problem_(problem), parameters_(parameters), loop_(loop) {}
   EstimationSession(const EstimationSession&) = delete;
   EstimationSession& operator=(const EstimationSession&) = delete;
 
-  TObjectiveKind ObjectiveFunc = TObjectiveKind::SumOfSquares;
   double BestObjective = 0;
   double TrialObjective = 0;
   double ProfileMinObjective = 0;
   double SearchBestObjective = 0;
-  TResponseSums ResponseSS{};
   std::uint32_t TotalCalls = 1;
   std::uint32_t SuccessfulCalls = 1;
   // The Optimization page's "Objective function:", "Total:" and "Successful:", written
@@ -85,8 +45,6 @@ class EstimationSession {
   // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
   TOperation OptimizeButtonSearch = kRandomSearch;
 
-  // The objective in use, on the measured data's computed values.
-  double EvaluateObjective();
   // "Objective Function Type": takes effect at the next step of any search.
   void SetObjectiveFunc(TObjectiveKind kind);
   // A new best objective: shown with the counters, F-limits restart from Value.
@@ -168,6 +126,8 @@ class EstimationSession {
   void CountFailedTrial();
   // Solves TrialValue with `stop`; see SolveTrial.
   bool SolveTrialWith(EarlyStop stop);
+  // Solves the measured data; a missing library ends the run.
+  SolveResult Solve(const T20Vector& parameters, EarlyStop stop = {});
   // LimitObjective for the current best; "" or the message why there is none.
   std::string PrepareLimitObjective();
   void ShowProfileMin(double value);
@@ -181,8 +141,9 @@ class EstimationSession {
   double designMin_ = 0, designMax_ = 1;
   DesignStopRule designRule_{1};
 
-  EstimationHost& host_;
+  FitProblem& problem_;
   TParameterRecord& parameters_;
+  RunLoop& loop_;
 };
 
 }  // namespace zelk

@@ -29,7 +29,7 @@ std::uint16_t TableIndex(int n) { return static_cast<std::uint16_t>(std::clamp(n
 }  // namespace
 
 std::string EstimationSession::PrepareLimitObjective() {
-  const int n = host_.ObservationCount(), p = parameters_.Count;
+  const int n = problem_.ObservationCount(), p = parameters_.Count;
   if (n - p <= 0)
     return FillPlaceholders(msg::kTooFewForLimits,
                             {std::to_string(n), std::to_string(p), std::to_string(n - p)});
@@ -38,25 +38,25 @@ std::string EstimationSession::PrepareLimitObjective() {
   LimitObjective = BestObjective * (1 + LimitF * p / (n - p));
   LimitReady = true;
   FTestLimitObjectiveText = FormatGeneral(LimitObjective, 12);
-  host_.FlowChanged();
+  loop_.Changed(FitChange::Flow);
   return {};
 }
 
 void EstimationSession::ShowProfileMin(double value) {
   ProfileMinObjective = value;
   FTestMinText = FormatGeneral(value, 12);
-  host_.FlowChanged();
+  loop_.Changed(FitChange::Flow);
 }
 
 EarlyStop EstimationSession::ProfileEarlyStop() const {
-  if (ObjectiveFunc != TObjectiveKind::SumOfSquares) return {};
+  if (problem_.ObjectiveKind != TObjectiveKind::SumOfSquares) return {};
   return {EarlyStop::Rule::Abandon, std::max(LimitObjective, ProfileMinObjective)};
 }
 
 SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOptions& options) {
   FTestParamText = std::to_string(k);
   FTestLimitText = lower ? msg::kLowerLimit : msg::kUpperLimit;
-  host_.FlowChanged();
+  loop_.Changed(FitChange::Flow);
   SearchSummary failed;
   failed.Reason = SearchEnd::InitialSolveFailed;
   failed.Objective = BestObjective;
@@ -65,19 +65,19 @@ SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOpti
   if (!LimitReady) {
     const std::string error = PrepareLimitObjective();
     if (!error.empty()) {
-      host_.ShowError(error);
+      loop_.Tell(Severity::Error, error);
       return failed;
     }
   }
   TotalCalls = SuccessfulCalls = 1;
   parameters_.TrialValue = parameters_.Value;
   parameters_.LimitPoint = parameters_.TrialValue;
-  if (host_.SolveMeasured(parameters_.TrialValue, {}) != SolveResult::Solved) {
-    host_.ShowError(msg::kInitialSolveFailed);
+  if (Solve(parameters_.TrialValue, {}) != SolveResult::Solved) {
+    loop_.Tell(Severity::Error, msg::kInitialSolveFailed);
     return failed;
   }
   // The first step reads the centre's own objective, not what an earlier search left.
-  TrialObjective = EvaluateObjective();
+  TrialObjective = problem_.Objective();
   LastTrialSolved = true;
   ShowProfileMin(TrialObjective);
   LimitStep = kFirstLimitStep;
@@ -102,7 +102,7 @@ bool EstimationSession::MoveProbe() {
   if (atBound) {
     // The limit reached the bound: no probe beyond it is solved.
     ownEnd_ = SearchEnd::Finished;
-    EndOperation(host_.Mode());
+    EndOperation(loop_.Mode());
     return false;
   }
   p.LimitPoint[k] = LimitLower ? p.LoFLimit[k] - ProbeMove(p.LoFLimit[k], LimitStep)
@@ -121,13 +121,13 @@ void EstimationSession::ProfileStep() {
     if (!MoveProbe()) return;
     PrevProfileMin = 0;
     TotalCalls = SuccessfulCalls = 1;
-    if (host_.SolveMeasured(p.TrialValue, {}) != SolveResult::Solved) {
-      host_.ShowError(msg::kInitialSolveFailed);
+    if (Solve(p.TrialValue, {}) != SolveResult::Solved) {
+      loop_.Tell(Severity::Error, msg::kInitialSolveFailed);
       ownEnd_ = SearchEnd::SolveFailed;
-      EndOperation(host_.Mode());
+      EndOperation(loop_.Mode());
       return;
     }
-    TrialObjective = EvaluateObjective();
+    TrialObjective = problem_.Objective();
     ShowProfileMin(TrialObjective);
     return;
   }
@@ -141,7 +141,7 @@ void EstimationSession::ProfileStep() {
     if (PrevProfileMin != 0) {
       descent = std::fabs(PrevProfileMin - ProfileMinObjective) / PrevProfileMin;
       FTestDescentText = FormatGeneral(descent, 8);
-      host_.FlowChanged();
+      loop_.Changed(FitChange::Flow);
     }
     ++SuccessfulCalls;
     if (PrevProfileMin != 0 && descent < kStalledDescent) {
@@ -149,7 +149,7 @@ void EstimationSession::ProfileStep() {
       LimitStep /= 2;
       if (LimitStep < kSmallestLimitStep) {
         ownEnd_ = SearchEnd::Finished;
-        EndOperation(host_.Mode());
+        EndOperation(loop_.Mode());
         return;
       }
       if (!MoveProbe()) return;
@@ -181,29 +181,29 @@ void EstimationSession::RecordLimits() {
       changed = true;
     }
   }
-  if (changed) host_.LimitsChanged();
+  if (changed) loop_.Changed(FitChange::Limits);
 }
 
 bool EstimationSession::FLimit(int col, int row, const SearchOptions& options) {
-  host_.ShowLimitPages();
+  loop_.Changed(FitChange::FLimitsStarted);
   if (row < 1 || row > parameters_.Count || (col != kLowerColumn && col != kUpperColumn)) {
-    host_.ShowError(msg::kLimitCellRequired);
+    loop_.Tell(Severity::Error, msg::kLimitCellRequired);
     return false;
   }
   const SearchEnd end = StartFLimit(row, col == kLowerColumn, options).Reason;
   // A search that could not run, or whose probe failed, has said so: no success after it.
   if (end == SearchEnd::InitialSolveFailed || end == SearchEnd::SolveFailed) return false;
-  if (!host_.Closing()) host_.ShowInformation(msg::kProcessCompleted);
+  if (!loop_.Closing()) loop_.Tell(Severity::Information, msg::kProcessCompleted);
   return true;
 }
 
 bool EstimationSession::AllFLimits(const SearchOptions& options,
                                    std::vector<SearchSummary>* sides) {
-  host_.ShowLimitPages();
+  loop_.Changed(FitChange::FLimitsStarted);
   bool clean = true;
   for (int k = 1; k <= parameters_.Count; ++k)
     for (const bool lower : {true, false}) {
-      if (host_.Closing()) return false;
+      if (loop_.Closing()) return false;
       const SearchSummary side = StartFLimit(k, lower, options);
       if (sides) sides->push_back(side);
       const SearchEnd end = side.Reason;
@@ -211,7 +211,7 @@ bool EstimationSession::AllFLimits(const SearchOptions& options,
       if (end == SearchEnd::InitialSolveFailed) return false;
       if (end == SearchEnd::SolveFailed) clean = false;
     }
-  if (clean && !host_.Closing()) host_.ShowInformation(msg::kProcessCompleted);
+  if (clean && !loop_.Closing()) loop_.Tell(Severity::Information, msg::kProcessCompleted);
   return clean;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "estimation/parameter_record.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 
 namespace zelk {
 

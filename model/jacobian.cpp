@@ -4,9 +4,19 @@
 
 #include "model/experiments.h"
 #include "model/linear_algebra.h"
-#include "model/operation.h"
 
 namespace zelk {
+
+JacobianWork::JacobianWork()
+    : Jacobian(kMaxResiduals + 1),
+      GainMatrix(kMaxResiduals + 1),
+      Residuals(kMaxResiduals + 1),
+      DesignDiffs(kMaxResiduals),
+      ResidualCells(kMaxResiduals + 1),
+      JacobianColumn(kMaxResiduals + 1),
+      ResidualPending(kMaxResiduals + 1),
+      BaseComputed(kMaxEvents + 1),
+      DesignCopy(std::make_unique<TYData>()) {}
 
 namespace {
 
@@ -30,13 +40,13 @@ double Increment(double value, double delta) {
 }
 
 // NormalMatrix := J'J over residuals 1..m and parameters 1..paramCount.
-void FormNormalMatrix(TModel& model, int m, int paramCount) {
+void FormNormalMatrix(JacobianWork& work, int m, int paramCount) {
   for (int i = 1; i <= paramCount; ++i)
     for (int j = 1; j <= paramCount; ++j) {
       long double sum = 0;
       for (int n = 1; n <= m; ++n)
-        sum += static_cast<long double>(model.Jacobian[n][i]) * model.Jacobian[n][j];
-      model.NormalMatrix[i][j] = static_cast<double>(sum);
+        sum += static_cast<long double>(work.Jacobian[n][i]) * work.Jacobian[n][j];
+      work.NormalMatrix[i][j] = static_cast<double>(sum);
     }
 }
 
@@ -60,12 +70,10 @@ void ForEachResidual(int difEqCount, const TXData& x, const TYData& y, Visit&& v
 
 }  // namespace
 
-int EnumerateResiduals(TModel& model, const TXData& x, const TYData& y) {
+int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, const TYData& y) {
   int m = 0;
-  ForEachResidual(model.DifEqCount, x, y, [&](int e, int d) {
-    model.ResidualCells.at(++m) = {e, d};
-  });
-  model.ResidualCount = m;
+  ForEachResidual(difEqCount, x, y, [&](int e, int d) { work.ResidualCells.at(++m) = {e, d}; });
+  work.ResidualCount = m;
   return m;
 }
 
@@ -75,25 +83,24 @@ int CountResiduals(int difEqCount, const TXData& x, const TYData& y) {
   return m;
 }
 
-bool ComputeJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
                      TDataSet& measured) {
-  TModel& model = ctx.Model;
   TYData& y = measured.YData;
   if (SolveWhole(ctx, parameters, measured.XData, y) != SolveResult::Solved) return Failed(ctx);
-  const int m = EnumerateResiduals(model, measured.XData, y);
-  for (int e = 1; e <= y.EventCount; ++e) model.BaseComputed[e] = y.C[e];
+  const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, measured.XData, y);
+  for (int e = 1; e <= y.EventCount; ++e) work.BaseComputed[e] = y.C[e];
   for (int n = 1; n <= m; ++n) {
-    const TResidualCell cell = model.ResidualCells[n];
+    const TResidualCell cell = work.ResidualCells[n];
     const double base = y.C[cell.Event][cell.Variable];
-    for (int k = 1; k <= paramCount; ++k) model.Jacobian[n][k] = base;
-    model.Residuals[n] = base - y.M[cell.Event][cell.Variable];
+    for (int k = 1; k <= paramCount; ++k) work.Jacobian[n][k] = base;
+    work.Residuals[n] = base - y.M[cell.Event][cell.Variable];
   }
   bool ok = true;
   for (int k = 1; k <= paramCount && ok; ++k) {
     int pending = m;
     for (int n = 1; n <= m; ++n) {
-      model.ResidualPending[n] = 1;
-      model.JacobianColumn[n] = 0;
+      work.ResidualPending[n] = 1;
+      work.JacobianColumn[n] = 0;
     }
     for (double delta = kFirstRelativeStep; pending > 0 && delta < kLastStepBound; delta *= 2) {
       T20Vector trial = parameters;
@@ -104,68 +111,64 @@ bool ComputeJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCo
         break;
       }
       for (int n = 1; n <= m; ++n) {
-        if (!model.ResidualPending[n]) continue;
-        const TResidualCell cell = model.ResidualCells[n];
-        const double base = model.Jacobian[n][k];
+        if (!work.ResidualPending[n]) continue;
+        const TResidualCell cell = work.ResidualCells[n];
+        const double base = work.Jacobian[n][k];
         const double now = y.C[cell.Event][cell.Variable];
         // Both non-zero and nearly equal: the difference is lost in rounding, try further.
         if (base != 0 && now != 0 &&
             std::fabs(base - now) / (std::fabs(base) + std::fabs(now)) < kRoundingLoss)
           continue;
-        model.JacobianColumn[n] = (now - base) / h;
-        model.ResidualPending[n] = 0;
+        work.JacobianColumn[n] = (now - base) / h;
+        work.ResidualPending[n] = 0;
         --pending;
       }
     }
     if (!ok) break;
-    for (int n = 1; n <= m; ++n) model.Jacobian[n][k] = model.JacobianColumn[n];
+    for (int n = 1; n <= m; ++n) work.Jacobian[n][k] = work.JacobianColumn[n];
   }
   // Statistics read the computed values of the current parameters, not of the last trial.
-  for (int e = 1; e <= y.EventCount; ++e) y.C[e] = model.BaseComputed[e];
+  for (int e = 1; e <= y.EventCount; ++e) y.C[e] = work.BaseComputed[e];
   return ok ? true : Failed(ctx);
 }
 
-bool ComputeNormalInverse(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+bool ComputeNormalInverse(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
                           TDataSet& measured, bool* singular) {
   if (singular) *singular = false;
-  if (!ComputeJacobian(ctx, parameters, paramCount, measured)) return false;
-  TModel& model = ctx.Model;
-  FormNormalMatrix(model, model.ResidualCount, paramCount);
-  const bool inverted = InvertMatrix(model.NormalMatrix, model.NormalInverse, paramCount);
+  if (!ComputeJacobian(ctx, work, parameters, paramCount, measured)) return false;
+  FormNormalMatrix(work, work.ResidualCount, paramCount);
+  const bool inverted = InvertMatrix(work.NormalMatrix, work.NormalInverse, paramCount);
   if (singular) *singular = !inverted;
   return inverted;
 }
 
-bool GaussNewtonStep(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+bool GaussNewtonStep(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
                      TDataSet& measured, T20Vector& delta) {
-  if (!ComputeNormalInverse(ctx, parameters, paramCount, measured)) {
-    EndOperation(ctx.OperationMode);
+  if (!ComputeNormalInverse(ctx, work, parameters, paramCount, measured)) {
     if (ctx.Say) ctx.Say(Severity::Error, kMatrixSingular);
     return false;
   }
-  TModel& model = ctx.Model;
-  const int m = model.ResidualCount;
+  const int m = work.ResidualCount;
   for (int n = 1; n <= m; ++n)
     for (int i = 1; i <= paramCount; ++i) {
       long double sum = 0;
       for (int j = 1; j <= paramCount; ++j)
-        sum += static_cast<long double>(model.NormalInverse[i][j]) * model.Jacobian[n][j];
-      model.GainMatrix[n][i] = static_cast<double>(sum);
+        sum += static_cast<long double>(work.NormalInverse[i][j]) * work.Jacobian[n][j];
+      work.GainMatrix[n][i] = static_cast<double>(sum);
     }
   for (int i = 1; i <= paramCount; ++i) {
     long double sum = 0;
     for (int n = 1; n <= m; ++n)
-      sum += static_cast<long double>(model.GainMatrix[n][i]) * model.Residuals[n];
+      sum += static_cast<long double>(work.GainMatrix[n][i]) * work.Residuals[n];
     delta[i] = -static_cast<double>(sum);
   }
   return true;
 }
 
-bool ComputeDesignJacobian(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+bool ComputeDesignJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
                            TXData& x, const TYData& y) {
-  TModel& model = ctx.Model;
   // Only the rows in use: a whole block is a megabyte, several times a solution's cost.
-  TYData& copy = *model.DesignCopy;
+  TYData& copy = *work.DesignCopy;
   copy.DepCount = y.DepCount;
   copy.EventCount = y.EventCount;
   copy.Range = y.Range;
@@ -174,10 +177,10 @@ bool ComputeDesignJacobian(SolveContext& ctx, const T20Vector& parameters, int p
     copy.Defined[e] = y.Defined[e];
   }
   if (SolveWhole(ctx, parameters, x, copy) != SolveResult::Solved) return Failed(ctx);
-  const int m = EnumerateResiduals(model, x, copy);
+  const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, x, copy);
   for (int n = 1; n <= m; ++n) {
-    const TResidualCell cell = model.ResidualCells[n];
-    for (int k = 1; k <= paramCount; ++k) model.Jacobian[n][k] = copy.C[cell.Event][cell.Variable];
+    const TResidualCell cell = work.ResidualCells[n];
+    for (int k = 1; k <= paramCount; ++k) work.Jacobian[n][k] = copy.C[cell.Event][cell.Variable];
   }
   for (int k = 1; k <= paramCount; ++k) {
     T20Vector trial = parameters;
@@ -185,18 +188,18 @@ bool ComputeDesignJacobian(SolveContext& ctx, const T20Vector& parameters, int p
     trial[k] = parameters[k] + h;
     if (SolveWhole(ctx, trial, x, copy) != SolveResult::Solved) return Failed(ctx);
     for (int n = 1; n <= m; ++n) {
-      const TResidualCell cell = model.ResidualCells[n];
-      model.DesignDiffs.at(n - 1) = (copy.C[cell.Event][cell.Variable] - model.Jacobian[n][k]) / h;
+      const TResidualCell cell = work.ResidualCells[n];
+      work.DesignDiffs.at(n - 1) = (copy.C[cell.Event][cell.Variable] - work.Jacobian[n][k]) / h;
     }
-    for (int n = 1; n <= m; ++n) model.Jacobian[n][k] = model.DesignDiffs[n - 1];
+    for (int n = 1; n <= m; ++n) work.Jacobian[n][k] = work.DesignDiffs[n - 1];
   }
   return true;
 }
 
-bool ComputeDesignNormalMatrix(SolveContext& ctx, const T20Vector& parameters, int paramCount,
+bool ComputeDesignNormalMatrix(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
                                TXData& x, const TYData& y) {
-  if (!ComputeDesignJacobian(ctx, parameters, paramCount, x, y)) return false;
-  FormNormalMatrix(ctx.Model, ctx.Model.ResidualCount, paramCount);
+  if (!ComputeDesignJacobian(ctx, work, parameters, paramCount, x, y)) return false;
+  FormNormalMatrix(work, work.ResidualCount, paramCount);
   return true;
 }
 

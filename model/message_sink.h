@@ -7,7 +7,8 @@
 
 namespace zelk {
 
-enum class Severity { Error, Warning };
+// Error, Warning and Information are boxes in the window; a Note is a line of the message pane.
+enum class Severity { Error, Warning, Information, Note };
 using MessageSink = std::function<void(Severity severity, const std::string& text)>;
 
 }  // namespace zelk

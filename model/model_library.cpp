@@ -77,17 +77,6 @@ bool StartsCleanly(const std::string& path) {
 
 }  // namespace
 
-TModel::TModel()
-    : Jacobian(kMaxResiduals + 1),
-      GainMatrix(kMaxResiduals + 1),
-      Residuals(kMaxResiduals + 1),
-      DesignDiffs(kMaxResiduals),
-      ResidualCells(kMaxResiduals + 1),
-      JacobianColumn(kMaxResiduals + 1),
-      ResidualPending(kMaxResiduals + 1),
-      BaseComputed(kMaxEvents + 1),
-      DesignCopy(std::make_unique<TYData>()) {}
-
 bool TModel::LoadModelLibrary(const std::string& path, const MessageSink& say) {
   void* handle = nullptr;
   if (StartsCleanly(path)) {

@@ -1,6 +1,6 @@
 #pragma once
-// TModel: the one model object. It holds the loaded model library and the per-model working
-// storage, allocated once at its full size.
+// TModel: the one model object: the loaded model library, its guarded entry points and the
+// state a solution carries from event to event.
 //
 // The library contract, as the generated Pascal source declares it:
 //   procedure DynamicEquations(var p,x : P20Vector; var y,dy : P50Vector);
@@ -15,9 +15,7 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "base/data_set.h"
 #include "model/message_sink.h"
@@ -42,7 +40,7 @@ inline constexpr const char* kUnloadProblems =
 
 class TModel {
  public:
-  TModel();
+  TModel() = default;
   TModel(const TModel&) = delete;
   TModel& operator=(const TModel&) = delete;
 
@@ -52,25 +50,11 @@ class TModel {
   T50Vector DyTemplate{};  // what dy holds before every derivative call
   T50Vector StartState{};
   T20Vector StartPoint{};
-  std::vector<T20Vector> Jacobian;    // [0..50000]
-  std::vector<T20Vector> GainMatrix;  // [0..50000]
-  std::vector<double> Residuals;      // [0..50000]
-  std::vector<double> DesignDiffs;    // [0..49999]
-  // Working storage of the Jacobians, allocated once: the residual cells (1..ResidualCount),
-  // the column being formed, which residuals still look for a step, the base solution.
-  std::vector<TResidualCell> ResidualCells;  // [0..50000]
-  int ResidualCount = 0;
-  std::vector<double> JacobianColumn;         // [0..50000]
-  std::vector<std::uint8_t> ResidualPending;  // [0..50000]
-  std::vector<T50Vector> BaseComputed;        // [0..1000]
-  std::unique_ptr<TYData> DesignCopy;
   bool ModelSaved = true;
   bool ModelCompiled = false;
   std::string LibFileName;  // empty exactly when no library is loaded
   int DifEqCount = 0;
   int AlgEqCount = 0;
-  TNormalMatrix NormalMatrix{};
-  TNormalMatrix NormalInverse{};
 
   // Loads the library; true only when both entry points were found. A library without them
   // still counts as loaded (every call into it then fails). A file that cannot be loaded,

@@ -7,7 +7,6 @@
 #include "base/messages.h"
 #include "model/experiments.h"
 #include "model/model_guard.h"
-#include "model/operation.h"
 
 namespace zelk {
 
@@ -168,7 +167,6 @@ SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x
   TModel& model = ctx.Model;
   if (model.LibFileName.empty()) {
     if (ctx.Say) ctx.Say(Severity::Error, kNoLibrary);
-    EndOperation(ctx.OperationMode);
     return SolveResult::NoLibrary;
   }
   // Two clock reads a solution: a few tens of nanoseconds against tens of microseconds.
@@ -235,7 +233,7 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
       if (stop.Kind != EarlyStop::Rule::None) {
         partial += EventSquares(ctx.Measured, i);
         const double s = static_cast<double>(partial);
-        ctx.TrialObjective = s;
+        ctx.PartialSum = s;
         if (s > stop.Bound)
           return stop.Kind == EarlyStop::Rule::Abandon ? SolveResult::Abandoned : result;
       }

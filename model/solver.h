@@ -46,8 +46,8 @@ inline bool IsFailure(SolveResult r) {
 int ResultCode(SolveResult r);
 const char* ResultName(SolveResult r);
 
-// How the caller lets a solution end early on MeasuredData's running sum of squares, which
-// is left in TrialObjective. Abandon: once it exceeds Bound the trial is dropped.
+// How the caller lets a solution end early on the measured data's running sum of squares,
+// which is left in the context's PartialSum. Abandon: once it exceeds Bound the trial is dropped.
 // Truncate: once it exceeds Bound the solution ends as solved, later events not computed.
 struct EarlyStop {
   enum class Rule : std::uint8_t { None, Abandon, Truncate };
@@ -72,17 +72,16 @@ struct SolveContext {
   const TDataSet& Measured;  // its DepCount sizes every loop; the early abort sums on it
   const MessageSink& Say;  // the user's word on a missing library or a failed Jacobian
   MessageLog& Log;
-  std::uint8_t& OperationMode;
-  double& TrialObjective;
   SolverStats& Stats;
   EarlyStop Stop = {};
   bool ShowIntegrationErrors = false;
-  double TimeLimit = 0;  // seconds a solution may take; 0: no limit
+  double TimeLimit = 0;   // seconds a solution may take; 0: no limit
+  double PartialSum = 0;  // out: the running sum of squares where an early stop last looked
 };
 
 // Solves events 1..EventCount of (x, y) into y.C; writes no row beyond EventCount and no
 // variable beyond DepCount.
-// Without a library: the message, OperationMode 0 and NoLibrary. A solution that passes the
+// Without a library: the message and NoLibrary, which ends whatever the caller runs. A solution that passes the
 // time limit ends at once with TimeLimit and its message in the log, whatever the settings.
 SolveResult SolveModel(SolveContext& ctx, const T20Vector& parameters, TXData& x, TYData& y);
 

@@ -84,7 +84,7 @@ void FlowPage::Refresh() {
   objective_->setText(QString::fromStdString(ws_.Estimation().FlowObjectiveText));
   total_->setText(QString::fromStdString(ws_.Estimation().FlowTotalText));
   successful_->setText(QString::fromStdString(ws_.Estimation().FlowSuccessfulText));
-  choices_[static_cast<int>(ws_.Estimation().ObjectiveFunc)]->setChecked(true);
+  choices_[static_cast<int>(ws_.Problem().ObjectiveKind)]->setChecked(true);
   const EstimationSession& e = ws_.Estimation();
   const std::string* texts[] = {&e.FTestParamText, &e.FTestLimitText, &e.FTestLimitObjectiveText,
                                 &e.FTestMinText, &e.FTestDescentText};

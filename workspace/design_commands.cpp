@@ -1,37 +1,10 @@
 // The experiment design: the command and the criterion of one candidate set.
 
-#include <chrono>
-
 #include "base/format.h"
 #include "base/messages.h"
-#include "estimation/objective.h"
-#include "model/jacobian.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
-
-std::optional<double> Workspace::DesignCriterion(const std::vector<double>& candidates) {
-  std::vector<int> rows;
-  if (!MergeDesignData(MeasuredData, candidates, DesignData, rows)) return std::nullopt;
-  // The Debug page follows a few times a second: formatting the merged set every iteration
-  // would cost more than the merge itself.
-  const auto now = std::chrono::steady_clock::now();
-  if (now - debugShown_ >= std::chrono::milliseconds(200)) {
-    RefreshDesignRanges();
-    debugShown_ = now;
-  } else {
-    ComputeRanges(DesignData);
-  }
-  // A failed solution is not tested here: the design Jacobian solves again and says so. Only
-  // a missing library, which the solver has just reported, ends the design at once.
-  if (SolveModel(Parameters.Value, DesignData) == SolveResult::NoLibrary) return std::nullopt;
-  for (int row : rows) DesignData.YData.M[row] = DesignData.YData.C[row];
-  SolveContext ctx = MakeSolveContext();
-  if (!ComputeDesignNormalMatrix(ctx, Parameters.Value, Parameters.Count, DesignData.XData,
-                                 DesignData.YData))
-    return std::nullopt;
-  return Determinant(Model.NormalMatrix, Parameters.Count);
-}
 
 void Workspace::DesignPointAction() {
   if (MeasuredData.XData.IndepCount >= 2) {

@@ -8,7 +8,7 @@
 #include "base/data_file.h"
 #include "base/format.h"
 #include "base/messages.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "presentation/emf_writer.h"
 #include "workspace/workspace.h"  // DocumentDialog, LowercaseExtension
 

@@ -3,7 +3,6 @@
 
 #include "base/format.h"
 #include "base/messages.h"
-#include "model/jacobian.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
@@ -18,69 +17,64 @@ void Workspace::SetParameterValue(int i, double v) {
   ui_.Repaint(View::FitChart);
 }
 
-SolveResult Workspace::SolveMeasured(const T20Vector& parameters, EarlyStop stop) {
-  return SolveModel(parameters, MeasuredData, stop);
+void Workspace::Changed(FitChange what) {
+  switch (what) {
+    case FitChange::Busy:
+    case FitChange::Idle:
+      ui_.ShowProgress(what == FitChange::Busy);
+      break;
+    case FitChange::StdErrors:
+      paramGrids_.RefreshDetails({4}, RefreshRows::UpToCount);
+      ui_.Repaint(View::ParameterGrids);
+      ui_.ShowPage(Page::ParameterDetails);
+      break;
+    case FitChange::Covariances:
+      CovarGrid.Show(estimation_.Statistics, Parameters.Count);
+      ui_.Repaint(View::Covariances);
+      ui_.ShowPage(Page::Covariances);
+      break;
+    case FitChange::FlowStarted:
+      ui_.ShowPage(Page::Flow);
+      break;
+    case FitChange::Flow:
+      ui_.Repaint(View::Flow);
+      break;
+    case FitChange::Best:
+      chart_.CurveReady = false;
+      ui_.Repaint(View::FitChart);
+      break;
+    case FitChange::Values:
+      paramGrids_.RefreshValueColumn(RefreshRows::UpToCount);
+      paramGrids_.RefreshDetails({1}, RefreshRows::UpToCount);
+      ui_.Repaint(View::ParameterGrids);
+      break;
+    case FitChange::Limits:
+      paramGrids_.RefreshDetails({5, 6}, RefreshRows::UpToCount);
+      ui_.Repaint(View::ParameterGrids);
+      break;
+    case FitChange::FLimitsStarted:
+      ui_.ShowPage(Page::ParameterDetails);
+      ui_.ShowPage(Page::Flow);
+      ui_.ShowPage(Page::FTest);
+      break;
+    case FitChange::DesignTrial: {
+      // The Debug page follows a few times a second: formatting the merged set every
+      // iteration would cost more than the merge itself.
+      const auto now = std::chrono::steady_clock::now();
+      if (now - debugShown_ >= std::chrono::milliseconds(200)) {
+        RefreshDesignRanges();
+        debugShown_ = now;
+      }
+      break;
+    }
+  }
 }
 
-bool Workspace::GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) {
-  SolveContext ctx = MakeSolveContext();
-  return GaussNewtonStep(ctx, parameters, count, MeasuredData, delta);
-}
-
-const TModel* Workspace::NormalInverse(const T20Vector& parameters, int count, bool& singular) {
-  SolveContext ctx = MakeSolveContext();
-  const bool inverted = ComputeNormalInverse(ctx, parameters, count, MeasuredData, &singular);
-  return inverted || singular ? &Model : nullptr;
-}
-
-void Workspace::StdErrorsChanged() {
-  paramGrids_.RefreshDetails({4}, RefreshRows::UpToCount);
-  ui_.Repaint(View::ParameterGrids);
-  ui_.ShowPage(Page::ParameterDetails);
-}
-
-void Workspace::CovariancesChanged() {
-  CovarGrid.Show(estimation_.Statistics, Parameters.Count);
-  ui_.Repaint(View::Covariances);
-  ui_.ShowPage(Page::Covariances);
-}
-
-void Workspace::ReportFailure(const std::string& line) {
-  if (Prefs.ShowIntegrationErrors) Log.AddMessage(line);
-}
-
-void Workspace::ShowFlowPage() { ui_.ShowPage(Page::Flow); }
-
-void Workspace::FlowChanged() { ui_.Repaint(View::Flow); }
-
-void Workspace::BestChanged() {
-  chart_.CurveReady = false;
-  ui_.Repaint(View::FitChart);
-}
-
-void Workspace::ValuesChanged() {
-  paramGrids_.RefreshValueColumn(RefreshRows::UpToCount);
-  paramGrids_.RefreshDetails({1}, RefreshRows::UpToCount);
-  ui_.Repaint(View::ParameterGrids);
-}
-
-int Workspace::ObservationCount() {
-  return CountResiduals(Model.DifEqCount, MeasuredData.XData, MeasuredData.YData);
-}
-
-void Workspace::LimitsChanged() {
-  paramGrids_.RefreshDetails({5, 6}, RefreshRows::UpToCount);
-  ui_.Repaint(View::ParameterGrids);
-}
-
-void Workspace::ShowLimitPages() {
-  ui_.ShowPage(Page::ParameterDetails);
-  ui_.ShowPage(Page::Flow);
-  ui_.ShowPage(Page::FTest);
-}
-
-void Workspace::ShowInformation(const std::string& text) {
-  ui_.ShowMessage(MessageKind::Information, text, Buttons::Ok);
+void Workspace::Tell(Severity severity, const std::string& text) {
+  if (severity == Severity::Note)
+    Log.AddMessage(text);
+  else
+    boxes_(severity, text);
 }
 
 // The command runs as one computation, however many sides it searches.

@@ -10,7 +10,7 @@ bool Workspace::RunResidualTest(bool reportFailure) {
   if (MeasuredData.YData.EventCount < kResidualTestMinEvents) return false;
   // The solver's own box for a missing library must not come up inside a paint either.
   if (!reportFailure && Model.LibFileName.empty()) return false;
-  if (SolveModel(Parameters.Value, MeasuredData) != SolveResult::Solved) {
+  if (problem_.Solve(Parameters.Value) != SolveResult::Solved) {
     if (reportFailure) ShowError(msg::kInitialSolveFailed);
     return false;
   }

@@ -130,11 +130,13 @@ class UserInterface {
   virtual bool PrintPage(const std::function<void(Canvas&, int width, int height)>& draw) = 0;
 };
 
-// The model layer's messages as the user's boxes: an error or a warning with an OK button.
+// The core's messages as the user's boxes, each with an OK button.
 inline MessageSink BoxesOf(UserInterface& ui) {
   return [&ui](Severity severity, const std::string& text) {
-    ui.ShowMessage(severity == Severity::Error ? MessageKind::Error : MessageKind::Warning, text,
-                   Buttons::Ok);
+    const MessageKind kind = severity == Severity::Error         ? MessageKind::Error
+                             : severity == Severity::Information ? MessageKind::Information
+                                                                 : MessageKind::Warning;
+    ui.ShowMessage(kind, text, Buttons::Ok);
   };
 }
 

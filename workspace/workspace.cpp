@@ -44,10 +44,12 @@ Workspace::Workspace(UserInterface& ui)
       grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
       paramGrids_(
           Parameters, ui, [this](int i, double v) { SetParameterValue(i, v); },
-          [this] { ui_.Repaint(View::ParameterGrids); }) {}
+          [this] { ui_.Repaint(View::ParameterGrids); }) {
+  problem_.Say = boxes_;
+}
 
 void Workspace::Start() {
-  estimation_.ObjectiveFunc = TObjectiveKind::SumOfSquares;
+  problem_.ObjectiveKind = TObjectiveKind::SumOfSquares;
   if (!PreferencesFile.empty()) LoadPreferences(PreferencesFile, Preferences);
   ResetModel();
   grid_.Empty();
@@ -145,8 +147,7 @@ void Workspace::ApplyChartRanges() {
 }
 
 void Workspace::RefreshDesignRanges() {
-  ComputeRanges(DesignData);
-  Debug.Show(DesignData);
+  Debug.Show(problem_.DesignData());
   ui_.Repaint(View::Debug);
 }
 
@@ -274,7 +275,7 @@ void Workspace::PlaceModelCaret(std::size_t at) {
 SolveResult Workspace::SolveChart(const T20Vector& parameters) {
   const std::uint8_t saved = OperationMode;
   OperationMode = kFitChartSolution;
-  const SolveResult result = SolveModel(parameters, ChartData);
+  const SolveResult result = problem_.SolveData(parameters, ChartData);
   OperationMode = saved;
   return result;
 }
@@ -436,20 +437,6 @@ void Workspace::Shutdown() {
     ShowError(FillPlaceholders(msg::kPreferencesNotSaved, {PreferencesFile, error}));
 }
 
-SolveContext Workspace::MakeSolveContext(EarlyStop stop) {
-  SolveContext ctx{Model, MeasuredData, boxes_, Log, OperationMode, estimation_.TrialObjective,
-                   Stats};
-  ctx.Stop = stop;
-  ctx.ShowIntegrationErrors = Prefs.ShowIntegrationErrors;
-  ctx.TimeLimit = Prefs.ModelTimeLimit;
-  return ctx;
-}
-
-SolveResult Workspace::SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop) {
-  SolveContext ctx = MakeSolveContext(stop);
-  return zelk::SolveModel(ctx, parameters, data.XData, data.YData);
-}
-
 void Workspace::Stop() {
   ui_.ShowProgress(false);
   OperationMode = 0;
@@ -475,7 +462,7 @@ void Workspace::HoldEdits(bool held) {
 }
 
 Workspace::RunningPanel::RunningPanel(Workspace& ws)
-    : ws_(ws), solutionsBefore_(ws.Stats.Solutions), shown_(std::chrono::steady_clock::now()) {
+    : ws_(ws), solutionsBefore_(ws.problem_.Stats.Solutions), shown_(std::chrono::steady_clock::now()) {
   ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(0));
 }
 
@@ -485,7 +472,7 @@ void Workspace::RunningPanel::Tick() {
   const auto now = std::chrono::steady_clock::now();
   if (now - shown_ < std::chrono::milliseconds(250) || ws_.OperationMode == 0) return;
   shown_ = now;
-  ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(ws_.Stats.Solutions - solutionsBefore_));
+  ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(ws_.problem_.Stats.Solutions - solutionsBefore_));
 }
 
 }  // namespace zelk

@@ -16,6 +16,7 @@
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "estimation/estimation_session.h"
+#include "estimation/fit_problem.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
 #include "estimation/residual_test.h"
@@ -37,7 +38,7 @@
 
 namespace zelk {
 
-class Workspace : private EstimationHost, private CompileHost, private ChartHost {
+class Workspace : private RunLoop, private CompileHost, private ChartHost {
  public:
   explicit Workspace(UserInterface& ui);
   Workspace(const Workspace&) = delete;
@@ -50,7 +51,6 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // --- documents
   TDataSet MeasuredData;
   TDataSet ChartData;
-  TDataSet DesignData;
   TParameterRecord Parameters = StartParameterRecord();
   TModel Model;
   std::string DataFileName;
@@ -65,7 +65,6 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
 
   // --- computations
   std::uint8_t OperationMode = 0;
-  SolverStats Stats;
   int ExperimentCount = 0;
   int MissingCount = 0;
 
@@ -116,7 +115,7 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   // Ranges, the chart's data set, the counts, the Debug grid and the visibility tree; run
   // by every SetDataSaved.
   void RefreshChartData();
-  // The experiment design's data set got new points: its ranges and the Debug grid.
+  // The experiment design's data set got new points: the Debug grid.
   void RefreshDesignRanges();
 
   // --- data file
@@ -170,10 +169,9 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   }
 
   // --- solutions and long computations
-  // What a solution reads and writes: the workspace's model, settings and counters.
-  SolveContext MakeSolveContext(EarlyStop stop = {});
-  // Solves `data` for `parameters` with the workspace's model, settings and counters.
-  SolveResult SolveModel(const T20Vector& parameters, TDataSet& data, EarlyStop stop = {});
+  // The model fitted to the measured data, with the objective in use and the counters.
+  FitProblem& Problem() { return problem_; }
+  const FitProblem& Problem() const { return problem_; }
   // The stop loop: OperationMode := mode, then one step and the pending window events,
   // again and again until something sets OperationMode to 0.
   // Meanwhile the running panel is refreshed a few times a second.
@@ -314,30 +312,15 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
   };
   bool ReadDataFileOf(const DataFileFormat& format, const std::string& path, bool* ioError);
 
-  // What the estimation session asks of its host.
-  SolveResult SolveMeasured(const T20Vector& parameters, EarlyStop stop) override;
-  bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) override;
-  const TModel* NormalInverse(const T20Vector& parameters, int count, bool& singular) override;
-  void ShowProgress(bool shown) override { ui_.ShowProgress(shown); }
-  void StdErrorsChanged() override;
-  void CovariancesChanged() override;
-  const TYData& MeasuredResponses() const override { return MeasuredData.YData; }
+  // The run loop of the estimation session.
   void RunSteps(TOperation mode, const std::function<void()>& step) override {
     RunOperation(mode, step);
   }
   std::uint8_t& Mode() override { return OperationMode; }
-  void ShowError(const std::string& text) override;
-  void ReportFailure(const std::string& line) override;
-  void ShowFlowPage() override;
-  void FlowChanged() override;
-  void BestChanged() override;
-  void ValuesChanged() override;
-  int ObservationCount() override;
-  void LimitsChanged() override;
-  void ShowLimitPages() override;
-  void ShowInformation(const std::string& text) override;
   bool Closing() const override { return closeConfirmed_; }
-  std::optional<double> DesignCriterion(const std::vector<double>& candidates) override;
+  void Changed(FitChange what) override;
+  void Tell(Severity severity, const std::string& text) override;
+  void ShowError(const std::string& text) override;
   // What the compile session asks of its host.
   TModel& ModelObject() override { return Model; }
   const std::string& ModelPath() const override { return ModelFileName; }
@@ -360,7 +343,8 @@ class Workspace : private EstimationHost, private CompileHost, private ChartHost
 
   UserInterface& ui_;
   const MessageSink boxes_;  // the model layer's messages, as boxes
-  EstimationSession estimation_{*this, Parameters};
+  FitProblem problem_{Model, MeasuredData, Prefs, Log};
+  EstimationSession estimation_{problem_, Parameters, *this};
   CompileSession compiler_{*this};
   FitChartSession chart_{*this};
   DataGrid grid_;

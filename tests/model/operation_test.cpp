@@ -1,4 +1,4 @@
-#include "model/operation.h"
+#include "estimation/operation.h"
 
 #include <gtest/gtest.h>
 
@@ -34,15 +34,12 @@ TEST_F(ModelTest, StopDuringTheLoopEndsItAfterTheRunningStep) {
   EXPECT_EQ(ws_->OperationMode, 0);
 }
 
-TEST_F(ModelTest, SolvingWithoutALibraryEndsARunningLoopAfterItsStep) {
+TEST_F(ModelTest, ASearchWithoutALibraryEndsAfterItsFirstStep) {
   Data(1, 1, {0, 1});
-  int steps = 0;
-  ws_->RunOperation(kRandomSearch, [&] {
-    ++steps;
-    EXPECT_EQ(Solve({1.0}), SolveResult::NoLibrary);
-  });
-  EXPECT_EQ(steps, 1);
-  EXPECT_EQ(ui_.TakeMessages().size(), 1u);
+  const SearchSummary summary = ws_->Estimation().OptimizeGN({});
+  EXPECT_EQ(summary.Reason, SearchEnd::InitialSolveFailed);
+  EXPECT_EQ(ws_->OperationMode, kIdle);
+  EXPECT_EQ(ui_.TakeMessages(), (std::vector<std::string>{kNoLibrary, msg::kInitialSolveFailed}));
 }
 
 TEST_F(ModelTest, ResetModelUnloadsTheLibraryAndClearsTheTemplate) {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "support/model_fixture.h"
 
 namespace zelk {
@@ -24,8 +24,8 @@ TEST_F(ModelTest, DecayFollowsItsAnalyticSolutionAtEveryEvent) {
   ASSERT_EQ(Solve({0.7}), SolveResult::Solved);
   for (std::size_t j = 1; j <= times.size(); ++j)
     ExpectClose(C(j), 2.0 * std::exp(-0.7 * times[j - 1]), 1e-3);
-  EXPECT_GT(ws_->Stats.DerivativeCalls, 0);
-  EXPECT_EQ(ws_->Stats.DerivativeCalls % 5, 0);  // five evaluations an attempt
+  EXPECT_GT(ws_->Problem().Stats.DerivativeCalls, 0);
+  EXPECT_EQ(ws_->Problem().Stats.DerivativeCalls % 5, 0);  // five evaluations an attempt
 }
 
 TEST_F(ModelTest, AChainOfStatesConservesItsMass) {
@@ -82,7 +82,7 @@ TEST_F(ModelTest, NegativeStatesNeverFailOnPrecision) {
   ws_->Prefs.ShowIntegrationErrors = true;
   // Their error counts as 0, so no interval ever fails on precision.
   EXPECT_EQ(Solve({2.0}), SolveResult::Solved);
-  EXPECT_EQ(ws_->Stats.PrecisionFailures, 0);
+  EXPECT_EQ(ws_->Problem().Stats.PrecisionFailures, 0);
   EXPECT_TRUE(ws_->Log.Lines().empty());
 }
 
@@ -100,7 +100,7 @@ TEST_F(ModelTest, AnAlgebraicModelIsEvaluatedAtEveryEvent) {
   Data(1, 0, {0, 1, 2});
   ASSERT_EQ(Solve({3.0, 0.5}), SolveResult::Solved);
   for (int j = 1; j <= 3; ++j) EXPECT_DOUBLE_EQ(C(j), 3.0 * std::exp(-0.5 * (j - 1)));
-  EXPECT_EQ(ws_->Stats.AcceptedSteps, 0);
+  EXPECT_EQ(ws_->Problem().Stats.AcceptedSteps, 0);
 }
 
 TEST_F(ModelTest, ASolutionWritesNothingBeyondItsCounts) {
@@ -114,15 +114,13 @@ TEST_F(ModelTest, ASolutionWritesNothingBeyondItsCounts) {
   for (int j = 1; j <= 5; ++j) EXPECT_EQ(y.C[j][2], -7) << j;
 }
 
-TEST_F(ModelTest, WithoutALibraryTheSolutionSaysSoAndEndsTheOperation) {
+TEST_F(ModelTest, WithoutALibraryTheSolutionSaysSo) {
   Data(1, 1, {0, 1});
-  ws_->OperationMode = kRandomSearch;
   EXPECT_EQ(Solve({1.0}), SolveResult::NoLibrary);
   EXPECT_EQ(
       ui_.TakeMessages(),
       std::vector<std::string>{
           "No model library is currently loaded\nLoaded model source must be compiled before use"});
-  EXPECT_EQ(ws_->OperationMode, 0);
 }
 
 TEST_F(ModelTest, EveryFaultingModelFailsTheSolutionAndLeavesTheWorkspaceUsable) {
@@ -147,7 +145,7 @@ TEST_F(ModelTest, AModelThatFaultsOnlyAfterThousandsOfCallsFailsThen) {
   while ((result = Solve({1.0})) == SolveResult::Solved && solutions < 1000) ++solutions;
   EXPECT_EQ(result, SolveResult::ModelFault);
   EXPECT_GT(solutions, 3);
-  EXPECT_GT(ws_->Stats.DerivativeCalls, 3000);
+  EXPECT_GT(ws_->Problem().Stats.DerivativeCalls, 3000);
 }
 
 TEST_F(ModelTest, AMissingInitialEquationsFailsTheSolution) {
@@ -176,8 +174,8 @@ TEST_F(EarlyAbort, AbandonsALosingTrialWithoutCallingItAFailure) {
   EXPECT_EQ(result, SolveResult::Abandoned);
   EXPECT_FALSE(IsFailure(result));
   EXPECT_EQ(C(3), -1);  // never reached
-  EXPECT_GT(ws_->Estimation().TrialObjective, 0.5);
-  EXPECT_DOUBLE_EQ(ws_->Estimation().TrialObjective, PartialSumOfSquares(ws_->MeasuredData, 2));
+  EXPECT_GT(ws_->Problem().PartialSum(), 0.5);
+  EXPECT_DOUBLE_EQ(ws_->Problem().PartialSum(), PartialSumOfSquares(ws_->MeasuredData, 2));
 }
 
 TEST_F(EarlyAbort, TruncatesAsSolvedAndOtherwiseSolvesEveryEvent) {
@@ -211,7 +209,7 @@ TEST_F(EarlyAbort, SearchesAbandonOnlyAgainstACurrentSumOfSquares) {
                {TObjectiveKind::BoxDraper, true, EarlyStop::Rule::None},
                {TObjectiveKind::WeightedSS, true, EarlyStop::Rule::None}};
   for (const Case& c : cases) {
-    ws_->Estimation().ObjectiveFunc = c.objective;
+    ws_->Problem().ObjectiveKind = c.objective;
     ws_->Estimation().ObjectiveReady = c.ready;
     ws_->Estimation().BestObjective = 0.25;
     const EarlyStop stop = ws_->Estimation().SearchEarlyStop();
@@ -236,9 +234,7 @@ TEST_F(ModelTest, PrecisionFailureIsReportedOnlyWhenAskedFor) {
   // the failure with a tolerance no step can meet.
   Data(1, 1, {0, 1});
   const MessageSink silent;
-  SolveContext ctx{ws_->Model, ws_->MeasuredData,  silent,
-                   ws_->Log,   ws_->OperationMode, ws_->Estimation().TrialObjective,
-                   ws_->Stats};
+  SolveContext ctx{ws_->Model, ws_->MeasuredData, silent, ws_->Log, ws_->Problem().Stats};
   T20Vector p{};
   p[1] = 1;
   T50Vector y0{}, y{};

@@ -58,7 +58,7 @@ class ModelTest : public WorkspaceTest {
     T20Vector p{};
     int i = 1;
     for (double v : values) p[i++] = v;
-    return ws_->SolveModel(p, ws_->MeasuredData, stop);
+    return ws_->Problem().Solve(p, stop);
   }
 
   double C(int event, int variable = 1) const { return ws_->MeasuredData.YData.C[event][variable]; }

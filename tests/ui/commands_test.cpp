@@ -20,7 +20,7 @@
 #include <QWidgetAction>
 
 #include "base/messages.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "ui/data_grid_view.h"
 #include "ui/fit_chart_view.h"
 #include "ui/main_window.h"

@@ -33,7 +33,7 @@
 
 #include "base/format.h"
 #include "base/messages.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "support/temp_folder.h"
 #include "ui/covariance_page.h"
 #include "ui/data_grid_view.h"

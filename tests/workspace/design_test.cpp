@@ -150,8 +150,8 @@ TEST_F(Design, SeveralPointsComeSortedAndAReversedRangeIsTheSameRange) {
   EXPECT_LT(p[1], -8);
   EXPECT_GT(p[3], 8);
   // The design data set is ordered by the independent variable.
-  const TXData& x = ws_->DesignData.XData;
-  for (int j = 2; j <= ws_->DesignData.YData.EventCount; ++j) EXPECT_LE(x.X[j - 1][1], x.X[j][1]);
+  const TXData& x = ws_->Problem().DesignData().XData;
+  for (int j = 2; j <= ws_->Problem().DesignData().YData.EventCount; ++j) EXPECT_LE(x.X[j - 1][1], x.X[j][1]);
 }
 
 TEST_F(Design, CancelAndTwoIndependentVariablesChangeNothing) {

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "base/messages.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "support/files.h"
 #include "support/model_fixture.h"
 #include "support/temp_folder.h"
@@ -36,7 +36,7 @@ class ChartCommands : public test::ModelTest {
     ws_->Chart().PaintFitChart(c, 543, 426, overlays);
     return c;
   }
-  std::int64_t Solutions() const { return ws_->Stats.InitialCalls; }
+  std::int64_t Solutions() const { return ws_->Problem().Stats.InitialCalls; }
 };
 
 TEST_F(ChartCommands, TheCurveIsSolvedOnceAndReusedUntilAParameterChanges) {

@@ -95,10 +95,10 @@ TEST_F(FLimits, AParameterAtItsLowerBoundEndsAtTheFirstMoveAndKeepsItsValue) {
   Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
   SetBound(ws_->Parameters, 1, TBound::Min, mean_);
   ws_->Estimation().InitialEvaluation();
-  ws_->Stats = {};
+  ws_->Problem().Stats = {};
   const SearchSummary side = ws_->Estimation().StartFLimit(1, true);
   EXPECT_EQ(side.Reason, SearchEnd::Finished);
-  EXPECT_EQ(ws_->Stats.Solutions, 1);  // the centre; no probe beyond the bound
+  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1);  // the centre; no probe beyond the bound
   EXPECT_EQ(ws_->Parameters.LoFLimit[1], mean_);
   EXPECT_FALSE(ws_->Parameters.LoFValid[1]);
   EXPECT_TRUE(ui_.Messages.empty());

@@ -6,7 +6,7 @@
 #include "base/messages.h"
 #include "estimation/random.h"
 #include "estimation/searches.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "support/model_fixture.h"
 
 namespace zelk {
@@ -239,7 +239,7 @@ TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {
   EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
   Run(&Workspace::OptimizeAction, 1);
   TResponseSums sums{};
-  ws_->SolveModel(ws_->Parameters.Value, ws_->MeasuredData);
+  ws_->Problem().Solve(ws_->Parameters.Value);
   EXPECT_DOUBLE_EQ(ws_->Estimation().BestObjective, WeightedSS(ws_->MeasuredData.YData, sums));
 }
 
@@ -271,20 +271,20 @@ TEST_F(GaussNewton, ReachesTheOptimumOfAnExponentialToSixDigitsAndEndsByItself) 
 TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) {
   Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 5, -3);
   const std::uint32_t total = ws_->Estimation().TotalCalls;
-  ws_->Stats = {};
+  ws_->Problem().Stats = {};
   SearchOptions options;
   options.Calls = 1;
   ws_->Estimation().OptimizeGN(options);
   // The start, the Jacobian (base and one trial per parameter), the full step.
-  EXPECT_EQ(ws_->Stats.Solutions, 1 + 3 + 1);
+  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1 + 3 + 1);
   EXPECT_EQ(ws_->Estimation().TotalCalls, total + 1);
   EXPECT_NEAR(ws_->Parameters.Value[1], 1.15, 1e-6);  // the least-squares line
   EXPECT_NEAR(ws_->Parameters.Value[2], 1.94, 1e-6);
   // At the optimum no factor improves: seven trials, nothing moves.
   const T20Vector best = ws_->Parameters.Value;
-  ws_->Stats = {};
+  ws_->Problem().Stats = {};
   ws_->Estimation().OptimizeGN(options);
-  EXPECT_EQ(ws_->Stats.Solutions, 3 + 7);
+  EXPECT_EQ(ws_->Problem().Stats.Solutions, 3 + 7);
   EXPECT_EQ(ws_->Parameters.Value, best);
 }
 

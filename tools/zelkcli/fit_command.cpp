@@ -25,7 +25,7 @@
 #include "estimation/quantiles.h"
 #include "model/compile_driver.h"
 #include "model/model_language.h"
-#include "model/operation.h"
+#include "estimation/operation.h"
 #include "tools/zelkcli/csv_table.h"
 
 namespace zelk {
@@ -465,7 +465,7 @@ int DataSetFit::Compute() {
   std::int64_t fitSolutions = 0;
   if (!o_.Search.empty()) {
     const auto start = std::chrono::steady_clock::now();
-    const std::int64_t solutionsBefore = ws.Stats.Solutions;
+    const std::int64_t solutionsBefore = ws.Problem().Stats.Solutions;
     SearchOptions search;
     search.Calls = o_.Calls;
     search.Stall = o_.Stall;
@@ -475,7 +475,7 @@ int DataSetFit::Compute() {
               : o_.Search == "wl" ? estimation.OptimizeWL(search)
                                   : estimation.Optimize(search);
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    fitSolutions = ws.Stats.Solutions - solutionsBefore;
+    fitSolutions = ws.Problem().Stats.Solutions - solutionsBefore;
   }
   // The search's counters, before the F-limit searches restart them.
   const std::uint32_t totalCalls = ws.Estimation().TotalCalls;
@@ -516,9 +516,9 @@ int DataSetFit::Compute() {
   }
 
   // The values reported are those of the best point, solved once more.
-  const SolveResult solved = ws.SolveModel(ws.Parameters.Value, ws.MeasuredData);
+  const SolveResult solved = ws.Problem().Solve(ws.Parameters.Value);
   const int result = ResultCode(solved);
-  const double objective = ws.Estimation().EvaluateObjective();
+  const double objective = ws.Problem().Objective();
   if (!std::isfinite(objective))
     return Fail("the objective is not a finite number (" + ExactText(objective) +
                 "): the model or the data give values that are not numbers");

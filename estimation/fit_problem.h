@@ -1,0 +1,76 @@
+#pragma once
+// A fit problem: a model and the measured data it is fitted to (both borrowed), the objective
+// in use, the Jacobian's storage, the design's merged data set and the solution counters.
+// Every number a search asks for comes from here; it knows nothing of who shows them.
+
+#include <optional>
+#include <vector>
+
+#include "base/data_set.h"
+#include "base/preferences.h"
+#include "estimation/objective.h"
+#include "model/jacobian.h"
+#include "model/message_log.h"
+#include "model/message_sink.h"
+#include "model/model_library.h"
+#include "model/solver.h"
+
+namespace zelk {
+
+class FitProblem {
+ public:
+  // `prefs` gives the time limit of a solution and whether integration errors are logged.
+  FitProblem(TModel& model, TDataSet& measured, const TZelkPrefs& prefs, MessageLog& log)
+      : model_(model), measured_(measured), prefs_(prefs), log_(log) {}
+  FitProblem(const FitProblem&) = delete;
+  FitProblem& operator=(const FitProblem&) = delete;
+
+  TObjectiveKind ObjectiveKind = TObjectiveKind::SumOfSquares;
+  SolverStats Stats;
+  MessageSink Say;  // a missing library, a failed Jacobian; empty: silent
+
+  TModel& Model() { return model_; }
+  const TDataSet& Measured() const { return measured_; }
+  const TZelkPrefs& Prefs() const { return prefs_; }
+  MessageLog& Log() { return log_; }
+
+  // What one solution reads and writes besides the data set it solves.
+  SolveContext Context(EarlyStop stop = {});
+  // Solves the measured data; after an early stop PartialSum() holds its running sum.
+  SolveResult Solve(const T20Vector& parameters, EarlyStop stop = {});
+  // Solves another data set of the same model (the chart's curve).
+  SolveResult SolveData(const T20Vector& parameters, TDataSet& data);
+  double PartialSum() const { return partial_; }
+
+  // The objective in use on the measured data's computed values; ResponseSums gets each
+  // response's share of a sum of squares.
+  double Objective();
+  TResponseSums ResponseSums{};
+  // N: the residuals of the measured data, as the Jacobian enumerates them.
+  int ObservationCount() const;
+
+  // The Jacobian, J'J and its inverse at `parameters` for parameters 1..count; false after
+  // the Jacobian's message, or with `singular` set when the inversion failed.
+  bool NormalInverse(const T20Vector& parameters, int count, bool& singular);
+  // delta := -(J'J)^-1 J'r; false after the message why not.
+  bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta);
+  // The D-optimal criterion of `candidates` (ascending): det J'J over the measured events and
+  // the candidates, solved at `parameters`; nothing after the message why not.
+  std::optional<double> DesignCriterion(const T20Vector& parameters, int count,
+                                        const std::vector<double>& candidates);
+  const JacobianWork& Work() const { return work_; }
+  // The measured events merged with the last design candidates.
+  const TDataSet& DesignData() const { return design_; }
+
+ private:
+  TModel& model_;
+  TDataSet& measured_;
+  const TZelkPrefs& prefs_;
+  MessageLog& log_;
+  JacobianWork work_;
+  TDataSet design_;
+  std::vector<int> designRows_;
+  double partial_ = 0;
+};
+
+}  // namespace zelk
