@@ -11,10 +11,7 @@ void Workspace::SetParameterValue(int i, double v) {
   if (i < 1 || i > kMaxParams) return;
   Parameters.Value[i] = v;
   Parameters.TrialValue[i] = v;
-  estimation_.ObjectiveReady = false;
-  estimation_.LimitReady = false;
-  chart_.CurveReady = false;
-  ui_.Repaint(View::FitChart);
+  Invalidate(Stale::Everything);
 }
 
 void Workspace::Changed(FitChange what) {
@@ -40,8 +37,7 @@ void Workspace::Changed(FitChange what) {
       ui_.Repaint(View::Flow);
       break;
     case FitChange::Best:
-      chart_.CurveReady = false;
-      ui_.Repaint(View::FitChart);
+      Invalidate(Stale::Curve);
       break;
     case FitChange::Values:
       paramGrids_.RefreshValueColumn(RefreshRows::UpToCount);

@@ -25,9 +25,7 @@ bool Workspace::ImportParameterFile(const std::string& path) {
   }
   Parameters = scratch;
   // The best objective belongs to other values: the next search evaluates these first.
-  estimation_.ObjectiveReady = false;
-  estimation_.LimitReady = false;
-  chart_.CurveReady = false;
+  Invalidate(Stale::Everything);
   paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6}, RefreshRows::All);
   paramGrids_.RefreshValueColumn(RefreshRows::All);
   ui_.Repaint(View::ParameterGrids);

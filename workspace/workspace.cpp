@@ -126,7 +126,7 @@ void Workspace::RefreshChartData() {
   }
   const DataCounts counts = zelk::RefreshChartData(MeasuredData, ChartData, Model.DifEqCount);
   ApplyChartRanges();
-  chart_.CurveReady = false;
+  Invalidate(Stale::Curve);
   ExperimentCount = counts.ExperimentCount;
   MissingCount = counts.MissingCount;
   ui_.Repaint(View::FitChart);
@@ -186,7 +186,7 @@ bool Workspace::ConfirmDiscardModel() {
 
 void Workspace::ResetDataSet() {
   ClearResults();
-  chart_.CurveReady = false;
+  Invalidate(Stale::Curve);
   DataFileName.clear();
   DataSaved = false;
   SetDataSaved(true);
@@ -208,8 +208,7 @@ void Workspace::ResetDataSet() {
       MeasuredData.YData.C[j][i] = 0;
       MeasuredData.YData.Defined[j][i] = false;
     }
-  estimation_.ObjectiveReady = false;
-  estimation_.LimitReady = false;
+  Invalidate(Stale::Fit);
   estimation_.FailedSolves = 0;
   estimation_.AbandonedSolves = 0;
   ui_.Repaint(View::Dimensions);
@@ -247,10 +246,7 @@ void Workspace::ResetModel() {
   Parameters.Count = 1;
   dimensions_.Reset(Dimension::Param, 1);
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
-  chart_.CurveReady = false;
-  ui_.Repaint(View::FitChart);
-  estimation_.ObjectiveReady = false;
-  estimation_.LimitReady = false;
+  Invalidate(Stale::Everything);
 }
 
 void Workspace::SetCompiled(bool compiled) {
@@ -285,9 +281,17 @@ std::pair<int, int> Workspace::DetailsCell() const {
   return {grid.CurrentColumn(), grid.CurrentRow()};
 }
 
-void Workspace::LibraryChanged() {
-  chart_.CurveReady = false;
-  ui_.Repaint(View::FitChart);
+void Workspace::LibraryChanged() { Invalidate(Stale::Curve); }
+
+void Workspace::Invalidate(Stale what) {
+  const auto has = [what](Stale part) {
+    return (static_cast<unsigned>(what) & static_cast<unsigned>(part)) != 0;
+  };
+  if (has(Stale::Fit)) estimation_.ObjectiveReady = estimation_.LimitReady = false;
+  if (has(Stale::Curve)) {
+    chart_.CurveReady = false;
+    ui_.Repaint(View::FitChart);
+  }
 }
 
 // ---------------------------------------------------------------- data file

@@ -250,6 +250,10 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   SearchSummary LastDesign;
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
+  // What no longer belongs to the documents: the best objective with the F-limit threshold
+  // measured from it, the chart's model curve, or both.
+  enum class Stale : unsigned { Fit = 1, Curve = 2, Everything = 3 };
+  void Invalidate(Stale what);
 
   // --- fit chart
   FitChartSession& Chart() { return chart_; }
