@@ -76,31 +76,30 @@ bool TerminalAvailable() {
   return display && *display && !FindOnPath("x-terminal-emulator").empty();
 }
 
-bool StartDetached(const std::string& script, const std::vector<std::string>& args,
-                   const std::string& workFolder, bool terminal, std::string& error) {
-  std::vector<std::string> command;
-  if (terminal && TerminalAvailable()) command = {FindOnPath("x-terminal-emulator"), "-e"};
-  command.push_back("/bin/sh");
-  command.push_back(script);
-  command.insert(command.end(), args.begin(), args.end());
+namespace {
+
+// Forks a child that runs `command` in `workFolder` (in a grandchild of its own session when
+// `detach`) and waits for the child; false when no child could be made.
+bool RunChild(std::vector<std::string> command, const std::string& workFolder, bool detach,
+              bool keepOutput, std::string& error) {
   std::vector<char*> argv;
   for (std::string& a : command) argv.push_back(a.data());
   argv.push_back(nullptr);
-
-  // Fork twice so the script belongs to no one here and leaves no zombie behind.
   const pid_t child = ::fork();
   if (child < 0) {
     error = std::strerror(errno);
     return false;
   }
   if (child == 0) {
-    ::setsid();
-    if (::fork() != 0) ::_exit(0);
+    if (detach) {
+      ::setsid();
+      if (::fork() != 0) ::_exit(0);
+    }
     if (::chdir(workFolder.c_str()) != 0) ::_exit(127);
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
       ::dup2(null, STDIN_FILENO);
-      if (!terminal) {
+      if (!keepOutput) {
         ::dup2(null, STDOUT_FILENO);
         ::dup2(null, STDERR_FILENO);
       }
@@ -112,6 +111,29 @@ bool StartDetached(const std::string& script, const std::vector<std::string>& ar
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   return true;
+}
+
+std::vector<std::string> ScriptCommand(const std::string& script,
+                                       const std::vector<std::string>& args) {
+  std::vector<std::string> command = {"/bin/sh", script};
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+}  // namespace
+
+bool StartDetached(const std::string& script, const std::vector<std::string>& args,
+                   const std::string& workFolder, bool terminal, std::string& error) {
+  std::vector<std::string> command = ScriptCommand(script, args);
+  if (terminal && TerminalAvailable())
+    command.insert(command.begin(), {FindOnPath("x-terminal-emulator"), "-e"});
+  // Forked twice, the script belongs to no one here and leaves no zombie behind.
+  return RunChild(command, workFolder, true, terminal, error);
+}
+
+bool RunToEnd(const std::string& script, const std::vector<std::string>& args,
+              const std::string& workFolder, std::string& error) {
+  return RunChild(ScriptCommand(script, args), workFolder, false, false, error);
 }
 
 std::vector<std::string> CompilerErrorLines(const std::string& log) {

@@ -37,6 +37,10 @@ std::vector<std::string> CompileScriptLines(const std::string& compiler, const C
 bool StartDetached(const std::string& script, const std::vector<std::string>& args,
                    const std::string& workFolder, bool terminal, std::string& error);
 
+// Runs `sh script args...` in `workFolder` and waits for it to end, its output discarded.
+bool RunToEnd(const std::string& script, const std::vector<std::string>& args,
+              const std::string& workFolder, std::string& error);
+
 // A terminal window can be opened here (a display and x-terminal-emulator).
 bool TerminalAvailable();
 

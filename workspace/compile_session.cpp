@@ -64,7 +64,7 @@ bool CompileSession::TranslateModel() {
   return ok;
 }
 
-bool CompileSession::StartCompile(const std::string& pasFile) {
+bool CompileSession::Launch(const std::string& pasFile, bool wait) {
   UserInterface& ui = host_.Ui();
   host_.ModelObject().UnloadModelLibrary(BoxesOf(ui));
   host_.LibraryChanged();
@@ -91,10 +91,14 @@ bool CompileSession::StartCompile(const std::string& pasFile) {
   if (fs::is_directory(paths.Marker, ec) && fs::is_empty(paths.Marker, ec))
     fs::remove(paths.Marker, ec);
   const std::string workFolder = fs::path(compiler).parent_path().string();
-  if (!StartDetached(paths.Script, {pasFile, "/E", paths.Folder}, workFolder, UseTerminal, error)) {
+  const std::vector<std::string> args = {pasFile, "/E", paths.Folder};
+  const bool started = wait ? RunToEnd(paths.Script, args, workFolder, error)
+                            : StartDetached(paths.Script, args, workFolder, UseTerminal, error);
+  if (!started) {
     host_.ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
     return false;
   }
+  if (wait) return true;
   TimerEnabled = true;
   ui.EnableCompileTimer(true);
   return true;
@@ -111,15 +115,27 @@ void CompileSession::CompilePascal() {
   if (TranslateModel()) StartCompile(PasFilePath());
 }
 
+bool CompileSession::CompileNow(const std::string& pasFile) {
+  if (!Launch(pasFile, true)) return false;
+  Finish();
+  return true;
+}
+
 void CompileSession::TimerTick() {
   const std::string& modelPath = host_.ModelPath();
   if (!TimerEnabled || modelPath.empty()) return;
+  std::error_code ec;
+  if (!fs::exists(CompilePathsFor(modelPath).Marker, ec)) return;
+  TimerEnabled = false;
+  host_.Ui().EnableCompileTimer(false);
+  Finish();
+}
+
+void CompileSession::Finish() {
+  const std::string& modelPath = host_.ModelPath();
   const CompilePaths paths = CompilePathsFor(modelPath);
   std::error_code ec;
-  if (!fs::exists(paths.Marker, ec)) return;
   UserInterface& ui = host_.Ui();
-  TimerEnabled = false;
-  ui.EnableCompileTimer(false);
   const std::string library = LibraryFilePath();
   std::vector<std::uint8_t> log;
   std::string error;

@@ -50,13 +50,16 @@ class CompileSession {
   // Writes the library source beside the model; false after a message (or a cancelled save).
   bool TranslateModel();
   // Unloads the library, removes what an earlier build left and starts the compile script.
-  bool StartCompile(const std::string& pasFile);
+  bool StartCompile(const std::string& pasFile) { return Launch(pasFile, false); }
+  // The same, but the build runs to its end here and is read at once: no timer, no poll
+  // (a batch run). False when it could not start; otherwise the library is loaded or the
+  // reason was said.
+  bool CompileNow(const std::string& pasFile);
   // A text that did not translate is not compiled: its message was shown, and the source
   // on disk belongs to an earlier text.
   void Compile();
   void CompilePascal();
-  // The poll: once the marker folder exists, loads the library the compiler built, or
-  // shows why there is none.
+  // The poll: once the marker folder exists, Finish.
   void TimerTick();
   // Where the translated source of the current model goes.
   std::string PasFilePath() const;
@@ -64,6 +67,9 @@ class CompileSession {
   std::string LibraryFilePath() const;
 
  private:
+  bool Launch(const std::string& pasFile, bool wait);
+  // Loads the library the compiler built, or shows why there is none.
+  void Finish();
   CompileHost& host_;
 };
 

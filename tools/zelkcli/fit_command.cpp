@@ -15,7 +15,6 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "base/data_file.h"
 #include "base/format.h"
@@ -379,15 +378,14 @@ int DataSetFit::Compile(const std::string& modelPath, const fs::path& folder,
   if (!ws.Compiler().TranslateModel())
     return Fail(ws.Compiler().SourceIsC ? "C models cannot be compiled"
                                         : "the model text was not translated");
-  if (!ws.Compiler().StartCompile(ws.Compiler().PasFilePath())) return Failed(true);
   // What the end of the compile says waits until the compiler's own messages are out.
   ui_.HoldMessages = true;
-  for (int i = 0; i < 3000 && ws.Compiler().TimerEnabled; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ws.CompileTimerTimer();
-  }
+  const bool ran = ws.Compiler().CompileNow(ws.Compiler().PasFilePath());
   ui_.HoldMessages = false;
-  if (ws.Compiler().TimerEnabled) return Fail("the compiler did not finish within five minutes");
+  if (!ran) {
+    ui_.ReleaseHeld();
+    return Failed(true);
+  }
   if (ws.Model.LibFileName.empty()) {
     for (const std::string& line : ws.Log.Lines()) std::cerr << line << "\n";
     const bool said = !ui_.Held.empty();
