@@ -13,14 +13,15 @@ SearchSummary EstimationSession::DesignNextPoints(int count, double min, double 
   designMin_ = min;
   designMax_ = max;
   designRule_ = DesignStopRule(count);
-  DesignBest = 0;
-  DesignResult.clear();
+  Result.DesignDeterminant = 0;
+  Result.DesignPoints.clear();
   ownEnd_ = SearchEnd::Stopped;
   SearchOptions run = options;
   run.Search = kDesign;
   run.Stall = 0;
   SearchSummary summary = RunSearch(run);
   if (summary.Reason == SearchEnd::Stopped) summary.Reason = ownEnd_;
+  Result.Design = summary;
   return summary;
 }
 
@@ -38,11 +39,11 @@ void EstimationSession::DesignStep() {
     EndOperation(loop_.Mode());
     return;
   }
-  if (*criterion > DesignBest) {
-    DesignBest = *criterion;
-    DesignResult = candidates;
+  if (*criterion > Result.DesignDeterminant) {
+    Result.DesignDeterminant = *criterion;
+    Result.DesignPoints = candidates;
   }
-  if (designRule_.AfterIteration(DesignBest)) {
+  if (designRule_.AfterIteration(Result.DesignDeterminant)) {
     ownEnd_ = SearchEnd::Finished;
     EndOperation(loop_.Mode());
   }

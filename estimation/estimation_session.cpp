@@ -1,5 +1,7 @@
 #include "estimation/estimation_session.h"
 
+#include <cmath>
+
 #include "base/format.h"
 #include "base/messages.h"
 #include "estimation/searches.h"
@@ -39,6 +41,7 @@ bool EstimationSession::InitialEvaluation() {
   }
   ShowObjective(problem_.Objective());
   ObjectiveReady = true;
+  if (std::isnan(Result.InitialObjective)) Result.InitialObjective = BestObjective;
   return true;
 }
 
@@ -197,12 +200,12 @@ bool EstimationSession::ComputeStdErrors() {
     const double objective =
         Objective(problem_.ObjectiveKind, problem_.Measured().YData, scratch);
     error = ComputeStatistics(problem_.Work().NormalInverse, parameters_.Count, objective,
-                              problem_.Work().ResidualCount, Statistics);
+                              problem_.Work().ResidualCount, Result.Statistics);
   }
   const bool ok = formed && error.empty();
   for (int i = 1; i <= kMaxParams; ++i) parameters_.StdErrValid[i] = ok && i <= parameters_.Count;
   if (!ok) {
-    Statistics = {};
+    Result.Statistics = {};
     if (!error.empty()) loop_.Tell(Severity::Error, error);
   }
   return ok;
@@ -210,7 +213,7 @@ bool EstimationSession::ComputeStdErrors() {
 
 void EstimationSession::StdErr() {
   loop_.Changed(FitChange::Busy);
-  if (ComputeStdErrors()) parameters_.StdError = Statistics.StdError;
+  if (ComputeStdErrors()) parameters_.StdError = Result.Statistics.StdError;
   loop_.Changed(FitChange::Idle);
   loop_.Changed(FitChange::StdErrors);
 }
@@ -226,9 +229,16 @@ SearchSummary EstimationSession::Start(TOperation search, const SearchOptions& o
   // Every search records where it started: the report's initial estimates.
   parameters_.InitialValue = parameters_.Value;
   loop_.Changed(FitChange::FlowStarted);
+  Result.Search = search;
+  Result.Message.clear();
+  // Not known yet: the first step evaluates the start.
+  Result.InitialObjective = ObjectiveReady ? BestObjective : std::nan("");
   SearchOptions run = options;
   run.Search = search;
-  return RunSearch(run);
+  Result.Fit = RunSearch(run);
+  Result.TotalCalls = TotalCalls;
+  Result.SuccessfulCalls = SuccessfulCalls;
+  return Result.Fit;
 }
 
 void EstimationSession::StartRegions() {
@@ -261,7 +271,10 @@ SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
   SearchOptions run = options;
   if (run.Stall == 0) run.Stall = 1;
   const SearchSummary summary = Start(kGaussNewton, run);
-  if (summary.Reason == SearchEnd::Stall) loop_.Tell(Severity::Note, msg::kGNConverged);
+  if (summary.Reason == SearchEnd::Stall) {
+    Result.Message = msg::kGNConverged;
+    loop_.Tell(Severity::Note, Result.Message);
+  }
   return summary;
 }
 
@@ -280,6 +293,25 @@ void EstimationSession::OptimizeButtonClick() {
     OptimizeWL({});
   else
     Optimize({});
+}
+
+}  // namespace zelk
+
+namespace zelk {
+
+const char* SearchName(TOperation search) {
+  switch (search) {
+    case kRandomSearch:
+      return "Optimize";
+    case kGaussNewton:
+      return "Optimize GN";
+    case kWLSearch:
+      return "Optimize WL";
+    case kLJSearch:
+      return "Optimize LJ";
+    default:
+      return "";
+  }
 }
 
 }  // namespace zelk

@@ -11,6 +11,7 @@
 #include "base/data_set.h"
 #include "estimation/experiment_design.h"
 #include "estimation/fit_problem.h"
+#include "estimation/fit_result.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
 #include "estimation/run_loop.h"
@@ -41,7 +42,7 @@ class EstimationSession {
   bool LimitReady = false;
   int FailedSolves = 0;     // trials whose solution failed
   int AbandonedSolves = 0;  // trials dropped early as worse than the best: not failures
-  TStatistics Statistics;   // of the last standard errors computed
+  FitResult Result;  // what the searches, the statistics and the design made
   // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
   TOperation OptimizeButtonSearch = kRandomSearch;
 
@@ -104,14 +105,12 @@ class EstimationSession {
   void RecordLimits();
   // "&F-Limit" for the details grid's current cell; "&All F-Limits" for every parameter,
   // lower side first. Each side ends by its own rules, by Stop, or after options.Calls
-  // steps. True when every search ran without an error; `sides` receives how each ended.
+  // steps. True when every search ran without an error; Result.LimitSides says how each ended.
   bool FLimit(int col, int row, const SearchOptions& options = {});
-  bool AllFLimits(const SearchOptions& options = {}, std::vector<SearchSummary>* sides = nullptr);
+  bool AllFLimits(const SearchOptions& options = {});
 
   // --- experiment design: random candidate sets in [min, max], sorted, the one with the
   // largest determinant kept. Ends by its own rule, by Stop or after options.Calls sets.
-  std::vector<double> DesignResult;  // the best candidates, ascending; empty before any
-  double DesignBest = 0;
   SearchSummary DesignNextPoints(int count, double min, double max,
                                  const SearchOptions& options = {});
   // One candidate set.

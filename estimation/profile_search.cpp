@@ -190,22 +190,23 @@ bool EstimationSession::FLimit(int col, int row, const SearchOptions& options) {
     loop_.Tell(Severity::Error, msg::kLimitCellRequired);
     return false;
   }
-  const SearchEnd end = StartFLimit(row, col == kLowerColumn, options).Reason;
+  Result.LimitSides = {StartFLimit(row, col == kLowerColumn, options)};
+  const SearchEnd end = Result.LimitSides.back().Reason;
   // A search that could not run, or whose probe failed, has said so: no success after it.
   if (end == SearchEnd::InitialSolveFailed || end == SearchEnd::SolveFailed) return false;
   if (!loop_.Closing()) loop_.Tell(Severity::Information, msg::kProcessCompleted);
   return true;
 }
 
-bool EstimationSession::AllFLimits(const SearchOptions& options,
-                                   std::vector<SearchSummary>* sides) {
+bool EstimationSession::AllFLimits(const SearchOptions& options) {
   loop_.Changed(FitChange::FLimitsStarted);
+  Result.LimitSides.clear();
   bool clean = true;
   for (int k = 1; k <= parameters_.Count; ++k)
     for (const bool lower : {true, false}) {
       if (loop_.Closing()) return false;
       const SearchSummary side = StartFLimit(k, lower, options);
-      if (sides) sides->push_back(side);
+      Result.LimitSides.push_back(side);
       const SearchEnd end = side.Reason;
       // The remaining searches would fail the same way, each with its own message.
       if (end == SearchEnd::InitialSolveFailed) return false;

@@ -31,21 +31,21 @@ bool Workspace::RunDesign(int count, double min, double max, const SearchOptions
                                std::to_string(kMaxEvents)}));
     return false;
   }
-  LastDesign = estimation_.DesignNextPoints(count, min, max, options);
+  estimation_.Result.Design = estimation_.DesignNextPoints(count, min, max, options);
   RefreshDesignRanges();  // the last merged set on the Debug page
-  if (estimation_.DesignResult.empty()) {
+  if (estimation_.Result.DesignPoints.empty()) {
     // Stopped before any candidate set, or failed with its own message: nothing to add.
-    if (LastDesign.Reason == SearchEnd::Finished || LastDesign.Reason == SearchEnd::Calls)
+    if (estimation_.Result.Design.Reason == SearchEnd::Finished || estimation_.Result.Design.Reason == SearchEnd::Calls)
       ShowError(msg::kDesignNothing);
     return false;
   }
   chart_.DesignPoints = {};
-  for (int i = 0; i < count; ++i) chart_.DesignPoints[i + 1] = estimation_.DesignResult[i];
+  for (int i = 0; i < count; ++i) chart_.DesignPoints[i + 1] = estimation_.Result.DesignPoints[i];
   chart_.DesignPointCount = count;
   ui_.ShowPage(Page::FitChart);
   chart_.DesignModeChecked = true;
   ui_.Repaint(View::FitChart);
-  return LastDesign.Reason != SearchEnd::SolveFailed;
+  return estimation_.Result.Design.Reason != SearchEnd::SolveFailed;
 }
 
 }  // namespace zelk

@@ -26,7 +26,7 @@ void Workspace::Changed(FitChange what) {
       ui_.ShowPage(Page::ParameterDetails);
       break;
     case FitChange::Covariances:
-      CovarGrid.Show(estimation_.Statistics, Parameters.Count);
+      CovarGrid.Show(estimation_.Result.Statistics, Parameters.Count);
       ui_.Repaint(View::Covariances);
       ui_.ShowPage(Page::Covariances);
       break;
@@ -92,20 +92,16 @@ std::string Workspace::RunningText(std::int64_t calls) const {
     case kRandomSearch:
     case kGaussNewton:
     case kWLSearch:
-    case kLJSearch: {
-      const char* name = OperationMode == kRandomSearch  ? "Optimize"
-                         : OperationMode == kGaussNewton ? "Optimize GN"
-                         : OperationMode == kWLSearch    ? "Optimize WL"
-                                                         : "Optimize LJ";
-      return FillPlaceholders(msg::kRunningSearch,
-                              {name, count, FormatGeneral(e.BestObjective, 8)});
-    }
+    case kLJSearch:
+      return FillPlaceholders(
+          msg::kRunningSearch,
+          {SearchName(static_cast<TOperation>(OperationMode)), count, FormatGeneral(e.BestObjective, 8)});
     case kFLimitSearch:
       return FillPlaceholders(msg::kRunningFLimit,
                               {e.FTestLimitText, std::to_string(e.LimitParam), count,
                                FormatGeneral(e.ProfileMinObjective, 8)});
     case kDesign:
-      return FillPlaceholders(msg::kRunningDesign, {count, FormatGeneral(e.DesignBest, 8)});
+      return FillPlaceholders(msg::kRunningDesign, {count, FormatGeneral(e.Result.DesignDeterminant, 8)});
     default:
       return {};
   }

@@ -8,7 +8,7 @@
 namespace zelk {
 
 void Workspace::BuildReport() {
-  const TStatistics& statistics = estimation_.Statistics;
+  const TStatistics& statistics = estimation_.Result.Statistics;
   Report =
       zelk::BuildReport({ModelFileName, DataFileName, LocalTimeAndDate(), estimation_.BestObjective,
                          Parameters, statistics.Correlation, MeasuredData.YData, statistics.Dof});

@@ -219,7 +219,7 @@ void Workspace::ClearResults() {
   chart_.DesignPoints = {};
   chart_.DesignPointCount = 0;
   chart_.DesignModeChecked = false;
-  estimation_.DesignResult.clear();
+  estimation_.Result.DesignPoints.clear();
   CovarGrid = {};
   ResidualGrid.clear();
   ResidualTest = {};

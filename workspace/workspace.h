@@ -247,7 +247,6 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   // The design of `count` points in [min, max] onto the chart; false after a message, or when
   // no design raised the determinant above 0 (the chart keeps its points then).
   bool RunDesign(int count, double min, double max, const SearchOptions& options);
-  SearchSummary LastDesign;
   // A start value typed or read: what depended on the old value is no longer current.
   void SetParameterValue(int i, double v);
   // What no longer belongs to the documents: the best objective with the F-limit threshold

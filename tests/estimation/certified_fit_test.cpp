@@ -64,8 +64,8 @@ TEST(CertifiedFit, GaussNewtonReachesMisra1aFromTheNearStart) {
   EXPECT_EQ(e->said, std::vector<std::string>{msg::kGNConverged});
   // The statistics come from the same problem: N = 14 residuals, nu = N - 1 - p.
   ASSERT_TRUE(e->session.ComputeStdErrors());
-  EXPECT_EQ(e->session.Statistics.Observations, 14);
-  EXPECT_EQ(e->session.Statistics.Dof, 11);
+  EXPECT_EQ(e->session.Result.Statistics.Observations, 14);
+  EXPECT_EQ(e->session.Result.Statistics.Dof, 11);
 }
 
 }  // namespace

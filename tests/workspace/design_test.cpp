@@ -127,7 +127,7 @@ TEST_F(Design, ProposesTheFarEndAndShowsItOnTheChartInDesignMode) {
   double mean = 0, sxx = 0;
   for (double v : xs) mean += v / 6;
   for (double v : xs) sxx += (v - mean) * (v - mean);
-  EXPECT_NEAR(ws_->Estimation().DesignBest, 6 * sxx, 1e-3 * 6 * sxx);
+  EXPECT_NEAR(ws_->Estimation().Result.DesignDeterminant, 6 * sxx, 1e-3 * 6 * sxx);
   // A design belongs to its model and data: a new model takes it off the chart.
   ui_.Answers = {Answer::No};  // the model is not saved
   ws_->NewModelFile();
@@ -183,7 +183,7 @@ TEST_F(Design, StopKeepsTheBestSoFarAndAFailingModelEndsItWithOneMessage) {
   const SearchSummary stopped = ws_->Estimation().DesignNextPoints(1, 0, 10);
   EXPECT_EQ(stopped.Reason, SearchEnd::Stopped);
   EXPECT_EQ(stopped.Trials, 200);
-  EXPECT_EQ(ws_->Estimation().DesignResult.size(), 1u);
+  EXPECT_EQ(ws_->Estimation().Result.DesignPoints.size(), 1u);
 
   ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ui_.Messages.clear();
@@ -191,7 +191,7 @@ TEST_F(Design, StopKeepsTheBestSoFarAndAFailingModelEndsItWithOneMessage) {
   EXPECT_EQ(failed.Reason, SearchEnd::SolveFailed);
   // One box: the solver's word on the missing library, not one per iteration.
   EXPECT_EQ(ui_.TakeMessages().size(), 1u);
-  EXPECT_TRUE(ws_->Estimation().DesignResult.empty());
+  EXPECT_TRUE(ws_->Estimation().Result.DesignPoints.empty());
 }
 
 class DesignFault : public test::ModelTest {};
@@ -203,7 +203,7 @@ TEST_F(DesignFault, AModelThatFaultsEndsTheDesignWithOneJacobianMessage) {
   const SearchSummary failed = ws_->Estimation().DesignNextPoints(1, 0, 5);
   EXPECT_EQ(failed.Reason, SearchEnd::SolveFailed);
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{kJacobianFailed});
-  EXPECT_TRUE(ws_->Estimation().DesignResult.empty());
+  EXPECT_TRUE(ws_->Estimation().Result.DesignPoints.empty());
   EXPECT_EQ(ws_->OperationMode, 0);
 }
 

@@ -47,8 +47,8 @@ class FLimits : public test::ModelTest {
 TEST_F(FLimits, TheMeanGetsTheExactIntervalOnBothSides) {
   const std::vector<double> y = {1.0, 1.2, 0.9, 1.1, 1.3, 0.8};
   Mean(y);
-  std::vector<SearchSummary> sides;
-  EXPECT_TRUE(ws_->Estimation().AllFLimits({}, &sides));
+  EXPECT_TRUE(ws_->Estimation().AllFLimits({}));
+  const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   const EstimationSession& e = ws_->Estimation();
   const double h = HalfWidth(6);
   ExpectInsideNear(ws_->Parameters.LoFLimit[1], mean_ - h, mean_);
@@ -82,8 +82,8 @@ TEST_F(FLimits, ALimitAtZeroStepsByTheStepItselfAndEnds) {
   ASSERT_EQ(mean_, 0);
   SearchOptions options;
   options.Calls = 400000;  // a safety net only
-  std::vector<SearchSummary> sides;
-  ws_->Estimation().AllFLimits(options, &sides);
+  ws_->Estimation().AllFLimits(options);
+  const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   ASSERT_EQ(sides.size(), 2u);
   EXPECT_EQ(sides[0].Reason, SearchEnd::Finished);
   EXPECT_EQ(sides[1].Reason, SearchEnd::Finished);
@@ -127,8 +127,8 @@ TEST_F(FLimits, NoDegreesOfFreedomLeftSaysSoAndSearchesNothing) {
   Mean({1.0, 1.2});
   Type(Dimension::Param, "2");
   const T20Vector before = ws_->Parameters.Value;
-  std::vector<SearchSummary> sides;
-  EXPECT_FALSE(ws_->Estimation().AllFLimits({}, &sides));
+  EXPECT_FALSE(ws_->Estimation().AllFLimits({}));
+  const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   EXPECT_EQ(ui_.TakeMessages(),
             std::vector<std::string>{FillPlaceholders(msg::kTooFewForLimits, {"2", "2", "0"})});
   EXPECT_EQ(sides.size(), 1u);
@@ -182,10 +182,10 @@ TEST_F(FLimits, StopEndsOnlyTheRunningSearchAndTheRestStillRun) {
     ui_.OnProcessEvents = tick;
   };
   ui_.OnProcessEvents = tick;
-  std::vector<SearchSummary> sides;
   SearchOptions options;
   options.Calls = 400000;
-  EXPECT_TRUE(ws_->Estimation().AllFLimits(options, &sides));
+  EXPECT_TRUE(ws_->Estimation().AllFLimits(options));
+  const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   ASSERT_EQ(sides.size(), 6u);
   EXPECT_EQ(sides[0].Reason, SearchEnd::Stopped);
   for (std::size_t i = 1; i < sides.size(); ++i)

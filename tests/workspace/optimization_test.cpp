@@ -293,7 +293,7 @@ TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) 
 TEST_F(GaussNewton, StandardErrorsAreTheHalfWidthsOfTheLine) {
   Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
   ws_->StdErr();
-  const TStatistics& s = ws_->Estimation().Statistics;
+  const TStatistics& s = ws_->Estimation().Result.Statistics;
   EXPECT_EQ(s.Observations, 4);
   EXPECT_EQ(s.Dof, 1);
   EXPECT_NEAR(s.TValue, 12.706, 1e-12);
@@ -323,7 +323,7 @@ TEST_F(GaussNewton, TheCovarianceGridShowsTheCorrelationsAndEmphasizesStrongOnes
   EXPECT_FALSE(grid.Emphasized(2, 1, 0.95f));
   EXPECT_EQ(grid.DeterminantLine(),
             "Covariance matrix determinant = " +
-                FormatGeneral(ws_->Estimation().Statistics.CorrelationDeterminant, 15));
+                FormatGeneral(ws_->Estimation().Result.Statistics.CorrelationDeterminant, 15));
   EXPECT_EQ(ws_->Parameters.StdError[1], 0.5);  // the column keeps its values
   EXPECT_EQ(ui_.PagesShown.back(), Page::Covariances);
   // Ctrl+C copies what is drawn: a column without standard errors gives empty cells, and a

@@ -458,7 +458,6 @@ int DataSetFit::Compute() {
                         : o_.Objective == "weighted" ? TObjectiveKind::WeightedSS
                                                      : TObjectiveKind::SumOfSquares;
   ws.Estimation().SetObjectiveFunc(kind);
-  SearchSummary summary;
   double fitSeconds = 0;  // the search alone, without compiling or reporting
   std::int64_t fitSolutions = 0;
   if (!o_.Search.empty()) {
@@ -468,28 +467,27 @@ int DataSetFit::Compute() {
     search.Calls = o_.Calls;
     search.Stall = o_.Stall;
     EstimationSession& estimation = ws.Estimation();
-    summary = o_.Search == "gn"   ? estimation.OptimizeGN(search)
-              : o_.Search == "lj" ? estimation.OptimizeLJ(search)
-              : o_.Search == "wl" ? estimation.OptimizeWL(search)
-                                  : estimation.Optimize(search);
+    if (o_.Search == "gn")
+      estimation.OptimizeGN(search);
+    else if (o_.Search == "lj")
+      estimation.OptimizeLJ(search);
+    else if (o_.Search == "wl")
+      estimation.OptimizeWL(search);
+    else
+      estimation.Optimize(search);
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     fitSolutions = ws.Problem().Stats.Solutions - solutionsBefore;
   }
-  // The search's counters, before the F-limit searches restart them.
-  const std::uint32_t totalCalls = ws.Estimation().TotalCalls;
-  const std::uint32_t successfulCalls = ws.Estimation().SuccessfulCalls;
-
   // Standard errors at the best point; a failure has said why and fails the run. They go into
   // the record as "Standard Errors" puts them there: the report and a saved parameter file
   // read them from it.
   if (o_.Stats && !ws.Estimation().ComputeStdErrors()) return Failed(true);
-  const TStatistics& stats = ws.Estimation().Statistics;
+  const TStatistics& stats = ws.Estimation().Result.Statistics;
   if (o_.Stats) ws.Parameters.StdError = stats.StdError;
   // F-test limits around the best point, each side ended by its own rules or by --calls.
-  std::vector<SearchSummary> sides;
   SearchOptions after;  // the searches after the fit end by their own rules unless cut
   if (o_.CallsGiven) after.Calls = o_.Calls;
-  if (o_.FLimits && !ws.Estimation().AllFLimits(after, &sides)) return Failed(true);
+  if (o_.FLimits && !ws.Estimation().AllFLimits(after)) return Failed(true);
   if (o_.ResidualTest) {
     ws.ResidualAction();
     if (ws.ResidualGrid.empty()) return Failed(true);
@@ -526,6 +524,8 @@ int DataSetFit::Compute() {
   }
   const TYData& y = ws.MeasuredData.YData;
   const TParameterRecord& p = ws.Parameters;
+  const FitResult& fit = ws.Estimation().Result;
+  const std::vector<SearchSummary>& sides = fit.LimitSides;
   if (o_.Json) {
     Json& out = Line;
     out["objective"] = Number(objective);
@@ -533,12 +533,15 @@ int DataSetFit::Compute() {
     out["outcome"] = ResultName(solved);
     if (!o_.Search.empty()) {
       out["search"] = o_.Search;
-      out["stop"] = SearchEndName(summary.Reason);
-      out["trials"] = summary.Trials;
-      out["total_calls"] = totalCalls;
-      out["successful_calls"] = successfulCalls;
-      out["failed_calls"] = summary.FailedCalls;
-      out["abandoned_calls"] = summary.AbandonedCalls;
+      out["search_name"] = SearchName(fit.Search);
+      out["stop"] = SearchEndName(fit.Fit.Reason);
+      if (!fit.Message.empty()) out["stop_message"] = fit.Message;
+      out["initial_objective"] = Number(fit.InitialObjective);
+      out["trials"] = fit.Fit.Trials;
+      out["total_calls"] = fit.TotalCalls;
+      out["successful_calls"] = fit.SuccessfulCalls;
+      out["failed_calls"] = fit.Fit.FailedCalls;
+      out["abandoned_calls"] = fit.Fit.AbandonedCalls;
       out["fit_seconds"] = Number(fitSeconds);
       out["fit_solutions"] = fitSolutions;
     }
@@ -583,9 +586,9 @@ int DataSetFit::Compute() {
     }
     if (!o_.Design.empty()) {
       out["design_points"] = Numbers(ws.Chart().DesignPoints, ws.Chart().DesignPointCount);
-      out["design_determinant"] = Number(ws.Estimation().DesignBest);
-      out["design_iterations"] = ws.LastDesign.Trials;
-      out["design_stop"] = SearchEndName(ws.LastDesign.Reason);
+      out["design_determinant"] = Number(fit.DesignDeterminant);
+      out["design_iterations"] = fit.Design.Trials;
+      out["design_stop"] = SearchEndName(fit.Design.Reason);
     }
     out["values"] = Numbers(p.Value, p.Count);
     Json computed = Json::array();
@@ -596,8 +599,8 @@ int DataSetFit::Compute() {
     std::ostringstream out;
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
     if (!o_.Search.empty())
-      out << "Search " << o_.Search << " " << summary.BriefReport() << "; model calls total "
-          << totalCalls << ", successful " << successfulCalls << "\n";
+      out << "Search " << o_.Search << " " << fit.Fit.BriefReport() << "; model calls total "
+          << fit.TotalCalls << ", successful " << fit.SuccessfulCalls << "\n";
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)
         << "\nSolver result: " << result << " (" << ResultName(solved) << ")\nParameters:";
     for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(p.Value[i], 8);
@@ -625,9 +628,9 @@ int DataSetFit::Compute() {
       out << " critical values " << ws.ResidualGrid.at(1)[2] << " and " << ws.ResidualGrid.at(1)[3];
     }
     if (!o_.Design.empty()) {
-      out << "\nDesigned points (" << SearchEndName(ws.LastDesign.Reason) << " after "
-          << ws.LastDesign.Trials << " sets, determinant "
-          << FormatGeneral(ws.Estimation().DesignBest, 8) << "):";
+      out << "\nDesigned points (" << SearchEndName(fit.Design.Reason) << " after "
+          << fit.Design.Trials << " sets, determinant "
+          << FormatGeneral(fit.DesignDeterminant, 8) << "):";
       for (int i = 1; i <= ws.Chart().DesignPointCount; ++i)
         out << " " << FormatSignificant(ws.Chart().DesignPoints[i], 6);
     }
