@@ -4,6 +4,7 @@
 
 #include "base/format.h"
 #include "base/messages.h"
+#include "estimation/lm_search.h"
 #include "estimation/searches.h"
 
 namespace zelk {
@@ -158,6 +159,9 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
       case kGaussNewton:
         GNStep();
         break;
+      case kLMSearch:
+        LMStep();
+        break;
       case kFLimitSearch:
         ProfileStep();
         break;
@@ -278,6 +282,60 @@ SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
   return summary;
 }
 
+SearchSummary EstimationSession::OptimizeLM(const SearchOptions& options) {
+  if (!LMCanFit(problem_.ObjectiveKind)) {
+    loop_.Tell(Severity::Error, msg::kLMNeedsSquares);
+    SearchSummary refused;
+    refused.Reason = SearchEnd::InitialSolveFailed;
+    refused.Objective = BestObjective;
+    refused.Values = parameters_.Value;
+    return refused;
+  }
+  lmIterations_ = options.Calls > 0 ? static_cast<int>(options.Calls) : kLMDefaultIterations;
+  lmDone_ = 0;
+  ownEnd_ = SearchEnd::InitialSolveFailed;  // until the start is solved
+  SearchOptions run = options;
+  run.Calls = run.Stall = 0;  // the search ends by its own tests
+  Start(kLMSearch, run);
+  Result.Fit.Reason = ownEnd_;
+  Result.Fit.Trials = lmDone_;
+  if (!Result.Message.empty()) loop_.Tell(Severity::Note, Result.Message);
+  return Result.Fit;
+}
+
+void EstimationSession::LMStep() {
+  if (!InitialEvaluation()) return;
+  // A start outside the bounds is moved inside: the objective belongs to the start used.
+  const T20Vector start = parameters_.Value;
+  LMHooks hooks;
+  hooks.SolveFailed = [this] { CountFailedTrial(); };
+  hooks.Iteration = [this](bool improved, double objective) {
+    ++TotalCalls;
+    if (improved && objective < BestObjective) {
+      ShowObjective(objective);
+      ++SuccessfulCalls;
+      loop_.Changed(FitChange::Values);
+    }
+    loop_.Serve();
+    return loop_.Mode() != kIdle;
+  };
+  const LMOutcome outcome = RunLM(problem_, parameters_, lmIterations_, hooks);
+  ownEnd_ = outcome.Reason;
+  lmDone_ = outcome.Iterations;
+  if (outcome.Reason != SearchEnd::Stopped)
+    Result.Message = FillPlaceholders(msg::kLMEnded, {SearchEndName(outcome.Reason), outcome.Message});
+  // The best objective, exactly as the other searches compute it, at the point the search
+  // ended on.
+  if (Solve(parameters_.Value) == SolveResult::Solved) {
+    const double objective = problem_.Objective();
+    if (objective != BestObjective || parameters_.Value != start) ShowObjective(objective);
+  } else {
+    ObjectiveReady = false;
+  }
+  loop_.Changed(FitChange::Values);
+  EndOperation(loop_.Mode());
+}
+
 void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
   OptimizeButtonSearch = search;
   loop_.Changed(FitChange::Flow);
@@ -291,6 +349,8 @@ void EstimationSession::OptimizeButtonClick() {
     OptimizeGN({});
   else if (OptimizeButtonSearch == kWLSearch)
     OptimizeWL({});
+  else if (OptimizeButtonSearch == kLMSearch)
+    OptimizeLM({});
   else
     Optimize({});
 }
@@ -309,6 +369,8 @@ const char* SearchName(TOperation search) {
       return "Optimize WL";
     case kLJSearch:
       return "Optimize LJ";
+    case kLMSearch:
+      return "Optimize LM";
     default:
       return "";
   }

@@ -75,6 +75,11 @@ class EstimationSession {
   // unless options.Stall asks for more, and says so in the message pane.
   SearchSummary OptimizeGN(const SearchOptions& options);
   SearchSummary OptimizeWL(const SearchOptions& options);
+  // Levenberg-Marquardt within the bounds, fixed parameters held; options.Calls caps its
+  // iterations. Ends by its own convergence tests and says why in the message pane.
+  SearchSummary OptimizeLM(const SearchOptions& options);
+  // The LM search whole, as one step of the stop loop that serves the loop every iteration.
+  void LMStep();
   void ChooseOptimizeButtonSearch(TOperation search);
   // Standard errors and correlations at Value; every StdErrValid follows the outcome. False
   // after a message; no numbers are kept then.
@@ -136,6 +141,8 @@ class EstimationSession {
   // The profile's trials can be dropped once they pass both the threshold and the minimum.
   EarlyStop ProfileEarlyStop() const;
   SearchEnd ownEnd_ = SearchEnd::Stopped;  // set when a step ends its search by its own rule
+  int lmIterations_ = 0;
+  int lmDone_ = 0;
   int designCount_ = 1;
   double designMin_ = 0, designMax_ = 1;
   DesignStopRule designRule_{1};

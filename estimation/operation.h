@@ -15,6 +15,7 @@ enum TOperation : std::uint8_t {
   kFLimitSearch = 5,
   kDesign = 6,
   kFitChartSolution = 7,
+  kLMSearch = 8,
 };
 
 inline void EndOperation(std::uint8_t& operationMode) { operationMode = kIdle; }

@@ -35,6 +35,8 @@ class RunLoop {
   // A close of the window was confirmed: no further search may start.
   virtual bool Closing() const { return false; }
   virtual void Changed(FitChange /*what*/) {}
+  // Inside a long step (the LM search runs whole in one): serve what waits between steps.
+  virtual void Serve() {}
   virtual void Tell(Severity severity, const std::string& text) = 0;
 };
 

@@ -18,6 +18,8 @@ const char* SearchEndName(SearchEnd reason) {
       return "finished";
     case SearchEnd::SolveFailed:
       return "solve failed";
+    case SearchEnd::Converged:
+      return "converged";
   }
   return "?";
 }

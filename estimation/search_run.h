@@ -24,7 +24,8 @@ enum class SearchEnd : std::uint8_t {
   Stall,               // no better objective for Stall trials
   InitialSolveFailed,  // the start could not be solved
   Finished,            // the search's own end: an F-limit at a bound or at its smallest step
-  SolveFailed,         // an F-limit probe or a design could not be solved
+  SolveFailed,         // an F-limit probe, a design or an LM Jacobian could not be solved
+  Converged,           // the LM search's own convergence tests
 };
 
 struct SearchSummary {

@@ -77,6 +77,12 @@ int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, cons
   return m;
 }
 
+std::vector<TResidualCell> ListResiduals(int difEqCount, const TXData& x, const TYData& y) {
+  std::vector<TResidualCell> cells;
+  ForEachResidual(difEqCount, x, y, [&](int e, int d) { cells.push_back({e, d}); });
+  return cells;
+}
+
 int CountResiduals(int difEqCount, const TXData& x, const TYData& y) {
   int m = 0;
   ForEachResidual(difEqCount, x, y, [&](int, int) { ++m; });

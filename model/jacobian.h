@@ -43,6 +43,8 @@ inline constexpr double kDesignStep = 0.05;
 
 // Fills work.ResidualCells[1..] for (x, y) and returns their number.
 int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, const TYData& y);
+// The same cells as a list.
+std::vector<TResidualCell> ListResiduals(int difEqCount, const TXData& x, const TYData& y);
 // Their number alone, for a model with `difEqCount` differential equations.
 int CountResiduals(int difEqCount, const TXData& x, const TYData& y);
 

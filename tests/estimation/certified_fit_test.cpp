@@ -1,5 +1,5 @@
 // A fit engine with no workspace: a problem over a C++ model library, searched on a plain
-// run loop, against a published nonlinear regression benchmark's certified results.
+// run loop, against published nonlinear regression benchmarks' certified results (NIST StRD).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,28 +13,22 @@
 namespace zelk {
 namespace {
 
-// NIST StRD Misra1a: 14 observations, y = b1 (1 - exp(-b2 x)).
-const double kX[] = {77.6,  114.9, 141.1, 190.8, 239.9, 289.0, 332.8,
-                     378.4, 434.8, 477.3, 536.8, 593.1, 689.1, 760.0};
-const double kY[] = {10.07, 14.73, 17.94, 23.93, 29.61, 35.18, 40.02,
-                     44.82, 50.76, 55.05, 61.01, 66.40, 75.47, 81.78};
-constexpr double kB1 = 2.3894212918E+02, kB2 = 5.5015643181E-04, kRss = 1.2455138894E-01;
-
 struct Engine {
-  Engine() {
+  Engine(const char* library, const std::vector<double>& x, const std::vector<double>& y,
+         int count) {
     TDataSet& d = *measured;
-    d.YData.EventCount = 14;
-    for (int j = 1; j <= 14; ++j) {
-      d.XData.X[j][1] = kX[j - 1];
+    d.YData.EventCount = static_cast<int>(x.size());
+    for (int j = 1; j <= d.YData.EventCount; ++j) {
+      d.XData.X[j][1] = x[j - 1];
       d.XData.Defined[j][1] = true;
-      d.YData.M[j][1] = kY[j - 1];
+      d.YData.M[j][1] = y[j - 1];
       d.YData.Defined[j][1] = true;
     }
     ComputeRanges(d);
-    model.LoadModelLibrary(std::string(MODEL_DIR) + "/misra1a.so", loop_say);
-    parameters.Count = 2;
+    model.LoadModelLibrary(std::string(MODEL_DIR) + "/" + library + ".so", say);
+    parameters.Count = count;
   }
-  MessageSink loop_say = [this](Severity, const std::string& text) { said.push_back(text); };
+  MessageSink say = [this](Severity, const std::string& text) { said.push_back(text); };
   std::vector<std::string> said;
   TModel model;
   std::unique_ptr<TDataSet> measured = std::make_unique<TDataSet>();
@@ -42,30 +36,112 @@ struct Engine {
   MessageLog log{[] {}};
   FitProblem problem{model, *measured, prefs, log};
   TParameterRecord parameters = StartParameterRecord();
-  PlainRunLoop loop{loop_say};
+  PlainRunLoop loop{say};
   EstimationSession session{problem, parameters, loop};
 };
 
+struct Certified {
+  const char* name;
+  const char* library;
+  std::vector<double> x, y, values, start1, start2;
+  double rss;
+};
+
+const Certified kMisra1a = {
+    "Misra1a",
+    "exponential",
+    {77.6, 114.9, 141.1, 190.8, 239.9, 289.0, 332.8, 378.4, 434.8, 477.3, 536.8, 593.1, 689.1, 760.0},
+    {10.07, 14.73, 17.94, 23.93, 29.61, 35.18, 40.02, 44.82, 50.76, 55.05, 61.01, 66.40, 75.47, 81.78},
+    {2.3894212918E+02, 5.5015643181E-04},
+    {500, 1e-4},
+    {250, 5e-4},
+    1.2455138894E-01};
+
+const Certified kProblems[] = {
+    kMisra1a,
+    {"DanWood", "power", {1.309, 1.471, 1.490, 1.565, 1.611, 1.680},
+     {2.138, 3.421, 3.597, 4.340, 4.882, 5.660}, {7.6886226176E-01, 3.8604055871E+00}, {1, 5},
+     {0.7, 4}, 4.3173084083E-03},
+    {"Rat42", "logistic", {9, 14, 21, 28, 42, 57, 63, 70, 79},
+     {8.93, 10.8, 18.59, 22.33, 39.35, 56.11, 61.73, 64.62, 67.08},
+     {7.2462237576E+01, 2.6180768402E+00, 6.7359200066E-02}, {100, 1, 0.1}, {75, 2.5, 0.07},
+     8.0565229338E+00},
+    {"BoxBOD", "exponential", {1, 2, 3, 5, 7, 10}, {109, 149, 149, 191, 213, 224},
+     {2.1380940889E+02, 5.4723748542E-01}, {1, 1}, {100, 0.75}, 1.1680088766E+03},
+    {"MGH09", "rational", {4, 2, 1, 0.5, 0.25, 0.167, 0.125, 0.1, 0.0833, 0.0714, 0.0625},
+     {0.1957, 0.1947, 0.1735, 0.16, 0.0844, 0.0627, 0.0456, 0.0342, 0.0323, 0.0235, 0.0246},
+     {1.9280693458E-01, 1.9128232873E-01, 1.2305650693E-01, 1.3606233068E-01},
+     {25, 39, 41.5, 39}, {0.25, 0.39, 0.415, 0.39}, 3.0750560385E-04},
+};
+
+std::unique_ptr<Engine> From(const Certified& c, const std::vector<double>& start) {
+  auto e = std::make_unique<Engine>(c.library, c.x, c.y, static_cast<int>(start.size()));
+  EXPECT_FALSE(e->model.LibFileName.empty()) << c.library;
+  for (std::size_t i = 0; i < start.size(); ++i) e->parameters.Value[i + 1] = start[i];
+  return e;
+}
+
 // Gauss-Newton from the second (near) published start; from the first it does not get there.
 TEST(CertifiedFit, GaussNewtonReachesMisra1aFromTheNearStart) {
-  auto e = std::make_unique<Engine>();
-  ASSERT_FALSE(e->model.LibFileName.empty());
-  e->parameters.Value[1] = 250;
-  e->parameters.Value[2] = 5e-4;
+  auto e = From(kMisra1a, kMisra1a.start2);
   SearchOptions options;
   options.Calls = 500;
   const SearchSummary s = e->session.OptimizeGN(options);
   EXPECT_EQ(s.Reason, SearchEnd::Stall);
   EXPECT_EQ(s.FailedCalls, 0);
   // Forward differences limit the values to some five digits, the sum of squares to more.
-  EXPECT_NEAR(s.Values[1] / kB1, 1, 1e-5);
-  EXPECT_NEAR(s.Values[2] / kB2, 1, 1e-5);
-  EXPECT_NEAR(s.Objective / kRss, 1, 1e-8);
+  EXPECT_NEAR(s.Values[1] / kMisra1a.values[0], 1, 1e-5);
+  EXPECT_NEAR(s.Values[2] / kMisra1a.values[1], 1, 1e-5);
+  EXPECT_NEAR(s.Objective / kMisra1a.rss, 1, 1e-8);
   EXPECT_EQ(e->said, std::vector<std::string>{msg::kGNConverged});
   // The statistics come from the same problem: N = 14 residuals, nu = N - 1 - p.
   ASSERT_TRUE(e->session.ComputeStdErrors());
   EXPECT_EQ(e->session.Result.Statistics.Observations, 14);
   EXPECT_EQ(e->session.Result.Statistics.Dof, 11);
+}
+
+// LM with its default settings, from both published starts of easy and hard problems:
+// the certified values to six significant digits, the sum of squares to nine.
+TEST(CertifiedFit, LevenbergMarquardtReachesEveryProblemFromBothStarts) {
+  for (const Certified& c : kProblems)
+    for (const auto* start : {&c.start1, &c.start2}) {
+      auto e = From(c, *start);
+      const SearchSummary s = e->session.OptimizeLM({});
+      const std::string where = std::string(c.name) + (start == &c.start1 ? " start 1" : " start 2");
+      EXPECT_EQ(s.Reason, SearchEnd::Converged) << where;
+      for (std::size_t i = 0; i < c.values.size(); ++i)
+        EXPECT_NEAR(s.Values[i + 1] / c.values[i], 1, 1e-6) << where << " b" << i + 1;
+      EXPECT_NEAR(s.Objective / c.rss, 1, 1e-9) << where;
+      EXPECT_EQ(e->session.Result.Search, kLMSearch);
+      ASSERT_EQ(e->said.size(), 1u) << where;
+      EXPECT_EQ(e->said[0].rfind("Optimize LM ended (converged): ", 0), 0u) << e->said[0];
+    }
+}
+
+// y = a exp(-k x) on rising data: the unconstrained optimum has k < 0, where the model
+// faults. With k >= 0 the fit ends on the bound, a at the mean, and no trial is ever solved
+// outside the bounds; a fixed parameter does not move.
+TEST(CertifiedFit, LevenbergMarquardtKeepsToTheBoundsAndTheFixedMarks) {
+  const std::vector<double> x = {0, 1, 2, 3, 4}, y = {1.0, 1.05, 1.1, 1.12, 1.2};
+  Engine e("bounded_decay", x, y, 2);
+  e.parameters.Value[1] = 2;
+  e.parameters.Value[2] = 0.5;
+  e.parameters.MinBound[2] = 0;
+  const SearchSummary s = e.session.OptimizeLM({});
+  EXPECT_EQ(s.Reason, SearchEnd::Converged);
+  EXPECT_EQ(s.FailedCalls, 0);
+  EXPECT_EQ(s.Values[2], 0);
+  EXPECT_NEAR(s.Values[1], 1.094, 1e-9);
+  EXPECT_NEAR(s.Objective, 0.02272, 1e-9);
+
+  Engine held("bounded_decay", x, y, 2);
+  held.parameters.Value[1] = 2;
+  held.parameters.Value[2] = 0.5;
+  held.parameters.Fixed[1] = true;
+  const SearchSummary h = held.session.OptimizeLM({});
+  EXPECT_EQ(h.Values[1], 2);
+  EXPECT_GT(h.Values[2], 0.1);  // 2 e^(-kx) comes down towards the data
+  EXPECT_LT(h.Values[2], 0.5);
 }
 
 }  // namespace
