@@ -99,8 +99,8 @@ namespace {
 
 // Commands that run a computation step by step, or start one.
 constexpr const char* kLongCommands[] = {"OptimizeAction",   "OptimizeLJAction", "OptimizeWLAction",
-                                         "OptimizeGNAction", "FLimitAction",     "AllFLimitsAction",
-                                         "DesignPointAction"};
+                                         "OptimizeGNAction", "OptimizeLMAction", "FLimitAction",
+                                         "AllFLimitsAction", "DesignPointAction"};
 // Commands that would change the model, the data, the dimensions or the parameter table
 // under a running computation, or start a second one.
 constexpr const char* kHeldWhileRunning[] = {"NewDataFile",
@@ -334,6 +334,7 @@ void TMForm::BuildMenus() {
       {"OptimizeLJAction", "Optimize &LJ", "", "Optimization", ws(&Workspace::OptimizeLJAction)},
       {"OptimizeWLAction", "Optimize &WL", "", "Optimization", ws(&Workspace::OptimizeWLAction)},
       {"OptimizeGNAction", "Optimize &GN", "", "Optimization", ws(&Workspace::OptimizeGNAction)},
+      {"OptimizeLMAction", "Optimize &LM", "", "Optimization", ws(&Workspace::OptimizeLMAction)},
       {"StopAction", "&Stop", "", "Optimization", ws(&Workspace::Stop)},
       {"CutAction", "Cu&t", "", "Edit", ws(&Workspace::CutAction)},
       {"CopyAction", "&Copy", "", "Edit", ws(&Workspace::CopyAction)},
@@ -411,7 +412,7 @@ void TMForm::BuildMenus() {
   fillMenu(menuBar()->addMenu("&Model"),
            {"GenerateSource", "CompileAction", "ExportParametersAction", "ImportParametersAction"});
   fillMenu(menuBar()->addMenu("&Compute"),
-           {"OptimizeAction", "StopAction", "-", "StdErr", "CovariancesAction", "FLimitAction",
+           {"OptimizeAction", "OptimizeLMAction", "StopAction", "-", "StdErr", "CovariancesAction", "FLimitAction",
             "AllFLimitsAction", "-", "ResidualAction"});
   fillMenu(menuBar()->addMenu("&Tools"), {"DesignPointAction", "-", "Preferences"});
 
@@ -496,7 +497,8 @@ void TMForm::BuildMenus() {
   const std::pair<const char*, TOperation> searches[] = {{"OptimizeAction", kRandomSearch},
                                                          {"OptimizeLJAction", kLJSearch},
                                                          {"OptimizeWLAction", kWLSearch},
-                                                         {"OptimizeGNAction", kGaussNewton}};
+                                                         {"OptimizeGNAction", kGaussNewton},
+                                                         {"OptimizeLMAction", kLMSearch}};
   for (const auto& [name, search] : searches) {
     QAction* entry = optimizeMenu->addAction(Command(name)->text());
     connect(entry, &QAction::triggered, this,
@@ -627,7 +629,8 @@ void TMForm::SetRunning(bool running) {
   findChild<QMenu*>("OptimizeMenu")->setEnabled(!running);
   const std::uint8_t mode = ws_->OperationMode;
   // The Optimize button is pressed while one of its searches runs.
-  const bool searching = running && mode >= kRandomSearch && mode <= kLJSearch;
+  const bool searching =
+      running && ((mode >= kRandomSearch && mode <= kLJSearch) || mode == kLMSearch);
   optimizeButton_->setCheckable(searching);
   optimizeButton_->setChecked(searching);
   dimensionPage_->setEnabled(!running);
@@ -688,11 +691,7 @@ void TMForm::Repaint(View view) {
       if (flowPage_) flowPage_->Refresh();
       // The button keeps its image and shows the caption of the search it runs.
       if (optimizeButton_) {
-        const TOperation search = ws_->Estimation().OptimizeButtonSearch;
-        optimizeButton_->setText(search == kLJSearch      ? "Optimize LJ"
-                                 : search == kWLSearch    ? "Optimize WL"
-                                 : search == kGaussNewton ? "Optimize GN"
-                                                          : "Optimize");
+        optimizeButton_->setText(SearchName(ws_->Estimation().OptimizeButtonSearch));
       }
       break;
     case View::ParameterGrids:

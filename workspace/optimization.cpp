@@ -66,6 +66,11 @@ void Workspace::Changed(FitChange what) {
   }
 }
 
+void Workspace::Serve() {
+  if (panel_) panel_->Tick();
+  ui_.ProcessEvents();
+}
+
 void Workspace::Tell(Severity severity, const std::string& text) {
   if (severity == Severity::Note)
     Log.AddMessage(text);
@@ -93,6 +98,7 @@ std::string Workspace::RunningText(std::int64_t calls) const {
     case kGaussNewton:
     case kWLSearch:
     case kLJSearch:
+    case kLMSearch:
       return FillPlaceholders(
           msg::kRunningSearch,
           {SearchName(static_cast<TOperation>(OperationMode)), count, FormatGeneral(e.BestObjective, 8)});

@@ -180,11 +180,13 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
     OperationMode = mode;
     ComputationScope running(*this);
     RunningPanel panel(*this);
+    RunningPanel* outer = panel_;
+    panel_ = &panel;
     do {
       step();
-      panel.Tick();
-      ui_.ProcessEvents();
+      Serve();
     } while (OperationMode != 0);
+    panel_ = outer;
   }
   // A computation runs: the grids are locked and the window holds back what would change its
   // ground.
@@ -201,6 +203,7 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
   void OptimizeGNAction() { estimation_.OptimizeGN({}); }
   void OptimizeWLAction() { estimation_.OptimizeWL({}); }
+  void OptimizeLMAction() { estimation_.OptimizeLM({}); }
   void StdErr() { estimation_.StdErr(); }
   void CovariancesAction() { estimation_.CovariancesAction(); }
   // "&F-Limit" for the details grid's current cell; "&All F-Limits".
@@ -323,6 +326,7 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   bool Closing() const override { return closeConfirmed_; }
   void Changed(FitChange what) override;
   void Tell(Severity severity, const std::string& text) override;
+  void Serve() override;
   void ShowError(const std::string& text) override;
   // What the compile session asks of its host.
   TModel& ModelObject() override { return Model; }
@@ -358,6 +362,7 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   bool residualFailureTold_ = false;
   std::chrono::steady_clock::time_point debugShown_{};  // the design's last Debug refresh
   int computationDepth_ = 0;
+  RunningPanel* panel_ = nullptr;  // of the run in progress
   bool closePending_ = false;
   bool closeConfirmed_ = false;
 };

@@ -440,7 +440,7 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
        "--objective is ss, box-draper or weighted"},
       {"fit " + folder.File("decay.mod"), "usage: zelkcli fit"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --search bfgs",
-       "--search is optimize, lj, wl or gn"},
+       "--search is optimize, lj, wl, gn or lm"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --fixed 4",
        "no parameter number"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --chart-size 10x5",

@@ -66,6 +66,7 @@ const CommandSpec kCatalogue[] = {
     {"OptimizeLJAction", "Optimize &LJ", "", "Optimization"},
     {"OptimizeWLAction", "Optimize &WL", "", "Optimization"},
     {"OptimizeGNAction", "Optimize &GN", "", "Optimization"},
+    {"OptimizeLMAction", "Optimize &LM", "", "Optimization"},
     {"StopAction", "&Stop", "", "Optimization"},
     {"CutAction", "Cu&t", "", "Edit"},
     {"CopyAction", "&Copy", "", "Edit"},
@@ -176,7 +177,7 @@ TEST_F(CommandWalk, TheMenuBarListsEveryCommandInItsDocumentedPlace) {
                          "&Import Parameters...=ImportParametersAction"}));
   EXPECT_EQ(
       walk(4),
-      (QStringList{"&Optimize=OptimizeAction", "&Stop=StopAction", "-", "Standard &Errors=StdErr",
+      (QStringList{"&Optimize=OptimizeAction", "Optimize &LM=OptimizeLMAction", "&Stop=StopAction", "-", "Standard &Errors=StdErr",
                    "Normalized &Covariances=CovariancesAction", "&F-Limit=FLimitAction",
                    "&All F-Limits=AllFLimitsAction", "-", "Autocorelation &Test=ResidualAction"}));
   EXPECT_EQ(walk(5), (QStringList{"Design next point ...=DesignPointAction", "-",

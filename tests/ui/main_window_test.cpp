@@ -304,15 +304,18 @@ TEST(MainWindow, TheOptimizeButtonsMenuOffersTheSearchesAndTheButtonTakesTheLast
   ASSERT_NE(menu, nullptr);
   QStringList captions;
   for (QAction* entry : menu->actions()) captions << entry->text();
-  EXPECT_EQ(captions, (QStringList{"&Optimize", "Optimize &LJ", "Optimize &WL", "Optimize &GN"}));
+  EXPECT_EQ(captions, (QStringList{"&Optimize", "Optimize &LJ", "Optimize &WL", "Optimize &GN",
+                                   "Optimize &LM"}));
   // Without a library the chosen search ends at once with the solver's message.
-  BoxAnswerer answerer;
-  const std::vector<QString>& boxes = answerer.Texts;
-  menu->actions()[3]->trigger();
-  EXPECT_EQ(form.Ws().Estimation().OptimizeButtonSearch, kGaussNewton);
-  EXPECT_EQ(form.findChild<QAction*>("OptimizeButtonAction")->text(), "Optimize GN");
-  EXPECT_FALSE(boxes.empty());
-  EXPECT_EQ(form.Ws().OperationMode, kIdle);
+  for (const auto& [entry, search, caption] : {std::tuple{3, kGaussNewton, "Optimize GN"},
+                                               std::tuple{4, kLMSearch, "Optimize LM"}}) {
+    BoxAnswerer answerer;
+    menu->actions()[entry]->trigger();
+    EXPECT_EQ(form.Ws().Estimation().OptimizeButtonSearch, search);
+    EXPECT_EQ(form.findChild<QAction*>("OptimizeButtonAction")->text(), caption);
+    EXPECT_FALSE(answerer.Texts.empty());
+    EXPECT_EQ(form.Ws().OperationMode, kIdle);
+  }
 }
 
 TEST(MainWindow, AUserDesignsTwoPointsAndSeesThemOnTheChart) {
@@ -495,10 +498,10 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   QStringList items;
   for (QAction* entry : compute->actions()) items << (entry->isSeparator() ? "-" : entry->text());
   EXPECT_EQ(items,
-            (QStringList{"&Optimize", "&Stop", "-", "Standard &Errors", "Normalized &Covariances",
+            (QStringList{"&Optimize", "Optimize &LM", "&Stop", "-", "Standard &Errors", "Normalized &Covariances",
                          "&F-Limit", "&All F-Limits", "-", "Autocorelation &Test"}));
   BoxAnswerer answerer;
-  compute->actions()[6]->trigger();
+  compute->actions()[7]->trigger();
   EXPECT_EQ(answerer.Texts, std::vector<QString>{"Process Successfully Completed"});
   EXPECT_EQ(form.RightPages()->currentWidget(), details);
   FlowPage* flow = form.findChild<FlowPage*>("FlowPage");
@@ -513,7 +516,7 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
         details->model()->data(details->model()->index(0, col)).toString().toStdString(),
         FormatSignificant(col == 4 ? ws.Parameters.LoFLimit[1] : ws.Parameters.HiFLimit[1], 6));
   // The residual test: verdicts in the grid, one strip of bars per response.
-  compute->actions()[8]->trigger();
+  compute->actions()[9]->trigger();
   ResidualPage* residuals = form.Residuals();
   EXPECT_EQ(form.RightPages()->currentWidget(), residuals);
   ASSERT_EQ(residuals->Grid()->rowCount(), 2);

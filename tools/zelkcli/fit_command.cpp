@@ -101,9 +101,9 @@ auto Count(long FitOptions::*field, const char* name, long least) {
 const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> options = {
       {"--data", "DATA...", nullptr},  // takes every argument up to the next option
-      {"--search", "optimize|lj|wl|gn",
-       OneOf(&FitOptions::Search, "--search", {"optimize", "lj", "wl", "gn"},
-             "optimize, lj, wl or gn")},
+      {"--search", "optimize|lj|wl|gn|lm",
+       OneOf(&FitOptions::Search, "--search", {"optimize", "lj", "wl", "gn", "lm"},
+             "optimize, lj, wl, gn or lm")},
       {"--objective", "ss|box-draper|weighted",
        OneOf(&FitOptions::Objective, "--objective", {"ss", "box-draper", "weighted"},
              "ss, box-draper or weighted")},
@@ -469,6 +469,8 @@ int DataSetFit::Compute() {
     EstimationSession& estimation = ws.Estimation();
     if (o_.Search == "gn")
       estimation.OptimizeGN(search);
+    else if (o_.Search == "lm")
+      estimation.OptimizeLM(search);
     else if (o_.Search == "lj")
       estimation.OptimizeLJ(search);
     else if (o_.Search == "wl")
