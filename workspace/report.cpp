@@ -91,6 +91,7 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   w.Line();
   w.Font(S, true);
   w.Line("Objective Function = " + FormatGeneral(in.BestObjective, 15));
+  if (!in.Search.empty()) w.Line("Search: " + in.Search);
   w.Line();
   w.Font(S, true, false, true);
   w.Line("Parameter Settings:");

@@ -26,6 +26,9 @@ struct ReportInputs {
   // nu of the standard errors in the record (0: none computed); with it the report notes what
   // its "Std. Error" column holds.
   int StdErrorDof = 0;
+  // The search that made the estimates and how it ended ("Optimize LM (converged)"); "" when
+  // none ran.
+  std::string Search = {};
 };
 
 std::vector<RichLine> BuildReport(const ReportInputs& in);

@@ -8,10 +8,14 @@
 namespace zelk {
 
 void Workspace::BuildReport() {
-  const TStatistics& statistics = estimation_.Result.Statistics;
-  Report =
-      zelk::BuildReport({ModelFileName, DataFileName, LocalTimeAndDate(), estimation_.BestObjective,
-                         Parameters, statistics.Correlation, MeasuredData.YData, statistics.Dof});
+  const FitResult& fit = estimation_.Result;
+  const std::string search =
+      fit.Search == kIdle
+          ? ""
+          : std::string(SearchName(fit.Search)) + " (" + SearchEndName(fit.Fit.Reason) + ")";
+  Report = zelk::BuildReport({ModelFileName, DataFileName, LocalTimeAndDate(),
+                              estimation_.BestObjective, Parameters, fit.Statistics.Correlation,
+                              MeasuredData.YData, fit.Statistics.Dof, search});
   ui_.Repaint(View::Report);
 }
 
