@@ -26,8 +26,8 @@ inline constexpr const char* kGNConverged =
     "Optimize GN ended: the last step lowered the objective no further (converged).";
 inline constexpr const char* kLMEnded = "Optimize LM ended (%s): %s";
 inline constexpr const char* kLMNeedsSquares =
-    "Optimize LM fits a sum of squares: choose \"Sum of squares\" or \"Weighted sum of "
-    "squares\" on the Flow page first.";
+    "Optimize LM fits a sum of squares: choose \"Sum of Squares\" or \"Weighted SS\" under "
+    "Objective Function Type on the Flow page first.";
 inline constexpr const char* kSaveFailed = "File Save Failed!";
 inline constexpr const char* kOpenFailed = "File Open Failed!";
 inline constexpr const char* kNotImplemented = "This function is not implemented yet!";
