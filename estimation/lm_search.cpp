@@ -163,7 +163,10 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
   options.callbacks.push_back(&progress);
   ceres::Solver::Summary summary;
   ceres::Solve(options, &lm, &summary);
-  for (std::size_t j = 0; j < free.size(); ++j) record.Value[free[j]] = x[j];
+  // A run that was stopped or failed gets its start back from Ceres: Value keeps the last
+  // point an iteration stood on.
+  if (summary.termination_type != ceres::USER_FAILURE && summary.termination_type != ceres::FAILURE)
+    for (std::size_t j = 0; j < free.size(); ++j) record.Value[free[j]] = x[j];
   return summary;
 }
 

@@ -118,6 +118,29 @@ TEST(CertifiedFit, LevenbergMarquardtReachesEveryProblemFromBothStarts) {
     }
 }
 
+// Stop, as the window's Stop button gives it between two iterations: the search ends at once,
+// on the last point it accepted, with no message of its own.
+TEST(CertifiedFit, LevenbergMarquardtStopsBetweenIterations) {
+  // Stop as soon as an iteration has moved the values.
+  struct StopAfterAMove : PlainRunLoop {
+    bool moved = false;
+    void Changed(FitChange what) override { moved = moved || what == FitChange::Values; }
+    void Serve() override {
+      if (moved) Mode() = kIdle;
+    }
+  };
+  auto e = From(kMisra1a, kMisra1a.start1);
+  StopAfterAMove loop;
+  EstimationSession session(e->problem, e->parameters, loop);
+  const SearchSummary s = session.OptimizeLM({});
+  EXPECT_EQ(s.Reason, SearchEnd::Stopped);
+  EXPECT_LT(s.Objective, session.Result.InitialObjective);
+  EXPECT_GT(s.Objective, 2 * kMisra1a.rss);  // far from done
+  e->problem.Solve(s.Values);
+  EXPECT_DOUBLE_EQ(e->problem.Objective(), s.Objective);
+  EXPECT_TRUE(session.Result.Message.empty());
+}
+
 // y = a exp(-k x) on rising data: the unconstrained optimum has k < 0, where the model
 // faults. With k >= 0 the fit ends on the bound, a at the mean, and no trial is ever solved
 // outside the bounds; a fixed parameter does not move.
