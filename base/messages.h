@@ -25,6 +25,8 @@ inline constexpr const char* kModelCompiled = "%s compiled and loaded.";
 inline constexpr const char* kGNConverged =
     "Optimize GN ended: the last step lowered the objective no further (converged).";
 inline constexpr const char* kLMEnded = "Optimize LM ended (%s): %s";
+inline constexpr const char* kLMMovedInside =
+    "Optimize LM started parameter %d at %s: its start lay outside its bounds.";
 inline constexpr const char* kLMNeedsSquares =
     "Optimize LM fits a sum of squares: choose \"Sum of Squares\" or \"Weighted SS\" under "
     "Objective Function Type on the Flow page first.";

@@ -38,6 +38,10 @@ void ForEachValue(Prefs& prefs, Visit&& visit) {
   visit("print", "HorizPercentage", g.HorizPercentage);
   visit("values", "ccemphasize", g.CovThreshold);
   visit("values", "ModelTimeLimit", g.ModelTimeLimit);
+  visit("integrator", "Method", g.Integrator);
+  visit("integrator", "RelTol", g.RelTolerance);
+  visit("integrator", "AbsTol", g.AbsTolerance);
+  visit("integrator", "Sensitivities", g.SensitivityJacobian);
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = prefs.Series.at(n);
     const std::string number = std::to_string(n);
@@ -179,6 +183,10 @@ class ValueReader {
     if (const std::string* text = Find(section, name))
       if (const auto value = ParseThreshold(*text)) field = *value;
   }
+  void operator()(const char* section, const std::string& name, double& field) const {
+    if (const std::string* text = Find(section, name))
+      if (const auto value = ParseNumber(*text); value && std::isfinite(*value)) field = *value;
+  }
 
  private:
   const std::string* Find(const char* section, const std::string& name) const {
@@ -208,6 +216,9 @@ class ValueWriter {
   void operator()(const char* section, const std::string& name, float field) {
     Line(section, name, FormatThreshold(field));
   }
+  void operator()(const char* section, const std::string& name, double field) {
+    Line(section, name, FormatGeneral(field, 15));
+  }
 
   const std::string& Text() const { return text_; }
 
@@ -235,6 +246,9 @@ void ClampLoaded(TPreferences& prefs) {
   g.VertPercentage = std::clamp(g.VertPercentage, kMinPrintPercentage, kMaxPrintPercentage);
   g.HorizPercentage = std::clamp(g.HorizPercentage, kMinPrintPercentage, kMaxPrintPercentage);
   g.ModelTimeLimit = std::clamp(g.ModelTimeLimit, kMinModelTimeLimit, kMaxModelTimeLimit);
+  if (g.Integrator != kBdf) g.Integrator = kMerson;
+  g.RelTolerance = std::clamp(g.RelTolerance, kMinTolerance, kMaxTolerance);
+  g.AbsTolerance = std::clamp(g.AbsTolerance, kMinTolerance, kMaxTolerance);
   for (TDescription& d : prefs.Descriptions) {
     d.Size = std::clamp(d.Size, kMinFontSize, kMaxFontSize);
     if (d.Caption.size() > kMaxCaptionBytes) {

@@ -31,6 +31,10 @@ struct TZelkPrefs {
   float CovThreshold = 0.9f;           // values/ccemphasize: |normalized covariance| drawn in red
   bool BranchNumbers = true;           // toggles/BranchesNumbering: stored only
   std::int32_t ModelTimeLimit = 10;    // values/ModelTimeLimit: seconds a model solution may take
+  std::uint8_t Integrator = 0;          // integrator/Method: kMerson or kBdf
+  double RelTolerance = 1e-6;           // integrator/RelTol: BDF's relative tolerance
+  double AbsTolerance = 1e-10;          // integrator/AbsTol: BDF's absolute tolerance
+  bool SensitivityJacobian = false;     // integrator/Sensitivities: BDF's Jacobians from them
 
   bool operator==(const TZelkPrefs&) const = default;
 };
@@ -104,9 +108,12 @@ inline constexpr std::int32_t kMaxFontSize = 400;
 inline constexpr std::size_t kMaxCaptionBytes = 1000;
 inline constexpr std::int32_t kMinModelTimeLimit = 1;
 inline constexpr std::int32_t kMaxModelTimeLimit = 3600;
+// The integrators of differential models: Runge-Kutta-Merson, or CVODES' BDF for stiff ones.
+enum : std::uint8_t { kMerson = 0, kBdf = 1 };
+inline constexpr double kMinTolerance = 1e-14, kMaxTolerance = 1e-2;
 
 // Number of name=value lines a saved file holds.
-inline constexpr int kPreferenceValueCount = 11 + 7 * kSeriesCount + 8 * kDescriptionCount;
+inline constexpr int kPreferenceValueCount = 15 + 7 * kSeriesCount + 8 * kDescriptionCount;
 
 // "$XDG_CONFIG_HOME/zelk20.ini" when that variable holds an absolute path, otherwise
 // "$HOME/.config/zelk20.ini" (the password database's home when HOME is unset).

@@ -320,6 +320,9 @@ void EstimationSession::LMStep() {
     return loop_.Mode() != kIdle;
   };
   const LMOutcome outcome = RunLM(problem_, parameters_, lmIterations_, hooks);
+  for (const auto& [i, start] : outcome.MovedInside)
+    loop_.Tell(Severity::Note, FillPlaceholders(msg::kLMMovedInside,
+                                                {std::to_string(i), FormatGeneral(start, 8)}));
   ownEnd_ = outcome.Reason;
   lmDone_ = outcome.Iterations;
   if (outcome.Reason != SearchEnd::Stopped)

@@ -9,6 +9,11 @@ SolveContext FitProblem::Context(EarlyStop stop) {
   ctx.Stop = stop;
   ctx.ShowIntegrationErrors = prefs_.ShowIntegrationErrors;
   ctx.TimeLimit = prefs_.ModelTimeLimit;
+  if (prefs_.Integrator == kBdf) {
+    if (!bdf_) bdf_ = std::make_unique<BdfIntegrator>();
+    bdf_->Tolerances = {prefs_.RelTolerance, prefs_.AbsTolerance};
+    ctx.Bdf = bdf_.get();
+  }
   return ctx;
 }
 

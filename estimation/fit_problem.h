@@ -3,12 +3,14 @@
 // in use, the Jacobian's storage, the design's merged data set and the solution counters.
 // Every number a search asks for comes from here; it knows nothing of who shows them.
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "base/data_set.h"
 #include "base/preferences.h"
 #include "estimation/objective.h"
+#include "model/bdf_integrator.h"
 #include "model/jacobian.h"
 #include "model/message_log.h"
 #include "model/message_sink.h"
@@ -70,6 +72,7 @@ class FitProblem {
   JacobianWork work_;
   TDataSet design_;
   std::vector<int> designRows_;
+  std::unique_ptr<BdfIntegrator> bdf_;  // made at the first solution that asks for it
   double partial_ = 0;
 };
 

@@ -193,8 +193,10 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
   std::vector<int> free;
   for (int i = 1; i <= record.Count; ++i) {
     if (record.Fixed[i]) continue;
-    record.Value[i] = std::clamp(record.Value[i], record.MinBound[i],
-                                 std::max(record.MinBound[i], record.MaxBound[i]));
+    const double inside = std::clamp(record.Value[i], record.MinBound[i],
+                                     std::max(record.MinBound[i], record.MaxBound[i]));
+    if (inside != record.Value[i]) outcome.MovedInside.emplace_back(i, inside);
+    record.Value[i] = inside;
     free.push_back(i);
   }
   if (free.empty()) {

@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "estimation/fit_problem.h"
 #include "estimation/parameter_record.h"
@@ -21,6 +23,8 @@ struct LMOutcome {
   std::string Message;                    // why, in the solver's words
   int Iterations = 0;
   int Successful = 0;  // iterations that lowered the objective
+  // Parameters whose start lay outside their bounds, and where they started instead.
+  std::vector<std::pair<int, double>> MovedInside;
 };
 
 struct LMHooks {

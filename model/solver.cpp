@@ -5,6 +5,7 @@
 
 #include "base/format.h"
 #include "base/messages.h"
+#include "model/bdf_integrator.h"
 #include "model/experiments.h"
 #include "model/model_guard.h"
 
@@ -218,7 +219,9 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
         if (h == 0) h = InitialStepSize(x.Range);
         T50Vector state;
         const SolveResult r =
-            MersonIntegrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, h, kMersonTolerance);
+            ctx.Bdf ? ctx.Bdf->Integrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state)
+                    : MersonIntegrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, h,
+                                      kMersonTolerance);
         for (int d = 1; d <= dep; ++d) ci[d] = state[d];
         if (r == SolveResult::ModelFault) return r;
         if (r != SolveResult::Solved) result = r;

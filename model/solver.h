@@ -66,6 +66,8 @@ struct SolverStats {
   std::int64_t SolveNanoseconds = 0;  // wall time inside SolveModel, for the drivers' shares
 };
 
+class BdfIntegrator;
+
 // What a solution reads and writes besides the data set it solves.
 struct SolveContext {
   TModel& Model;
@@ -77,6 +79,7 @@ struct SolveContext {
   bool ShowIntegrationErrors = false;
   double TimeLimit = 0;   // seconds a solution may take; 0: no limit
   double PartialSum = 0;  // out: the running sum of squares where an early stop last looked
+  BdfIntegrator* Bdf = nullptr;  // integrates the differential equations instead of Merson
 };
 
 // Solves events 1..EventCount of (x, y) into y.C; writes no row beyond EventCount and no

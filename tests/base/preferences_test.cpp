@@ -48,6 +48,7 @@ std::string DefaultFile() {
       "[toggles]\nSourcePreview=1\nAutocompile=1\nShowCompilerErrors=1\nBranchesNumbering=1\n\n"
       "[print]\nVertPercentage=50\nHorizPercentage=100\n\n"
       "[values]\nccemphasize=0.899999976158142\nModelTimeLimit=10\n\n"
+      "[integrator]\nMethod=0\nRelTol=1E-6\nAbsTol=1E-10\nSensitivities=0\n\n"
       "[series]\n";
   for (int n = 1; n <= 50; ++n) {
     const std::string k = std::to_string(n);
@@ -63,7 +64,7 @@ std::string DefaultFile() {
   return text;
 }
 
-TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll385DefaultsInOrder) {
+TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll389DefaultsInOrder) {
   TempFolder folder;
   const std::string path = folder.File("config/zelk/zelk20.ini");
   TPreferences prefs;
@@ -72,8 +73,8 @@ TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll385DefaultsInOrder) {
   ASSERT_TRUE(SavePreferences(path, prefs, error)) << error;
   const std::string text = ReadText(path);
   EXPECT_EQ(text, DefaultFile());
-  EXPECT_EQ(ValueLines(text).size(), 385u);
-  EXPECT_EQ(kPreferenceValueCount, 385);
+  EXPECT_EQ(ValueLines(text).size(), 389u);
+  EXPECT_EQ(kPreferenceValueCount, 389);
 }
 
 TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
@@ -92,7 +93,7 @@ TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
   EXPECT_FLOAT_EQ(defaults.General.CovThreshold, 0.9f);
 }
 
-// Every one of the 385 values away from its default and from its neighbours.
+// Every one of the 389 values away from its default and from its neighbours.
 TPreferences EveryValueChanged() {
   TPreferences p;
   p.General = {"/opt/pas build/pasbuild",
@@ -105,7 +106,11 @@ TPreferences EveryValueChanged() {
                70,
                0.125f,
                false,
-               25};
+               25,
+               kBdf,
+               3.5e-7,
+               2.5e-12,
+               true};
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = p.Series[n];
     s.Marker = static_cast<std::uint8_t>(1 + n % 5);
@@ -130,7 +135,7 @@ TEST(Preferences, RoundTripsEveryValue) {
   const TPreferences changed = EveryValueChanged();
   std::string error;
   ASSERT_TRUE(SavePreferences(path, changed, error)) << error;
-  EXPECT_EQ(ValueLines(ReadText(path)).size(), 385u);
+  EXPECT_EQ(ValueLines(ReadText(path)).size(), 389u);
   TPreferences loaded;
   ASSERT_TRUE(LoadPreferences(path, loaded));
   EXPECT_EQ(loaded, changed);

@@ -1,0 +1,43 @@
+#pragma once
+// The stiff integrator: CVODES' variable-order BDF with a dense Newton solver, integrating a
+// model's differential equations from event to event as Merson does. Its memory is set up
+// once for a number of equations; a solution allocates nothing. When an interval starts
+// where the previous one ended, from the same state and with the same parameters (no dose
+// in between), the integration goes on with the step and order it had reached.
+
+#include "model/solver.h"
+
+namespace zelk {
+
+struct BdfTolerances {
+  double Relative = 1e-6;
+  double Absolute = 1e-10;
+  bool operator==(const BdfTolerances&) const = default;
+};
+
+inline constexpr long kBdfMaxSteps = 100000;  // per interval
+inline constexpr const char* kBdfFails = "!! BDF Fails: %s at x = %s";
+
+class BdfIntegrator {
+ public:
+  BdfIntegrator();
+  ~BdfIntegrator();
+  BdfIntegrator(const BdfIntegrator&) = delete;
+  BdfIntegrator& operator=(const BdfIntegrator&) = delete;
+
+  BdfTolerances Tolerances;
+
+  // Integrates components 1..DepCount of y0 from from[1] to to[1] into y, the other
+  // independent variables held at from's. Solved; PrecisionNotReached when CVODES gave up
+  // short of to[1] (error or convergence tests, too many steps), its reason in the log when
+  // the context asks for integration errors; ModelFault when the model's derivatives failed
+  // (or passed the time limit).
+  SolveResult Integrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
+                        const T20Vector& to, const T50Vector& y0, T50Vector& y);
+
+ private:
+  struct Cvodes;
+  Cvodes* cv_;
+};
+
+}  // namespace zelk
