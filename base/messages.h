@@ -138,6 +138,7 @@ inline constexpr const char* kChartNotWritten = "Cannot write the fit chart to \
 
 // The preferences dialog.
 inline constexpr const char* kNumericRequired = "Numeric value required!";
+inline constexpr const char* kToleranceRequired = "A tolerance from 1e-14 to 0.01 required!";
 inline constexpr const char* kBrowseCompilerTitle = "Browse for file ...";
 inline constexpr const char* kBrowseCompilerFilter = "Application Executable (*.exe)|*.exe";
 

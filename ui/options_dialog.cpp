@@ -60,7 +60,7 @@ TOptionsDlg::TOptionsDlg(OptionsDialogModel& model, QWidget* parent)
   pages_ = new QTabWidget(this);
   pages_->setObjectName("OptionsPages");
   QWidget* const built[] = {BuildCompilerPage(), BuildSeriesPage(), BuildReportPage(),
-                            BuildWarningsPage(), BuildTogglesPage()};
+                            BuildWarningsPage(), BuildTogglesPage(), BuildIntegratorPage()};
   for (std::size_t i = 0; i < kOptionsPageCaptions.size(); ++i)
     pages_->addTab(built[i], QString::fromLatin1(kOptionsPageCaptions[i]));
   connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
@@ -261,6 +261,37 @@ QWidget* TOptionsDlg::BuildTogglesPage() {
   return page;
 }
 
+QWidget* TOptionsDlg::BuildIntegratorPage() {
+  auto* page = new QWidget;
+  page->setObjectName("IntegratorPage");
+  integrator_ = new QComboBox(page);
+  integrator_->setObjectName("IntegratorCombo");
+  for (const char* choice : kIntegratorChoices) integrator_->addItem(QString::fromLatin1(choice));
+  connect(integrator_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (!refreshing_ && index >= 0) {
+      model_.General.Integrator = index;
+      Refresh();  // the tolerances belong to BDF alone
+    }
+  });
+  auto tolerance = [this, page](const char* name, std::string& field) {
+    auto* edit = new QLineEdit(page);
+    edit->setObjectName(name);
+    connect(edit, &QLineEdit::textEdited, this,
+            [&field](const QString& text) { field = text.toStdString(); });
+    return edit;
+  };
+  relTolerance_ = tolerance("RelToleranceEdit", model_.General.RelTolerance);
+  absTolerance_ = tolerance("AbsToleranceEdit", model_.General.AbsTolerance);
+  sensitivities_ = NewCheck("Jacobian from &sensitivities", "SensitivitiesCheck", page);
+  BindCheck(sensitivities_, model_.General.SensitivityJacobian);
+  auto* form = new QFormLayout(page);
+  form->addRow("Integrator of differential models:", integrator_);
+  form->addRow("&Relative tolerance:", relTolerance_);
+  form->addRow("&Absolute tolerance:", absTolerance_);
+  form->addRow(sensitivities_);
+  return page;
+}
+
 void TOptionsDlg::BindCheck(QCheckBox* box, bool& field) {
   connect(box, &QCheckBox::toggled, this, [this, &field](bool checked) {
     if (!refreshing_) field = checked;
@@ -290,6 +321,12 @@ void TOptionsDlg::Refresh() {
   integrationErrors_->setChecked(general.ShowIntegrationErrors);
   timeLimit_->setValue(general.ModelTimeLimit);
   branchNumbers_->setChecked(general.BranchNumbers);
+  integrator_->setCurrentIndex(general.Integrator);
+  SetTextIfChanged(relTolerance_, general.RelTolerance);
+  SetTextIfChanged(absTolerance_, general.AbsTolerance);
+  sensitivities_->setChecked(general.SensitivityJacobian);
+  for (QWidget* bdfOnly : std::initializer_list<QWidget*>{relTolerance_, absTolerance_, sensitivities_})
+    bdfOnly->setEnabled(general.Integrator == kBdf);
 
   const TSeriesStyle& style = model_.SeriesControls;
   series_->setValue(model_.SelectedSeries());
@@ -304,10 +341,15 @@ void TOptionsDlg::Refresh() {
   pages_->setCurrentIndex(static_cast<int>(model_.CurrentPage()));
   // The request stays in the model until the next opening; it is meant only while its
   // page is in front, so that later changes elsewhere do not pull the focus away.
-  if (model_.Focus() == OptionsFocus::ThresholdSelected &&
-      model_.CurrentPage() == OptionsPage::Warnings) {
-    threshold_->setFocus(Qt::OtherFocusReason);
-    threshold_->selectAll();
+  QLineEdit* const focused = model_.Focus() == OptionsFocus::ThresholdSelected ? threshold_
+                            : model_.Focus() == OptionsFocus::RelToleranceSelected
+                                ? relTolerance_
+                            : model_.Focus() == OptionsFocus::AbsToleranceSelected ? absTolerance_
+                                                                                   : nullptr;
+  const OptionsPage focusPage = focused == threshold_ ? OptionsPage::Warnings : OptionsPage::Integrator;
+  if (focused && model_.CurrentPage() == focusPage) {
+    focused->setFocus(Qt::OtherFocusReason);
+    focused->selectAll();
   }
 
   if (outer) refreshing_ = false;

@@ -51,6 +51,7 @@ class TOptionsDlg : public QDialog {
   QWidget* BuildReportPage();
   QWidget* BuildWarningsPage();
   QWidget* BuildTogglesPage();
+  QWidget* BuildIntegratorPage();
   void ShowLineColors();
   void PickColor(TColor& color);
   // Connects a check box to a field; the field must outlive the dialog.
@@ -77,6 +78,10 @@ class TOptionsDlg : public QDialog {
   QCheckBox* integrationErrors_ = nullptr;
   QSpinBox* timeLimit_ = nullptr;
   QCheckBox* branchNumbers_ = nullptr;
+  QComboBox* integrator_ = nullptr;
+  QLineEdit* relTolerance_ = nullptr;
+  QLineEdit* absTolerance_ = nullptr;
+  QCheckBox* sensitivities_ = nullptr;
 };
 
 }  // namespace zelk

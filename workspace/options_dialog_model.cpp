@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/format.h"
 #include "base/messages.h"
 
 namespace zelk {
@@ -28,6 +29,12 @@ OptionsDialogModel::OptionsDialogModel(UserInterface& ui, TZelkPrefs& prefs, TSe
   ShowSeries(1);
 }
 
+std::optional<double> ToleranceOf(const std::string& text) {
+  const auto value = ParseNumber(text);
+  if (!value || !(*value >= kMinTolerance && *value <= kMaxTolerance)) return std::nullopt;
+  return value;
+}
+
 void OptionsDialogModel::Open() {
   General.CompilerPath = prefs_.CompilerPath;
   General.SourcePreview = prefs_.SourcePreview;
@@ -38,6 +45,10 @@ void OptionsDialogModel::Open() {
   General.Threshold = FormatThreshold(prefs_.CovThreshold);
   General.BranchNumbers = prefs_.BranchNumbers;
   General.ModelTimeLimit = InTimeLimitRange(prefs_.ModelTimeLimit);
+  General.Integrator = prefs_.Integrator;
+  General.RelTolerance = FormatGeneral(prefs_.RelTolerance, 15);
+  General.AbsTolerance = FormatGeneral(prefs_.AbsTolerance, 15);
+  General.SensitivityJacobian = prefs_.SensitivityJacobian;
   focus_ = OptionsFocus::None;
   NotifyChanged();
 }
@@ -79,6 +90,10 @@ bool OptionsDialogModel::OkPressed() {
   prefs_.CovThreshold = *ParseThreshold(General.Threshold);
   prefs_.BranchNumbers = General.BranchNumbers;
   prefs_.ModelTimeLimit = InTimeLimitRange(General.ModelTimeLimit);
+  prefs_.Integrator = General.Integrator == kBdf ? kBdf : kMerson;
+  prefs_.RelTolerance = *ToleranceOf(General.RelTolerance);
+  prefs_.AbsTolerance = *ToleranceOf(General.AbsTolerance);
+  prefs_.SensitivityJacobian = General.SensitivityJacobian;
   // Applying the preferences: the Source page follows SourcePreview; the chart may change.
   ui_.Repaint(View::Source);
   ui_.Repaint(View::FitChart);
@@ -88,13 +103,23 @@ bool OptionsDialogModel::OkPressed() {
 bool OptionsDialogModel::CancelPressed() { return CanClose(); }
 
 bool OptionsDialogModel::CanClose() {
-  if (ParseThreshold(General.Threshold)) return true;
-  page_ = OptionsPage::Warnings;
-  NotifyChanged();  // the page is in front before the message appears over it
-  ui_.ShowMessage(MessageKind::Error, msg::kNumericRequired, Buttons::Ok);
-  focus_ = OptionsFocus::ThresholdSelected;
-  NotifyChanged();
-  return false;
+  const auto refuse = [this](OptionsPage page, const char* message, OptionsFocus focus) {
+    page_ = page;
+    NotifyChanged();  // the page is in front before the message appears over it
+    ui_.ShowMessage(MessageKind::Error, message, Buttons::Ok);
+    focus_ = focus;
+    NotifyChanged();
+    return false;
+  };
+  if (!ParseThreshold(General.Threshold))
+    return refuse(OptionsPage::Warnings, msg::kNumericRequired, OptionsFocus::ThresholdSelected);
+  if (!ToleranceOf(General.RelTolerance))
+    return refuse(OptionsPage::Integrator, msg::kToleranceRequired,
+                  OptionsFocus::RelToleranceSelected);
+  if (!ToleranceOf(General.AbsTolerance))
+    return refuse(OptionsPage::Integrator, msg::kToleranceRequired,
+                  OptionsFocus::AbsToleranceSelected);
+  return true;
 }
 
 void OptionsDialogModel::ShowSeries(int number) {

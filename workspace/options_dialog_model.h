@@ -11,6 +11,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/preferences.h"
@@ -18,9 +19,11 @@
 
 namespace zelk {
 
-enum class OptionsPage { Compiler, Series, Report, Warnings, Toggles };
-inline constexpr std::array<const char*, 5> kOptionsPageCaptions = {
-    "&Compiler", "&Series", "&Report", "&Warnings", "&Toggles"};
+enum class OptionsPage { Compiler, Series, Report, Warnings, Toggles, Integrator };
+inline constexpr std::array<const char*, 6> kOptionsPageCaptions = {
+    "&Compiler", "&Series", "&Report", "&Warnings", "&Toggles", "&Integrator"};
+// The integrator choices, indexed by kMerson and kBdf.
+inline constexpr std::array<const char*, 2> kIntegratorChoices = {"Merson", "BDF (stiff)"};
 
 // Item texts of the marker and line style choices, indexed by the style's byte value.
 inline constexpr std::array<const char*, 6> kMarkerChoices = {
@@ -45,10 +48,16 @@ struct OptionsGeneralFields {
   bool ShowIntegrationErrors = true;
   bool BranchNumbers = true;
   int ModelTimeLimit = 10;  // seconds, kMinModelTimeLimit..kMaxModelTimeLimit
+  int Integrator = kMerson;
+  std::string RelTolerance, AbsTolerance;  // as typed; checked when the dialog closes
+  bool SensitivityJacobian = false;
 };
 
 // Where the dialog asks its view to put the keyboard focus.
-enum class OptionsFocus { None, ThresholdSelected };
+enum class OptionsFocus { None, ThresholdSelected, RelToleranceSelected, AbsToleranceSelected };
+
+// A tolerance as typed: a number from kMinTolerance to kMaxTolerance, or nothing.
+std::optional<double> ToleranceOf(const std::string& text);
 
 class OptionsDialogModel {
  public:

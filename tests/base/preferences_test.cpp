@@ -481,13 +481,15 @@ TEST_F(OptionsDialog, OkStoresTheFieldsAndTheShownSeries) {
   prefs_.General.ModelLocation = "/models";
   prefs_.General.DataLocation = "/data";
   dialog_.Open();
-  dialog_.General = {"/opt/pasbuild", false, false, 40, 250, " 0.5 ", false, false};
+  dialog_.General = {"/opt/pasbuild", false, false, 40,    250,     " 0.5 ", false,
+                     false,           10,    kBdf,  "1e-8", "1E-12", true};
   dialog_.SelectSeries(9);
   EditSeriesControls();
   dialog_.SeriesControls.Weight = 12;  // beyond the slider
   EXPECT_TRUE(dialog_.OkPressed());
   const TZelkPrefs expected{"/opt/pasbuild", "/models", "/data", false, false,
-                            false,           100,       40,      0.5f,  false};
+                            false,           100,       40,      0.5f,  false,
+                            10,              kBdf,      1e-8,    1e-12, true};
   EXPECT_EQ(prefs_.General, expected);
   TSeriesStyle stored = Edited();
   stored.Weight = 10;
@@ -497,6 +499,19 @@ TEST_F(OptionsDialog, OkStoresTheFieldsAndTheShownSeries) {
   EXPECT_TRUE(ui_.Messages.empty());
   dialog_.Open();
   EXPECT_EQ(dialog_.General.Threshold, "0.5");
+  EXPECT_EQ(dialog_.General.RelTolerance, "1E-8");
+}
+
+TEST_F(OptionsDialog, ATolerancePastItsRangeKeepsTheDialogOpenOnTheIntegratorPage) {
+  dialog_.Open();
+  for (const char* typed : {"0.5", "1e-20", "tight"}) {
+    dialog_.General.AbsTolerance = typed;
+    EXPECT_FALSE(dialog_.OkPressed()) << typed;
+    EXPECT_EQ(dialog_.CurrentPage(), OptionsPage::Integrator);
+    EXPECT_EQ(dialog_.Focus(), OptionsFocus::AbsToleranceSelected);
+    EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kToleranceRequired});
+  }
+  EXPECT_EQ(prefs_.General.AbsTolerance, 1e-10);
 }
 
 TEST_F(OptionsDialog, BrowseProposesOnlyAnExistingCompiler) {

@@ -102,8 +102,8 @@ TEST_F(OptionsDlg, ShowsTheModelsFieldsOnItsFivePages) {
   Open();
   EXPECT_EQ(dlg_.windowTitle(), "Preferences");
   auto* pages = Get<QTabWidget>("OptionsPages");
-  ASSERT_EQ(pages->count(), 5);
-  for (int i = 0; i < 5; ++i)
+  ASSERT_EQ(pages->count(), 6);
+  for (int i = 0; i < 6; ++i)
     EXPECT_EQ(pages->tabText(i), QString::fromLatin1(kOptionsPageCaptions[i]));
   EXPECT_EQ(PageInFront(), "&Compiler");
   EXPECT_EQ(Get<QGroupBox>("CompilerGroup")->title(), "Pascal (Orvel)");
@@ -282,6 +282,25 @@ TEST_F(OptionsDlg, ExecuteRunsModallyAndTellsWhetherOkClosedIt) {
     EXPECT_EQ(ok, std::string(button) == "OkButton") << button;
     EXPECT_FALSE(dlg_.isVisible()) << button;
   }
+}
+
+// The tolerances belong to BDF: they are enabled with it, typed, and stored by OK.
+TEST_F(OptionsDlg, TheIntegratorPageChoosesBdfWithItsTolerances) {
+  Open();
+  Front(OptionsPage::Integrator);
+  EXPECT_FALSE(Get<QLineEdit>("RelToleranceEdit")->isEnabled());
+  auto* integrator = Get<QComboBox>("IntegratorCombo");
+  integrator->setFocus();
+  QTest::keyClick(integrator, Qt::Key_Down);
+  EXPECT_EQ(integrator->currentText(), "BDF (stiff)");
+  EXPECT_TRUE(Get<QLineEdit>("RelToleranceEdit")->isEnabled());
+  Type("RelToleranceEdit", "1e-8");
+  Get<QCheckBox>("SensitivitiesCheck")->click();
+  Click("OkButton");
+  EXPECT_EQ(prefs_.General.Integrator, kBdf);
+  EXPECT_EQ(prefs_.General.RelTolerance, 1e-8);
+  EXPECT_EQ(prefs_.General.AbsTolerance, 1e-10);
+  EXPECT_TRUE(prefs_.General.SensitivityJacobian);
 }
 
 }  // namespace

@@ -50,6 +50,9 @@ struct FitOptions {
   bool ResidualTest = false;
   std::string Design, Report;      // "N,MIN,MAX"; FILE.rtf
   std::string Params, SaveParams;  // parameter files to start from and to write
+  // The integrator and the Jacobian; empty or unset: the preferences' own.
+  std::string Integrator, Jacobian;
+  std::optional<double> RelTol, AbsTol;
 };
 
 // One option: its argument's shape in the usage (none for a switch) and what it sets; false
@@ -86,6 +89,18 @@ auto OneOf(std::string FitOptions::*field, const char* name, std::vector<std::st
   };
 }
 
+auto Tolerance(std::optional<double> FitOptions::*field, const char* name) {
+  return [=](FitOptions& o, const std::string& v, std::string& error) {
+    const auto t = ParseNumber(v);
+    if (!t || !(*t >= kMinTolerance && *t <= kMaxTolerance)) {
+      error = std::string(name) + " takes a tolerance from 1e-14 to 0.01, not \"" + v + "\"";
+      return false;
+    }
+    o.*field = *t;
+    return true;
+  };
+}
+
 auto Count(long FitOptions::*field, const char* name, long least) {
   return [=](FitOptions& o, const std::string& v, std::string& error) {
     const auto n = ParseInteger(v);
@@ -117,6 +132,13 @@ const std::vector<OptionSpec>& Options() {
          return Count(&FitOptions::Calls, "--calls", 1)(o, v, error);
        }},
       {"--stall", "N", Count(&FitOptions::Stall, "--stall", 0)},
+      {"--integrator", "merson|bdf",
+       OneOf(&FitOptions::Integrator, "--integrator", {"merson", "bdf"}, "merson or bdf")},
+      {"--rtol", "R", Tolerance(&FitOptions::RelTol, "--rtol")},
+      {"--atol", "A", Tolerance(&FitOptions::AbsTol, "--atol")},
+      {"--jacobian", "differences|sensitivities",
+       OneOf(&FitOptions::Jacobian, "--jacobian", {"differences", "sensitivities"},
+             "differences or sensitivities")},
       {"--stats", nullptr, Switch(&FitOptions::Stats)},
       {"--flimits", nullptr, Switch(&FitOptions::FLimits)},
       {"--residual-test", nullptr, Switch(&FitOptions::ResidualTest)},
@@ -315,6 +337,10 @@ int DataSetFit::PrepareModel() {
   ws.Compiler().UseTerminal = false;
   ws.Compiler().MessagesOnStandardError = true;
   ws.Prefs.SourcePreview = false;
+  if (!o_.Integrator.empty()) ws.Prefs.Integrator = o_.Integrator == "bdf" ? kBdf : kMerson;
+  if (o_.RelTol) ws.Prefs.RelTolerance = *o_.RelTol;
+  if (o_.AbsTol) ws.Prefs.AbsTolerance = *o_.AbsTol;
+  if (!o_.Jacobian.empty()) ws.Prefs.SensitivityJacobian = o_.Jacobian == "sensitivities";
 
   const std::string modelPath = fs::absolute(o_.Model).string();
   if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + o_.Model);
