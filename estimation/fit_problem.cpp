@@ -13,6 +13,7 @@ SolveContext FitProblem::Context(EarlyStop stop) {
     if (!bdf_) bdf_ = std::make_unique<BdfIntegrator>();
     bdf_->Tolerances = {prefs_.RelTolerance, prefs_.AbsTolerance};
     ctx.Bdf = bdf_.get();
+    ctx.SensitivityJacobian = prefs_.SensitivityJacobian;
   }
   return ctx;
 }
@@ -27,6 +28,18 @@ SolveResult FitProblem::Solve(const T20Vector& parameters, EarlyStop stop) {
 SolveResult FitProblem::SolveData(const T20Vector& parameters, TDataSet& data) {
   SolveContext ctx = Context();
   return SolveModel(ctx, parameters, data.XData, data.YData);
+}
+
+bool FitProblem::UsesSensitivities() {
+  const SolveContext ctx = Context();
+  return ctx.SensitivityJacobian && SensitivitiesAvailable(ctx);
+}
+
+SolveResult FitProblem::SolveSensitivities(const T20Vector& parameters,
+                                           const std::vector<int>& params,
+                                           std::vector<StateSensitivities>& out) {
+  SolveContext ctx = Context();
+  return zelk::SolveSensitivities(ctx, parameters, params, measured_, out);
 }
 
 double FitProblem::Objective() { return zelk::Objective(ObjectiveKind, measured_.YData, ResponseSums); }

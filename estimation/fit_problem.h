@@ -14,6 +14,7 @@
 #include "model/jacobian.h"
 #include "model/message_log.h"
 #include "model/message_sink.h"
+#include "model/sensitivities.h"
 #include "model/model_library.h"
 #include "model/solver.h"
 
@@ -43,6 +44,11 @@ class FitProblem {
   // Solves another data set of the same model (the chart's curve).
   SolveResult SolveData(const T20Vector& parameters, TDataSet& data);
   double PartialSum() const { return partial_; }
+  // Fit Jacobians come from forward sensitivities: BDF, the preference, a differential model.
+  bool UsesSensitivities();
+  // Solves the measured data with the sensitivities of its computed values to `params`.
+  SolveResult SolveSensitivities(const T20Vector& parameters, const std::vector<int>& params,
+                                 std::vector<StateSensitivities>& out);
 
   // The objective in use on the measured data's computed values; ResponseSums gets each
   // response's share of a sum of squares.

@@ -1,6 +1,7 @@
 #include "estimation/lm_search.h"
 
 #include <ceres/ceres.h>
+#include <glog/logging.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -32,6 +33,7 @@ class ResidualCost final : public ceres::CostFunction {
                              problem.Measured().YData)),
         hooks_(hooks),
         step_(RelativeStep(problem.Model())),
+        sensitivities_(problem.UsesSensitivities()),
         plus_(cells_.size()),
         minus_(cells_.size()) {
     set_num_residuals(static_cast<int>(cells_.size()));
@@ -41,6 +43,7 @@ class ResidualCost final : public ceres::CostFunction {
   bool Evaluate(double const* const* x, double* residuals, double** jacobians) const override {
     T20Vector p = record_.Value;
     for (std::size_t j = 0; j < free_.size(); ++j) p[free_[j]] = x[0][j];
+    if (jacobians && jacobians[0] && sensitivities_) return FromSensitivities(p, residuals, jacobians[0]);
     if (!Residuals(p, residuals)) return false;
     if (!jacobians || !jacobians[0]) return true;
     const std::size_t n = free_.size(), m = cells_.size();
@@ -78,6 +81,32 @@ class ResidualCost final : public ceres::CostFunction {
   }
 
  private:
+  // One solution with the sensitivities of the free parameters. For the weighted residual
+  // r = (C - M) / w, w = max((M + C) / 2, 1e-6): dr = dC / w - r dw / w.
+  bool FromSensitivities(const T20Vector& p, double* residuals, double* jacobian) const {
+    if (problem_.SolveSensitivities(p, free_, events_) != SolveResult::Solved) {
+      if (hooks_.SolveFailed) hooks_.SolveFailed();
+      return false;
+    }
+    const TYData& y = problem_.Measured().YData;
+    const bool weighted = problem_.ObjectiveKind == TObjectiveKind::WeightedSS;
+    const std::size_t n = free_.size();
+    for (std::size_t r = 0; r < cells_.size(); ++r) {
+      const auto [e, d] = cells_[r];
+      const double c = y.C[e][d], mv = y.M[e][d];
+      const double w = weighted ? std::max((mv + c) / 2, 1e-6) : 1.0;
+      const bool floored = weighted && (mv + c) / 2 <= 1e-6;
+      residuals[r] = (c - mv) / w;
+      if (!std::isfinite(residuals[r])) return false;
+      for (std::size_t j = 0; j < n; ++j) {
+        const double dc = events_[e].Columns[j][d];
+        const double dw = weighted && !floored ? dc / 2 : 0;
+        jacobian[r * n + j] = (dc - residuals[r] * dw) / w;
+      }
+    }
+    return true;
+  }
+
   bool Residuals(const T20Vector& p, double* out) const {
     if (problem_.Solve(p) != SolveResult::Solved) {
       if (hooks_.SolveFailed) hooks_.SolveFailed();
@@ -100,7 +129,9 @@ class ResidualCost final : public ceres::CostFunction {
   std::vector<TResidualCell> cells_;
   const LMHooks& hooks_;
   double step_;
+  bool sensitivities_;
   mutable std::vector<double> plus_, minus_;
+  mutable std::vector<StateSensitivities> events_;
 };
 
 class Progress final : public ceres::IterationCallback {
@@ -189,6 +220,8 @@ SearchEnd EndOf(ceres::TerminationType type) {
 
 LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations,
                 const LMHooks& hooks) {
+  // Ceres logs why it terminated on standard error; the outcome says it to the user.
+  FLAGS_minloglevel = google::GLOG_FATAL;
   LMOutcome outcome;
   std::vector<int> free;
   for (int i = 1; i <= record.Count; ++i) {

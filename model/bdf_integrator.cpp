@@ -5,6 +5,7 @@
 #include <sunlinsol/sunlinsol_dense.h>
 #include <sunmatrix/sunmatrix_dense.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "base/format.h"
@@ -26,6 +27,12 @@ struct BdfIntegrator::Cvodes {
   T50Vector endY{};
   T20Vector endP{};
   T20Vector endFrom{};
+  // The sensitivities, set up for a number of parameters; off while plain solutions run.
+  int sensCount = 0;
+  bool sensOn = false;
+  N_Vector* yS = nullptr;
+  std::vector<int> plist;
+  std::vector<double> pbar;
   // The call in progress, for the right-hand side.
   SolveContext* ctx = nullptr;
   T20Vector p{}, x{};
@@ -34,6 +41,10 @@ struct BdfIntegrator::Cvodes {
   ~Cvodes() { Free(); }
 
   void Free() {
+    if (yS) N_VDestroyVectorArray(yS, sensCount);
+    yS = nullptr;
+    sensCount = 0;
+    sensOn = false;
     if (mem) CVodeFree(&mem);
     if (ls) SUNLinSolFree(ls);
     if (a) SUNMatDestroy(a);
@@ -64,6 +75,37 @@ struct BdfIntegrator::Cvodes {
   }
 
   static void Silent(int, const char*, const char*, char*, void*) {}
+
+  // Sensitivities for s.Params from s.Columns at the point ReInit has just set.
+  bool StartSensitivities(const StateSensitivities& s) {
+    const int count = static_cast<int>(s.Params.size());
+    if (count != sensCount) {
+      if (yS) {
+        CVodeSensFree(mem);
+        N_VDestroyVectorArray(yS, sensCount);
+      }
+      yS = N_VCloneVectorArray(count, y);
+      sensCount = count;
+      if (!yS) return false;
+      for (int k = 0; k < count; ++k) N_VConst(0.0, yS[k]);
+      if (CVodeSensInit1(mem, count, CV_STAGGERED, nullptr, yS) != CV_SUCCESS ||
+          CVodeSensEEtolerances(mem) != CV_SUCCESS ||
+          CVodeSetSensErrCon(mem, SUNFALSE) != CV_SUCCESS)
+        return false;
+    }
+    // The difference quotients perturb the parameters in p itself, which the right-hand
+    // side reads; each is scaled by its own size.
+    plist.assign(s.Params.begin(), s.Params.end());
+    pbar.resize(count);
+    for (int k = 0; k < count; ++k) pbar[k] = p[plist[k]] != 0 ? std::fabs(p[plist[k]]) : 1.0;
+    if (CVodeSetSensParams(mem, p.data(), pbar.data(), plist.data()) != CV_SUCCESS) return false;
+    for (int k = 0; k < count; ++k) {
+      double* column = N_VGetArrayPointer(yS[k]);
+      for (int j = 1; j <= n; ++j) column[j - 1] = s.Columns[k][j];
+    }
+    sensOn = CVodeSensReInit(mem, CV_STAGGERED, yS) == CV_SUCCESS;
+    return sensOn;
+  }
 
   bool Prepare(int size, const BdfTolerances& tol) {
     if (size == n && mem) {
@@ -109,6 +151,19 @@ BdfIntegrator::~BdfIntegrator() {
 SolveResult BdfIntegrator::Integrate(SolveContext& ctx, const T20Vector& parameters,
                                      const T20Vector& from, const T20Vector& to,
                                      const T50Vector& y0, T50Vector& y) {
+  return Run(ctx, parameters, from, to, y0, y, nullptr);
+}
+
+SolveResult BdfIntegrator::IntegrateSensitivities(SolveContext& ctx, const T20Vector& parameters,
+                                                  const T20Vector& from, const T20Vector& to,
+                                                  const T50Vector& y0, T50Vector& y,
+                                                  StateSensitivities& s) {
+  return Run(ctx, parameters, from, to, y0, y, &s);
+}
+
+SolveResult BdfIntegrator::Run(SolveContext& ctx, const T20Vector& parameters,
+                               const T20Vector& from, const T20Vector& to, const T50Vector& y0,
+                               T50Vector& y, StateSensitivities* s) {
   Cvodes& c = *cv_;
   const int n = ctx.Measured.YData.DepCount;
   y = y0;
@@ -117,13 +172,20 @@ SolveResult BdfIntegrator::Integrate(SolveContext& ctx, const T20Vector& paramet
   c.ctx = &ctx;
   c.p = parameters;
   c.x = from;
-  // Going on needs the same equations at the same point in the same state.
-  bool goOn = c.haveEnd && c.endX == from[1] && c.endP == parameters && c.endFrom == from;
+  // Going on needs the same equations at the same point in the same state, and no
+  // sensitivities to start anew.
+  bool goOn = !s && !c.sensOn && c.haveEnd && c.endX == from[1] && c.endP == parameters &&
+              c.endFrom == from;
   for (int j = 1; goOn && j <= n; ++j) goOn = c.endY[j] == y0[j];
   double* state = N_VGetArrayPointer(c.y);
   if (!goOn) {
     for (int j = 1; j <= n; ++j) state[j - 1] = y0[j];
     CVodeReInit(c.mem, from[1], c.y);
+  }
+  if (s && !c.StartSensitivities(*s)) return SolveResult::PrecisionNotReached;
+  if (!s && c.sensOn) {
+    CVodeSensToggleOff(c.mem);
+    c.sensOn = false;
   }
   CVodeSetStopTime(c.mem, to[1]);
   long stepsBefore = 0, failsBefore = 0;
@@ -137,8 +199,16 @@ SolveResult BdfIntegrator::Integrate(SolveContext& ctx, const T20Vector& paramet
   ctx.Stats.AcceptedSteps += steps - stepsBefore;
   ctx.Stats.RejectedSteps += fails - failsBefore;
   for (int j = 1; j <= n; ++j) y[j] = state[j - 1];
+  if (s && flag >= 0) {
+    double at = 0;
+    CVodeGetSens(c.mem, &at, c.yS);
+    for (int k = 0; k < c.sensCount; ++k) {
+      const double* column = N_VGetArrayPointer(c.yS[k]);
+      for (int j = 1; j <= n; ++j) s->Columns[k][j] = column[j - 1];
+    }
+  }
   c.ctx = nullptr;
-  c.haveEnd = flag >= 0;
+  c.haveEnd = flag >= 0 && !s;
   if (flag >= 0) {
     c.endX = to[1];
     c.endY = y;

@@ -5,9 +5,18 @@
 // where the previous one ended, from the same state and with the same parameters (no dose
 // in between), the integration goes on with the step and order it had reached.
 
+#include <vector>
+
 #include "model/solver.h"
 
 namespace zelk {
+
+// dy/dp of every state for some parameters: [column][variable], column j for parameter
+// Params[j], variables 1..DepCount.
+struct StateSensitivities {
+  std::vector<int> Params;
+  std::vector<T50Vector> Columns;
+};
 
 struct BdfTolerances {
   double Relative = 1e-6;
@@ -34,8 +43,16 @@ class BdfIntegrator {
   // (or passed the time limit).
   SolveResult Integrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
                         const T20Vector& to, const T50Vector& y0, T50Vector& y);
+  // The same with the forward sensitivities of the states to the parameters s.Params, which
+  // start at s and end in s; CVODES forms their right-hand sides by difference quotients of
+  // the model's derivatives.
+  SolveResult IntegrateSensitivities(SolveContext& ctx, const T20Vector& parameters,
+                                     const T20Vector& from, const T20Vector& to,
+                                     const T50Vector& y0, T50Vector& y, StateSensitivities& s);
 
  private:
+  SolveResult Run(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
+                  const T20Vector& to, const T50Vector& y0, T50Vector& y, StateSensitivities* s);
   struct Cvodes;
   Cvodes* cv_;
 };

@@ -4,6 +4,7 @@
 
 #include "model/experiments.h"
 #include "model/linear_algebra.h"
+#include "model/sensitivities.h"
 
 namespace zelk {
 
@@ -91,6 +92,8 @@ int CountResiduals(int difEqCount, const TXData& x, const TYData& y) {
 
 bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
                      TDataSet& measured) {
+  if (ctx.SensitivityJacobian && SensitivitiesAvailable(ctx))
+    return ComputeSensitivityJacobian(ctx, work, parameters, paramCount, measured);
   TYData& y = measured.YData;
   if (SolveWhole(ctx, parameters, measured.XData, y) != SolveResult::Solved) return Failed(ctx);
   const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, measured.XData, y);

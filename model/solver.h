@@ -80,6 +80,7 @@ struct SolveContext {
   double TimeLimit = 0;   // seconds a solution may take; 0: no limit
   double PartialSum = 0;  // out: the running sum of squares where an early stop last looked
   BdfIntegrator* Bdf = nullptr;  // integrates the differential equations instead of Merson
+  bool SensitivityJacobian = false;  // with Bdf: fit Jacobians from forward sensitivities
 };
 
 // Solves events 1..EventCount of (x, y) into y.C; writes no row beyond EventCount and no

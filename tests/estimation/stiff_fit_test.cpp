@@ -81,17 +81,22 @@ TEST(StiffFit, MersonGivesUpWhereBdfMeetsTheReferenceWithinItsTolerance) {
   EXPECT_EQ(bdf.measured->YData.C[kEvents][2], last);
 }
 
+// From difference quotients and from forward sensitivities alike.
 TEST(StiffFit, LevenbergMarquardtWithBdfFitsTheRateConstantsFromTwiceTheAnswer) {
-  Robertson r(kBdf);
-  r.prefs.RelTolerance = 1e-8;
-  r.prefs.AbsTolerance = 1e-14;
-  // B lies five orders of magnitude below A and C: with plain squares only k3 / sqrt(k2)
-  // shows in the fit; relative residuals let B count.
-  r.problem.ObjectiveKind = TObjectiveKind::WeightedSS;
-  for (int i = 1; i <= 3; ++i) r.parameters.Value[i] = 2 * kRates[i - 1];
-  const SearchSummary s = r.session.OptimizeLM({});
-  EXPECT_EQ(s.Reason, SearchEnd::Converged) << r.session.Result.Message;
-  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(s.Values[i] / kRates[i - 1], 1, 1e-3) << i;
+  for (const bool sensitivities : {false, true}) {
+    Robertson r(kBdf);
+    r.prefs.RelTolerance = 1e-8;
+    r.prefs.AbsTolerance = 1e-14;
+    r.prefs.SensitivityJacobian = sensitivities;
+    // B lies five orders of magnitude below A and C: with plain squares only k3 / sqrt(k2)
+    // shows in the fit; relative residuals let B count.
+    r.problem.ObjectiveKind = TObjectiveKind::WeightedSS;
+    for (int i = 1; i <= 3; ++i) r.parameters.Value[i] = 2 * kRates[i - 1];
+    const SearchSummary s = r.session.OptimizeLM({});
+    EXPECT_EQ(s.Reason, SearchEnd::Converged) << r.session.Result.Message;
+    for (int i = 1; i <= 3; ++i)
+      EXPECT_NEAR(s.Values[i] / kRates[i - 1], 1, 1e-3) << i << " " << sensitivities;
+  }
 }
 
 }  // namespace

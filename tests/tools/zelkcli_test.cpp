@@ -378,6 +378,50 @@ TEST(Zelkcli, LevenbergMarquardtConvergesOnTheExamplesWhereGaussNewtonMayNot) {
   }
 }
 
+// The stiff integrator: the non-stiff examples reach the same optimum with either; Robertson's
+// reaction, where Merson gives up, fits from twice the answer with BDF.
+TEST(Zelkcli, BdfGivesTheSameOptimaAndFitsWhatMersonCannot) {
+  for (const auto& [model, start] : {std::pair{"decay", "0.35"}, std::pair{"abc", "0.6,0.25"}}) {
+    test::TempFolder folder;
+    const std::string files = ExampleFiles(folder, model);
+    double objective[2] = {};
+    for (int bdf : {0, 1}) {
+      CliRun run = Cli("fit " + files + " --search lm --values " + start +
+                       (bdf ? " --integrator bdf --rtol 1e-9 --atol 1e-12" : "") + " --json");
+      ASSERT_EQ(run.Status, 0) << run.Out;
+      objective[bdf] = JsonLine(run)["objective"];
+    }
+    EXPECT_NEAR(objective[1] / objective[0], 1, 1e-3) << model;
+  }
+  test::TempFolder folder;
+  const std::string files = ExampleFiles(folder, "robertson") + " --max 1,1e12,1e12";
+  CliRun merson = Cli("fit " + files + " --values 0.04,3e7,1e4 --json");
+  EXPECT_EQ(JsonLine(merson)["outcome"], "precision not reached") << merson.Out;
+  CliRun bdf = Cli("fit " + files + " --values 0.08,6e7,2e4 --integrator bdf --rtol 1e-8 " +
+                   "--atol 1e-14 --objective weighted --search lm --json");
+  ASSERT_EQ(bdf.Status, 0) << bdf.Out;
+  const Json fit = JsonLine(bdf);
+  EXPECT_EQ(fit["stop"], "converged");
+  const double rates[] = {0.04, 3e7, 1e4};
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(fit["values"][i].get<double>() / rates[i], 1, 1e-3) << i;
+  // Sensitivity Jacobians: the same standard errors as differences, to three digits.
+  const std::string abc = ExampleFiles(folder, "abc");
+  std::vector<double> errors[2];
+  for (const char* jacobian : {"differences", "sensitivities"}) {
+    CliRun run = Cli("fit " + abc + " --values 0.6,0.25 --search lm " +
+                     "--integrator bdf --rtol 1e-10 --atol 1e-12 --stats --jacobian " + jacobian +
+                     " --json");
+    ASSERT_EQ(run.Status, 0) << run.Out;
+    errors[jacobian[0] == 's'] = JsonLine(run)["standard_errors"].get<std::vector<double>>();
+  }
+  for (int i = 0; i < 2; ++i) EXPECT_NEAR(errors[1][i] / errors[0][i], 1, 1e-3) << i;
+  CliRun loose = Cli("fit " + files + " --integrator bdf --rtol 0.5");
+  EXPECT_EQ(loose.Status, 1);
+  EXPECT_NE(loose.Out.find("--rtol takes a tolerance from 1e-14 to 0.01, not \"0.5\""),
+            std::string::npos)
+      << loose.Out;
+}
+
 TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {
   test::TempFolder folder;
   const std::string files = ExampleFiles(folder, "decay");

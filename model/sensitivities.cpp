@@ -1,0 +1,115 @@
+#include "model/sensitivities.h"
+
+#include <cmath>
+#include <memory>
+
+#include "model/bdf_integrator.h"
+#include "model/experiments.h"
+#include "model/model_guard.h"
+
+namespace zelk {
+
+namespace {
+
+constexpr double kJumpStep = 1e-7;  // of the parameter, for the static section's quotient
+
+// The static section at event i changed y- into y+ (in `c`): each column follows as
+// (g(y- + t S, p + t e) - y+) / t. Where g left the moved state alone, the column is kept
+// as it is, without the quotient's rounding. The static section reads and may write the
+// data's matrices: the extra calls get copies.
+bool CarryAcrossEvent(SolveContext& ctx, const T20Vector& p, const T20Vector& xi,
+                      const T50Vector& before, const T50Vector& after, int n,
+                      StateSensitivities& s, TXData& xScratch, TYData& yScratch) {
+  for (std::size_t j = 0; j < s.Params.size(); ++j) {
+    const int k = s.Params[j];
+    const double t = kJumpStep * (p[k] != 0 ? std::fabs(p[k]) : 1.0);
+    T20Vector pk = p, xk = xi;
+    pk[k] += t;
+    T50Vector moved = before, y = before;
+    for (int d = 1; d <= n; ++d) moved[d] = y[d] = before[d] + t * s.Columns[j][d];
+    ++ctx.Stats.InitialCalls;
+    if (!ctx.Model.CallInitial(pk.data(), xk.data(), y.data(), xScratch.X[0].data(),
+                               yScratch.M[0].data()))
+      return false;
+    for (int d = 1; d <= n; ++d)
+      if (y[d] != moved[d] || after[d] != before[d]) s.Columns[j][d] = (y[d] - after[d]) / t;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SensitivitiesAvailable(const SolveContext& ctx) {
+  return ctx.Bdf && ctx.Model.DifEqCount > 0;
+}
+
+SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
+                               const std::vector<int>& params, TDataSet& measured,
+                               std::vector<StateSensitivities>& out) {
+  TModel& model = ctx.Model;
+  if (model.LibFileName.empty()) {
+    if (ctx.Say) ctx.Say(Severity::Error, kNoLibrary);
+    return SolveResult::NoLibrary;
+  }
+  TXData& x = measured.XData;
+  TYData& y = measured.YData;
+  const int n = y.DepCount, events = y.EventCount;
+  out.resize(events + 1);
+  StateSensitivities s;
+  s.Params = params;
+  s.Columns.assign(params.size(), T50Vector{});
+  auto xScratch = std::make_unique<TXData>(x);
+  auto yScratch = std::make_unique<TYData>(y);
+  ModelGuardScope guard(ctx.TimeLimit);
+  ++ctx.Stats.Solutions;
+  T20Vector p = parameters;
+  ++ctx.Stats.InitialCalls;
+  if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(),
+                         x.X[0].data(), y.M[0].data()))
+    return SolveResult::ModelFault;
+  SolveResult result = SolveResult::Solved;
+  for (int i = 1; i <= events; ++i) {
+    T50Vector& ci = y.C.at(i);
+    if (i > 1 && SameExperiment(x, i - 1, i)) {
+      T50Vector state;
+      const SolveResult r =
+          ctx.Bdf->IntegrateSensitivities(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, s);
+      if (r != SolveResult::Solved) return r;
+      for (int d = 1; d <= n; ++d) ci[d] = state[d];
+      ++ctx.Stats.InitialCalls;
+      if (!model.CallInitial(p.data(), x.X[i].data(), ci.data(), x.X[0].data(), y.M[0].data()))
+        return SolveResult::ModelFault;
+      if (!CarryAcrossEvent(ctx, p, x.X[i], state, ci, n, s, *xScratch, *yScratch))
+        return SolveResult::ModelFault;
+    } else {
+      model.StartPoint = x.X[i];
+      model.StartState = y.M[i];
+      for (int d = 1; d <= n; ++d) ci[d] = y.M[i][d];
+      for (T50Vector& column : s.Columns) column = T50Vector{};
+    }
+    out[i] = s;
+  }
+  return result;
+}
+
+bool ComputeSensitivityJacobian(SolveContext& ctx, JacobianWork& work,
+                                const T20Vector& parameters, int paramCount, TDataSet& measured) {
+  std::vector<int> params;
+  for (int k = 1; k <= paramCount; ++k) params.push_back(k);
+  std::vector<StateSensitivities> events;
+  if (SolveSensitivities(ctx, parameters, params, measured, events) != SolveResult::Solved) {
+    if (ctx.Say) ctx.Say(Severity::Error, kJacobianFailed);
+    return false;
+  }
+  const TYData& y = measured.YData;
+  const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, measured.XData, y);
+  for (int r = 1; r <= m; ++r) {
+    const TResidualCell cell = work.ResidualCells[r];
+    for (int k = 1; k <= paramCount; ++k)
+      work.Jacobian[r][k] = events[cell.Event].Columns[k - 1][cell.Variable];
+    work.Residuals[r] = y.C[cell.Event][cell.Variable] - y.M[cell.Event][cell.Variable];
+  }
+  return true;
+}
+
+}  // namespace zelk
