@@ -124,14 +124,16 @@ TEST_F(ModelTest, WithoutALibraryTheSolutionSaysSo) {
 }
 
 TEST_F(ModelTest, EveryFaultingModelFailsTheSolutionAndLeavesTheWorkspaceUsable) {
-  for (const char* fault : {"fault_fdiv", "fault_idiv", "fault_overflow", "fault_invalid",
-                            "fault_nil", "fault_illegal", "fault_runtime", "fault_initial"}) {
-    Load(fault);
-    Data(1, 1, {0, 1, 2});
-    // A model that faults on every call must never come back as a success.
-    EXPECT_EQ(Solve({1.0}), SolveResult::ModelFault) << fault;
-    ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
-  }
+  for (const std::uint8_t integrator : {kMerson, kBdf})
+    for (const char* fault : {"fault_fdiv", "fault_idiv", "fault_overflow", "fault_invalid",
+                              "fault_nil", "fault_illegal", "fault_runtime", "fault_initial"}) {
+      ws_->Prefs.Integrator = integrator;
+      Load(fault);
+      Data(1, 1, {0, 1, 2});
+      // A model that faults on every call must never come back as a success.
+      EXPECT_EQ(Solve({1.0}), SolveResult::ModelFault) << fault << " " << int{integrator};
+      ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
+    }
   Load("decay");
   EXPECT_EQ(Solve({1.0}), SolveResult::Solved);
   EXPECT_TRUE(ui_.Messages.empty());

@@ -281,7 +281,9 @@ class HostileModel : public Compile {
     ASSERT_TRUE(WaitForCompiler());
     ASSERT_EQ(ws_->Model.LibFileName, folder_.File(local + ".dll"));
     Data(1, 1, {0, 1, 2});
+    // Once with each integrator: both call the model under the same guard.
     for (int round = 1; round <= 2; ++round) {
+      ws_->Prefs.Integrator = round == 1 ? kMerson : kBdf;
       const std::size_t logged = ws_->Log.Lines().size();
       const auto start = std::chrono::steady_clock::now();
       EXPECT_EQ(Solve({0.25}), result) << round;
