@@ -59,6 +59,7 @@ TOptionsDlg::TOptionsDlg(OptionsDialogModel& model, QWidget* parent)
 
   pages_ = new QTabWidget(this);
   pages_->setObjectName("OptionsPages");
+  pages_->setUsesScrollButtons(false);  // every page's tab in sight: the dialog widens
   QWidget* const built[] = {BuildCompilerPage(), BuildSeriesPage(), BuildReportPage(),
                             BuildWarningsPage(), BuildTogglesPage(), BuildIntegratorPage()};
   for (std::size_t i = 0; i < kOptionsPageCaptions.size(); ++i)
