@@ -135,6 +135,9 @@ inline constexpr const char* kExportChartFilter =
     "Enhanced Metafile (*.emf)|*.emf|PNG Image (*.png)|*.png|SVG Drawing (*.svg)|*.svg";
 inline constexpr const char* kPrinterNotStarted = "The printer could not be started.";
 inline constexpr const char* kChartNotWritten = "Cannot write the fit chart to \"%s\": %s";
+inline constexpr const char* kExportPictureTitle = "Export Picture ...";
+inline constexpr const char* kPictureFilter = "PNG Image (*.png)|*.png|SVG Drawing (*.svg)|*.svg";
+inline constexpr const char* kPictureNotWritten = "Cannot write the picture to \"%s\": %s";
 
 // The preferences dialog.
 inline constexpr const char* kNumericRequired = "Numeric value required!";

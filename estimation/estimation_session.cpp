@@ -18,9 +18,13 @@ void EstimationSession::SetObjectiveFunc(TObjectiveKind kind) {
 
 void EstimationSession::ShowObjective(double value) {
   BestObjective = value;
+  if (recordingProgress_)
+    Result.Progress.emplace_back(
+        static_cast<double>(problem_.Stats.Solutions - Result.ProgressBase), value);
   loop_.Changed(FitChange::Best);
   LimitReady = false;
   ResetFLimits(parameters_);
+  Result.Profiles.clear();  // drawn against the threshold of the old best
   FlowObjectiveText = FormatGeneral(value, 15);
   FlowTotalText = std::to_string(TotalCalls);
   FlowSuccessfulText = std::to_string(SuccessfulCalls);
@@ -239,7 +243,16 @@ SearchSummary EstimationSession::Start(TOperation search, const SearchOptions& o
   Result.InitialObjective = ObjectiveReady ? BestObjective : std::nan("");
   SearchOptions run = options;
   run.Search = search;
+  Result.Progress.clear();
+  Result.ProgressBase = problem_.Stats.Solutions;
+  if (ObjectiveReady) Result.Progress.emplace_back(0, BestObjective);
+  recordingProgress_ = true;
   Result.Fit = RunSearch(run);
+  recordingProgress_ = false;
+  // The curve runs on to the run's end, where no better value was found.
+  if (!Result.Progress.empty())
+    Result.Progress.emplace_back(
+        static_cast<double>(problem_.Stats.Solutions - Result.ProgressBase), BestObjective);
   Result.TotalCalls = TotalCalls;
   Result.SuccessfulCalls = SuccessfulCalls;
   return Result.Fit;

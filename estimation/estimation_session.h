@@ -141,6 +141,9 @@ class EstimationSession {
   // The profile's trials can be dropped once they pass both the threshold and the minimum.
   EarlyStop ProfileEarlyStop() const;
   SearchEnd ownEnd_ = SearchEnd::Stopped;  // set when a step ends its search by its own rule
+  bool recordingProgress_ = false;
+  // A point of parameter k's profile.
+  void AddProfilePoint(int k, double value, double objective);
   int lmIterations_ = 0;
   int lmDone_ = 0;
   int designCount_ = 1;

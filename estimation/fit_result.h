@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "estimation/operation.h"
@@ -23,6 +24,18 @@ struct FitResult {
   TStatistics Statistics;  // of the last standard errors computed
 
   std::vector<SearchSummary> LimitSides;  // the last F-limit command, lower side first
+
+  // (model calls since the start, best objective) at every new best of the last search;
+  // ProgressBase is the solution count it started from, for a point at the present.
+  using Curve = std::vector<std::pair<double, double>>;
+  Curve Progress;
+  std::int64_t ProgressBase = 0;
+  // (model calls since the side started, profile minimum) of the last F-limit side.
+  Curve ProfileProgress;
+  std::int64_t ProfileBase = 0;
+  // [1..Count]: the F-limit probes solved, (value, objective re-minimised over the others),
+  // the centre included; in the order they were found.
+  std::vector<Curve> Profiles;
 
   SearchSummary Design;               // the last experiment design
   std::vector<double> DesignPoints;   // its best candidates, ascending; empty before any

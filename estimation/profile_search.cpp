@@ -42,7 +42,14 @@ std::string EstimationSession::PrepareLimitObjective() {
   return {};
 }
 
+void EstimationSession::AddProfilePoint(int k, double value, double objective) {
+  if (static_cast<int>(Result.Profiles.size()) <= k) Result.Profiles.resize(k + 1);
+  Result.Profiles[k].emplace_back(value, objective);
+}
+
 void EstimationSession::ShowProfileMin(double value) {
+  Result.ProfileProgress.emplace_back(
+      static_cast<double>(problem_.Stats.Solutions - Result.ProfileBase), value);
   ProfileMinObjective = value;
   FTestMinText = FormatGeneral(value, 12);
   loop_.Changed(FitChange::Flow);
@@ -72,6 +79,10 @@ SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOpti
   TotalCalls = SuccessfulCalls = 1;
   parameters_.TrialValue = parameters_.Value;
   parameters_.LimitPoint = parameters_.TrialValue;
+  Result.ProfileProgress.clear();
+  Result.ProfileBase = problem_.Stats.Solutions;
+  if (static_cast<int>(Result.Profiles.size()) <= k || Result.Profiles[k].empty())
+    AddProfilePoint(k, parameters_.Value[k], BestObjective);
   if (Solve(parameters_.TrialValue, {}) != SolveResult::Solved) {
     loop_.Tell(Severity::Error, msg::kInitialSolveFailed);
     return failed;
@@ -117,6 +128,7 @@ void EstimationSession::ProfileStep() {
     // The latest trial lies inside the region: it, not the centre it was drawn around (which may
     // lie outside, or belong to the previous probe), widens the limits and becomes the centre.
     p.LimitPoint = p.TrialValue;
+    AddProfilePoint(LimitParam, p.TrialValue[LimitParam], TrialObjective);
     RecordLimits();
     if (!MoveProbe()) return;
     PrevProfileMin = 0;
@@ -146,6 +158,7 @@ void EstimationSession::ProfileStep() {
     ++SuccessfulCalls;
     if (PrevProfileMin != 0 && descent < kStalledDescent) {
       // The minimum stalled above the threshold: retry closer in.
+      AddProfilePoint(LimitParam, p.LimitPoint[LimitParam], ProfileMinObjective);
       LimitStep /= 2;
       if (LimitStep < kSmallestLimitStep) {
         ownEnd_ = SearchEnd::Finished;
@@ -201,6 +214,7 @@ bool EstimationSession::FLimit(int col, int row, const SearchOptions& options) {
 bool EstimationSession::AllFLimits(const SearchOptions& options) {
   loop_.Changed(FitChange::FLimitsStarted);
   Result.LimitSides.clear();
+  Result.Profiles.clear();
   bool clean = true;
   for (int k = 1; k <= parameters_.Count; ++k)
     for (const bool lower : {true, false}) {

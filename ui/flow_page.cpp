@@ -8,6 +8,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "ui/plot_view.h"
+#include "workspace/fit_plots.h"
+
 namespace zelk {
 
 FlowPage::FlowPage(Workspace& ws, QWidget* parent)
@@ -48,7 +51,16 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
   connect(buttons, &QButtonGroup::idClicked, this,
           [this](int id) { ws_.Estimation().SetObjectiveFunc(static_cast<TObjectiveKind>(id)); });
   column->addWidget(group);
-  column->addStretch(1);
+  progress_ = new PlotView(
+      ws_,
+      [this] {
+        const EstimationSession& e = ws_.Estimation();
+        const bool searching = ws_.Running() && ws_.OperationMode != kFLimitSearch &&
+                               ws_.OperationMode != kDesign;
+        return ProgressPlot(e.Result, ws_.Problem().Stats.Solutions, searching, e.BestObjective);
+      },
+      "progress");
+  column->addWidget(progress_, 1);
   pages_->addTab(optimization, "Optimization");
 
   auto* ftest = new QWidget;
@@ -75,7 +87,14 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
   currentForm->addRow("Min:", ftest_[3]);
   currentForm->addRow("Descent:", ftest_[4]);
   ftestColumn->addWidget(current);
-  ftestColumn->addStretch(1);
+  profileProgress_ = new PlotView(
+      ws_,
+      [this] {
+        const EstimationSession& e = ws_.Estimation();
+        return ProfileProgressPlot(e.Result, e.LimitReady ? e.LimitObjective : 0);
+      },
+      "profile-minimum");
+  ftestColumn->addWidget(profileProgress_, 1);
   pages_->addTab(ftest, "F-Test");
   Refresh();
 }
@@ -89,6 +108,8 @@ void FlowPage::Refresh() {
   const std::string* texts[] = {&e.FTestParamText, &e.FTestLimitText, &e.FTestLimitObjectiveText,
                                 &e.FTestMinText, &e.FTestDescentText};
   for (int i = 0; i < 5; ++i) ftest_[i]->setText(QString::fromStdString(*texts[i]));
+  progress_->update();
+  profileProgress_->update();
 }
 
 void FlowPage::ShowFTest() const { pages_->setCurrentIndex(1); }

@@ -11,6 +11,10 @@ class QRadioButton;
 class QTabWidget;
 
 namespace zelk {
+class PlotView;
+}
+
+namespace zelk {
 
 class FlowPage : public QWidget {
  public:
@@ -35,6 +39,8 @@ class FlowPage : public QWidget {
   QLabel* successful_;
   QRadioButton* choices_[3];
   QLabel* ftest_[5];
+  PlotView* progress_;
+  PlotView* profileProgress_;
 };
 
 }  // namespace zelk

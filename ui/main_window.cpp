@@ -30,6 +30,7 @@
 
 #include "base/messages.h"
 #include "ui/covariance_page.h"
+#include "ui/profiles_page.h"
 #include "ui/data_grid_view.h"
 #include "ui/debug_grid_view.h"
 #include "ui/design_dialog.h"
@@ -64,6 +65,7 @@ constexpr PageSpec kRightPages[] = {
     {Page::FitChart, "Fit Chart"},
     {Page::ParameterDetails, "Parameter Details"},
     {Page::Covariances, "Covariances"},
+    {Page::Profiles, "Profiles"},
     {Page::Autocorrelation, "Autocorelation"},
     {Page::Report, "Report"},
     {Page::Debug, "Debug"},
@@ -164,6 +166,7 @@ TMForm::~TMForm() {
   visibilityPage_ = nullptr;
   debugView_ = nullptr;
   covariancePage_ = nullptr;
+  profilesPage_ = nullptr;
   residualPage_ = nullptr;
   reportBox_ = nullptr;
   flowPage_ = nullptr;
@@ -196,6 +199,7 @@ void TMForm::BuildPages() {
   visibilityPage_ = new VisibilityPage(ws_->BranchList);
   debugView_ = new DebugGridView(ws_->Debug);
   covariancePage_ = new CovariancePage(*ws_);
+  profilesPage_ = new ProfilesPage(*ws_);
   residualPage_ = new ResidualPage(*ws_);
   reportBox_ = new ReportBox;
   fitChartView_ = new FitChartView(*ws_);
@@ -235,6 +239,8 @@ void TMForm::BuildPages() {
         return debugView_;
       case Page::Covariances:
         return covariancePage_;
+      case Page::Profiles:
+        return profilesPage_;
       case Page::Autocorrelation:
         return residualPage_;
       case Page::Report:
@@ -711,6 +717,9 @@ void TMForm::Repaint(View view) {
       break;
     case View::Covariances:
       if (covariancePage_) covariancePage_->Refresh();
+      break;
+    case View::Profiles:
+      if (profilesPage_) profilesPage_->Refresh();
       break;
     case View::Residuals:
       if (residualPage_) residualPage_->Refresh();

@@ -22,6 +22,7 @@ class QPrinter;
 namespace zelk {
 
 class CovariancePage;
+class ProfilesPage;
 class ResidualPage;
 class DesignDialog;
 class ReportBox;
@@ -125,6 +126,7 @@ class TMForm : public QMainWindow, public UserInterface {
   VisibilityPage* visibilityPage_ = nullptr;
   DebugGridView* debugView_ = nullptr;
   CovariancePage* covariancePage_ = nullptr;
+  ProfilesPage* profilesPage_ = nullptr;
   ResidualPage* residualPage_ = nullptr;
   DesignDialog* designDialog_ = nullptr;
   ReportBox* reportBox_ = nullptr;

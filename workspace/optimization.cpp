@@ -47,11 +47,13 @@ void Workspace::Changed(FitChange what) {
     case FitChange::Limits:
       paramGrids_.RefreshDetails({5, 6}, RefreshRows::UpToCount);
       ui_.Repaint(View::ParameterGrids);
+      ui_.Repaint(View::Profiles);
       break;
     case FitChange::FLimitsStarted:
       ui_.ShowPage(Page::ParameterDetails);
       ui_.ShowPage(Page::Flow);
       ui_.ShowPage(Page::FTest);
+      ui_.Repaint(View::Profiles);
       break;
     case FitChange::DesignTrial: {
       // The Debug page follows a few times a second: formatting the merged set every

@@ -1,7 +1,10 @@
-// The report commands: preview, print and save.
+// The report commands: preview, print and save; the export of the other pictures.
+
+#include <filesystem>
 
 #include "base/data_file.h"
 #include "base/messages.h"
+#include "base/format.h"
 #include "workspace/report.h"
 #include "workspace/workspace.h"
 
@@ -17,6 +20,21 @@ void Workspace::BuildReport() {
                               estimation_.BestObjective, Parameters, fit.Statistics.Correlation,
                               MeasuredData.YData, fit.Statistics.Dof, search});
   ui_.Repaint(View::Report);
+}
+
+bool Workspace::ExportPicture(const std::string& name, int W, int H,
+                              const std::function<void(Canvas&)>& paint) {
+  const std::string folder =
+      ModelFileName.empty() ? std::string() : std::filesystem::path(ModelFileName).parent_path().string();
+  FileDialogRequest request = DocumentDialog(msg::kExportPictureTitle, msg::kPictureFilter, "png",
+                                             folder.empty() ? name : folder + "/" + name);
+  request.ConfirmOverwrite = true;
+  const auto path = ui_.SaveFileDialog(request);
+  if (!path) return false;
+  const std::string error = ui_.WritePicture(*path, W, H, paint);
+  if (error.empty()) return true;
+  ShowError(FillPlaceholders(msg::kPictureNotWritten, {*path, error}));
+  return false;
 }
 
 void Workspace::ReportPreviewAction() {

@@ -42,6 +42,7 @@ enum class Page {
   Autocorrelation,
   Report,
   Debug,
+  Profiles,  // the F-limit profiles
   // upper left
   Dimension,
   Parameters,
@@ -67,6 +68,7 @@ enum class View {
   Visibility,   // the visibility tree
   Debug,        // the Debug page's grid
   Covariances,  // the Covariances page's grid and determinant line
+  Profiles,     // the F-limit profiles' plots
   Report,       // the report box's text was rebuilt
   Residuals,    // the Autocorelation page's grid and the height of its graph
 };

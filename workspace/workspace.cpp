@@ -477,6 +477,7 @@ void Workspace::RunningPanel::Tick() {
   if (now - shown_ < std::chrono::milliseconds(250) || ws_.OperationMode == 0) return;
   shown_ = now;
   ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(ws_.problem_.Stats.Solutions - solutionsBefore_));
+  ws_.ui_.Repaint(View::Flow);  // the progress plot grows between two improvements
 }
 
 }  // namespace zelk

@@ -257,6 +257,12 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   enum class Stale : unsigned { Fit = 1, Curve = 2, Everything = 3 };
   void Invalidate(Stale what);
 
+  // --- pictures of the fit
+  // "Export ..." of a picture's pop-up menu: a PNG or SVG file, by the extension chosen, of
+  // `paint` at W x H. `name` is proposed beside the model. False when cancelled or failed.
+  bool ExportPicture(const std::string& name, int W, int H,
+                     const std::function<void(Canvas&)>& paint);
+
   // --- fit chart
   FitChartSession& Chart() { return chart_; }
   const FitChartSession& Chart() const { return chart_; }

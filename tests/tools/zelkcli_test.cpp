@@ -314,6 +314,23 @@ TEST(Zelkcli, FitSearchesReachTheRateConstantAndSayWhyTheyStopped) {
   // t interval with t^2 / 11 replaced by F / 12 (the t variance divides by N - 1 - p).
   EXPECT_EQ(g["f_value"], 4.75);
   EXPECT_EQ(g["flimit_stops"], Json({"finished", "finished"}));
+  // The profile: ascending values, the centre among them at the best objective, every point
+  // inside [lo, hi] at or below the threshold, some beyond the limits above it.
+  const Json& profile = g["profiles"][0];
+  ASSERT_GE(profile.size(), 3u) << profile;
+  const double threshold = g["limit_objective"];
+  bool above = false;
+  for (std::size_t i = 0; i < profile.size(); ++i) {
+    const double v = profile[i][0], objective = profile[i][1];
+    if (i > 0) {
+      EXPECT_LE(profile[i - 1][0].get<double>(), v);
+    }
+    if (v >= g["lo_flimits"][0].get<double>() && v <= g["hi_flimits"][0].get<double>()) {
+      EXPECT_LE(objective, threshold * (1 + 1e-12)) << v;
+    }
+    above = above || objective > threshold;
+  }
+  EXPECT_TRUE(above) << profile;
   const double lo = g["lo_flimits"][0], hi = g["hi_flimits"][0], halfT = g["std_errors"][0];
   EXPECT_LT(lo, value);
   EXPECT_GT(hi, value);

@@ -94,7 +94,7 @@ TEST(MainWindow, StartsWithTheDocumentedTitlePagesAndPanels) {
   EXPECT_EQ(form.LowerLeftPages()->tabText(form.LowerLeftPages()->currentIndex()), "Messa&ges");
   EXPECT_EQ(Captions(form.RightPages()),
             (QStringList{"Data", "Model", "Source", "Fit Chart", "Parameter Details", "Covariances",
-                         "Autocorelation", "Report", "Debug"}));
+                         "Profiles", "Autocorelation", "Report", "Debug"}));
   EXPECT_EQ(Captions(form.UpperLeftPages()), (QStringList{"Dimension", "Parameters", "Flow"}));
   EXPECT_EQ(form.StatusPanel(0)->text(), "UntitledData.zkd [Saved]");
   EXPECT_EQ(form.StatusPanel(1)->text(), "UntitledModel.mod [Saved]");

@@ -598,6 +598,18 @@ int DataSetFit::Compute() {
       Json stops = Json::array();
       for (const SearchSummary& side : sides) stops.push_back(SearchEndName(side.Reason));
       out["flimit_stops"] = stops;
+      // Each parameter's probes, [value, objective re-minimised over the others], by value.
+      Json profiles = Json::array();
+      for (int k = 1; k <= p.Count; ++k) {
+        FitResult::Curve probes =
+            k < static_cast<int>(fit.Profiles.size()) ? fit.Profiles[k] : FitResult::Curve{};
+        std::sort(probes.begin(), probes.end());
+        Json list = Json::array();
+        for (const auto& [value, objective] : probes)
+          list.push_back(Json::array({Number(value), Number(objective)}));
+        profiles.push_back(list);
+      }
+      out["profiles"] = profiles;
     }
     if (o_.ResidualTest) {
       const TResidualTest& t = ws.ResidualTest;

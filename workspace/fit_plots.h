@@ -1,0 +1,23 @@
+#pragma once
+// The pictures of a fit, as plots: the best objective against model calls while a search runs
+// and after it, the profile minimum of the F-limit side, and each parameter's profile with
+// its threshold and limits.
+
+#include <cstdint>
+
+#include "estimation/fit_result.h"
+#include "estimation/parameter_record.h"
+#include "presentation/xy_plot.h"
+
+namespace zelk {
+
+// The last search's best objective (log scale) against its model calls; while it runs
+// (`running`), the line goes on to `solutionsNow` at the best so far.
+XYPlot ProgressPlot(const FitResult& fit, std::int64_t solutionsNow, bool running,
+                    double best);
+// The profile minimum of the F-limit side running or last run against its model calls.
+XYPlot ProfileProgressPlot(const FitResult& fit, double threshold);
+// Parameter k's probes in ascending order of value, the threshold and the limits found.
+XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold);
+
+}  // namespace zelk
