@@ -18,10 +18,15 @@ struct Range {
     if (Empty || v > High) High = v;
     Empty = false;
   }
-  // A range of one value gets some width around it.
-  void Widen() {
-    if (High > Low) return;
-    const double pad = Low != 0 ? std::fabs(Low) * 0.1 : 1;
+  // A range of one value gets some width around it; `margin` of the width is added on both
+  // sides, so that no line runs along the frame.
+  void Widen(double margin) {
+    if (!(High > Low)) {
+      const double pad = Low != 0 ? std::fabs(Low) * 0.1 : 1;
+      Low -= pad;
+      High += pad;
+    }
+    const double pad = (High - Low) * margin;
     Low -= pad;
     High += pad;
   }
@@ -71,8 +76,8 @@ void DrawXYPlot(Canvas& canvas, int W, int H, const XYPlot& plot) {
   for (double m : plot.Marks) xs.Take(m);
   if (plot.Threshold && (!plot.LogY || *plot.Threshold > 0)) ys.Take(yOf(*plot.Threshold));
   if (plot.ZeroLine && !plot.LogY) ys.Take(0);
-  xs.Widen();
-  ys.Widen();
+  xs.Widen(0.02);
+  ys.Widen(0.06);
 
   // The frame: room for the numbers on the left and below, the labels outside them.
   const std::vector<double> yTicks =
@@ -83,7 +88,7 @@ void DrawXYPlot(Canvas& canvas, int W, int H, const XYPlot& plot) {
   for (double t : yTicks)
     numberWidth = std::max(numberWidth, canvas.TextWidth(plot.LogY ? "1E" + TickText(t) : TickText(t)));
   const int left = numberWidth + text + 8, right = W - 8;
-  const int top = text + 8, bottom = H - 2 * text - 8;
+  const int top = 2 * text + 10, bottom = H - 2 * text - 8;
   if (right - left < 20 || bottom - top < 20) return;
   canvas.Rectangle(left, top, right + 1, bottom + 1);
   auto px = [&](double x) {
@@ -109,7 +114,7 @@ void DrawXYPlot(Canvas& canvas, int W, int H, const XYPlot& plot) {
   }
   canvas.TextOut((left + right - canvas.TextWidth(plot.XLabel)) / 2, bottom + text + 6,
                  plot.XLabel);
-  canvas.TextOut(2, top - text - 4 < 2 ? 2 : top - text - 4, plot.YLabel);
+  canvas.TextOut(2, text + 5, plot.YLabel);
 
   if (plot.ZeroLine && !plot.LogY && ys.Low <= 0 && ys.High >= 0) {
     canvas.MoveTo(left, py(0));
