@@ -6,18 +6,18 @@
 #include <QHeaderView>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "workspace/data_grid.h"
 
 namespace zelk {
 
+// Only the fitted parameters' rows and columns.
 int CovarianceGridModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : CovarianceGrid::kSize;
+  return parent.isValid() ? 0 : std::clamp(ws_.Parameters.Count, 1, CovarianceGrid::kSize);
 }
 
-int CovarianceGridModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : CovarianceGrid::kSize;
-}
+int CovarianceGridModel::columnCount(const QModelIndex& parent) const { return rowCount(parent); }
 
 QVariant CovarianceGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
@@ -31,6 +31,11 @@ QVariant CovarianceGridModel::data(const QModelIndex& index, int role) const {
       return int(Qt::AlignCenter);
     case Qt::ForegroundRole:
       return QBrush(grid.Emphasized(col, row, ws_.Prefs.CovThreshold) ? Qt::red : Qt::black);
+    case Qt::BackgroundRole: {
+      if (!grid.TextDrawn(col, ws_.Parameters)) return {};
+      const TColor tint = grid.Tint(col, row);
+      return QBrush(QColor(tint & 0xFF, (tint >> 8) & 0xFF, (tint >> 16) & 0xFF));
+    }
     default:
       return {};
   }
@@ -48,7 +53,9 @@ Qt::ItemFlags CovarianceGridModel::flags(const QModelIndex& index) const {
 }
 
 void CovarianceGridModel::RefreshCells() {
-  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+  // The parameter count may have changed.
+  beginResetModel();
+  endResetModel();
 }
 
 CovariancePage::CovariancePage(const Workspace& ws, QWidget* parent)

@@ -26,7 +26,7 @@ void CovarianceGrid::Show(const TStatistics& statistics, int count) {
       texts_[i][j] = FormatSignificant(statistics.Correlation[i][j], 3);
     }
   determinantLine_ =
-      msg::kCovarianceDeterminant + FormatGeneral(statistics.CorrelationDeterminant, 15);
+      msg::kCovarianceDeterminant + FormatGeneral(statistics.CorrelationDeterminant, 6);
 }
 
 const std::string& CovarianceGrid::Text(int col, int row) const {
@@ -40,7 +40,17 @@ bool CovarianceGrid::TextDrawn(int col, const TParameterRecord& record) const {
 
 bool CovarianceGrid::Emphasized(int col, int row, float threshold) const {
   Check(col, row);
-  return std::fabs(values_[row][col]) >= threshold;
+  // The diagonal is 1 by definition: no alarm.
+  return col != row && std::fabs(values_[row][col]) >= threshold;
+}
+
+TColor CovarianceGrid::Tint(int col, int row) const {
+  Check(col, row);
+  const double r = col == row ? 0 : std::clamp(values_[row][col], -1.0, 1.0);
+  // Light enough at |r| = 1 for black and red text to stay readable.
+  const int fade = 255 - static_cast<int>(std::lround(std::fabs(r) * 110));
+  const int red = r < 0 ? fade : 255, blue = r > 0 ? fade : 255;
+  return red | fade << 8 | blue << 16;
 }
 
 std::string CovarianceGrid::SelectionText(const GridRect& selection,

@@ -481,9 +481,13 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   EXPECT_EQ(form.RightPages()->currentWidget(), covariances);
   QAbstractItemModel* grid = covariances->Grid()->model();
   EXPECT_EQ(grid->data(grid->index(0, 0)).toString(), "1.00");
+  // The diagonal is plain: no alarm, no tint; one parameter, one cell.
   EXPECT_EQ(grid->data(grid->index(0, 0), Qt::ForegroundRole).value<QBrush>().color(),
-            QColor(Qt::red));
-  EXPECT_EQ(grid->data(grid->index(0, 1)).toString(), "");  // no second parameter
+            QColor(Qt::black));
+  EXPECT_EQ(grid->data(grid->index(0, 0), Qt::BackgroundRole).value<QBrush>().color(),
+            QColor(Qt::white));
+  EXPECT_EQ(grid->rowCount(), 1);
+  EXPECT_EQ(grid->columnCount(), 1);
   EXPECT_EQ(covariances->DeterminantPanel()->text(), "Covariance matrix determinant = 1");
   covariances->Grid()->setFocus();
   covariances->Grid()->selectionModel()->select(grid->index(0, 0), QItemSelectionModel::Select);

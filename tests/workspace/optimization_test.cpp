@@ -321,9 +321,16 @@ TEST_F(GaussNewton, TheCovarianceGridShowsTheCorrelationsAndEmphasizesStrongOnes
   EXPECT_FALSE(grid.TextDrawn(3, ws_->Parameters));
   EXPECT_TRUE(grid.Emphasized(2, 1, 0.9f));
   EXPECT_FALSE(grid.Emphasized(2, 1, 0.95f));
+  EXPECT_FALSE(grid.Emphasized(1, 1, 0.9f));  // the diagonal's 1 is no alarm
+  // r = -0.913: blue, deep; the diagonal white.
+  EXPECT_EQ(grid.Tint(1, 1), kWhite);
+  const TColor tint = grid.Tint(2, 1);
+  EXPECT_EQ(tint >> 16 & 0xFF, 0xFF);
+  EXPECT_EQ(tint & 0xFF, 255 - 100);
+  EXPECT_EQ(tint >> 8 & 0xFF, 255 - 100);
   EXPECT_EQ(grid.DeterminantLine(),
             "Covariance matrix determinant = " +
-                FormatGeneral(ws_->Estimation().Result.Statistics.CorrelationDeterminant, 15));
+                FormatGeneral(ws_->Estimation().Result.Statistics.CorrelationDeterminant, 6));
   EXPECT_EQ(ws_->Parameters.StdError[1], 0.5);  // the column keeps its values
   EXPECT_EQ(ui_.PagesShown.back(), Page::Covariances);
   // Ctrl+C copies what is drawn: a column without standard errors gives empty cells, and a
