@@ -1,5 +1,6 @@
 #include "presentation/residual_graph.h"
 
+#include "base/format.h"
 #include "presentation/fit_chart.h"
 
 namespace zelk {
@@ -22,6 +23,17 @@ void DrawResidualBars(Canvas& canvas, int width, const TYData& y, double maxAbsR
       const int x1 = (j - 1) * (width - 2 * kResidualMargin) / n + kResidualMargin;
       const int x2 = j * (width - 2 * kResidualMargin) / n + kResidualMargin - 1;
       canvas.Rectangle(x1, yc, x2, yc + h);
+    }
+    // The response's name, and the scale: the residual the bars reach above and below.
+    canvas.SetBrush({kWhite, BrushStyle::Clear});
+    const int top = kResidualStripHeight * (r - 1);
+    canvas.TextOut(kResidualMargin, top + 1, "Y[" + std::to_string(r) + "]");
+    if (maxAbsResidual > 0) {
+      const std::string above = FormatSignificant(-maxAbsResidual, 3);
+      const std::string below = "+" + FormatSignificant(maxAbsResidual, 3);
+      const int right = width - kResidualMargin;
+      canvas.TextOut(right - canvas.TextWidth(above), yc - kResidualBarReach - canvas.TextHeight(above), above);
+      canvas.TextOut(right - canvas.TextWidth(below), yc + kResidualBarReach, below);
     }
   }
 }

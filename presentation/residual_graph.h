@@ -1,7 +1,8 @@
 #pragma once
 // ACGraph: one strip of 150 units per response with a centre line and one bar per event, the
 // residual C - M scaled so the largest of all reaches 70 units; a positive residual (model
-// above the measurement) hangs below the line.
+// above the measurement) hangs below the line. Each strip is named after its response, and
+// the residual the bars reach above and below is written at its right end.
 
 #include "base/data_set.h"
 #include "base/preferences.h"

@@ -9,7 +9,9 @@
 #include <QVBoxLayout>
 
 #include "presentation/residual_graph.h"
+#include "ui/plot_view.h"
 #include "ui/qt_canvas.h"
+#include "workspace/fit_plots.h"
 
 namespace zelk {
 
@@ -54,9 +56,19 @@ ResidualPage::ResidualPage(Workspace& ws, QWidget* parent)
   scroll_->setWidget(graph_);
   scroll_->setWidgetResizable(true);  // full width; the height is the graph's own
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Beside the bars, each response's residuals against the independent variable.
+  plots_ = new QWidget;
+  plots_->setObjectName("ResidualPlots");
+  new QVBoxLayout(plots_);
+  auto* plotScroll = new QScrollArea;
+  plotScroll->setWidget(plots_);
+  plotScroll->setWidgetResizable(true);
+  auto* pictures = new QSplitter(Qt::Horizontal);
+  pictures->addWidget(scroll_);
+  pictures->addWidget(plotScroll);
   auto* split = new QSplitter(Qt::Vertical);
   split->addWidget(grid_);
-  split->addWidget(scroll_);
+  split->addWidget(pictures);
   split->setStretchFactor(1, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -81,6 +93,19 @@ void ResidualPage::Refresh() {
   const int responses = rows.empty() ? 0 : static_cast<int>(rows.size()) - 1;
   graph_->setFixedHeight(ResidualGraphHeight(responses));
   graph_->update();
+  while (static_cast<int>(residualPlots_.size()) < responses) {
+    const int r = static_cast<int>(residualPlots_.size()) + 1;
+    auto* plot = new PlotView(
+        ws_, [this, r] { return ResidualPlot(ws_.MeasuredData, r); },
+        "residuals" + std::to_string(r), plots_);
+    plot->setMinimumHeight(ResidualGraphHeight(1));
+    plots_->layout()->addWidget(plot);
+    residualPlots_.push_back(plot);
+  }
+  for (std::size_t i = 0; i < residualPlots_.size(); ++i) {
+    residualPlots_[i]->setVisible(static_cast<int>(i) < responses);
+    residualPlots_[i]->update();
+  }
 }
 
 }  // namespace zelk

@@ -4,10 +4,15 @@
 
 #include <QTableWidget>
 #include <QWidget>
+#include <vector>
 
 #include "workspace/workspace.h"
 
 class QScrollArea;
+
+namespace zelk {
+class PlotView;
+}
 
 namespace zelk {
 
@@ -35,6 +40,8 @@ class ResidualPage : public QWidget {
   QTableWidget* grid_;
   QScrollArea* scroll_;
   ResidualGraph* graph_;
+  QWidget* plots_;
+  std::vector<PlotView*> residualPlots_;
 };
 
 }  // namespace zelk

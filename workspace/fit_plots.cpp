@@ -1,6 +1,9 @@
 #include "workspace/fit_plots.h"
 
 #include <algorithm>
+#include <iterator>
+
+#include "model/experiments.h"
 
 namespace zelk {
 
@@ -36,6 +39,29 @@ XYPlot ProfileProgressPlot(const FitResult& fit, double threshold) {
   line.Color = kProgressColor;
   line.Points = fit.ProfileProgress;
   plot.Series.push_back(std::move(line));
+  return plot;
+}
+
+XYPlot ResidualPlot(const TDataSet& measured, int r) {
+  // Experiments told apart by colour, in turn.
+  static constexpr TColor kExperimentColors[] = {0xC00000, 0x0000C0, 0x008000, 0x800080, 0x008080};
+  XYPlot plot;
+  plot.Title = "Y[" + std::to_string(r) + "] residuals";
+  plot.XLabel = "X[1]";
+  plot.YLabel = "C - M";
+  plot.ZeroLine = true;
+  const TXData& x = measured.XData;
+  const TYData& y = measured.YData;
+  for (int e = 1; e <= y.EventCount; ++e) {
+    if (e == 1 || !SameExperiment(x, e - 1, e)) {
+      PlotSeries series;
+      series.Color = kExperimentColors[plot.Series.size() % std::size(kExperimentColors)];
+      series.Markers = true;
+      plot.Series.push_back(std::move(series));
+    }
+    if (r >= 1 && r <= y.DepCount && y.Defined[e][r])
+      plot.Series.back().Points.emplace_back(x.X[e][1], y.C[e][r] - y.M[e][r]);
+  }
   return plot;
 }
 

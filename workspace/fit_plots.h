@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/data_set.h"
 #include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
 #include "presentation/xy_plot.h"
@@ -17,6 +18,9 @@ XYPlot ProgressPlot(const FitResult& fit, std::int64_t solutionsNow, bool runnin
                     double best);
 // The profile minimum of the F-limit side running or last run against its model calls.
 XYPlot ProfileProgressPlot(const FitResult& fit, double threshold);
+// Response r's residuals C - M against the first independent variable, one series per
+// experiment, with the zero line; missing values left out.
+XYPlot ResidualPlot(const TDataSet& measured, int r);
 // Parameter k's probes in ascending order of value, the threshold and the limits found.
 XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "support/recording_canvas.h"
 #include "workspace/fit_plots.h"
@@ -96,6 +97,28 @@ TEST(FitPlots, TheProgressRunsOnToThePresentWhileASearchRuns) {
   EXPECT_EQ(running.Series[0].Points.back(), (std::pair<double, double>{80, 2}));
   EXPECT_EQ(running.Title, "Optimize LM");
   EXPECT_TRUE(running.LogY);
+}
+
+// Residuals against time: one series per experiment (time starting again), missing values
+// left out, the zero line drawn.
+TEST(FitPlots, ResidualsAgainstTimeTellTheExperimentsApart) {
+  auto data = std::make_unique<TDataSet>();
+  const double times[] = {0, 1, 2, 0, 1};
+  data->YData.EventCount = 5;
+  for (int e = 1; e <= 5; ++e) {
+    data->XData.X[e][1] = times[e - 1];
+    data->XData.Defined[e][1] = true;
+    data->YData.Defined[e][1] = e != 2;
+    data->YData.M[e][1] = 1;
+    data->YData.C[e][1] = 1 + 0.1 * e;
+  }
+  const XYPlot plot = ResidualPlot(*data, 1);
+  ASSERT_EQ(plot.Series.size(), 2u);
+  EXPECT_EQ(plot.Series[0].Points.size(), 2u);  // event 2 is missing
+  EXPECT_NE(plot.Series[0].Color, plot.Series[1].Color);
+  EXPECT_NEAR(plot.Series[1].Points[1].second, 0.5, 1e-12);
+  EXPECT_EQ(plot.Title, "Y[1] residuals");
+  EXPECT_TRUE(plot.ZeroLine);
 }
 
 }  // namespace

@@ -112,6 +112,9 @@ TEST(ResidualTest, TwoResponsesStackTwoStripsWithBarsScaledToTheLargestResidual)
   EXPECT_EQ(bars[0].Brush.Color, 0x0000FFu);
   EXPECT_EQ(bars[4].Brush.Color, 0x00FF00u);
   EXPECT_EQ(bars[4].Pen.Color, kBlack);
+  // Each strip names its response and gives the residual its bars reach above and below.
+  EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"Y[1]", "-4.00", "+4.00", "Y[2]", "-4.00",
+                                                      "+4.00"}));
 }
 
 class ResidualCommand : public test::ModelTest {
