@@ -32,8 +32,9 @@ void DrawResidualBars(Canvas& canvas, int width, const TYData& y, double maxAbsR
       const std::string above = FormatSignificant(-maxAbsResidual, 3);
       const std::string below = "+" + FormatSignificant(maxAbsResidual, 3);
       const int right = width - kResidualMargin;
-      canvas.TextOut(right - canvas.TextWidth(above), yc - kResidualBarReach - canvas.TextHeight(above), above);
-      canvas.TextOut(right - canvas.TextWidth(below), yc + kResidualBarReach, below);
+      canvas.TextOut(right - canvas.TextWidth(above), yc - kResidualBarReach, above);
+      canvas.TextOut(right - canvas.TextWidth(below), yc + kResidualBarReach - canvas.TextHeight(below),
+                     below);
     }
   }
 }

@@ -50,7 +50,7 @@ ResidualPage::ResidualPage(Workspace& ws, QWidget* parent)
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->horizontalHeader()->hide();
   grid_->verticalHeader()->hide();
-  const int widths[kResidualGridColumns] = {35, 50, 50, 50, 150};
+  const int widths[kResidualGridColumns] = {50, 60, 70, 70, 150};  // the headers in full
   for (int c = 0; c < kResidualGridColumns; ++c) grid_->setColumnWidth(c, widths[c]);
   scroll_->setObjectName("ACGraphScroll");
   scroll_->setWidget(graph_);
@@ -66,6 +66,9 @@ ResidualPage::ResidualPage(Workspace& ws, QWidget* parent)
   auto* pictures = new QSplitter(Qt::Horizontal);
   pictures->addWidget(scroll_);
   pictures->addWidget(plotScroll);
+  pictures->setStretchFactor(0, 1);
+  pictures->setStretchFactor(1, 1);
+  pictures->setSizes({400, 400});
   auto* split = new QSplitter(Qt::Vertical);
   split->addWidget(grid_);
   split->addWidget(pictures);
