@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -41,7 +42,9 @@
 #include "ui/dimension_page.h"
 #include "ui/flow_page.h"
 #include "ui/parameter_grid_view.h"
+#include "ui/plot_view.h"
 #include "ui/process_tool.h"
+#include "ui/profiles_page.h"
 #include "ui/report_box.h"
 #include "ui/residual_page.h"
 
@@ -595,6 +598,59 @@ TEST(MainWindow, CancelInTheSaveDialogOfExitKeepsTheWindowAndTheData) {
   EXPECT_TRUE(form.isVisible());
   EXPECT_FALSE(ws.DataSaved);
   EXPECT_EQ(ws.MeasuredData.YData.EventCount, 16);
+}
+
+// The pictures through the window: Optimize LM from the menu draws its progress on the Flow
+// page, All F-Limits fills the Profiles page, and a picture's pop-up exports it as PNG.
+TEST(MainWindow, APictureShowsTheSearchAndTheProfilesAndExportsFromItsPopUp) {
+  test::TempFolder folder;
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ASSERT_TRUE(OpenCompiledDecay(form, folder.Path().string()));
+  ws.SetParameterValue(1, 3);
+  form.Command("OptimizeLMAction")->trigger();
+  auto* progress = form.findChild<PlotView*>("progress");
+  ASSERT_NE(progress, nullptr);
+  const std::vector<std::pair<double, double>>& curve = ws.Estimation().Result.Progress;
+  ASSERT_GE(curve.size(), 3u);
+  EXPECT_GT(curve.front().second, 100 * curve.back().second);
+  // The line is drawn in the plot's own blue.
+  const QImage shot = progress->grab().toImage();
+  int blue = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) {
+      const QColor c = shot.pixelColor(x, y);
+      blue += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+    }
+  EXPECT_GT(blue, 20);
+
+  BoxAnswerer answerer;
+  form.Command("AllFLimitsAction")->trigger();
+  EXPECT_EQ(answerer.Texts, std::vector<QString>{"Process Successfully Completed"});
+  auto* profiles = form.findChild<ProfilesPage*>("ProfilesPage");
+  ASSERT_NE(profiles, nullptr);
+  ASSERT_EQ(profiles->Plots().size(), 1u);
+  ASSERT_EQ(ws.Estimation().Result.Profiles.size(), 2u);
+  EXPECT_GE(ws.Estimation().Result.Profiles[1].size(), 3u);
+
+  const std::string png = folder.File("profile.png");
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+      if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) {
+        name->setText(QString::fromStdString(png));
+        QTest::keyClick(name, Qt::Key_Return);
+      }
+  });
+  user.start(20);
+  QAction* exportAction = profiles->Plots()[0]->findChild<QAction*>("ExportPictureAction");
+  ASSERT_NE(exportAction, nullptr);
+  exportAction->trigger();
+  user.stop();
+  QImage written(QString::fromStdString(png));
+  EXPECT_FALSE(written.isNull());
+  EXPECT_GE(written.width(), 400);
 }
 
 TEST(MainWindow, ASaveDialogAppendsTheExtensionOfTheChosenFilter) {
