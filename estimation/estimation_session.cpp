@@ -145,6 +145,14 @@ void EstimationSession::GNStep() {
   }
 }
 
+SearchSummary EstimationSession::NotRun() const {
+  SearchSummary summary;
+  summary.Reason = SearchEnd::InitialSolveFailed;
+  summary.Objective = BestObjective;
+  summary.Values = parameters_.Value;
+  return summary;
+}
+
 SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
   const int failedBefore = FailedSolves, abandonedBefore = AbandonedSolves;
   SearchStopRule rule(options);
@@ -204,10 +212,7 @@ bool EstimationSession::ComputeStdErrors() {
   if (formed && singular) {
     error = msg::kNormalMatrixSingular;
   } else if (formed) {
-    TResponseSums scratch{};
-    const double objective =
-        Objective(problem_.ObjectiveKind, problem_.Measured().YData, scratch);
-    error = ComputeStatistics(problem_.Work().NormalInverse, parameters_.Count, objective,
+    error = ComputeStatistics(problem_.Work().NormalInverse, parameters_.Count, problem_.Objective(),
                               problem_.Work().ResidualCount, Result.Statistics);
   }
   const bool ok = formed && error.empty();
@@ -298,11 +303,7 @@ SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
 SearchSummary EstimationSession::OptimizeLM(const SearchOptions& options) {
   if (!LMCanFit(problem_.ObjectiveKind)) {
     loop_.Tell(Severity::Error, msg::kLMNeedsSquares);
-    SearchSummary refused;
-    refused.Reason = SearchEnd::InitialSolveFailed;
-    refused.Objective = BestObjective;
-    refused.Values = parameters_.Value;
-    return refused;
+    return NotRun();
   }
   lmIterations_ = options.Calls > 0 ? static_cast<int>(options.Calls) : kLMDefaultIterations;
   lmDone_ = 0;
@@ -369,27 +370,6 @@ void EstimationSession::OptimizeButtonClick() {
     OptimizeLM({});
   else
     Optimize({});
-}
-
-}  // namespace zelk
-
-namespace zelk {
-
-const char* SearchName(TOperation search) {
-  switch (search) {
-    case kRandomSearch:
-      return "Optimize";
-    case kGaussNewton:
-      return "Optimize GN";
-    case kWLSearch:
-      return "Optimize WL";
-    case kLJSearch:
-      return "Optimize LJ";
-    case kLMSearch:
-      return "Optimize LM";
-    default:
-      return "";
-  }
 }
 
 }  // namespace zelk

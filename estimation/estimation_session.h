@@ -124,6 +124,8 @@ class EstimationSession {
  private:
   // The Flow page in front, then the run.
   SearchSummary Start(TOperation search, const SearchOptions& options);
+  // The summary of a search that could not start: the best value and the values as they are.
+  SearchSummary NotRun() const;
   // Both region searches start with Region := Value.
   void StartRegions();
   // A trial whose solution failed: counted, and reported when the user asked for it.

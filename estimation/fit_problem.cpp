@@ -42,7 +42,10 @@ SolveResult FitProblem::SolveSensitivities(const T20Vector& parameters,
   return zelk::SolveSensitivities(ctx, parameters, params, measured_, out);
 }
 
-double FitProblem::Objective() { return zelk::Objective(ObjectiveKind, measured_.YData, ResponseSums); }
+double FitProblem::Objective() const {
+  TResponseSums sums{};  // each response's share: nobody here asks for it
+  return zelk::Objective(ObjectiveKind, measured_.YData, sums);
+}
 
 int FitProblem::ObservationCount() const {
   return CountResiduals(model_.DifEqCount, measured_.XData, measured_.YData);

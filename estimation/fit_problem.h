@@ -50,10 +50,8 @@ class FitProblem {
   SolveResult SolveSensitivities(const T20Vector& parameters, const std::vector<int>& params,
                                  std::vector<StateSensitivities>& out);
 
-  // The objective in use on the measured data's computed values; ResponseSums gets each
-  // response's share of a sum of squares.
-  double Objective();
-  TResponseSums ResponseSums{};
+  // The objective in use on the measured data's computed values.
+  double Objective() const;
   // N: the residuals of the measured data, as the Jacobian enumerates them.
   int ObservationCount() const;
 

@@ -3,6 +3,7 @@
 // and zelkcli: the last search (which one, why it ended, its counts, the objective before and
 // after), the statistics, the F-limit searches' sides and the experiment design.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -36,13 +37,16 @@ struct FitResult {
   // [1..Count]: the F-limit probes solved, (value, objective re-minimised over the others),
   // the centre included; in the order they were found.
   std::vector<Curve> Profiles;
+  // Parameter k's probes in ascending order of value; none for a parameter without any.
+  Curve Profile(int k) const {
+    Curve probes = k >= 1 && k < static_cast<int>(Profiles.size()) ? Profiles[k] : Curve{};
+    std::sort(probes.begin(), probes.end());
+    return probes;
+  }
 
   SearchSummary Design;               // the last experiment design
   std::vector<double> DesignPoints;   // its best candidates, ascending; empty before any
   double DesignDeterminant = 0;
 };
-
-// "Optimize", "Optimize GN", ... as the menus call the searches; "" for anything else.
-const char* SearchName(TOperation search);
 
 }  // namespace zelk

@@ -84,20 +84,16 @@ class ResidualCost final : public ceres::CostFunction {
   // One solution with the sensitivities of the free parameters. For the weighted residual
   // r = (C - M) / w, w = max((M + C) / 2, 1e-6): dr = dC / w - r dw / w.
   bool FromSensitivities(const T20Vector& p, double* residuals, double* jacobian) const {
-    if (problem_.SolveSensitivities(p, free_, events_) != SolveResult::Solved) {
-      if (hooks_.SolveFailed) hooks_.SolveFailed();
+    if (!Solved(problem_.SolveSensitivities(p, free_, events_)) || !FromComputed(residuals))
       return false;
-    }
     const TYData& y = problem_.Measured().YData;
     const bool weighted = problem_.ObjectiveKind == TObjectiveKind::WeightedSS;
     const std::size_t n = free_.size();
     for (std::size_t r = 0; r < cells_.size(); ++r) {
       const auto [e, d] = cells_[r];
       const double c = y.C[e][d], mv = y.M[e][d];
-      const double w = weighted ? std::max((mv + c) / 2, 1e-6) : 1.0;
+      const double w = weighted ? WeightedScale(mv, c) : 1.0;
       const bool floored = weighted && (mv + c) / 2 <= 1e-6;
-      residuals[r] = (c - mv) / w;
-      if (!std::isfinite(residuals[r])) return false;
       for (std::size_t j = 0; j < n; ++j) {
         const double dc = events_[e].Columns[j][d];
         const double dw = weighted && !floored ? dc / 2 : 0;
@@ -108,16 +104,23 @@ class ResidualCost final : public ceres::CostFunction {
   }
 
   bool Residuals(const T20Vector& p, double* out) const {
-    if (problem_.Solve(p) != SolveResult::Solved) {
-      if (hooks_.SolveFailed) hooks_.SolveFailed();
-      return false;
-    }
+    return Solved(problem_.Solve(p)) && FromComputed(out);
+  }
+
+  bool Solved(SolveResult result) const {
+    if (result == SolveResult::Solved) return true;
+    if (hooks_.SolveFailed) hooks_.SolveFailed();
+    return false;
+  }
+
+  // The residuals of the computed values the last solution left; false where one is no number.
+  bool FromComputed(double* out) const {
     const TYData& y = problem_.Measured().YData;
     const bool weighted = problem_.ObjectiveKind == TObjectiveKind::WeightedSS;
     for (std::size_t r = 0; r < cells_.size(); ++r) {
-      const double c = y.C[cells_[r].Event][cells_[r].Variable];
-      const double mv = y.M[cells_[r].Event][cells_[r].Variable];
-      out[r] = weighted ? (c - mv) / std::max((mv + c) / 2, 1e-6) : c - mv;
+      const auto [e, d] = cells_[r];
+      const double c = y.C[e][d], mv = y.M[e][d];
+      out[r] = weighted ? (c - mv) / WeightedScale(mv, c) : c - mv;
       if (!std::isfinite(out[r])) return false;
     }
     return true;

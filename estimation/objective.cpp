@@ -25,9 +25,8 @@ double WeightedSS(const TYData& y, TResponseSums& sums) {
     long double s = 0;
     for (int j = 1; j <= y.EventCount; ++j)
       if (y.Defined.at(j).at(i)) {
-        double c = (y.M[j][i] + y.C[j][i]) / 2;
-        if (c <= 1e-6) c = 1e-6;
-        const long double t = (static_cast<long double>(y.M[j][i]) - y.C[j][i]) / c;
+        const long double t = (static_cast<long double>(y.M[j][i]) - y.C[j][i]) /
+                              WeightedScale(y.M[j][i], y.C[j][i]);
         s += t * t;
       }
     sums[i] = static_cast<double>(s);

@@ -18,6 +18,11 @@ double SumOfSquares(const TYData& y, TResponseSums& sums);
 double BoxDraper(const TYData& y, TResponseSums& sums);
 // Squared residuals relative to the mean of measured and computed value (at least 1e-6).
 double WeightedSS(const TYData& y, TResponseSums& sums);
+// What WeightedSS divides a residual by: the mean of measured and computed, at least 1e-6.
+inline double WeightedScale(double measured, double computed) {
+  const double mean = (measured + computed) / 2;
+  return mean <= 1e-6 ? 1e-6 : mean;
+}
 
 double Objective(TObjectiveKind kind, const TYData& y, TResponseSums& sums);
 

@@ -64,10 +64,7 @@ SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOpti
   FTestParamText = std::to_string(k);
   FTestLimitText = lower ? msg::kLowerLimit : msg::kUpperLimit;
   loop_.Changed(FitChange::Flow);
-  SearchSummary failed;
-  failed.Reason = SearchEnd::InitialSolveFailed;
-  failed.Objective = BestObjective;
-  failed.Values = parameters_.Value;
+  const SearchSummary failed = NotRun();
   if (!InitialEvaluation()) return failed;
   if (!LimitReady) {
     const std::string error = PrepareLimitObjective();

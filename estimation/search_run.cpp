@@ -24,6 +24,23 @@ const char* SearchEndName(SearchEnd reason) {
   return "?";
 }
 
+const char* SearchName(TOperation search) {
+  switch (search) {
+    case kRandomSearch:
+      return "Optimize";
+    case kGaussNewton:
+      return "Optimize GN";
+    case kWLSearch:
+      return "Optimize WL";
+    case kLJSearch:
+      return "Optimize LJ";
+    case kLMSearch:
+      return "Optimize LM";
+    default:
+      return "";
+  }
+}
+
 std::string SearchSummary::BriefReport() const {
   std::ostringstream out;
   out << "ended (" << SearchEndName(Reason) << ") after " << Trials << " trials, " << FailedCalls

@@ -40,6 +40,8 @@ struct SearchSummary {
 };
 
 const char* SearchEndName(SearchEnd reason);
+// "Optimize", "Optimize GN", ... as the menus call the searches; "" for anything else.
+const char* SearchName(TOperation search);
 
 // Decides after each step whether the run ends by its own limits.
 class SearchStopRule {

@@ -21,12 +21,11 @@ struct BdfIntegrator::Cvodes {
   SUNLinearSolver ls = nullptr;
   int n = 0;
   BdfTolerances tolerances;
-  // Where the last interval ended, to go on from there.
+  // Where the last interval ended (its independent variables), to go on from there.
   bool haveEnd = false;
-  double endX = 0;
+  T20Vector endX{};
   T50Vector endY{};
   T20Vector endP{};
-  T20Vector endFrom{};
   // The sensitivities, set up for a number of parameters; off while plain solutions run.
   int sensCount = 0;
   bool sensOn = false;
@@ -150,20 +149,7 @@ BdfIntegrator::~BdfIntegrator() {
 
 SolveResult BdfIntegrator::Integrate(SolveContext& ctx, const T20Vector& parameters,
                                      const T20Vector& from, const T20Vector& to,
-                                     const T50Vector& y0, T50Vector& y) {
-  return Run(ctx, parameters, from, to, y0, y, nullptr);
-}
-
-SolveResult BdfIntegrator::IntegrateSensitivities(SolveContext& ctx, const T20Vector& parameters,
-                                                  const T20Vector& from, const T20Vector& to,
-                                                  const T50Vector& y0, T50Vector& y,
-                                                  StateSensitivities& s) {
-  return Run(ctx, parameters, from, to, y0, y, &s);
-}
-
-SolveResult BdfIntegrator::Run(SolveContext& ctx, const T20Vector& parameters,
-                               const T20Vector& from, const T20Vector& to, const T50Vector& y0,
-                               T50Vector& y, StateSensitivities* s) {
+                                     const T50Vector& y0, T50Vector& y, StateSensitivities* s) {
   Cvodes& c = *cv_;
   const int n = ctx.Measured.YData.DepCount;
   y = y0;
@@ -174,8 +160,7 @@ SolveResult BdfIntegrator::Run(SolveContext& ctx, const T20Vector& parameters,
   c.x = from;
   // Going on needs the same equations at the same point in the same state, and no
   // sensitivities to start anew.
-  bool goOn = !s && !c.sensOn && c.haveEnd && c.endX == from[1] && c.endP == parameters &&
-              c.endFrom == from;
+  bool goOn = !s && !c.sensOn && c.haveEnd && c.endX == from && c.endP == parameters;
   for (int j = 1; goOn && j <= n; ++j) goOn = c.endY[j] == y0[j];
   double* state = N_VGetArrayPointer(c.y);
   if (!goOn) {
@@ -210,11 +195,10 @@ SolveResult BdfIntegrator::Run(SolveContext& ctx, const T20Vector& parameters,
   c.ctx = nullptr;
   c.haveEnd = flag >= 0 && !s;
   if (flag >= 0) {
-    c.endX = to[1];
+    c.endX = from;  // the other independent variables were held at from's
+    c.endX[1] = to[1];
     c.endY = y;
     c.endP = parameters;
-    c.endFrom = from;
-    c.endFrom[1] = to[1];
     return SolveResult::Solved;
   }
   if (flag == CV_RHSFUNC_FAIL || flag == CV_FIRST_RHSFUNC_ERR || flag == CV_REPTD_RHSFUNC_ERR ||

@@ -41,18 +41,14 @@ class BdfIntegrator {
   // short of to[1] (error or convergence tests, too many steps), its reason in the log when
   // the context asks for integration errors; ModelFault when the model's derivatives failed
   // (or passed the time limit).
+  // With `s`, also the forward sensitivities of the states to the parameters s->Params, which
+  // start at *s and end in it; CVODES forms their right-hand sides by difference quotients
+  // of the model's derivatives.
   SolveResult Integrate(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
-                        const T20Vector& to, const T50Vector& y0, T50Vector& y);
-  // The same with the forward sensitivities of the states to the parameters s.Params, which
-  // start at s and end in s; CVODES forms their right-hand sides by difference quotients of
-  // the model's derivatives.
-  SolveResult IntegrateSensitivities(SolveContext& ctx, const T20Vector& parameters,
-                                     const T20Vector& from, const T20Vector& to,
-                                     const T50Vector& y0, T50Vector& y, StateSensitivities& s);
+                        const T20Vector& to, const T50Vector& y0, T50Vector& y,
+                        StateSensitivities* s = nullptr);
 
  private:
-  SolveResult Run(SolveContext& ctx, const T20Vector& parameters, const T20Vector& from,
-                  const T20Vector& to, const T50Vector& y0, T50Vector& y, StateSensitivities* s);
   struct Cvodes;
   Cvodes* cv_;
 };

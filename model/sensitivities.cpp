@@ -67,13 +67,12 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
   if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(),
                          x.X[0].data(), y.M[0].data()))
     return SolveResult::ModelFault;
-  SolveResult result = SolveResult::Solved;
   for (int i = 1; i <= events; ++i) {
     T50Vector& ci = y.C.at(i);
     if (i > 1 && SameExperiment(x, i - 1, i)) {
       T50Vector state;
       const SolveResult r =
-          ctx.Bdf->IntegrateSensitivities(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, s);
+          ctx.Bdf->Integrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, &s);
       if (r != SolveResult::Solved) return r;
       for (int d = 1; d <= n; ++d) ci[d] = state[d];
       ++ctx.Stats.InitialCalls;
@@ -89,7 +88,7 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
     }
     out[i] = s;
   }
-  return result;
+  return SolveResult::Solved;
 }
 
 bool ComputeSensitivityJacobian(SolveContext& ctx, JacobianWork& work,

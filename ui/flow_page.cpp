@@ -55,9 +55,8 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
       ws_,
       [this] {
         const EstimationSession& e = ws_.Estimation();
-        const bool searching = ws_.Running() && ws_.OperationMode != kFLimitSearch &&
-                               ws_.OperationMode != kDesign;
-        return ProgressPlot(e.Result, ws_.Problem().Stats.Solutions, searching, e.BestObjective);
+        return ProgressPlot(e.Result, ws_.Problem().Stats.Solutions,
+                            IsOptimizeSearch(ws_.OperationMode), e.BestObjective);
       },
       "progress");
   column->addWidget(progress_, 1);
@@ -90,8 +89,7 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
   profileProgress_ = new PlotView(
       ws_,
       [this] {
-        const EstimationSession& e = ws_.Estimation();
-        return ProfileProgressPlot(e.Result, e.LimitReady ? e.LimitObjective : 0);
+        return ProfileProgressPlot(ws_.Estimation().Result, LimitThreshold(ws_.Estimation()));
       },
       "profile-minimum");
   ftestColumn->addWidget(profileProgress_, 1);

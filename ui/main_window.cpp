@@ -635,8 +635,7 @@ void TMForm::SetRunning(bool running) {
   findChild<QMenu*>("OptimizeMenu")->setEnabled(!running);
   const std::uint8_t mode = ws_->OperationMode;
   // The Optimize button is pressed while one of its searches runs.
-  const bool searching =
-      running && ((mode >= kRandomSearch && mode <= kLJSearch) || mode == kLMSearch);
+  const bool searching = running && IsOptimizeSearch(mode);
   optimizeButton_->setCheckable(searching);
   optimizeButton_->setChecked(searching);
   dimensionPage_->setEnabled(!running);

@@ -32,7 +32,7 @@ void ProfilesPage::Refresh() {
         ws_,
         [this, k] {
           return ProfilePlot(ws_.Estimation().Result, ws_.Parameters, k,
-                             ws_.Estimation().LimitReady ? ws_.Estimation().LimitObjective : 0);
+                             LimitThreshold(ws_.Estimation()));
         },
         "profile" + std::to_string(k), grid_);
     plot->setMinimumSize(260, 200);

@@ -1,6 +1,5 @@
 #include "workspace/fit_plots.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "model/experiments.h"
@@ -74,10 +73,7 @@ XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, 
   PlotSeries points;
   points.Color = kProgressColor;
   points.Markers = true;
-  if (k >= 1 && k < static_cast<int>(fit.Profiles.size())) {
-    points.Points = fit.Profiles[k];
-    std::sort(points.Points.begin(), points.Points.end());
-  }
+  points.Points = fit.Profile(k);
   plot.Series.push_back(std::move(points));
   if (k >= 1 && k <= kMaxParams) {
     if (record.LoFValid[k]) plot.Marks.push_back(record.LoFLimit[k]);

@@ -6,11 +6,17 @@
 #include <cstdint>
 
 #include "base/data_set.h"
+#include "estimation/estimation_session.h"
 #include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
 #include "presentation/xy_plot.h"
 
 namespace zelk {
+
+// The F-test threshold the plots draw: 0 (none) until one was formed for the current best.
+inline double LimitThreshold(const EstimationSession& e) {
+  return e.LimitReady ? e.LimitObjective : 0;
+}
 
 // The last search's best objective (log scale) against its model calls; while it runs
 // (`running`), the line goes on to `solutionsNow` at the best so far.

@@ -9,36 +9,12 @@
 
 #include "base/messages.h"
 #include "estimation/estimation_session.h"
+#include "support/fit_engine.h"
 
 namespace zelk {
 namespace {
 
-struct Engine {
-  Engine(const char* library, const std::vector<double>& x, const std::vector<double>& y,
-         int count) {
-    TDataSet& d = *measured;
-    d.YData.EventCount = static_cast<int>(x.size());
-    for (int j = 1; j <= d.YData.EventCount; ++j) {
-      d.XData.X[j][1] = x[j - 1];
-      d.XData.Defined[j][1] = true;
-      d.YData.M[j][1] = y[j - 1];
-      d.YData.Defined[j][1] = true;
-    }
-    ComputeRanges(d);
-    model.LoadModelLibrary(std::string(MODEL_DIR) + "/" + library + ".so", say);
-    parameters.Count = count;
-  }
-  MessageSink say = [this](Severity, const std::string& text) { said.push_back(text); };
-  std::vector<std::string> said;
-  TModel model;
-  std::unique_ptr<TDataSet> measured = std::make_unique<TDataSet>();
-  TZelkPrefs prefs;
-  MessageLog log{[] {}};
-  FitProblem problem{model, *measured, prefs, log};
-  TParameterRecord parameters = StartParameterRecord();
-  PlainRunLoop loop{say};
-  EstimationSession session{problem, parameters, loop};
-};
+using Engine = test::FitEngine;
 
 struct Certified {
   const char* name;
@@ -74,8 +50,17 @@ const Certified kProblems[] = {
      {25, 39, 41.5, 39}, {0.25, 0.39, 0.415, 0.39}, 3.0750560385E-04},
 };
 
+// The problem `c` on its library, with one response per event.
+std::unique_ptr<Engine> Load(const char* library, const std::vector<double>& x,
+                             const std::vector<double>& y, int count) {
+  auto e = std::make_unique<Engine>(library, count);
+  for (std::size_t j = 0; j < x.size(); ++j) e->Measure(x[j], {y[j]});
+  e->Ready();
+  return e;
+}
+
 std::unique_ptr<Engine> From(const Certified& c, const std::vector<double>& start) {
-  auto e = std::make_unique<Engine>(c.library, c.x, c.y, static_cast<int>(start.size()));
+  auto e = Load(c.library, c.x, c.y, static_cast<int>(start.size()));
   EXPECT_FALSE(e->model.LibFileName.empty()) << c.library;
   for (std::size_t i = 0; i < start.size(); ++i) e->parameters.Value[i + 1] = start[i];
   return e;
@@ -146,7 +131,8 @@ TEST(CertifiedFit, LevenbergMarquardtStopsBetweenIterations) {
 // outside the bounds; a fixed parameter does not move.
 TEST(CertifiedFit, LevenbergMarquardtKeepsToTheBoundsAndTheFixedMarks) {
   const std::vector<double> x = {0, 1, 2, 3, 4}, y = {1.0, 1.05, 1.1, 1.12, 1.2};
-  Engine e("bounded_decay", x, y, 2);
+  auto bounded = Load("bounded_decay", x, y, 2);
+  Engine& e = *bounded;
   e.parameters.Value[1] = 2;
   e.parameters.Value[2] = 0.5;
   e.parameters.MinBound[2] = 0;
@@ -157,7 +143,8 @@ TEST(CertifiedFit, LevenbergMarquardtKeepsToTheBoundsAndTheFixedMarks) {
   EXPECT_NEAR(s.Values[1], 1.094, 1e-9);
   EXPECT_NEAR(s.Objective, 0.02272, 1e-9);
 
-  Engine held("bounded_decay", x, y, 2);
+  auto loaded = Load("bounded_decay", x, y, 2);
+  Engine& held = *loaded;
   held.parameters.Value[1] = 2;
   held.parameters.Value[2] = 0.5;
   held.parameters.Fixed[1] = true;

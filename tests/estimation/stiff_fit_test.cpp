@@ -7,6 +7,7 @@
 #include <string>
 
 #include "estimation/estimation_session.h"
+#include "support/fit_engine.h"
 
 namespace zelk {
 namespace {
@@ -30,38 +31,18 @@ const double kReference[][4] = {
 constexpr int kEvents = 14;
 const double kRates[] = {0.04, 3e7, 1e4};
 
-struct Robertson {
-  explicit Robertson(std::uint8_t integrator) {
-    TDataSet& d = *measured;
-    d.YData.DepCount = 3;
-    d.YData.EventCount = kEvents;
-    for (int j = 1; j <= kEvents; ++j) {
-      d.XData.X[j][1] = kReference[j - 1][0];
-      d.XData.Defined[j][1] = true;
-      for (int i = 1; i <= 3; ++i) {
-        d.YData.M[j][i] = kReference[j - 1][i];
-        d.YData.Defined[j][i] = true;
-      }
-    }
-    ComputeRanges(d);
-    model.LoadModelLibrary(std::string(MODEL_DIR) + "/robertson.so", {});
+struct Robertson : test::FitEngine {
+  explicit Robertson(std::uint8_t integrator) : FitEngine("robertson", 3) {
+    for (const auto& row : kReference) Measure(row[0], {row[1], row[2], row[3]});
+    Ready();
     model.DifEqCount = 3;
     prefs.Integrator = integrator;
     prefs.ShowIntegrationErrors = true;
-    parameters.Count = 3;
     for (int i = 1; i <= 3; ++i) {
       parameters.Value[i] = kRates[i - 1];
       parameters.MaxBound[i] = 1e12;
     }
   }
-  TModel model;
-  std::unique_ptr<TDataSet> measured = std::make_unique<TDataSet>();
-  TZelkPrefs prefs;
-  MessageLog log{[] {}};
-  FitProblem problem{model, *measured, prefs, log};
-  TParameterRecord parameters = StartParameterRecord();
-  PlainRunLoop loop;
-  EstimationSession session{problem, parameters, loop};
 };
 
 TEST(StiffFit, MersonGivesUpWhereBdfMeetsTheReferenceWithinItsTolerance) {

@@ -601,11 +601,8 @@ int DataSetFit::Compute() {
       // Each parameter's probes, [value, objective re-minimised over the others], by value.
       Json profiles = Json::array();
       for (int k = 1; k <= p.Count; ++k) {
-        FitResult::Curve probes =
-            k < static_cast<int>(fit.Profiles.size()) ? fit.Profiles[k] : FitResult::Curve{};
-        std::sort(probes.begin(), probes.end());
         Json list = Json::array();
-        for (const auto& [value, objective] : probes)
+        for (const auto& [value, objective] : fit.Profile(k))
           list.push_back(Json::array({Number(value), Number(objective)}));
         profiles.push_back(list);
       }
