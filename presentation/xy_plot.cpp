@@ -78,6 +78,12 @@ void DrawXYPlot(Canvas& canvas, int W, int H, const XYPlot& plot) {
   if (plot.ZeroLine && !plot.LogY) ys.Take(0);
   xs.Widen(0.02);
   ys.Widen(0.06);
+  // A log axis with no decade inside its range would carry no number: it spans the decades
+  // around its values instead.
+  if (plot.LogY && std::floor(ys.High) < ys.Low) {
+    ys.Low = std::floor(ys.Low);
+    ys.High = std::ceil(ys.High);
+  }
 
   // The frame: room for the numbers on the left and below, the labels outside them.
   const std::vector<double> yTicks =

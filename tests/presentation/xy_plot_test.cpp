@@ -51,6 +51,18 @@ TEST(XYPlot, ALogScaleLeavesOutWhatIsNotPositiveAndLabelsDecades) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), label), texts.end()) << label;
 }
 
+// A search that found nothing better draws a flat line; its axis still has numbers.
+TEST(XYPlot, AFlatLogCurveStillGetsDecadesOnItsAxis) {
+  XYPlot plot;
+  plot.LogY = true;
+  plot.Series.push_back({{{0, 0.0025}, {80000, 0.0025}}});
+  RecordingCanvas canvas;
+  DrawXYPlot(canvas, 300, 200, plot);
+  const std::vector<std::string> texts = canvas.Texts();
+  for (const char* label : {"1E-3", "1E-2"})
+    EXPECT_NE(std::find(texts.begin(), texts.end(), label), texts.end()) << label;
+}
+
 TEST(XYPlot, WithoutPointsItSaysSo) {
   XYPlot empty;
   empty.Title = "Parameter 1";
