@@ -136,7 +136,7 @@ int main(int argc, char* argv[]) {
   auto work = std::make_unique<JacobianWork>();
   const auto jacobianStart = Clock::now();
   for (int i = 0; i < jacobians; ++i)
-    if (!ComputeJacobian(ctx, *work, p, 2, d)) return 1;
+    if (!ComputeJacobian(ctx, *work, p, AllColumns(2), d)) return 1;
   const double jacobianSeconds = Seconds(jacobianStart) / jacobians;
   const double solutionsPerJacobian = static_cast<double>(ws->Problem().Stats.Solutions) / jacobians;
   const int residuals = work->ResidualCount;

@@ -119,7 +119,8 @@ void EstimationSession::RegionStep(bool adaptive) {
 void EstimationSession::GNStep() {
   if (!InitialEvaluation()) return;
   T20Vector delta{};
-  if (!problem_.GaussNewtonCorrection(parameters_.Value, parameters_.Count, delta)) {
+  if (!problem_.GaussNewtonCorrection(parameters_.Value, JacobianColumnsOf(parameters_), delta)) {
+    ownEnd_ = SearchEnd::SolveFailed;
     EndOperation(loop_.Mode());
     return;
   }
@@ -207,7 +208,8 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
 bool EstimationSession::ComputeStdErrors() {
   bool singular = false;
   const bool formed =
-      problem_.NormalInverse(parameters_.Value, parameters_.Count, singular) || singular;
+      problem_.NormalInverse(parameters_.Value, JacobianColumnsOf(parameters_), singular) ||
+      singular;
   std::string error;
   if (formed && singular) {
     error = msg::kNormalMatrixSingular;
@@ -292,7 +294,14 @@ SearchSummary EstimationSession::OptimizeWL(const SearchOptions& options) {
 SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
   SearchOptions run = options;
   if (run.Stall == 0) run.Stall = 1;
+  ownEnd_ = SearchEnd::Stopped;
   const SearchSummary summary = Start(kGaussNewton, run);
+  // A Jacobian that could not be evaluated ends the search as a failure, never as converged.
+  if (ownEnd_ == SearchEnd::SolveFailed && summary.Reason == SearchEnd::Stopped) {
+    Result.Fit.Reason = SearchEnd::SolveFailed;
+    Result.Message = kJacobianFailed;
+    return Result.Fit;
+  }
   if (summary.Reason == SearchEnd::Stall) {
     Result.Message = msg::kGNConverged;
     loop_.Tell(Severity::Note, Result.Message);
@@ -306,6 +315,7 @@ SearchSummary EstimationSession::OptimizeLM(const SearchOptions& options) {
     return NotRun();
   }
   lmIterations_ = options.Calls > 0 ? static_cast<int>(options.Calls) : kLMDefaultIterations;
+  lmTolerances_ = options.Tolerances;
   lmDone_ = 0;
   ownEnd_ = SearchEnd::InitialSolveFailed;  // until the start is solved
   SearchOptions run = options;
@@ -333,7 +343,7 @@ void EstimationSession::LMStep() {
     loop_.Serve();
     return loop_.Mode() != kIdle;
   };
-  const LMOutcome outcome = RunLM(problem_, parameters_, lmIterations_, hooks);
+  const LMOutcome outcome = RunLM(problem_, parameters_, lmIterations_, lmTolerances_, hooks);
   for (const auto& [i, start] : outcome.MovedInside)
     loop_.Tell(Severity::Note, FillPlaceholders(msg::kLMMovedInside,
                                                 {std::to_string(i), FormatGeneral(start, 8)}));

@@ -147,6 +147,7 @@ class EstimationSession {
   // A point of parameter k's profile.
   void AddProfilePoint(int k, double value, double objective);
   int lmIterations_ = 0;
+  LMTolerances lmTolerances_;
   int lmDone_ = 0;
   int designCount_ = 1;
   double designMin_ = 0, designMax_ = 1;

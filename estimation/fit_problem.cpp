@@ -2,6 +2,8 @@
 
 #include "estimation/experiment_design.h"
 
+#include <cmath>
+
 namespace zelk {
 
 SolveContext FitProblem::Context(EarlyStop stop) {
@@ -51,14 +53,63 @@ int FitProblem::ObservationCount() const {
   return CountResiduals(model_.DifEqCount, measured_.XData, measured_.YData);
 }
 
-bool FitProblem::NormalInverse(const T20Vector& parameters, int count, bool& singular) {
-  SolveContext ctx = Context();
-  return ComputeNormalInverse(ctx, work_, parameters, count, measured_, &singular);
+namespace {
+
+// d/dC of (C - M) / w with w = (M + C) / 2 is (1 - r / 2) / w; on the floor w is constant.
+double WeightedSlope(double measured, double computed) {
+  const double w = WeightedScale(measured, computed);
+  if ((measured + computed) / 2 <= 1e-6) return 1 / w;
+  return (1 - (computed - measured) / w / 2) / w;
 }
 
-bool FitProblem::GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta) {
+}  // namespace
+
+bool FitProblem::Residuals(std::vector<double>& out) const {
+  const TYData& y = measured_.YData;
+  const bool weighted = ObjectiveKind == TObjectiveKind::WeightedSS;
+  out.clear();
+  bool finite = true;
+  ForEachResidualCell(model_.DifEqCount, measured_.XData, y, [&](int e, int d) {
+    const double c = y.C[e][d], m = y.M[e][d];
+    out.push_back(weighted ? (c - m) / WeightedScale(m, c) : c - m);
+    finite = finite && std::isfinite(out.back());
+  });
+  return finite;
+}
+
+bool FitProblem::ResidualJacobian(const T20Vector& parameters, const JacobianColumns& columns) {
   SolveContext ctx = Context();
-  return GaussNewtonStep(ctx, work_, parameters, count, measured_, delta);
+  if (!ComputeJacobian(ctx, work_, parameters, columns, measured_)) return false;
+  if (ObjectiveKind != TObjectiveKind::WeightedSS) return true;
+  // The fit made is of the weighted residuals: so are its Jacobian and its statistics.
+  const TYData& y = measured_.YData;
+  for (int n = 1; n <= work_.ResidualCount; ++n) {
+    const auto [e, d] = work_.ResidualCells[n];
+    const double c = y.C[e][d], m = y.M[e][d];
+    const double slope = WeightedSlope(m, c);
+    for (std::size_t j = 1; j <= columns.Params.size(); ++j) work_.Jacobian[n][j] *= slope;
+    work_.Residuals[n] = (c - m) / WeightedScale(m, c);
+  }
+  return true;
+}
+
+bool FitProblem::NormalInverse(const T20Vector& parameters, const JacobianColumns& columns,
+                               bool& singular) {
+  singular = false;
+  if (!ResidualJacobian(parameters, columns)) return false;
+  singular = !FormNormalInverse(work_, static_cast<int>(columns.Params.size()));
+  return !singular;
+}
+
+bool FitProblem::GaussNewtonCorrection(const T20Vector& parameters, const JacobianColumns& columns,
+                                       T20Vector& delta) {
+  bool singular = false;
+  if (!NormalInverse(parameters, columns, singular)) {
+    if (Say) Say(Severity::Error, kMatrixSingular);
+    return false;
+  }
+  GaussNewtonDelta(work_, static_cast<int>(columns.Params.size()), delta);
+  return true;
 }
 
 std::optional<double> FitProblem::DesignCriterion(const T20Vector& parameters, int count,

@@ -55,11 +55,18 @@ class FitProblem {
   // N: the residuals of the measured data, as the Jacobian enumerates them.
   int ObservationCount() const;
 
-  // The Jacobian, J'J and its inverse at `parameters` for parameters 1..count; false after
-  // the Jacobian's message, or with `singular` set when the inversion failed.
-  bool NormalInverse(const T20Vector& parameters, int count, bool& singular);
-  // delta := -(J'J)^-1 J'r; false after the message why not.
-  bool GaussNewtonCorrection(const T20Vector& parameters, int count, T20Vector& delta);
+  // The residuals of the objective in use from the measured data's computed values, in the
+  // Jacobian's order: C - M, or (C - M) / w for "Weighted SS". False where one is no number.
+  bool Residuals(std::vector<double>& out) const;
+  // The Jacobian of those residuals at `parameters` for `columns` into Work().Jacobian and
+  // Work().Residuals; false after the Jacobian's message.
+  bool ResidualJacobian(const T20Vector& parameters, const JacobianColumns& columns);
+  // ResidualJacobian, then J'J and its inverse; false after the Jacobian's message, or with
+  // `singular` set when J is singular.
+  bool NormalInverse(const T20Vector& parameters, const JacobianColumns& columns, bool& singular);
+  // delta := -(J'J)^-1 J'r over the columns; false after the message why not.
+  bool GaussNewtonCorrection(const T20Vector& parameters, const JacobianColumns& columns,
+                             T20Vector& delta);
   // The D-optimal criterion of `candidates` (ascending): det J'J over the measured events and
   // the candidates, solved at `parameters`; nothing after the message why not.
   std::optional<double> DesignCriterion(const T20Vector& parameters, int count,

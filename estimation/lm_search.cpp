@@ -9,132 +9,63 @@
 #include <memory>
 #include <vector>
 
+#include "base/format.h"
+
 namespace zelk {
 
 namespace {
 
-// The relative difference step: the cube root of the rounding unit balances truncation and
-// rounding for central differences of exact functions. An integrated model is only as smooth
-// as its integrator's tolerance, so it gets the larger first step of the other Jacobian.
-double RelativeStep(const TModel& model) {
-  return model.DifEqCount > 0 ? 1e-4 : std::cbrt(DBL_EPSILON);
-}
+constexpr int kLMRestarts = 3;
 
-// The residuals of the measured data at the free parameters x, with the fixed ones at Value:
-// C - M, or for the weighted objective (C - M) / max((M + C) / 2, 1e-6).
+// The residuals of the measured data at the free parameters x, with the fixed ones at Value,
+// as the objective in use defines them; their Jacobian is the fit problem's, kept inside the
+// bounds.
 class ResidualCost final : public ceres::CostFunction {
  public:
-  ResidualCost(FitProblem& problem, const TParameterRecord& record, std::vector<int> free,
+  ResidualCost(FitProblem& problem, const TParameterRecord& record, const std::vector<int>& free,
                const LMHooks& hooks)
-      : problem_(problem),
-        record_(record),
-        free_(std::move(free)),
-        cells_(ListResiduals(problem.Model().DifEqCount, problem.Measured().XData,
-                             problem.Measured().YData)),
-        hooks_(hooks),
-        step_(RelativeStep(problem.Model())),
-        sensitivities_(problem.UsesSensitivities()),
-        plus_(cells_.size()),
-        minus_(cells_.size()) {
-    set_num_residuals(static_cast<int>(cells_.size()));
-    mutable_parameter_block_sizes()->push_back(static_cast<int>(free_.size()));
+      : problem_(problem), record_(record), hooks_(hooks), columns_(JacobianColumnsOf(record)) {
+    columns_.Params = free;
+    set_num_residuals(problem.ObservationCount());
+    mutable_parameter_block_sizes()->push_back(static_cast<int>(free.size()));
   }
 
   bool Evaluate(double const* const* x, double* residuals, double** jacobians) const override {
     T20Vector p = record_.Value;
-    for (std::size_t j = 0; j < free_.size(); ++j) p[free_[j]] = x[0][j];
-    if (jacobians && jacobians[0] && sensitivities_) return FromSensitivities(p, residuals, jacobians[0]);
-    if (!Residuals(p, residuals)) return false;
-    if (!jacobians || !jacobians[0]) return true;
-    const std::size_t n = free_.size(), m = cells_.size();
-    for (std::size_t j = 0; j < n; ++j) {
-      const int i = free_[j];
-      const double v = p[i];
-      const double h = v != 0 ? std::fabs(v) * step_ : step_;
-      // Next to a bound the difference turns one-sided; in a box narrower than the step it
-      // spans the box.
-      double up = v + h, down = v - h;
-      const bool canUp = up <= record_.MaxBound[i], canDown = down >= record_.MinBound[i];
-      if (!canUp && !canDown) {
-        up = record_.MaxBound[i];
-        down = record_.MinBound[i];
+    const std::vector<int>& free = columns_.Params;
+    for (std::size_t j = 0; j < free.size(); ++j) p[free[j]] = x[0][j];
+    const std::size_t n = free.size(), m = static_cast<std::size_t>(num_residuals());
+    if (jacobians && jacobians[0]) {
+      if (!problem_.ResidualJacobian(p, columns_)) return Failed();
+      const JacobianWork& w = problem_.Work();
+      for (std::size_t r = 0; r < m; ++r) {
+        residuals[r] = w.Residuals[r + 1];
+        if (!std::isfinite(residuals[r])) return false;
+        for (std::size_t j = 0; j < n; ++j) {
+          jacobians[0][r * n + j] = w.Jacobian[r + 1][j + 1];
+          if (!std::isfinite(jacobians[0][r * n + j])) return false;
+        }
       }
-      T20Vector q = p;
-      const double* high = residuals;
-      const double* low = residuals;
-      double hi = v, lo = v;
-      if (canUp || !canDown) {
-        q[i] = hi = up;
-        if (!Residuals(q, plus_.data())) return false;
-        high = plus_.data();
-      }
-      if (canDown || !canUp) {
-        q[i] = lo = down;
-        if (!Residuals(q, minus_.data())) return false;
-        low = minus_.data();
-      }
-      for (std::size_t r = 0; r < m; ++r)
-        jacobians[0][r * n + j] = hi > lo ? (high[r] - low[r]) / (hi - lo) : 0;
+      return true;
     }
+    if (problem_.Solve(p) != SolveResult::Solved) return Failed();
+    if (!problem_.Residuals(scratch_) || scratch_.size() != m) return false;
+    std::copy(scratch_.begin(), scratch_.end(), residuals);
     // The computed values are the last trial's: the search solves its end point once more.
     return true;
   }
 
  private:
-  // One solution with the sensitivities of the free parameters. For the weighted residual
-  // r = (C - M) / w, w = max((M + C) / 2, 1e-6): dr = dC / w - r dw / w.
-  bool FromSensitivities(const T20Vector& p, double* residuals, double* jacobian) const {
-    if (!Solved(problem_.SolveSensitivities(p, free_, events_)) || !FromComputed(residuals))
-      return false;
-    const TYData& y = problem_.Measured().YData;
-    const bool weighted = problem_.ObjectiveKind == TObjectiveKind::WeightedSS;
-    const std::size_t n = free_.size();
-    for (std::size_t r = 0; r < cells_.size(); ++r) {
-      const auto [e, d] = cells_[r];
-      const double c = y.C[e][d], mv = y.M[e][d];
-      const double w = weighted ? WeightedScale(mv, c) : 1.0;
-      const bool floored = weighted && (mv + c) / 2 <= 1e-6;
-      for (std::size_t j = 0; j < n; ++j) {
-        const double dc = events_[e].Columns[j][d];
-        const double dw = weighted && !floored ? dc / 2 : 0;
-        jacobian[r * n + j] = (dc - residuals[r] * dw) / w;
-      }
-    }
-    return true;
-  }
-
-  bool Residuals(const T20Vector& p, double* out) const {
-    return Solved(problem_.Solve(p)) && FromComputed(out);
-  }
-
-  bool Solved(SolveResult result) const {
-    if (result == SolveResult::Solved) return true;
+  bool Failed() const {
     if (hooks_.SolveFailed) hooks_.SolveFailed();
     return false;
   }
 
-  // The residuals of the computed values the last solution left; false where one is no number.
-  bool FromComputed(double* out) const {
-    const TYData& y = problem_.Measured().YData;
-    const bool weighted = problem_.ObjectiveKind == TObjectiveKind::WeightedSS;
-    for (std::size_t r = 0; r < cells_.size(); ++r) {
-      const auto [e, d] = cells_[r];
-      const double c = y.C[e][d], mv = y.M[e][d];
-      out[r] = weighted ? (c - mv) / WeightedScale(mv, c) : c - mv;
-      if (!std::isfinite(out[r])) return false;
-    }
-    return true;
-  }
-
   FitProblem& problem_;
   const TParameterRecord& record_;
-  std::vector<int> free_;
-  std::vector<TResidualCell> cells_;
   const LMHooks& hooks_;
-  double step_;
-  bool sensitivities_;
-  mutable std::vector<double> plus_, minus_;
-  mutable std::vector<StateSensitivities> events_;
+  JacobianColumns columns_;
+  mutable std::vector<double> scratch_;
 };
 
 class Progress final : public ceres::IterationCallback {
@@ -168,7 +99,8 @@ namespace {
 
 // One Ceres run over the parameters `free` from their Value; the others stay where they are.
 ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
-                            const std::vector<int>& free, int maxIterations, const LMHooks& hooks,
+                            const std::vector<int>& free, int maxIterations,
+                            const LMTolerances& tolerances, const LMHooks& hooks,
                             LMOutcome& outcome) {
   std::vector<double> x;
   for (int i : free) x.push_back(record.Value[i]);
@@ -186,11 +118,17 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
   options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
   options.linear_solver_type = ceres::DENSE_QR;
   options.max_num_iterations = maxIterations;
-  // Tight enough for a certified sum of squares to nine digits; a run that gets no further
-  // ends on the relative change of the objective or of the step.
-  options.function_tolerance = 1e-15;
-  options.parameter_tolerance = 1e-12;
-  options.gradient_tolerance = 1e-16;
+  options.function_tolerance = tolerances.Function;
+  options.parameter_tolerance = tolerances.Parameter;
+  // Ceres' gradient test is absolute; relative to the start's objective it means the same
+  // whatever the scale of the data.
+  double start = 0;
+  {
+    std::vector<double> r;
+    if (problem.Solve(record.Value) == SolveResult::Solved && problem.Residuals(r))
+      for (double v : r) start += v * v;
+  }
+  options.gradient_tolerance = tolerances.Gradient * std::max(start, DBL_MIN);
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
   options.update_state_every_iteration = true;
@@ -219,10 +157,59 @@ SearchEnd EndOf(ceres::TerminationType type) {
   return SearchEnd::SolveFailed;
 }
 
+// After a run that converged by the tolerances: the share of the sum of squares that a
+// Gauss-Newton step over the parameters free to move (inside their bounds, or on one with the
+// descent pointing inwards), kept inside the bounds, actually takes off. Tried rather than
+// predicted, and only a step that moves a parameter by more than kStalledMove of its value
+// counts: near an exact fit the residuals are the integrator's noise, which a step of the
+// size of that noise removes. 0 when nothing can be judged or gained.
+double RemainingDecrease(FitProblem& problem, const TParameterRecord& record,
+                         const std::vector<int>& free) {
+  JacobianColumns all = JacobianColumnsOf(record);
+  all.Params = free;
+  const MessageSink said = std::move(problem.Say);
+  problem.Say = {};
+  const auto restore = [&] { problem.Say = said; };
+  if (!problem.ResidualJacobian(record.Value, all)) return restore(), 0;
+  const JacobianWork& w = problem.Work();
+  const int m = w.ResidualCount;
+  long double squares = 0;
+  for (int r = 1; r <= m; ++r) squares += static_cast<long double>(w.Residuals[r]) * w.Residuals[r];
+  JacobianColumns moving = all;
+  moving.Params.clear();
+  for (std::size_t j = 0; j < free.size(); ++j) {
+    long double g = 0;  // d(SS/2)/dp
+    for (int r = 1; r <= m; ++r) g += static_cast<long double>(w.Jacobian[r][j + 1]) * w.Residuals[r];
+    const int i = free[j];
+    const bool pinned = (record.Value[i] <= record.MinBound[i] && g >= 0) ||
+                        (record.Value[i] >= record.MaxBound[i] && g <= 0);
+    if (!pinned) moving.Params.push_back(i);
+  }
+  T20Vector delta{};
+  const bool formed = squares > 0 && !moving.Params.empty() &&
+                      problem.GaussNewtonCorrection(record.Value, moving, delta);
+  restore();
+  if (!formed) return 0;
+  T20Vector trial = record.Value;
+  bool moves = false;
+  for (std::size_t j = 0; j < moving.Params.size(); ++j) {
+    const int i = moving.Params[j];
+    trial[i] = std::clamp(trial[i] + delta[j + 1], record.MinBound[i], record.MaxBound[i]);
+    const double scale = record.Value[i] != 0 ? std::fabs(record.Value[i]) : 1.0;
+    moves = moves || std::fabs(trial[i] - record.Value[i]) > kStalledMove * scale;
+  }
+  if (!moves) return 0;
+  std::vector<double> r;
+  if (problem.Solve(trial) != SolveResult::Solved || !problem.Residuals(r)) return 0;
+  long double after = 0;
+  for (double v : r) after += static_cast<long double>(v) * v;
+  return after < squares ? static_cast<double>((squares - after) / squares) : 0;
+}
+
 }  // namespace
 
 LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations,
-                const LMHooks& hooks) {
+                const LMTolerances& tolerances, const LMHooks& hooks) {
   // Ceres logs why it terminated on standard error; the outcome says it to the user.
   FLAGS_minloglevel = google::GLOG_FATAL;
   LMOutcome outcome;
@@ -240,7 +227,8 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
     outcome.Message = "every parameter is fixed";
     return outcome;
   }
-  ceres::Solver::Summary summary = Pass(problem, record, free, maxIterations, hooks, outcome);
+  ceres::Solver::Summary summary =
+      Pass(problem, record, free, maxIterations, tolerances, hooks, outcome);
   // Steps projected onto the box crawl along a bound: once converged, the parameters that sit
   // on one are held there while the rest converge, then all are let go once more (a
   // parameter whose optimum lies inside moves off again).
@@ -253,11 +241,29 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
     for (const std::vector<int>* pass : {&inside, &free}) {
       const int left = maxIterations - outcome.Iterations;
       if (left <= 0 || summary.termination_type != ceres::CONVERGENCE) break;
-      summary = Pass(problem, record, *pass, left, hooks, outcome);
+      summary = Pass(problem, record, *pass, left, tolerances, hooks, outcome);
     }
+  }
+  // Ceres' tests look at one step: a short step after rejected ones meets them on a crawl.
+  // While a Gauss-Newton step still promises more than the tolerance, a fresh trust region
+  // goes on from where the run ended.
+  double left = 0;
+  for (int restart = 0; summary.termination_type == ceres::CONVERGENCE; ++restart) {
+    left = RemainingDecrease(problem, record, free);
+    const int iterationsLeft = maxIterations - outcome.Iterations;
+    if (restart == kLMRestarts || left <= tolerances.Function || iterationsLeft <= 0) break;
+    summary = Pass(problem, record, free, iterationsLeft, tolerances, hooks, outcome);
   }
   outcome.Message = summary.message;
   outcome.Reason = EndOf(summary.termination_type);
+  if (outcome.Reason == SearchEnd::Converged) {
+    // Tolerances met where the model still promises a step are no optimum: it is said.
+    if (left > kStalledDecrease) {
+      outcome.Reason = SearchEnd::Stalled;
+      outcome.Message += " A Gauss-Newton step would still lower the objective by " +
+                         FormatGeneral(100 * left, 3) + " %.";
+    }
+  }
   return outcome;
 }
 

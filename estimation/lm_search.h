@@ -1,9 +1,9 @@
 #pragma once
 // The Levenberg-Marquardt search: Ceres' trust-region LM over the free parameters of the
-// table, inside their bounds, on the residuals of a fit problem. The Jacobian is taken by
-// central differences with a step scaled to each parameter (a parameter at 0 gets an
-// absolute step); next to a bound the difference turns one-sided, so no solution is ever
-// asked for outside the bounds.
+// table, inside their bounds, on the residuals of a fit problem, with the fit problem's
+// Jacobian (which never asks for a solution outside the bounds). A run that meets its
+// tolerances where a Gauss-Newton step would still lower the objective noticeably has
+// stalled, and says so.
 
 #include <functional>
 #include <string>
@@ -17,9 +17,14 @@
 namespace zelk {
 
 inline constexpr int kLMDefaultIterations = 200;
+// A converged run whose Gauss-Newton step would still take this share off the objective
+// has stalled...
+inline constexpr double kStalledDecrease = 1e-4;
+// ... by a step that moves some parameter by more than this share of its value.
+inline constexpr double kStalledMove = 1e-4;
 
 struct LMOutcome {
-  SearchEnd Reason = SearchEnd::Stopped;  // Converged, Calls, Stopped or SolveFailed
+  SearchEnd Reason = SearchEnd::Stopped;  // Converged, Stalled, Calls, Stopped or SolveFailed
   std::string Message;                    // why, in the solver's words
   int Iterations = 0;
   int Successful = 0;  // iterations that lowered the objective
@@ -41,6 +46,6 @@ bool LMCanFit(TObjectiveKind kind);
 // Runs the search from record.Value (moved inside the bounds first); Value follows the best
 // point found. At most `maxIterations` iterations.
 LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations,
-                const LMHooks& hooks);
+                const LMTolerances& tolerances, const LMHooks& hooks);
 
 }  // namespace zelk

@@ -30,4 +30,14 @@ void SetBound(TParameterRecord& record, int i, TBound which, double v) {
       std::max(record.MaxBound[i] - record.Value[i], record.Value[i] - record.MinBound[i]);
 }
 
+JacobianColumns JacobianColumnsOf(const TParameterRecord& record) {
+  JacobianColumns columns;
+  for (int k = 1; k <= record.Count; ++k) {
+    columns.Params.push_back(k);
+    columns.Lower[k] = record.MinBound[k];
+    columns.Upper[k] = record.MaxBound[k];
+  }
+  return columns;
+}
+
 }  // namespace zelk

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/data_set.h"
+#include "model/jacobian.h"
 
 namespace zelk {
 
@@ -69,5 +70,8 @@ void ResetFLimits(TParameterRecord& record);
 // Sets a bound and recomputes the region: max(MaxBound - Value, Value - MinBound).
 enum class TBound { Min, Max };
 void SetBound(TParameterRecord& record, int i, TBound which, double v);
+
+// The fit Jacobian's columns: parameters 1..Count inside their Minimum/Maximum bounds.
+JacobianColumns JacobianColumnsOf(const TParameterRecord& record);
 
 }  // namespace zelk

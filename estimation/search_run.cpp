@@ -20,6 +20,8 @@ const char* SearchEndName(SearchEnd reason) {
       return "solve failed";
     case SearchEnd::Converged:
       return "converged";
+    case SearchEnd::Stalled:
+      return "stalled";
   }
   return "?";
 }

@@ -12,10 +12,19 @@ namespace zelk {
 
 inline constexpr double kGNSmallestFactor = 0.01;  // a Gauss-Newton step tries 1 .. 1/64
 
+// Levenberg-Marquardt's convergence tests: the relative change of the objective and of the
+// parameters in a step, and the gradient relative to the start's objective.
+struct LMTolerances {
+  double Function = 1e-8;
+  double Parameter = 1e-8;
+  double Gradient = 1e-8;
+};
+
 struct SearchOptions {
   TOperation Search = kRandomSearch;  // a search of the Optimize menu, or kFLimitSearch
   long Calls = 0;                     // end after this many trials; 0: no limit
   long Stall = 0;                     // end after this many trials without a better objective
+  LMTolerances Tolerances;            // Optimize LM's
 };
 
 enum class SearchEnd : std::uint8_t {
@@ -26,6 +35,7 @@ enum class SearchEnd : std::uint8_t {
   Finished,            // the search's own end: an F-limit at a bound or at its smallest step
   SolveFailed,         // an F-limit probe, a design or an LM Jacobian could not be solved
   Converged,           // the LM search's own convergence tests
+  Stalled,             // LM met its tolerances where the objective could still fall
 };
 
 struct SearchSummary {

@@ -1,9 +1,12 @@
 #include "model/jacobian.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "model/experiments.h"
 #include "model/linear_algebra.h"
+#include "model/bdf_integrator.h"
 #include "model/sensitivities.h"
 
 namespace zelk {
@@ -14,9 +17,10 @@ JacobianWork::JacobianWork()
       Residuals(kMaxResiduals + 1),
       DesignDiffs(kMaxResiduals),
       ResidualCells(kMaxResiduals + 1),
-      JacobianColumn(kMaxResiduals + 1),
-      ResidualPending(kMaxResiduals + 1),
+      Ahead(kMaxResiduals + 1),
+      Behind(kMaxResiduals + 1),
       BaseComputed(kMaxEvents + 1),
+      BaseMeasured(kMaxEvents + 1),
       DesignCopy(std::make_unique<TYData>()) {}
 
 namespace {
@@ -53,125 +57,212 @@ void FormNormalMatrix(JacobianWork& work, int m, int paramCount) {
 
 }  // namespace
 
-namespace {
-
-// Visits the residual cells in their order: variable by variable, event by event, defined
-// values only, and without the first event of an experiment when there are differential
-// equations.
-template <class Visit>
-void ForEachResidual(int difEqCount, const TXData& x, const TYData& y, Visit&& visit) {
-  for (int d = 1; d <= y.DepCount; ++d)
-    for (int e = 1; e <= y.EventCount; ++e) {
-      if (!y.Defined.at(e)[d]) continue;
-      const bool startsExperiment = e == 1 || !SameExperiment(x, e - 1, e);
-      if (difEqCount > 0 && startsExperiment) continue;
-      visit(e, d);
-    }
-}
-
-}  // namespace
-
 int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, const TYData& y) {
   int m = 0;
-  ForEachResidual(difEqCount, x, y, [&](int e, int d) { work.ResidualCells.at(++m) = {e, d}; });
+  ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { work.ResidualCells.at(++m) = {e, d}; });
   work.ResidualCount = m;
   return m;
 }
 
 std::vector<TResidualCell> ListResiduals(int difEqCount, const TXData& x, const TYData& y) {
   std::vector<TResidualCell> cells;
-  ForEachResidual(difEqCount, x, y, [&](int e, int d) { cells.push_back({e, d}); });
+  ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { cells.push_back({e, d}); });
   return cells;
 }
 
 int CountResiduals(int difEqCount, const TXData& x, const TYData& y) {
   int m = 0;
-  ForEachResidual(difEqCount, x, y, [&](int, int) { ++m; });
+  ForEachResidualCell(difEqCount, x, y, [&](int, int) { ++m; });
   return m;
 }
 
-bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
-                     TDataSet& measured) {
+JacobianColumns AllColumns(int count) {
+  JacobianColumns columns;
+  for (int k = 1; k <= count; ++k) {
+    columns.Params.push_back(k);
+    columns.Lower[k] = -HUGE_VAL;
+    columns.Upper[k] = HUGE_VAL;
+  }
+  return columns;
+}
+
+double RelativeDifferenceStep(const SolveContext& ctx) {
+  if (ctx.Model.DifEqCount == 0) return std::cbrt(DBL_EPSILON);
+  if (ctx.Bdf) return std::cbrt(std::max(ctx.Bdf->Tolerances.Relative, DBL_EPSILON));
+  return kMersonRelativeStep;
+}
+
+namespace {
+
+// A trial solution at `p`, its computed values of the residual cells into `out`.
+bool TrialCells(SolveContext& ctx, JacobianWork& work, const T20Vector& p, TDataSet& measured,
+                std::vector<double>& out) {
+  if (SolveWhole(ctx, p, measured.XData, measured.YData) != SolveResult::Solved) return false;
+  const TYData& y = measured.YData;
+  for (int n = 1; n <= work.ResidualCount; ++n) {
+    const TResidualCell cell = work.ResidualCells[n];
+    out[n] = y.C[cell.Event][cell.Variable];
+    if (!std::isfinite(out[n])) return false;
+  }
+  return true;
+}
+
+// Column j of the Jacobian, for parameter k inside [lower, upper]: a central quotient, one-sided
+// next to a bound or where one side cannot be solved, across the box where it is narrower
+// than the step; shorter steps where neither side can be solved.
+bool DifferenceColumn(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int k,
+                      double lower, double upper, double relativeStep, TDataSet& measured, int j) {
+  const int m = work.ResidualCount;
+  const double v = parameters[k];
+  if (v < lower || v > upper) {  // solved outside its box already: the box says nothing here
+    lower = -HUGE_VAL;
+    upper = HUGE_VAL;
+  }
+  T20Vector trial = parameters;
+  const auto solveAt = [&](double at, std::vector<double>& out) {
+    trial[k] = at;
+    return TrialCells(ctx, work, trial, measured, out);
+  };
+  const auto base = [&](int n) {
+    const TResidualCell cell = work.ResidualCells[n];
+    return work.BaseComputed[cell.Event][cell.Variable];
+  };
+  double h = v != 0 ? std::fabs(v) * relativeStep : relativeStep;
+  for (int attempt = 0; attempt < 4; ++attempt, h /= 8) {
+    double up = v + h, down = v - h;
+    bool canUp = up <= upper, canDown = down >= lower;
+    if (!canUp && !canDown) {
+      if (!(upper > lower)) {  // a box of one point: nothing moves
+        for (int n = 1; n <= m; ++n) work.Jacobian[n][j] = 0;
+        return true;
+      }
+      up = upper;
+      down = lower;
+      canUp = up != v;
+      canDown = down != v;
+    }
+    const bool ahead = canUp && solveAt(up, work.Ahead);
+    const bool behind = canDown && solveAt(down, work.Behind);
+    if (ahead && behind) {
+      for (int n = 1; n <= m; ++n) work.Jacobian[n][j] = (work.Ahead[n] - work.Behind[n]) / (up - down);
+      return true;
+    }
+    if (!ahead && !behind) continue;
+    // One side only: the second-order quotient from two points on it where they can be solved.
+    const double sign = ahead ? 1 : -1;
+    const double near = ahead ? up : down, far = v + 2 * (near - v);
+    std::vector<double>& first = ahead ? work.Ahead : work.Behind;
+    std::vector<double>& second = ahead ? work.Behind : work.Ahead;
+    const bool farInside = far <= upper && far >= lower;
+    if (farInside && solveAt(far, second)) {
+      for (int n = 1; n <= m; ++n)
+        work.Jacobian[n][j] = sign * (4 * first[n] - 3 * base(n) - second[n]) / (2 * std::fabs(near - v));
+    } else {
+      for (int n = 1; n <= m; ++n) work.Jacobian[n][j] = (first[n] - base(n)) / (near - v);
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters,
+                     const JacobianColumns& columns, TDataSet& measured) {
   if (ctx.SensitivityJacobian && SensitivitiesAvailable(ctx))
-    return ComputeSensitivityJacobian(ctx, work, parameters, paramCount, measured);
+    return ComputeSensitivityJacobian(ctx, work, parameters, columns.Params, measured);
   TYData& y = measured.YData;
   if (SolveWhole(ctx, parameters, measured.XData, y) != SolveResult::Solved) return Failed(ctx);
   const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, measured.XData, y);
-  for (int e = 1; e <= y.EventCount; ++e) work.BaseComputed[e] = y.C[e];
+  for (int e = 1; e <= y.EventCount; ++e) {
+    work.BaseComputed[e] = y.C[e];
+    work.BaseMeasured[e] = y.M[e];
+  }
   for (int n = 1; n <= m; ++n) {
     const TResidualCell cell = work.ResidualCells[n];
-    const double base = y.C[cell.Event][cell.Variable];
-    for (int k = 1; k <= paramCount; ++k) work.Jacobian[n][k] = base;
-    work.Residuals[n] = base - y.M[cell.Event][cell.Variable];
+    work.Residuals[n] = y.C[cell.Event][cell.Variable] - y.M[cell.Event][cell.Variable];
   }
+  const double step = RelativeDifferenceStep(ctx);
   bool ok = true;
-  for (int k = 1; k <= paramCount && ok; ++k) {
-    int pending = m;
-    for (int n = 1; n <= m; ++n) {
-      work.ResidualPending[n] = 1;
-      work.JacobianColumn[n] = 0;
-    }
-    for (double delta = kFirstRelativeStep; pending > 0 && delta < kLastStepBound; delta *= 2) {
-      T20Vector trial = parameters;
-      const double h = Increment(parameters[k], delta);
-      trial[k] = parameters[k] + h;
-      if (SolveWhole(ctx, trial, measured.XData, y) != SolveResult::Solved) {
-        ok = false;
-        break;
-      }
-      for (int n = 1; n <= m; ++n) {
-        if (!work.ResidualPending[n]) continue;
-        const TResidualCell cell = work.ResidualCells[n];
-        const double base = work.Jacobian[n][k];
-        const double now = y.C[cell.Event][cell.Variable];
-        // Both non-zero and nearly equal: the difference is lost in rounding, try further.
-        if (base != 0 && now != 0 &&
-            std::fabs(base - now) / (std::fabs(base) + std::fabs(now)) < kRoundingLoss)
-          continue;
-        work.JacobianColumn[n] = (now - base) / h;
-        work.ResidualPending[n] = 0;
-        --pending;
-      }
-    }
-    if (!ok) break;
-    for (int n = 1; n <= m; ++n) work.Jacobian[n][k] = work.JacobianColumn[n];
+  for (std::size_t j = 0; j < columns.Params.size() && ok; ++j) {
+    const int k = columns.Params[j];
+    ok = DifferenceColumn(ctx, work, parameters, k, columns.Lower[k], columns.Upper[k], step,
+                          measured, static_cast<int>(j) + 1);
   }
-  // Statistics read the computed values of the current parameters, not of the last trial.
-  for (int e = 1; e <= y.EventCount; ++e) y.C[e] = work.BaseComputed[e];
+  // The statistics and the report read the base solution, not the last trial's; a static
+  // section that writes the data (an initial value as a parameter) wrote the trials' values.
+  for (int e = 1; e <= y.EventCount; ++e) {
+    y.C[e] = work.BaseComputed[e];
+    y.M[e] = work.BaseMeasured[e];
+  }
   return ok ? true : Failed(ctx);
 }
 
-bool ComputeNormalInverse(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
-                          TDataSet& measured, bool* singular) {
-  if (singular) *singular = false;
-  if (!ComputeJacobian(ctx, work, parameters, paramCount, measured)) return false;
-  FormNormalMatrix(work, work.ResidualCount, paramCount);
-  const bool inverted = InvertMatrix(work.NormalMatrix, work.NormalInverse, paramCount);
-  if (singular) *singular = !inverted;
-  return inverted;
+bool FormNormalInverse(JacobianWork& work, int count) {
+  const int m = work.ResidualCount;
+  FormNormalMatrix(work, m, count);
+  if (count < 1 || m < count) return false;
+  // Householder QR of J in extended precision; V = R^-1 R^-T.
+  std::vector<long double> a(static_cast<std::size_t>(m) * count);
+  const auto at = [&](int r, int c) -> long double& { return a[static_cast<std::size_t>(r) * count + c]; };
+  for (int r = 0; r < m; ++r)
+    for (int c = 0; c < count; ++c) at(r, c) = work.Jacobian[r + 1][c + 1];
+  long double largest = 0;
+  for (int c = 0; c < count; ++c) {
+    long double norm = 0;
+    for (int r = c; r < m; ++r) norm += at(r, c) * at(r, c);
+    norm = std::sqrt(norm);
+    largest = std::max(largest, norm);
+    if (norm == 0) return false;
+    const long double alpha = at(c, c) > 0 ? -norm : norm;
+    at(c, c) -= alpha;
+    long double vnorm = 0;
+    for (int r = c; r < m; ++r) vnorm += at(r, c) * at(r, c);
+    for (int c2 = c + 1; c2 < count; ++c2) {
+      long double dot = 0;
+      for (int r = c; r < m; ++r) dot += at(r, c) * at(r, c2);
+      const long double f = 2 * dot / vnorm;
+      for (int r = c; r < m; ++r) at(r, c2) -= f * at(r, c);
+    }
+    at(c, c) = alpha;  // R's diagonal; the reflector below it is no longer needed
+  }
+  for (int c = 0; c < count; ++c)
+    if (std::fabs(at(c, c)) <= largest * LDBL_EPSILON) return false;
+  // Rinv, upper triangular, then V = Rinv Rinv'.
+  std::vector<long double> inv(static_cast<std::size_t>(count) * count, 0.0L);
+  const auto ri = [&](int r, int c) -> long double& { return inv[static_cast<std::size_t>(r) * count + c]; };
+  for (int c = count - 1; c >= 0; --c) {
+    ri(c, c) = 1 / at(c, c);
+    for (int r = c - 1; r >= 0; --r) {
+      long double sum = 0;
+      for (int k = r + 1; k <= c; ++k) sum += at(r, k) * ri(k, c);
+      ri(r, c) = -sum / at(r, r);
+    }
+  }
+  for (int i = 0; i < count; ++i)
+    for (int k = 0; k < count; ++k) {
+      long double sum = 0;
+      for (int c = std::max(i, k); c < count; ++c) sum += ri(i, c) * ri(k, c);
+      work.NormalInverse[i + 1][k + 1] = static_cast<double>(sum);
+    }
+  return true;
 }
 
-bool GaussNewtonStep(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,
-                     TDataSet& measured, T20Vector& delta) {
-  if (!ComputeNormalInverse(ctx, work, parameters, paramCount, measured)) {
-    if (ctx.Say) ctx.Say(Severity::Error, kMatrixSingular);
-    return false;
-  }
+void GaussNewtonDelta(JacobianWork& work, int count, T20Vector& delta) {
   const int m = work.ResidualCount;
   for (int n = 1; n <= m; ++n)
-    for (int i = 1; i <= paramCount; ++i) {
+    for (int i = 1; i <= count; ++i) {
       long double sum = 0;
-      for (int j = 1; j <= paramCount; ++j)
+      for (int j = 1; j <= count; ++j)
         sum += static_cast<long double>(work.NormalInverse[i][j]) * work.Jacobian[n][j];
       work.GainMatrix[n][i] = static_cast<double>(sum);
     }
-  for (int i = 1; i <= paramCount; ++i) {
+  for (int i = 1; i <= count; ++i) {
     long double sum = 0;
     for (int n = 1; n <= m; ++n)
       sum += static_cast<long double>(work.GainMatrix[n][i]) * work.Residuals[n];
     delta[i] = -static_cast<double>(sum);
   }
-  return true;
 }
 
 bool ComputeDesignJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& parameters, int paramCount,

@@ -43,6 +43,58 @@ bool SensitivitiesAvailable(const SolveContext& ctx) {
   return ctx.Bdf && ctx.Model.DifEqCount > 0;
 }
 
+namespace {
+
+// The static section's first call, which may write the data's initial values from the
+// parameters, and the sensitivities of what it writes at each experiment's first event:
+// initial[e].Columns[j][d] for every event e that starts one, by a quotient per parameter on
+// copies of the data as they were before the call.
+bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& params, TXData& x,
+               TYData& y, std::vector<StateSensitivities>& initial) {
+  TModel& model = ctx.Model;
+  const int n = y.DepCount, events = y.EventCount;
+  auto xBefore = std::make_unique<TXData>(x);
+  auto yBefore = std::make_unique<TYData>(y);
+  const T20Vector pointBefore = model.StartPoint;
+  const T50Vector stateBefore = model.StartState;
+  T20Vector pCall = p;
+  ++ctx.Stats.InitialCalls;
+  if (!model.CallInitial(pCall.data(), model.StartPoint.data(), model.StartState.data(),
+                         x.X[0].data(), y.M[0].data()))
+    return false;
+  initial.assign(events + 1, StateSensitivities{});
+  for (int e = 1; e <= events; ++e)
+    if (e == 1 || !SameExperiment(x, e - 1, e)) {
+      initial[e].Params = params;
+      initial[e].Columns.assign(params.size(), T50Vector{});
+    }
+  auto xScratch = std::make_unique<TXData>(*xBefore);
+  auto yScratch = std::make_unique<TYData>(*yBefore);
+  for (std::size_t j = 0; j < params.size(); ++j) {
+    const int k = params[j];
+    const double t = kJumpStep * (p[k] != 0 ? std::fabs(p[k]) : 1.0);
+    T20Vector pk = p;
+    pk[k] += t;
+    *xScratch = *xBefore;
+    yScratch->M = yBefore->M;
+    T20Vector point = pointBefore;
+    T50Vector state = stateBefore;
+    ++ctx.Stats.InitialCalls;
+    if (!model.CallInitial(pk.data(), point.data(), state.data(), xScratch->X[0].data(),
+                           yScratch->M[0].data()))
+      return false;
+    for (int e = 1; e <= events; ++e) {
+      if (initial[e].Columns.empty()) continue;
+      for (int d = 1; d <= n; ++d)
+        if (yScratch->M[e][d] != y.M[e][d])
+          initial[e].Columns[j][d] = (yScratch->M[e][d] - y.M[e][d]) / t;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
                                const std::vector<int>& params, TDataSet& measured,
                                std::vector<StateSensitivities>& out) {
@@ -55,18 +107,18 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
   TYData& y = measured.YData;
   const int n = y.DepCount, events = y.EventCount;
   out.resize(events + 1);
-  StateSensitivities s;
-  s.Params = params;
-  s.Columns.assign(params.size(), T50Vector{});
-  auto xScratch = std::make_unique<TXData>(x);
-  auto yScratch = std::make_unique<TYData>(y);
   ModelGuardScope guard(ctx.TimeLimit);
   ++ctx.Stats.Solutions;
   T20Vector p = parameters;
-  ++ctx.Stats.InitialCalls;
-  if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(),
-                         x.X[0].data(), y.M[0].data()))
-    return SolveResult::ModelFault;
+  if (events >= 1) {
+    model.StartPoint = x.X[1];
+    model.StartState = y.M[1];
+  }
+  std::vector<StateSensitivities> initial;
+  if (!FirstCall(ctx, p, params, x, y, initial)) return SolveResult::ModelFault;
+  auto xScratch = std::make_unique<TXData>(x);
+  auto yScratch = std::make_unique<TYData>(y);
+  StateSensitivities s;
   for (int i = 1; i <= events; ++i) {
     T50Vector& ci = y.C.at(i);
     if (i > 1 && SameExperiment(x, i - 1, i)) {
@@ -84,7 +136,7 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
       model.StartPoint = x.X[i];
       model.StartState = y.M[i];
       for (int d = 1; d <= n; ++d) ci[d] = y.M[i][d];
-      for (T50Vector& column : s.Columns) column = T50Vector{};
+      s = std::move(initial[i]);
     }
     out[i] = s;
   }
@@ -92,9 +144,8 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
 }
 
 bool ComputeSensitivityJacobian(SolveContext& ctx, JacobianWork& work,
-                                const T20Vector& parameters, int paramCount, TDataSet& measured) {
-  std::vector<int> params;
-  for (int k = 1; k <= paramCount; ++k) params.push_back(k);
+                                const T20Vector& parameters, const std::vector<int>& params,
+                                TDataSet& measured) {
   std::vector<StateSensitivities> events;
   if (SolveSensitivities(ctx, parameters, params, measured, events) != SolveResult::Solved) {
     if (ctx.Say) ctx.Say(Severity::Error, kJacobianFailed);
@@ -104,8 +155,8 @@ bool ComputeSensitivityJacobian(SolveContext& ctx, JacobianWork& work,
   const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, measured.XData, y);
   for (int r = 1; r <= m; ++r) {
     const TResidualCell cell = work.ResidualCells[r];
-    for (int k = 1; k <= paramCount; ++k)
-      work.Jacobian[r][k] = events[cell.Event].Columns[k - 1][cell.Variable];
+    for (std::size_t j = 0; j < params.size(); ++j)
+      work.Jacobian[r][j + 1] = events[cell.Event].Columns[j][cell.Variable];
     work.Residuals[r] = y.C[cell.Event][cell.Variable] - y.M[cell.Event][cell.Variable];
   }
   return true;

@@ -205,6 +205,12 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
   double* xe = x.X[0].data();
   double* ye = y.M[0].data();
 
+  // The static section's first call sees the first event's point and measured state, so an
+  // observable it computes from the state is defined there as at every later event.
+  if (events >= 1) {
+    model.StartPoint = x.X[1];
+    model.StartState = y.M[1];
+  }
   ++ctx.Stats.InitialCalls;
   if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(), xe, ye))
     return SolveResult::ModelFault;

@@ -40,7 +40,7 @@ TEST(EngineSolver, MersonFollowsExponentialDecayAcrossTwoExperimentsAndFormsItsJ
 
   // dC/dk = -t C: the residuals leave out each experiment's first event.
   auto work = std::make_unique<JacobianWork>();
-  ASSERT_TRUE(ComputeJacobian(ctx, *work, p, 1, *data));
+  ASSERT_TRUE(ComputeJacobian(ctx, *work, p, AllColumns(1), *data));
   ASSERT_EQ(work->ResidualCount, 4);
   for (int n = 1; n <= 4; ++n) {
     const int e = work->ResidualCells[n].Event;

@@ -275,17 +275,18 @@ TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) 
   SearchOptions options;
   options.Calls = 1;
   ws_->Estimation().OptimizeGN(options);
-  // The start, the Jacobian (base and one trial per parameter), the full step.
-  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1 + 3 + 1);
+  // The start, the Jacobian (base and two trials per parameter), the full step.
+  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1 + 5 + 1);
   EXPECT_EQ(ws_->Estimation().TotalCalls, total + 1);
-  EXPECT_NEAR(ws_->Parameters.Value[1], 1.15, 1e-6);  // the least-squares line
-  EXPECT_NEAR(ws_->Parameters.Value[2], 1.94, 1e-6);
-  // At the optimum no factor improves: seven trials, nothing moves.
+  EXPECT_NEAR(ws_->Parameters.Value[1], 1.15, 1e-9);  // the least-squares line
+  EXPECT_NEAR(ws_->Parameters.Value[2], 1.94, 1e-9);
+  // At the optimum the correction is rounding: at most seven trials, and nothing moves.
   const T20Vector best = ws_->Parameters.Value;
   ws_->Problem().Stats = {};
   ws_->Estimation().OptimizeGN(options);
-  EXPECT_EQ(ws_->Problem().Stats.Solutions, 3 + 7);
-  EXPECT_EQ(ws_->Parameters.Value, best);
+  EXPECT_LE(ws_->Problem().Stats.Solutions, 5 + 7);
+  EXPECT_NEAR(ws_->Parameters.Value[1], best[1], 1e-9);
+  EXPECT_NEAR(ws_->Parameters.Value[2], best[2], 1e-9);
 }
 
 // The least-squares line through four points: V = (X'X)^-1 = [[1.5, -0.5], [-0.5, 0.2]],
