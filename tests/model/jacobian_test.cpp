@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "estimation/estimation_session.h"
 #include "model/linear_algebra.h"
 #include "support/model_fixture.h"
 
@@ -145,6 +146,82 @@ TEST_F(Jacobian, TheDesignJacobianLeavesTheCallersBlockAlone) {
   EXPECT_NEAR(model().NormalMatrix[1][1], 3, 1e-9);
   EXPECT_NEAR(model().NormalMatrix[1][2], 6, 1e-9);
   EXPECT_NEAR(model().NormalMatrix[2][2], 14, 1e-9);
+}
+
+// two_conditions: a log10 rate constant per condition, the first experiment's initial value
+// written by the static section from p3, and y2 = ln(y1) computed there from the state (ln 0
+// would fault: the section's first call must see the first event, not zeros). Measured: the
+// model's own solution at (-0.5, -1, 1.5).
+class TwoConditions : public Jacobian {
+ protected:
+  void SetUp() override {
+    Jacobian::SetUp();
+    Load("two_conditions");
+    Type(Dimension::Indep, "2");
+    Data(2, 2, {0, 1, 2, 3, 0, 1, 2, 3}, 2.0);
+    TDataSet& d = ws_->MeasuredData;
+    for (int e = 1; e <= 8; ++e) {
+      d.XData.X[e][2] = e <= 4 ? 1 : 2;
+      d.XData.Defined[e][2] = true;
+      d.YData.M[e][2] = std::log(2.0);
+    }
+    Type(Dimension::Param, "3");
+    ws_->SetDataSaved(false);
+    ws_->Prefs.Integrator = kBdf;
+    ws_->Prefs.RelTolerance = 1e-10;
+    ws_->Prefs.AbsTolerance = 1e-14;
+    ASSERT_EQ(ws_->Problem().Solve(Truth()), SolveResult::Solved);
+    for (int e = 2; e <= 8; ++e)
+      if (e != 5) d.YData.M[e] = d.YData.C[e];
+  }
+  static T20Vector Truth() {
+    T20Vector p{};
+    p[1] = -0.5;
+    p[2] = -1;
+    p[3] = 1.5;
+    return p;
+  }
+};
+
+// Differences (Merson) and sensitivities (BDF) give one Jacobian: a residual of the other
+// condition gets exactly 0, the initial value's column is dy/dy0 in its experiment.
+TEST_F(TwoConditions, DifferencesAndSensitivitiesAgreeAndKeepTheConditionsApart) {
+  std::vector<std::vector<double>> columns[2];
+  for (const bool sensitivities : {false, true}) {
+    ws_->Prefs.Integrator = sensitivities ? kBdf : kMerson;
+    ws_->Prefs.SensitivityJacobian = sensitivities;
+    ASSERT_TRUE(Compute(Truth(), 3)) << sensitivities;
+    for (int n = 1; n <= model().ResidualCount; ++n) {
+      const auto [event, variable] = model().ResidualCells[n];
+      const bool first = event <= 4;
+      EXPECT_EQ(model().Jacobian[n][first ? 2 : 1], 0) << n << " " << sensitivities;
+      if (!first) {
+        EXPECT_EQ(model().Jacobian[n][3], 0) << n << " " << sensitivities;
+      }
+      if (first && variable == 1) {  // y1 = y0 e^{-k t}: dy1/dy0 = y1 / y0
+        EXPECT_NEAR(model().Jacobian[n][3], C(event) / 1.5, 1e-4) << n << " " << sensitivities;
+      }
+      columns[sensitivities].push_back({model().Jacobian[n][1], model().Jacobian[n][2], model().Jacobian[n][3]});
+    }
+  }
+  ASSERT_EQ(columns[0].size(), columns[1].size());
+  for (std::size_t n = 0; n < columns[0].size(); ++n)
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(columns[0][n][k], columns[1][n][k], 2e-3 * std::fabs(columns[1][n][k]) + 1e-6) << n << " " << k;
+}
+
+// LM on sensitivities moves the initial value too, and ends at the answer, not on a crawl.
+TEST_F(TwoConditions, LevenbergMarquardtOnSensitivitiesFitsTheInitialValue) {
+  ws_->Prefs.SensitivityJacobian = true;
+  const double start[] = {-0.3, -0.7, 1.0};
+  for (int i = 1; i <= 3; ++i) {
+    ws_->SetParameterValue(i, start[i - 1]);
+    ws_->Parameters.MinBound[i] = -5;
+    ws_->Parameters.MaxBound[i] = 5;
+  }
+  const SearchSummary s = ws_->Estimation().OptimizeLM({});
+  EXPECT_EQ(s.Reason, SearchEnd::Converged) << ws_->Estimation().Result.Message;
+  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(s.Values[i], Truth()[i], 1e-5) << i;
 }
 
 TEST(InvertMatrix, InvertsWithPivotingAndRefusesAZeroPivot) {
