@@ -24,6 +24,13 @@ inline constexpr const char* kRunningDesign = "Design running: %d model calls, d
 inline constexpr const char* kModelCompiled = "%s compiled and loaded.";
 inline constexpr const char* kGNConverged =
     "Optimize GN ended: the last step lowered the objective no further (converged).";
+inline constexpr const char* kLimitsUnfinished =
+    "F-Limits ended; %d limit(s) were cut short before their search ended (shown in grey, "
+    "marked * in the report).";
+inline constexpr const char* kReportLimitCut =
+    "* where the search of this limit stood when it was cut short (Stop or the call limit).";
+inline constexpr const char* kGNFailed =
+    "Optimize GN ended: the model could not be solved for the Jacobian or for any step (solve failed).";
 inline constexpr const char* kLMEnded = "Optimize LM ended (%s): %s";
 inline constexpr const char* kLMMovedInside =
     "Optimize LM started parameter %d at %s: its start lay outside its bounds.";
@@ -142,6 +149,7 @@ inline constexpr const char* kPictureNotWritten = "Cannot write the picture to \
 // The preferences dialog.
 inline constexpr const char* kNumericRequired = "Numeric value required!";
 inline constexpr const char* kToleranceRequired = "A tolerance from 1e-14 to 0.01 required!";
+inline constexpr const char* kLMToleranceRequired = "A tolerance from 1e-16 to 0.1 required!";
 inline constexpr const char* kBrowseCompilerTitle = "Browse for file ...";
 inline constexpr const char* kBrowseCompilerFilter = "Application Executable (*.exe)|*.exe";
 

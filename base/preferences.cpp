@@ -42,6 +42,9 @@ void ForEachValue(Prefs& prefs, Visit&& visit) {
   visit("integrator", "RelTol", g.RelTolerance);
   visit("integrator", "AbsTol", g.AbsTolerance);
   visit("integrator", "Sensitivities", g.SensitivityJacobian);
+  visit("lm", "FTol", g.LMFunctionTolerance);
+  visit("lm", "XTol", g.LMParameterTolerance);
+  visit("lm", "GTol", g.LMGradientTolerance);
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = prefs.Series.at(n);
     const std::string number = std::to_string(n);
@@ -249,6 +252,8 @@ void ClampLoaded(TPreferences& prefs) {
   if (g.Integrator != kBdf) g.Integrator = kMerson;
   g.RelTolerance = std::clamp(g.RelTolerance, kMinTolerance, kMaxTolerance);
   g.AbsTolerance = std::clamp(g.AbsTolerance, kMinTolerance, kMaxTolerance);
+  for (double* t : {&g.LMFunctionTolerance, &g.LMParameterTolerance, &g.LMGradientTolerance})
+    *t = std::clamp(*t, kMinLMTolerance, kMaxLMTolerance);
   for (TDescription& d : prefs.Descriptions) {
     d.Size = std::clamp(d.Size, kMinFontSize, kMaxFontSize);
     if (d.Caption.size() > kMaxCaptionBytes) {

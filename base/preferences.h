@@ -35,6 +35,11 @@ struct TZelkPrefs {
   double RelTolerance = 1e-6;           // integrator/RelTol: BDF's relative tolerance
   double AbsTolerance = 1e-10;          // integrator/AbsTol: BDF's absolute tolerance
   bool SensitivityJacobian = false;     // integrator/Sensitivities: BDF's Jacobians from them
+  // lm/FTol, XTol, GTol: Optimize LM's relative change of the objective and of the parameters
+  // in a step, and its gradient relative to the start's objective, that end it.
+  double LMFunctionTolerance = 1e-8;
+  double LMParameterTolerance = 1e-8;
+  double LMGradientTolerance = 1e-8;
 
   bool operator==(const TZelkPrefs&) const = default;
 };
@@ -111,9 +116,10 @@ inline constexpr std::int32_t kMaxModelTimeLimit = 3600;
 // The integrators of differential models: Runge-Kutta-Merson, or CVODES' BDF for stiff ones.
 enum : std::uint8_t { kMerson = 0, kBdf = 1 };
 inline constexpr double kMinTolerance = 1e-14, kMaxTolerance = 1e-2;
+inline constexpr double kMinLMTolerance = 1e-16, kMaxLMTolerance = 0.1;
 
 // Number of name=value lines a saved file holds.
-inline constexpr int kPreferenceValueCount = 15 + 7 * kSeriesCount + 8 * kDescriptionCount;
+inline constexpr int kPreferenceValueCount = 18 + 7 * kSeriesCount + 8 * kDescriptionCount;
 
 // "$XDG_CONFIG_HOME/zelk20.ini" when that variable holds an absolute path, otherwise
 // "$HOME/.config/zelk20.ini" (the password database's home when HOME is unset).

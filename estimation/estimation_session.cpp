@@ -9,6 +9,19 @@
 
 namespace zelk {
 
+void EstimationSession::Forget() {
+  BestObjective = 0;
+  ObjectiveReady = LimitReady = false;
+  TotalCalls = SuccessfulCalls = 1;
+  FlowObjectiveText.clear();
+  FlowTotalText.clear();
+  FlowSuccessfulText.clear();
+  Result.Progress.clear();
+  Result.ProfileProgress.clear();
+  Result.Profiles.clear();
+  loop_.Changed(FitChange::Flow);
+}
+
 void EstimationSession::SetObjectiveFunc(TObjectiveKind kind) {
   problem_.ObjectiveKind = kind;
   ObjectiveReady = false;
@@ -25,6 +38,8 @@ void EstimationSession::ShowObjective(double value) {
   LimitReady = false;
   ResetFLimits(parameters_);
   Result.Profiles.clear();  // drawn against the threshold of the old best
+  Result.LowerSides.clear();
+  Result.UpperSides.clear();
   FlowObjectiveText = FormatGeneral(value, 15);
   FlowTotalText = std::to_string(TotalCalls);
   FlowSuccessfulText = std::to_string(SuccessfulCalls);
@@ -125,6 +140,7 @@ void EstimationSession::GNStep() {
     return;
   }
   if (loop_.Mode() == kIdle) return;
+  bool anySolved = false;
   for (double factor = 1.0; factor >= kGNSmallestFactor; factor /= 2) {
     for (int i = 1; i <= parameters_.Count; ++i)
       parameters_.TrialValue[i] = parameters_.Value[i] + factor * delta[i];
@@ -133,6 +149,7 @@ void EstimationSession::GNStep() {
       CountFailedTrial();
       continue;
     }
+    anySolved = true;
     TrialObjective = problem_.Objective();
     const bool better = TrialObjective < BestObjective;
     if (better) {
@@ -143,6 +160,11 @@ void EstimationSession::GNStep() {
     }
     ++TotalCalls;
     if (better) return;
+  }
+  // No step could even be solved: that is no optimum.
+  if (!anySolved) {
+    ownEnd_ = SearchEnd::SolveFailed;
+    EndOperation(loop_.Mode());
   }
 }
 
@@ -192,6 +214,9 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
     if (ended && !ObjectiveReady && options.Search != kDesign) return;
     if (rule.AfterTrial(BestObjective) && !ended) EndOperation(mode);
   });
+  // Whatever the last trial left, the computed values are those of the estimates again: the
+  // report's residuals and the statistics read them.
+  if (ObjectiveReady && problem_.Model().LibFileName.size() > 0) problem_.Solve(parameters_.Value);
   SearchSummary summary;
   summary.Reason = rule.Reason();
   // The design evaluates no objective: only the searches can fail at their start.
@@ -299,7 +324,8 @@ SearchSummary EstimationSession::OptimizeGN(const SearchOptions& options) {
   // A Jacobian that could not be evaluated ends the search as a failure, never as converged.
   if (ownEnd_ == SearchEnd::SolveFailed && summary.Reason == SearchEnd::Stopped) {
     Result.Fit.Reason = SearchEnd::SolveFailed;
-    Result.Message = kJacobianFailed;
+    Result.Message = msg::kGNFailed;
+    loop_.Tell(Severity::Note, Result.Message);
     return Result.Fit;
   }
   if (summary.Reason == SearchEnd::Stall) {
@@ -377,7 +403,7 @@ void EstimationSession::OptimizeButtonClick() {
   else if (OptimizeButtonSearch == kWLSearch)
     OptimizeWL({});
   else if (OptimizeButtonSearch == kLMSearch)
-    OptimizeLM({});
+    OptimizeLM({.Search = kLMSearch, .Tolerances = LMTolerancesOf(problem_.Prefs())});
   else
     Optimize({});
 }

@@ -46,6 +46,8 @@ class EstimationSession {
   // The Optimize tool button runs the search chosen last from its menu (Optimize at start).
   TOperation OptimizeButtonSearch = kRandomSearch;
 
+  // A new model or data set: no best value, no counters, no progress of an earlier search.
+  void Forget();
   // "Objective Function Type": takes effect at the next step of any search.
   void SetObjectiveFunc(TObjectiveKind kind);
   // A new best objective: shown with the counters, F-limits restart from Value.
@@ -113,6 +115,8 @@ class EstimationSession {
   // steps. True when every search ran without an error; Result.LimitSides says how each ended.
   bool FLimit(int col, int row, const SearchOptions& options = {});
   bool AllFLimits(const SearchOptions& options = {});
+  // "Process Successfully Completed", or how many sides were cut short.
+  void TellLimitsDone();
 
   // --- experiment design: random candidate sets in [min, max], sorted, the one with the
   // largest determinant kept. Ends by its own rule, by Stop or after options.Calls sets.

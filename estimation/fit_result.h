@@ -15,6 +15,11 @@
 
 namespace zelk {
 
+// Where an F-limit side stands in the last F-limit command: Shown as it was (imported, or
+// from before), Pending (its search is still to come: its value is another side's by-product),
+// Unfinished (ended by Stop or by the call limit: where the search stood), Finished.
+enum class LimitSideState : std::uint8_t { Shown, Pending, Unfinished, Finished };
+
 struct FitResult {
   TOperation Search = kIdle;  // the last search of the Optimize menu; kIdle: none ran
   SearchSummary Fit;          // its end, counts, best objective and values
@@ -25,6 +30,16 @@ struct FitResult {
   TStatistics Statistics;  // of the last standard errors computed
 
   std::vector<SearchSummary> LimitSides;  // the last F-limit command, lower side first
+  // [1..Count] of each side; sides beyond are Shown.
+  std::vector<LimitSideState> LowerSides, UpperSides;
+  LimitSideState Side(int k, bool lower) const {
+    const auto& sides = lower ? LowerSides : UpperSides;
+    return k >= 1 && k < static_cast<int>(sides.size()) ? sides[k] : LimitSideState::Shown;
+  }
+  int UnfinishedSides() const {
+    return static_cast<int>(std::count(LowerSides.begin(), LowerSides.end(), LimitSideState::Unfinished) +
+                            std::count(UpperSides.begin(), UpperSides.end(), LimitSideState::Unfinished));
+  }
 
   // (model calls since the start, best objective) at every new best of the last search;
   // ProgressBase is the solution count it started from, for a point at the present.

@@ -99,6 +99,11 @@ SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOpti
   run.Stall = 0;  // the best objective does not move during a profile
   SearchSummary summary = RunSearch(run);
   if (summary.Reason == SearchEnd::Stopped) summary.Reason = ownEnd_;
+  std::vector<LimitSideState>& sides = lower ? Result.LowerSides : Result.UpperSides;
+  if (static_cast<int>(sides.size()) <= k) sides.resize(k + 1, LimitSideState::Shown);
+  const bool cut = summary.Reason == SearchEnd::Stopped || summary.Reason == SearchEnd::Calls;
+  sides[k] = cut ? LimitSideState::Unfinished : LimitSideState::Finished;
+  loop_.Changed(FitChange::Limits);
   return summary;
 }
 
@@ -204,14 +209,32 @@ bool EstimationSession::FLimit(int col, int row, const SearchOptions& options) {
   const SearchEnd end = Result.LimitSides.back().Reason;
   // A search that could not run, or whose probe failed, has said so: no success after it.
   if (end == SearchEnd::InitialSolveFailed || end == SearchEnd::SolveFailed) return false;
-  if (!loop_.Closing()) loop_.Tell(Severity::Information, msg::kProcessCompleted);
+  if (!loop_.Closing()) TellLimitsDone();
   return true;
+}
+
+void EstimationSession::TellLimitsDone() {
+  const int unfinished = Result.UnfinishedSides();
+  if (unfinished == 0)
+    loop_.Tell(Severity::Information, msg::kProcessCompleted);
+  else
+    loop_.Tell(Severity::Information,
+               FillPlaceholders(msg::kLimitsUnfinished, {std::to_string(unfinished)}));
 }
 
 bool EstimationSession::AllFLimits(const SearchOptions& options) {
   loop_.Changed(FitChange::FLimitsStarted);
   Result.LimitSides.clear();
   Result.Profiles.clear();
+  // The start first: a new best value would forget the sides' states set here.
+  if (!InitialEvaluation()) {
+    Result.LimitSides.push_back(NotRun());
+    return false;
+  }
+  // Until its own search, a side shows nothing: what other profiles left there is no limit.
+  Result.LowerSides.assign(parameters_.Count + 1, LimitSideState::Pending);
+  Result.UpperSides.assign(parameters_.Count + 1, LimitSideState::Pending);
+  loop_.Changed(FitChange::Limits);
   bool clean = true;
   for (int k = 1; k <= parameters_.Count; ++k)
     for (const bool lower : {true, false}) {
@@ -223,7 +246,7 @@ bool EstimationSession::AllFLimits(const SearchOptions& options) {
       if (end == SearchEnd::InitialSolveFailed) return false;
       if (end == SearchEnd::SolveFailed) clean = false;
     }
-  if (clean && !loop_.Closing()) loop_.Tell(Severity::Information, msg::kProcessCompleted);
+  if (clean && !loop_.Closing()) TellLimitsDone();
   return clean;
 }
 

@@ -4,6 +4,10 @@
 
 namespace zelk {
 
+LMTolerances LMTolerancesOf(const TZelkPrefs& prefs) {
+  return {prefs.LMFunctionTolerance, prefs.LMParameterTolerance, prefs.LMGradientTolerance};
+}
+
 const char* SearchEndName(SearchEnd reason) {
   switch (reason) {
     case SearchEnd::Stopped:

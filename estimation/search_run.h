@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/preferences.h"
 #include "estimation/parameter_record.h"
 #include "estimation/operation.h"
 
@@ -19,6 +20,9 @@ struct LMTolerances {
   double Parameter = 1e-8;
   double Gradient = 1e-8;
 };
+
+// The preferences' LM tolerances.
+LMTolerances LMTolerancesOf(const TZelkPrefs& prefs);
 
 struct SearchOptions {
   TOperation Search = kRandomSearch;  // a search of the Optimize menu, or kFLimitSearch

@@ -4,10 +4,12 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "base/format.h"
 #include "ui/plot_view.h"
 #include "workspace/fit_plots.h"
 
@@ -51,6 +53,26 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
   connect(buttons, &QButtonGroup::idClicked, this,
           [this](int id) { ws_.Estimation().SetObjectiveFunc(static_cast<TObjectiveKind>(id)); });
   column->addWidget(group);
+
+  // Editing ends with Enter or by leaving the field; a refused text goes back to the value.
+  auto* lm = new QGroupBox("LM Tolerances");
+  lm->setObjectName("LMTolerances");
+  auto* lmForm = new QFormLayout(lm);
+  const char* lmNames[] = {"oflwLMFTol", "oflwLMXTol", "oflwLMGTol"};
+  const char* lmCaptions[] = {"Objective:", "Parameters:", "Gradient:"};
+  for (int i = 0; i < 3; ++i) {
+    lmTolerances_[i] = new QLineEdit;
+    lmTolerances_[i]->setObjectName(lmNames[i]);
+    lmForm->addRow(lmCaptions[i], lmTolerances_[i]);
+    connect(lmTolerances_[i], &QLineEdit::editingFinished, this, [this, i] {
+      if (!lmTolerances_[i]->isModified()) return;
+      lmTolerances_[i]->setModified(false);
+      ws_.SetLMTolerance(i, lmTolerances_[i]->text().toStdString());
+      ShowLMTolerances();
+    });
+  }
+  column->addWidget(lm);
+  ShowLMTolerances();
   progress_ = new PlotView(
       ws_,
       [this] {
@@ -102,12 +124,21 @@ void FlowPage::Refresh() {
   total_->setText(QString::fromStdString(ws_.Estimation().FlowTotalText));
   successful_->setText(QString::fromStdString(ws_.Estimation().FlowSuccessfulText));
   choices_[static_cast<int>(ws_.Problem().ObjectiveKind)]->setChecked(true);
+  ShowLMTolerances();
   const EstimationSession& e = ws_.Estimation();
   const std::string* texts[] = {&e.FTestParamText, &e.FTestLimitText, &e.FTestLimitObjectiveText,
                                 &e.FTestMinText, &e.FTestDescentText};
   for (int i = 0; i < 5; ++i) ftest_[i]->setText(QString::fromStdString(*texts[i]));
   progress_->update();
   profileProgress_->update();
+}
+
+void FlowPage::ShowLMTolerances() {
+  const TZelkPrefs& p = ws_.Prefs;
+  const double values[] = {p.LMFunctionTolerance, p.LMParameterTolerance, p.LMGradientTolerance};
+  for (int i = 0; i < 3; ++i)
+    if (!lmTolerances_[i]->hasFocus() || !lmTolerances_[i]->isModified())
+      lmTolerances_[i]->setText(QString::fromStdString(FormatGeneral(values[i], 6)));
 }
 
 void FlowPage::ShowFTest() const { pages_->setCurrentIndex(1); }

@@ -7,6 +7,7 @@
 #include "workspace/workspace.h"
 
 class QLabel;
+class QLineEdit;
 class QRadioButton;
 class QTabWidget;
 
@@ -27,6 +28,10 @@ class FlowPage : public QWidget {
   // The F-Test sub-page's values: 0 Parameter, 1 Limit, 2 Limit Objective, 3 Min, 4 Descent.
   QLabel* FTestLabel(int i) const { return ftest_[i]; }
   void ShowFTest() const;
+  // The preferences' LM tolerances, except in a field being edited.
+  void ShowLMTolerances();
+  // Optimize LM's tolerances: 0 objective, 1 parameters, 2 gradient.
+  QLineEdit* LMTolerance(int i) const { return lmTolerances_[i]; }
   QRadioButton* ObjectiveChoice(TObjectiveKind kind) const {
     return choices_[static_cast<int>(kind)];
   }
@@ -38,6 +43,7 @@ class FlowPage : public QWidget {
   QLabel* total_;
   QLabel* successful_;
   QRadioButton* choices_[3];
+  QLineEdit* lmTolerances_[3];
   QLabel* ftest_[5];
   PlotView* progress_;
   PlotView* profileProgress_;

@@ -14,6 +14,18 @@ void Workspace::SetParameterValue(int i, double v) {
   Invalidate(Stale::Everything);
 }
 
+bool Workspace::SetLMTolerance(int which, const std::string& text) {
+  double* fields[] = {&Prefs.LMFunctionTolerance, &Prefs.LMParameterTolerance,
+                      &Prefs.LMGradientTolerance};
+  const auto value = ParseNumber(text);
+  if (which < 0 || which > 2 || !value || !(*value >= kMinLMTolerance && *value <= kMaxLMTolerance)) {
+    ShowError(msg::kLMToleranceRequired);
+    return false;
+  }
+  *fields[which] = *value;
+  return true;
+}
+
 void Workspace::Changed(FitChange what) {
   switch (what) {
     case FitChange::Busy:
@@ -101,9 +113,10 @@ std::string Workspace::RunningText(std::int64_t calls) const {
     case kWLSearch:
     case kLJSearch:
     case kLMSearch:
+      // Until the start is solved there is no best of this model and data.
       return FillPlaceholders(
-          msg::kRunningSearch,
-          {SearchName(static_cast<TOperation>(OperationMode)), count, FormatGeneral(e.BestObjective, 8)});
+          msg::kRunningSearch, {SearchName(static_cast<TOperation>(OperationMode)), count,
+                                e.ObjectiveReady ? FormatGeneral(e.BestObjective, 8) : "-"});
     case kFLimitSearch:
       return FillPlaceholders(msg::kRunningFLimit,
                               {e.FTestLimitText, std::to_string(e.LimitParam), count,

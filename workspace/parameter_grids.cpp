@@ -100,13 +100,17 @@ CellStyle ParameterGrid::Style(int col, int row) const {
       style.TextDrawn = p.StdErrValid.at(row);
       break;
     case 5:
-      style.TextDrawn = p.LoFValid.at(row);
-      if (!(p.LoFLimit.at(row) > p.MinBound.at(row))) style.TextColour = C::Red;
+    case 6: {
+      const bool lower = col == 5;
+      const LimitSideState side = owner_.fit_.Side(row, lower);
+      style.TextDrawn = (lower ? p.LoFValid : p.HiFValid).at(row) && side != LimitSideState::Pending;
+      if (side == LimitSideState::Unfinished)
+        style.TextColour = C::Grey;
+      else if (lower ? !(p.LoFLimit.at(row) > p.MinBound.at(row))
+                     : p.HiFLimit.at(row) >= p.MaxBound.at(row))
+        style.TextColour = C::Red;
       break;
-    case 6:
-      style.TextDrawn = p.HiFValid.at(row);
-      if (p.HiFLimit.at(row) >= p.MaxBound.at(row)) style.TextColour = C::Red;
-      break;
+    }
     default:
       break;
   }
@@ -227,10 +231,11 @@ void ParameterGrid::CopySelection() {
                     [this](int col, int row) { return DisplayText(col, row); });
 }
 
-ParameterGrids::ParameterGrids(TParameterRecord& record, UserInterface& ui,
+ParameterGrids::ParameterGrids(TParameterRecord& record, const FitResult& fit, UserInterface& ui,
                                std::function<void(int, double)> setParameterValue,
                                std::function<void()> fixedToggled)
     : record_(record),
+      fit_(fit),
       ui_(ui),
       setParameterValue_(std::move(setParameterValue)),
       fixedToggled_(std::move(fixedToggled)),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
 #include "workspace/data_grid.h"
 #include "workspace/user_interface.h"
@@ -144,7 +145,9 @@ class ParameterGrids {
   // depended on the old value (ObjectiveReady, LimitReady, CurveReady) and repaints the fit chart.
   // `fixedToggled` runs after every ToggleFixed, once the grids asked for their own repaint.
   // Both are required.
-  ParameterGrids(TParameterRecord& record, UserInterface& ui,
+  // `fit` tells which F-limit sides are still to be searched (not drawn) or were cut short
+  // (drawn grey).
+  ParameterGrids(TParameterRecord& record, const FitResult& fit, UserInterface& ui,
                  std::function<void(int, double)> setParameterValue,
                  std::function<void()> fixedToggled);
   ParameterGrids(const ParameterGrids&) = delete;
@@ -174,6 +177,7 @@ class ParameterGrids {
   int Count() const;
 
   TParameterRecord& record_;
+  const FitResult& fit_;
   UserInterface& ui_;
   std::function<void(int, double)> setParameterValue_;
   std::function<void()> fixedToggled_;

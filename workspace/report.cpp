@@ -114,10 +114,20 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   w.Line("\tValue   \t\tStd. Error\tLo F-Limit\tHi F-Limit");
   w.Font(S);
   w.Stops(Columns(4, kNumberColumn));
+  // What was not computed is left empty, not printed as 0; a limit cut short is marked.
+  bool cut = false;
+  const auto limit = [&](int i, bool lower) -> std::string {
+    const LimitSideState side = in.Fit ? in.Fit->Side(i, lower) : LimitSideState::Shown;
+    if (!(lower ? p.LoFValid : p.HiFValid).at(i) || side == LimitSideState::Pending) return "";
+    cut = cut || side == LimitSideState::Unfinished;
+    return FS((lower ? p.LoFLimit : p.HiFLimit)[i], 8) + (side == LimitSideState::Unfinished ? "*" : "");
+  };
   for (int i = 1; i <= p.Count; ++i)
-    w.Line(std::to_string(i) + ".\t" + FS(p.Value[i], 8) + "\t" + FS(p.StdError[i], 8) + "\t" +
-           FS(p.LoFLimit[i], 8) + "\t" + FS(p.HiFLimit[i], 8));
+    w.Line(std::to_string(i) + ".\t" + FS(p.Value[i], 8) + "\t" +
+           (p.StdErrValid.at(i) ? FS(p.StdError[i], 8) : "") + "\t" + limit(i, true) + "\t" +
+           limit(i, false));
   w.Stops();
+  if (cut) w.Line(msg::kReportLimitCut);
   // The column holds confidence half-widths, not standard errors: once computed, a note says so.
   if (in.StdErrorDof > 0 && StdErrorsComputed(p))
     w.Line(FillPlaceholders(msg::kReportStdErrorNote, {std::to_string(in.StdErrorDof)}));
@@ -152,7 +162,8 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   for (int j = 1; j <= in.Measured.EventCount; ++j) {
     std::string row = std::to_string(j) + ".";
     for (int r = 1; r <= in.Measured.DepCount; ++r)
-      row += "\t" + FS(in.Measured.M[j][r] - in.Measured.C[j][r], 5);
+      row += "\t" + (in.Measured.Defined[j][r] ? FS(in.Measured.M[j][r] - in.Measured.C[j][r], 5)
+                                               : std::string("#"));
     w.Line(row);
   }
   return w.Take();

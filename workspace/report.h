@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/data_set.h"
+#include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
 #include "model/model_library.h"
 #include "presentation/rich_text.h"
@@ -29,6 +30,8 @@ struct ReportInputs {
   // The search that made the estimates and how it ended ("Optimize LM (converged)"); "" when
   // none ran.
   std::string Search = {};
+  // Which F-limit sides are still to be searched (left out) or were cut short (marked *).
+  const FitResult* Fit = nullptr;
 };
 
 std::vector<RichLine> BuildReport(const ReportInputs& in);

@@ -43,7 +43,7 @@ Workspace::Workspace(UserInterface& ui)
       boxes_(BoxesOf(ui)),
       grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
       paramGrids_(
-          Parameters, ui, [this](int i, double v) { SetParameterValue(i, v); },
+          Parameters, estimation_.Result, ui, [this](int i, double v) { SetParameterValue(i, v); },
           [this] { ui_.Repaint(View::ParameterGrids); }) {
   problem_.Say = boxes_;
 }
@@ -111,7 +111,20 @@ std::string Workspace::CompilePanelText() const {
   return Model.ModelCompiled ? msg::kCompiled : msg::kNotCompiled;
 }
 
-void Workspace::RefreshChartData() {
+void Workspace::RefreshChartData(bool dataChanged) {
+  if (dataChanged) ForgetResults();
+  const DataCounts counts = zelk::RefreshChartData(MeasuredData, ChartData, Model.DifEqCount);
+  ApplyChartRanges();
+  Invalidate(Stale::Curve);
+  ExperimentCount = counts.ExperimentCount;
+  MissingCount = counts.MissingCount;
+  ui_.Repaint(View::FitChart);
+  Debug.Show(ChartData);
+  ui_.Repaint(View::Debug);
+  BranchList.Rebuild(MeasuredData);
+}
+
+void Workspace::ForgetResults() {
   estimation_.TotalCalls = 1;
   estimation_.SuccessfulCalls = 1;
   // The results computed for the old data are gone; the user's fixed marks stay, and
@@ -124,15 +137,6 @@ void Workspace::RefreshChartData() {
     Parameters.HiFValid[i] = false;
     Parameters.LoFValid[i] = false;
   }
-  const DataCounts counts = zelk::RefreshChartData(MeasuredData, ChartData, Model.DifEqCount);
-  ApplyChartRanges();
-  Invalidate(Stale::Curve);
-  ExperimentCount = counts.ExperimentCount;
-  MissingCount = counts.MissingCount;
-  ui_.Repaint(View::FitChart);
-  Debug.Show(ChartData);
-  ui_.Repaint(View::Debug);
-  BranchList.Rebuild(MeasuredData);
 }
 
 void Workspace::ApplyChartRanges() {
@@ -151,8 +155,8 @@ void Workspace::RefreshDesignRanges() {
   ui_.Repaint(View::Debug);
 }
 
-void Workspace::SetDataSaved(bool saved) {
-  RefreshChartData();
+void Workspace::SetDataSaved(bool saved, bool dataChanged) {
+  RefreshChartData(dataChanged);
   if (saved == DataSaved) return;
   DataSaved = saved;
   ui_.SetStatusPanel(0, DataPanelText());
@@ -209,6 +213,7 @@ void Workspace::ResetDataSet() {
       MeasuredData.YData.Defined[j][i] = false;
     }
   Invalidate(Stale::Fit);
+  estimation_.Forget();
   estimation_.FailedSolves = 0;
   estimation_.AbandonedSolves = 0;
   ui_.Repaint(View::Dimensions);
@@ -247,6 +252,7 @@ void Workspace::ResetModel() {
   dimensions_.Reset(Dimension::Param, 1);
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
   Invalidate(Stale::Everything);
+  estimation_.Forget();
 }
 
 void Workspace::SetCompiled(bool compiled) {
@@ -387,7 +393,7 @@ void Workspace::SaveDataFile() {
     SaveDataFileAs();
     return;
   }
-  if (WriteDataFile(DataFileName)) SetDataSaved(true);
+  if (WriteDataFile(DataFileName)) SetDataSaved(true, false);
 }
 
 void Workspace::SaveDataFileAs() {
@@ -401,7 +407,7 @@ void Workspace::SaveDataFileAs() {
   const auto chosen = ui_.SaveFileDialog(request);
   if (!chosen || !WriteDataFile(*chosen)) return;
   SetDataFileName(*chosen);
-  SetDataSaved(true);
+  SetDataSaved(true, false);
 }
 
 // The saved flag's setters rewrite a panel only when the flag changes; a new name shows at once.

@@ -82,7 +82,8 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   void RefreshParameterGrids();
 
   // --- saved states and their panels
-  void SetDataSaved(bool saved);
+  // `dataChanged` false: the data are as they were (a save), and the fit's results stay.
+  void SetDataSaved(bool saved, bool dataChanged = true);
   void SetModelSaved(bool saved);
   // The document's name, shown in its panel at once.
   void SetDataFileName(const std::string& path);
@@ -113,8 +114,10 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   // Panel 2 follows; nothing happens when the state does not change.
   void SetCompiled(bool compiled) override;
   // Ranges, the chart's data set, the counts, the Debug grid and the visibility tree; run
-  // by every SetDataSaved.
-  void RefreshChartData();
+  // by every SetDataSaved. Changed data also forget the fit's counters, standard errors and
+  // limits.
+  void RefreshChartData(bool dataChanged = true);
+  void ForgetResults();
   // The experiment design's data set got new points: the Debug grid.
   void RefreshDesignRanges();
 
@@ -203,7 +206,12 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
   void OptimizeGNAction() { estimation_.OptimizeGN({}); }
   void OptimizeWLAction() { estimation_.OptimizeWL({}); }
-  void OptimizeLMAction() { estimation_.OptimizeLM({}); }
+  void OptimizeLMAction() {
+    estimation_.OptimizeLM({.Search = kLMSearch, .Tolerances = LMTolerancesOf(Prefs)});
+  }
+  // The Flow page's LM tolerances (0 objective, 1 parameters, 2 gradient) as typed: a number
+  // from 1e-16 to 0.1 goes into the preferences; anything else is refused with a message.
+  bool SetLMTolerance(int which, const std::string& text);
   void StdErr() { estimation_.StdErr(); }
   void CovariancesAction() { estimation_.CovariancesAction(); }
   // "&F-Limit" for the details grid's current cell; "&All F-Limits".

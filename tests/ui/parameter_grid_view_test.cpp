@@ -31,7 +31,7 @@ class ParameterGridViewTest : public ::testing::Test {
  protected:
   ParameterGridViewTest()
       : grids_(
-            record_, ui_, [this](int i, double v) { record_.Value[i] = record_.TrialValue[i] = v; },
+            record_, fit_, ui_, [this](int i, double v) { record_.Value[i] = record_.TrialValue[i] = v; },
             [] {}),
         values_(grids_.ParamGrid()),
         details_(grids_.PDGrid()) {
@@ -63,6 +63,7 @@ class ParameterGridViewTest : public ::testing::Test {
   }
 
   TParameterRecord record_ = StartParameterRecord();
+  FitResult fit_;
   WindowUi ui_;
   ParameterGrids grids_;
   ParameterGridView values_;

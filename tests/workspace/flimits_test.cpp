@@ -51,6 +51,8 @@ TEST_F(FLimits, TheMeanGetsTheExactIntervalOnBothSides) {
   const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   const EstimationSession& e = ws_->Estimation();
   const double h = HalfWidth(6);
+  // The computed values (the report's residuals) are the estimates', not the last probe's.
+  for (int e = 1; e <= 6; ++e) EXPECT_EQ(C(e), mean_) << e;
   ExpectInsideNear(ws_->Parameters.LoFLimit[1], mean_ - h, mean_);
   ExpectInsideNear(ws_->Parameters.HiFLimit[1], mean_ + h, mean_);
   // F(p, N - p) = F(1, 5), not F(N, N - p).
@@ -98,7 +100,8 @@ TEST_F(FLimits, AParameterAtItsLowerBoundEndsAtTheFirstMoveAndKeepsItsValue) {
   ws_->Problem().Stats = {};
   const SearchSummary side = ws_->Estimation().StartFLimit(1, true);
   EXPECT_EQ(side.Reason, SearchEnd::Finished);
-  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1);  // the centre; no probe beyond the bound
+  // The centre and the estimates once more at the end; no probe beyond the bound.
+  EXPECT_EQ(ws_->Problem().Stats.Solutions, 2);
   EXPECT_EQ(ws_->Parameters.LoFLimit[1], mean_);
   EXPECT_FALSE(ws_->Parameters.LoFValid[1]);
   EXPECT_TRUE(ui_.Messages.empty());
@@ -190,8 +193,37 @@ TEST_F(FLimits, StopEndsOnlyTheRunningSearchAndTheRestStillRun) {
   EXPECT_EQ(sides[0].Reason, SearchEnd::Stopped);
   for (std::size_t i = 1; i < sides.size(); ++i)
     EXPECT_EQ(sides[i].Reason, SearchEnd::Finished) << i;
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kProcessCompleted});
+  // The stopped side is no success: it is said, and drawn grey where it stood.
+  EXPECT_EQ(ui_.TakeMessages(),
+            std::vector<std::string>{FillPlaceholders(msg::kLimitsUnfinished, {"1"})});
+  EXPECT_EQ(ws_->Estimation().Result.Side(1, true), LimitSideState::Unfinished);
+  EXPECT_EQ(ws_->Estimation().Result.Side(1, false), LimitSideState::Finished);
+  EXPECT_EQ(ws_->ParamGrids().PDGrid().Style(5, 1).TextColour, CellTextColour::Grey);
   EXPECT_GE(ws_->Parameters.HiFLimit[3], 10 - 1e-9);
+}
+
+// While All F-Limits runs, a side not yet searched shows nothing, though the profiles of
+// earlier parameters moved its value.
+TEST_F(FLimits, ASideNotYetSearchedShowsNothing) {
+  Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
+  Type(Dimension::Param, "2");
+  SetBound(ws_->Parameters, 2, TBound::Min, -10);
+  ws_->SetParameterValue(2, 0.01);  // the random re-fits move only what is not 0
+  bool checked = false;
+  std::function<void()> look = [&] {
+    ui_.OnProcessEvents = look;
+    const EstimationSession& e = ws_->Estimation();
+    if (checked || e.LimitParam != 1 || e.LimitLower) return;
+    checked = true;  // during parameter 1's upper side
+    EXPECT_TRUE(ws_->ParamGrids().PDGrid().Style(5, 1).TextDrawn);
+    EXPECT_TRUE(ws_->Parameters.HiFValid[2]);  // moved by the profile of parameter 1
+    EXPECT_FALSE(ws_->ParamGrids().PDGrid().Style(6, 2).TextDrawn);
+  };
+  ui_.OnProcessEvents = look;
+  EXPECT_TRUE(ws_->Estimation().AllFLimits());
+  ui_.OnProcessEvents = nullptr;
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(ws_->ParamGrids().PDGrid().Style(6, 2).TextDrawn);
 }
 
 TEST_F(FLimits, ANewBestValueRestartsTheLimitsFromIt) {

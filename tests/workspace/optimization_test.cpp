@@ -8,6 +8,7 @@
 #include "estimation/searches.h"
 #include "estimation/operation.h"
 #include "support/model_fixture.h"
+#include "support/temp_folder.h"
 
 namespace zelk {
 namespace {
@@ -275,8 +276,9 @@ TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) 
   SearchOptions options;
   options.Calls = 1;
   ws_->Estimation().OptimizeGN(options);
-  // The start, the Jacobian (base and two trials per parameter), the full step.
-  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1 + 5 + 1);
+  // The start, the Jacobian (base and two trials per parameter), the full step, and the
+  // estimates solved once more at the end.
+  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1 + 5 + 1 + 1);
   EXPECT_EQ(ws_->Estimation().TotalCalls, total + 1);
   EXPECT_NEAR(ws_->Parameters.Value[1], 1.15, 1e-9);  // the least-squares line
   EXPECT_NEAR(ws_->Parameters.Value[2], 1.94, 1e-9);
@@ -284,13 +286,27 @@ TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) 
   const T20Vector best = ws_->Parameters.Value;
   ws_->Problem().Stats = {};
   ws_->Estimation().OptimizeGN(options);
-  EXPECT_LE(ws_->Problem().Stats.Solutions, 5 + 7);
+  EXPECT_LE(ws_->Problem().Stats.Solutions, 5 + 7 + 1);
   EXPECT_NEAR(ws_->Parameters.Value[1], best[1], 1e-9);
   EXPECT_NEAR(ws_->Parameters.Value[2], best[2], 1e-9);
 }
 
 // The least-squares line through four points: V = (X'X)^-1 = [[1.5, -0.5], [-0.5, 0.2]],
 // residual sum 0.082 with nu = 4 - 1 - 2 = 1, t = 12.706.
+// A model that faults after some thousand calls: the search ends as a failure, never as
+// converged, and zelkcli's status follows it.
+TEST_F(GaussNewton, AModelThatStopsSolvingEndsTheSearchAsAFailure) {
+  Load("fault_late");
+  Data(1, 1, {0, 1, 2, 3}, 1.0, 0.5);
+  ws_->SetParameterValue(1, 5);
+  SearchOptions options;
+  options.Stall = 1000;
+  const SearchSummary s = ws_->Estimation().OptimizeGN(options);
+  EXPECT_EQ(s.Reason, SearchEnd::SolveFailed);
+  EXPECT_EQ(ws_->Estimation().Result.Message, msg::kGNFailed);
+  EXPECT_EQ(ws_->Log.Lines().back(), msg::kGNFailed);
+}
+
 TEST_F(GaussNewton, StandardErrorsAreTheHalfWidthsOfTheLine) {
   Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
   ws_->StdErr();
@@ -378,6 +394,34 @@ TEST_F(GaussNewton, WeightedStatisticsAreThoseOfTheWeightedObjective) {
   EXPECT_NEAR(varianceA / vaa, 1, 0.05);
   EXPECT_NEAR(varianceB / vbb, 1, 0.05);
   EXPECT_NEAR(s.Correlation[1][2], vab / std::sqrt(vaa * vbb), 0.02);
+}
+
+// The results stay with the estimates they belong to: a save of unchanged data keeps the
+// standard errors (and the report prints them); a new model forgets the old best value.
+TEST_F(GaussNewton, SavingTheDataKeepsTheResultsAndANewModelForgetsThem) {
+  Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
+  ws_->OptimizeGNAction();
+  ws_->StdErr();
+  const double error = ws_->Parameters.StdError[1];
+  test::TempFolder folder;
+  ui_.DialogAnswers.push_back(folder.File("line.zkd"));
+  ws_->SaveDataFileAs();
+  EXPECT_TRUE(ws_->Parameters.StdErrValid[1]);
+  EXPECT_EQ(ws_->ParamGrids().PDGrid().Text(4, 1), FormatSignificant(error, 6));
+  ws_->BuildReport();
+  const std::size_t at = ws_->Report.size();
+  bool printed = false;
+  for (std::size_t i = 0; i < at; ++i)
+    for (const RichRun& run : ws_->Report[i].Runs)
+      printed = printed || run.Text.find(FormatSignificant(error, 8)) != std::string::npos;
+  EXPECT_TRUE(printed);
+
+  EXPECT_FALSE(ws_->Estimation().FlowObjectiveText.empty());
+  ui_.Answers.push_back(Answer::No);  // the test's model text is no document worth saving
+  ws_->NewModelFile();
+  EXPECT_TRUE(ws_->Estimation().FlowObjectiveText.empty());
+  EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
+  EXPECT_TRUE(ws_->Estimation().Result.Progress.empty());
 }
 
 TEST_F(GaussNewton, StandardErrorsThatCannotBeComputedSaySoAndShowNone) {

@@ -14,7 +14,7 @@ class ParameterGridsTest : public ::testing::Test {
  protected:
   ParameterGridsTest()
       : grids_(
-            record_, ui_,
+            record_, fit_, ui_,
             [this](int i, double v) {
               record_.Value[i] = record_.TrialValue[i] = v;
               valueCalls_.push_back({i, v});
@@ -32,6 +32,7 @@ class ParameterGridsTest : public ::testing::Test {
   }
 
   TParameterRecord record_ = StartParameterRecord();
+  FitResult fit_;
   test::ScriptedUi ui_;
   std::vector<std::pair<int, double>> valueCalls_;
   int toggles_ = 0;

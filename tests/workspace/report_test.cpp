@@ -36,9 +36,10 @@ struct Problem {
   TParameterRecord parameters = StartParameterRecord();
   TNormalMatrix correlation{};
   TYData y;
+  FitResult fit;
   std::vector<RichLine> Build(const std::string& model = "/m/model.mod") {
-    return BuildReport(
-        {model, "/d/data.zkd", "12:00:00 - 08/12/2026", 0.082, parameters, correlation, y});
+    return BuildReport({model, "/d/data.zkd", "12:00:00 - 08/12/2026", 0.082, parameters,
+                        correlation, y, 0, "", &fit});
   }
 };
 
@@ -79,6 +80,13 @@ TEST(Report, LinesFontsAndResidualsFollowTheLayout) {
   p.y.EventCount = 2;
   p.y.M[1] = {0, 1, 2, 3};
   p.y.C[1] = {0, 0.9, 2, 3.5};
+  for (int e = 1; e <= 2; ++e)
+    for (int r = 1; r <= 3; ++r) p.y.Defined[e][r] = e == 1 || r != 2;  // one missing value
+  // A standard error computed, a lower limit not (yet) searched, an upper one cut short.
+  p.parameters.StdErrValid[1] = true;
+  p.parameters.HiFValid[1] = true;
+  p.parameters.HiFLimit[1] = 0.4;
+  p.fit.UpperSides = {LimitSideState::Shown, LimitSideState::Unfinished};
   const auto lines = p.Build();
   EXPECT_EQ(Text(lines[0]), "12:00:00 - 08/12/2026");
   EXPECT_EQ(lines[0].Runs[0].Size, 7);
@@ -89,12 +97,13 @@ TEST(Report, LinesFontsAndResidualsFollowTheLayout) {
   EXPECT_EQ(Text(lines[7]), "Objective Function = 0.082");
   const std::size_t estimated = Find(lines, "Estimated Parameters:");
   EXPECT_EQ(Text(lines[estimated + 2]), "\tValue   \t\tStd. Error\tLo F-Limit\tHi F-Limit");
-  EXPECT_EQ(Text(lines[estimated + 3]), "1.\t0.3500000\t0.0074000\t0.0000000\t0.0000000");
-  EXPECT_EQ(Text(lines[estimated + 4]), "");  // no note on errors that were not computed
+  EXPECT_EQ(Text(lines[estimated + 3]), "1.\t0.3500000\t0.0074000\t\t0.4000000*");
+  EXPECT_EQ(Text(lines[estimated + 4]), msg::kReportLimitCut);
+  EXPECT_EQ(Text(lines[estimated + 5]), "");  // no note on errors without their dof
   const std::size_t residuals = Find(lines, "Residuals:");
   EXPECT_EQ(Text(lines[residuals + 2]), "\tY1\tY2\tY3\t");
   EXPECT_EQ(Text(lines[residuals + 3]), "1.\t0.1000\t0.0000\t-0.5000");
-  EXPECT_EQ(Text(lines[residuals + 4]), "2.\t0.0000\t0.0000\t0.0000");
+  EXPECT_EQ(Text(lines[residuals + 4]), "2.\t0.0000\t#\t0.0000");
   EXPECT_EQ(residuals + 5, lines.size());
   // An untitled model gives the label alone.
   EXPECT_EQ(Text(p.Build("")[4]), "Model:\t");
@@ -114,6 +123,7 @@ TEST(Report, AWordProcessorSetsEveryCaptionOverItsColumn) {
     r.StdError[i] = 0.00034567;
     r.LoFLimit[i] = -23456.789;
     r.HiFLimit[i] = 9876.5432;
+    r.StdErrValid[i] = r.LoFValid[i] = r.HiFValid[i] = true;
   }
   test::TempFolder folder;
   std::string reason;

@@ -53,6 +53,7 @@ struct FitOptions {
   // The integrator and the Jacobian; empty or unset: the preferences' own.
   std::string Integrator, Jacobian;
   std::optional<double> RelTol, AbsTol;
+  std::optional<double> FTol, XTol, GTol;  // LM's; unset: the preferences' own
 };
 
 // One option: its argument's shape in the usage (none for a switch) and what it sets; false
@@ -89,11 +90,13 @@ auto OneOf(std::string FitOptions::*field, const char* name, std::vector<std::st
   };
 }
 
-auto Tolerance(std::optional<double> FitOptions::*field, const char* name) {
+auto Tolerance(std::optional<double> FitOptions::*field, const char* name, bool lm = false) {
+  const double least = lm ? kMinLMTolerance : kMinTolerance, most = lm ? kMaxLMTolerance : kMaxTolerance;
+  const char* range = lm ? "from 1e-16 to 0.1" : "from 1e-14 to 0.01";
   return [=](FitOptions& o, const std::string& v, std::string& error) {
     const auto t = ParseNumber(v);
-    if (!t || !(*t >= kMinTolerance && *t <= kMaxTolerance)) {
-      error = std::string(name) + " takes a tolerance from 1e-14 to 0.01, not \"" + v + "\"";
+    if (!t || !(*t >= least && *t <= most)) {
+      error = std::string(name) + " takes a tolerance " + range + ", not \"" + v + "\"";
       return false;
     }
     o.*field = *t;
@@ -136,6 +139,9 @@ const std::vector<OptionSpec>& Options() {
        OneOf(&FitOptions::Integrator, "--integrator", {"merson", "bdf"}, "merson or bdf")},
       {"--rtol", "R", Tolerance(&FitOptions::RelTol, "--rtol")},
       {"--atol", "A", Tolerance(&FitOptions::AbsTol, "--atol")},
+      {"--ftol", "F", Tolerance(&FitOptions::FTol, "--ftol", true)},
+      {"--xtol", "X", Tolerance(&FitOptions::XTol, "--xtol", true)},
+      {"--gtol", "G", Tolerance(&FitOptions::GTol, "--gtol", true)},
       {"--jacobian", "differences|sensitivities",
        OneOf(&FitOptions::Jacobian, "--jacobian", {"differences", "sensitivities"},
              "differences or sensitivities")},
@@ -492,6 +498,10 @@ int DataSetFit::Compute() {
     SearchOptions search;
     search.Calls = o_.Calls;
     search.Stall = o_.Stall;
+    search.Tolerances = LMTolerancesOf(ws.Prefs);
+    if (o_.FTol) search.Tolerances.Function = *o_.FTol;
+    if (o_.XTol) search.Tolerances.Parameter = *o_.XTol;
+    if (o_.GTol) search.Tolerances.Gradient = *o_.GTol;
     EstimationSession& estimation = ws.Estimation();
     if (o_.Search == "gn")
       estimation.OptimizeGN(search);
@@ -686,6 +696,13 @@ int DataSetFit::Compute() {
         "the solution at the reported values ended as \"" + std::string(ResultName(solved)) + "\"";
     return 1;
   }
+  // A search that could not go on is no fit, whatever its last point solves to.
+  const SearchEnd end = fit.Fit.Reason;
+  if (!o_.Search.empty() && (end == SearchEnd::SolveFailed || end == SearchEnd::InitialSolveFailed)) {
+    Reason = "the search ended as \"" + std::string(SearchEndName(end)) + "\"" +
+             (fit.Message.empty() ? "" : ": " + fit.Message);
+    return 1;
+  }
   return 0;
 }
 
@@ -765,6 +782,8 @@ int Fit(ConsoleUi& ui, const std::vector<std::string>& args) {
                 << (status != 0 && fit.Text.empty() ? "Error: " + fit.Reason + "\n" : fit.Text);
     } else {
       std::cout << fit.Text;
+      // The results are printed; why they are no fit goes with the other messages.
+      if (status != 0 && !fit.Text.empty()) std::cerr << "Error: " << fit.Reason << "\n";
     }
     std::cout.flush();
   }
