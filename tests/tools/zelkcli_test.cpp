@@ -432,11 +432,22 @@ TEST(Zelkcli, BdfGivesTheSameOptimaAndFitsWhatMersonCannot) {
     errors[jacobian[0] == 's'] = JsonLine(run)["standard_errors"].get<std::vector<double>>();
   }
   for (int i = 0; i < 2; ++i) EXPECT_NEAR(errors[1][i] / errors[0][i], 1, 1e-3) << i;
-  CliRun loose = Cli("fit " + files + " --integrator bdf --rtol 0.5");
-  EXPECT_EQ(loose.Status, 1);
-  EXPECT_NE(loose.Out.find("--rtol takes a tolerance from 1e-14 to 0.01, not \"0.5\""),
-            std::string::npos)
-      << loose.Out;
+  const std::pair<const char*, const char*> refused[] = {
+      {"--integrator bdf --rtol 0.5", "--rtol takes a tolerance from 1e-14 to 0.01, not \"0.5\""},
+      {"--search lm --ftol 0", "--ftol takes a tolerance from 1e-16 to 0.1, not \"0\""}};
+  for (const auto& [options, said] : refused) {
+    CliRun loose = Cli("fit " + files + " " + options);
+    EXPECT_EQ(loose.Status, 1);
+    EXPECT_NE(loose.Out.find(said), std::string::npos) << loose.Out;
+  }
+  // LM's tolerances: a loose objective tolerance ends it in fewer iterations.
+  std::vector<long> trials;
+  for (const char* ftol : {"1e-2", "1e-12"}) {
+    CliRun run = Cli("fit " + abc + " --values 1.2,0.5 --search lm --json --ftol " + ftol);
+    ASSERT_EQ(run.Status, 0) << run.Out;
+    trials.push_back(JsonLine(run)["trials"].get<long>());
+  }
+  EXPECT_LT(trials[0], trials[1]);
 }
 
 TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {

@@ -572,6 +572,40 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   if (!shot.isEmpty()) form.grab().save(shot);
 }
 
+// The Flow page's LM tolerances: a number typed and entered is the next LM run's, anything
+// else gets the box and the field shows the value again.
+TEST(MainWindow, AUserTightensTheLMTolerancesOnTheFlowPage) {
+  test::TempFolder folder;
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ASSERT_TRUE(OpenCompiledDecay(form, folder.Path().string()));
+  FlowPage* flow = form.findChild<FlowPage*>("FlowPage");
+  form.UpperLeftPages()->setCurrentWidget(flow);
+  QLineEdit* ftol = flow->LMTolerance(0);
+  EXPECT_EQ(ftol->text(), "1E-8");
+  ftol->setFocus();
+  ftol->selectAll();
+  QTest::keyClicks(ftol, "1e-13");
+  QTest::keyClick(ftol, Qt::Key_Return);
+  EXPECT_EQ(ws.Prefs.LMFunctionTolerance, 1e-13);
+  QLineEdit* gtol = flow->LMTolerance(2);
+  gtol->setFocus();
+  gtol->selectAll();
+  QTest::keyClicks(gtol, "lots");
+  BoxAnswerer answerer;
+  QTest::keyClick(gtol, Qt::Key_Return);
+  EXPECT_EQ(answerer.Texts, std::vector<QString>{msg::kLMToleranceRequired});
+  EXPECT_EQ(gtol->text(), "1E-8");
+  EXPECT_EQ(ws.Prefs.LMGradientTolerance, 1e-8);
+  // LM from the Compute menu ends by the tolerances typed.
+  ws.SetParameterValue(1, 3.0);
+  form.Command("OptimizeLMAction")->trigger();
+  const QString said = form.MessagePane()->toPlainText();
+  EXPECT_TRUE(said.contains("Optimize LM ended (converged)")) << said.toStdString();
+  EXPECT_FALSE(said.contains("1.000000e-08")) << said.toStdString();
+}
+
 TEST(MainWindow, CancelInTheSaveDialogOfExitKeepsTheWindowAndTheData) {
   TMForm form;
   form.show();
