@@ -4,6 +4,7 @@
 
 #include "base/format.h"
 #include "base/messages.h"
+#include "estimation/fit.h"
 #include "estimation/lm_search.h"
 #include "estimation/searches.h"
 
@@ -231,22 +232,13 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
 }
 
 bool EstimationSession::ComputeStdErrors() {
-  bool singular = false;
-  const bool formed =
-      problem_.NormalInverse(parameters_.Value, JacobianColumnsOf(parameters_), singular) ||
-      singular;
-  std::string error;
-  if (formed && singular) {
-    error = msg::kNormalMatrixSingular;
-  } else if (formed) {
-    error = ComputeStatistics(problem_.Work().NormalInverse, parameters_.Count, problem_.Objective(),
-                              problem_.Work().ResidualCount, Result.Statistics);
-  }
-  const bool ok = formed && error.empty();
+  const std::string error = Statistics(problem_, parameters_, Result.Statistics);
+  const bool ok = error.empty();
   for (int i = 1; i <= kMaxParams; ++i) parameters_.StdErrValid[i] = ok && i <= parameters_.Count;
   if (!ok) {
     Result.Statistics = {};
-    if (!error.empty()) loop_.Tell(Severity::Error, error);
+    // A Jacobian that failed was said by the problem itself.
+    if (error != kJacobianFailed) loop_.Tell(Severity::Error, error);
   }
   return ok;
 }
@@ -396,16 +388,12 @@ void EstimationSession::ChooseOptimizeButtonSearch(TOperation search) {
 }
 
 void EstimationSession::OptimizeButtonClick() {
-  if (OptimizeButtonSearch == kLJSearch)
-    OptimizeLJ({});
-  else if (OptimizeButtonSearch == kGaussNewton)
-    OptimizeGN({});
-  else if (OptimizeButtonSearch == kWLSearch)
-    OptimizeWL({});
-  else if (OptimizeButtonSearch == kLMSearch)
-    OptimizeLM({.Search = kLMSearch, .Tolerances = LMTolerancesOf(problem_.Prefs())});
-  else
-    Optimize({});
+  const SearchKind* kind = FindSearch(OptimizeButtonSearch);
+  if (!kind) kind = &Searches().front();
+  SearchOptions options;
+  options.Search = kind->Search;
+  options.Tolerances = LMTolerancesOf(problem_.Prefs());
+  (this->*kind->Run)(options);
 }
 
 }  // namespace zelk

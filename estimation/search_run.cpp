@@ -1,5 +1,7 @@
 #include "estimation/search_run.h"
 
+#include "estimation/fit.h"
+
 #include <sstream>
 
 namespace zelk {
@@ -31,20 +33,8 @@ const char* SearchEndName(SearchEnd reason) {
 }
 
 const char* SearchName(TOperation search) {
-  switch (search) {
-    case kRandomSearch:
-      return "Optimize";
-    case kGaussNewton:
-      return "Optimize GN";
-    case kWLSearch:
-      return "Optimize WL";
-    case kLJSearch:
-      return "Optimize LJ";
-    case kLMSearch:
-      return "Optimize LM";
-    default:
-      return "";
-  }
+  const SearchKind* kind = FindSearch(search);
+  return kind ? kind->Caption : "";
 }
 
 std::string SearchSummary::BriefReport() const {

@@ -402,4 +402,18 @@ bool ReadRtfText(const std::string& data, std::string& text) {
   return true;
 }
 
+std::string ModelTextFromFile(const std::string& data) {
+  std::string text;
+  if (ReadRtfText(data, text)) return text;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    if (data[i] == '\r') {
+      text += '\n';
+      if (i + 1 < data.size() && data[i + 1] == '\n') ++i;
+    } else {
+      text += data[i];
+    }
+  }
+  return text;
+}
+
 }  // namespace zelk

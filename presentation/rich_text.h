@@ -32,4 +32,8 @@ std::string WriteRtfLines(const std::vector<RichLine>& lines, const std::string&
 // is read as far as it goes and still returns true.
 bool ReadRtfText(const std::string& data, std::string& text);
 
+// A model file's text: rich text read as such, anything else as plain text with its CR LF or
+// CR line breaks made LF.
+std::string ModelTextFromFile(const std::string& data);
+
 }  // namespace zelk

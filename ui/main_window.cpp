@@ -29,6 +29,7 @@
 #include <type_traits>
 
 #include "base/messages.h"
+#include "estimation/fit.h"
 #include "ui/covariance_page.h"
 #include "ui/profiles_page.h"
 #include "ui/data_grid_view.h"
@@ -500,15 +501,13 @@ void TMForm::BuildMenus() {
   connect(optimizeButton_, &QAction::triggered, this,
           [this] { ws_->Estimation().OptimizeButtonClick(); });
   optimize->setDefaultAction(optimizeButton_);
-  const std::pair<const char*, TOperation> searches[] = {{"OptimizeAction", kRandomSearch},
-                                                         {"OptimizeLJAction", kLJSearch},
-                                                         {"OptimizeWLAction", kWLSearch},
-                                                         {"OptimizeGNAction", kGaussNewton},
-                                                         {"OptimizeLMAction", kLMSearch}};
-  for (const auto& [name, search] : searches) {
-    QAction* entry = optimizeMenu->addAction(Command(name)->text());
+  for (const SearchKind& kind : Searches()) {
+    // The command of "Optimize GN" is "OptimizeGNAction", with its accelerator.
+    std::string name = kind.Caption;
+    name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+    QAction* entry = optimizeMenu->addAction(Command((name + "Action").c_str())->text());
     connect(entry, &QAction::triggered, this,
-            [this, search = search] { ws_->Estimation().ChooseOptimizeButtonSearch(search); });
+            [this, search = kind.Search] { ws_->Estimation().ChooseOptimizeButtonSearch(search); });
   }
   optimize->setMenu(optimizeMenu);
   tools->addWidget(optimize);

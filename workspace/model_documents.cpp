@@ -63,22 +63,7 @@ bool Workspace::ReadModelFile(const std::string& path) {
     ShowError(FillPlaceholders(msg::kCannotOpen, {path, error}));
     return false;
   }
-  const std::string data(bytes.begin(), bytes.end());
-  std::string text;
-  if (!ReadRtfText(data, text)) {
-    // Not rich text: the file is the model text itself.
-    text = data;
-    std::string unix;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\r') {
-        unix += '\n';
-        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      } else {
-        unix += text[i];
-      }
-    }
-    text = unix;
-  }
+  const std::string text = ModelTextFromFile(std::string(bytes.begin(), bytes.end()));
   ReplaceModelText(text);
   return true;
 }

@@ -13,6 +13,7 @@
 
 #include "base/messages.h"
 #include "estimation/estimation_session.h"
+#include "estimation/fit.h"
 #include "support/fit_engine.h"
 
 namespace zelk {
@@ -162,6 +163,59 @@ TEST(CertifiedFit, LevenbergMarquardtKeepsToTheBoundsAndTheFixedMarks) {
   EXPECT_EQ(h.Values[1], 2);
   EXPECT_GT(h.Values[2], 0.1);  // 2 e^(-kx) comes down towards the data
   EXPECT_LT(h.Values[2], 0.5);
+}
+
+// The engine's one call from a program of its own: no window, no workspace, no session.
+TEST(FitCall, FitsMisra1aAndStopsWhenTheObserverSaysSo) {
+  TModel model;
+  model.LoadModelLibrary(std::string(MODEL_DIR) + "/exponential.so", {});
+  auto data = std::make_unique<TDataSet>();
+  data->YData.EventCount = static_cast<int>(kMisra1a.x.size());
+  data->YData.DepCount = 1;
+  for (int e = 1; e <= data->YData.EventCount; ++e) {
+    data->XData.X[e][1] = kMisra1a.x[e - 1];
+    data->YData.M[e][1] = kMisra1a.y[e - 1];
+    data->XData.Defined[e][1] = data->YData.Defined[e][1] = true;
+  }
+  TZelkPrefs prefs;
+  MessageLog log{[] {}};
+  FitProblem problem(model, *data, prefs, log);
+  TParameterRecord table = StartParameterRecord();
+  table.Count = 2;
+  table.Value[1] = kMisra1a.start1[0];
+  table.Value[2] = kMisra1a.start1[1];
+  struct Watch : FitObserver {
+    int improved = 0, stopAfter = 1 << 30;
+    std::vector<std::string> notes;
+    bool Continue() override { return improved < stopAfter; }
+    void Improved(double, const T20Vector&) override { ++improved; }
+    void Note(Severity, const std::string& text) override { notes.push_back(text); }
+  };
+  Watch watch;
+  FitOptions lm;
+  lm.Search = kLMSearch;
+  const FitSummary s = Fit(lm, problem, table, watch);
+  EXPECT_EQ(s.Reason, SearchEnd::Converged) << s.Message;
+  EXPECT_NEAR(table.Value[1] / kMisra1a.values[0], 1, 1e-4);
+  EXPECT_EQ(s.Values, table.Value);
+  EXPECT_NEAR(s.Objective / kMisra1a.rss, 1, 1e-6);
+  EXPECT_GT(s.InitialObjective, s.Objective);
+  EXPECT_GT(watch.improved, 1);
+  EXPECT_GT(s.Stats.Solutions, 0);
+  EXPECT_EQ(s.BriefReport().rfind("Optimize LM ended (converged) after ", 0), 0u) << s.BriefReport();
+  ASSERT_EQ(watch.notes.size(), 1u);
+  EXPECT_EQ(watch.notes[0], s.Message);
+  TStatistics stats;
+  EXPECT_EQ(Statistics(problem, table, stats), "");
+  EXPECT_EQ(stats.Observations, 14);
+
+  Watch impatient;
+  impatient.stopAfter = 2;
+  table.Value[1] = kMisra1a.start1[0];
+  table.Value[2] = kMisra1a.start1[1];
+  const FitSummary stopped = Fit(lm, problem, table, impatient);
+  EXPECT_EQ(stopped.Reason, SearchEnd::Stopped);
+  EXPECT_GT(stopped.Objective, 2 * kMisra1a.rss);  // far from done
 }
 
 // A problem of tests/estimation/nist: its model's library, certified values, standard

@@ -233,6 +233,28 @@ std::string ExampleFiles(const test::TempFolder& folder, const std::string& base
   return folder.File(base + ".mod") + " " + folder.File(base + ".zkd");
 }
 
+// translate writes the library source the window writes beside the model, and pasbuild builds
+// it; a model that does not translate says why and writes nothing.
+TEST(Zelkcli, TranslateWritesTheLibrarySourceThatCompiles) {
+  test::TempFolder folder;
+  CopyExample(folder, "abc");
+  const std::string source = folder.File("out.pas");
+  CliRun run = Cli("translate " + folder.File("abc.mod") + " -o " + source);
+  ASSERT_EQ(run.Status, 0) << run.Out;
+  EXPECT_EQ(ReadText(source).rfind("Library abc;\n", 0), 0u);
+  const std::string pasbuild =
+      (std::filesystem::path(ZELKCLI).parent_path().parent_path() / "pasbuild/pasbuild").string();
+  const CliRun built = test::RunCommand(pasbuild + " " + source + " /E " + folder.Path().string() + "/");
+  EXPECT_EQ(built.Status, 0) << built.Out;
+  EXPECT_TRUE(std::filesystem::exists(folder.File("abc.dll")));
+
+  WriteText(folder.File("broken.mod"), "language = pascal\ndeclar\n");
+  run = Cli("translate " + folder.File("broken.mod") + " -o " + folder.File("broken.pas"));
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Out.find("Undefined end of section (end declar)!"), std::string::npos) << run.Out;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("broken.pas")));
+}
+
 TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
   test::TempFolder folder;
   CopyExample(folder, "abc");

@@ -20,6 +20,7 @@
 #include "base/format.h"
 #include "base/messages.h"
 #include "base/preferences.h"
+#include "estimation/fit.h"
 #include "estimation/objective.h"
 #include "estimation/quantiles.h"
 #include "model/compile_driver.h"
@@ -35,7 +36,7 @@ namespace fs = std::filesystem;
 // Fields stay in the order they are written.
 using Json = nlohmann::ordered_json;
 
-struct FitOptions {
+struct CliOptions {
   std::string Model, Search, Objective = "ss";
   std::vector<std::string> Data;
   std::string Values, Min, Max, Fixed;
@@ -61,26 +62,26 @@ struct FitOptions {
 struct OptionSpec {
   const char* Name;
   const char* Argument;
-  std::function<bool(FitOptions&, const std::string&, std::string&)> Apply;
+  std::function<bool(CliOptions&, const std::string&, std::string&)> Apply;
 };
 
-auto Text(std::string FitOptions::*field) {
-  return [field](FitOptions& o, const std::string& v, std::string&) {
+auto Text(std::string CliOptions::*field) {
+  return [field](CliOptions& o, const std::string& v, std::string&) {
     o.*field = v;
     return true;
   };
 }
 
-auto Switch(bool FitOptions::*field) {
-  return [field](FitOptions& o, const std::string&, std::string&) {
+auto Switch(bool CliOptions::*field) {
+  return [field](CliOptions& o, const std::string&, std::string&) {
     o.*field = true;
     return true;
   };
 }
 
-auto OneOf(std::string FitOptions::*field, const char* name, std::vector<std::string> allowed,
+auto OneOf(std::string CliOptions::*field, const char* name, std::vector<std::string> allowed,
            const char* listed) {
-  return [=](FitOptions& o, const std::string& v, std::string& error) {
+  return [=](CliOptions& o, const std::string& v, std::string& error) {
     if (std::find(allowed.begin(), allowed.end(), v) == allowed.end()) {
       error = std::string(name) + " is " + listed + ", not \"" + v + "\"";
       return false;
@@ -90,10 +91,10 @@ auto OneOf(std::string FitOptions::*field, const char* name, std::vector<std::st
   };
 }
 
-auto Tolerance(std::optional<double> FitOptions::*field, const char* name, bool lm = false) {
+auto Tolerance(std::optional<double> CliOptions::*field, const char* name, bool lm = false) {
   const double least = lm ? kMinLMTolerance : kMinTolerance, most = lm ? kMaxLMTolerance : kMaxTolerance;
   const char* range = lm ? "from 1e-16 to 0.1" : "from 1e-14 to 0.01";
-  return [=](FitOptions& o, const std::string& v, std::string& error) {
+  return [=](CliOptions& o, const std::string& v, std::string& error) {
     const auto t = ParseNumber(v);
     if (!t || !(*t >= least && *t <= most)) {
       error = std::string(name) + " takes a tolerance " + range + ", not \"" + v + "\"";
@@ -104,8 +105,8 @@ auto Tolerance(std::optional<double> FitOptions::*field, const char* name, bool 
   };
 }
 
-auto Count(long FitOptions::*field, const char* name, long least) {
-  return [=](FitOptions& o, const std::string& v, std::string& error) {
+auto Count(long CliOptions::*field, const char* name, long least) {
+  return [=](CliOptions& o, const std::string& v, std::string& error) {
     const auto n = ParseInteger(v);
     if (!n || *n < least) {
       error = std::string(name) + " takes a count, not \"" + v + "\"";
@@ -116,46 +117,61 @@ auto Count(long FitOptions::*field, const char* name, long least) {
   };
 }
 
+// The searches' keys joined by `separator`, the last by `last`.
+std::string SearchKeys(const std::string& separator, const std::string& last) {
+  std::string joined;
+  const auto& searches = Searches();
+  for (std::size_t i = 0; i < searches.size(); ++i)
+    joined += (i == 0 ? "" : i + 1 == searches.size() ? last : separator) + searches[i].Key;
+  return joined;
+}
+
 const std::vector<OptionSpec>& Options() {
+  static const std::string searchArgument = SearchKeys("|", "|");
+  static const std::string searchList = SearchKeys(", ", " or ");
+  static const std::vector<std::string> searchKeys = [] {
+    std::vector<std::string> keys;
+    for (const SearchKind& kind : Searches()) keys.push_back(kind.Key);
+    return keys;
+  }();
   static const std::vector<OptionSpec> options = {
       {"--data", "DATA...", nullptr},  // takes every argument up to the next option
-      {"--search", "optimize|lj|wl|gn|lm",
-       OneOf(&FitOptions::Search, "--search", {"optimize", "lj", "wl", "gn", "lm"},
-             "optimize, lj, wl, gn or lm")},
+      {"--search", searchArgument.c_str(),
+       OneOf(&CliOptions::Search, "--search", searchKeys, searchList.c_str())},
       {"--objective", "ss|box-draper|weighted",
-       OneOf(&FitOptions::Objective, "--objective", {"ss", "box-draper", "weighted"},
+       OneOf(&CliOptions::Objective, "--objective", {"ss", "box-draper", "weighted"},
              "ss, box-draper or weighted")},
-      {"--values", "v1,...", Text(&FitOptions::Values)},
-      {"--min", "v1,...", Text(&FitOptions::Min)},
-      {"--max", "v1,...", Text(&FitOptions::Max)},
-      {"--fixed", "i,j,...", Text(&FitOptions::Fixed)},
+      {"--values", "v1,...", Text(&CliOptions::Values)},
+      {"--min", "v1,...", Text(&CliOptions::Min)},
+      {"--max", "v1,...", Text(&CliOptions::Max)},
+      {"--fixed", "i,j,...", Text(&CliOptions::Fixed)},
       {"--calls", "N",
-       [](FitOptions& o, const std::string& v, std::string& error) {
+       [](CliOptions& o, const std::string& v, std::string& error) {
          o.CallsGiven = true;
-         return Count(&FitOptions::Calls, "--calls", 1)(o, v, error);
+         return Count(&CliOptions::Calls, "--calls", 1)(o, v, error);
        }},
-      {"--stall", "N", Count(&FitOptions::Stall, "--stall", 0)},
+      {"--stall", "N", Count(&CliOptions::Stall, "--stall", 0)},
       {"--integrator", "merson|bdf",
-       OneOf(&FitOptions::Integrator, "--integrator", {"merson", "bdf"}, "merson or bdf")},
-      {"--rtol", "R", Tolerance(&FitOptions::RelTol, "--rtol")},
-      {"--atol", "A", Tolerance(&FitOptions::AbsTol, "--atol")},
-      {"--ftol", "F", Tolerance(&FitOptions::FTol, "--ftol", true)},
-      {"--xtol", "X", Tolerance(&FitOptions::XTol, "--xtol", true)},
-      {"--gtol", "G", Tolerance(&FitOptions::GTol, "--gtol", true)},
+       OneOf(&CliOptions::Integrator, "--integrator", {"merson", "bdf"}, "merson or bdf")},
+      {"--rtol", "R", Tolerance(&CliOptions::RelTol, "--rtol")},
+      {"--atol", "A", Tolerance(&CliOptions::AbsTol, "--atol")},
+      {"--ftol", "F", Tolerance(&CliOptions::FTol, "--ftol", true)},
+      {"--xtol", "X", Tolerance(&CliOptions::XTol, "--xtol", true)},
+      {"--gtol", "G", Tolerance(&CliOptions::GTol, "--gtol", true)},
       {"--jacobian", "differences|sensitivities",
-       OneOf(&FitOptions::Jacobian, "--jacobian", {"differences", "sensitivities"},
+       OneOf(&CliOptions::Jacobian, "--jacobian", {"differences", "sensitivities"},
              "differences or sensitivities")},
-      {"--stats", nullptr, Switch(&FitOptions::Stats)},
-      {"--flimits", nullptr, Switch(&FitOptions::FLimits)},
-      {"--residual-test", nullptr, Switch(&FitOptions::ResidualTest)},
-      {"--design", "N,MIN,MAX", Text(&FitOptions::Design)},
-      {"--report", "FILE.rtf", Text(&FitOptions::Report)},
-      {"--params", "FILE.par", Text(&FitOptions::Params)},
-      {"--save-params", "FILE.par", Text(&FitOptions::SaveParams)},
-      {"--json", nullptr, Switch(&FitOptions::Json)},
-      {"--chart", "FILE.emf|FILE.png|FILE.svg", Text(&FitOptions::Chart)},
+      {"--stats", nullptr, Switch(&CliOptions::Stats)},
+      {"--flimits", nullptr, Switch(&CliOptions::FLimits)},
+      {"--residual-test", nullptr, Switch(&CliOptions::ResidualTest)},
+      {"--design", "N,MIN,MAX", Text(&CliOptions::Design)},
+      {"--report", "FILE.rtf", Text(&CliOptions::Report)},
+      {"--params", "FILE.par", Text(&CliOptions::Params)},
+      {"--save-params", "FILE.par", Text(&CliOptions::SaveParams)},
+      {"--json", nullptr, Switch(&CliOptions::Json)},
+      {"--chart", "FILE.emf|FILE.png|FILE.svg", Text(&CliOptions::Chart)},
       {"--chart-size", "WxH",
-       [](FitOptions& o, const std::string& size, std::string& error) {
+       [](CliOptions& o, const std::string& size, std::string& error) {
          const auto x = size.find('x');
          const auto w = ParseInteger(size.substr(0, x));
          const auto h = x == std::string::npos ? std::nullopt : ParseInteger(size.substr(x + 1));
@@ -170,8 +186,8 @@ const std::vector<OptionSpec>& Options() {
   return options;
 }
 
-std::optional<FitOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
-  FitOptions o;
+std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+  CliOptions o;
   const auto isOption = [](const std::string& a) { return a.rfind("--", 0) == 0; };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -277,7 +293,7 @@ std::string ReadText(const std::string& path) {
 // the reason of the data set.
 class DataSetFit {
  public:
-  DataSetFit(ConsoleUi& ui, const FitOptions& o, const std::string& data)
+  DataSetFit(ConsoleUi& ui, const CliOptions& o, const std::string& data)
       : ui_(ui), o_(o), data_(data), ws_(std::make_unique<Workspace>(ui)) {
     ws_->Start();
   }
@@ -310,7 +326,7 @@ class DataSetFit {
   int Compute();
 
   ConsoleUi& ui_;
-  const FitOptions& o_;
+  const CliOptions& o_;
   const std::string& data_;
   std::unique_ptr<Workspace> ws_;
 };
@@ -503,16 +519,7 @@ int DataSetFit::Compute() {
     if (o_.XTol) search.Tolerances.Parameter = *o_.XTol;
     if (o_.GTol) search.Tolerances.Gradient = *o_.GTol;
     EstimationSession& estimation = ws.Estimation();
-    if (o_.Search == "gn")
-      estimation.OptimizeGN(search);
-    else if (o_.Search == "lm")
-      estimation.OptimizeLM(search);
-    else if (o_.Search == "lj")
-      estimation.OptimizeLJ(search);
-    else if (o_.Search == "wl")
-      estimation.OptimizeWL(search);
-    else
-      estimation.Optimize(search);
+    (estimation.*FindSearch(o_.Search)->Run)(search);
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     fitSolutions = ws.Problem().Stats.Solutions - solutionsBefore;
   }
@@ -757,7 +764,7 @@ int Fit(ConsoleUi& ui, const std::vector<std::string>& args) {
     std::cerr << "zelkcli: " << error << "\n";
     return 1;
   }
-  const FitOptions& o = *options;
+  const CliOptions& o = *options;
   const bool several = o.Data.size() > 1;
   std::string modelFailure;  // once the model has failed, every data set fails with it
   bool allFitted = true;

@@ -4,6 +4,7 @@
 //   zelkcli convert IN OUT       .zkd or .gr2 -> .csv, .csv or .gr2 -> .zkd, by the extensions
 //   zelkcli fit MODEL.mod DATA...  compiles the model, fits or solves it for each data set, and
 //                                 can write its chart
+//   zelkcli translate MODEL.mod -o OUT.pas  the library source the window writes beside the model
 
 #include <cmath>
 #include <cstdio>
@@ -18,7 +19,9 @@
 #include "base/format.h"
 #include "base/preferences.h"
 #include "estimation/objective.h"
+#include "model/model_language.h"
 #include "model/solver.h"
+#include "presentation/rich_text.h"
 #include "tools/zelkcli/console_ui.h"
 #include "tools/zelkcli/csv_table.h"
 #include "tools/zelkcli/fit_command.h"
@@ -80,10 +83,31 @@ int Convert(Workspace& ws, const std::string& in, const std::string& out) {
               from + "\" to \"" + to + "\"");
 }
 
+// The generated library source of a model file, as the window writes it beside the model; the
+// dimension file beside it, where there is one, bounds the index warnings.
+int Translate(const std::string& model, const std::string& out) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(model, bytes, error)) return Fail("cannot read " + model + ": " + error);
+  const std::string text = ModelTextFromFile(std::string(bytes.begin(), bytes.end()));
+  std::string base = std::filesystem::path(model).filename().string();
+  if (LowercaseExtension(base) == ".mod") base.resize(base.size() - 4);
+  ModelTranslator translator(text, base);
+  const TranslationResult result = translator.Translate();
+  if (!result.Ok)
+    return Fail(model + ": " + (result.Error.empty() ? "no Pascal source is generated" : result.Error));
+  std::string source;
+  for (const std::string& line : result.Lines) source += line + "\n";
+  if (!WriteFileReplacing(out, std::vector<std::uint8_t>(source.begin(), source.end()), error))
+    return Fail("cannot write " + out + ": " + error);
+  return 0;
+}
+
 int Usage() {
   std::cerr << "usage: zelkcli show FILE.zkd|FILE.gr2\n"
                "       zelkcli convert IN OUT   (.zkd or .gr2 -> .csv; .csv or .gr2 -> .zkd)\n"
-               "       zelkcli fit MODEL.mod DATA...   (zelkcli fit --help for its options)\n";
+               "       zelkcli fit MODEL.mod DATA...   (zelkcli fit --help for its options)\n"
+               "       zelkcli translate MODEL.mod -o OUT.pas\n";
   return 1;
 }
 
@@ -98,6 +122,8 @@ int main(int argc, char* argv[]) {
   try {
     // Each data set of a fit gets a workspace of its own.
     if (command == "fit") return Fit(ui, std::vector<std::string>(argv + 2, argv + argc));
+    if (command == "translate" && argc == 5 && std::string(argv[3]) == "-o")
+      return Translate(argv[2], argv[4]);
     auto ws = std::make_unique<Workspace>(ui);
     ws->Start();
     if (command == "show" && argc == 3) return Show(*ws, argv[2]);

@@ -1,0 +1,131 @@
+#include "estimation/fit.h"
+
+#include <sstream>
+
+#include "base/format.h"
+#include "base/messages.h"
+
+namespace zelk {
+
+namespace {
+
+// The stop loop of a fit: steps until the search ends or the observer says stop; what the
+// session says and finds goes to the observer.
+class ObserverLoop final : public RunLoop {
+ public:
+  ObserverLoop(FitObserver& observer, const TParameterRecord& table)
+      : observer_(observer), table_(table) {}
+  const EstimationSession* Session = nullptr;
+
+  void RunSteps(TOperation mode, const std::function<void()>& step) override {
+    mode_ = mode;
+    do {
+      step();
+      if (mode_ != kIdle && !observer_.Continue()) mode_ = kIdle;
+    } while (mode_ != kIdle);
+  }
+  std::uint8_t& Mode() override { return mode_; }
+  void Changed(FitChange what) override {
+    if (what == FitChange::Best && Session) observer_.Improved(Session->BestObjective, table_.Value);
+  }
+  void Serve() override {
+    if (mode_ != kIdle && !observer_.Continue()) mode_ = kIdle;
+  }
+  void Tell(Severity severity, const std::string& text) override { observer_.Note(severity, text); }
+
+ private:
+  FitObserver& observer_;
+  const TParameterRecord& table_;
+  std::uint8_t mode_ = kIdle;
+};
+
+SolverStats Difference(const SolverStats& after, const SolverStats& before) {
+  SolverStats d;
+  d.Solutions = after.Solutions - before.Solutions;
+  d.DerivativeCalls = after.DerivativeCalls - before.DerivativeCalls;
+  d.InitialCalls = after.InitialCalls - before.InitialCalls;
+  d.AcceptedSteps = after.AcceptedSteps - before.AcceptedSteps;
+  d.RejectedSteps = after.RejectedSteps - before.RejectedSteps;
+  d.PrecisionFailures = after.PrecisionFailures - before.PrecisionFailures;
+  d.SolveNanoseconds = after.SolveNanoseconds - before.SolveNanoseconds;
+  return d;
+}
+
+}  // namespace
+
+FitSummary Fit(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
+               FitObserver& observer) {
+  FitSummary summary;
+  summary.Search = options.Search;
+  const SearchKind* kind = FindSearch(options.Search);
+  if (!kind) {
+    summary.Reason = SearchEnd::InitialSolveFailed;
+    summary.Message = "no such search";
+    return summary;
+  }
+  problem.ObjectiveKind = options.Objective;
+  const SolverStats before = problem.Stats;
+  ObserverLoop loop(observer, table);
+  EstimationSession session(problem, table, loop);
+  loop.Session = &session;
+  SearchOptions run;
+  run.Search = options.Search;
+  run.Calls = options.Calls;
+  run.Stall = options.Stall;
+  run.Tolerances = options.Tolerances;
+  const SearchSummary s = (session.*kind->Run)(run);
+  summary.Reason = s.Reason;
+  summary.Message = session.Result.Message;
+  summary.Trials = s.Trials;
+  summary.FailedCalls = s.FailedCalls;
+  summary.AbandonedCalls = s.AbandonedCalls;
+  summary.InitialObjective = session.Result.InitialObjective;
+  summary.Objective = s.Objective;
+  summary.Values = s.Values;
+  summary.Stats = Difference(problem.Stats, before);
+  return summary;
+}
+
+std::string FitSummary::BriefReport() const {
+  std::ostringstream out;
+  const SearchKind* kind = FindSearch(Search);
+  out << (kind ? kind->Caption : "?") << " ended (" << SearchEndName(Reason) << ") after "
+      << Trials << " trials, " << FailedCalls << " failed, " << Stats.Solutions
+      << " solutions; objective " << FormatGeneral(InitialObjective, 8) << " -> "
+      << FormatGeneral(Objective, 8);
+  return out.str();
+}
+
+std::string Statistics(FitProblem& problem, const TParameterRecord& table, TStatistics& out) {
+  out = {};
+  bool singular = false;
+  if (!problem.NormalInverse(table.Value, JacobianColumnsOf(table), singular))
+    return singular ? msg::kNormalMatrixSingular : kJacobianFailed;
+  return ComputeStatistics(problem.Work().NormalInverse, table.Count, problem.Objective(),
+                           problem.Work().ResidualCount, out);
+}
+
+const std::vector<SearchKind>& Searches() {
+  static const std::vector<SearchKind> searches = {
+      {kRandomSearch, "optimize", "Optimize", &EstimationSession::Optimize},
+      {kLJSearch, "lj", "Optimize LJ", &EstimationSession::OptimizeLJ},
+      {kWLSearch, "wl", "Optimize WL", &EstimationSession::OptimizeWL},
+      {kGaussNewton, "gn", "Optimize GN", &EstimationSession::OptimizeGN},
+      {kLMSearch, "lm", "Optimize LM", &EstimationSession::OptimizeLM},
+  };
+  return searches;
+}
+
+const SearchKind* FindSearch(TOperation search) {
+  for (const SearchKind& kind : Searches())
+    if (kind.Search == search) return &kind;
+  return nullptr;
+}
+
+const SearchKind* FindSearch(const std::string& key) {
+  for (const SearchKind& kind : Searches())
+    if (key == kind.Key) return &kind;
+  return nullptr;
+}
+
+}  // namespace zelk
