@@ -75,8 +75,11 @@ bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& pa
     const double t = kJumpStep * (p[k] != 0 ? std::fabs(p[k]) : 1.0);
     T20Vector pk = p;
     pk[k] += t;
-    *xScratch = *xBefore;
-    yScratch->M = yBefore->M;
+    // Only the rows in use: the whole matrices are a megabyte.
+    for (int e = 0; e <= events; ++e) {
+      xScratch->X[e] = xBefore->X[e];
+      yScratch->M[e] = yBefore->M[e];
+    }
     T20Vector point = pointBefore;
     T50Vector state = stateBefore;
     ++ctx.Stats.InitialCalls;
