@@ -730,5 +730,8 @@ int main(int argc, char** argv) {
   });
   watchdog.start(200);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int status = RUN_ALL_TESTS();
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);  // one a process: never left behind
+  return status;
 }
