@@ -17,6 +17,21 @@ namespace {
 
 constexpr int kLMRestarts = 3;
 
+// A Jacobian the search cannot have is one more failed trial for it, not a box for the user.
+class Quiet {
+ public:
+  explicit Quiet(FitProblem& problem) : problem_(problem), said_(std::move(problem.Say)) {
+    problem.Say = {};
+  }
+  ~Quiet() { problem_.Say = std::move(said_); }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+
+ private:
+  FitProblem& problem_;
+  MessageSink said_;
+};
+
 // The residuals of the measured data at the free parameters x, with the fixed ones at Value,
 // as the objective in use defines them; their Jacobian is the fit problem's, kept inside the
 // bounds.
@@ -36,6 +51,7 @@ class ResidualCost final : public ceres::CostFunction {
     for (std::size_t j = 0; j < free.size(); ++j) p[free[j]] = x[0][j];
     const std::size_t n = free.size(), m = static_cast<std::size_t>(num_residuals());
     if (jacobians && jacobians[0]) {
+      const Quiet quiet(problem_);
       if (!problem_.ResidualJacobian(p, columns_)) return Failed();
       const JacobianWork& w = problem_.Work();
       for (std::size_t r = 0; r < m; ++r) {
@@ -167,10 +183,8 @@ double RemainingDecrease(FitProblem& problem, const TParameterRecord& record,
                          const std::vector<int>& free) {
   JacobianColumns all = JacobianColumnsOf(record);
   all.Params = free;
-  const MessageSink said = std::move(problem.Say);
-  problem.Say = {};
-  const auto restore = [&] { problem.Say = said; };
-  if (!problem.ResidualJacobian(record.Value, all)) return restore(), 0;
+  const Quiet quiet(problem);
+  if (!problem.ResidualJacobian(record.Value, all)) return 0;
   const JacobianWork& w = problem.Work();
   const int m = w.ResidualCount;
   long double squares = 0;
@@ -186,10 +200,9 @@ double RemainingDecrease(FitProblem& problem, const TParameterRecord& record,
     if (!pinned) moving.Params.push_back(i);
   }
   T20Vector delta{};
-  const bool formed = squares > 0 && !moving.Params.empty() &&
-                      problem.GaussNewtonCorrection(record.Value, moving, delta);
-  restore();
-  if (!formed) return 0;
+  if (!(squares > 0) || moving.Params.empty() ||
+      !problem.GaussNewtonCorrection(record.Value, moving, delta))
+    return 0;
   T20Vector trial = record.Value;
   bool moves = false;
   for (std::size_t j = 0; j < moving.Params.size(); ++j) {
