@@ -14,9 +14,6 @@ void EstimationSession::Forget() {
   BestObjective = 0;
   ObjectiveReady = LimitReady = false;
   TotalCalls = SuccessfulCalls = 1;
-  FlowObjectiveText.clear();
-  FlowTotalText.clear();
-  FlowSuccessfulText.clear();
   Result.Progress.clear();
   Result.ProfileProgress.clear();
   Result.Profiles.clear();
@@ -41,9 +38,6 @@ void EstimationSession::ShowObjective(double value) {
   Result.Profiles.clear();  // drawn against the threshold of the old best
   Result.LowerSides.clear();
   Result.UpperSides.clear();
-  FlowObjectiveText = FormatGeneral(value, 15);
-  FlowTotalText = std::to_string(TotalCalls);
-  FlowSuccessfulText = std::to_string(SuccessfulCalls);
   loop_.Changed(FitChange::Flow);
 }
 

@@ -35,9 +35,6 @@ class EstimationSession {
   double SearchBestObjective = 0;
   std::uint32_t TotalCalls = 1;
   std::uint32_t SuccessfulCalls = 1;
-  // The Optimization page's "Objective function:", "Total:" and "Successful:", written
-  // only when a new best value is shown.
-  std::string FlowObjectiveText, FlowTotalText, FlowSuccessfulText;
   bool ObjectiveReady = false;
   bool LimitReady = false;
   int FailedSolves = 0;     // trials whose solution failed
@@ -47,6 +44,7 @@ class EstimationSession {
   TOperation OptimizeButtonSearch = kRandomSearch;
 
   // A new model or data set: no best value, no counters, no progress of an earlier search.
+  // Whoever shows the Flow page clears it too.
   void Forget();
   // "Objective Function Type": takes effect at the next step of any search.
   void SetObjectiveFunc(TObjectiveKind kind);
@@ -101,9 +99,7 @@ class EstimationSession {
   bool LimitLower = true;
   double LimitStep = 0.1;
   bool LastTrialSolved = false;
-  // The F-Test page: "Parameter:", "Limit:", "Limit Objective:", "Min:" and "Descent:".
-  std::string FTestParamText, FTestLimitText, FTestLimitObjectiveText, FTestMinText,
-      FTestDescentText;
+  double Descent = 0;  // the profile minimum's last relative descent; NaN: none yet at this side
   // One side of parameter k; the summary says how it ended.
   SearchSummary StartFLimit(int k, bool lower, const SearchOptions& options = {});
   // One step of the profile search.

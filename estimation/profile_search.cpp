@@ -37,8 +37,7 @@ std::string EstimationSession::PrepareLimitObjective() {
   LimitF = static_cast<double>(FisherF95(TableIndex(p), TableIndex(n - p)));
   LimitObjective = BestObjective * (1 + LimitF * p / (n - p));
   LimitReady = true;
-  FTestLimitObjectiveText = FormatGeneral(LimitObjective, 12);
-  loop_.Changed(FitChange::Flow);
+  loop_.Changed(FitChange::LimitObjective);
   return {};
 }
 
@@ -51,8 +50,7 @@ void EstimationSession::ShowProfileMin(double value) {
   Result.ProfileProgress.emplace_back(
       static_cast<double>(problem_.Stats.Solutions - Result.ProfileBase), value);
   ProfileMinObjective = value;
-  FTestMinText = FormatGeneral(value, 12);
-  loop_.Changed(FitChange::Flow);
+  loop_.Changed(FitChange::ProfileMinimum);
 }
 
 EarlyStop EstimationSession::ProfileEarlyStop() const {
@@ -61,9 +59,10 @@ EarlyStop EstimationSession::ProfileEarlyStop() const {
 }
 
 SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOptions& options) {
-  FTestParamText = std::to_string(k);
-  FTestLimitText = lower ? msg::kLowerLimit : msg::kUpperLimit;
-  loop_.Changed(FitChange::Flow);
+  LimitParam = k;
+  LimitLower = lower;
+  Descent = std::nan("");
+  loop_.Changed(FitChange::FLimitSide);
   const SearchSummary failed = NotRun();
   if (!InitialEvaluation()) return failed;
   if (!LimitReady) {
@@ -89,10 +88,7 @@ SearchSummary EstimationSession::StartFLimit(int k, bool lower, const SearchOpti
   LastTrialSolved = true;
   ShowProfileMin(TrialObjective);
   LimitStep = kFirstLimitStep;
-  LimitParam = k;
-  LimitLower = lower;
   PrevProfileMin = 0;
-  FTestDescentText.clear();
   ownEnd_ = SearchEnd::Stopped;
   SearchOptions run = options;
   run.Search = kFLimitSearch;
@@ -154,8 +150,8 @@ void EstimationSession::ProfileStep() {
     double descent = 0;
     if (PrevProfileMin != 0) {
       descent = std::fabs(PrevProfileMin - ProfileMinObjective) / PrevProfileMin;
-      FTestDescentText = FormatGeneral(descent, 8);
-      loop_.Changed(FitChange::Flow);
+      Descent = descent;
+      loop_.Changed(FitChange::Descent);
     }
     ++SuccessfulCalls;
     if (PrevProfileMin != 0 && descent < kStalledDescent) {

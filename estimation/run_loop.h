@@ -23,6 +23,10 @@ enum class FitChange : std::uint8_t {
   Values,       // the parameter values moved
   Limits,       // the F-test limits moved
   FLimitsStarted,  // F-limit searches start
+  FLimitSide,      // one side's search starts (LimitParam, LimitLower)
+  LimitObjective,  // the F-test threshold is new
+  ProfileMinimum,  // the profile's minimum at the probe moved
+  Descent,         // the profile minimum's relative descent was judged
   DesignTrial,  // one more candidate set was judged
 };
 

@@ -120,14 +120,13 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
 }
 
 void FlowPage::Refresh() {
-  objective_->setText(QString::fromStdString(ws_.Estimation().FlowObjectiveText));
-  total_->setText(QString::fromStdString(ws_.Estimation().FlowTotalText));
-  successful_->setText(QString::fromStdString(ws_.Estimation().FlowSuccessfulText));
+  const FlowTexts& t = ws_.Flow();
+  objective_->setText(QString::fromStdString(t.Objective));
+  total_->setText(QString::fromStdString(t.Total));
+  successful_->setText(QString::fromStdString(t.Successful));
   choices_[static_cast<int>(ws_.Problem().ObjectiveKind)]->setChecked(true);
   ShowLMTolerances();
-  const EstimationSession& e = ws_.Estimation();
-  const std::string* texts[] = {&e.FTestParamText, &e.FTestLimitText, &e.FTestLimitObjectiveText,
-                                &e.FTestMinText, &e.FTestDescentText};
+  const std::string* texts[] = {&t.Parameter, &t.Limit, &t.LimitObjective, &t.Minimum, &t.Descent};
   for (int i = 0; i < 5; ++i) ftest_[i]->setText(QString::fromStdString(*texts[i]));
   progress_->update();
   profileProgress_->update();

@@ -27,6 +27,7 @@ bool Workspace::SetLMTolerance(int which, const std::string& text) {
 }
 
 void Workspace::Changed(FitChange what) {
+  if (flowTexts_.Follow(what, estimation_)) ui_.Repaint(View::Flow);
   switch (what) {
     case FitChange::Busy:
     case FitChange::Idle:
@@ -67,6 +68,11 @@ void Workspace::Changed(FitChange what) {
       ui_.ShowPage(Page::FTest);
       ui_.Repaint(View::Profiles);
       break;
+    case FitChange::FLimitSide:
+    case FitChange::LimitObjective:
+    case FitChange::ProfileMinimum:
+    case FitChange::Descent:
+      break;  // the Flow page's texts, followed above
     case FitChange::DesignTrial: {
       // The Debug page follows a few times a second: formatting the merged set every
       // iteration would cost more than the merge itself.
@@ -119,7 +125,7 @@ std::string Workspace::RunningText(std::int64_t calls) const {
                                 e.ObjectiveReady ? FormatGeneral(e.BestObjective, 8) : "-"});
     case kFLimitSearch:
       return FillPlaceholders(msg::kRunningFLimit,
-                              {e.FTestLimitText, std::to_string(e.LimitParam), count,
+                              {flowTexts_.Limit, std::to_string(e.LimitParam), count,
                                FormatGeneral(e.ProfileMinObjective, 8)});
     case kDesign:
       return FillPlaceholders(msg::kRunningDesign, {count, FormatGeneral(e.Result.DesignDeterminant, 8)});

@@ -214,6 +214,7 @@ void Workspace::ResetDataSet() {
     }
   Invalidate(Stale::Fit);
   estimation_.Forget();
+  flowTexts_.ForgetBest();
   estimation_.FailedSolves = 0;
   estimation_.AbandonedSolves = 0;
   ui_.Repaint(View::Dimensions);
@@ -253,6 +254,7 @@ void Workspace::ResetModel() {
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
   Invalidate(Stale::Everything);
   estimation_.Forget();
+  flowTexts_.ForgetBest();
 }
 
 void Workspace::SetCompiled(bool compiled) {

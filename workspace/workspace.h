@@ -34,6 +34,7 @@
 #include "workspace/dimension_controls.h"
 #include "workspace/fit_chart_session.h"
 #include "workspace/parameter_grids.h"
+#include "workspace/flow_texts.h"
 #include "workspace/user_interface.h"
 
 namespace zelk {
@@ -202,6 +203,8 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   // --- estimation: the objective, the best value, the counters and the searches
   EstimationSession& Estimation() { return estimation_; }
   const EstimationSession& Estimation() const { return estimation_; }
+  // What the Flow page shows of the searches and of the F-limit search.
+  const FlowTexts& Flow() const { return flowTexts_; }
   void OptimizeAction() { estimation_.Optimize({}); }
   void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
   void OptimizeGNAction() { estimation_.OptimizeGN({}); }
@@ -366,6 +369,7 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   const MessageSink boxes_;  // the model layer's messages, as boxes
   FitProblem problem_{Model, MeasuredData, Prefs, Log};
   EstimationSession estimation_{problem_, Parameters, *this};
+  FlowTexts flowTexts_;
   CompileSession compiler_{*this};
   FitChartSession chart_{*this};
   DataGrid grid_;

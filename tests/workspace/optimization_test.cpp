@@ -95,7 +95,7 @@ TEST_F(Optimization, TheRandomSearchFindsTheRateConstantFromAPoorStart) {
   EXPECT_EQ(ws_->Estimation().TotalCalls, 401u);
   EXPECT_GT(ws_->Estimation().SuccessfulCalls, 5u);
   EXPECT_EQ(ui_.PagesShown.back(), Page::Flow);
-  EXPECT_EQ(ws_->Estimation().FlowObjectiveText,
+  EXPECT_EQ(ws_->Flow().Objective,
             FormatGeneral(ws_->Estimation().BestObjective, 15));
   EXPECT_EQ(ws_->OperationMode, 0);
   // F-limits restart from the new value.
@@ -416,10 +416,10 @@ TEST_F(GaussNewton, SavingTheDataKeepsTheResultsAndANewModelForgetsThem) {
       printed = printed || run.Text.find(FormatSignificant(error, 8)) != std::string::npos;
   EXPECT_TRUE(printed);
 
-  EXPECT_FALSE(ws_->Estimation().FlowObjectiveText.empty());
+  EXPECT_FALSE(ws_->Flow().Objective.empty());
   ui_.Answers.push_back(Answer::No);  // the test's model text is no document worth saving
   ws_->NewModelFile();
-  EXPECT_TRUE(ws_->Estimation().FlowObjectiveText.empty());
+  EXPECT_TRUE(ws_->Flow().Objective.empty());
   EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
   EXPECT_TRUE(ws_->Estimation().Result.Progress.empty());
 }
