@@ -462,7 +462,9 @@ TEST(Zelkcli, BdfGivesTheSameOptimaAndFitsWhatMersonCannot) {
     EXPECT_EQ(loose.Status, 1);
     EXPECT_NE(loose.Out.find(said), std::string::npos) << loose.Out;
   }
-  // LM's tolerances: a loose objective tolerance ends it in fewer iterations.
+  // LM's tolerances: a loose objective tolerance ends it in fewer iterations; tolerances so
+  // loose that a Gauss-Newton step still takes most of the objective off end it "stalled",
+  // which is no fit.
   std::vector<long> trials;
   for (const char* ftol : {"1e-2", "1e-12"}) {
     CliRun run = Cli("fit " + abc + " --values 1.2,0.5 --search lm --json --ftol " + ftol);
@@ -470,6 +472,11 @@ TEST(Zelkcli, BdfGivesTheSameOptimaAndFitsWhatMersonCannot) {
     trials.push_back(JsonLine(run)["trials"].get<long>());
   }
   EXPECT_LT(trials[0], trials[1]);
+  CliRun stalled = Cli("fit " + abc + " --values 1.2,0.5 --search lm --json --ftol 0.1 --xtol 0.1");
+  EXPECT_EQ(stalled.Status, 1);
+  const Json line = JsonLine(stalled);
+  EXPECT_EQ(line["stop"], "stalled");
+  EXPECT_EQ(line["error"].get<std::string>().rfind("the search ended as \"stalled\"", 0), 0u) << line;
 }
 
 TEST(Zelkcli, AfterTheFitItTestsTheResidualsDesignsPointsAndWritesTheReport) {

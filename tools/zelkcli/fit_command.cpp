@@ -703,9 +703,11 @@ int DataSetFit::Compute() {
         "the solution at the reported values ended as \"" + std::string(ResultName(solved)) + "\"";
     return 1;
   }
-  // A search that could not go on is no fit, whatever its last point solves to.
+  // A search that could not go on, or stalled short of an optimum, is no fit, whatever its
+  // last point solves to.
   const SearchEnd end = fit.Fit.Reason;
-  if (!o_.Search.empty() && (end == SearchEnd::SolveFailed || end == SearchEnd::InitialSolveFailed)) {
+  if (!o_.Search.empty() && (end == SearchEnd::SolveFailed ||
+                             end == SearchEnd::InitialSolveFailed || end == SearchEnd::Stalled)) {
     Reason = "the search ended as \"" + std::string(SearchEndName(end)) + "\"" +
              (fit.Message.empty() ? "" : ": " + fit.Message);
     return 1;
