@@ -211,7 +211,7 @@ SearchSummary EstimationSession::RunSearch(const SearchOptions& options) {
   });
   // Whatever the last trial left, the computed values are those of the estimates again: the
   // report's residuals and the statistics read them.
-  if (ObjectiveReady && problem_.Model().LibFileName.size() > 0) problem_.Solve(parameters_.Value);
+  if (ObjectiveReady && !problem_.Model().LibFileName.empty()) problem_.Solve(parameters_.Value);
   SearchSummary summary;
   summary.Reason = rule.Reason();
   // The design evaluates no objective: only the searches can fail at their start.

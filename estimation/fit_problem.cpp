@@ -32,18 +32,6 @@ SolveResult FitProblem::SolveData(const T20Vector& parameters, TDataSet& data) {
   return SolveModel(ctx, parameters, data.XData, data.YData);
 }
 
-bool FitProblem::UsesSensitivities() {
-  const SolveContext ctx = Context();
-  return ctx.SensitivityJacobian && SensitivitiesAvailable(ctx);
-}
-
-SolveResult FitProblem::SolveSensitivities(const T20Vector& parameters,
-                                           const std::vector<int>& params,
-                                           std::vector<StateSensitivities>& out) {
-  SolveContext ctx = Context();
-  return zelk::SolveSensitivities(ctx, parameters, params, measured_, out);
-}
-
 double FitProblem::Objective() const {
   TResponseSums sums{};  // each response's share: nobody here asks for it
   return zelk::Objective(ObjectiveKind, measured_.YData, sums);
@@ -64,14 +52,16 @@ double WeightedSlope(double measured, double computed) {
 
 }  // namespace
 
+double FitProblem::Residual(int e, int d) const {
+  const double c = measured_.YData.C[e][d], m = measured_.YData.M[e][d];
+  return ObjectiveKind == TObjectiveKind::WeightedSS ? (c - m) / WeightedScale(m, c) : c - m;
+}
+
 bool FitProblem::Residuals(std::vector<double>& out) const {
-  const TYData& y = measured_.YData;
-  const bool weighted = ObjectiveKind == TObjectiveKind::WeightedSS;
   out.clear();
   bool finite = true;
-  ForEachResidualCell(model_.DifEqCount, measured_.XData, y, [&](int e, int d) {
-    const double c = y.C[e][d], m = y.M[e][d];
-    out.push_back(weighted ? (c - m) / WeightedScale(m, c) : c - m);
+  ForEachResidualCell(model_.DifEqCount, measured_.XData, measured_.YData, [&](int e, int d) {
+    out.push_back(Residual(e, d));
     finite = finite && std::isfinite(out.back());
   });
   return finite;
@@ -85,10 +75,9 @@ bool FitProblem::ResidualJacobian(const T20Vector& parameters, const JacobianCol
   const TYData& y = measured_.YData;
   for (int n = 1; n <= work_.ResidualCount; ++n) {
     const auto [e, d] = work_.ResidualCells[n];
-    const double c = y.C[e][d], m = y.M[e][d];
-    const double slope = WeightedSlope(m, c);
+    const double slope = WeightedSlope(y.M[e][d], y.C[e][d]);
     for (std::size_t j = 1; j <= columns.Params.size(); ++j) work_.Jacobian[n][j] *= slope;
-    work_.Residuals[n] = (c - m) / WeightedScale(m, c);
+    work_.Residuals[n] = Residual(e, d);
   }
   return true;
 }

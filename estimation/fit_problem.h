@@ -14,7 +14,6 @@
 #include "model/jacobian.h"
 #include "model/message_log.h"
 #include "model/message_sink.h"
-#include "model/sensitivities.h"
 #include "model/model_library.h"
 #include "model/solver.h"
 
@@ -44,12 +43,6 @@ class FitProblem {
   // Solves another data set of the same model (the chart's curve).
   SolveResult SolveData(const T20Vector& parameters, TDataSet& data);
   double PartialSum() const { return partial_; }
-  // Fit Jacobians come from forward sensitivities: BDF, the preference, a differential model.
-  bool UsesSensitivities();
-  // Solves the measured data with the sensitivities of its computed values to `params`.
-  SolveResult SolveSensitivities(const T20Vector& parameters, const std::vector<int>& params,
-                                 std::vector<StateSensitivities>& out);
-
   // The objective in use on the measured data's computed values.
   double Objective() const;
   // N: the residuals of the measured data, as the Jacobian enumerates them.
@@ -79,6 +72,8 @@ class FitProblem {
   TModel& model_;
   TDataSet& measured_;
   const TZelkPrefs& prefs_;
+  // The residual of cell (e, d) of the objective in use.
+  double Residual(int e, int d) const;
   MessageLog& log_;
   JacobianWork work_;
   TDataSet design_;

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "model/experiments.h"
-#include "model/linear_algebra.h"
 #include "model/bdf_integrator.h"
 #include "model/sensitivities.h"
 
@@ -13,7 +12,6 @@ namespace zelk {
 
 JacobianWork::JacobianWork()
     : Jacobian(kMaxResiduals + 1),
-      GainMatrix(kMaxResiduals + 1),
       Residuals(kMaxResiduals + 1),
       DesignDiffs(kMaxResiduals),
       ResidualCells(kMaxResiduals + 1),
@@ -62,12 +60,6 @@ int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, cons
   ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { work.ResidualCells.at(++m) = {e, d}; });
   work.ResidualCount = m;
   return m;
-}
-
-std::vector<TResidualCell> ListResiduals(int difEqCount, const TXData& x, const TYData& y) {
-  std::vector<TResidualCell> cells;
-  ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { cells.push_back({e, d}); });
-  return cells;
 }
 
 int CountResiduals(int difEqCount, const TXData& x, const TYData& y) {
@@ -249,18 +241,18 @@ bool FormNormalInverse(JacobianWork& work, int count) {
 }
 
 void GaussNewtonDelta(JacobianWork& work, int count, T20Vector& delta) {
-  const int m = work.ResidualCount;
-  for (int n = 1; n <= m; ++n)
-    for (int i = 1; i <= count; ++i) {
-      long double sum = 0;
-      for (int j = 1; j <= count; ++j)
-        sum += static_cast<long double>(work.NormalInverse[i][j]) * work.Jacobian[n][j];
-      work.GainMatrix[n][i] = static_cast<double>(sum);
-    }
+  // -V (J'r): the gradient first, so no m x p product is formed.
+  T20Vector gradient{};
+  for (int j = 1; j <= count; ++j) {
+    long double sum = 0;
+    for (int n = 1; n <= work.ResidualCount; ++n)
+      sum += static_cast<long double>(work.Jacobian[n][j]) * work.Residuals[n];
+    gradient[j] = static_cast<double>(sum);
+  }
   for (int i = 1; i <= count; ++i) {
     long double sum = 0;
-    for (int n = 1; n <= m; ++n)
-      sum += static_cast<long double>(work.GainMatrix[n][i]) * work.Residuals[n];
+    for (int j = 1; j <= count; ++j)
+      sum += static_cast<long double>(work.NormalInverse[i][j]) * gradient[j];
     delta[i] = -static_cast<double>(sum);
   }
 }

@@ -1,8 +1,8 @@
 #pragma once
-// Sensitivities of the computed responses to the parameters by forward differences of whole
-// model solutions, the normal matrix, its inverse and the Gauss-Newton correction. Results
-// land in the caller's JacobianWork (Jacobian, Residuals, NormalMatrix, NormalInverse,
-// GainMatrix). Residuals are numbered variable by variable, event by event within a
+// Sensitivities of the computed responses to the parameters by central differences of whole
+// model solutions (or forward sensitivities), the normal matrix, its inverse and the
+// Gauss-Newton correction. Results land in the caller's JacobianWork (Jacobian, Residuals,
+// NormalMatrix, NormalInverse). Residuals are numbered variable by variable, event by event within a
 // variable; only defined values count, and in a model with differential equations the first
 // event of every experiment is left out (its computed value is its measured value).
 
@@ -20,7 +20,6 @@ namespace zelk {
 struct JacobianWork {
   JacobianWork();
   std::vector<T20Vector> Jacobian;    // [0..50000]
-  std::vector<T20Vector> GainMatrix;  // [0..50000]
   std::vector<double> Residuals;      // [0..50000]
   std::vector<double> DesignDiffs;    // [0..49999]
   std::vector<TResidualCell> ResidualCells;  // [0..50000]
@@ -66,8 +65,6 @@ void ForEachResidualCell(int difEqCount, const TXData& x, const TYData& y, Visit
 
 // Fills work.ResidualCells[1..] for (x, y) and returns their number.
 int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, const TYData& y);
-// The same cells as a list.
-std::vector<TResidualCell> ListResiduals(int difEqCount, const TXData& x, const TYData& y);
 // Their number alone, for a model with `difEqCount` differential equations.
 int CountResiduals(int difEqCount, const TXData& x, const TYData& y);
 

@@ -50,7 +50,8 @@ namespace {
 // initial[e].Columns[j][d] for every event e that starts one, by a quotient per parameter on
 // copies of the data as they were before the call.
 bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& params, TXData& x,
-               TYData& y, std::vector<StateSensitivities>& initial) {
+               TYData& y, std::vector<StateSensitivities>& initial, TXData& xScratch,
+               TYData& yScratch) {
   TModel& model = ctx.Model;
   const int n = y.DepCount, events = y.EventCount;
   auto xBefore = std::make_unique<TXData>(x);
@@ -68,8 +69,6 @@ bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& pa
       initial[e].Params = params;
       initial[e].Columns.assign(params.size(), T50Vector{});
     }
-  auto xScratch = std::make_unique<TXData>(*xBefore);
-  auto yScratch = std::make_unique<TYData>(*yBefore);
   for (std::size_t j = 0; j < params.size(); ++j) {
     const int k = params[j];
     const double t = kJumpStep * (p[k] != 0 ? std::fabs(p[k]) : 1.0);
@@ -77,20 +76,20 @@ bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& pa
     pk[k] += t;
     // Only the rows in use: the whole matrices are a megabyte.
     for (int e = 0; e <= events; ++e) {
-      xScratch->X[e] = xBefore->X[e];
-      yScratch->M[e] = yBefore->M[e];
+      xScratch.X[e] = xBefore->X[e];
+      yScratch.M[e] = yBefore->M[e];
     }
     T20Vector point = pointBefore;
     T50Vector state = stateBefore;
     ++ctx.Stats.InitialCalls;
-    if (!model.CallInitial(pk.data(), point.data(), state.data(), xScratch->X[0].data(),
-                           yScratch->M[0].data()))
+    if (!model.CallInitial(pk.data(), point.data(), state.data(), xScratch.X[0].data(),
+                           yScratch.M[0].data()))
       return false;
     for (int e = 1; e <= events; ++e) {
       if (initial[e].Columns.empty()) continue;
       for (int d = 1; d <= n; ++d)
-        if (yScratch->M[e][d] != y.M[e][d])
-          initial[e].Columns[j][d] = (yScratch->M[e][d] - y.M[e][d]) / t;
+        if (yScratch.M[e][d] != y.M[e][d])
+          initial[e].Columns[j][d] = (yScratch.M[e][d] - y.M[e][d]) / t;
     }
   }
   return true;
@@ -117,10 +116,12 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
     model.StartPoint = x.X[1];
     model.StartState = y.M[1];
   }
-  std::vector<StateSensitivities> initial;
-  if (!FirstCall(ctx, p, params, x, y, initial)) return SolveResult::ModelFault;
+  // Scratch copies for the static section's extra calls, which may write the data.
   auto xScratch = std::make_unique<TXData>(x);
   auto yScratch = std::make_unique<TYData>(y);
+  std::vector<StateSensitivities> initial;
+  if (!FirstCall(ctx, p, params, x, y, initial, *xScratch, *yScratch))
+    return SolveResult::ModelFault;
   StateSensitivities s;
   for (int i = 1; i <= events; ++i) {
     T50Vector& ci = y.C.at(i);

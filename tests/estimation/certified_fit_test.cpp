@@ -167,53 +167,29 @@ TEST(CertifiedFit, LevenbergMarquardtKeepsToTheBoundsAndTheFixedMarks) {
 
 // The engine's one call from a program of its own: no window, no workspace, no session.
 TEST(FitCall, FitsMisra1aAndStopsWhenTheObserverSaysSo) {
-  TModel model;
-  model.LoadModelLibrary(std::string(MODEL_DIR) + "/exponential.so", {});
-  auto data = std::make_unique<TDataSet>();
-  data->YData.EventCount = static_cast<int>(kMisra1a.x.size());
-  data->YData.DepCount = 1;
-  for (int e = 1; e <= data->YData.EventCount; ++e) {
-    data->XData.X[e][1] = kMisra1a.x[e - 1];
-    data->YData.M[e][1] = kMisra1a.y[e - 1];
-    data->XData.Defined[e][1] = data->YData.Defined[e][1] = true;
-  }
-  TZelkPrefs prefs;
-  MessageLog log{[] {}};
-  FitProblem problem(model, *data, prefs, log);
-  TParameterRecord table = StartParameterRecord();
-  table.Count = 2;
-  table.Value[1] = kMisra1a.start1[0];
-  table.Value[2] = kMisra1a.start1[1];
+  auto e = From(kMisra1a, kMisra1a.start1);  // only its problem and table are used
   struct Watch : FitObserver {
     int improved = 0, stopAfter = 1 << 30;
     std::vector<std::string> notes;
     bool Continue() override { return improved < stopAfter; }
     void Improved(double, const T20Vector&) override { ++improved; }
     void Note(Severity, const std::string& text) override { notes.push_back(text); }
-  };
-  Watch watch;
-  FitOptions lm;
-  lm.Search = kLMSearch;
-  const FitSummary s = Fit(lm, problem, table, watch);
+  } watch, impatient;
+  const FitSummary s = Fit(FitOptions{}, e->problem, e->parameters, watch);
   EXPECT_EQ(s.Reason, SearchEnd::Converged) << s.Message;
-  EXPECT_NEAR(table.Value[1] / kMisra1a.values[0], 1, 1e-4);
-  EXPECT_EQ(s.Values, table.Value);
+  EXPECT_EQ(s.Values, e->parameters.Value);
   EXPECT_NEAR(s.Objective / kMisra1a.rss, 1, 1e-6);
-  EXPECT_GT(s.InitialObjective, s.Objective);
   EXPECT_GT(watch.improved, 1);
-  EXPECT_GT(s.Stats.Solutions, 0);
   EXPECT_EQ(s.BriefReport().rfind("Optimize LM ended (converged) after ", 0), 0u) << s.BriefReport();
-  ASSERT_EQ(watch.notes.size(), 1u);
-  EXPECT_EQ(watch.notes[0], s.Message);
+  EXPECT_EQ(watch.notes, std::vector<std::string>{s.Message});
   TStatistics stats;
-  EXPECT_EQ(Statistics(problem, table, stats), "");
+  EXPECT_EQ(Statistics(e->problem, e->parameters, stats), "");
   EXPECT_EQ(stats.Observations, 14);
 
-  Watch impatient;
   impatient.stopAfter = 2;
-  table.Value[1] = kMisra1a.start1[0];
-  table.Value[2] = kMisra1a.start1[1];
-  const FitSummary stopped = Fit(lm, problem, table, impatient);
+  e->parameters.Value[1] = kMisra1a.start1[0];
+  e->parameters.Value[2] = kMisra1a.start1[1];
+  const FitSummary stopped = Fit(FitOptions{}, e->problem, e->parameters, impatient);
   EXPECT_EQ(stopped.Reason, SearchEnd::Stopped);
   EXPECT_GT(stopped.Objective, 2 * kMisra1a.rss);  // far from done
 }

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "estimation/estimation_session.h"
-#include "model/linear_algebra.h"
 #include "support/model_fixture.h"
 
 namespace zelk {
@@ -222,41 +221,6 @@ TEST_F(TwoConditions, LevenbergMarquardtOnSensitivitiesFitsTheInitialValue) {
   const SearchSummary s = ws_->Estimation().OptimizeLM({});
   EXPECT_EQ(s.Reason, SearchEnd::Converged) << ws_->Estimation().Result.Message;
   for (int i = 1; i <= 3; ++i) EXPECT_NEAR(s.Values[i], Truth()[i], 1e-5) << i;
-}
-
-TEST(InvertMatrix, InvertsWithPivotingAndRefusesAZeroPivot) {
-  TNormalMatrix a{}, b{};
-  a[1][1] = 4;
-  ASSERT_TRUE(InvertMatrix(a, b, 1));
-  EXPECT_EQ(b[1][1], 0.25);
-
-  a = {};
-  a[1][2] = 1;
-  a[2][1] = 1;  // the rows are exchanged before the first pivot
-  ASSERT_TRUE(InvertMatrix(a, b, 2));
-  EXPECT_EQ(b[1][1], 0);
-  EXPECT_EQ(b[1][2], 1);
-  EXPECT_EQ(b[2][1], 1);
-  EXPECT_EQ(b[2][2], 0);
-
-  a = {};
-  a[1][2] = 3;
-  a[2][2] = 5;  // a zero first column
-  EXPECT_FALSE(InvertMatrix(a, b, 2));
-
-  // A well-conditioned 3 x 3: A B is the identity; A itself is untouched.
-  const double values[3][3] = {{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}};
-  for (int r = 1; r <= 3; ++r)
-    for (int c = 1; c <= 3; ++c) a[r][c] = values[r - 1][c - 1];
-  const TNormalMatrix before = a;
-  ASSERT_TRUE(InvertMatrix(a, b, 3));
-  EXPECT_EQ(a, before);
-  for (int r = 1; r <= 3; ++r)
-    for (int c = 1; c <= 3; ++c) {
-      double sum = 0;
-      for (int k = 1; k <= 3; ++k) sum += a[r][k] * b[k][c];
-      EXPECT_NEAR(sum, r == c ? 1 : 0, 1e-12) << r << c;
-    }
 }
 
 }  // namespace
