@@ -51,6 +51,24 @@ SolverStats Difference(const SolverStats& after, const SolverStats& before) {
   return d;
 }
 
+
+// A session of its own on the observer's loop, for one call.
+struct ObservedSession {
+  ObservedSession(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
+                  FitObserver& observer)
+      : loop(observer, table), session(problem, table, loop) {
+    problem.ObjectiveKind = options.Objective;
+    loop.Session = &session;
+    run.Search = options.Search;
+    run.Calls = options.Calls;
+    run.Stall = options.Stall;
+    run.Tolerances = options.Tolerances;
+  }
+  ObserverLoop loop;
+  EstimationSession session;
+  SearchOptions run;
+};
+
 }  // namespace
 
 FitSummary Fit(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
@@ -63,27 +81,58 @@ FitSummary Fit(const FitOptions& options, FitProblem& problem, TParameterRecord&
     summary.Message = "no such search";
     return summary;
   }
-  problem.ObjectiveKind = options.Objective;
   const SolverStats before = problem.Stats;
-  ObserverLoop loop(observer, table);
-  EstimationSession session(problem, table, loop);
-  loop.Session = &session;
-  SearchOptions run;
-  run.Search = options.Search;
-  run.Calls = options.Calls;
-  run.Stall = options.Stall;
-  run.Tolerances = options.Tolerances;
-  const SearchSummary s = (session.*kind->Run)(run);
+  ObservedSession fit(options, problem, table, observer);
+  EstimationSession& session = fit.session;
+  const SearchSummary s = (session.*kind->Run)(fit.run);
   summary.Reason = s.Reason;
   summary.Message = session.Result.Message;
   summary.Trials = s.Trials;
   summary.FailedCalls = s.FailedCalls;
   summary.AbandonedCalls = s.AbandonedCalls;
+  summary.TotalCalls = session.Result.TotalCalls;
+  summary.SuccessfulCalls = session.Result.SuccessfulCalls;
   summary.InitialObjective = session.Result.InitialObjective;
   summary.Objective = s.Objective;
   summary.Values = s.Values;
   summary.Stats = Difference(problem.Stats, before);
   return summary;
+}
+
+void Record(const FitSummary& summary, FitResult& record) {
+  record.Search = summary.Search;
+  record.Fit = {summary.Reason,    summary.Trials,    summary.FailedCalls,
+                summary.AbandonedCalls, summary.Objective, summary.Values};
+  record.Message = summary.Message;
+  record.InitialObjective = summary.InitialObjective;
+  record.TotalCalls = summary.TotalCalls;
+  record.SuccessfulCalls = summary.SuccessfulCalls;
+}
+
+LimitsSummary FLimits(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
+                      FitObserver& observer, FitResult& record) {
+  ObservedSession limits(options, problem, table, observer);
+  EstimationSession& session = limits.session;
+  LimitsSummary summary;
+  summary.Clean = session.AllFLimits(limits.run);
+  summary.Threshold = session.LimitObjective;
+  summary.F = session.LimitF;
+  record.LimitSides = session.Result.LimitSides;
+  record.LowerSides = session.Result.LowerSides;
+  record.UpperSides = session.Result.UpperSides;
+  record.Profiles = session.Result.Profiles;
+  return summary;
+}
+
+SearchSummary Design(int count, double min, double max, const FitOptions& options,
+                     FitProblem& problem, TParameterRecord& table, FitObserver& observer,
+                     FitResult& record) {
+  ObservedSession design(options, problem, table, observer);
+  EstimationSession& session = design.session;
+  record.Design = session.DesignNextPoints(count, min, max, design.run);
+  record.DesignPoints = session.Result.DesignPoints;
+  record.DesignDeterminant = session.Result.DesignDeterminant;
+  return record.Design;
 }
 
 std::string FitSummary::BriefReport() const {

@@ -8,6 +8,7 @@
 //   FitObserver quiet;
 //   const FitSummary s = Fit(FitOptions{}, problem, table, quiet);  // LM by default
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ struct FitSummary {
   SearchEnd Reason = SearchEnd::Stopped;
   std::string Message;  // why it ended, where the search says so
   long Trials = 0, FailedCalls = 0, AbandonedCalls = 0;
+  std::uint32_t TotalCalls = 0, SuccessfulCalls = 0;  // model calls of the search, and better ones
   double InitialObjective = 0, Objective = 0;
   T20Vector Values{};
   SolverStats Stats;  // of this fit alone
@@ -56,8 +58,30 @@ class FitObserver {
 FitSummary Fit(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
                FitObserver& observer);
 
+// The fit as the report and the window keep it: search, end, counts and objectives.
+void Record(const FitSummary& summary, FitResult& record);
+
 // Standard errors (95 % half-widths) and correlations at table.Value; "" or why not.
 std::string Statistics(FitProblem& problem, const TParameterRecord& table, TStatistics& out);
+
+struct LimitsSummary {
+  bool Clean = false;  // every side ran without an error
+  double Threshold = 0;  // the objective the limits lie on: best (1 + F p / (N - p))
+  double F = 0;          // F(p, N - p) behind it
+};
+
+// F-test limits of every parameter around table.Value into table.LoFLimit/HiFLimit, lower
+// side first; each side ends by its own rules, by the observer or after options.Calls steps.
+// The sides, their states and the profiles go into `record`.
+LimitsSummary FLimits(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
+                      FitObserver& observer, FitResult& record);
+
+// The D-optimal `count` values of the first independent variable in [min, max] at table.Value,
+// ascending, into record.DesignPoints with their determinant; ends by its own rule, by the
+// observer or after options.Calls candidate sets.
+SearchSummary Design(int count, double min, double max, const FitOptions& options,
+                     FitProblem& problem, TParameterRecord& table, FitObserver& observer,
+                     FitResult& record);
 
 // The searches, in the order of the Optimize menu: the one list the window, zelkcli and the
 // report take them from.

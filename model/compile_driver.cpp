@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/data_file.h"
+
 namespace zelk {
 
 namespace fs = std::filesystem;
@@ -237,6 +239,24 @@ int ReadCompileStatus(const CompilePaths& paths) {
   int status = -1;
   if (!(in >> status)) return -1;
   return status;
+}
+
+BuildLog ReadBuildLog(const CompilePaths& paths, const std::string& library,
+                      const std::string& pasName, const std::string& modName,
+                      const std::vector<SourceOrigin>& origins) {
+  BuildLog log;
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (ReadWholeFile(paths.Log, bytes, error))
+    for (const std::string& line : CompilerErrorLines(std::string(bytes.begin(), bytes.end())))
+      log.Lines.push_back(MapCompilerMessage(line, pasName, modName, origins));
+  const int status = ReadCompileStatus(paths);
+  std::error_code ec;
+  // A script without a status (another compiler's) is judged by the library alone.
+  log.Built = (status == 0 || status == -1) && std::filesystem::is_regular_file(library, ec);
+  const int errors = CountCompilerErrors(log.Lines);
+  log.Errors = errors > 0 ? errors : static_cast<int>(log.Lines.size());
+  return log;
 }
 
 }  // namespace zelk

@@ -66,6 +66,18 @@ int CountCompilerErrors(const std::vector<std::string>& lines);
 // The status the script recorded: the compiler's exit code, or -1 when none was recorded.
 int ReadCompileStatus(const CompilePaths& paths);
 
+// What an ended build left: the compiler's lines placed in the model text, whether the
+// library was built and how many errors the lines count (all of them when none is counted).
+struct BuildLog {
+  std::vector<std::string> Lines;
+  bool Built = false;
+  int Errors = 0;
+};
+// `pasName` is the source's file name, `modName` the model file's.
+BuildLog ReadBuildLog(const CompilePaths& paths, const std::string& library,
+                      const std::string& pasName, const std::string& modName,
+                      const std::vector<SourceOrigin>& origins);
+
 // A path quoted for the shell, so that "$$$" and blanks stay as they are.
 std::string ShellQuote(const std::string& text);
 

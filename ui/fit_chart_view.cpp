@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

@@ -18,7 +18,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 
 namespace zelk {
 

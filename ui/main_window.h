@@ -6,7 +6,7 @@
 #include <array>
 #include <memory>
 
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 #include "workspace/fit_properties_model.h"
 #include "workspace/options_dialog_model.h"
 #include "workspace/user_interface.h"

@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 #include "workspace/options_dialog_model.h"
 
 class QCheckBox;

@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QPainter>
 
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 #include "workspace/workspace.h"
 
 namespace zelk {

@@ -3,7 +3,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "workspace/report.h"
+#include "presentation/report.h"
 
 namespace zelk {
 

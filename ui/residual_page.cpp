@@ -10,7 +10,7 @@
 
 #include "presentation/residual_graph.h"
 #include "ui/plot_view.h"
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 #include "workspace/fit_plots.h"
 
 namespace zelk {

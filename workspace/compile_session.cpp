@@ -9,7 +9,7 @@
 #include "base/messages.h"
 #include "model/compile_driver.h"
 #include "model/model_language.h"
-#include "workspace/workspace.h"  // FileNamePart
+#include "base/file_names.h"
 
 namespace zelk {
 
@@ -64,7 +64,7 @@ bool CompileSession::TranslateModel() {
   return ok;
 }
 
-bool CompileSession::Launch(const std::string& pasFile, bool wait) {
+bool CompileSession::StartCompile(const std::string& pasFile) {
   UserInterface& ui = host_.Ui();
   host_.ModelObject().UnloadModelLibrary(BoxesOf(ui));
   host_.LibraryChanged();
@@ -92,13 +92,10 @@ bool CompileSession::Launch(const std::string& pasFile, bool wait) {
     fs::remove(paths.Marker, ec);
   const std::string workFolder = fs::path(compiler).parent_path().string();
   const std::vector<std::string> args = {pasFile, "/E", paths.Folder};
-  const bool started = wait ? RunToEnd(paths.Script, args, workFolder, error)
-                            : StartDetached(paths.Script, args, workFolder, UseTerminal, error);
-  if (!started) {
+  if (!StartDetached(paths.Script, args, workFolder, UseTerminal, error)) {
     host_.ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
     return false;
   }
-  if (wait) return true;
   TimerEnabled = true;
   ui.EnableCompileTimer(true);
   return true;
@@ -115,12 +112,6 @@ void CompileSession::CompilePascal() {
   if (TranslateModel()) StartCompile(PasFilePath());
 }
 
-bool CompileSession::CompileNow(const std::string& pasFile) {
-  if (!Launch(pasFile, true)) return false;
-  Finish();
-  return true;
-}
-
 void CompileSession::TimerTick() {
   const std::string& modelPath = host_.ModelPath();
   if (!TimerEnabled || modelPath.empty()) return;
@@ -133,39 +124,25 @@ void CompileSession::TimerTick() {
 
 void CompileSession::Finish() {
   const std::string& modelPath = host_.ModelPath();
-  const CompilePaths paths = CompilePathsFor(modelPath);
-  std::error_code ec;
   UserInterface& ui = host_.Ui();
   const std::string library = LibraryFilePath();
-  std::vector<std::uint8_t> log;
-  std::string error;
-  std::vector<std::string> lines;
-  if (ReadWholeFile(paths.Log, log, error)) {
-    const std::string pasName = ModelBaseName + ".pas", modName = FileNamePart(modelPath);
-    for (const std::string& line : CompilerErrorLines(std::string(log.begin(), log.end())))
-      lines.push_back(MapCompilerMessage(line, pasName, modName, SourceOrigins));
-  }
-  const int status = ReadCompileStatus(paths);
-  // A script without a status (another compiler's) is judged by the library alone.
-  const bool built = (status == 0 || status == -1) && fs::is_regular_file(library, ec);
+  const BuildLog log = ReadBuildLog(CompilePathsFor(modelPath), library, ModelBaseName + ".pas",
+                                    FileNamePart(modelPath), SourceOrigins);
   // The new library's curves, or none, replace the old ones.
   host_.LibraryChanged();
-  for (const std::string& line : lines) host_.AddMessage(line);
-  if (!built) {
+  for (const std::string& line : log.Lines) host_.AddMessage(line);
+  if (!log.Built) {
     host_.SetCompiled(false);
-    const int errors = CountCompilerErrors(lines);
     ui.ShowPage(Page::Messages);
     // The caret waits at the first error the model text holds.
-    const std::size_t at = FirstErrorOffset(lines, FileNamePart(modelPath), host_.ModelSource());
+    const std::size_t at =
+        FirstErrorOffset(log.Lines, FileNamePart(modelPath), host_.ModelSource());
     if (at != std::string::npos) {
       host_.PlaceModelCaret(at);
       ui.ShowPage(Page::Model);
     }
-    const char* text =
-        MessagesOnStandardError ? msg::kModelNotCompiledTerminal : msg::kModelNotCompiled;
-    host_.ShowError(FillPlaceholders(
-        text, {FileNamePart(modelPath),
-               std::to_string(errors > 0 ? errors : static_cast<int>(lines.size()))}));
+    host_.ShowError(FillPlaceholders(msg::kModelNotCompiled,
+                                     {FileNamePart(modelPath), std::to_string(log.Errors)}));
     return;
   }
   TModel& model = host_.ModelObject();

@@ -44,17 +44,11 @@ class CompileSession {
   std::string ModelBaseName;
   bool TimerEnabled = false;
   bool UseTerminal = true;  // run the compile script in a terminal window when one opens
-  // A host in a terminal prints the compiler's messages itself; a failure then points there.
-  bool MessagesOnStandardError = false;
 
   // Writes the library source beside the model; false after a message (or a cancelled save).
   bool TranslateModel();
   // Unloads the library, removes what an earlier build left and starts the compile script.
-  bool StartCompile(const std::string& pasFile) { return Launch(pasFile, false); }
-  // The same, but the build runs to its end here and is read at once: no timer, no poll
-  // (a batch run). False when it could not start; otherwise the library is loaded or the
-  // reason was said.
-  bool CompileNow(const std::string& pasFile);
+  bool StartCompile(const std::string& pasFile);
   // A text that did not translate is not compiled: its message was shown, and the source
   // on disk belongs to an earlier text.
   void Compile();
@@ -67,7 +61,6 @@ class CompileSession {
   std::string LibraryFilePath() const;
 
  private:
-  bool Launch(const std::string& pasFile, bool wait);
   // Loads the library the compiler built, or shows why there is none.
   void Finish();
   CompileHost& host_;

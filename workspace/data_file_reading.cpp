@@ -1,91 +1,44 @@
-// Open Data File's readers: the own ".zkd" format and the foreign ".gr2" one share every
-// check, so a damaged file of either kind is refused before anything changes.
-#include <memory>
+// Open Data File: a file read whole and checked is applied through the dimension fields; a
+// refused one changes nothing.
+#include <algorithm>
 
-#include "base/foreign_data_file.h"
-#include "base/messages.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
 
-namespace {
-
-// Far above any .gr2 file whose counts fit the workspace; bigger counts are clamped anyway.
-constexpr std::uint64_t kForeignReadLimit = 64u << 20;
-
-}  // namespace
-
 bool Workspace::ReadDataFile(const std::string& path, bool* ioError) {
-  return ReadDataFileOf(
-      {kDataFileHeaderSize, kDataFileMaxSize, CheckDataFile, DataFileValueBytes, DecodeDataValues},
-      path, ioError);
+  return ApplyDataFile(ReadOwnDataFile(path), ioError);
 }
 
-bool Workspace::ReadForeignDataFile(const std::string& path, bool* ioError) {
-  Extended80 marker{};
-  return ReadDataFileOf(
-      {kForeignHeaderSize, kForeignReadLimit,
-       [&marker](const auto& bytes, DataFileHeader& header) {
-         return CheckForeignDataFile(bytes, header, marker);
-       },
-       ForeignValueBytes,
-       [&marker](const auto& bytes, const DataFileHeader& header, TDataSet& data) {
-         DecodeForeignValues(bytes, header, marker, data);
-       }},
-      path, ioError);
+bool Workspace::ReadAnyDataFile(const std::string& path, bool* ioError) {
+  return ApplyDataFile(zelk::ReadAnyDataFile(path), ioError);
 }
 
-bool Workspace::ReadDataFileOf(const DataFileFormat& format, const std::string& path,
-                               bool* ioError) {
-  if (ioError) *ioError = false;
-  auto refuse = [&](const std::string& text, bool io) {
-    ShowError(text + msg::kOperationCancelled);
-    if (io && ioError) *ioError = true;
-    if (!io) grid_.RewriteFromData();
-    return false;
-  };
-  std::vector<std::uint8_t> bytes;
-  std::uint64_t fileSize = 0;
-  std::string reason;
-  if (!ReadFileHead(path, format.MaxSize, bytes, fileSize, reason)) {
-    ShowError(FillPlaceholders(msg::kCannotOpen, {path, reason}));
-    if (ioError) *ioError = true;
+bool Workspace::ApplyDataFile(const DataFileRead& read, bool* ioError) {
+  if (ioError) *ioError = read.IoError;
+  if (!read.Ok()) {
+    ShowError(read.Error);
+    if (read.Refused) grid_.RewriteFromData();
     return false;
   }
-  DataFileHeader header;
-  const DataFileCheck check = format.Check(bytes, header);
-  const std::uint64_t needed = format.HeaderSize + format.ValueBytes(header);
-  switch (check) {
-    case DataFileCheck::BadHeader:
-      return refuse(msg::kHeaderInvalid, false);
-    case DataFileCheck::BadVersion:
-      return refuse(msg::kInvalidVersion, false);
-    case DataFileCheck::Truncated:
-      // Checked before anything is applied, so a damaged file changes nothing.
-      if (bytes.size() >= format.HeaderSize && needed > format.MaxSize)
-        return refuse(FillPlaceholders(msg::kDataFileTooLarge, {path, std::to_string(needed),
-                                                                std::to_string(format.MaxSize)}),
-                      true);
-      return refuse(FillPlaceholders(msg::kTruncated,
-                                     {path, std::to_string(fileSize), std::to_string(needed)}),
-                    true);
-    case DataFileCheck::Ok:
-      if (fileSize > needed)
-        return refuse(FillPlaceholders(msg::kDataFileTooLong,
-                                       {path, std::to_string(fileSize), std::to_string(needed)}),
-                      true);
-      break;
-  }
-  // A NaN or an infinity would make every objective NaN: refused before anything changes.
-  // (In a .gr2 file a NaN matches the marker and is missing.)
-  auto scratch = std::make_unique<TDataSet>();
-  format.Decode(bytes, header, *scratch);
-  if (const std::string place = NonFiniteValuePlace(*scratch, header); !place.empty())
-    return refuse(FillPlaceholders(msg::kNonFiniteValue, {path, place}), false);
+  const DataFileHeader& header = read.Header;
   dimensions_.SetText(Dimension::Indep, std::to_string(header.IndepCount));
   dimensions_.SetText(Dimension::Dep, std::to_string(header.DepCount));
   dimensions_.SetText(Dimension::Events, std::to_string(header.EventCount));
-  format.Decode(bytes, header, MeasuredData);
+  // The cells the file holds; those beyond its counts keep what they had.
+  const TDataSet& from = *read.Data;
+  const auto upTo = [](std::int64_t n, int most) { return static_cast<int>(std::clamp<std::int64_t>(n, 0, most)); };
+  const int events = upTo(header.EventCount, kMaxEvents);
+  for (int j = 1; j <= events; ++j) {
+    for (int i = 1; i <= upTo(header.IndepCount, kMaxIndep); ++i) {
+      MeasuredData.XData.X[j][i] = from.XData.X[j][i];
+      MeasuredData.XData.Defined[j][i] = from.XData.Defined[j][i];
+    }
+    for (int i = 1; i <= upTo(header.DepCount, kMaxDep); ++i) {
+      MeasuredData.YData.M[j][i] = from.YData.M[j][i];
+      MeasuredData.YData.Defined[j][i] = from.YData.Defined[j][i];
+    }
+  }
   grid_.RewriteFromData();
   return true;
 }

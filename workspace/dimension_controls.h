@@ -9,26 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "estimation/dimension_file.h"
 #include "workspace/user_interface.h"
 
 namespace zelk {
 
-enum class Dimension { Indep, Dep, Events, DifEq, AlgEq, Param };
-inline constexpr int kDimensionCount = 6;
-
-// The model's dimension file (.dim): five little-endian 32-bit counts in this order.
-inline constexpr std::size_t kDimensionFileSize = 20;
-inline constexpr std::array<Dimension, 5> kDimensionFileOrder = {
-    Dimension::AlgEq, Dimension::DifEq, Dimension::Param, Dimension::Indep, Dimension::Dep};
-// The counts `bytes` holds whole, in that order: five, or fewer for a short file. Bytes
-// beyond the fifth count are ignored.
-std::vector<std::int32_t> DecodeDimensionFile(const std::vector<std::uint8_t>& bytes);
-
-// The text may be anything the user typed; the position is always within [Min, Max].
+// The text may be anything the user typed; the position is always within its range.
 struct DimensionControl {
   const char* Name;  // the edit field's name, e.g. "IndVarEd"
-  int Min;
-  int Max;
+  DimensionRange Range;
   std::string Text;
   int Position;
 };

@@ -14,17 +14,6 @@ namespace zelk {
 
 namespace fs = std::filesystem;
 
-std::string ProposedName(const std::string& modelPath, const char* extension) {
-  std::string name = FileNamePart(modelPath);
-  const auto dot = name.find_last_of('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name + extension;
-}
-
-std::string CompanionName(const std::string& modelPath) {
-  return modelPath.substr(0, modelPath.size() >= 4 ? modelPath.size() - 4 : 0) + ".dim";
-}
-
 void Workspace::ModelTextChanged(const std::string& text) {
   ModelText = text;
   SetModelSaved(false);

@@ -5,7 +5,7 @@
 #include "base/data_file.h"
 #include "base/messages.h"
 #include "base/format.h"
-#include "workspace/report.h"
+#include "presentation/report.h"
 #include "workspace/workspace.h"
 
 namespace zelk {
@@ -46,12 +46,6 @@ void Workspace::PrintReportAction() {
   ui_.PrintReport([this] { BuildReport(); });
 }
 
-bool Workspace::WriteReport(const std::string& path, const std::vector<RichLine>& lines,
-                            std::string& reason) {
-  const std::string rtf = WriteRtfLines(lines, kReportFontFamily);
-  return WriteFileReplacing(path, std::vector<std::uint8_t>(rtf.begin(), rtf.end()), reason);
-}
-
 void Workspace::SaveReport() {
   FileDialogRequest request = DocumentDialog(msg::kSaveReportTitle, msg::kReportFilter, "rtf",
                                              ProposedName(ModelFileName, ".rtf"));
@@ -60,7 +54,7 @@ void Workspace::SaveReport() {
   if (!path) return;
   std::string reason;
   // What the box holds, the user's edits included; an earlier file stays if this fails.
-  if (!WriteReport(*path, ui_.ReportText(), reason))
+  if (!zelk::WriteReport(*path, ui_.ReportText(), reason))
     ShowError(std::string(msg::kSaveFailed) + "\n" + reason);
 }
 

@@ -14,14 +14,6 @@ namespace zelk {
 
 namespace fs = std::filesystem;
 
-std::string FileNamePart(const std::string& path) { return fs::path(path).filename().string(); }
-
-std::string LowercaseExtension(const std::string& path) {
-  std::string extension = fs::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 FileDialogRequest DocumentDialog(const char* title, const char* filter, const char* extension,
                                  const std::string& currentPath,
                                  const std::string& rememberedFolder) {
@@ -344,21 +336,6 @@ void Workspace::OpenDataFile() {
     Prefs.DataLocation = fs::path(*chosen).parent_path().string();
   }
   ui_.ShowPage(Page::Data);
-}
-
-bool Workspace::ReadAnyDataFile(const std::string& path, bool* ioError) {
-  if (ioError) *ioError = false;
-  const std::string lower = LowercaseExtension(path);
-  if (lower == ".zkd") return ReadDataFile(path, ioError);
-  if (lower == ".gr2") return ReadForeignDataFile(path, ioError);
-  if (lower == ".grd") {
-    ShowError(msg::kNotImplemented);
-    return false;
-  }
-  std::string upper = lower;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  ShowError(FillPlaceholders(msg::kNotSupported, {upper}));
-  return false;
 }
 
 void Workspace::EditCommand(EditOp op) {

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "base/data_file.h"
+#include "base/data_file_reader.h"
+#include "base/file_names.h"
 #include "base/data_set.h"
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -126,8 +128,6 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   // Returns true on success. Messages for refused files; on an input/output error
   // `ioError` becomes true and nothing of the data set has changed.
   bool ReadDataFile(const std::string& path, bool* ioError = nullptr);
-  // The same for the foreign ".gr2" format.
-  bool ReadForeignDataFile(const std::string& path, bool* ioError = nullptr);
   // The reader the lower-cased extension names: ".zkd" or ".gr2"; ".grd" and any other
   // extension are refused with their message.
   bool ReadAnyDataFile(const std::string& path, bool* ioError = nullptr);
@@ -249,9 +249,6 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   void ReportPreviewAction();
   void PrintReportAction();
   void SaveReport();
-  // Writes `lines` as an RTF file through a temporary file; false with the reason.
-  static bool WriteReport(const std::string& path, const std::vector<RichLine>& lines,
-                          std::string& reason);
 
   // --- experiment design
   // "Design next point ...": the dialog, then the design search; the points go to the chart
@@ -325,15 +322,8 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   // Locks the grids and tells the window, at the start (true) and end of a computation.
   void HoldEdits(bool held);
   bool ConfirmDiscard(const bool& saved, const char* question, void (Workspace::*save)());
-  // What one data file format gives the shared reader.
-  struct DataFileFormat {
-    std::size_t HeaderSize;
-    std::uint64_t MaxSize;  // no valid file is longer: a longer one is never read whole
-    std::function<DataFileCheck(const std::vector<std::uint8_t>&, DataFileHeader&)> Check;
-    std::function<std::uint64_t(const DataFileHeader&)> ValueBytes;
-    std::function<void(const std::vector<std::uint8_t>&, const DataFileHeader&, TDataSet&)> Decode;
-  };
-  bool ReadDataFileOf(const DataFileFormat& format, const std::string& path, bool* ioError);
+  // A file read by the base readers into the data set, or its refusal shown.
+  bool ApplyDataFile(const DataFileRead& read, bool* ioError);
 
   // The run loop of the estimation session.
   void RunSteps(TOperation mode, const std::function<void()>& step) override {
@@ -385,21 +375,10 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   bool closeConfirmed_ = false;
 };
 
-// Last component of a path ("" for an empty path).
-std::string FileNamePart(const std::string& path);
-// The path's extension with its dot, in lower case (".zkd"; "" when there is none).
-std::string LowercaseExtension(const std::string& path);
 // A dialog for a document: the name part of `currentPath` is proposed, and `rememberedFolder`
 // is where it starts when that folder still exists.
 FileDialogRequest DocumentDialog(const char* title, const char* filter, const char* extension,
                                  const std::string& currentPath,
                                  const std::string& rememberedFolder = "");
-
-// The name part of `modelPath` with its extension (from the last ".") replaced by
-// `extension`, or `extension` appended; `extension` alone for an untitled model.
-std::string ProposedName(const std::string& modelPath, const char* extension);
-
-// The dimension file beside a model file: the last four characters become ".dim".
-std::string CompanionName(const std::string& modelPath);
 
 }  // namespace zelk

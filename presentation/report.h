@@ -36,6 +36,9 @@ struct ReportInputs {
 
 std::vector<RichLine> BuildReport(const ReportInputs& in);
 
+// The report as an RTF file, replacing `path` whole; false with the reason.
+bool WriteReport(const std::string& path, const std::vector<RichLine>& lines, std::string& reason);
+
 // The current time and date in the user's locale formats, "time - date".
 std::string LocalTimeAndDate();
 

@@ -1,4 +1,4 @@
-#include "workspace/report.h"
+#include "presentation/report.h"
 
 #include <gtest/gtest.h>
 
@@ -127,7 +127,7 @@ TEST(Report, AWordProcessorSetsEveryCaptionOverItsColumn) {
   }
   test::TempFolder folder;
   std::string reason;
-  ASSERT_TRUE(Workspace::WriteReport(folder.File("r.rtf"), p.Build(), reason)) << reason;
+  ASSERT_TRUE(WriteReport(folder.File("r.rtf"), p.Build(), reason)) << reason;
   // A profile of its own: no first-start dialogs, no clash with a LibreOffice already running.
   const std::string dir = folder.Path().string();
   const test::CommandRun laidOut =

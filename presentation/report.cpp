@@ -1,4 +1,4 @@
-#include "workspace/report.h"
+#include "presentation/report.h"
 
 #include <algorithm>
 #include <ctime>
@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "base/data_file.h"
 #include "base/format.h"
 #include "base/messages.h"
 
@@ -181,6 +182,11 @@ std::string LocalTimeAndDate() {
   }
   out << std::put_time(&local, "%X") << " - " << std::put_time(&local, "%x");
   return out.str();
+}
+
+bool WriteReport(const std::string& path, const std::vector<RichLine>& lines, std::string& reason) {
+  const std::string rtf = WriteRtfLines(lines, kReportFontFamily);
+  return WriteFileReplacing(path, std::vector<std::uint8_t>(rtf.begin(), rtf.end()), reason);
 }
 
 }  // namespace zelk

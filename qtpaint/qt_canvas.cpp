@@ -1,4 +1,4 @@
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 
 #include <QFileInfo>
 #include <QFontMetrics>
