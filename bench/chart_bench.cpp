@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "presentation/emf_writer.h"
-#include "tools/zelkcli/console_ui.h"
-#include "ui/qt_canvas.h"
+#include "tests/support/scripted_ui.h"
+#include "qtpaint/qt_canvas.h"
 #include "workspace/workspace.h"
 
 using namespace zelk;
@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
-  ConsoleUi ui("chart_bench");
+  test::ScriptedUi ui;
   auto ws = std::make_unique<Workspace>(ui);
   ws->Start();
   if (!ws->ReadDataFile(std::string(EXAMPLES) + "/decay.zkd")) return 1;

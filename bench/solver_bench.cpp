@@ -11,7 +11,7 @@
 #include "estimation/experiment_design.h"
 #include "model/jacobian.h"
 #include "model/model_guard.h"
-#include "tools/zelkcli/console_ui.h"
+#include "tests/support/scripted_ui.h"
 #include "workspace/workspace.h"
 
 using namespace zelk;
@@ -69,7 +69,7 @@ double ScopeMicroseconds(double limit, int scopes) {
 
 int main(int argc, char* argv[]) {
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  ConsoleUi ui("solver_bench");
+  test::ScriptedUi ui;
   auto ws = std::make_unique<Workspace>(ui);
   ws->Start();
   ws->Dimensions().SetText(Dimension::Dep, "5");

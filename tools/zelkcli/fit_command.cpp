@@ -17,16 +17,28 @@
 #include <sstream>
 
 #include "base/data_file.h"
+#include "base/file_names.h"
 #include "base/format.h"
 #include "base/messages.h"
 #include "base/preferences.h"
+#include "estimation/dimension_file.h"
 #include "estimation/fit.h"
 #include "estimation/objective.h"
+#include "estimation/parameter_file.h"
 #include "estimation/quantiles.h"
-#include "model/compile_driver.h"
+#include "estimation/residual_test.h"
+#include "model/model_build.h"
 #include "model/model_language.h"
-#include "estimation/operation.h"
+#include "model/message_log.h"
+#include "presentation/chart_data.h"
+#include "presentation/emf_writer.h"
+#include "presentation/fit_chart.h"
+#include "presentation/report.h"
+#include "presentation/rich_text.h"
+#include "presentation/visibility_tree.h"
 #include "tools/zelkcli/csv_table.h"
+#include "tools/zelkcli/data_sets.h"
+#include "tools/zelkcli/pictures.h"
 
 namespace zelk {
 
@@ -289,13 +301,39 @@ std::string ReadText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// One data set's fit in a workspace of its own. A failure is printed at once and kept as
-// the reason of the data set.
+// What the engine says during a fit: notes join the message pane's lines, anything else is
+// told at once and kept as the latest word.
+class CliObserver : public FitObserver {
+ public:
+  explicit CliObserver(MessageLog& log) : log_(log) {}
+  void Note(Severity severity, const std::string& text) override {
+    if (severity == Severity::Note) {
+      log_.AddMessage(text);
+      return;
+    }
+    Say(text);
+  }
+  void Say(const std::string& text) {
+    Last = OneLine(text);
+    if (Quiet) return;
+    Tell(text);
+  }
+  MessageSink Sink() {
+    return [this](Severity severity, const std::string& text) { Note(severity, text); };
+  }
+  std::string Last;    // the latest message, told or not
+  bool Quiet = false;  // keeps messages untold, as a library that may be rebuilt says
+
+ private:
+  MessageLog& log_;
+};
+
+// One data set's fit with a model, data set, parameter table and fit problem of its own. A
+// failure is printed at once and kept as the reason of the data set.
 class DataSetFit {
  public:
-  DataSetFit(ConsoleUi& ui, const CliOptions& o, const std::string& data)
-      : ui_(ui), o_(o), data_(data), ws_(std::make_unique<Workspace>(ui)) {
-    ws_->Start();
+  DataSetFit(const CliOptions& o, const std::string& data) : o_(o), data_(data) {
+    problem_.Say = observer_.Sink();
   }
 
   // 0 when the data set was fitted; `modelFailed` tells a failure of the model from one of
@@ -307,81 +345,105 @@ class DataSetFit {
 
  private:
   int Fail(const std::string& text) {
-    std::cerr << "zelkcli: " << text << "\n";
-    Reason = text;
+    Tell(text);
+    Reason = OneLine(text);
     return 1;
   }
-  // Fails with what the workspace has just said.
-  int Failed() { return Fail(ui_.LastMessage.empty() ? "failed" : ui_.LastMessage); }
-  int Failed(bool shown) {
-    if (!shown) return Failed();
-    Reason = ui_.LastMessage.empty() ? "failed" : ui_.LastMessage;
+  // Fails with what the engine has just said.
+  int Failed() {
+    Reason = observer_.Last.empty() ? "failed" : observer_.Last;
     return 1;
   }
   int ReadData();
   int PrepareModel();
+  int ReadDimensions(const std::string& path);
   int LoadLibrary(const std::string& modelPath);
-  int Compile(const std::string& modelPath, const fs::path& cache, const fs::path& library);
+  int Compile(const std::string& modelPath, const fs::path& folder, const fs::path& library);
+  ModelCounts Counts() const;
   int SetParameters();
   int Compute();
+  FitOptions Options(long calls) const;
+  std::string WriteChart(const std::string& path);
 
-  ConsoleUi& ui_;
   const CliOptions& o_;
   const std::string& data_;
-  std::unique_ptr<Workspace> ws_;
+  TZelkPrefs prefs_;
+  TPreferences look_;  // the chart's series styles and captions, as the window draws them
+  std::string modelText_;
+  TModel model_;
+  std::unique_ptr<TDataSet> measured_ = std::make_unique<TDataSet>();
+  std::unique_ptr<TDataSet> chart_ = std::make_unique<TDataSet>();
+  MessageLog log_{[] {}};
+  CliObserver observer_{log_};
+  FitProblem problem_{model_, *measured_, prefs_, log_};
+  TParameterRecord table_ = StartParameterRecord();
+  FitResult record_;  // what the report reads
 };
 
 int DataSetFit::ReadData() {
-  Workspace& ws = *ws_;
-  if (LowercaseExtension(data_) == ".csv") {
-    std::string error;
-    if (!ReadCsvDataFile(ws, data_, error)) return Fail(error);
-  } else if (!ws.ReadAnyDataFile(data_)) {
-    return Failed(true);
-  }
-  ws.SetDataFileName(fs::absolute(data_).string());
-  ws.SetDataSaved(true);
-  return 0;
+  const std::string error = ReadDataSet(data_, *measured_);
+  return error.empty() ? 0 : Fail(error);
 }
 
-// Opens the model with the window's code, then loads its library, compiled when needed.
+// Counts read before a short file ends stay applied, as the window applies them.
+int DataSetFit::ReadDimensions(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t size = 0;
+  std::string error;
+  std::vector<std::int32_t> counts;
+  if (ReadFileHead(path, kDimensionFileSize, bytes, size, error)) counts = DecodeDimensionFile(bytes);
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    const Dimension d = kDimensionFileOrder[i];
+    const int n = CountWithin(d, counts[i]);
+    switch (d) {
+      case Dimension::AlgEq: model_.AlgEqCount = n; break;
+      case Dimension::DifEq: model_.DifEqCount = n; break;
+      case Dimension::Param: table_.Count = n; break;
+      case Dimension::Indep: measured_->XData.IndepCount = n; break;
+      case Dimension::Dep: measured_->YData.DepCount = n; break;
+      case Dimension::Events: break;
+    }
+  }
+  return counts.size() == kDimensionFileOrder.size()
+             ? 0
+             : Fail("cannot read the dimension file " + CompanionName(o_.Model));
+}
+
+// Reads the model and its dimensions, then loads its library, compiled when needed.
 int DataSetFit::PrepareModel() {
-  Workspace& ws = *ws_;
   TPreferences prefs;
   LoadPreferences(PreferencesPath(), prefs);
-  ws.Prefs = prefs.General;
-  // Charts in the user's own series styles and captions, as the window draws them.
-  ws.Preferences.Series = prefs.Series;
-  ws.Preferences.Descriptions = prefs.Descriptions;
-  ws.Prefs.CompilerPath = FindCompiler(prefs.General.CompilerPath);
-  if (ws.Prefs.CompilerPath.empty())
+  prefs_ = prefs.General;
+  look_.Series = prefs.Series;
+  look_.Descriptions = prefs.Descriptions;
+  prefs_.CompilerPath = FindCompiler(prefs.General.CompilerPath);
+  if (prefs_.CompilerPath.empty())
     return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
-  ws.Compiler().UseTerminal = false;
-  ws.Compiler().MessagesOnStandardError = true;
-  ws.Prefs.SourcePreview = false;
-  if (!o_.Integrator.empty()) ws.Prefs.Integrator = o_.Integrator == "bdf" ? kBdf : kMerson;
-  if (o_.RelTol) ws.Prefs.RelTolerance = *o_.RelTol;
-  if (o_.AbsTol) ws.Prefs.AbsTolerance = *o_.AbsTol;
-  if (!o_.Jacobian.empty()) ws.Prefs.SensitivityJacobian = o_.Jacobian == "sensitivities";
+  if (!o_.Integrator.empty()) prefs_.Integrator = o_.Integrator == "bdf" ? kBdf : kMerson;
+  if (o_.RelTol) prefs_.RelTolerance = *o_.RelTol;
+  if (o_.AbsTol) prefs_.AbsTolerance = *o_.AbsTol;
+  if (!o_.Jacobian.empty()) prefs_.SensitivityJacobian = o_.Jacobian == "sensitivities";
 
   const std::string modelPath = fs::absolute(o_.Model).string();
-  if (!ws.ReadModelFile(modelPath)) return Fail("cannot read the model file " + o_.Model);
-  if (!ws.ReadDimensionFile(CompanionName(modelPath)))
-    return Fail("cannot read the dimension file " + CompanionName(o_.Model));
-  ws.ModelFileName = modelPath;
-  ws.SetModelSaved(true);
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(modelPath, bytes, error))
+    return Fail("cannot read the model file " + o_.Model);
+  modelText_ = ModelTextFromFile(std::string(bytes.begin(), bytes.end()));
+  if (ReadDimensions(CompanionName(modelPath))) return 1;
+  // The measured ranges, the experiments and the chart's rows follow the final counts.
+  RefreshChartData(*measured_, *chart_, model_.DifEqCount);
   return LoadLibrary(modelPath);
 }
 
 // The library of this model text, dimensions and compiler from the cache, built and
 // published there first when it is not.
 int DataSetFit::LoadLibrary(const std::string& modelPath) {
-  Workspace& ws = *ws_;
   const std::string name = FileNamePart(modelPath);
   const std::string base = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
-  const fs::path compiler = ws.Prefs.CompilerPath;
+  const fs::path compiler = prefs_.CompilerPath;
   const std::string key =
-      Hash({"zelk model library 1", ws.ModelText, base, ReadText(CompanionName(modelPath)),
+      Hash({"zelk model library 1", modelText_, base, ReadText(CompanionName(modelPath)),
             compiler.string(), Stamp(compiler), Stamp(compiler.parent_path() / "zelkrt.pas")});
   const fs::path cache = CacheFolder();
   std::error_code ec;
@@ -392,21 +454,16 @@ int DataSetFit::LoadLibrary(const std::string& modelPath) {
   const fs::path library = cache / (LibraryIdentifier(base) + "-" + key + ".dll");
   if (fs::is_regular_file(library, ec)) {
     // A library that does not load is built again over it, without a word.
-    ui_.HoldMessages = true;
-    const bool loaded = ws.Model.LoadModelLibrary(library.string(), BoxesOf(ui_));
-    ui_.HoldMessages = false;
-    ui_.Held.clear();
-    ui_.LastMessage.clear();
+    observer_.Quiet = true;
+    const bool loaded = model_.LoadModelLibrary(library.string(), problem_.Say);
+    if (!loaded) model_.UnloadModelLibrary(problem_.Say);
+    observer_.Quiet = false;
+    observer_.Last.clear();
     if (loaded) {
-      ws.Model.ModelCompiled = true;
-      const ModelCounts counts{ws.Model.DifEqCount, ws.MeasuredData.YData.DepCount,
-                               ws.Parameters.Count};
-      for (const std::string& warning : IndexWarnings(ws.ModelText, counts))
-        ws.Log.AddMessage(warning);
-      ws.Log.AddMessage(FillPlaceholders(msg::kModelLoadedFromCache, {name}));
+      for (const std::string& warning : IndexWarnings(modelText_, Counts())) log_.AddMessage(warning);
+      log_.AddMessage(FillPlaceholders(msg::kModelLoadedFromCache, {name}));
       return 0;
     }
-    ws.Model.UnloadModelLibrary(BoxesOf(ui_));
   }
   // The compile runs in a folder of its own: the script, marker, log and source of runs
   // side by side never meet, and nothing is left beside the model.
@@ -415,65 +472,62 @@ int DataSetFit::LoadLibrary(const std::string& modelPath) {
     return Fail("cannot make a folder to compile in under " + cache.string());
   const int status = Compile(modelPath, folder, library);
   fs::remove_all(folder, ec);
-  ws.ModelFileName = modelPath;
   return status;
+}
+
+ModelCounts DataSetFit::Counts() const {
+  return {model_.DifEqCount, measured_->YData.DepCount, table_.Count};
 }
 
 int DataSetFit::Compile(const std::string& modelPath, const fs::path& folder,
                         const fs::path& library) {
-  Workspace& ws = *ws_;
-  ws.ModelFileName = (folder / FileNamePart(modelPath)).string();
-  if (!ws.Compiler().TranslateModel())
-    return Fail(ws.Compiler().SourceIsC ? "C models cannot be compiled"
-                                        : "the model text was not translated");
-  // What the end of the compile says waits until the compiler's own messages are out.
-  ui_.HoldMessages = true;
-  const bool ran = ws.Compiler().CompileNow(ws.Compiler().PasFilePath());
-  ui_.HoldMessages = false;
-  if (!ran) {
-    ui_.ReleaseHeld();
-    return Failed(true);
+  const std::string name = FileNamePart(modelPath);
+  const ModelBuild build =
+      BuildModelLibrary(modelText_, name, folder.string(), prefs_.CompilerPath, Counts());
+  if (build.Library.empty()) {
+    // The compiler's own lines first: the message after them points there.
+    for (const std::string& line : build.Messages) std::cerr << line << "\n";
+    return Fail(build.Error);
   }
-  if (ws.Model.LibFileName.empty()) {
-    for (const std::string& line : ws.Log.Lines()) std::cerr << line << "\n";
-    const bool said = !ui_.Held.empty();
-    ui_.ReleaseHeld();
-    return said ? Failed(true) : Fail("the model was not compiled");
-  }
-  ui_.ReleaseHeld();
+  for (const std::string& line : build.Messages) log_.AddMessage(line);
   // Published whole by a rename: a run that loads it never sees a part of it.
-  const std::string built = ws.Model.LibFileName;
-  ws.Model.UnloadModelLibrary(BoxesOf(ui_));
   std::error_code ec;
-  fs::rename(built, library, ec);
+  fs::rename(build.Library, library, ec);
   if (ec)
     return Fail("cannot keep the compiled model as " + library.string() + ": " + ec.message());
-  if (!ws.Model.LoadModelLibrary(library.string(), BoxesOf(ui_))) return Failed(true);
+  if (!model_.LoadModelLibrary(library.string(), problem_.Say)) return Failed();
+  log_.AddMessage(FillPlaceholders(msg::kModelCompiled, {name}));
   return 0;
 }
 
 int DataSetFit::SetParameters() {
-  Workspace& ws = *ws_;
   std::vector<double> values, mins, maxs;
   std::string error;
   if (!ParseList("--values", o_.Values, values, error) ||
       !ParseList("--min", o_.Min, mins, error) || !ParseList("--max", o_.Max, maxs, error))
     return Fail(error);
   for (int i = 1; i <= kMaxParams; ++i)
-    ws.SetParameterValue(i, i <= static_cast<int>(values.size()) ? values[i - 1] : 1.0);
+    table_.Value[i] = table_.TrialValue[i] =
+        i <= static_cast<int>(values.size()) ? values[i - 1] : 1.0;
   for (std::size_t i = 0; i < mins.size(); ++i)
-    SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Min, mins[i]);
+    SetBound(table_, static_cast<int>(i) + 1, TBound::Min, mins[i]);
   for (std::size_t i = 0; i < maxs.size(); ++i)
-    SetBound(ws.Parameters, static_cast<int>(i) + 1, TBound::Max, maxs[i]);
+    SetBound(table_, static_cast<int>(i) + 1, TBound::Max, maxs[i]);
   std::stringstream fixed(o_.Fixed);
   for (std::string item; std::getline(fixed, item, ',');) {
     const auto i = ParseInteger(item);
-    if (!i || *i < 1 || *i > ws.Parameters.Count)
+    if (!i || *i < 1 || *i > table_.Count)
       return Fail("--fixed: \"" + item + "\" is no parameter number");
-    ws.Parameters.Fixed[*i] = true;
+    table_.Fixed[*i] = true;
   }
   // A parameter file replaces the whole record: values, bounds, fixed marks and all.
-  if (!o_.Params.empty() && !ws.ImportParameterFile(o_.Params)) return Failed(true);
+  if (!o_.Params.empty()) {
+    TParameterRecord scratch = table_;
+    const std::string reason = ReadParameterFile(o_.Params, scratch);
+    if (!reason.empty())
+      return Fail(std::string(msg::kOpenFailed) + "\n" + FileNamePart(o_.Params) + ": " + reason);
+    table_ = scratch;
+  }
   return 0;
 }
 
@@ -489,8 +543,6 @@ Json Numbers(const Array& values, int count) {
 
 int DataSetFit::Run(bool& modelFailed) {
   modelFailed = false;
-  ui_.LastMessage.clear();
-  // The data first: its counts would otherwise mark the model modified after it was read.
   if (ReadData()) return 1;
   if (PrepareModel()) {
     modelFailed = true;
@@ -500,42 +552,85 @@ int DataSetFit::Run(bool& modelFailed) {
   return Compute();
 }
 
+FitOptions DataSetFit::Options(long calls) const {
+  FitOptions options;
+  options.Objective = problem_.ObjectiveKind;
+  options.Calls = calls;
+  return options;
+}
+
+// The fit chart as the window's paint box shows it, without overlays; "" or why not.
+std::string DataSetFit::WriteChart(const std::string& path) {
+  const auto [W, H] = o_.ChartSize;
+  VisibilityTree branches([] {});
+  branches.Rebuild(*measured_);
+  const FitChartScene scene{*measured_, *chart_, look_.Series, look_.Descriptions, branches};
+  // No curve where the chart's own solution fails, as on the screen.
+  const bool curve = problem_.SolveData(table_.Value, *chart_) == SolveResult::Solved;
+  const auto paint = [&](Canvas& canvas) {
+    DrawChartFrame(canvas, W, H, scene);
+    DrawDataMarkers(canvas, W, H, scene);
+    if (curve) DrawCurves(canvas, W, H, scene);
+  };
+  const std::string extension = LowercaseExtension(path);
+  if (extension == ".png" || extension == ".svg") return WriteChartPicture(path, W, H, paint);
+  EmfCanvas emf(W, H, ChartTextMeasure());
+  paint(emf);
+  std::string error;
+  WriteFileReplacing(path, emf.Finish(), error);
+  return error;
+}
+
 int DataSetFit::Compute() {
-  Workspace& ws = *ws_;
-  TObjectiveKind kind = o_.Objective == "box-draper" ? TObjectiveKind::BoxDraper
-                        : o_.Objective == "weighted" ? TObjectiveKind::WeightedSS
-                                                     : TObjectiveKind::SumOfSquares;
-  ws.Estimation().SetObjectiveFunc(kind);
+  const TObjectiveKind kind = o_.Objective == "box-draper" ? TObjectiveKind::BoxDraper
+                              : o_.Objective == "weighted" ? TObjectiveKind::WeightedSS
+                                                           : TObjectiveKind::SumOfSquares;
+  problem_.ObjectiveKind = kind;
   double fitSeconds = 0;  // the search alone, without compiling or reporting
   std::int64_t fitSolutions = 0;
   if (!o_.Search.empty()) {
     const auto start = std::chrono::steady_clock::now();
-    const std::int64_t solutionsBefore = ws.Problem().Stats.Solutions;
-    SearchOptions search;
-    search.Calls = o_.Calls;
-    search.Stall = o_.Stall;
-    search.Tolerances = LMTolerancesOf(ws.Prefs);
-    if (o_.FTol) search.Tolerances.Function = *o_.FTol;
-    if (o_.XTol) search.Tolerances.Parameter = *o_.XTol;
-    if (o_.GTol) search.Tolerances.Gradient = *o_.GTol;
-    EstimationSession& estimation = ws.Estimation();
-    (estimation.*FindSearch(o_.Search)->Run)(search);
+    FitOptions options = Options(o_.Calls);
+    options.Search = FindSearch(o_.Search)->Search;
+    options.Stall = o_.Stall;
+    options.Tolerances = LMTolerancesOf(prefs_);
+    if (o_.FTol) options.Tolerances.Function = *o_.FTol;
+    if (o_.XTol) options.Tolerances.Parameter = *o_.XTol;
+    if (o_.GTol) options.Tolerances.Gradient = *o_.GTol;
+    const FitSummary summary = zelk::Fit(options, problem_, table_, observer_);
+    Record(summary, record_);
     fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    fitSolutions = ws.Problem().Stats.Solutions - solutionsBefore;
+    fitSolutions = summary.Stats.Solutions;
   }
   // Standard errors at the best point; a failure has said why and fails the run. They go into
   // the record as "Standard Errors" puts them there: the report and a saved parameter file
   // read them from it.
-  if (o_.Stats && !ws.Estimation().ComputeStdErrors()) return Failed(true);
-  const TStatistics& stats = ws.Estimation().Result.Statistics;
-  if (o_.Stats) ws.Parameters.StdError = stats.StdError;
-  // F-test limits around the best point, each side ended by its own rules or by --calls.
-  SearchOptions after;  // the searches after the fit end by their own rules unless cut
-  if (o_.CallsGiven) after.Calls = o_.Calls;
-  if (o_.FLimits && !ws.Estimation().AllFLimits(after)) return Failed(true);
+  TStatistics& stats = record_.Statistics;
+  if (o_.Stats) {
+    const std::string error = zelk::Statistics(problem_, table_, stats);
+    for (int i = 1; i <= kMaxParams; ++i)
+      table_.StdErrValid[i] = error.empty() && i <= table_.Count;
+    if (!error.empty()) {
+      stats = {};
+      // A Jacobian that failed was said by the problem itself.
+      if (error != kJacobianFailed) observer_.Say(error);
+      return Failed();
+    }
+    table_.StdError = stats.StdError;
+  }
+  // F-test limits around the best point, each side ended by its own rules or by --calls; the
+  // searches after the fit end by their own rules unless cut.
+  const long after = o_.CallsGiven ? o_.Calls : 0;
+  LimitsSummary limits;
+  if (o_.FLimits) {
+    limits = zelk::FLimits(Options(after), problem_, table_, observer_, record_);
+    if (!limits.Clean) return Failed();
+  }
+  TResidualTest residuals;
   if (o_.ResidualTest) {
-    ws.ResidualAction();
-    if (ws.ResidualGrid.empty()) return Failed(true);
+    if (measured_->YData.EventCount < kResidualTestMinEvents) return Fail(msg::kNotEnoughEvents);
+    if (problem_.Solve(table_.Value) != SolveResult::Solved) return Fail(msg::kInitialSolveFailed);
+    if (!ComputeResidualTest(measured_->YData, residuals)) return Fail("failed");
   }
   if (!o_.Design.empty()) {
     std::vector<double> design;
@@ -545,32 +640,56 @@ int DataSetFit::Compute() {
       return Fail(error.empty()
                       ? "--design takes N,MIN,MAX with N from 1 to 20, not \"" + o_.Design + "\""
                       : error);
-    if (!ws.RunDesign(static_cast<int>(design[0]), design[1], design[2], after))
-      return Failed(true);
+    const int count = static_cast<int>(design[0]);
+    if (measured_->XData.IndepCount >= 2) return Fail(msg::kMultivariableDesign);
+    if (measured_->YData.EventCount + count > kMaxEvents)
+      return Fail(FillPlaceholders(msg::kDesignTooLarge,
+                                   {std::to_string(measured_->YData.EventCount),
+                                    std::to_string(count), std::to_string(kMaxEvents)}));
+    const SearchSummary end =
+        zelk::Design(count, design[1], design[2], Options(after), problem_, table_, observer_, record_);
+    if (record_.DesignPoints.empty()) {
+      // Stopped before any candidate set, or failed with its own message: nothing to add.
+      if (end.Reason == SearchEnd::Finished || end.Reason == SearchEnd::Calls)
+        return Fail(msg::kDesignNothing);
+      return Failed();
+    }
+    if (end.Reason == SearchEnd::SolveFailed) return Failed();
   }
-  if (!o_.SaveParams.empty() && !ws.WriteParameterFile(o_.SaveParams)) return Failed(true);
-  if (!o_.Report.empty()) {
-    ws.BuildReport();
+  if (!o_.SaveParams.empty()) {
     std::string reason;
-    if (!Workspace::WriteReport(o_.Report, ws.Report, reason))
-      return Fail("cannot write the report " + o_.Report + ": " + reason);
+    if (!WriteFileReplacing(o_.SaveParams, EncodeParameterFile(table_), reason))
+      return Fail(std::string(msg::kSaveFailed) + "\n" + reason);
   }
 
   // The values reported are those of the best point, solved once more.
-  const SolveResult solved = ws.Problem().Solve(ws.Parameters.Value);
+  const SolveResult solved = problem_.Solve(table_.Value);
   const int result = ResultCode(solved);
-  const double objective = ws.Problem().Objective();
+  const double objective = problem_.Objective();
+  if (!o_.Report.empty()) {
+    const std::string search =
+        record_.Search == kIdle ? ""
+                                : std::string(SearchName(record_.Search)) + " (" +
+                                      SearchEndName(record_.Fit.Reason) + ")";
+    const std::vector<RichLine> report = BuildReport(
+        {fs::absolute(o_.Model).string(), fs::absolute(data_).string(), LocalTimeAndDate(),
+         objective, table_, stats.Correlation, measured_->YData, stats.Dof, search, &record_});
+    std::string reason;
+    if (!WriteReport(o_.Report, report, reason))
+      return Fail("cannot write the report " + o_.Report + ": " + reason);
+  }
   if (!std::isfinite(objective))
     return Fail("the objective is not a finite number (" + ExactText(objective) +
                 "): the model or the data give values that are not numbers");
   if (!o_.Chart.empty()) {
-    ui_.ChartSize = o_.ChartSize;
-    if (!ws.Chart().ExportChartMetafile(o_.Chart)) return Failed(true);
+    const std::string error = WriteChart(o_.Chart);
+    if (!error.empty()) return Fail(FillPlaceholders(msg::kChartNotWritten, {o_.Chart, error}));
   }
-  const TYData& y = ws.MeasuredData.YData;
-  const TParameterRecord& p = ws.Parameters;
-  const FitResult& fit = ws.Estimation().Result;
+  const TYData& y = measured_->YData;
+  const TParameterRecord& p = table_;
+  const FitResult& fit = record_;
   const std::vector<SearchSummary>& sides = fit.LimitSides;
+  const auto n = static_cast<std::uint16_t>(std::min(residuals.EventCount, 65535));
   if (o_.Json) {
     Json& out = Line;
     out["objective"] = Number(objective);
@@ -607,9 +726,8 @@ int DataSetFit::Compute() {
       out["covariance_determinant"] = Number(stats.CorrelationDeterminant);
     }
     if (o_.FLimits) {
-      const EstimationSession& e = ws.Estimation();
-      out["limit_objective"] = Number(e.LimitObjective);
-      out["f_value"] = Number(e.LimitF);
+      out["limit_objective"] = Number(limits.Threshold);
+      out["f_value"] = Number(limits.F);
       out["lo_flimits"] = Numbers(p.LoFLimit, p.Count);
       out["hi_flimits"] = Numbers(p.HiFLimit, p.Count);
       Json stops = Json::array();
@@ -626,12 +744,11 @@ int DataSetFit::Compute() {
       out["profiles"] = profiles;
     }
     if (o_.ResidualTest) {
-      const TResidualTest& t = ws.ResidualTest;
-      const auto n = static_cast<std::uint16_t>(std::min(t.EventCount, 65535));
       Json d = Json::array(), verdicts = Json::array();
-      for (int r = 1; r <= t.DepCount; ++r) {
-        d.push_back(t.DDefined[r] ? Number(t.DStat[r]) : Json(nullptr));
-        verdicts.push_back(ws.ResidualGrid.at(r)[4]);
+      for (int r = 1; r <= residuals.DepCount; ++r) {
+        d.push_back(residuals.DDefined[r] ? Number(residuals.DStat[r]) : Json(nullptr));
+        verdicts.push_back(residuals.DDefined[r] ? AutocorrelationVerdict(residuals.DStat[r], n)
+                                                 : "-");
       }
       out["d_statistics"] = d;
       out["d_crit_negative"] = Number(static_cast<double>(DCritNegative(n)));
@@ -639,7 +756,9 @@ int DataSetFit::Compute() {
       out["autocorrelation"] = verdicts;
     }
     if (!o_.Design.empty()) {
-      out["design_points"] = Numbers(ws.Chart().DesignPoints, ws.Chart().DesignPointCount);
+      Json points = Json::array();
+      for (double x : fit.DesignPoints) points.push_back(Number(x));
+      out["design_points"] = points;
       out["design_determinant"] = Number(fit.DesignDeterminant);
       out["design_iterations"] = fit.Design.Trials;
       out["design_stop"] = SearchEndName(fit.Design.Reason);
@@ -648,7 +767,7 @@ int DataSetFit::Compute() {
     Json computed = Json::array();
     for (int j = 1; j <= y.EventCount; ++j) computed.push_back(Numbers(y.C[j], y.DepCount));
     out["computed"] = computed;
-    out["messages"] = Json(std::vector<std::string>(ws.Log.Lines().begin(), ws.Log.Lines().end()));
+    out["messages"] = Json(std::vector<std::string>(log_.Lines().begin(), log_.Lines().end()));
   } else {
     std::ostringstream out;
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
@@ -664,8 +783,8 @@ int DataSetFit::Compute() {
       for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(stats.StdError[i], 6);
     }
     if (o_.FLimits) {
-      out << "\nF-test limits (threshold " << FormatSignificant(ws.Estimation().LimitObjective, 12)
-          << ", F = " << FormatSignificant(ws.Estimation().LimitF, 4) << "):";
+      out << "\nF-test limits (threshold " << FormatSignificant(limits.Threshold, 12)
+          << ", F = " << FormatSignificant(limits.F, 4) << "):";
       for (int i = 1; i <= p.Count; ++i) {
         out << " [" << FormatSignificant(p.LoFLimit[i], 6) << ", "
             << FormatSignificant(p.HiFLimit[i], 6) << "]";
@@ -676,17 +795,16 @@ int DataSetFit::Compute() {
       }
     }
     if (o_.ResidualTest) {
+      const auto grid = ResidualGridTexts(residuals);
       out << "\nAutocorrelation test (D, verdict):";
-      for (std::size_t r = 1; r < ws.ResidualGrid.size(); ++r)
-        out << " " << ws.ResidualGrid[r][1] << " " << ws.ResidualGrid[r][4] << ";";
-      out << " critical values " << ws.ResidualGrid.at(1)[2] << " and " << ws.ResidualGrid.at(1)[3];
+      for (std::size_t r = 1; r < grid.size(); ++r) out << " " << grid[r][1] << " " << grid[r][4] << ";";
+      out << " critical values " << grid.at(1)[2] << " and " << grid.at(1)[3];
     }
     if (!o_.Design.empty()) {
       out << "\nDesigned points (" << SearchEndName(fit.Design.Reason) << " after "
           << fit.Design.Trials << " sets, determinant "
           << FormatGeneral(fit.DesignDeterminant, 8) << "):";
-      for (int i = 1; i <= ws.Chart().DesignPointCount; ++i)
-        out << " " << FormatSignificant(ws.Chart().DesignPoints[i], 6);
+      for (double x : fit.DesignPoints) out << " " << FormatSignificant(x, 6);
     }
     out << "\n\nEvent";
     for (int d = 1; d <= y.DepCount; ++d) out << "\tC[" << d << "]";
@@ -733,29 +851,7 @@ std::string FitUsage() {
   return usage;
 }
 
-bool ReadCsvDataFile(Workspace& ws, const std::string& path, std::string& error) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes, error)) {
-    error = "cannot open " + path + ": " + error;
-    return false;
-  }
-  auto table = std::make_unique<TDataSet>();
-  if (!CsvToDataSet(std::string(bytes.begin(), bytes.end()), *table, error)) {
-    error = path + ": " + error;
-    return false;
-  }
-  // Counts go through the dimension fields, as they do for every file.
-  ws.Dimensions().SetText(Dimension::Indep, std::to_string(table->XData.IndepCount));
-  ws.Dimensions().SetText(Dimension::Dep, std::to_string(table->YData.DepCount));
-  ws.Dimensions().SetText(Dimension::Events, std::to_string(table->YData.EventCount));
-  ws.MeasuredData.XData.X = table->XData.X;
-  ws.MeasuredData.XData.Defined = table->XData.Defined;
-  ws.MeasuredData.YData.M = table->YData.M;
-  ws.MeasuredData.YData.Defined = table->YData.Defined;
-  return true;
-}
-
-int Fit(ConsoleUi& ui, const std::vector<std::string>& args) {
+int Fit(const std::vector<std::string>& args) {
   if (std::find(args.begin(), args.end(), "--help") != args.end()) {
     std::cout << FitUsage() << "\n";
     return 0;
@@ -771,28 +867,28 @@ int Fit(ConsoleUi& ui, const std::vector<std::string>& args) {
   std::string modelFailure;  // once the model has failed, every data set fails with it
   bool allFitted = true;
   for (const std::string& data : o.Data) {
-    DataSetFit fit(ui, o, data);
+    auto fit = std::make_unique<DataSetFit>(o, data);
     int status = 1;
     if (modelFailure.empty()) {
       bool modelFailed = false;
-      status = fit.Run(modelFailed);
-      if (modelFailed) modelFailure = fit.Reason;
+      status = fit->Run(modelFailed);
+      if (modelFailed) modelFailure = fit->Reason;
     } else {
-      fit.Reason = modelFailure;
+      fit->Reason = modelFailure;
     }
     allFitted = allFitted && status == 0;
     if (o.Json) {
       Json line = {{"data", data}};
-      if (status != 0) line["error"] = fit.Reason.empty() ? "failed" : fit.Reason;
-      if (fit.Line.is_object()) line.update(fit.Line);
+      if (status != 0) line["error"] = fit->Reason.empty() ? "failed" : fit->Reason;
+      if (fit->Line.is_object()) line.update(fit->Line);
       std::cout << line.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
     } else if (several) {
       std::cout << (&data == &o.Data.front() ? "" : "\n") << "Data: " << data << "\n"
-                << (status != 0 && fit.Text.empty() ? "Error: " + fit.Reason + "\n" : fit.Text);
+                << (status != 0 && fit->Text.empty() ? "Error: " + fit->Reason + "\n" : fit->Text);
     } else {
-      std::cout << fit.Text;
+      std::cout << fit->Text;
       // The results are printed; why they are no fit goes with the other messages.
-      if (status != 0 && !fit.Text.empty()) std::cerr << "Error: " << fit.Reason << "\n";
+      if (status != 0 && !fit->Text.empty()) std::cerr << "Error: " << fit->Reason << "\n";
     }
     std::cout.flush();
   }

@@ -1,48 +1,43 @@
-// zelkcli: the workbench's data files from the command line, read and written by the same
-// workspace code the window uses.
+// zelkcli: the workbench's data files and fits from the command line, read, written and
+// computed by the same engine the window uses.
 //   zelkcli show FILE.zkd        counts and every value ("#" for a missing one); .gr2 too
 //   zelkcli convert IN OUT       .zkd or .gr2 -> .csv, .csv or .gr2 -> .zkd, by the extensions
 //   zelkcli fit MODEL.mod DATA...  compiles the model, fits or solves it for each data set, and
 //                                 can write its chart
 //   zelkcli translate MODEL.mod -o OUT.pas  the library source the window writes beside the model
 
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <vector>
 
 #include "base/data_file.h"
+#include "base/file_names.h"
 #include "base/format.h"
-#include "base/preferences.h"
-#include "estimation/objective.h"
 #include "model/model_language.h"
-#include "model/solver.h"
 #include "presentation/rich_text.h"
-#include "tools/zelkcli/console_ui.h"
 #include "tools/zelkcli/csv_table.h"
+#include "tools/zelkcli/data_sets.h"
 #include "tools/zelkcli/fit_command.h"
-#include "workspace/workspace.h"
 
 namespace zelk {
 namespace {
 
 int Fail(const std::string& text) {
-  std::cerr << "zelkcli: " << text << "\n";
+  Tell(text);
   return 1;
 }
 
-int Show(Workspace& ws, const std::string& path) {
-  if (!ws.ReadAnyDataFile(path)) return 1;
-  ws.SetDataSaved(true);
-  const TDataSet& d = ws.MeasuredData;
+int Show(const std::string& path) {
+  auto data = std::make_unique<TDataSet>();
+  if (const std::string error = ReadDataSet(path, *data); !error.empty()) return Fail(error);
+  const TDataSet& d = *data;
   const int indep = d.XData.IndepCount, dep = d.YData.DepCount;
   std::ostringstream out;
   out << "Independent variables: " << indep << "\nDependent variables: " << dep
-      << "\nEvents: " << d.YData.EventCount << "\nMissing values: " << ws.MissingCount << "\n\n";
+      << "\nEvents: " << d.YData.EventCount << "\nMissing values: " << CountMissingValues(d) << "\n\n";
   out << "Event";
   for (int i = 1; i <= indep; ++i) out << "\tX[" << i << "]";
   for (int i = 1; i <= dep; ++i) out << "\tY[" << i << "]";
@@ -59,28 +54,24 @@ int Show(Workspace& ws, const std::string& path) {
   return 0;
 }
 
-int Convert(Workspace& ws, const std::string& in, const std::string& out) {
+int Convert(const std::string& in, const std::string& out) {
   const std::string from = LowercaseExtension(in), to = LowercaseExtension(out);
-  const bool dataFile = from == ".zkd" || from == ".gr2";
-  if (dataFile && to == ".csv") {
-    if (!ws.ReadAnyDataFile(in)) return 1;
-    const std::string text = DataSetToCsv(ws.MeasuredData);
-    std::string error;
-    if (!WriteFileReplacing(out, std::vector<std::uint8_t>(text.begin(), text.end()), error))
-      return Fail("cannot write " + out + ": " + error);
-    return 0;
+  const bool toCsv = (from == ".zkd" || from == ".gr2") && to == ".csv";
+  const bool toZkd = (from == ".gr2" || from == ".csv") && to == ".zkd";
+  if (!toCsv && !toZkd)
+    return Fail("convert goes from .zkd or .gr2 to .csv and from .csv or .gr2 to .zkd, not from \"" +
+                from + "\" to \"" + to + "\"");
+  auto data = std::make_unique<TDataSet>();
+  if (const std::string error = ReadDataSet(in, *data); !error.empty()) return Fail(error);
+  if (toZkd) {
+    const std::string error = WriteDataSet(out, *data);
+    return error.empty() ? 0 : Fail(error);
   }
-  if (from == ".gr2" && to == ".zkd") {
-    if (!ws.ReadForeignDataFile(in)) return 1;
-    return ws.WriteDataFile(out) ? 0 : 1;
-  }
-  if (from == ".csv" && to == ".zkd") {
-    std::string error;
-    if (!ReadCsvDataFile(ws, in, error)) return Fail(error);
-    return ws.WriteDataFile(out) ? 0 : 1;
-  }
-  return Fail("convert goes from .zkd or .gr2 to .csv and from .csv or .gr2 to .zkd, not from \"" +
-              from + "\" to \"" + to + "\"");
+  const std::string text = DataSetToCsv(*data);
+  std::string error;
+  if (!WriteFileReplacing(out, std::vector<std::uint8_t>(text.begin(), text.end()), error))
+    return Fail("cannot write " + out + ": " + error);
+  return 0;
 }
 
 // The generated library source of a model file, as the window writes it beside the model; the
@@ -118,16 +109,12 @@ int main(int argc, char* argv[]) {
   using namespace zelk;
   if (argc < 2) return Usage();
   const std::string command = argv[1];
-  ConsoleUi ui("zelkcli");
   try {
-    // Each data set of a fit gets a workspace of its own.
-    if (command == "fit") return Fit(ui, std::vector<std::string>(argv + 2, argv + argc));
+    if (command == "fit") return Fit(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "translate" && argc == 5 && std::string(argv[3]) == "-o")
       return Translate(argv[2], argv[4]);
-    auto ws = std::make_unique<Workspace>(ui);
-    ws->Start();
-    if (command == "show" && argc == 3) return Show(*ws, argv[2]);
-    if (command == "convert" && argc == 4) return Convert(*ws, argv[2], argv[3]);
+    if (command == "show" && argc == 3) return Show(argv[2]);
+    if (command == "convert" && argc == 4) return Convert(argv[2], argv[3]);
   } catch (const std::exception& e) {
     return Fail(e.what());
   }

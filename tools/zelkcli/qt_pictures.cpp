@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tools/zelkcli/pictures.h"
-#include "ui/qt_canvas.h"
+#include "qtpaint/qt_canvas.h"
 
 namespace zelk {
 
