@@ -124,7 +124,7 @@ int main(int argc, char* argv[]) {
     SearchOptions options;
     options.Calls = steps;
     const auto start = Clock::now();
-    const SearchSummary summary = ws->Estimation().Optimize(options);
+    const SearchSummary summary = RandomSearch(ws->Estimation().Ground(), options);
     bestStep = std::min(bestStep, Seconds(start) / summary.Trials);
   }
 
@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
   SearchOptions designOptions;
   designOptions.Calls = iterations;
   const auto designStart = Clock::now();
-  const SearchSummary design = ws->Estimation().DesignNextPoints(2, 0, 2.5, designOptions);
+  const SearchSummary design = DesignSearch(ws->Estimation().Ground(), 2, 0, 2.5, designOptions);
   const double iterationSeconds = Seconds(designStart) / design.Trials;
   const double solutionsPerIteration = static_cast<double>(ws->Problem().Stats.Solutions) / design.Trials;
   // The solutions' own time, as the solver clocked it during the design.

@@ -1,52 +1,45 @@
-// The experiment design of the estimation session, run step by step like the searches.
+// The experiment design, run step by step like the searches.
 
 #include <algorithm>
 
-#include "estimation/estimation_session.h"
+#include "estimation/experiment_design.h"
+#include "estimation/fit_searches.h"
 #include "estimation/random.h"
 
 namespace zelk {
 
-SearchSummary EstimationSession::DesignNextPoints(int count, double min, double max,
-                                                  const SearchOptions& options) {
-  designCount_ = count;
-  designMin_ = min;
-  designMax_ = max;
-  designRule_ = DesignStopRule(count);
-  Result.DesignDeterminant = 0;
-  Result.DesignPoints.clear();
-  ownEnd_ = SearchEnd::Stopped;
+SearchSummary DesignSearch(Search& s, int count, double min, double max,
+                           const SearchOptions& options) {
+  FitResult& r = s.State.Result;
+  r.DesignDeterminant = 0;
+  r.DesignPoints.clear();
+  s.OwnEnd = SearchEnd::Stopped;
+  DesignStopRule rule(count);
   SearchOptions run = options;
   run.Search = kDesign;
   run.Stall = 0;
-  SearchSummary summary = RunSearch(run);
-  if (summary.Reason == SearchEnd::Stopped) summary.Reason = ownEnd_;
-  Result.Design = summary;
+  SearchSummary summary = s.RunSteps(run, [&] {
+    std::vector<double> candidates(count);
+    for (double& c : candidates) c = NextRandom() * (max - min) + min;
+    // Sorted, so that the merged data set stays ordered by the independent variable.
+    std::sort(candidates.begin(), candidates.end());
+    const std::optional<double> criterion =
+        s.Problem.DesignCriterion(s.Table.Value, s.Table.Count, candidates);
+    s.Loop.Changed(FitChange::DesignTrial);
+    if (!criterion) {
+      // The Jacobian has said why; the best design so far stays.
+      s.End(SearchEnd::SolveFailed);
+      return;
+    }
+    if (*criterion > r.DesignDeterminant) {
+      r.DesignDeterminant = *criterion;
+      r.DesignPoints = candidates;
+    }
+    if (rule.AfterIteration(r.DesignDeterminant)) s.End(SearchEnd::Finished);
+  });
+  if (summary.Reason == SearchEnd::Stopped) summary.Reason = s.OwnEnd;
+  r.Design = summary;
   return summary;
-}
-
-void EstimationSession::DesignStep() {
-  std::vector<double> candidates(designCount_);
-  for (double& c : candidates) c = NextRandom() * (designMax_ - designMin_) + designMin_;
-  // Sorted, so that the merged data set stays ordered by the independent variable.
-  std::sort(candidates.begin(), candidates.end());
-  const std::optional<double> criterion =
-      problem_.DesignCriterion(parameters_.Value, parameters_.Count, candidates);
-  loop_.Changed(FitChange::DesignTrial);
-  if (!criterion) {
-    // The Jacobian has said why; the best design so far stays.
-    ownEnd_ = SearchEnd::SolveFailed;
-    EndOperation(loop_.Mode());
-    return;
-  }
-  if (*criterion > Result.DesignDeterminant) {
-    Result.DesignDeterminant = *criterion;
-    Result.DesignPoints = candidates;
-  }
-  if (designRule_.AfterIteration(Result.DesignDeterminant)) {
-    ownEnd_ = SearchEnd::Finished;
-    EndOperation(loop_.Mode());
-  }
 }
 
 }  // namespace zelk

@@ -10,12 +10,11 @@ namespace zelk {
 namespace {
 
 // The stop loop of a fit: steps until the search ends or the observer says stop; what the
-// session says and finds goes to the observer.
+// search says and finds goes to the observer.
 class ObserverLoop final : public RunLoop {
  public:
-  ObserverLoop(FitObserver& observer, const TParameterRecord& table)
-      : observer_(observer), table_(table) {}
-  const EstimationSession* Session = nullptr;
+  ObserverLoop(FitObserver& observer, const TParameterRecord& table, const SearchState& state)
+      : observer_(observer), table_(table), state_(state) {}
 
   void RunSteps(TOperation mode, const std::function<void()>& step) override {
     mode_ = mode;
@@ -26,7 +25,7 @@ class ObserverLoop final : public RunLoop {
   }
   std::uint8_t& Mode() override { return mode_; }
   void Changed(FitChange what) override {
-    if (what == FitChange::Best && Session) observer_.Improved(Session->BestObjective, table_.Value);
+    if (what == FitChange::Best) observer_.Improved(state_.BestObjective, table_.Value);
   }
   void Serve() override {
     if (mode_ != kIdle && !observer_.Continue()) mode_ = kIdle;
@@ -36,6 +35,7 @@ class ObserverLoop final : public RunLoop {
  private:
   FitObserver& observer_;
   const TParameterRecord& table_;
+  const SearchState& state_;
   std::uint8_t mode_ = kIdle;
 };
 
@@ -52,20 +52,21 @@ SolverStats Difference(const SolverStats& after, const SolverStats& before) {
 }
 
 
-// A session of its own on the observer's loop, for one call.
-struct ObservedSession {
-  ObservedSession(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
-                  FitObserver& observer)
-      : loop(observer, table), session(problem, table, loop) {
+// A search's ground of its own on the observer's loop, for one call: nothing is known yet of
+// the table's values.
+struct ObservedSearch {
+  ObservedSearch(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
+                 FitObserver& observer)
+      : loop(observer, table, state), search{problem, table, state, loop} {
     problem.ObjectiveKind = options.Objective;
-    loop.Session = &session;
     run.Search = options.Search;
     run.Calls = options.Calls;
     run.Stall = options.Stall;
     run.Tolerances = options.Tolerances;
   }
+  SearchState state;
   ObserverLoop loop;
-  EstimationSession session;
+  Search search;
   SearchOptions run;
 };
 
@@ -82,17 +83,17 @@ FitSummary Fit(const FitOptions& options, FitProblem& problem, TParameterRecord&
     return summary;
   }
   const SolverStats before = problem.Stats;
-  ObservedSession fit(options, problem, table, observer);
-  EstimationSession& session = fit.session;
-  const SearchSummary s = (session.*kind->Run)(fit.run);
+  ObservedSearch fit(options, problem, table, observer);
+  const SearchSummary s = kind->Run(fit.search, fit.run);
+  const FitResult& result = fit.state.Result;
   summary.Reason = s.Reason;
-  summary.Message = session.Result.Message;
+  summary.Message = result.Message;
   summary.Trials = s.Trials;
   summary.FailedCalls = s.FailedCalls;
   summary.AbandonedCalls = s.AbandonedCalls;
-  summary.TotalCalls = session.Result.TotalCalls;
-  summary.SuccessfulCalls = session.Result.SuccessfulCalls;
-  summary.InitialObjective = session.Result.InitialObjective;
+  summary.TotalCalls = result.TotalCalls;
+  summary.SuccessfulCalls = result.SuccessfulCalls;
+  summary.InitialObjective = result.InitialObjective;
   summary.Objective = s.Objective;
   summary.Values = s.Values;
   summary.Stats = Difference(problem.Stats, before);
@@ -111,27 +112,26 @@ void Record(const FitSummary& summary, FitResult& record) {
 
 LimitsSummary FLimits(const FitOptions& options, FitProblem& problem, TParameterRecord& table,
                       FitObserver& observer, FitResult& record) {
-  ObservedSession limits(options, problem, table, observer);
-  EstimationSession& session = limits.session;
+  ObservedSearch limits(options, problem, table, observer);
+  const SearchState& state = limits.state;
   LimitsSummary summary;
-  summary.Clean = session.AllFLimits(limits.run);
-  summary.Threshold = session.LimitObjective;
-  summary.F = session.LimitF;
-  record.LimitSides = session.Result.LimitSides;
-  record.LowerSides = session.Result.LowerSides;
-  record.UpperSides = session.Result.UpperSides;
-  record.Profiles = session.Result.Profiles;
+  summary.Clean = AllFLimits(limits.search, limits.run);
+  summary.Threshold = state.LimitObjective;
+  summary.F = state.LimitF;
+  record.LimitSides = state.Result.LimitSides;
+  record.LowerSides = state.Result.LowerSides;
+  record.UpperSides = state.Result.UpperSides;
+  record.Profiles = state.Result.Profiles;
   return summary;
 }
 
 SearchSummary Design(int count, double min, double max, const FitOptions& options,
                      FitProblem& problem, TParameterRecord& table, FitObserver& observer,
                      FitResult& record) {
-  ObservedSession design(options, problem, table, observer);
-  EstimationSession& session = design.session;
-  record.Design = session.DesignNextPoints(count, min, max, design.run);
-  record.DesignPoints = session.Result.DesignPoints;
-  record.DesignDeterminant = session.Result.DesignDeterminant;
+  ObservedSearch design(options, problem, table, observer);
+  record.Design = DesignSearch(design.search, count, min, max, design.run);
+  record.DesignPoints = design.state.Result.DesignPoints;
+  record.DesignDeterminant = design.state.Result.DesignDeterminant;
   return record.Design;
 }
 
@@ -156,11 +156,11 @@ std::string Statistics(FitProblem& problem, const TParameterRecord& table, TStat
 
 const std::vector<SearchKind>& Searches() {
   static const std::vector<SearchKind> searches = {
-      {kRandomSearch, "optimize", "Optimize", &EstimationSession::Optimize},
-      {kLJSearch, "lj", "Optimize LJ", &EstimationSession::OptimizeLJ},
-      {kWLSearch, "wl", "Optimize WL", &EstimationSession::OptimizeWL},
-      {kGaussNewton, "gn", "Optimize GN", &EstimationSession::OptimizeGN},
-      {kLMSearch, "lm", "Optimize LM", &EstimationSession::OptimizeLM},
+      {kRandomSearch, "optimize", "Optimize", RandomSearch},
+      {kLJSearch, "lj", "Optimize LJ", RegionSearchLJ},
+      {kWLSearch, "wl", "Optimize WL", RegionSearchWL},
+      {kGaussNewton, "gn", "Optimize GN", GaussNewtonSearch},
+      {kLMSearch, "lm", "Optimize LM", LMSearch},
   };
   return searches;
 }

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "estimation/estimation_session.h"
+#include "estimation/fit_result.h"
+#include "estimation/fit_searches.h"
 #include "estimation/fit_problem.h"
 #include "estimation/parameter_record.h"
 #include "estimation/search_run.h"
@@ -89,7 +90,7 @@ struct SearchKind {
   TOperation Search;
   const char* Key;      // zelkcli's --search value
   const char* Caption;  // the menus' and the report's name
-  SearchSummary (EstimationSession::*Run)(const SearchOptions&);
+  SearchSummary (*Run)(zelk::Search&, const SearchOptions&);
 };
 const std::vector<SearchKind>& Searches();
 // The entry of `search`, or of zelkcli's `key`; nullptr for none.

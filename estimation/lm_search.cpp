@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/format.h"
+#include "base/messages.h"
+#include "estimation/fit_searches.h"
 
 namespace zelk {
 
@@ -278,6 +280,61 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
     }
   }
   return outcome;
+}
+
+SearchSummary LMSearch(Search& s, const SearchOptions& options) {
+  FitResult& r = s.State.Result;
+  if (!LMCanFit(s.Problem.ObjectiveKind)) {
+    s.Loop.Tell(Severity::Error, msg::kLMNeedsSquares);
+    return s.NotRun();
+  }
+  const int iterations = options.Calls > 0 ? static_cast<int>(options.Calls) : kLMDefaultIterations;
+  int done = 0;
+  s.OwnEnd = SearchEnd::InitialSolveFailed;  // until the start is solved
+  SearchOptions run = options;
+  run.Calls = run.Stall = 0;  // the search ends by its own tests
+  // The whole search is one step of the stop loop, which it serves every iteration.
+  s.Start(kLMSearch, run, [&] {
+    if (!s.InitialEvaluation()) return;
+    SearchState& st = s.State;
+    TParameterRecord& p = s.Table;
+    // A start outside the bounds is moved inside: the objective belongs to the start used.
+    const T20Vector start = p.Value;
+    LMHooks hooks;
+    hooks.SolveFailed = [&s] { s.CountFailedTrial(); };
+    hooks.Iteration = [&s, &st](bool improved, double objective) {
+      ++st.TotalCalls;
+      if (improved && objective < st.BestObjective) {
+        s.ShowObjective(objective);
+        ++st.SuccessfulCalls;
+        s.Loop.Changed(FitChange::Values);
+      }
+      s.Loop.Serve();
+      return s.Loop.Mode() != kIdle;
+    };
+    const LMOutcome outcome = RunLM(s.Problem, p, iterations, options.Tolerances, hooks);
+    for (const auto& [i, value] : outcome.MovedInside)
+      s.Loop.Tell(Severity::Note, FillPlaceholders(msg::kLMMovedInside,
+                                                   {std::to_string(i), FormatGeneral(value, 8)}));
+    s.OwnEnd = outcome.Reason;
+    done = outcome.Iterations;
+    if (outcome.Reason != SearchEnd::Stopped)
+      r.Message = FillPlaceholders(msg::kLMEnded, {SearchEndName(outcome.Reason), outcome.Message});
+    // The best objective, exactly as the other searches compute it, at the point the search
+    // ended on.
+    if (s.Solve(p.Value) == SolveResult::Solved) {
+      const double objective = s.Problem.Objective();
+      if (objective != st.BestObjective || p.Value != start) s.ShowObjective(objective);
+    } else {
+      st.ObjectiveReady = false;
+    }
+    s.Loop.Changed(FitChange::Values);
+    EndOperation(s.Loop.Mode());
+  });
+  r.Fit.Reason = s.OwnEnd;
+  r.Fit.Trials = done;
+  if (!r.Message.empty()) s.Loop.Tell(Severity::Note, r.Message);
+  return r.Fit;
 }
 
 }  // namespace zelk

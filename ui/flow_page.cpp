@@ -76,7 +76,7 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
   progress_ = new PlotView(
       ws_,
       [this] {
-        const EstimationSession& e = ws_.Estimation();
+        const RunController& e = ws_.Estimation();
         return ProgressPlot(e.Result, ws_.Problem().Stats.Solutions,
                             IsOptimizeSearch(ws_.OperationMode), e.BestObjective);
       },

@@ -31,7 +31,7 @@ bool Workspace::RunDesign(int count, double min, double max, const SearchOptions
                                std::to_string(kMaxEvents)}));
     return false;
   }
-  estimation_.Result.Design = estimation_.DesignNextPoints(count, min, max, options);
+  DesignSearch(estimation_.Ground(), count, min, max, options);
   RefreshDesignRanges();  // the last merged set on the Debug page
   if (estimation_.Result.DesignPoints.empty()) {
     // Stopped before any candidate set, or failed with its own message: nothing to add.

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "base/data_set.h"
-#include "estimation/estimation_session.h"
+#include "estimation/search_state.h"
 #include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
 #include "presentation/xy_plot.h"
@@ -14,7 +14,7 @@
 namespace zelk {
 
 // The F-test threshold the plots draw: 0 (none) until one was formed for the current best.
-inline double LimitThreshold(const EstimationSession& e) {
+inline double LimitThreshold(const SearchState& e) {
   return e.LimitReady ? e.LimitObjective : 0;
 }
 

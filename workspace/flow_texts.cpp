@@ -7,26 +7,26 @@
 
 namespace zelk {
 
-bool FlowTexts::Follow(FitChange what, const EstimationSession& session) {
+bool FlowTexts::Follow(FitChange what, const SearchState& state) {
   switch (what) {
     case FitChange::Best:
-      Objective = FormatGeneral(session.BestObjective, 15);
-      Total = std::to_string(session.TotalCalls);
-      Successful = std::to_string(session.SuccessfulCalls);
+      Objective = FormatGeneral(state.BestObjective, 15);
+      Total = std::to_string(state.TotalCalls);
+      Successful = std::to_string(state.SuccessfulCalls);
       return true;
     case FitChange::FLimitSide:
-      Parameter = std::to_string(session.LimitParam);
-      Limit = session.LimitLower ? msg::kLowerLimit : msg::kUpperLimit;
+      Parameter = std::to_string(state.LimitParam);
+      Limit = state.LimitLower ? msg::kLowerLimit : msg::kUpperLimit;
       Descent.clear();
       return true;
     case FitChange::LimitObjective:
-      LimitObjective = FormatGeneral(session.LimitObjective, 12);
+      LimitObjective = FormatGeneral(state.LimitObjective, 12);
       return true;
     case FitChange::ProfileMinimum:
-      Minimum = FormatGeneral(session.ProfileMinObjective, 12);
+      Minimum = FormatGeneral(state.ProfileMinObjective, 12);
       return true;
     case FitChange::Descent:
-      Descent = std::isnan(session.Descent) ? "" : FormatGeneral(session.Descent, 8);
+      Descent = std::isnan(state.Descent) ? "" : FormatGeneral(state.Descent, 8);
       return true;
     default:
       return false;

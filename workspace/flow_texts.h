@@ -6,7 +6,8 @@
 
 #include <string>
 
-#include "estimation/estimation_session.h"
+#include "estimation/run_loop.h"
+#include "estimation/search_state.h"
 #include "estimation/run_loop.h"
 
 namespace zelk {
@@ -15,8 +16,8 @@ struct FlowTexts {
   std::string Objective, Total, Successful;
   std::string Parameter, Limit, LimitObjective, Minimum, Descent;
 
-  // The texts `what` touches, from the session; true when one was written.
-  bool Follow(FitChange what, const EstimationSession& session);
+  // The texts `what` touches, from the search state; true when one was written.
+  bool Follow(FitChange what, const SearchState& state);
   // The Optimization page's three, for a new model or data set.
   void ForgetBest();
 };

@@ -107,11 +107,11 @@ void Workspace::FLimitAction() {
 
 void Workspace::AllFLimitsAction() {
   ComputationScope running(*this);
-  estimation_.AllFLimits();
+  AllFLimits(estimation_.Ground());
 }
 
 std::string Workspace::RunningText(std::int64_t calls) const {
-  const EstimationSession& e = estimation_;
+  const SearchState& e = estimation_;
   const std::string count = std::to_string(calls);
   switch (OperationMode) {
     case kRandomSearch:

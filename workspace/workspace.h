@@ -17,7 +17,6 @@
 #include "base/data_set.h"
 #include "base/messages.h"
 #include "base/preferences.h"
-#include "estimation/estimation_session.h"
 #include "estimation/fit_problem.h"
 #include "estimation/objective.h"
 #include "estimation/parameter_record.h"
@@ -34,6 +33,7 @@
 #include "workspace/covariance_grid.h"
 #include "workspace/data_grid.h"
 #include "workspace/dimension_controls.h"
+#include "workspace/run_controller.h"
 #include "workspace/fit_chart_session.h"
 #include "workspace/parameter_grids.h"
 #include "workspace/flow_texts.h"
@@ -201,16 +201,16 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   void Stop();
 
   // --- estimation: the objective, the best value, the counters and the searches
-  EstimationSession& Estimation() { return estimation_; }
-  const EstimationSession& Estimation() const { return estimation_; }
+  RunController& Estimation() { return estimation_; }
+  const RunController& Estimation() const { return estimation_; }
   // What the Flow page shows of the searches and of the F-limit search.
   const FlowTexts& Flow() const { return flowTexts_; }
-  void OptimizeAction() { estimation_.Optimize({}); }
-  void OptimizeLJAction() { estimation_.OptimizeLJ({}); }
-  void OptimizeGNAction() { estimation_.OptimizeGN({}); }
-  void OptimizeWLAction() { estimation_.OptimizeWL({}); }
+  void OptimizeAction() { RandomSearch(estimation_.Ground(), {}); }
+  void OptimizeLJAction() { RegionSearchLJ(estimation_.Ground(), {}); }
+  void OptimizeGNAction() { GaussNewtonSearch(estimation_.Ground(), {}); }
+  void OptimizeWLAction() { RegionSearchWL(estimation_.Ground(), {}); }
   void OptimizeLMAction() {
-    estimation_.OptimizeLM({.Search = kLMSearch, .Tolerances = LMTolerancesOf(Prefs)});
+    LMSearch(estimation_.Ground(), {.Search = kLMSearch, .Tolerances = LMTolerancesOf(Prefs)});
   }
   // The Flow page's LM tolerances (0 objective, 1 parameters, 2 gradient) as typed: a number
   // from 1e-16 to 0.1 goes into the preferences; anything else is refused with a message.
@@ -358,7 +358,7 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   UserInterface& ui_;
   const MessageSink boxes_;  // the model layer's messages, as boxes
   FitProblem problem_{Model, MeasuredData, Prefs, Log};
-  EstimationSession estimation_{problem_, Parameters, *this};
+  RunController estimation_{problem_, Parameters, *this};
   FlowTexts flowTexts_;
   CompileSession compiler_{*this};
   FitChartSession chart_{*this};

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "estimation/estimation_session.h"
+#include "estimation/fit_searches.h"
 #include "estimation/fit.h"
 #include "support/fit_engine.h"
 
@@ -76,7 +76,7 @@ TEST(CertifiedFit, GaussNewtonReachesMisra1aFromTheNearStart) {
   auto e = From(kMisra1a, kMisra1a.start2);
   SearchOptions options;
   options.Calls = 500;
-  const SearchSummary s = e->session.OptimizeGN(options);
+  const SearchSummary s = GaussNewtonSearch(e->search, options);
   EXPECT_EQ(s.Reason, SearchEnd::Stall);
   EXPECT_EQ(s.FailedCalls, 0);
   // Forward differences limit the values to some five digits, the sum of squares to more.
@@ -85,9 +85,9 @@ TEST(CertifiedFit, GaussNewtonReachesMisra1aFromTheNearStart) {
   EXPECT_NEAR(s.Objective / kMisra1a.rss, 1, 1e-8);
   EXPECT_EQ(e->said, std::vector<std::string>{msg::kGNConverged});
   // The statistics come from the same problem: N = 14 residuals, nu = N - 1 - p.
-  ASSERT_TRUE(e->session.ComputeStdErrors());
-  EXPECT_EQ(e->session.Result.Statistics.Observations, 14);
-  EXPECT_EQ(e->session.Result.Statistics.Dof, 11);
+  ASSERT_EQ(Statistics(e->problem, e->parameters, e->state.Result.Statistics), "");
+  EXPECT_EQ(e->state.Result.Statistics.Observations, 14);
+  EXPECT_EQ(e->state.Result.Statistics.Dof, 11);
 }
 
 // LM from both published starts of easy and hard problems: with its default tolerances the
@@ -100,7 +100,7 @@ TEST(CertifiedFit, LevenbergMarquardtReachesEveryProblemFromBothStarts) {
     for (const auto* start : {&c.start1, &c.start2})
       for (const SearchOptions& options : {SearchOptions{}, tight}) {
         auto e = From(c, *start);
-        const SearchSummary s = e->session.OptimizeLM(options);
+        const SearchSummary s = LMSearch(e->search, options);
         const bool strict = &options == &tight;
         const std::string where = std::string(c.name) + (start == &c.start1 ? " start 1" : " start 2") +
                                   (strict ? " tight" : " default");
@@ -108,7 +108,7 @@ TEST(CertifiedFit, LevenbergMarquardtReachesEveryProblemFromBothStarts) {
         for (std::size_t i = 0; strict && i < c.values.size(); ++i)
           EXPECT_NEAR(s.Values[i + 1] / c.values[i], 1, 1e-6) << where << " b" << i + 1;
         EXPECT_NEAR(s.Objective / c.rss, 1, strict ? 1e-9 : 1e-6) << where;
-        EXPECT_EQ(e->session.Result.Search, kLMSearch);
+        EXPECT_EQ(e->state.Result.Search, kLMSearch);
         ASSERT_EQ(e->said.size(), 1u) << where;
         EXPECT_EQ(e->said[0].rfind("Optimize LM ended (converged): ", 0), 0u) << e->said[0];
       }
@@ -127,14 +127,15 @@ TEST(CertifiedFit, LevenbergMarquardtStopsBetweenIterations) {
   };
   auto e = From(kMisra1a, kMisra1a.start1);
   StopAfterAMove loop;
-  EstimationSession session(e->problem, e->parameters, loop);
-  const SearchSummary s = session.OptimizeLM({});
+  SearchState state;
+  Search search{e->problem, e->parameters, state, loop};
+  const SearchSummary s = LMSearch(search, {});
   EXPECT_EQ(s.Reason, SearchEnd::Stopped);
-  EXPECT_LT(s.Objective, session.Result.InitialObjective);
+  EXPECT_LT(s.Objective, state.Result.InitialObjective);
   EXPECT_GT(s.Objective, 2 * kMisra1a.rss);  // far from done
   e->problem.Solve(s.Values);
   EXPECT_DOUBLE_EQ(e->problem.Objective(), s.Objective);
-  EXPECT_TRUE(session.Result.Message.empty());
+  EXPECT_TRUE(state.Result.Message.empty());
 }
 
 // y = a exp(-k x) on rising data: the unconstrained optimum has k < 0, where the model
@@ -147,7 +148,7 @@ TEST(CertifiedFit, LevenbergMarquardtKeepsToTheBoundsAndTheFixedMarks) {
   e.parameters.Value[1] = 2;
   e.parameters.Value[2] = 0.5;
   e.parameters.MinBound[2] = 0;
-  const SearchSummary s = e.session.OptimizeLM({});
+  const SearchSummary s = LMSearch(e.search, {});
   EXPECT_EQ(s.Reason, SearchEnd::Converged);
   EXPECT_EQ(s.FailedCalls, 0);
   EXPECT_EQ(s.Values[2], 0);
@@ -159,13 +160,13 @@ TEST(CertifiedFit, LevenbergMarquardtKeepsToTheBoundsAndTheFixedMarks) {
   held.parameters.Value[1] = 2;
   held.parameters.Value[2] = 0.5;
   held.parameters.Fixed[1] = true;
-  const SearchSummary h = held.session.OptimizeLM({});
+  const SearchSummary h = LMSearch(held.search, {});
   EXPECT_EQ(h.Values[1], 2);
   EXPECT_GT(h.Values[2], 0.1);  // 2 e^(-kx) comes down towards the data
   EXPECT_LT(h.Values[2], 0.5);
 }
 
-// The engine's one call from a program of its own: no window, no workspace, no session.
+// The engine's one call from a program of its own: no window, no workspace.
 TEST(FitCall, FitsMisra1aAndStopsWhenTheObserverSaysSo) {
   auto e = From(kMisra1a, kMisra1a.start1);  // only its problem and table are used
   struct Watch : FitObserver {
@@ -281,8 +282,8 @@ TEST(CertifiedStatistics, StandardDeviationsAgreeWithTheCertifiedOnesToSixDigits
       e.parameters.MinBound[i] = -1e300;
       e.parameters.MaxBound[i] = 1e300;
     }
-    ASSERT_TRUE(e.session.ComputeStdErrors()) << c.name;
-    const TStatistics& stats = e.session.Result.Statistics;
+    ASSERT_EQ(Statistics(e.problem, e.parameters, e.state.Result.Statistics), "") << c.name;
+    const TStatistics& stats = e.state.Result.Statistics;
     const int n = static_cast<int>(c.rows.size());
     ASSERT_EQ(stats.Observations, n) << c.name;
     const double certifiedS2 = c.rss / (n - c.params);

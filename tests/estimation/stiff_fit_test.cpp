@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "estimation/estimation_session.h"
+#include "estimation/fit_searches.h"
 #include "support/fit_engine.h"
 
 namespace zelk {
@@ -71,8 +71,8 @@ TEST(StiffFit, LevenbergMarquardtWithBdfFitsTheRateConstantsFromTwiceTheAnswer) 
     // shows in the fit; relative residuals let B count.
     r.problem.ObjectiveKind = TObjectiveKind::WeightedSS;
     for (int i = 1; i <= 3; ++i) r.parameters.Value[i] = 2 * kRates[i - 1];
-    const SearchSummary s = r.session.OptimizeLM({});
-    EXPECT_EQ(s.Reason, SearchEnd::Converged) << r.session.Result.Message;
+    const SearchSummary s = LMSearch(r.search, {});
+    EXPECT_EQ(s.Reason, SearchEnd::Converged) << r.state.Result.Message;
     for (int i = 1; i <= 3; ++i)
       EXPECT_NEAR(s.Values[i] / kRates[i - 1], 1, 1e-3) << i << " " << sensitivities;
   }

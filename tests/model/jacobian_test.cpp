@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "estimation/estimation_session.h"
+#include "estimation/fit_searches.h"
 #include "support/model_fixture.h"
 
 namespace zelk {
@@ -218,7 +218,7 @@ TEST_F(TwoConditions, LevenbergMarquardtOnSensitivitiesFitsTheInitialValue) {
     ws_->Parameters.MinBound[i] = -5;
     ws_->Parameters.MaxBound[i] = 5;
   }
-  const SearchSummary s = ws_->Estimation().OptimizeLM({});
+  const SearchSummary s = LMSearch(ws_->Estimation().Ground(), {});
   EXPECT_EQ(s.Reason, SearchEnd::Converged) << ws_->Estimation().Result.Message;
   for (int i = 1; i <= 3; ++i) EXPECT_NEAR(s.Values[i], Truth()[i], 1e-5) << i;
 }

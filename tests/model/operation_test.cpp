@@ -36,7 +36,7 @@ TEST_F(ModelTest, StopDuringTheLoopEndsItAfterTheRunningStep) {
 
 TEST_F(ModelTest, ASearchWithoutALibraryEndsAfterItsFirstStep) {
   Data(1, 1, {0, 1});
-  const SearchSummary summary = ws_->Estimation().OptimizeGN({});
+  const SearchSummary summary = GaussNewtonSearch(ws_->Estimation().Ground(), {});
   EXPECT_EQ(summary.Reason, SearchEnd::InitialSolveFailed);
   EXPECT_EQ(ws_->OperationMode, kIdle);
   EXPECT_EQ(ui_.TakeMessages(), (std::vector<std::string>{kNoLibrary, msg::kInitialSolveFailed}));

@@ -214,7 +214,7 @@ TEST_F(EarlyAbort, SearchesAbandonOnlyAgainstACurrentSumOfSquares) {
     ws_->Problem().ObjectiveKind = c.objective;
     ws_->Estimation().ObjectiveReady = c.ready;
     ws_->Estimation().BestObjective = 0.25;
-    const EarlyStop stop = ws_->Estimation().SearchEarlyStop();
+    const EarlyStop stop = ws_->Estimation().Ground().EarlyStopAtBest();
     EXPECT_EQ(stop.Kind, c.expected) << static_cast<int>(c.objective) << c.ready;
     if (stop.Kind == EarlyStop::Rule::Abandon) {
       EXPECT_EQ(stop.Bound, 0.25);

@@ -201,7 +201,7 @@ class ReportCommands : public test::ModelTest {
  protected:
   void SetUp() override {
     TwoParameterProblem("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
-    ws_->Estimation().InitialEvaluation();
+    ws_->Estimation().Ground().InitialEvaluation();
     ws_->StdErr();
     ws_->ModelFileName = "/work/line.mod";
     ui_.Messages.clear();

@@ -1,13 +1,13 @@
 #pragma once
 // The fit engine without a workspace: a C++ model library from MODEL_DIR, a data set filled
-// event by event, a fit problem, a parameter table and an estimation session on a plain run
+// event by event, a fit problem, a parameter table and a search ground on a plain run
 // loop whose words are kept in `said`.
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "estimation/estimation_session.h"
+#include "estimation/fit_searches.h"
 
 namespace zelk::test {
 
@@ -39,7 +39,8 @@ struct FitEngine {
   FitProblem problem{model, *measured, prefs, log};
   TParameterRecord parameters = StartParameterRecord();
   PlainRunLoop loop{[this](Severity, const std::string& text) { said.push_back(text); }};
-  EstimationSession session{problem, parameters, loop};
+  SearchState state;
+  Search search{problem, parameters, state, loop};
 };
 
 }  // namespace zelk::test

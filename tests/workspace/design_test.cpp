@@ -180,14 +180,14 @@ TEST_F(Design, StopKeepsTheBestSoFarAndAFailingModelEndsItWithOneMessage) {
       ui_.OnProcessEvents = tick;
   };
   ui_.OnProcessEvents = tick;
-  const SearchSummary stopped = ws_->Estimation().DesignNextPoints(1, 0, 10);
+  const SearchSummary stopped = DesignSearch(ws_->Estimation().Ground(), 1, 0, 10);
   EXPECT_EQ(stopped.Reason, SearchEnd::Stopped);
   EXPECT_EQ(stopped.Trials, 200);
   EXPECT_EQ(ws_->Estimation().Result.DesignPoints.size(), 1u);
 
   ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ui_.Messages.clear();
-  const SearchSummary failed = ws_->Estimation().DesignNextPoints(1, 0, 10);
+  const SearchSummary failed = DesignSearch(ws_->Estimation().Ground(), 1, 0, 10);
   EXPECT_EQ(failed.Reason, SearchEnd::SolveFailed);
   // One box: the solver's word on the missing library, not one per iteration.
   EXPECT_EQ(ui_.TakeMessages().size(), 1u);
@@ -200,7 +200,7 @@ TEST_F(DesignFault, AModelThatFaultsEndsTheDesignWithOneJacobianMessage) {
   Load("fault_above");  // faults whenever the rate is above 1.2
   Data(1, 1, {0, 0.5, 1, 2, 3});
   ws_->SetParameterValue(1, 2.0);
-  const SearchSummary failed = ws_->Estimation().DesignNextPoints(1, 0, 5);
+  const SearchSummary failed = DesignSearch(ws_->Estimation().Ground(), 1, 0, 5);
   EXPECT_EQ(failed.Reason, SearchEnd::SolveFailed);
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{kJacobianFailed});
   EXPECT_TRUE(ws_->Estimation().Result.DesignPoints.empty());

@@ -47,9 +47,9 @@ class FLimits : public test::ModelTest {
 TEST_F(FLimits, TheMeanGetsTheExactIntervalOnBothSides) {
   const std::vector<double> y = {1.0, 1.2, 0.9, 1.1, 1.3, 0.8};
   Mean(y);
-  EXPECT_TRUE(ws_->Estimation().AllFLimits({}));
+  EXPECT_TRUE(AllFLimits(ws_->Estimation().Ground(), {}));
   const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
-  const EstimationSession& e = ws_->Estimation();
+  const RunController& e = ws_->Estimation();
   const double h = HalfWidth(6);
   // The computed values (the report's residuals) are the estimates', not the last probe's.
   for (int e = 1; e <= 6; ++e) EXPECT_EQ(C(e), mean_) << e;
@@ -84,7 +84,7 @@ TEST_F(FLimits, ALimitAtZeroStepsByTheStepItselfAndEnds) {
   ASSERT_EQ(mean_, 0);
   SearchOptions options;
   options.Calls = 400000;  // a safety net only
-  ws_->Estimation().AllFLimits(options);
+  AllFLimits(ws_->Estimation().Ground(), options);
   const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   ASSERT_EQ(sides.size(), 2u);
   EXPECT_EQ(sides[0].Reason, SearchEnd::Finished);
@@ -96,9 +96,9 @@ TEST_F(FLimits, ALimitAtZeroStepsByTheStepItselfAndEnds) {
 TEST_F(FLimits, AParameterAtItsLowerBoundEndsAtTheFirstMoveAndKeepsItsValue) {
   Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
   SetBound(ws_->Parameters, 1, TBound::Min, mean_);
-  ws_->Estimation().InitialEvaluation();
+  ws_->Estimation().Ground().InitialEvaluation();
   ws_->Problem().Stats = {};
-  const SearchSummary side = ws_->Estimation().StartFLimit(1, true);
+  const SearchSummary side = FLimitSide(ws_->Estimation().Ground(), 1, true);
   EXPECT_EQ(side.Reason, SearchEnd::Finished);
   // The centre and the estimates once more at the end; no probe beyond the bound.
   EXPECT_EQ(ws_->Problem().Stats.Solutions, 2);
@@ -130,7 +130,7 @@ TEST_F(FLimits, NoDegreesOfFreedomLeftSaysSoAndSearchesNothing) {
   Mean({1.0, 1.2});
   Type(Dimension::Param, "2");
   const T20Vector before = ws_->Parameters.Value;
-  EXPECT_FALSE(ws_->Estimation().AllFLimits({}));
+  EXPECT_FALSE(AllFLimits(ws_->Estimation().Ground(), {}));
   const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   EXPECT_EQ(ui_.TakeMessages(),
             std::vector<std::string>{FillPlaceholders(msg::kTooFewForLimits, {"2", "2", "0"})});
@@ -144,7 +144,7 @@ TEST_F(FLimits, AStartThatCannotBeSolvedIsReportedOnceWithoutSuccess) {
   Type(Dimension::Param, "3");
   ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ui_.Messages.clear();
-  EXPECT_FALSE(ws_->Estimation().AllFLimits());
+  EXPECT_FALSE(AllFLimits(ws_->Estimation().Ground()));
   // The solver's own word on the missing library, then ours, once for all six searches.
   const std::vector<std::string> shown = ui_.TakeMessages();
   EXPECT_EQ(std::count(shown.begin(), shown.end(), msg::kInitialSolveFailed), 1);
@@ -187,7 +187,7 @@ TEST_F(FLimits, StopEndsOnlyTheRunningSearchAndTheRestStillRun) {
   ui_.OnProcessEvents = tick;
   SearchOptions options;
   options.Calls = 400000;
-  EXPECT_TRUE(ws_->Estimation().AllFLimits(options));
+  EXPECT_TRUE(AllFLimits(ws_->Estimation().Ground(), options));
   const std::vector<SearchSummary>& sides = ws_->Estimation().Result.LimitSides;
   ASSERT_EQ(sides.size(), 6u);
   EXPECT_EQ(sides[0].Reason, SearchEnd::Stopped);
@@ -212,7 +212,7 @@ TEST_F(FLimits, ASideNotYetSearchedShowsNothing) {
   bool checked = false;
   std::function<void()> look = [&] {
     ui_.OnProcessEvents = look;
-    const EstimationSession& e = ws_->Estimation();
+    const RunController& e = ws_->Estimation();
     if (checked || e.LimitParam != 1 || e.LimitLower) return;
     checked = true;  // during parameter 1's upper side
     EXPECT_TRUE(ws_->ParamGrids().PDGrid().Style(5, 1).TextDrawn);
@@ -220,7 +220,7 @@ TEST_F(FLimits, ASideNotYetSearchedShowsNothing) {
     EXPECT_FALSE(ws_->ParamGrids().PDGrid().Style(6, 2).TextDrawn);
   };
   ui_.OnProcessEvents = look;
-  EXPECT_TRUE(ws_->Estimation().AllFLimits());
+  EXPECT_TRUE(AllFLimits(ws_->Estimation().Ground()));
   ui_.OnProcessEvents = nullptr;
   EXPECT_TRUE(checked);
   EXPECT_TRUE(ws_->ParamGrids().PDGrid().Style(6, 2).TextDrawn);
@@ -228,9 +228,9 @@ TEST_F(FLimits, ASideNotYetSearchedShowsNothing) {
 
 TEST_F(FLimits, ANewBestValueRestartsTheLimitsFromIt) {
   Mean({1.0, 1.2, 0.9, 1.1, 1.3, 0.8});
-  ws_->Estimation().AllFLimits();
+  AllFLimits(ws_->Estimation().Ground());
   EXPECT_LT(ws_->Parameters.LoFLimit[1], mean_);
-  ws_->Estimation().ShowObjective(ws_->Estimation().BestObjective / 2);
+  ws_->Estimation().Ground().ShowObjective(ws_->Estimation().BestObjective / 2);
   EXPECT_EQ(ws_->Parameters.LoFLimit[1], ws_->Parameters.Value[1]);
   EXPECT_EQ(ws_->Parameters.HiFLimit[1], ws_->Parameters.Value[1]);
   EXPECT_FALSE(ws_->Estimation().LimitReady);
@@ -314,7 +314,7 @@ TEST_F(RiseProfile, EveryLimitPointLiesInsideTheRegionAndTheLimitsMatchTheProfil
   TwoParameterProblem("rise", x_, y_, kA, kB);
   SearchOptions options;
   options.Calls = 400000;  // a safety net only
-  ASSERT_TRUE(ws_->Estimation().AllFLimits(options));
+  ASSERT_TRUE(AllFLimits(ws_->Estimation().Ground(), options));
   const double level = ws_->Estimation().LimitObjective;
   ASSERT_NEAR(level, SS(kA, kB) * (1 + FisherF95(2, 12) * 2 / 12.0), 1e-9 * level);
   const TParameterRecord& p = ws_->Parameters;

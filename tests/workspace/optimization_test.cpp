@@ -181,7 +181,7 @@ TEST_F(Optimization, TrialsDroppedEarlyAreNoFailures) {
   ws_->Prefs.ShowIntegrationErrors = true;
   SearchOptions options;
   options.Calls = 60;
-  const SearchSummary summary = ws_->Estimation().Optimize(options);
+  const SearchSummary summary = RandomSearch(ws_->Estimation().Ground(), options);
   EXPECT_EQ(summary.Reason, SearchEnd::Calls);
   EXPECT_EQ(summary.Trials, 60);
   EXPECT_GT(summary.AbandonedCalls, 0);
@@ -207,8 +207,8 @@ TEST_F(Optimization, AModelThatFailsForSomeParametersReportsExactlyThoseAndNever
     SearchOptions options;
     options.Calls = 200;
     const SearchSummary summary = action == &Workspace::OptimizeAction
-                                      ? ws_->Estimation().Optimize(options)
-                                      : ws_->Estimation().OptimizeLJ(options);
+                                      ? RandomSearch(ws_->Estimation().Ground(), options)
+                                      : RegionSearchLJ(ws_->Estimation().Ground(), options);
     ASSERT_GT(faulting, 0);
     EXPECT_EQ(summary.FailedCalls, faulting);
     EXPECT_EQ(ws_->Estimation().FailedSolves, faulting);
@@ -222,14 +222,14 @@ TEST_F(Optimization, ASearchEndsByItsOwnLimitsAndSaysWhy) {
   SearchOptions options;
   options.Stall = 10;
   options.Calls = 100;
-  SearchSummary summary = ws_->Estimation().Optimize(options);
+  SearchSummary summary = RandomSearch(ws_->Estimation().Ground(), options);
   EXPECT_EQ(summary.Reason, SearchEnd::Stall);
   EXPECT_EQ(summary.Trials, 11);  // the first trial sets the best to compare with
   EXPECT_EQ(summary.BriefReport(), "ended (stall) after 11 trials, 0 failed, 0 abandoned early");
   ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   ws_->SetParameterValue(1, 2.0);
   ui_.Messages.clear();
-  summary = ws_->Estimation().Optimize(options);
+  summary = RandomSearch(ws_->Estimation().Ground(), options);
   EXPECT_EQ(summary.Reason, SearchEnd::InitialSolveFailed);
   EXPECT_EQ(summary.Trials, 0);
 }
@@ -260,7 +260,7 @@ TEST_F(GaussNewton, ReachesTheOptimumOfAnExponentialToSixDigitsAndEndsByItself) 
   }
   Fit("algebraic", times, y, 1.0, 1.0);
   // As the window runs it: no limits, no Stop.
-  const SearchSummary summary = ws_->Estimation().OptimizeGN({});
+  const SearchSummary summary = GaussNewtonSearch(ws_->Estimation().Ground(), {});
   EXPECT_EQ(summary.Reason, SearchEnd::Stall);
   EXPECT_EQ(ws_->Log.Lines().back(), msg::kGNConverged);
   EXPECT_NEAR(ws_->Parameters.Value[1], 2.0, 2e-6);
@@ -275,7 +275,7 @@ TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) 
   ws_->Problem().Stats = {};
   SearchOptions options;
   options.Calls = 1;
-  ws_->Estimation().OptimizeGN(options);
+  GaussNewtonSearch(ws_->Estimation().Ground(), options);
   // The start, the Jacobian (base and two trials per parameter), the full step, and the
   // estimates solved once more at the end.
   EXPECT_EQ(ws_->Problem().Stats.Solutions, 1 + 5 + 1 + 1);
@@ -285,7 +285,7 @@ TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) 
   // At the optimum the correction is rounding: at most seven trials, and nothing moves.
   const T20Vector best = ws_->Parameters.Value;
   ws_->Problem().Stats = {};
-  ws_->Estimation().OptimizeGN(options);
+  GaussNewtonSearch(ws_->Estimation().Ground(), options);
   EXPECT_LE(ws_->Problem().Stats.Solutions, 5 + 7 + 1);
   EXPECT_NEAR(ws_->Parameters.Value[1], best[1], 1e-9);
   EXPECT_NEAR(ws_->Parameters.Value[2], best[2], 1e-9);
@@ -301,7 +301,7 @@ TEST_F(GaussNewton, AModelThatStopsSolvingEndsTheSearchAsAFailure) {
   ws_->SetParameterValue(1, 5);
   SearchOptions options;
   options.Stall = 1000;
-  const SearchSummary s = ws_->Estimation().OptimizeGN(options);
+  const SearchSummary s = GaussNewtonSearch(ws_->Estimation().Ground(), options);
   EXPECT_EQ(s.Reason, SearchEnd::SolveFailed);
   EXPECT_EQ(ws_->Estimation().Result.Message, msg::kGNFailed);
   EXPECT_EQ(ws_->Log.Lines().back(), msg::kGNFailed);
@@ -370,7 +370,7 @@ TEST_F(GaussNewton, WeightedStatisticsAreThoseOfTheWeightedObjective) {
   }
   Fit("algebraic", times, y, 2, 0.3);
   ws_->Estimation().SetObjectiveFunc(TObjectiveKind::WeightedSS);
-  ASSERT_EQ(ws_->Estimation().OptimizeLM({}).Reason, SearchEnd::Converged);
+  ASSERT_EQ(LMSearch(ws_->Estimation().Ground(), {}).Reason, SearchEnd::Converged);
   ws_->CovariancesAction();
   const TStatistics& s = ws_->Estimation().Result.Statistics;
   const T20Vector best = ws_->Parameters.Value;

@@ -112,7 +112,7 @@ TEST_F(ParameterFiles, ALongerFileGivesItsFirstRecordAndStrangeFlagBytesReadAsTr
 }
 
 TEST_F(ParameterFiles, AnImportedCountOfThreeUnderAPageOfFiveShowsThreeRows) {
-  ASSERT_TRUE(ws_->Estimation().InitialEvaluation());
+  ASSERT_TRUE(ws_->Estimation().Ground().InitialEvaluation());
   TParameterRecord three = ws_->Parameters;
   three.Count = 3;
   three.Value[1] = 2.5;

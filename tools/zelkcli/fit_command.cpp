@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "base/data_file.h"
+#include "base/design_dialog.h"
 #include "base/file_names.h"
 #include "base/format.h"
 #include "base/messages.h"
