@@ -78,7 +78,7 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
       [this] {
         const RunController& e = ws_.Estimation();
         return ProgressPlot(e.Result, ws_.Problem().Stats.Solutions,
-                            IsOptimizeSearch(ws_.OperationMode), e.BestObjective);
+                            IsOptimizeSearch(ws_.Estimation().OperationMode), e.BestObjective);
       },
       "progress");
   column->addWidget(progress_, 1);
@@ -120,7 +120,7 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
 }
 
 void FlowPage::Refresh() {
-  const FlowTexts& t = ws_.Flow();
+  const FlowTexts& t = ws_.Estimation().Flow();
   objective_->setText(QString::fromStdString(t.Objective));
   total_->setText(QString::fromStdString(t.Total));
   successful_->setText(QString::fromStdString(t.Successful));

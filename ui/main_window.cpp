@@ -342,7 +342,7 @@ void TMForm::BuildMenus() {
       {"OptimizeWLAction", "Optimize &WL", "", "Optimization", ws(&Workspace::OptimizeWLAction)},
       {"OptimizeGNAction", "Optimize &GN", "", "Optimization", ws(&Workspace::OptimizeGNAction)},
       {"OptimizeLMAction", "Optimize &LM", "", "Optimization", ws(&Workspace::OptimizeLMAction)},
-      {"StopAction", "&Stop", "", "Optimization", ws(&Workspace::Stop)},
+      {"StopAction", "&Stop", "", "Optimization", [this] { ws_->Estimation().Stop(); }},
       {"CutAction", "Cu&t", "", "Edit", ws(&Workspace::CutAction)},
       {"CopyAction", "&Copy", "", "Edit", ws(&Workspace::CopyAction)},
       {"PasteAction", "&Paste", "", "Edit", ws(&Workspace::PasteAction)},
@@ -632,7 +632,7 @@ void TMForm::SetRunning(bool running) {
   for (const char* name : kLongCommands) Command(name)->setEnabled(!running);
   optimizeButton_->setEnabled(!running);
   findChild<QMenu*>("OptimizeMenu")->setEnabled(!running);
-  const std::uint8_t mode = ws_->OperationMode;
+  const std::uint8_t mode = ws_->Estimation().OperationMode;
   // The Optimize button is pressed while one of its searches runs.
   const bool searching = running && IsOptimizeSearch(mode);
   optimizeButton_->setCheckable(searching);

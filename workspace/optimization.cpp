@@ -1,5 +1,4 @@
-// The workspace as the estimation session's host: solutions of the measured data, the stop
-// loop and what the window shows of a search.
+// The workspace as the run controller's host: what the window shows of a search.
 
 #include "base/format.h"
 #include "base/messages.h"
@@ -26,8 +25,7 @@ bool Workspace::SetLMTolerance(int which, const std::string& text) {
   return true;
 }
 
-void Workspace::Changed(FitChange what) {
-  if (flowTexts_.Follow(what, estimation_)) ui_.Repaint(View::Flow);
+void Workspace::Follow(FitChange what) {
   switch (what) {
     case FitChange::Busy:
     case FitChange::Idle:
@@ -86,52 +84,16 @@ void Workspace::Changed(FitChange what) {
   }
 }
 
-void Workspace::Serve() {
-  if (panel_) panel_->Tick();
-  ui_.ProcessEvents();
-}
-
-void Workspace::Tell(Severity severity, const std::string& text) {
+void Workspace::Say(Severity severity, const std::string& text) {
   if (severity == Severity::Note)
     Log.AddMessage(text);
   else
     boxes_(severity, text);
 }
 
-// The command runs as one computation, however many sides it searches.
 void Workspace::FLimitAction() {
-  ComputationScope running(*this);
   const auto [column, row] = DetailsCell();
   estimation_.FLimit(column, row);
-}
-
-void Workspace::AllFLimitsAction() {
-  ComputationScope running(*this);
-  AllFLimits(estimation_.Ground());
-}
-
-std::string Workspace::RunningText(std::int64_t calls) const {
-  const SearchState& e = estimation_;
-  const std::string count = std::to_string(calls);
-  switch (OperationMode) {
-    case kRandomSearch:
-    case kGaussNewton:
-    case kWLSearch:
-    case kLJSearch:
-    case kLMSearch:
-      // Until the start is solved there is no best of this model and data.
-      return FillPlaceholders(
-          msg::kRunningSearch, {SearchName(static_cast<TOperation>(OperationMode)), count,
-                                e.ObjectiveReady ? FormatGeneral(e.BestObjective, 8) : "-"});
-    case kFLimitSearch:
-      return FillPlaceholders(msg::kRunningFLimit,
-                              {flowTexts_.Limit, std::to_string(e.LimitParam), count,
-                               FormatGeneral(e.ProfileMinObjective, 8)});
-    case kDesign:
-      return FillPlaceholders(msg::kRunningDesign, {count, FormatGeneral(e.Result.DesignDeterminant, 8)});
-    default:
-      return {};
-  }
 }
 
 }  // namespace zelk

@@ -1,5 +1,6 @@
 #include "workspace/run_controller.h"
 
+#include "base/format.h"
 #include "base/messages.h"
 #include "estimation/fit.h"
 
@@ -11,6 +12,99 @@ constexpr int kLowerColumn = 5, kUpperColumn = 6;
 
 }  // namespace
 
+// ---------------------------------------------------------------- running
+
+RunController::ComputationScope::ComputationScope(RunController& run) : run_(run) {
+  if (run_.computationDepth_++ == 0) run_.host_.HoldEdits(true);
+}
+
+RunController::ComputationScope::~ComputationScope() {
+  if (--run_.computationDepth_ > 0) return;
+  run_.host_.HoldEdits(false);
+  if (run_.closePending_) {
+    run_.closePending_ = false;
+    run_.host_.Ui().CloseMainWindow();
+  }
+}
+
+RunController::RunningPanel::RunningPanel(RunController& run)
+    : run_(run),
+      solutionsBefore_(run.ground_.Problem.Stats.Solutions),
+      shown_(std::chrono::steady_clock::now()) {
+  run_.host_.Ui().SetStatusPanel(kRunningPanel, run_.RunningText(0));
+}
+
+RunController::RunningPanel::~RunningPanel() {
+  run_.host_.Ui().SetStatusPanel(kRunningPanel, "");
+}
+
+void RunController::RunningPanel::Tick() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - shown_ < std::chrono::milliseconds(250) || run_.OperationMode == kIdle) return;
+  shown_ = now;
+  UserInterface& ui = run_.host_.Ui();
+  ui.SetStatusPanel(kRunningPanel,
+                    run_.RunningText(run_.ground_.Problem.Stats.Solutions - solutionsBefore_));
+  ui.Repaint(View::Flow);  // the progress plot grows between two improvements
+}
+
+std::string RunController::RunningText(std::int64_t calls) const {
+  const std::string count = std::to_string(calls);
+  switch (OperationMode) {
+    case kRandomSearch:
+    case kGaussNewton:
+    case kWLSearch:
+    case kLJSearch:
+    case kLMSearch:
+      // Until the start is solved there is no best of this model and data.
+      return FillPlaceholders(
+          msg::kRunningSearch, {SearchName(static_cast<TOperation>(OperationMode)), count,
+                                ObjectiveReady ? FormatGeneral(BestObjective, 8) : "-"});
+    case kFLimitSearch:
+      return FillPlaceholders(msg::kRunningFLimit,
+                              {flowTexts_.Limit, std::to_string(LimitParam), count,
+                               FormatGeneral(ProfileMinObjective, 8)});
+    case kDesign:
+      return FillPlaceholders(msg::kRunningDesign,
+                              {count, FormatGeneral(Result.DesignDeterminant, 8)});
+    default:
+      return {};
+  }
+}
+
+void RunController::Stop() {
+  host_.Ui().ShowProgress(false);
+  OperationMode = kIdle;
+}
+
+bool RunController::AskToStop() {
+  if (OperationMode == kIdle) return true;
+  if (host_.Ui().ShowMessage(MessageKind::Warning, msg::kTerminateProcess, Buttons::YesNo) !=
+      Answer::Yes)
+    return false;
+  OperationMode = kIdle;
+  return true;
+}
+
+bool RunController::ConfirmClose() {
+  closeConfirmed_ = true;
+  if (computationDepth_ == 0) return true;
+  closePending_ = true;
+  return false;
+}
+
+void RunController::Changed(FitChange what) {
+  if (flowTexts_.Follow(what, *this)) host_.Ui().Repaint(View::Flow);
+  host_.Follow(what);
+}
+
+void RunController::Serve() {
+  if (panel_) panel_->Tick();
+  host_.Ui().ProcessEvents();
+}
+
+// ---------------------------------------------------------------- the searches' numbers
+
 void RunController::Forget() {
   BestObjective = 0;
   ObjectiveReady = LimitReady = false;
@@ -18,15 +112,18 @@ void RunController::Forget() {
   Result.Progress.clear();
   Result.ProfileProgress.clear();
   Result.Profiles.clear();
-  ground_.Loop.Changed(FitChange::Flow);
+  Changed(FitChange::Flow);
+  flowTexts_.ForgetBest();
 }
 
 void RunController::SetObjectiveFunc(TObjectiveKind kind) {
   ground_.Problem.ObjectiveKind = kind;
   ObjectiveReady = false;
   LimitReady = false;
-  ground_.Loop.Changed(FitChange::Flow);
+  Changed(FitChange::Flow);
 }
+
+// ---------------------------------------------------------------- commands
 
 bool RunController::ComputeStdErrors() {
   TParameterRecord& table = ground_.Table;
@@ -36,45 +133,48 @@ bool RunController::ComputeStdErrors() {
   if (!ok) {
     Result.Statistics = {};
     // A Jacobian that failed was said by the problem itself.
-    if (error != kJacobianFailed) ground_.Loop.Tell(Severity::Error, error);
+    if (error != kJacobianFailed) Tell(Severity::Error, error);
   }
   return ok;
 }
 
 void RunController::StdErr() {
-  RunLoop& loop = ground_.Loop;
-  loop.Changed(FitChange::Busy);
+  Changed(FitChange::Busy);
   if (ComputeStdErrors()) ground_.Table.StdError = Result.Statistics.StdError;
-  loop.Changed(FitChange::Idle);
-  loop.Changed(FitChange::StdErrors);
+  Changed(FitChange::Idle);
+  Changed(FitChange::StdErrors);
 }
 
 void RunController::CovariancesAction() {
-  RunLoop& loop = ground_.Loop;
-  loop.Changed(FitChange::Busy);
+  Changed(FitChange::Busy);
   const bool ok = ComputeStdErrors();
-  loop.Changed(FitChange::Idle);
-  if (ok) loop.Changed(FitChange::Covariances);
+  Changed(FitChange::Idle);
+  if (ok) Changed(FitChange::Covariances);
 }
 
 bool RunController::FLimit(int col, int row, const SearchOptions& options) {
-  RunLoop& loop = ground_.Loop;
-  loop.Changed(FitChange::FLimitsStarted);
+  ComputationScope running(*this);
+  Changed(FitChange::FLimitsStarted);
   if (row < 1 || row > ground_.Table.Count || (col != kLowerColumn && col != kUpperColumn)) {
-    loop.Tell(Severity::Error, msg::kLimitCellRequired);
+    Tell(Severity::Error, msg::kLimitCellRequired);
     return false;
   }
   Result.LimitSides = {FLimitSide(ground_, row, col == kLowerColumn, options)};
   const SearchEnd end = Result.LimitSides.back().Reason;
   // A search that could not run, or whose probe failed, has said so: no success after it.
   if (end == SearchEnd::InitialSolveFailed || end == SearchEnd::SolveFailed) return false;
-  if (!loop.Closing()) TellLimitsDone(ground_);
+  if (!closeConfirmed_) TellLimitsDone(ground_);
   return true;
+}
+
+bool RunController::AllFLimitsAction(const SearchOptions& options) {
+  ComputationScope running(*this);
+  return AllFLimits(ground_, options);
 }
 
 void RunController::ChooseOptimizeButtonSearch(TOperation search) {
   OptimizeButtonSearch = search;
-  ground_.Loop.Changed(FitChange::Flow);
+  Changed(FitChange::Flow);
   OptimizeButtonClick();
 }
 

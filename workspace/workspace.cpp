@@ -50,7 +50,7 @@ void Workspace::Start() {
   estimation_.FailedSolves = 0;
   estimation_.AbandonedSolves = 0;
   ResetDataSet();
-  OperationMode = 0;
+  estimation_.OperationMode = kIdle;
   RefreshParameterGrids();
   ui_.ShowPage(Page::Data);
   ui_.ShowPage(Page::Dimension);
@@ -206,7 +206,6 @@ void Workspace::ResetDataSet() {
     }
   Invalidate(Stale::Fit);
   estimation_.Forget();
-  flowTexts_.ForgetBest();
   estimation_.FailedSolves = 0;
   estimation_.AbandonedSolves = 0;
   ui_.Repaint(View::Dimensions);
@@ -246,7 +245,6 @@ void Workspace::ResetModel() {
   for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
   Invalidate(Stale::Everything);
   estimation_.Forget();
-  flowTexts_.ForgetBest();
 }
 
 void Workspace::SetCompiled(bool compiled) {
@@ -269,10 +267,11 @@ void Workspace::PlaceModelCaret(std::size_t at) {
 }
 
 SolveResult Workspace::SolveChart(const T20Vector& parameters) {
-  const std::uint8_t saved = OperationMode;
-  OperationMode = kFitChartSolution;
+  std::uint8_t& mode = estimation_.OperationMode;
+  const std::uint8_t saved = mode;
+  mode = kFitChartSolution;
   const SolveResult result = problem_.SolveData(parameters, ChartData);
-  OperationMode = saved;
+  mode = saved;
   return result;
 }
 
@@ -403,21 +402,11 @@ void Workspace::SetModelFileName(const std::string& path) {
 // ---------------------------------------------------------------- stop
 
 bool Workspace::RequestClose() {
-  if (closeConfirmed_) return computationDepth_ == 0;
-  if (OperationMode != 0) {
-    if (ui_.ShowMessage(MessageKind::Warning, msg::kTerminateProcess, Buttons::YesNo) !=
-        Answer::Yes)
-      return false;
-    OperationMode = 0;
-  }
+  if (estimation_.CloseConfirmed()) return !estimation_.Running();
+  if (!estimation_.AskToStop()) return false;
   if (!ConfirmDiscardData()) return false;
   if (!ConfirmDiscardModel()) return false;
-  closeConfirmed_ = true;
-  if (computationDepth_ > 0) {
-    closePending_ = true;
-    return false;
-  }
-  return true;
+  return estimation_.ConfirmClose();
 }
 
 void Workspace::Shutdown() {
@@ -426,43 +415,10 @@ void Workspace::Shutdown() {
     ShowError(FillPlaceholders(msg::kPreferencesNotSaved, {PreferencesFile, error}));
 }
 
-void Workspace::Stop() {
-  ui_.ShowProgress(false);
-  OperationMode = 0;
-}
-
-Workspace::ComputationScope::ComputationScope(Workspace& ws) : ws_(ws) {
-  if (ws_.computationDepth_++ == 0) ws_.HoldEdits(true);
-}
-
-Workspace::ComputationScope::~ComputationScope() {
-  if (--ws_.computationDepth_ > 0) return;
-  ws_.HoldEdits(false);
-  if (ws_.closePending_) {
-    ws_.closePending_ = false;
-    ws_.ui_.CloseMainWindow();
-  }
-}
-
 void Workspace::HoldEdits(bool held) {
   grid_.SetLocked(held);
   paramGrids_.SetLocked(held);
   ui_.SetRunning(held);
-}
-
-Workspace::RunningPanel::RunningPanel(Workspace& ws)
-    : ws_(ws), solutionsBefore_(ws.problem_.Stats.Solutions), shown_(std::chrono::steady_clock::now()) {
-  ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(0));
-}
-
-Workspace::RunningPanel::~RunningPanel() { ws_.ui_.SetStatusPanel(kRunningPanel, ""); }
-
-void Workspace::RunningPanel::Tick() {
-  const auto now = std::chrono::steady_clock::now();
-  if (now - shown_ < std::chrono::milliseconds(250) || ws_.OperationMode == 0) return;
-  shown_ = now;
-  ws_.ui_.SetStatusPanel(kRunningPanel, ws_.RunningText(ws_.problem_.Stats.Solutions - solutionsBefore_));
-  ws_.ui_.Repaint(View::Flow);  // the progress plot grows between two improvements
 }
 
 }  // namespace zelk

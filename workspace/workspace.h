@@ -41,7 +41,7 @@
 
 namespace zelk {
 
-class Workspace : private RunLoop, private CompileHost, private ChartHost {
+class Workspace : private RunHost, private CompileHost, private ChartHost {
  public:
   explicit Workspace(UserInterface& ui);
   Workspace(const Workspace&) = delete;
@@ -67,7 +67,6 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   MessageLog Log;
 
   // --- computations
-  std::uint8_t OperationMode = 0;
   int ExperimentCount = 0;
   int MissingCount = 0;
 
@@ -169,42 +168,16 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   void CompilePascalAction() { compiler_.CompilePascal(); }
   // A library that arrives while a computation runs is loaded at a later tick, after it.
   void CompileTimerTimer() {
-    if (!Running()) compiler_.TimerTick();
+    if (!estimation_.Running()) compiler_.TimerTick();
   }
 
   // --- solutions and long computations
   // The model fitted to the measured data, with the objective in use and the counters.
   FitProblem& Problem() { return problem_; }
   const FitProblem& Problem() const { return problem_; }
-  // The stop loop: OperationMode := mode, then one step and the pending window events,
-  // again and again until something sets OperationMode to 0.
-  // Meanwhile the running panel is refreshed a few times a second.
-  template <class Step>
-  void RunOperation(std::uint8_t mode, Step&& step) {
-    OperationMode = mode;
-    ComputationScope running(*this);
-    RunningPanel panel(*this);
-    RunningPanel* outer = panel_;
-    panel_ = &panel;
-    do {
-      step();
-      Serve();
-    } while (OperationMode != 0);
-    panel_ = outer;
-  }
-  // A computation runs: the grids are locked and the window holds back what would change its
-  // ground.
-  bool Running() const { return computationDepth_ > 0; }
-  // The running panel's text for the operation in OperationMode and its model calls so far.
-  std::string RunningText(std::int64_t calls) const;
-  // The Stop command: hides the progress window and ends the running computation.
-  void Stop();
-
-  // --- estimation: the objective, the best value, the counters and the searches
+  // --- estimation: the objective, the best value, the counters, the searches and their runs
   RunController& Estimation() { return estimation_; }
   const RunController& Estimation() const { return estimation_; }
-  // What the Flow page shows of the searches and of the F-limit search.
-  const FlowTexts& Flow() const { return flowTexts_; }
   void OptimizeAction() { RandomSearch(estimation_.Ground(), {}); }
   void OptimizeLJAction() { RegionSearchLJ(estimation_.Ground(), {}); }
   void OptimizeGNAction() { GaussNewtonSearch(estimation_.Ground(), {}); }
@@ -219,7 +192,7 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   void CovariancesAction() { estimation_.CovariancesAction(); }
   // "&F-Limit" for the details grid's current cell; "&All F-Limits".
   void FLimitAction();
-  void AllFLimitsAction();
+  void AllFLimitsAction() { estimation_.AllFLimitsAction(); }
   CovarianceGrid CovarGrid;
 
   // --- residual autocorrelation test
@@ -283,57 +256,21 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   // The close sequence; true when the window may close now. A close confirmed while a
   // computation runs returns false and the window is closed once the computation returned.
   bool RequestClose();
-  bool ClosePending() const { return closePending_; }
   // Called once when the window closes. The model library stays loaded until the process
   // ends, so that nothing the model left behind runs after it is gone.
   void Shutdown();
 
-  // Marks a computation running for its lifetime; the workspace defers a close until the
-  // outermost one has returned.
-  class ComputationScope {
-   public:
-    explicit ComputationScope(Workspace& ws);
-    ~ComputationScope();
-    ComputationScope(const ComputationScope&) = delete;
-    ComputationScope& operator=(const ComputationScope&) = delete;
-
-   private:
-    Workspace& ws_;
-  };
-  // The running panel of one run: what runs, its model calls and best objective.
-  class RunningPanel {
-   public:
-    explicit RunningPanel(Workspace& ws);
-    ~RunningPanel();  // the run has ended: the panel says nothing more
-    RunningPanel(const RunningPanel&) = delete;
-    RunningPanel& operator=(const RunningPanel&) = delete;
-    // Rewrites the panel when a quarter of a second has passed since it last did.
-    void Tick();
-
-   private:
-    Workspace& ws_;
-    std::int64_t solutionsBefore_;
-    std::chrono::steady_clock::time_point shown_;
-  };
-
  private:
   // The dimension fields' positions into the data set, the model and the parameters.
   void ApplyDimensions();
-  // Locks the grids and tells the window, at the start (true) and end of a computation.
-  void HoldEdits(bool held);
+  // What the run controller asks of its host.
+  void HoldEdits(bool held) override;
+  void Follow(FitChange what) override;
+  void Say(Severity severity, const std::string& text) override;
   bool ConfirmDiscard(const bool& saved, const char* question, void (Workspace::*save)());
   // A file read by the base readers into the data set, or its refusal shown.
   bool ApplyDataFile(const DataFileRead& read, bool* ioError);
 
-  // The run loop of the estimation session.
-  void RunSteps(TOperation mode, const std::function<void()>& step) override {
-    RunOperation(mode, step);
-  }
-  std::uint8_t& Mode() override { return OperationMode; }
-  bool Closing() const override { return closeConfirmed_; }
-  void Changed(FitChange what) override;
-  void Tell(Severity severity, const std::string& text) override;
-  void Serve() override;
   void ShowError(const std::string& text) override;
   // What the compile session asks of its host.
   TModel& ModelObject() override { return Model; }
@@ -359,7 +296,6 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   const MessageSink boxes_;  // the model layer's messages, as boxes
   FitProblem problem_{Model, MeasuredData, Prefs, Log};
   RunController estimation_{problem_, Parameters, *this};
-  FlowTexts flowTexts_;
   CompileSession compiler_{*this};
   FitChartSession chart_{*this};
   DataGrid grid_;
@@ -369,10 +305,6 @@ class Workspace : private RunLoop, private CompileHost, private ChartHost {
   bool RunResidualTest(bool reportFailure);
   bool residualFailureTold_ = false;
   std::chrono::steady_clock::time_point debugShown_{};  // the design's last Debug refresh
-  int computationDepth_ = 0;
-  RunningPanel* panel_ = nullptr;  // of the run in progress
-  bool closePending_ = false;
-  bool closeConfirmed_ = false;
 };
 
 // A dialog for a document: the name part of `currentPath` is proposed, and `rememberedFolder`

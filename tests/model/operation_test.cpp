@@ -18,27 +18,27 @@ TEST_F(ModelTest, TheMessagePaneKeepsTheLastTwentyLines) {
 }
 
 TEST_F(ModelTest, StopWithNothingRunningHidesTheProgressWindowAndStaysIdle) {
-  ws_->Stop();
-  EXPECT_EQ(ws_->OperationMode, 0);
+  ws_->Estimation().Stop();
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
   EXPECT_FALSE(ui_.ProgressShown);
   EXPECT_EQ(ui_.ProgressChanges, 1);
 }
 
 TEST_F(ModelTest, StopDuringTheLoopEndsItAfterTheRunningStep) {
   int steps = 0;
-  ws_->RunOperation(kRandomSearch, [&] {
+  ws_->Estimation().RunOperation(kRandomSearch, [&] {
     ++steps;
-    if (steps == 3) ui_.OnProcessEvents = [&] { ws_->Stop(); };
+    if (steps == 3) ui_.OnProcessEvents = [&] { ws_->Estimation().Stop(); };
   });
   EXPECT_EQ(steps, 3);
-  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
 }
 
 TEST_F(ModelTest, ASearchWithoutALibraryEndsAfterItsFirstStep) {
   Data(1, 1, {0, 1});
   const SearchSummary summary = GaussNewtonSearch(ws_->Estimation().Ground(), {});
   EXPECT_EQ(summary.Reason, SearchEnd::InitialSolveFailed);
-  EXPECT_EQ(ws_->OperationMode, kIdle);
+  EXPECT_EQ(ws_->Estimation().OperationMode, kIdle);
   EXPECT_EQ(ui_.TakeMessages(), (std::vector<std::string>{kNoLibrary, msg::kInitialSolveFailed}));
 }
 

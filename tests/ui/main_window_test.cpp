@@ -208,11 +208,11 @@ TEST(MainWindow, MessagesAppearInThePaneAndTheProgressWindowComesAndGoes) {
   form.ShowProgress(true);
   EXPECT_TRUE(tool->isVisible());
   EXPECT_TRUE(tool->Animation()->Active());
-  form.Ws().OperationMode = 1;
+  form.Ws().Estimation().OperationMode = 1;
   form.Command("StopAction")->trigger();
   EXPECT_FALSE(tool->isVisible());
   EXPECT_FALSE(tool->Animation()->Active());
-  EXPECT_EQ(form.Ws().OperationMode, 0);
+  EXPECT_EQ(form.Ws().Estimation().OperationMode, 0);
 }
 
 TEST(MainWindow, TypingAModelMarksItModifiedAndTheSourcePageFollowsThePreference) {
@@ -317,7 +317,7 @@ TEST(MainWindow, TheOptimizeButtonsMenuOffersTheSearchesAndTheButtonTakesTheLast
     EXPECT_EQ(form.Ws().Estimation().OptimizeButtonSearch, search);
     EXPECT_EQ(form.findChild<QAction*>("OptimizeButtonAction")->text(), caption);
     EXPECT_FALSE(answerer.Texts.empty());
-    EXPECT_EQ(form.Ws().OperationMode, kIdle);
+    EXPECT_EQ(form.Ws().Estimation().OperationMode, kIdle);
   }
 }
 
@@ -435,7 +435,7 @@ TEST(MainWindow, AUserFitsTheExampleFromTheWindowAndStopsTheSearch) {
   form.Command("OptimizeAction")->trigger();  // returns once Stop ended the run
   user.stop();
   EXPECT_TRUE(looked);
-  EXPECT_EQ(ws.OperationMode, 0);
+  EXPECT_EQ(ws.Estimation().OperationMode, 0);
   EXPECT_FALSE(optimizeButton->isChecked());
   EXPECT_EQ(form.StatusPanel(kRunningPanel)->text(), "");
   EXPECT_TRUE(form.Command("CompileAction")->isEnabled());

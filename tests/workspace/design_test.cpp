@@ -120,7 +120,7 @@ TEST_F(Design, ProposesTheFarEndAndShowsItOnTheChartInDesignMode) {
   EXPECT_LE(ws_->Chart().DesignPoints[1], 10);
   EXPECT_TRUE(ws_->Chart().DesignModeChecked);
   EXPECT_EQ(ui_.PagesShown.back(), Page::FitChart);
-  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
   EXPECT_TRUE(ui_.Messages.empty());
   // The determinant kept is that of the measured events plus the point: n Sxx of six points.
   std::vector<double> xs = {1, 2, 3, 4, 5, ws_->Chart().DesignPoints[1]};
@@ -175,7 +175,7 @@ TEST_F(Design, StopKeepsTheBestSoFarAndAFailingModelEndsItWithOneMessage) {
   int ticks = 0;
   std::function<void()> tick = [&] {
     if (++ticks == 200)
-      ws_->Stop();
+      ws_->Estimation().Stop();
     else
       ui_.OnProcessEvents = tick;
   };
@@ -204,7 +204,7 @@ TEST_F(DesignFault, AModelThatFaultsEndsTheDesignWithOneJacobianMessage) {
   EXPECT_EQ(failed.Reason, SearchEnd::SolveFailed);
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{kJacobianFailed});
   EXPECT_TRUE(ws_->Estimation().Result.DesignPoints.empty());
-  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(WorkspaceTest, StartsWithTheDocumentedCountsPanelsAndPages) {
   EXPECT_EQ(ui_.Panels[2], "Not Compiled");
   EXPECT_EQ(ui_.PagesShown, (std::vector<Page>{Page::Data, Page::Dimension, Page::Messages}));
   EXPECT_TRUE(ui_.Messages.empty());
-  EXPECT_EQ(fresh.OperationMode, 0);
+  EXPECT_EQ(fresh.Estimation().OperationMode, 0);
 }
 
 TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {

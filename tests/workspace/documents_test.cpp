@@ -78,12 +78,12 @@ TEST_F(WorkspaceTest, DiscardQuestionsUseYesNoCancelWarnings) {
 }
 
 TEST_F(WorkspaceTest, CloseDuringAComputationAsksFirstAndNoChangesNothing) {
-  ws_->OperationMode = 1;
+  ws_->Estimation().OperationMode = 1;
   Type(Dimension::Dep, "2");
   ui_.Answers = {Answer::No};
   EXPECT_FALSE(ws_->RequestClose());
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kTerminateProcess});
-  EXPECT_EQ(ws_->OperationMode, 1);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 1);
 }
 
 TEST_F(WorkspaceTest, CloseConfirmedDuringAComputationWaitsUntilItReturns) {
@@ -91,13 +91,13 @@ TEST_F(WorkspaceTest, CloseConfirmedDuringAComputationWaitsUntilItReturns) {
   ui_.Answers = {Answer::Yes, Answer::No, Answer::No};
   int stepsAfterClose = 0;
   {
-    Workspace::ComputationScope running(*ws_);
-    ws_->OperationMode = 1;
+    RunController::ComputationScope running(ws_->Estimation());
+    ws_->Estimation().OperationMode = 1;
     ui_.OnProcessEvents = [&] { EXPECT_FALSE(ws_->RequestClose()); };
     // The computation's step loop: it tests OperationMode after every event round.
-    while (ws_->OperationMode != 0) {
+    while (ws_->Estimation().OperationMode != 0) {
       ui_.ProcessEvents();
-      if (ws_->ClosePending()) ++stepsAfterClose;
+      if (ws_->Estimation().ClosePending()) ++stepsAfterClose;
       // The workspace is still whole while the computation finishes its step.
       ws_->MeasuredData.YData.M[1][1] += 1;
     }
@@ -116,13 +116,13 @@ TEST_F(WorkspaceTest, CloseCancelledDuringAComputationLetsItRunOn) {
   Type(Dimension::Dep, "2");
   ui_.Answers = {Answer::Yes, Answer::Cancel};
   {
-    Workspace::ComputationScope running(*ws_);
-    ws_->OperationMode = 4;
+    RunController::ComputationScope running(ws_->Estimation());
+    ws_->Estimation().OperationMode = 4;
     EXPECT_FALSE(ws_->RequestClose());
   }
   EXPECT_EQ(ui_.CloseRequests, 0);
   // Yes to the first question already stopped the computation.
-  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
 }
 
 TEST_F(WorkspaceTest, ResetModelMarksTheModelSavedAndNotCompiled) {

@@ -63,9 +63,9 @@ TEST_F(ChartCommands, TheChartSolutionIsNeverCutShortAndTheRunningModeIsRestored
   // chart's solution must not.
   ws_->Estimation().ObjectiveReady = true;
   ws_->Estimation().BestObjective = 0;
-  ws_->OperationMode = kLJSearch;
+  ws_->Estimation().OperationMode = kLJSearch;
   EXPECT_EQ(Paint().Of(Op::Polyline).size(), 1u);
-  EXPECT_EQ(ws_->OperationMode, kLJSearch);
+  EXPECT_EQ(ws_->Estimation().OperationMode, kLJSearch);
 }
 
 TEST_F(ChartCommands, AModelThatCannotBeSolvedLeavesTheMarkersWithoutCurveOrMessage) {

@@ -58,7 +58,7 @@ TEST_F(FLimits, TheMeanGetsTheExactIntervalOnBothSides) {
   // F(p, N - p) = F(1, 5), not F(N, N - p).
   EXPECT_NEAR(e.LimitF, 6.61, 1e-12);
   EXPECT_NEAR(e.LimitObjective, ss_ * (1 + 6.61 / 5), 1e-12);
-  EXPECT_EQ(ws_->Flow().LimitObjective, FormatGeneral(e.LimitObjective, 12));
+  EXPECT_EQ(ws_->Estimation().Flow().LimitObjective, FormatGeneral(e.LimitObjective, 12));
   ASSERT_EQ(sides.size(), 2u);
   for (const SearchSummary& side : sides) EXPECT_EQ(side.Reason, SearchEnd::Finished);
   EXPECT_TRUE(ws_->Parameters.LoFValid[1] && ws_->Parameters.HiFValid[1]);
@@ -68,14 +68,14 @@ TEST_F(FLimits, TheMeanGetsTheExactIntervalOnBothSides) {
             FormatSignificant(ws_->Parameters.HiFLimit[1], 6));
   EXPECT_EQ(ws_->Parameters.LoLimitPoints[1][1], ws_->Parameters.LoFLimit[1]);
   EXPECT_EQ(ws_->Parameters.HiLimitPoints[1][1], ws_->Parameters.HiFLimit[1]);
-  EXPECT_EQ(ws_->Flow().Parameter, "1");
-  EXPECT_EQ(ws_->Flow().Limit, "Upper");
+  EXPECT_EQ(ws_->Estimation().Flow().Parameter, "1");
+  EXPECT_EQ(ws_->Estimation().Flow().Limit, "Upper");
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kProcessCompleted});
   for (Page page : {Page::ParameterDetails, Page::Flow, Page::FTest})
     EXPECT_NE(std::find(ui_.PagesShown.begin(), ui_.PagesShown.end(), page), ui_.PagesShown.end());
   // The best value itself never moved.
   EXPECT_DOUBLE_EQ(ws_->Parameters.Value[1], mean_);
-  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
 }
 
 TEST_F(FLimits, ALimitAtZeroStepsByTheStepItselfAndEnds) {
@@ -123,7 +123,7 @@ TEST_F(FLimits, TheFLimitCommandNeedsALimitCellOfAParameterRow) {
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kProcessCompleted});
   EXPECT_TRUE(ws_->Parameters.HiFValid[1]);
   EXPECT_FALSE(ws_->Parameters.LoFValid[1]);
-  EXPECT_EQ(ws_->Flow().Limit, "Upper");
+  EXPECT_EQ(ws_->Estimation().Flow().Limit, "Upper");
 }
 
 TEST_F(FLimits, NoDegreesOfFreedomLeftSaysSoAndSearchesNothing) {
@@ -181,7 +181,7 @@ TEST_F(FLimits, StopEndsOnlyTheRunningSearchAndTheRestStillRun) {
   SetBound(ws_->Parameters, 3, TBound::Max, 10);
   int ticks = 0;
   std::function<void()> tick = [&] {
-    if (++ticks == 50) ws_->Stop();
+    if (++ticks == 50) ws_->Estimation().Stop();
     ui_.OnProcessEvents = tick;
   };
   ui_.OnProcessEvents = tick;

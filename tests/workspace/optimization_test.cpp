@@ -78,7 +78,7 @@ class Optimization : public test::ModelTest {
     ui_.OnProcessEvents = nullptr;
     std::function<void()> tick = [&] {
       if (++done >= steps)
-        ws_->Stop();
+        ws_->Estimation().Stop();
       else
         ui_.OnProcessEvents = tick;
     };
@@ -95,9 +95,9 @@ TEST_F(Optimization, TheRandomSearchFindsTheRateConstantFromAPoorStart) {
   EXPECT_EQ(ws_->Estimation().TotalCalls, 401u);
   EXPECT_GT(ws_->Estimation().SuccessfulCalls, 5u);
   EXPECT_EQ(ui_.PagesShown.back(), Page::Flow);
-  EXPECT_EQ(ws_->Flow().Objective,
+  EXPECT_EQ(ws_->Estimation().Flow().Objective,
             FormatGeneral(ws_->Estimation().BestObjective, 15));
-  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
   // F-limits restart from the new value.
   EXPECT_EQ(ws_->Parameters.HiFLimit[1], ws_->Parameters.Value[1]);
 }
@@ -174,7 +174,7 @@ TEST_F(Optimization, AStartThatCannotBeSolvedEndsTheRunWithTheMessage) {
   ws_->OptimizeAction();
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInitialSolveFailed});
   EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
-  EXPECT_EQ(ws_->OperationMode, 0);
+  EXPECT_EQ(ws_->Estimation().OperationMode, 0);
 }
 
 TEST_F(Optimization, TrialsDroppedEarlyAreNoFailures) {
@@ -416,10 +416,10 @@ TEST_F(GaussNewton, SavingTheDataKeepsTheResultsAndANewModelForgetsThem) {
       printed = printed || run.Text.find(FormatSignificant(error, 8)) != std::string::npos;
   EXPECT_TRUE(printed);
 
-  EXPECT_FALSE(ws_->Flow().Objective.empty());
+  EXPECT_FALSE(ws_->Estimation().Flow().Objective.empty());
   ui_.Answers.push_back(Answer::No);  // the test's model text is no document worth saving
   ws_->NewModelFile();
-  EXPECT_TRUE(ws_->Flow().Objective.empty());
+  EXPECT_TRUE(ws_->Estimation().Flow().Objective.empty());
   EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
   EXPECT_TRUE(ws_->Estimation().Result.Progress.empty());
 }
@@ -447,15 +447,15 @@ TEST_F(GaussNewton, StandardErrorsThatCannotBeComputedSaySoAndShowNone) {
 
 TEST_F(Optimization, TheOptimizeButtonRepeatsTheSearchChosenLastFromItsMenu) {
   EXPECT_EQ(ws_->Estimation().OptimizeButtonSearch, kRandomSearch);
-  ui_.OnProcessEvents = [&] { ws_->Stop(); };
+  ui_.OnProcessEvents = [&] { ws_->Estimation().Stop(); };
   ws_->Estimation().ChooseOptimizeButtonSearch(kLJSearch);  // choosing runs it at once
   EXPECT_EQ(ws_->Parameters.Region[1], 3.0);                // the LJ action set the regions
   ws_->Parameters.Region[1] = 1;
-  ui_.OnProcessEvents = [&] { ws_->Stop(); };
+  ui_.OnProcessEvents = [&] { ws_->Estimation().Stop(); };
   ws_->Estimation().OptimizeButtonClick();
   EXPECT_EQ(ws_->Parameters.Region[1], 3.0);
   ws_->Parameters.InitialValue[1] = 0;
-  ui_.OnProcessEvents = [&] { ws_->Stop(); };
+  ui_.OnProcessEvents = [&] { ws_->Estimation().Stop(); };
   ws_->Estimation().ChooseOptimizeButtonSearch(kRandomSearch);
   EXPECT_EQ(ws_->Parameters.InitialValue[1], 3.0);  // the plain search remembered its start
 }
