@@ -1,5 +1,5 @@
 #pragma once
-// The fit engine without a workspace: a C++ model library from MODEL_DIR, a data set filled
+// The fit engine without a workspace: a model library from MODEL_DIR, a data set filled
 // event by event, a fit problem, a parameter table and a search ground on a plain run
 // loop whose words are kept in `said`.
 
@@ -13,7 +13,9 @@ namespace zelk::test {
 
 struct FitEngine {
   FitEngine(const std::string& library, int parameterCount) {
-    model.LoadModelLibrary(std::string(MODEL_DIR) + "/" + library + ".so", {});
+    // A name without extension is a C++ model; "decay.dll" names a Pascal one.
+    const bool named = library.find('.') != std::string::npos;
+    model.LoadModelLibrary(std::string(MODEL_DIR) + "/" + library + (named ? "" : ".so"), {});
     parameters.Count = parameterCount;
     measured->YData.EventCount = 0;
   }

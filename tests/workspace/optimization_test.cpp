@@ -4,62 +4,12 @@
 
 #include "base/format.h"
 #include "base/messages.h"
-#include "estimation/random.h"
-#include "estimation/searches.h"
 #include "estimation/operation.h"
 #include "support/model_fixture.h"
 #include "support/temp_folder.h"
 
 namespace zelk {
 namespace {
-
-TEST(NextRandom, FollowsTheLinearCongruentialSequence) {
-  const std::uint32_t saved = RandomSeed();
-  SetRandomSeed(0);
-  EXPECT_EQ(NextRandom(), 1.0 / 4294967296.0);
-  EXPECT_EQ(NextRandom(), 134775814.0 / 4294967296.0);
-  EXPECT_EQ(RandomSeed(), 134775814u);
-  SetRandomSeed(saved);
-}
-
-TEST(Searches, AParameterAtZeroOrFixedNeverMoves) {
-  TParameterRecord r = StartParameterRecord();
-  r.Count = 3;
-  r.Value[1] = r.TrialValue[1] = 0;
-  r.Fixed[3] = true;
-  r.TrialValue[3] = 7;
-  for (int k = 0; k < 200; ++k) {
-    RandomDirectionTrial(r, 10, 3);
-    EXPECT_EQ(r.TrialValue[1], 0.0);
-    EXPECT_EQ(r.TrialValue[3], 7.0);
-    RegionTrial(r);
-    EXPECT_EQ(r.TrialValue[1], 0.0);
-    EXPECT_EQ(r.TrialValue[3], 7.0);
-  }
-}
-
-TEST(Searches, TrialsStayWithinTheBounds) {
-  TParameterRecord r = StartParameterRecord();
-  r.Count = 2;
-  r.MinBound[1] = 0.9;
-  r.MaxBound[1] = 1.1;
-  r.Region[1] = r.Region[2] = 5;
-  for (int k = 0; k < 500; ++k) {
-    RegionTrial(r);
-    EXPECT_GE(r.TrialValue[1], 0.9);
-    EXPECT_LE(r.TrialValue[1], 1.1);
-    EXPECT_GE(r.TrialValue[2], 0.0);  // the default lower bound
-  }
-}
-
-TEST(Searches, WithEqualCountsTheStepLengthIsOne) {
-  TParameterRecord r = StartParameterRecord();
-  r.Count = 1;
-  for (int k = 0; k < 50; ++k) {
-    RandomDirectionTrial(r, 5, 5);
-    EXPECT_DOUBLE_EQ(std::fabs(r.TrialValue[1] - 1.0), 0.5);  // |d| = 1, s = 1
-  }
-}
 
 class Optimization : public test::ModelTest {
  protected:
@@ -102,72 +52,6 @@ TEST_F(Optimization, TheRandomSearchFindsTheRateConstantFromAPoorStart) {
   EXPECT_EQ(ws_->Parameters.HiFLimit[1], ws_->Parameters.Value[1]);
 }
 
-TEST_F(Optimization, TheRegionSearchFindsItTooAndShrinksItsRegionsPerBlock) {
-  ws_->Estimation().TotalCalls = 1;
-  Run(&Workspace::OptimizeLJAction, 1200);
-  EXPECT_NEAR(ws_->Parameters.Value[1], 0.7, 0.7e-2);
-  // Calls 300, 600, 900 and 1200 ended blocks: the region started at the value 3.
-  EXPECT_DOUBLE_EQ(ws_->Parameters.Region[1], 3.0 * std::pow(0.95, 4));
-  EXPECT_EQ(ws_->Estimation().SuccessfulCalls, 1u + 4u);
-}
-
-TEST_F(Optimization, TheAdaptiveRegionSearchFindsItAndWeighsItsRegions) {
-  ws_->Estimation().TotalCalls = 1;
-  Run(&Workspace::OptimizeWLAction, 1200);
-  EXPECT_NEAR(ws_->Parameters.Value[1], 0.7, 0.7e-2);
-  EXPECT_EQ(ws_->Estimation().SuccessfulCalls, 1u + 4u);
-  EXPECT_EQ(ws_->Parameters.SpareA[1], 3.0);
-  EXPECT_LT(ws_->Parameters.Region[1], 3.0);
-}
-
-TEST(Searches, AdaptiveRegionsShrinkByTheirShareOfTheWeight) {
-  TParameterRecord r = StartParameterRecord();
-  r.Count = 3;
-  r.Region[1] = r.Region[2] = r.Region[3] = 1;
-  ShrinkRegionsByWeight(r);  // no weight at all: 5 % everywhere
-  EXPECT_DOUBLE_EQ(r.Region[1], 0.95);
-  r.Value[1] = 2;
-  r.Value[2] = -4;
-  r.Value[3] = 0;  // gains nothing
-  r.TrialValue[1] = 2.5;
-  r.TrialValue[2] = -3;
-  r.TrialValue[3] = 7;
-  r.RegionWeight = {};
-  AddRegionWeights(r);
-  EXPECT_DOUBLE_EQ(r.RegionWeight[1], 0.25);
-  EXPECT_DOUBLE_EQ(r.RegionWeight[2], 0.25);
-  EXPECT_EQ(r.RegionWeight[3], 0);
-  ShrinkRegionsByWeight(r);
-  EXPECT_DOUBLE_EQ(r.Region[1], 0.95 * (1.02 - 0.5 * 3 * 0.05));
-  EXPECT_DOUBLE_EQ(r.Region[3], 0.95 * 1.02);  // no weight: grows by 2 %
-  EXPECT_DOUBLE_EQ(r.RegionWeight[1], 0.05);
-}
-
-TEST_F(Optimization, ARegionSearchStartedAfterAnotherSearchCanStillImprove) {
-  Run(&Workspace::OptimizeAction, 3);
-  ASSERT_TRUE(ws_->Estimation().ObjectiveReady);
-  const double before = ws_->Estimation().BestObjective;
-  ws_->Estimation().TotalCalls = 1;
-  Run(&Workspace::OptimizeLJAction, 600);
-  EXPECT_LT(ws_->Estimation().BestObjective, before);
-}
-
-TEST_F(Optimization, WithEveryParameterFixedOnlyTheCountersMove) {
-  ws_->Parameters.Fixed[1] = true;
-  Run(&Workspace::OptimizeAction, 20);
-  EXPECT_EQ(ws_->Parameters.Value[1], 3.0);
-  // Every trial equals the best and is rejected.
-  EXPECT_EQ(ws_->Estimation().SuccessfulCalls, 1u);
-  EXPECT_EQ(ws_->Estimation().TotalCalls, 21u);
-}
-
-TEST_F(Optimization, ATrialClampedToABoundCanWin) {
-  ws_->Parameters.MinBound[1] = 2.9;
-  ws_->Parameters.MaxBound[1] = 3.0;
-  Run(&Workspace::OptimizeAction, 50);
-  EXPECT_EQ(ws_->Parameters.Value[1], 2.9);
-}
-
 TEST_F(Optimization, AStartThatCannotBeSolvedEndsTheRunWithTheMessage) {
   ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
   Load("fault_fdiv");
@@ -175,63 +59,6 @@ TEST_F(Optimization, AStartThatCannotBeSolvedEndsTheRunWithTheMessage) {
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInitialSolveFailed});
   EXPECT_FALSE(ws_->Estimation().ObjectiveReady);
   EXPECT_EQ(ws_->Estimation().OperationMode, 0);
-}
-
-TEST_F(Optimization, TrialsDroppedEarlyAreNoFailures) {
-  ws_->Prefs.ShowIntegrationErrors = true;
-  SearchOptions options;
-  options.Calls = 60;
-  const SearchSummary summary = RandomSearch(ws_->Estimation().Ground(), options);
-  EXPECT_EQ(summary.Reason, SearchEnd::Calls);
-  EXPECT_EQ(summary.Trials, 60);
-  EXPECT_GT(summary.AbandonedCalls, 0);
-  EXPECT_EQ(summary.AbandonedCalls, ws_->Estimation().AbandonedSolves);
-  EXPECT_EQ(summary.FailedCalls, 0);
-  EXPECT_EQ(ws_->Estimation().FailedSolves, 0);
-  EXPECT_TRUE(ws_->Log.Lines().empty());
-}
-
-TEST_F(Optimization, AModelThatFailsForSomeParametersReportsExactlyThoseAndNeverKeepsThem) {
-  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
-  Load("fault_above");  // faults whenever the rate is above 1.2
-  ws_->Prefs.ShowIntegrationErrors = true;
-  for (auto action : {&Workspace::OptimizeAction, &Workspace::OptimizeLJAction}) {
-    ws_->SetParameterValue(1, 1.1);
-    ws_->Estimation().FailedSolves = 0;
-    int faulting = 0;
-    std::function<void()> tick = [&] {
-      if (ws_->Parameters.TrialValue[1] > 1.2) ++faulting;
-      ui_.OnProcessEvents = tick;
-    };
-    ui_.OnProcessEvents = tick;
-    SearchOptions options;
-    options.Calls = 200;
-    const SearchSummary summary = action == &Workspace::OptimizeAction
-                                      ? RandomSearch(ws_->Estimation().Ground(), options)
-                                      : RegionSearchLJ(ws_->Estimation().Ground(), options);
-    ASSERT_GT(faulting, 0);
-    EXPECT_EQ(summary.FailedCalls, faulting);
-    EXPECT_EQ(ws_->Estimation().FailedSolves, faulting);
-    EXPECT_EQ(ws_->Log.Lines().back(), "Solve Model Failed [" + std::to_string(faulting) + "]");
-    EXPECT_LE(ws_->Parameters.Value[1], 1.2);
-  }
-}
-
-TEST_F(Optimization, ASearchEndsByItsOwnLimitsAndSaysWhy) {
-  ws_->Parameters.Fixed[1] = true;  // nothing ever improves
-  SearchOptions options;
-  options.Stall = 10;
-  options.Calls = 100;
-  SearchSummary summary = RandomSearch(ws_->Estimation().Ground(), options);
-  EXPECT_EQ(summary.Reason, SearchEnd::Stall);
-  EXPECT_EQ(summary.Trials, 11);  // the first trial sets the best to compare with
-  EXPECT_EQ(summary.BriefReport(), "ended (stall) after 11 trials, 0 failed, 0 abandoned early");
-  ws_->Model.UnloadModelLibrary(BoxesOf(ui_));
-  ws_->SetParameterValue(1, 2.0);
-  ui_.Messages.clear();
-  summary = RandomSearch(ws_->Estimation().Ground(), options);
-  EXPECT_EQ(summary.Reason, SearchEnd::InitialSolveFailed);
-  EXPECT_EQ(summary.Trials, 0);
 }
 
 TEST_F(Optimization, ChangingTheObjectiveMakesTheNextStepEvaluateAgain) {
@@ -252,61 +79,8 @@ class GaussNewton : public test::ModelTest {
   }
 };
 
-TEST_F(GaussNewton, ReachesTheOptimumOfAnExponentialToSixDigitsAndEndsByItself) {
-  std::vector<double> times, y;
-  for (int j = 0; j < 8; ++j) {
-    times.push_back(0.5 * j);
-    y.push_back(2 * std::exp(-0.3 * 0.5 * j));
-  }
-  Fit("algebraic", times, y, 1.0, 1.0);
-  // As the window runs it: no limits, no Stop.
-  const SearchSummary summary = GaussNewtonSearch(ws_->Estimation().Ground(), {});
-  EXPECT_EQ(summary.Reason, SearchEnd::Stall);
-  EXPECT_EQ(ws_->Log.Lines().back(), msg::kGNConverged);
-  EXPECT_NEAR(ws_->Parameters.Value[1], 2.0, 2e-6);
-  EXPECT_NEAR(ws_->Parameters.Value[2], 0.3, 3e-7);
-  EXPECT_LT(summary.Trials, 30);
-  EXPECT_EQ(ui_.PagesShown.back(), Page::Flow);
-}
-
-TEST_F(GaussNewton, AStepWhoseFullCorrectionImprovesSolvesOnceAfterTheJacobian) {
-  Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 5, -3);
-  const std::uint32_t total = ws_->Estimation().TotalCalls;
-  ws_->Problem().Stats = {};
-  SearchOptions options;
-  options.Calls = 1;
-  GaussNewtonSearch(ws_->Estimation().Ground(), options);
-  // The start, the Jacobian (base and two trials per parameter), the full step, and the
-  // estimates solved once more at the end.
-  EXPECT_EQ(ws_->Problem().Stats.Solutions, 1 + 5 + 1 + 1);
-  EXPECT_EQ(ws_->Estimation().TotalCalls, total + 1);
-  EXPECT_NEAR(ws_->Parameters.Value[1], 1.15, 1e-9);  // the least-squares line
-  EXPECT_NEAR(ws_->Parameters.Value[2], 1.94, 1e-9);
-  // At the optimum the correction is rounding: at most seven trials, and nothing moves.
-  const T20Vector best = ws_->Parameters.Value;
-  ws_->Problem().Stats = {};
-  GaussNewtonSearch(ws_->Estimation().Ground(), options);
-  EXPECT_LE(ws_->Problem().Stats.Solutions, 5 + 7 + 1);
-  EXPECT_NEAR(ws_->Parameters.Value[1], best[1], 1e-9);
-  EXPECT_NEAR(ws_->Parameters.Value[2], best[2], 1e-9);
-}
-
 // The least-squares line through four points: V = (X'X)^-1 = [[1.5, -0.5], [-0.5, 0.2]],
 // residual sum 0.082 with nu = 4 - 1 - 2 = 1, t = 12.706.
-// A model that faults after some thousand calls: the search ends as a failure, never as
-// converged, and zelkcli's status follows it.
-TEST_F(GaussNewton, AModelThatStopsSolvingEndsTheSearchAsAFailure) {
-  Load("fault_late");
-  Data(1, 1, {0, 1, 2, 3}, 1.0, 0.5);
-  ws_->SetParameterValue(1, 5);
-  SearchOptions options;
-  options.Stall = 1000;
-  const SearchSummary s = GaussNewtonSearch(ws_->Estimation().Ground(), options);
-  EXPECT_EQ(s.Reason, SearchEnd::SolveFailed);
-  EXPECT_EQ(ws_->Estimation().Result.Message, msg::kGNFailed);
-  EXPECT_EQ(ws_->Log.Lines().back(), msg::kGNFailed);
-}
-
 TEST_F(GaussNewton, StandardErrorsAreTheHalfWidthsOfTheLine) {
   Fit("linear", {1, 2, 3, 4}, {3.1, 4.9, 7.2, 8.8}, 1.15, 1.94);
   ws_->StdErr();
