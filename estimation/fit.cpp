@@ -171,6 +171,10 @@ const SearchKind* FindSearch(TOperation search) {
   return nullptr;
 }
 
+bool IsOptimizeSearch(std::uint8_t mode) {
+  return FindSearch(static_cast<TOperation>(mode)) != nullptr;
+}
+
 const SearchKind* FindSearch(const std::string& key) {
   for (const SearchKind& kind : Searches())
     if (key == kind.Key) return &kind;

@@ -96,5 +96,7 @@ const std::vector<SearchKind>& Searches();
 // The entry of `search`, or of zelkcli's `key`; nullptr for none.
 const SearchKind* FindSearch(TOperation search);
 const SearchKind* FindSearch(const std::string& key);
+// One of the Optimize menu's searches, as opposed to the F-limits, the design or a chart.
+bool IsOptimizeSearch(std::uint8_t mode);
 
 }  // namespace zelk

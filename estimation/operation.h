@@ -18,12 +18,6 @@ enum TOperation : std::uint8_t {
   kLMSearch = 8,
 };
 
-// One of the Optimize menu's searches, as opposed to the F-limits, the design or a chart.
-inline bool IsOptimizeSearch(std::uint8_t mode) {
-  return mode == kRandomSearch || mode == kGaussNewton || mode == kWLSearch ||
-         mode == kLJSearch || mode == kLMSearch;
-}
-
 inline void EndOperation(std::uint8_t& operationMode) { operationMode = kIdle; }
 
 }  // namespace zelk

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "base/format.h"
+#include "estimation/fit.h"
 #include "ui/plot_view.h"
 #include "workspace/fit_plots.h"
 

@@ -50,16 +50,12 @@ void RunController::RunningPanel::Tick() {
 
 std::string RunController::RunningText(std::int64_t calls) const {
   const std::string count = std::to_string(calls);
+  // Until the start is solved there is no best of this model and data.
+  if (IsOptimizeSearch(OperationMode))
+    return FillPlaceholders(
+        msg::kRunningSearch, {SearchName(static_cast<TOperation>(OperationMode)), count,
+                              ObjectiveReady ? FormatGeneral(BestObjective, 8) : "-"});
   switch (OperationMode) {
-    case kRandomSearch:
-    case kGaussNewton:
-    case kWLSearch:
-    case kLJSearch:
-    case kLMSearch:
-      // Until the start is solved there is no best of this model and data.
-      return FillPlaceholders(
-          msg::kRunningSearch, {SearchName(static_cast<TOperation>(OperationMode)), count,
-                                ObjectiveReady ? FormatGeneral(BestObjective, 8) : "-"});
     case kFLimitSearch:
       return FillPlaceholders(msg::kRunningFLimit,
                               {flowTexts_.Limit, std::to_string(LimitParam), count,
