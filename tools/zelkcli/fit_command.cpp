@@ -562,7 +562,8 @@ FitOptions DataSetFit::Options(long calls) const {
 
 // The fit chart as the window's paint box shows it, without overlays; "" or why not.
 std::string DataSetFit::WriteChart(const std::string& path) {
-  const auto [W, H] = o_.ChartSize;
+  // Named, not a structured binding: clang refuses to capture one in a lambda.
+  const int W = o_.ChartSize.first, H = o_.ChartSize.second;
   VisibilityTree branches([] {});
   branches.Rebuild(*measured_);
   const FitChartScene scene{*measured_, *chart_, look_.Series, look_.Descriptions, branches};
