@@ -41,70 +41,6 @@ void AppendLines(std::vector<std::string>& lines, std::vector<SourceOrigin>& ori
 }  // namespace
 
 std::string LibraryIdentifier(const std::string& baseName) {
-  static const char* const kReserved[] = {"and",
-                                          "array",
-                                          "asm",
-                                          "begin",
-                                          "case",
-                                          "const",
-                                          "constructor",
-                                          "destructor",
-                                          "div",
-                                          "do",
-                                          "downto",
-                                          "else",
-                                          "end",
-                                          "file",
-                                          "for",
-                                          "function",
-                                          "goto",
-                                          "if",
-                                          "implementation",
-                                          "in",
-                                          "inherited",
-                                          "inline",
-                                          "interface",
-                                          "label",
-                                          "library",
-                                          "mod",
-                                          "nil",
-                                          "not",
-                                          "object",
-                                          "of",
-                                          "operator",
-                                          "or",
-                                          "packed",
-                                          "procedure",
-                                          "program",
-                                          "record",
-                                          "repeat",
-                                          "set",
-                                          "shl",
-                                          "shr",
-                                          "string",
-                                          "then",
-                                          "to",
-                                          "type",
-                                          "unit",
-                                          "until",
-                                          "uses",
-                                          "var",
-                                          "while",
-                                          "with",
-                                          "xor",
-                                          "exports",
-                                          "try",
-                                          "except",
-                                          "finally",
-                                          "raise",
-                                          "on",
-                                          "class",
-                                          "property",
-                                          "threadvar",
-                                          "resourcestring",
-                                          "out",
-                                          "is",
-                                          "as"};
   std::string id;
   for (char c : baseName)
     id += std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 128 ? c
@@ -112,9 +48,7 @@ std::string LibraryIdentifier(const std::string& baseName) {
   if (id.empty() || std::isdigit(static_cast<unsigned char>(id[0]))) id.insert(0, "_");
   std::string lower = id;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* word : kReserved)
-    if (lower == word) return id + "_";
-  return id;
+  return IsReservedWord(lower) ? id + "_" : id;
 }
 
 std::vector<std::string> IndexWarnings(const std::string& modelText, const ModelCounts& counts) {
@@ -182,7 +116,7 @@ std::vector<std::string> IndexWarnings(const std::string& modelText, const Model
 }
 
 ModelTranslator::ModelTranslator(const std::string& editorText, std::string baseName)
-    : text_(editorText), baseName_(std::move(baseName)) {
+    : original_(editorText), text_(editorText), baseName_(std::move(baseName)) {
   for (char& c : text_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
@@ -222,6 +156,15 @@ bool ModelTranslator::GenerateCSource() { return false; }
 
 bool ModelTranslator::GeneratePascalSource() {
   SkipBlanks();
+  const NamesBlock names = ReadNamesBlock(original_, at_);
+  if (!names.Error.empty()) {
+    at_ = names.ErrorAt;
+    Fail(names.Error);
+    return false;
+  }
+  result_.Names = names.Names;
+  at_ = names.End;
+  SkipBlanks();
   const std::pair<const char*, const char*> sections[] = {
       {"declar", "end declar"}, {"static", "end static"}, {"dynamic", "end dynamic"}};
   std::string texts[3];
@@ -256,8 +199,10 @@ bool ModelTranslator::GeneratePascalSource() {
          "type P50Vector = ^T50Vector;",
          "type P20x500Matrix = ^T20x500Matrix;",
          "type P50x500Matrix = ^T50x500Matrix;",
-         "",
-         "procedure DynamicEquations(var p,x : P20Vector; var y,dy : P50Vector); export;"};
+         ""};
+  // After the frame's own identifiers, so that a name only ever reaches the sections.
+  for (const std::string& line : NameDefinitions(result_.Names)) out.push_back(line);
+  out.push_back("procedure DynamicEquations(var p,x : P20Vector; var y,dy : P50Vector); export;");
   origins.assign(out.size(), SourceOrigin{});
   auto frame = [&](const std::string& line) {
     out.push_back(line);

@@ -1,6 +1,7 @@
 #pragma once
 // The model language: a frame of keywords around three sections of target-language text.
 //   language = pascal
+//   [names ... end names]      -> names for p^[i], y^[i] and dy^[i] (model_names.h)
 //   declar ... end declar      -> the var block of both procedures
 //   static ... end static      -> the body of InitialEquations
 //   dynamic ... end dynamic    -> the body of DynamicEquations
@@ -11,10 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "model/model_names.h"
+
 namespace zelk {
 
 inline constexpr const char* kKeywordExpected = "'%s' expected!";
-inline constexpr const char* kUndefinedSectionEnd = "Undefined end of section (%s)!";
 inline constexpr const char* kUnknownLanguage =
     "Unknown language specifier!\n(C or Pascal required)";
 
@@ -35,6 +37,7 @@ struct TranslationResult {
   std::size_t Caret = kCaretUnchanged;  // byte offset into the editor text for the caret
   std::vector<std::string> Lines;       // the generated library source
   std::vector<SourceOrigin> Origins;    // one per line of Lines
+  ModelNames Names;                     // of the names block, when there is one
 };
 
 // The name on the generated "Library" line, which also names the built library: the base
@@ -72,7 +75,8 @@ class ModelTranslator {
   SourceOrigin OriginOf(std::size_t at) const;
   void Fail(const std::string& error);
 
-  std::string text_;  // lower-cased editor text
+  std::string original_;  // the editor text as typed: names keep their case
+  std::string text_;      // lower-cased editor text
   std::size_t at_ = 0;
   std::string baseName_;
   TranslationResult result_;

@@ -8,8 +8,10 @@
 
 namespace zelk {
 
-DataGrid::DataGrid(TDataSet& data, UserInterface& ui, std::function<void()> markModified)
+DataGrid::DataGrid(TDataSet& data, const ModelNames& names, UserInterface& ui,
+                   std::function<void()> markModified)
     : data_(data),
+      names_(names),
       ui_(ui),
       markModified_(std::move(markModified)),
       texts_(static_cast<std::size_t>(kGridMaxColumns) * (kGridDataRows + 1)) {
@@ -54,7 +56,7 @@ void DataGrid::Label() {
   const int indep = data_.XData.IndepCount;
   for (int c = 1; c < columnCount_; ++c)
     headings_[c] =
-        c <= indep ? "X[" + std::to_string(c) + "]" : "Y[" + std::to_string(c - indep) + "]";
+        c <= indep ? "X[" + std::to_string(c) + "]" : ResponseLabel(names_, c - indep);
   for (int r = 1; r <= kGridDataRows; ++r) TextRef(0, r) = std::to_string(r) + ".";
   ui_.Repaint(View::DataGridLayout);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/data_set.h"
+#include "model/model_names.h"
 #include "workspace/grid_cursor.h"
 #include "workspace/user_interface.h"
 
@@ -24,8 +25,10 @@ class DataGrid {
  public:
   enum class CellKind { Heading, Label, Blank, Independent, Dependent, Missing };
 
-  // `markModified` marks the data set not saved; it is called for every edit.
-  DataGrid(TDataSet& data, UserInterface& ui, std::function<void()> markModified);
+  // `markModified` marks the data set not saved; it is called for every edit. The response
+  // columns are headed by the model's names where it has them.
+  DataGrid(TDataSet& data, const ModelNames& names, UserInterface& ui,
+           std::function<void()> markModified);
 
   int ColumnCount() const { return columnCount_; }
   int RowCount() const { return kGridDataRows + 1; }
@@ -35,7 +38,7 @@ class DataGrid {
   // The text a cell keeps (what was typed or written from the data).
   const std::string& Text(int col, int row) const;
 
-  // Column 0 labels and headings for the current column count.
+  // Column 0 labels and headings for the current column count and names.
   void Label();
   // Closes the editor, sets 52 columns and empties every data cell.
   void Empty();
@@ -100,6 +103,7 @@ class DataGrid {
   void PlaceToken(int col, int row, const std::string& token);
 
   TDataSet& data_;
+  const ModelNames& names_;
   UserInterface& ui_;
   std::function<void()> markModified_;
   int columnCount_ = kMaxDep + 2;

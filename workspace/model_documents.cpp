@@ -16,6 +16,12 @@ namespace fs = std::filesystem;
 
 void Workspace::ModelTextChanged(const std::string& text) {
   ModelText = text;
+  ModelNames names = NamesOf(text);
+  if (names.Parameters != Names.Parameters || names.Responses != Names.Responses) {
+    Names = std::move(names);
+    grid_.Label();
+    paramGrids_.Label();
+  }
   SetModelSaved(false);
   SetCompiled(false);
 }

@@ -231,16 +231,27 @@ void ParameterGrid::CopySelection() {
                     [this](int col, int row) { return DisplayText(col, row); });
 }
 
-ParameterGrids::ParameterGrids(TParameterRecord& record, const FitResult& fit, UserInterface& ui,
+ParameterGrids::ParameterGrids(TParameterRecord& record, const FitResult& fit,
+                               const ModelNames& names, UserInterface& ui,
                                std::function<void(int, double)> setParameterValue,
                                std::function<void()> fixedToggled)
     : record_(record),
       fit_(fit),
+      names_(names),
       ui_(ui),
       setParameterValue_(std::move(setParameterValue)),
       fixedToggled_(std::move(fixedToggled)),
       paramGrid_(ParamGridKind::ParamGrid, *this),
       pdGrid_(ParamGridKind::PDGrid, *this) {}
+
+void ParameterGrids::Label() {
+  for (int r = 1; r < kParamGridRows; ++r) {
+    const std::string label =
+        r <= static_cast<int>(names_.Parameters.size()) ? names_.Parameters[r - 1] : std::to_string(r) + ".";
+    paramGrid_.TextRef(0, r) = pdGrid_.TextRef(0, r) = label;
+  }
+  ui_.Repaint(View::ParameterGrids);
+}
 
 int ParameterGrids::Count() const { return std::clamp<int>(record_.Count, 0, kMaxParams); }
 

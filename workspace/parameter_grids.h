@@ -12,6 +12,7 @@
 
 #include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
+#include "model/model_names.h"
 #include "workspace/data_grid.h"
 #include "workspace/user_interface.h"
 
@@ -147,9 +148,12 @@ class ParameterGrids {
   // Both are required.
   // `fit` tells which F-limit sides are still to be searched (not drawn) or were cut short
   // (drawn grey).
-  ParameterGrids(TParameterRecord& record, const FitResult& fit, UserInterface& ui,
-                 std::function<void(int, double)> setParameterValue,
+  // The rows are headed by the model's names where it has them (Label after they change).
+  ParameterGrids(TParameterRecord& record, const FitResult& fit, const ModelNames& names,
+                 UserInterface& ui, std::function<void(int, double)> setParameterValue,
                  std::function<void()> fixedToggled);
+  // Row headings: the parameter's name, else its number.
+  void Label();
   ParameterGrids(const ParameterGrids&) = delete;
   ParameterGrids& operator=(const ParameterGrids&) = delete;
 
@@ -178,6 +182,7 @@ class ParameterGrids {
 
   TParameterRecord& record_;
   const FitResult& fit_;
+  const ModelNames& names_;
   UserInterface& ui_;
   std::function<void(int, double)> setParameterValue_;
   std::function<void()> fixedToggled_;

@@ -33,9 +33,9 @@ Workspace::Workspace(UserInterface& ui)
       BranchList([&ui] { ui.Repaint(View::FitChart); }),
       ui_(ui),
       boxes_(BoxesOf(ui)),
-      grid_(MeasuredData, ui, [this] { SetDataSaved(false); }),
+      grid_(MeasuredData, Names, ui, [this] { SetDataSaved(false); }),
       paramGrids_(
-          Parameters, estimation_.Result, ui, [this](int i, double v) { SetParameterValue(i, v); },
+          Parameters, estimation_.Result, Names, ui, [this](int i, double v) { SetParameterValue(i, v); },
           [this] { ui_.Repaint(View::ParameterGrids); }) {
   problem_.Say = boxes_;
 }

@@ -146,6 +146,8 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
 
   // --- model documents: the editor's text and the .mod / .dim pair
   std::string ModelText;
+  // The names the model text gives its parameters and responses; follows every change of it.
+  ModelNames Names;
   std::size_t ModelCaret = 0;  // byte offset the program last put the caret at
   // The editor's text changed (typing, pasting): the model is modified and not compiled.
   void ModelTextChanged(const std::string& text);

@@ -132,6 +132,60 @@ TEST(ModelLanguage, FrameErrorsNameWhatIsMissingAndPlaceTheCaret) {
   }
 }
 
+// Names stand for their slots through macros ahead of the procedures; the grids read them with
+// their case kept, and a model without names is translated as before.
+TEST(ModelLanguage, NamesStandForTheirSlotsAndKeepTheirCase) {
+  const std::string named =
+      "language = pascal\nnames\n  parameters K1, Km\n  responses S Prod\nend names\n"
+      "declar\nend declar\nstatic\nend static\ndynamic\n  d_S := -K1*S/(Km+S);\nend dynamic\n";
+  const TranslationResult r = ModelTranslator(named, "mm").Translate();
+  ASSERT_TRUE(r.Ok) << r.Error;
+  EXPECT_EQ(r.Names.Parameters, (std::vector<std::string>{"K1", "Km"}));
+  EXPECT_EQ(r.Names.Responses, (std::vector<std::string>{"S", "Prod"}));
+  const std::string source = Joined(r.Lines);
+  for (const char* line : {"{$macro on}\n", "{$define km:=p^[2]}\n", "{$define prod:=y^[2]}\n",
+                           "{$define d_s:=dy^[1]}\n", "  d_s := -k1*s/(km+s);\n"})
+    EXPECT_NE(source.find(line), std::string::npos) << line;
+  EXPECT_LT(source.find("{$macro on}"), source.find("procedure DynamicEquations"));
+  EXPECT_EQ(NamesOf(named).Parameters, r.Names.Parameters);
+  EXPECT_EQ(ParameterLabel(r.Names, 3), "p[3]");
+  EXPECT_EQ(ResponseLabel(r.Names, 1), "S");
+  EXPECT_EQ(ParameterIndex(r.Names, "km"), 2);
+  EXPECT_EQ(Joined(ModelTranslator(kDecayModel, "m").Translate().Lines).find("{$"),
+            std::string::npos);
+}
+
+TEST(ModelLanguage, NamesThatCannotStandAreRefusedWhereTheyStand) {
+  const std::string head = "language = pascal\nnames ";  // the block's text starts at 24
+  const std::string tail = " end names declar end declar static end static dynamic end dynamic";
+  struct Case {
+    std::string block;
+    std::string error;
+    std::size_t caret;
+  } cases[] = {
+      {"parameters begin", "\"begin\" cannot name a parameter or response: the generated source "
+                           "already uses it.", 35},
+      // p would hide the parameter vector itself.
+      {"responses P", "\"P\" cannot name a parameter or response: the generated source already "
+                      "uses it.", 34},
+      {"responses dy", "\"dy\" cannot name a parameter or response: the generated source already "
+                       "uses it.", 34},
+      {"parameters k k", "\"k\" names two parameters or responses.", 37},
+      {"responses a parameters d_a", "\"d_a\" names two parameters or responses.", 47},
+      {"k1", std::string(kNamesSyntax), 24},
+      {"parameters 2k", std::string(kNamesSyntax), 35},
+  };
+  for (const Case& c : cases) {
+    const TranslationResult r = ModelTranslator(head + c.block + tail, "m").Translate();
+    EXPECT_FALSE(r.Ok) << c.block;
+    EXPECT_EQ(r.Error, c.error) << c.block;
+    EXPECT_EQ(r.Caret, c.caret) << c.block;
+    EXPECT_TRUE(NamesOf(head + c.block + tail).Parameters.empty()) << c.block;
+  }
+  const TranslationResult open = ModelTranslator(head + "parameters k declar", "m").Translate();
+  EXPECT_EQ(open.Error, "Undefined end of section (end names)!");
+}
+
 TEST(ModelLanguage, AKeywordMatchesTheStartOfALongerWordAndTheRestIsIgnored) {
   const TranslationResult r = ModelTranslator(
                                   "language = pascal declarations: x; end declar static end static "

@@ -284,6 +284,32 @@ TEST(Zelkcli, FitCompilesTheExampleModelAndPrintsTheObjective) {
   EXPECT_GT(std::stod(worse.Out.substr(28)), 0.1);
 }
 
+// A model that names its rate and response is fitted by name and says the names back.
+TEST(Zelkcli, NamedParametersAreSetByNameAndReported) {
+  test::TempFolder folder;
+  CopyExample(folder, "decay");
+  WriteText(folder.File("named.mod"),
+            "language = pascal\nnames\n parameters Rate\n responses Conc\nend names\n"
+            "declar\nend declar\nstatic\nend static\ndynamic\n d_Conc := -Rate*Conc;\nend dynamic\n");
+  std::filesystem::copy_file(folder.File("decay.dim"), folder.File("named.dim"));
+  const std::string fit = "fit " + folder.File("named.mod") + " " + folder.File("decay.zkd");
+  CliRun run = Cli(fit + " --values rate=0.5 --min Rate=0.4 --json");
+  ASSERT_EQ(run.Status, 0) << run.Out;
+  Json line = JsonLine(run);
+  EXPECT_EQ(line["names"], Json({"Rate"}));
+  EXPECT_EQ(line["response_names"], Json({"Conc"}));
+  EXPECT_EQ(line["values"], Json({0.5}));
+  // The bound set by name holds the search: the optimum 0.352 lies below it.
+  run = Cli(fit + " --values 0.5 --min Rate=0.4 --search lm --json");
+  ASSERT_EQ(run.Status, 0) << run.Out;
+  EXPECT_EQ(JsonLine(run)["values"], Json({0.4}));
+  run = Cli(fit + " --values 0.5 --fixed Rate --search lm --json");
+  EXPECT_EQ(JsonLine(run)["values"], Json({0.5}));
+  run = Cli(fit + " --values speed=1");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Out.find("--values: no parameter is named \"speed\""), std::string::npos);
+}
+
 TEST(Zelkcli, AModelWhoseFileNameIsNoPascalIdentifierStillCompiles) {
   test::TempFolder folder;
   CopyExample(folder, "decay");

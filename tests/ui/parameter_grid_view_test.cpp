@@ -31,7 +31,7 @@ class ParameterGridViewTest : public ::testing::Test {
  protected:
   ParameterGridViewTest()
       : grids_(
-            record_, fit_, ui_, [this](int i, double v) { record_.Value[i] = record_.TrialValue[i] = v; },
+            record_, fit_, names_, ui_, [this](int i, double v) { record_.Value[i] = record_.TrialValue[i] = v; },
             [] {}),
         values_(grids_.ParamGrid()),
         details_(grids_.PDGrid()) {
@@ -64,6 +64,7 @@ class ParameterGridViewTest : public ::testing::Test {
 
   TParameterRecord record_ = StartParameterRecord();
   FitResult fit_;
+  ModelNames names_;
   WindowUi ui_;
   ParameterGrids grids_;
   ParameterGridView values_;

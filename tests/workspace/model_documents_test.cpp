@@ -191,5 +191,21 @@ TEST_F(ModelDocuments, AFailedSaveKeepsTheNameAndTheModifiedState) {
   EXPECT_FALSE(ws_->Model.ModelSaved);
 }
 
+// The grids are headed by the names the model text gives, as it is typed, and by numbers again
+// once the names are gone.
+TEST_F(ModelDocuments, TheGridsFollowTheNamesOfTheModelText) {
+  Workspace& ws = *ws_;
+  const std::string named = "language = pascal\nnames parameters k1 Km responses S end names\n";
+  ws.ModelTextChanged(named);
+  const int indep = ws.MeasuredData.XData.IndepCount;
+  EXPECT_EQ(ws.Grid().DisplayText(indep + 1, 0), "S");
+  EXPECT_EQ(ws.Grid().DisplayText(indep + 2, 0), "Y[2]");
+  EXPECT_EQ(ws.ParamGrids().ParamGrid().Text(0, 2), "Km");
+  EXPECT_EQ(ws.ParamGrids().PDGrid().Text(0, 3), "3.");
+  ws.ModelTextChanged("language = pascal\n");
+  EXPECT_EQ(ws.Grid().DisplayText(indep + 1, 0), "Y[1]");
+  EXPECT_EQ(ws.ParamGrids().PDGrid().Text(0, 2), "2.");
+}
+
 }  // namespace
 }  // namespace zelk

@@ -14,7 +14,7 @@ class ParameterGridsTest : public ::testing::Test {
  protected:
   ParameterGridsTest()
       : grids_(
-            record_, fit_, ui_,
+            record_, fit_, names_, ui_,
             [this](int i, double v) {
               record_.Value[i] = record_.TrialValue[i] = v;
               valueCalls_.push_back({i, v});
@@ -33,6 +33,7 @@ class ParameterGridsTest : public ::testing::Test {
 
   TParameterRecord record_ = StartParameterRecord();
   FitResult fit_;
+  ModelNames names_;
   test::ScriptedUi ui_;
   std::vector<std::pair<int, double>> valueCalls_;
   int toggles_ = 0;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -29,6 +30,7 @@
 #include "estimation/quantiles.h"
 #include "estimation/residual_test.h"
 #include "model/model_build.h"
+#include "model/model_names.h"
 #include "model/model_language.h"
 #include "model/message_log.h"
 #include "presentation/chart_data.h"
@@ -247,6 +249,38 @@ bool ParseList(const std::string& option, const std::string& text, std::vector<d
   if (out.size() > static_cast<std::size_t>(kMaxParams)) {
     error = option + ": at most 20 parameters";
     return false;
+  }
+  return true;
+}
+
+// "v1,v2,name=v,..." into parameter slots: a plain value takes the next slot from 1, a
+// named one its parameter's; false with a reason for anything else.
+bool ParseParameterList(const std::string& option, const std::string& text,
+                        const ModelNames& names, std::map<int, double>& out, std::string& error) {
+  std::stringstream list(text);
+  int next = 1;
+  for (std::string item; std::getline(list, item, ',');) {
+    const auto equals = item.find('=');
+    int slot = next++;
+    if (equals != std::string::npos) {
+      const std::string name = item.substr(0, equals);
+      slot = ParameterIndex(names, name);
+      if (slot == 0) {
+        error = option + ": no parameter is named \"" + name + "\"";
+        return false;
+      }
+      item = item.substr(equals + 1);
+    }
+    const auto v = ParseNumber(item);
+    if (!v) {
+      error = option + ": \"" + item + "\" is not a number";
+      return false;
+    }
+    if (slot > kMaxParams) {
+      error = option + ": at most 20 parameters";
+      return false;
+    }
+    out[slot] = *v;
   }
   return true;
 }
@@ -502,24 +536,24 @@ int DataSetFit::Compile(const std::string& modelPath, const fs::path& folder,
 }
 
 int DataSetFit::SetParameters() {
-  std::vector<double> values, mins, maxs;
+  const ModelNames names = NamesOf(modelText_);
+  std::map<int, double> values, mins, maxs;
   std::string error;
-  if (!ParseList("--values", o_.Values, values, error) ||
-      !ParseList("--min", o_.Min, mins, error) || !ParseList("--max", o_.Max, maxs, error))
+  if (!ParseParameterList("--values", o_.Values, names, values, error) ||
+      !ParseParameterList("--min", o_.Min, names, mins, error) ||
+      !ParseParameterList("--max", o_.Max, names, maxs, error))
     return Fail(error);
   for (int i = 1; i <= kMaxParams; ++i)
-    table_.Value[i] = table_.TrialValue[i] =
-        i <= static_cast<int>(values.size()) ? values[i - 1] : 1.0;
-  for (std::size_t i = 0; i < mins.size(); ++i)
-    SetBound(table_, static_cast<int>(i) + 1, TBound::Min, mins[i]);
-  for (std::size_t i = 0; i < maxs.size(); ++i)
-    SetBound(table_, static_cast<int>(i) + 1, TBound::Max, maxs[i]);
+    table_.Value[i] = table_.TrialValue[i] = values.count(i) ? values[i] : 1.0;
+  for (const auto& [i, v] : mins) SetBound(table_, i, TBound::Min, v);
+  for (const auto& [i, v] : maxs) SetBound(table_, i, TBound::Max, v);
   std::stringstream fixed(o_.Fixed);
   for (std::string item; std::getline(fixed, item, ',');) {
-    const auto i = ParseInteger(item);
-    if (!i || *i < 1 || *i > table_.Count)
-      return Fail("--fixed: \"" + item + "\" is no parameter number");
-    table_.Fixed[*i] = true;
+    const auto number = ParseInteger(item);
+    const long long i = number ? *number : ParameterIndex(names, item);
+    if (i < 1 || i > table_.Count)
+      return Fail("--fixed: \"" + item + "\" is no parameter number or name");
+    table_.Fixed[i] = true;
   }
   // A parameter file replaces the whole record: values, bounds, fixed marks and all.
   if (!o_.Params.empty()) {
@@ -765,6 +799,12 @@ int DataSetFit::Compute() {
       out["design_iterations"] = fit.Design.Trials;
       out["design_stop"] = SearchEndName(fit.Design.Reason);
     }
+    const ModelNames names = NamesOf(modelText_);
+    Json parameterNames = Json::array(), responseNames = Json::array();
+    for (int i = 1; i <= p.Count; ++i) parameterNames.push_back(ParameterLabel(names, i));
+    for (int r = 1; r <= y.DepCount; ++r) responseNames.push_back(ResponseLabel(names, r));
+    out["names"] = parameterNames;
+    out["response_names"] = responseNames;
     out["values"] = Numbers(p.Value, p.Count);
     Json computed = Json::array();
     for (int j = 1; j <= y.EventCount; ++j) computed.push_back(Numbers(y.C[j], y.DepCount));
