@@ -405,6 +405,7 @@ class DataSetFit {
   TZelkPrefs prefs_;
   TPreferences look_;  // the chart's series styles and captions, as the window draws them
   std::string modelText_;
+  ModelNames names_;  // of modelText_
   TModel model_;
   std::unique_ptr<TDataSet> measured_ = std::make_unique<TDataSet>();
   std::unique_ptr<TDataSet> chart_ = std::make_unique<TDataSet>();
@@ -465,6 +466,7 @@ int DataSetFit::PrepareModel() {
   if (!ReadWholeFile(modelPath, bytes, error))
     return Fail("cannot read the model file " + o_.Model);
   modelText_ = ModelTextFromFile(std::string(bytes.begin(), bytes.end()));
+  names_ = NamesOf(modelText_);
   if (ReadDimensions(CompanionName(modelPath))) return 1;
   // The measured ranges, the experiments and the chart's rows follow the final counts.
   RefreshChartData(*measured_, *chart_, model_.DifEqCount);
@@ -536,7 +538,7 @@ int DataSetFit::Compile(const std::string& modelPath, const fs::path& folder,
 }
 
 int DataSetFit::SetParameters() {
-  const ModelNames names = NamesOf(modelText_);
+  const ModelNames& names = names_;
   std::map<int, double> values, mins, maxs;
   std::string error;
   if (!ParseParameterList("--values", o_.Values, names, values, error) ||
@@ -799,7 +801,7 @@ int DataSetFit::Compute() {
       out["design_iterations"] = fit.Design.Trials;
       out["design_stop"] = SearchEndName(fit.Design.Reason);
     }
-    const ModelNames names = NamesOf(modelText_);
+    const ModelNames& names = names_;
     Json parameterNames = Json::array(), responseNames = Json::array();
     for (int i = 1; i <= p.Count; ++i) parameterNames.push_back(ParameterLabel(names, i));
     for (int r = 1; r <= y.DepCount; ++r) responseNames.push_back(ResponseLabel(names, r));
