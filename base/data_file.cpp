@@ -71,23 +71,23 @@ void DecodeDataValues(const std::vector<std::uint8_t>& bytes, const DataFileHead
     defined = bytes.at(offset + 10) != 0;
     offset += kDataFileValueSize;
   };
+  const auto indep = static_cast<std::int64_t>(Layout(header.IndepCount));
+  const auto dep = static_cast<std::int64_t>(Layout(header.DepCount));
+  if (!FitsInMemory(events, indep, dep)) return;  // the reader refuses such a file first
+  Hold(data, static_cast<int>(events), static_cast<int>(indep), static_cast<int>(dep));
   double value = 0;
   bool defined = false;
-  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(Layout(header.IndepCount)); ++i)
+  for (std::int64_t i = 1; i <= indep; ++i)
     for (std::int64_t j = 1; j <= events; ++j) {
       readValue(value, defined);
-      if (i <= kMaxIndep && j <= kMaxEvents) {
-        data.XData.X[j][i] = value;
-        data.XData.Defined[j][i] = defined;
-      }
+      data.XData.X[j][i] = value;
+      data.XData.Defined[j][i] = defined;
     }
-  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(Layout(header.DepCount)); ++i)
+  for (std::int64_t i = 1; i <= dep; ++i)
     for (std::int64_t j = 1; j <= events; ++j) {
       readValue(value, defined);
-      if (i <= kMaxDep && j <= kMaxEvents) {
-        data.YData.M[j][i] = value;
-        data.YData.Defined[j][i] = defined;
-      }
+      data.YData.M[j][i] = value;
+      data.YData.Defined[j][i] = defined;
     }
 }
 
@@ -241,9 +241,9 @@ bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>
 }
 
 std::string NonFiniteValuePlace(const TDataSet& data, const DataFileHeader& header) {
-  const int events = std::clamp(header.EventCount, 0, kMaxEvents);
-  const int indep = std::clamp(header.IndepCount, 0, kMaxIndep);
-  const int dep = std::clamp(header.DepCount, 0, kMaxDep);
+  const int events = std::clamp(header.EventCount, 0, data.YData.M.Rows());
+  const int indep = std::clamp(header.IndepCount, 0, data.XData.X.Columns());
+  const int dep = std::clamp(header.DepCount, 0, data.YData.M.Columns());
   for (int j = 1; j <= events; ++j) {
     for (int i = 1; i <= indep; ++i)
       if (data.XData.Defined[j][i] && !std::isfinite(data.XData.X[j][i]))

@@ -64,6 +64,12 @@ DataFileRead ReadDataFileOf(const DataFileFormat& format, const std::string& pat
   }
   // A NaN or an infinity would make every objective NaN. (In a .gr2 file a NaN matches the
   // marker and is missing.)
+  if (!FitsInMemory(header.EventCount, header.IndepCount, header.DepCount))
+    return refuse(FillPlaceholders(msg::kDataSetTooLarge,
+                                   {path, std::to_string(header.EventCount),
+                                    std::to_string(std::int64_t{header.IndepCount} + header.DepCount),
+                                    std::to_string(kMaxDataCells)}),
+                  false);
   read.Data = std::make_unique<TDataSet>();
   format.Decode(bytes, header, *read.Data);
   if (const std::string place = NonFiniteValuePlace(*read.Data, header); !place.empty()) {

@@ -1,5 +1,7 @@
 #include "base/data_set.h"
 
+#include <algorithm>
+
 namespace zelk {
 
 int CountMissingValues(const TDataSet& data) {
@@ -10,18 +12,27 @@ int CountMissingValues(const TDataSet& data) {
   return missing;
 }
 
+bool FitsInMemory(std::int64_t events, std::int64_t indep, std::int64_t dep) {
+  if (events > kMaxEventCount || indep > kMaxVariables || dep > kMaxVariables) return false;
+  const std::int64_t rows = std::max<std::int64_t>(events, kMaxEvents) + 1;
+  return rows * (std::max<std::int64_t>(indep, kMaxIndep) + 1) <= kMaxDataCells &&
+         rows * (std::max<std::int64_t>(dep, kMaxDep) + 1) <= kMaxDataCells;
+}
+
+void Hold(TDataSet& data, int events, int indep, int dep) {
+  data.XData.X.Hold(events, indep);
+  data.XData.Defined.Hold(events, indep);
+  data.YData.M.Hold(events, dep);
+  data.YData.C.Hold(events, dep);
+  data.YData.Defined.Hold(events, dep);
+}
+
 void ClearValues(TDataSet& data) {
-  for (int j = 1; j <= kMaxEvents; ++j) {
-    for (int i = 1; i <= kMaxIndep; ++i) {
-      data.XData.X[j][i] = 0;
-      data.XData.Defined[j][i] = false;
-    }
-    for (int i = 1; i <= kMaxDep; ++i) {
-      data.YData.M[j][i] = 0;
-      data.YData.C[j][i] = 0;
-      data.YData.Defined[j][i] = false;
-    }
-  }
+  data.XData.X.Fill(0);
+  data.XData.Defined.Fill(0);
+  data.YData.M.Fill(0);
+  data.YData.C.Fill(0);
+  data.YData.Defined.Fill(0);
 }
 
 void ComputeRanges(TDataSet& data) {

@@ -53,29 +53,21 @@ void DecodeForeignValues(const std::vector<std::uint8_t>& bytes, const DataFileH
   const auto events = static_cast<std::int64_t>(Layout(header.EventCount));
   if (events == 0) return;
   std::size_t offset = kForeignHeaderSize;
-  auto store = [&](double& value, bool& defined) {
+  const auto indep = static_cast<std::int64_t>(Layout(header.IndepCount));
+  const auto dep = static_cast<std::int64_t>(Layout(header.DepCount));
+  if (!FitsInMemory(events, indep, dep)) return;  // the reader refuses such a file first
+  Hold(data, static_cast<int>(events), static_cast<int>(indep), static_cast<int>(dep));
+  auto store = [&](double& value, std::uint8_t& defined) {
     Extended80 ext;
     std::memcpy(ext.data(), &bytes.at(offset), ext.size());
     offset += kForeignValueSize;
     defined = !MatchesMissingMarker(ext, marker);
     value = defined ? ExtendedToDouble(ext) : 0.0;
   };
-  double skipped = 0;
-  bool skippedDefined = false;
-  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(Layout(header.IndepCount)); ++i)
-    for (std::int64_t j = 1; j <= events; ++j) {
-      if (i <= kMaxIndep && j <= kMaxEvents)
-        store(data.XData.X[j][i], data.XData.Defined[j][i]);
-      else
-        store(skipped, skippedDefined);
-    }
-  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(Layout(header.DepCount)); ++i)
-    for (std::int64_t j = 1; j <= events; ++j) {
-      if (i <= kMaxDep && j <= kMaxEvents)
-        store(data.YData.M[j][i], data.YData.Defined[j][i]);
-      else
-        store(skipped, skippedDefined);
-    }
+  for (std::int64_t i = 1; i <= indep; ++i)
+    for (std::int64_t j = 1; j <= events; ++j) store(data.XData.X[j][i], data.XData.Defined[j][i]);
+  for (std::int64_t i = 1; i <= dep; ++i)
+    for (std::int64_t j = 1; j <= events; ++j) store(data.YData.M[j][i], data.YData.Defined[j][i]);
 }
 
 }  // namespace zelk

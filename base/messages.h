@@ -62,6 +62,12 @@ inline constexpr const char* kTruncated =
 inline constexpr const char* kDataFileTooLarge =
     "The file \"%s\" is too large: its counts need %d bytes, more than the %d a data file may "
     "hold.";
+inline constexpr const char* kDataSetTooLarge =
+    "The file \"%s\" holds %d events of %d variables, more than a data set can hold in "
+    "memory (%d values a block).";
+inline constexpr const char* kDimensionsTooLarge =
+    "%d events of %d variables are more than a data set can hold in memory (%d values a "
+    "block); the dimensions were not changed.";
 inline constexpr const char* kNonFiniteValue =
     "The file \"%s\" holds a value that is not a finite number at %s.";
 

@@ -8,12 +8,12 @@ namespace zelk {
 
 DimensionRange RangeOf(Dimension d) {
   switch (d) {
-    case Dimension::Indep: return {1, kMaxIndep};
-    case Dimension::Dep: return {1, kMaxDep};
-    case Dimension::Events: return {1, kMaxEvents};
+    case Dimension::Indep:
+    case Dimension::Dep: return {1, kMaxVariables};
+    case Dimension::Events: return {1, kMaxEventCount};
     case Dimension::DifEq:
-    case Dimension::AlgEq: return {0, kMaxDep};
-    case Dimension::Param: return {1, kMaxParams};
+    case Dimension::AlgEq: return {0, kMaxVariables};
+    case Dimension::Param: return {1, kMaxParamCount};
   }
   return {0, 0};
 }

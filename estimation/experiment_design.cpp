@@ -1,5 +1,6 @@
 #include "estimation/experiment_design.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zelk {
@@ -10,8 +11,9 @@ bool MergeDesignData(const TDataSet& measured, const std::vector<double>& candid
   const TYData& y = measured.YData;
   const int n = y.EventCount;
   const int total = n + static_cast<int>(candidates.size());
-  if (total > kMaxEvents) return false;
+  if (!FitsInMemory(total, x.IndepCount, y.DepCount)) return false;
   candidateRows.clear();
+  Hold(design, total, x.X.Columns(), y.M.Columns());
   design.XData.IndepCount = x.IndepCount;
   design.YData.DepCount = y.DepCount;
   design.YData.EventCount = total;
@@ -20,18 +22,18 @@ bool MergeDesignData(const TDataSet& measured, const std::vector<double>& candid
   for (int row = 1; row <= total; ++row) {
     const bool event = c == candidates.size() || (e <= n && !(x.X[e][1] > candidates[c]));
     if (event) {
-      design.XData.X[row] = x.X[e];
-      design.XData.Defined[row] = x.Defined[e];
-      design.YData.M[row] = y.M[e];
-      design.YData.Defined[row] = y.Defined[e];
+      CopyRow(design.XData.X[row], x.X[e]);
+      CopyRow(design.XData.Defined[row], x.Defined[e]);
+      CopyRow(design.YData.M[row], y.M[e]);
+      CopyRow(design.YData.Defined[row], y.Defined[e]);
       ++e;
     } else {
-      design.XData.X[row] = {};
+      std::fill(design.XData.X[row].begin(), design.XData.X[row].end(), 0.0);
       design.XData.X[row][1] = candidates[c++];
-      design.XData.Defined[row] = {};
+      std::fill(design.XData.Defined[row].begin(), design.XData.Defined[row].end(), 0);
       design.XData.Defined[row][1] = x.Defined.at(e)[1];  // of the event that follows
-      design.YData.M[row] = {};
-      design.YData.Defined[row].fill(true);
+      std::fill(design.YData.M[row].begin(), design.YData.M[row].end(), 0.0);
+      std::fill(design.YData.Defined[row].begin(), design.YData.Defined[row].end(), 1);
       candidateRows.push_back(row);
     }
   }

@@ -108,7 +108,7 @@ std::optional<double> FitProblem::DesignCriterion(const T20Vector& parameters, i
   // A failed solution is not tested here: the design Jacobian solves again and says so. Only
   // a missing library, which the solver has just reported, ends the design at once.
   if (SolveData(parameters, design_) == SolveResult::NoLibrary) return std::nullopt;
-  for (int row : designRows_) design_.YData.M[row] = design_.YData.C[row];
+  for (int row : designRows_) CopyRow(design_.YData.M[row], design_.YData.C[row]);
   SolveContext ctx = Context();
   if (!ComputeDesignNormalMatrix(ctx, work_, parameters, count, design_.XData, design_.YData))
     return std::nullopt;

@@ -6,6 +6,7 @@ namespace zelk {
 
 double SumOfSquares(const TYData& y, TResponseSums& sums) {
   long double total = 0;
+  sums.Hold(y.DepCount);
   for (int i = 1; i <= y.DepCount; ++i) {
     long double s = 0;
     for (int j = 1; j <= y.EventCount; ++j)
@@ -21,6 +22,7 @@ double SumOfSquares(const TYData& y, TResponseSums& sums) {
 
 double WeightedSS(const TYData& y, TResponseSums& sums) {
   long double total = 0;
+  sums.Hold(y.DepCount);
   for (int i = 1; i <= y.DepCount; ++i) {
     long double s = 0;
     for (int j = 1; j <= y.EventCount; ++j)
@@ -38,6 +40,7 @@ double WeightedSS(const TYData& y, TResponseSums& sums) {
 double BoxDraper(const TYData& y, TResponseSums&) {
   const int m = y.DepCount;
   TNormalMatrix s{};
+  s.Hold(m, m);
   for (int k = 1; k <= m; ++k)
     for (int l = 1; l <= m; ++l) {
       long double sum = 0;
@@ -63,10 +66,11 @@ double Objective(TObjectiveKind kind, const TYData& y, TResponseSums& sums) {
 }
 
 double Determinant(const TNormalMatrix& matrix, int n) {
-  if (n <= 0 || n > kMaxDep) return 0;
+  if (n <= 0 || n > matrix.Columns() || n > matrix.Rows()) return 0;
   if (n == 1) return matrix[1][1];
   if (n == 2) return matrix[1][1] * matrix[2][2] - matrix[1][2] * matrix[2][1];
-  std::array<std::array<long double, kMaxDep + 1>, kMaxDep + 1> a;
+  TTable<long double, 0, 0> a;
+  a.Hold(n, n);
   for (int r = 1; r <= n; ++r)
     for (int c = 1; c <= n; ++c) a[r][c] = matrix[r][c];
   long double d = 1;

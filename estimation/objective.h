@@ -10,7 +10,7 @@
 
 namespace zelk {
 
-using TResponseSums = std::array<double, kMaxDep + 1>;  // [1..DepCount]
+using TResponseSums = T50Vector;  // [1..DepCount]
 
 // Sum over responses of the squared residuals; `sums` gets each response's share.
 double SumOfSquares(const TYData& y, TResponseSums& sums);
@@ -26,7 +26,7 @@ inline double WeightedScale(double measured, double computed) {
 
 double Objective(TObjectiveKind kind, const TYData& y, TResponseSums& sums);
 
-// Determinant of the leading n x n block of a [1..50][1..50] matrix, by row-scaled
+// Determinant of the leading n x n block of a one-based matrix, by row-scaled
 // elimination with partial pivoting and extended-precision accumulators. `a` is not changed.
 double Determinant(const TNormalMatrix& a, int n);
 

@@ -1,25 +1,29 @@
 #pragma once
 // The parameter table: every per-parameter value, parameters 1..Count, element 0 unused.
-// Its memory layout is also the parameter file's, so the offsets below are binding and
-// checked at compile time (x86-64 natural alignment).
+// Every vector holds at least the classic 20 parameters and grows with Count (Resize).
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "base/data_set.h"
 #include "model/jacobian.h"
 
 namespace zelk {
 
-inline constexpr int kMaxParams = 20;
+inline constexpr int kMaxParams = 20;  // the classic table, and the parameter file's
+// Not a format's limit but memory's: the limit points alone are 2 x Count^2 values.
+inline constexpr int kMaxParamCount = 2000;
 
-using TParamFlags = std::array<bool, kMaxParams + 1>;
-using TParamPoints = std::array<T20Vector, kMaxParams + 1>;
+using TParamFlags = TSlots<std::uint8_t, kMaxParams>;
+using TParamPoints = TSlots<T20Vector, kMaxParams>;
+
+// How a parameter is searched: as it is, or as its natural or decimal logarithm.
+enum class TScale : std::uint8_t { Linear, Ln, Log10 };
+using TParamScales = TSlots<TScale, kMaxParams>;
 
 struct TParameterRecord {
   std::int32_t Count;
-  std::int32_t Reserved1;
   T20Vector TrialValue;  // the latest trial point
   T20Vector Value;       // the current best values
   T20Vector SearchBest;  // best point of the running region-search block
@@ -38,33 +42,21 @@ struct TParameterRecord {
   TParamFlags HiFValid;
   TParamFlags LoFValid;
   TParamFlags StdErrValid;
-  std::int32_t Reserved2;
   TParamPoints HiLimitPoints;  // point i: where HiFLimit[i] was last extended
   TParamPoints LoLimitPoints;
+  TParamScales Scale;
 };
 
-static_assert(sizeof(bool) == 1);
-static_assert(sizeof(TParameterRecord) == 9504);
-static_assert(offsetof(TParameterRecord, TrialValue) == 8);
-static_assert(offsetof(TParameterRecord, Value) == 176);
-static_assert(offsetof(TParameterRecord, SearchBest) == 344);
-static_assert(offsetof(TParameterRecord, LimitPoint) == 848);
-static_assert(offsetof(TParameterRecord, Region) == 1016);
-static_assert(offsetof(TParameterRecord, MaxBound) == 1352);
-static_assert(offsetof(TParameterRecord, MinBound) == 1520);
-static_assert(offsetof(TParameterRecord, HiFLimit) == 1688);
-static_assert(offsetof(TParameterRecord, StdError) == 2024);
-static_assert(offsetof(TParameterRecord, InitialValue) == 2192);
-static_assert(offsetof(TParameterRecord, Fixed) == 2360);
-static_assert(offsetof(TParameterRecord, StdErrValid) == 2423);
-static_assert(offsetof(TParameterRecord, HiLimitPoints) == 2448);
-static_assert(offsetof(TParameterRecord, LoLimitPoints) == 5976);
-
 // The start state: one parameter; for 1..20 values 1, bounds 0..10000, regions 10,
-// limits and errors 0, no flags; everything else zero.
+// limits and errors 0, no flags, linear scale; everything else zero.
 TParameterRecord StartParameterRecord();
 
-// HiFLimit and LoFLimit restart from Value (all 21 elements); the valid flags stay.
+// Makes room for `count` parameters and sets Count; new slots get the start state's values.
+void Resize(TParameterRecord& record, int count);
+// The highest parameter the vectors hold.
+inline int Room(const TParameterRecord& record) { return record.Value.Last(); }
+
+// HiFLimit and LoFLimit restart from Value (every element); the valid flags stay.
 void ResetFLimits(TParameterRecord& record);
 
 // Sets a bound and recomputes the region: max(MaxBound - Value, Value - MinBound).

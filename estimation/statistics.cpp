@@ -22,6 +22,8 @@ std::string ComputeStatistics(const TNormalMatrix& inverse, int count, double ob
     if (!(inverse[i][i] > 0) || !std::isfinite(inverse[i][i]))
       return FillPlaceholders(msg::kVarianceNotPositive, {std::to_string(i)});
   out.Variance = objective / out.Dof;
+  out.StdError.Hold(count);
+  out.Correlation.Hold(count, count);
   out.TValue = static_cast<double>(
       StudentT95(static_cast<std::uint16_t>(out.Dof > 65535 ? 65535 : out.Dof)));
   for (int i = 1; i <= count; ++i) {

@@ -3,10 +3,10 @@
 namespace zelk {
 
 bool SameExperiment(const TXData& x, int previous, int i) {
-  const T20Vector& a = x.X.at(previous);
-  const T20Vector& b = x.X.at(i);
+  const TRow<const double> a = x.X.at(previous);
+  const TRow<const double> b = x.X.at(i);
   if (a[1] > b[1]) return false;
-  for (int k = 2; k <= x.IndepCount && k <= kMaxIndep; ++k)
+  for (int k = 2; k <= x.IndepCount && k < a.size(); ++k)
     if (a[k] != b[k]) return false;
   return true;
 }

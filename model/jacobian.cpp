@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <utility>
 
 #include "model/experiments.h"
 #include "model/bdf_integrator.h"
@@ -11,15 +12,7 @@
 namespace zelk {
 
 JacobianWork::JacobianWork()
-    : Jacobian(kMaxResiduals + 1),
-      Residuals(kMaxResiduals + 1),
-      DesignDiffs(kMaxResiduals),
-      ResidualCells(kMaxResiduals + 1),
-      Ahead(kMaxResiduals + 1),
-      Behind(kMaxResiduals + 1),
-      BaseComputed(kMaxEvents + 1),
-      BaseMeasured(kMaxEvents + 1),
-      DesignCopy(std::make_unique<TYData>()) {}
+    : DesignCopy(std::make_unique<TYData>()) {}
 
 namespace {
 
@@ -44,6 +37,7 @@ double Increment(double value, double delta) {
 
 // NormalMatrix := J'J over residuals 1..m and parameters 1..paramCount.
 void FormNormalMatrix(JacobianWork& work, int m, int paramCount) {
+  work.NormalMatrix.Hold(paramCount, paramCount);
   for (int i = 1; i <= paramCount; ++i)
     for (int j = 1; j <= paramCount; ++j) {
       long double sum = 0;
@@ -56,8 +50,15 @@ void FormNormalMatrix(JacobianWork& work, int m, int paramCount) {
 }  // namespace
 
 int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, const TYData& y) {
-  int m = 0;
-  ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { work.ResidualCells.at(++m) = {e, d}; });
+  const int m = CountResiduals(difEqCount, x, y);
+  const auto size = static_cast<std::size_t>(m) + 1;
+  work.ResidualCells.resize(size);
+  work.Residuals.resize(size);
+  work.Ahead.resize(size);
+  work.Behind.resize(size);
+  work.DesignDiffs.resize(size);
+  int n = 0;
+  ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { work.ResidualCells[++n] = {e, d}; });
   work.ResidualCount = m;
   return m;
 }
@@ -70,6 +71,8 @@ int CountResiduals(int difEqCount, const TXData& x, const TYData& y) {
 
 JacobianColumns AllColumns(int count) {
   JacobianColumns columns;
+  columns.Lower.Hold(count);
+  columns.Upper.Hold(count);
   for (int k = 1; k <= count; ++k) {
     columns.Params.push_back(k);
     columns.Lower[k] = -HUGE_VAL;
@@ -166,14 +169,17 @@ bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& par
   TYData& y = measured.YData;
   if (SolveWhole(ctx, parameters, measured.XData, y) != SolveResult::Solved) return Failed(ctx);
   const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, measured.XData, y);
+  work.BaseComputed.Hold(y.C.Rows(), y.C.Columns());
+  work.BaseMeasured.Hold(y.M.Rows(), y.M.Columns());
   for (int e = 1; e <= y.EventCount; ++e) {
-    work.BaseComputed[e] = y.C[e];
-    work.BaseMeasured[e] = y.M[e];
+    CopyRow(work.BaseComputed[e], y.C[e]);
+    CopyRow(work.BaseMeasured[e], y.M[e]);
   }
   for (int n = 1; n <= m; ++n) {
     const TResidualCell cell = work.ResidualCells[n];
     work.Residuals[n] = y.C[cell.Event][cell.Variable] - y.M[cell.Event][cell.Variable];
   }
+  work.Jacobian.Hold(m, static_cast<int>(columns.Params.size()));
   const double step = RelativeDifferenceStep(ctx);
   bool ok = true;
   for (std::size_t j = 0; j < columns.Params.size() && ok; ++j) {
@@ -184,8 +190,8 @@ bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& par
   // The statistics and the report read the base solution, not the last trial's; a static
   // section that writes the data (an initial value as a parameter) wrote the trials' values.
   for (int e = 1; e <= y.EventCount; ++e) {
-    y.C[e] = work.BaseComputed[e];
-    y.M[e] = work.BaseMeasured[e];
+    CopyRow(y.C[e], std::as_const(work.BaseComputed)[e]);
+    CopyRow(y.M[e], std::as_const(work.BaseMeasured)[e]);
   }
   return ok ? true : Failed(ctx);
 }
@@ -231,6 +237,7 @@ bool FormNormalInverse(JacobianWork& work, int count) {
       ri(r, c) = -sum / at(r, r);
     }
   }
+  work.NormalInverse.Hold(count, count);
   for (int i = 0; i < count; ++i)
     for (int k = 0; k < count; ++k) {
       long double sum = 0;
@@ -243,6 +250,8 @@ bool FormNormalInverse(JacobianWork& work, int count) {
 void GaussNewtonDelta(JacobianWork& work, int count, T20Vector& delta) {
   // -V (J'r): the gradient first, so no m x p product is formed.
   T20Vector gradient{};
+  gradient.Hold(count);
+  delta.Hold(count);
   for (int j = 1; j <= count; ++j) {
     long double sum = 0;
     for (int n = 1; n <= work.ResidualCount; ++n)
@@ -264,12 +273,16 @@ bool ComputeDesignJacobian(SolveContext& ctx, JacobianWork& work, const T20Vecto
   copy.DepCount = y.DepCount;
   copy.EventCount = y.EventCount;
   copy.Range = y.Range;
+  copy.M.Hold(y.M.Rows(), y.M.Columns());
+  copy.C.Hold(y.C.Rows(), y.C.Columns());
+  copy.Defined.Hold(y.Defined.Rows(), y.Defined.Columns());
   for (int e = 0; e <= y.EventCount; ++e) {
-    copy.M[e] = y.M[e];  // the solutions write every computed row
-    copy.Defined[e] = y.Defined[e];
+    CopyRow(copy.M[e], y.M[e]);  // the solutions write every computed row
+    CopyRow(copy.Defined[e], y.Defined[e]);
   }
   if (SolveWhole(ctx, parameters, x, copy) != SolveResult::Solved) return Failed(ctx);
   const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, x, copy);
+  work.Jacobian.Hold(m, paramCount);
   for (int n = 1; n <= m; ++n) {
     const TResidualCell cell = work.ResidualCells[n];
     for (int k = 1; k <= paramCount; ++k) work.Jacobian[n][k] = copy.C[cell.Event][cell.Variable];

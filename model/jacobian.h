@@ -14,19 +14,20 @@
 
 namespace zelk {
 
-// The Jacobians' storage, allocated once at its full size: the matrices, the residual cells
-// (1..ResidualCount), the columns being formed, the base solution (computed and measured
-// values, which a static section may write) and the design's private copy of its data.
+// The Jacobians' storage, grown to the problem when residuals are enumerated: the matrices,
+// the residual cells (1..ResidualCount), the columns being formed, the base solution
+// (computed and measured values, which a static section may write) and the design's private
+// copy of its data.
 struct JacobianWork {
   JacobianWork();
-  std::vector<T20Vector> Jacobian;    // [0..50000]
-  std::vector<double> Residuals;      // [0..50000]
-  std::vector<double> DesignDiffs;    // [0..49999]
-  std::vector<TResidualCell> ResidualCells;  // [0..50000]
+  TTable<double, 0, kMaxIndep> Jacobian;      // [residual][column]
+  std::vector<double> Residuals;              // [0..ResidualCount]
+  std::vector<double> DesignDiffs;            // [0..ResidualCount - 1]
+  std::vector<TResidualCell> ResidualCells;   // [0..ResidualCount]
   int ResidualCount = 0;
-  std::vector<double> Ahead, Behind;          // [0..50000] a column's two trial solutions
-  std::vector<T50Vector> BaseComputed;        // [0..1000]
-  std::vector<T50Vector> BaseMeasured;        // [0..1000]
+  std::vector<double> Ahead, Behind;          // [0..ResidualCount] a column's two trial solutions
+  TYTable BaseComputed;
+  TYTable BaseMeasured;
   std::unique_ptr<TYData> DesignCopy;
   TNormalMatrix NormalMatrix{};
   TNormalMatrix NormalInverse{};

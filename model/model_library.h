@@ -22,8 +22,6 @@
 
 namespace zelk {
 
-inline constexpr int kMaxResiduals = 50000;
-
 // A residual: the measured value of event Event, dependent variable Variable.
 struct TResidualCell {
   int Event = 0;
@@ -32,7 +30,7 @@ struct TResidualCell {
 
 using TDynamicProc = void (*)(double**, double**, double**, double**);
 using TInitialProc = void (*)(double**, double**, double**, double**, double**);
-using TNormalMatrix = std::array<std::array<double, kMaxDep + 1>, kMaxDep + 1>;  // [1..50][1..50]
+using TNormalMatrix = TTable<double, kMaxDep, kMaxDep>;  // [1..n][1..n], grown by Hold(n, n)
 
 inline constexpr const char* kLoadFailed = "Zelk failed to load compiled model!";
 inline constexpr const char* kUnloadProblems =

@@ -6,6 +6,7 @@
 #include "model/bdf_integrator.h"
 #include "model/experiments.h"
 #include "model/model_guard.h"
+#include "model/static_layout.h"
 
 namespace zelk {
 
@@ -19,7 +20,7 @@ constexpr double kJumpStep = 1e-7;  // of the parameter, for the static section'
 // data's matrices: the extra calls get copies.
 bool CarryAcrossEvent(SolveContext& ctx, const T20Vector& p, const T20Vector& xi,
                       const T50Vector& before, const T50Vector& after, int n,
-                      StateSensitivities& s, TXData& xScratch, TYData& yScratch) {
+                      StateSensitivities& s, StaticLayout& scratch) {
   for (std::size_t j = 0; j < s.Params.size(); ++j) {
     const int k = s.Params[j];
     const double t = kJumpStep * (p[k] != 0 ? std::fabs(p[k]) : 1.0);
@@ -28,8 +29,7 @@ bool CarryAcrossEvent(SolveContext& ctx, const T20Vector& p, const T20Vector& xi
     T50Vector moved = before, y = before;
     for (int d = 1; d <= n; ++d) moved[d] = y[d] = before[d] + t * s.Columns[j][d];
     ++ctx.Stats.InitialCalls;
-    if (!ctx.Model.CallInitial(pk.data(), xk.data(), y.data(), xScratch.X[0].data(),
-                               yScratch.M[0].data()))
+    if (!ctx.Model.CallInitial(pk.data(), xk.data(), y.data(), scratch.Xe(), scratch.Ye()))
       return false;
     for (int d = 1; d <= n; ++d)
       if (y[d] != moved[d] || after[d] != before[d]) s.Columns[j][d] = (y[d] - after[d]) / t;
@@ -60,14 +60,19 @@ bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& pa
   const T50Vector stateBefore = model.StartState;
   T20Vector pCall = p;
   ++ctx.Stats.InitialCalls;
-  if (!model.CallInitial(pCall.data(), model.StartPoint.data(), model.StartState.data(),
-                         x.X[0].data(), y.M[0].data()))
-    return false;
+  {
+    StaticLayout layout(x, y);
+    if (!model.CallInitial(pCall.data(), model.StartPoint.data(), model.StartState.data(),
+                           layout.Xe(), layout.Ye()))
+      return false;
+  }
   initial.assign(events + 1, StateSensitivities{});
   for (int e = 1; e <= events; ++e)
     if (e == 1 || !SameExperiment(x, e - 1, e)) {
       initial[e].Params = params;
-      initial[e].Columns.assign(params.size(), T50Vector{});
+      T50Vector zero{};
+      zero.Hold(n);
+      initial[e].Columns.assign(params.size(), zero);
     }
   for (std::size_t j = 0; j < params.size(); ++j) {
     const int k = params[j];
@@ -76,15 +81,17 @@ bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& pa
     pk[k] += t;
     // Only the rows in use: the whole matrices are a megabyte.
     for (int e = 0; e <= events; ++e) {
-      xScratch.X[e] = xBefore->X[e];
-      yScratch.M[e] = yBefore->M[e];
+      CopyRow(xScratch.X[e], xBefore->X[e]);
+      CopyRow(yScratch.M[e], yBefore->M[e]);
     }
     T20Vector point = pointBefore;
     T50Vector state = stateBefore;
     ++ctx.Stats.InitialCalls;
-    if (!model.CallInitial(pk.data(), point.data(), state.data(), xScratch.X[0].data(),
-                           yScratch.M[0].data()))
-      return false;
+    {
+      StaticLayout layout(xScratch, yScratch);
+      if (!model.CallInitial(pk.data(), point.data(), state.data(), layout.Xe(), layout.Ye()))
+        return false;
+    }
     for (int e = 1; e <= events; ++e) {
       if (initial[e].Columns.empty()) continue;
       for (int d = 1; d <= n; ++d)
@@ -122,21 +129,25 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
   std::vector<StateSensitivities> initial;
   if (!FirstCall(ctx, p, params, x, y, initial, *xScratch, *yScratch))
     return SolveResult::ModelFault;
+  StaticLayout layout(x, y);
+  StaticLayout scratch(*xScratch, *yScratch);
   StateSensitivities s;
   for (int i = 1; i <= events; ++i) {
-    T50Vector& ci = y.C.at(i);
+    const TRow<double> ci = y.C.at(i);
     if (i > 1 && SameExperiment(x, i - 1, i)) {
       T50Vector state;
+      state.Hold(n);
       const SolveResult r =
           ctx.Bdf->Integrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, &s);
       if (r != SolveResult::Solved) return r;
       for (int d = 1; d <= n; ++d) ci[d] = state[d];
       ++ctx.Stats.InitialCalls;
-      if (!model.CallInitial(p.data(), x.X[i].data(), ci.data(), x.X[0].data(), y.M[0].data()))
+      if (!model.CallInitial(p.data(), x.X[i].data(), ci.data(), layout.Xe(), layout.Ye()))
         return SolveResult::ModelFault;
-      if (!CarryAcrossEvent(ctx, p, x.X[i], state, ci, n, s, *xScratch, *yScratch))
+      if (!CarryAcrossEvent(ctx, p, x.X[i], state, ci, n, s, scratch))
         return SolveResult::ModelFault;
     } else {
+      layout.Pull(i);
       model.StartPoint = x.X[i];
       model.StartState = y.M[i];
       for (int d = 1; d <= n; ++d) ci[d] = y.M[i][d];
@@ -157,6 +168,7 @@ bool ComputeSensitivityJacobian(SolveContext& ctx, JacobianWork& work,
   }
   const TYData& y = measured.YData;
   const int m = EnumerateResiduals(work, ctx.Model.DifEqCount, measured.XData, y);
+  work.Jacobian.Hold(m, static_cast<int>(params.size()));
   for (int r = 1; r <= m; ++r) {
     const TResidualCell cell = work.ResidualCells[r];
     for (std::size_t j = 0; j < params.size(); ++j)

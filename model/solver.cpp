@@ -1,5 +1,7 @@
 #include "model/solver.h"
 
+#include "model/static_layout.h"
+
 #include <chrono>
 #include <cmath>
 
@@ -51,9 +53,9 @@ namespace {
 // Event i's share of the sum of squares.
 long double EventSquares(const TDataSet& measured, int i) {
   long double sum = 0;
-  const T50Vector& m = measured.YData.M.at(i);
-  const T50Vector& c = measured.YData.C.at(i);
-  const TDepFlags& defined = measured.YData.Defined.at(i);
+  const TRow<const double> m = measured.YData.M.at(i);
+  const TRow<const double> c = measured.YData.C.at(i);
+  const TRow<const std::uint8_t> defined = measured.YData.Defined.at(i);
   for (int d = 1; d <= measured.YData.DepCount; ++d)
     if (defined[d]) {
       const long double r = static_cast<long double>(m[d]) - c[d];
@@ -81,6 +83,8 @@ SolveResult MersonIntegrate(SolveContext& ctx, const T20Vector& parameters, cons
   y = y0;
   T20Vector xs;
   T50Vector dy, k1, k2, k3, k4, k5, ya;
+  for (T50Vector* v : {&dy, &k1, &k2, &k3, &k4, &k5, &ya}) v->Hold(n);
+  model.DyTemplate.Hold(n);
   bool failed = false;
   bool tooSmall = false;
 
@@ -202,12 +206,15 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
   double h = InitialStepSize(x.Range);
   SolveResult result = SolveResult::Solved;
   T20Vector p = parameters;
-  double* xe = x.X[0].data();
-  double* ye = y.M[0].data();
+  model.DyTemplate.Hold(dep);
+  StaticLayout layout(x, y);
+  double* xe = layout.Xe();
+  double* ye = layout.Ye();
 
   // The static section's first call sees the first event's point and measured state, so an
   // observable it computes from the state is defined there as at every later event.
   if (events >= 1) {
+    layout.Pull(1);
     model.StartPoint = x.X[1];
     model.StartState = y.M[1];
   }
@@ -220,10 +227,11 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
     // The partial sum grows event by event instead of being summed again from event 1.
     long double partial = 0;
     for (int i = 1; i <= events; ++i) {
-      T50Vector& ci = y.C.at(i);
+      const TRow<double> ci = y.C.at(i);
       if (i > 1 && SameExperiment(x, i - 1, i)) {
         if (h == 0) h = InitialStepSize(x.Range);
         T50Vector state;
+        state.Hold(dep);
         const SolveResult r =
             ctx.Bdf ? ctx.Bdf->Integrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state)
                     : MersonIntegrate(ctx, p, x.X[i - 1], x.X[i], y.C[i - 1], state, h,
@@ -235,6 +243,7 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
         if (!model.CallInitial(p.data(), x.X[i].data(), ci.data(), xe, ye))
           return SolveResult::ModelFault;
       } else {
+        layout.Pull(i);
         model.StartPoint = x.X[i];
         model.StartState = y.M[i];
         for (int d = 1; d <= dep; ++d) ci[d] = y.M[i][d];
@@ -251,6 +260,7 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
   }
 
   T50Vector scratch{};
+  scratch.Hold(dep);
   for (int i = 1; i <= events; ++i) {
     ++ctx.Stats.DerivativeCalls;
     if (!model.CallDynamic(p.data(), x.X[i].data(), y.C.at(i).data(), scratch.data()))

@@ -11,6 +11,7 @@ void BuildRefinedCopy(const TDataSet& measured, TDataSet& chart) {
   const TXData& mx = measured.XData;
   const int indep = mx.IndepCount, dep = measured.YData.DepCount;
   const int experiments = CountExperiments(mx, events);
+  // About a thousand points a curve, or one an event where there are more.
   const int k = kMaxEvents / events;
   int out = 1, last = 0;
   for (int e = 0; e < experiments; ++e) {
@@ -18,14 +19,14 @@ void BuildRefinedCopy(const TDataSet& measured, TDataSet& chart) {
     const int next = NextExperimentStart(mx, first, events);
     last = next < 0 ? events : next - 1;
     for (int j = first; j <= last; ++j) {
-      chart.XData.X.at(out) = mx.X[j];
-      chart.XData.Defined.at(out) = mx.Defined[j];
-      chart.YData.M.at(out) = measured.YData.M[j];
-      chart.YData.Defined.at(out) = measured.YData.Defined[j];
+      CopyRow(chart.XData.X.at(out), mx.X[j]);
+      CopyRow(chart.XData.Defined.at(out), mx.Defined[j]);
+      CopyRow(chart.YData.M.at(out), measured.YData.M[j]);
+      CopyRow(chart.YData.Defined.at(out), measured.YData.Defined[j]);
       ++out;
       if (k < 2 || j >= last) continue;
       for (int t = 1; t <= k - 1; ++t) {
-        T20Vector& row = chart.XData.X.at(out);
+        const TRow<double> row = chart.XData.X.at(out);
         row[1] = (mx.X[j + 1][1] - mx.X[j][1]) / k * t + mx.X[j][1];
         for (int col = 2; col <= indep; ++col) row[col] = mx.X[first][col];
         for (int col = 1; col <= indep; ++col) chart.XData.Defined[out][col] = true;

@@ -28,13 +28,14 @@ bool Workspace::ApplyDataFile(const DataFileRead& read, bool* ioError) {
   // The cells the file holds; those beyond its counts keep what they had.
   const TDataSet& from = *read.Data;
   const auto upTo = [](std::int64_t n, int most) { return static_cast<int>(std::clamp<std::int64_t>(n, 0, most)); };
-  const int events = upTo(header.EventCount, kMaxEvents);
+  const int events = upTo(header.EventCount, from.YData.M.Rows());
+  Hold(MeasuredData, events, from.XData.X.Columns(), from.YData.M.Columns());
   for (int j = 1; j <= events; ++j) {
-    for (int i = 1; i <= upTo(header.IndepCount, kMaxIndep); ++i) {
+    for (int i = 1; i <= upTo(header.IndepCount, from.XData.X.Columns()); ++i) {
       MeasuredData.XData.X[j][i] = from.XData.X[j][i];
       MeasuredData.XData.Defined[j][i] = from.XData.Defined[j][i];
     }
-    for (int i = 1; i <= upTo(header.DepCount, kMaxDep); ++i) {
+    for (int i = 1; i <= upTo(header.DepCount, from.YData.M.Columns()); ++i) {
       MeasuredData.YData.M[j][i] = from.YData.M[j][i];
       MeasuredData.YData.Defined[j][i] = from.YData.Defined[j][i];
     }

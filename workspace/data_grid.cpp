@@ -13,19 +13,32 @@ DataGrid::DataGrid(TDataSet& data, const ModelNames& names, UserInterface& ui,
     : data_(data),
       names_(names),
       ui_(ui),
-      markModified_(std::move(markModified)),
-      texts_(static_cast<std::size_t>(kGridMaxColumns) * (kGridDataRows + 1)) {
-  columnCount_ = data_.XData.IndepCount + kMaxDep + 1;
+      markModified_(std::move(markModified)) {
+  FollowIndepCount();
 }
 
-std::string& DataGrid::TextRef(int col, int row) {
-  if (col < 0 || col >= kGridMaxColumns || row < 0 || row > kGridDataRows)
+namespace {
+
+std::uint64_t CellKey(int col, int row) {
+  return (static_cast<std::uint64_t>(row) << 32) | static_cast<std::uint32_t>(col);
+}
+
+}  // namespace
+
+void DataGrid::SetText(int col, int row, std::string text) {
+  typed_[CellKey(col, row)] = std::move(text);
+}
+
+std::string DataGrid::Text(int col, int row) const {
+  if (col < 0 || col >= columnCount_ || row < 0 || row >= RowCount())
     throw std::out_of_range("grid cell out of range");
-  return texts_[static_cast<std::size_t>(row) * kGridMaxColumns + col];
-}
-
-const std::string& DataGrid::Text(int col, int row) const {
-  return const_cast<DataGrid*>(this)->TextRef(col, row);
+  if (row == 0) return col < static_cast<int>(headings_.size()) ? headings_[col] : std::string();
+  if (col == 0) return std::to_string(row) + ".";
+  if (const auto it = typed_.find(CellKey(col, row)); it != typed_.end()) return it->second;
+  double* value = nullptr;
+  std::uint8_t* defined = nullptr;
+  if (!const_cast<DataGrid*>(this)->CellTarget(col, row, value, defined) || !*defined) return {};
+  return FormatSignificant(*value, 6);
 }
 
 DataGrid::CellKind DataGrid::Kind(int col, int row) const {
@@ -41,7 +54,8 @@ DataGrid::CellKind DataGrid::Kind(int col, int row) const {
 std::string DataGrid::DisplayText(int col, int row) const {
   switch (Kind(col, row)) {
     case CellKind::Heading:
-      return col < static_cast<int>(headings_.size()) ? headings_[col] : std::string();
+    case CellKind::Label:
+      return Text(col, row);
     case CellKind::Missing:
       return "#";
     case CellKind::Blank:
@@ -57,43 +71,32 @@ void DataGrid::Label() {
   for (int c = 1; c < columnCount_; ++c)
     headings_[c] =
         c <= indep ? "X[" + std::to_string(c) + "]" : ResponseLabel(names_, c - indep);
-  for (int r = 1; r <= kGridDataRows; ++r) TextRef(0, r) = std::to_string(r) + ".";
-  ui_.Repaint(View::DataGridLayout);
-}
-
-void DataGrid::Empty() {
-  editorOpen_ = false;
-  edited_ = false;
-  columnCount_ = kMaxDep + 2;
-  cursor_.SetLastColumn(columnCount_ - 1);
-  for (int r = 1; r <= kGridDataRows; ++r)
-    for (int c = 1; c < kGridMaxColumns; ++c) TextRef(c, r).clear();
+  laidOutRows_ = RowCount();
   ui_.Repaint(View::DataGridLayout);
 }
 
 void DataGrid::FollowIndepCount() {
-  columnCount_ = data_.XData.IndepCount + kMaxDep + 1;
+  columnCount_ = data_.XData.IndepCount + data_.YData.M.Columns() + 1;
   cursor_.SetLastColumn(columnCount_ - 1);
+  cursor_.SetLastRow(RowCount() - 1);
   Label();
 }
 
 void DataGrid::RewriteFromData() {
-  const int indep = data_.XData.IndepCount;
-  for (int j = 1; j <= kMaxEvents; ++j) {
-    for (int i = 1; i <= indep; ++i)
-      TextRef(i, j) =
-          data_.XData.Defined.at(j).at(i) ? FormatSignificant(data_.XData.X[j][i], 6) : "";
-    for (int i = 1; i <= kMaxDep; ++i)
-      TextRef(indep + i, j) =
-          data_.YData.Defined.at(j).at(i) ? FormatSignificant(data_.YData.M[j][i], 6) : "";
-  }
+  typed_.clear();
   edited_ = false;
+  // The data set may have grown: more rows or columns to lay out.
+  if (laidOutRows_ != RowCount() ||
+      columnCount_ != data_.XData.IndepCount + data_.YData.M.Columns() + 1)
+    FollowIndepCount();
   ui_.Repaint(View::DataGrid);
 }
 
-bool DataGrid::CellTarget(int col, int row, double*& value, bool*& defined) {
+bool DataGrid::CellTarget(int col, int row, double*& value, std::uint8_t*& defined) {
   const int indep = data_.XData.IndepCount;
-  if (col < 1 || row < 1 || row > kGridDataRows || col > indep + kMaxDep) return false;
+  if (col < 1 || row < 1 || row >= RowCount() || col >= columnCount_ ||
+      col > indep + data_.YData.M.Columns() || indep > data_.XData.X.Columns())
+    return false;
   if (col <= indep) {
     value = &data_.XData.X[row][col];
     defined = &data_.XData.Defined[row][col];
@@ -106,7 +109,7 @@ bool DataGrid::CellTarget(int col, int row, double*& value, bool*& defined) {
 
 void DataGrid::StoreCell(int col, int row, bool defined, double value) {
   double* v = nullptr;
-  bool* d = nullptr;
+  std::uint8_t* d = nullptr;
   if (!CellTarget(col, row, v, d)) return;
   *v = defined ? value : 0.0;
   *d = defined;
@@ -120,7 +123,7 @@ bool DataGrid::OpenEditor() {
 }
 
 void DataGrid::EditorTextChanged(const std::string& text) {
-  TextRef(cursor_.Column(), cursor_.Row()) = text;
+  SetText(cursor_.Column(), cursor_.Row(), text);
   edited_ = true;
   markModified_();
 }
@@ -128,7 +131,7 @@ void DataGrid::EditorTextChanged(const std::string& text) {
 bool DataGrid::ValidateCurrent() {
   // A text written from the data is rounded; storing it back would change the value.
   if (!edited_) return true;
-  const std::string& text = Text(cursor_.Column(), cursor_.Row());
+  const std::string text = Text(cursor_.Column(), cursor_.Row());
   if (const auto number = ParseNumber(text)) {
     StoreCell(cursor_.Column(), cursor_.Row(), true, *number);
     edited_ = false;
@@ -214,7 +217,7 @@ std::string DataGrid::SelectionText() const {
   for (int r = s.Top; r <= s.Bottom; ++r) {
     for (int c = s.Left; c <= s.Right; ++c) {
       double* value = nullptr;
-      bool* defined = nullptr;
+      std::uint8_t* defined = nullptr;
       if (const_cast<DataGrid*>(this)->CellTarget(c, r, value, defined) && *defined)
         text += FormatSignificant(*value, 8);
       if (c < s.Right) text += '\t';
@@ -235,10 +238,10 @@ void DataGrid::Cut() {
 
 void DataGrid::PlaceToken(int col, int row, const std::string& token) {
   if (const auto number = ParseNumber(token)) {
-    TextRef(col, row) = token;
+    SetText(col, row, token);
     StoreCell(col, row, true, *number);
   } else {
-    TextRef(col, row).clear();
+    SetText(col, row, "");
     StoreCell(col, row, false, 0.0);
   }
   if (cursor_.IsCurrent(col, row)) edited_ = false;
@@ -246,7 +249,7 @@ void DataGrid::PlaceToken(int col, int row, const std::string& token) {
 
 int DataGrid::Paste(std::string_view text) {
   if (locked_) return 0;
-  const int lastColumn = data_.XData.IndepCount + kMaxDep;
+  const int lastColumn = columnCount_ - 1;
   int colOffset = 0, rowOffset = 0, leftOut = 0;
   bool tooLong = false;  // the first value left out ends past the character limit
   std::string token;
@@ -259,7 +262,7 @@ int DataGrid::Paste(std::string_view text) {
     } else if (!readable) {
       tooLong = true;
       ++leftOut;
-    } else if (col > lastColumn || row > kGridDataRows) {
+    } else if (col > lastColumn || row >= RowCount()) {
       ++leftOut;
     } else {
       PlaceToken(col, row, token);

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -15,8 +16,7 @@
 
 namespace zelk {
 
-inline constexpr int kGridDataRows = kMaxEvents;
-inline constexpr int kGridMaxColumns = kMaxIndep + kMaxDep + 1;  // label column included
+inline constexpr int kGridDataRows = kMaxEvents;  // rows shown at least
 inline constexpr int kGridLabelWidth = 36;
 inline constexpr int kGridRowHeight = 18;
 inline constexpr std::size_t kMaxPasteCharacters = 65534;
@@ -30,22 +30,25 @@ class DataGrid {
   DataGrid(TDataSet& data, const ModelNames& names, UserInterface& ui,
            std::function<void()> markModified);
 
+  // The label column, then the independent columns and at least 50 dependent ones (as many
+  // as the data set holds).
   int ColumnCount() const { return columnCount_; }
-  int RowCount() const { return kGridDataRows + 1; }
+  // The heading row and every event the data set holds (at least 1000).
+  int RowCount() const { return data_.YData.M.Rows() + 1; }
   // The text drawn in a cell, "#" for a missing value, nothing for a blank cell.
   std::string DisplayText(int col, int row) const;
   CellKind Kind(int col, int row) const;
-  // The text a cell keeps (what was typed or written from the data).
-  const std::string& Text(int col, int row) const;
+  // The text of a cell: what was typed or pasted there, else its value from the data (6
+  // significant digits, empty when missing). Only typed texts are stored, so a grid of any
+  // size costs no more than its data.
+  std::string Text(int col, int row) const;
 
-  // Column 0 labels and headings for the current column count and names.
+  // Headings for the current column count and names.
   void Label();
-  // Closes the editor, sets 52 columns and empties every data cell.
-  void Empty();
-  // Columns become IndepCount + 51; headings are rewritten.
+  // Columns follow IndepCount and the data set's width; headings are rewritten.
   void FollowIndepCount();
-  // Texts of every event from the data (6 significant digits, empty when missing). All 1000
-  // rows are written so that values kept beyond a lowered count reappear with their own text.
+  // Every cell shows its value from the data again; values kept beyond a lowered count
+  // reappear with their own text.
   void RewriteFromData();
 
   void StoreCell(int col, int row, bool defined, double value);
@@ -95,9 +98,9 @@ class DataGrid {
   int Paste(std::string_view text);
 
  private:
-  std::string& TextRef(int col, int row);
-  // The data value a cell stands for; false for the label column or beyond the counts.
-  bool CellTarget(int col, int row, double*& value, bool*& defined);
+  void SetText(int col, int row, std::string text);
+  // The data value a cell stands for; false for the label column or beyond the grid.
+  bool CellTarget(int col, int row, double*& value, std::uint8_t*& defined);
   bool ValidateCurrent();
   // Stores a pasted token: a number with its text as written, anything else as missing.
   void PlaceToken(int col, int row, const std::string& token);
@@ -107,7 +110,8 @@ class DataGrid {
   UserInterface& ui_;
   std::function<void()> markModified_;
   int columnCount_ = kMaxDep + 2;
-  std::vector<std::string> texts_;
+  int laidOutRows_ = 0;
+  std::unordered_map<std::uint64_t, std::string> typed_;  // by row * 2^32 + column
   std::vector<std::string> headings_;
   GridCursor cursor_{kMaxDep + 1, kGridDataRows};
   bool editorOpen_ = false;

@@ -25,10 +25,11 @@ bool Workspace::RunDesign(int count, double min, double max, const SearchOptions
     ShowError(msg::kMultivariableDesign);
     return false;
   }
-  if (MeasuredData.YData.EventCount + count > kMaxEvents) {
+  if (!FitsInMemory(MeasuredData.YData.EventCount + count, MeasuredData.XData.IndepCount,
+                    MeasuredData.YData.DepCount)) {
     ShowError(FillPlaceholders(
         msg::kDesignTooLarge, {std::to_string(MeasuredData.YData.EventCount), std::to_string(count),
-                               std::to_string(kMaxEvents)}));
+                               std::to_string(kMaxEventCount)}));
     return false;
   }
   DesignSearch(estimation_.Ground(), count, min, max, options);

@@ -26,4 +26,11 @@ void GridCursor::SetLastColumn(int lastColumn) {
   selection_.Right = std::min(selection_.Right, lastColumn_);
 }
 
+void GridCursor::SetLastRow(int lastRow) {
+  lastRow_ = lastRow;
+  row_ = std::min(row_, lastRow_);
+  selection_.Top = std::min(selection_.Top, lastRow_);
+  selection_.Bottom = std::min(selection_.Bottom, lastRow_);
+}
+
 }  // namespace zelk

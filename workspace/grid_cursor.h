@@ -32,6 +32,8 @@ class GridCursor {
   void Select(const GridRect& corners);
   // The number of data columns changed: the current cell and the selection stay within it.
   void SetLastColumn(int lastColumn);
+  // The number of data rows changed, likewise.
+  void SetLastRow(int lastRow);
 
  private:
   int lastColumn_, lastRow_;

@@ -44,7 +44,7 @@ void Workspace::Start() {
   problem_.ObjectiveKind = TObjectiveKind::SumOfSquares;
   if (!PreferencesFile.empty()) LoadPreferences(PreferencesFile, Preferences);
   ResetModel();
-  grid_.Empty();
+  grid_.RewriteFromData();
   grid_.Label();
   Parameters = StartParameterRecord();
   estimation_.FailedSolves = 0;
@@ -66,15 +66,24 @@ void Workspace::ShowError(const std::string& text) {
 void Workspace::ApplyDimensions() {
   Model.DifEqCount = dimensions_.Position(Dimension::DifEq);
   Model.AlgEqCount = dimensions_.Position(Dimension::AlgEq);
-  Parameters.Count = dimensions_.Position(Dimension::Param);
-  MeasuredData.YData.DepCount = dimensions_.Position(Dimension::Dep);
+  Resize(Parameters, dimensions_.Position(Dimension::Param));
   const int indep = dimensions_.Position(Dimension::Indep);
+  const int dep = dimensions_.Position(Dimension::Dep);
+  const int events = dimensions_.Position(Dimension::Events);
+  if (!FitsInMemory(events, indep, dep)) {
+    ShowError(FillPlaceholders(msg::kDimensionsTooLarge,
+                               {std::to_string(events), std::to_string(indep + dep),
+                                std::to_string(kMaxDataCells)}));
+    return;
+  }
+  Hold(MeasuredData, events, indep, dep);
+  MeasuredData.YData.DepCount = dep;
   if (indep != MeasuredData.XData.IndepCount) {
     MeasuredData.XData.IndepCount = indep;
     grid_.FollowIndepCount();
     grid_.RewriteFromData();
   }
-  MeasuredData.YData.EventCount = dimensions_.Position(Dimension::Events);
+  MeasuredData.YData.EventCount = events;
   ui_.Repaint(View::DataGrid);
   SetModelSaved(false);
   SetDataSaved(false);
@@ -187,23 +196,11 @@ void Workspace::ResetDataSet() {
   DataSaved = false;
   SetDataSaved(true);
 
-  MeasuredData.XData.IndepCount = 1;
+  // A fresh set: a large one's memory goes with it.
+  MeasuredData = TDataSet{};
   dimensions_.Reset(Dimension::Indep, 1);
-  for (int j = 1; j <= kMaxEvents; ++j)
-    for (int i = 1; i <= kMaxIndep; ++i) {
-      MeasuredData.XData.X[j][i] = 0;
-      MeasuredData.XData.Defined[j][i] = false;
-    }
-  MeasuredData.YData.DepCount = 1;
   dimensions_.Reset(Dimension::Dep, 1);
-  MeasuredData.YData.EventCount = 1;
   dimensions_.Reset(Dimension::Events, 1);
-  for (int j = 1; j <= kMaxEvents; ++j)
-    for (int i = 1; i <= kMaxDep; ++i) {
-      MeasuredData.YData.M[j][i] = 0;
-      MeasuredData.YData.C[j][i] = 0;
-      MeasuredData.YData.Defined[j][i] = false;
-    }
   Invalidate(Stale::Fit);
   estimation_.Forget();
   estimation_.FailedSolves = 0;
@@ -242,7 +239,7 @@ void Workspace::ResetModel() {
   dimensions_.Reset(Dimension::AlgEq, 0);
   Parameters.Count = 1;
   dimensions_.Reset(Dimension::Param, 1);
-  for (int i = 1; i <= kMaxDep; ++i) Model.DyTemplate[i] = 0;
+  std::fill(Model.DyTemplate.begin(), Model.DyTemplate.end(), 0.0);
   Invalidate(Stale::Everything);
   estimation_.Forget();
 }
@@ -309,8 +306,8 @@ bool Workspace::WriteDataFile(const std::string& path) {
 
 void Workspace::NewDataFile() {
   if (ConfirmDiscardData()) {
-    grid_.Empty();
     ResetDataSet();
+    grid_.RewriteFromData();
     grid_.Label();
   }
   ui_.ShowPage(Page::Data);

@@ -171,7 +171,7 @@ class TwoConditions : public Jacobian {
     ws_->Prefs.AbsTolerance = 1e-14;
     ASSERT_EQ(ws_->Problem().Solve(Truth()), SolveResult::Solved);
     for (int e = 2; e <= 8; ++e)
-      if (e != 5) d.YData.M[e] = d.YData.C[e];
+      if (e != 5) CopyRow(d.YData.M[e], d.YData.C[e]);
   }
   static T20Vector Truth() {
     T20Vector p{};

@@ -310,16 +310,32 @@ TEST_F(DataCommands, WhatIsNoRegularFileOrLongerThanItsCountsIsRefusedUnread) {
   }
 }
 
-TEST_F(DataCommands, CountsBeyondTheirLimitsAreClampedWithTheMessage) {
-  // 22 independent variables, 1 dependent, 2 events, every value 0 and missing.
+TEST_F(DataCommands, CountsBeyondTheClassicLimitsAreReadWholeAndBeyondMemoryRefused) {
+  // 22 independent variables, 1 dependent, 2 events: every value is read, the last one 7.
   std::vector<std::uint8_t> bytes{'Z', 'K', 'D', 1, 0, 22, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
   bytes.resize(17 + 11 * 2 * 23);
+  const Extended80 seven = DoubleToExtended(7);
+  std::copy(seven.begin(), seven.end(), bytes.end() - 11);
+  bytes.back() = 1;
   const std::string path = folder_.File("wide.zkd");
   WriteBytes(path, bytes);
   Open(path);
-  EXPECT_EQ(ui_.TakeMessages(),
-            std::vector<std::string>{"Value must be an integer between 1 and 20!"});
-  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
+  EXPECT_TRUE(ui_.TakeMessages().empty());
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 22);
+  EXPECT_EQ(ws_->MeasuredData.YData.M[2][1], 7);
+  EXPECT_EQ(ws_->Grid().Text(22 + 1, 2), "7.00000");
+  EXPECT_EQ(ws_->DataFileName, path);
+
+  // 40 000 dependent variables of one event: more than memory may hold, and nothing changes.
+  std::vector<std::uint8_t> huge{'Z', 'K', 'D', 1, 0, 1, 0, 0, 0, 0x40, 0x9c, 0, 0, 1, 0, 0, 0};
+  huge.resize(17 + 11 * 40001);
+  const std::string hugePath = folder_.File("huge.zkd");
+  WriteBytes(hugePath, huge);
+  Open(hugePath);
+  const auto messages = ui_.TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("more than a data set can hold"), std::string::npos) << messages[0];
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 22);
   EXPECT_EQ(ws_->DataFileName, path);
 }
 

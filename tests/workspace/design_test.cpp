@@ -38,7 +38,7 @@ TEST(DesignData, CandidatesMergeInOrderWithTheFlagsOfTheEventThatFollows) {
   EXPECT_FALSE(design.YData.Defined[3][2]);         // an event keeps its own flags
   EXPECT_EQ(design.YData.M[6][1], 30);
 
-  measured.YData.EventCount = kMaxEvents;
+  measured.YData.EventCount = kMaxEventCount;
   EXPECT_FALSE(MergeDesignData(measured, {1}, design, rows));
 }
 

@@ -56,37 +56,36 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
     std::vector<std::string> messages;
     const char* before = nullptr;  // typed first, where the start value would hide the case
   } cases[] = {
-      {"25 independent",
+      // The classic limits are no longer limits; memory's are.
+      {"25 independent", Dimension::Indep, "25", 25, "25", {}},
+      {"30001 independent",
        Dimension::Indep,
-       "25",
-       20,
-       "20",
-       {"Value must be an integer between 1 and 20!"}},
+       "30001",
+       30000,
+       "30000",
+       {"Value must be an integer between 1 and 30000!"}},
       {"0 parameters",
        Dimension::Param,
        "0",
        1,
        "1",
-       {"Value must be an integer between 1 and 20!"}},
+       {"Value must be an integer between 1 and 2000!"}},
+      {"200 parameters", Dimension::Param, "200", 200, "200", {}},
       {"0 differential", Dimension::DifEq, "0", 0, "0", {}, "3"},
-      {"51 algebraic",
-       Dimension::AlgEq,
-       "51",
-       50,
-       "50",
-       {"Value must be an integer between 0 and 50!"}},
+      {"600 algebraic", Dimension::AlgEq, "600", 600, "600", {}},
       {"-3 dependent",
        Dimension::Dep,
        "-3",
        1,
        "1",
-       {"Value must be an integer between 1 and 50!"}},
-      {"1001 events",
+       {"Value must be an integer between 1 and 30000!"}},
+      {"20000 events", Dimension::Events, "20000", 20000, "20000", {}},
+      {"600001 events",
        Dimension::Events,
-       "1001",
-       1000,
-       "1000",
-       {"Value must be an integer between 1 and 1000!"}},
+       "600001",
+       600000,
+       "600000",
+       {"Value must be an integer between 1 and 600000!"}},
       {"letters", Dimension::Events, "abc", 1, "abc", {"Integer value required!"}},
       {"decimal", Dimension::Dep, "2.5", 1, "2.5", {"Integer value required!"}},
       {"empty", Dimension::Indep, "", 1, "", {}},
@@ -126,9 +125,9 @@ TEST_F(WorkspaceTest, UpDownClicksStayWithinTheLimits) {
   ws_->Dimensions().Click(Dimension::DifEq, -1);
   EXPECT_EQ(ws_->Model.DifEqCount, 0);
   EXPECT_EQ(ws_->Dimensions().Control(Dimension::DifEq).Text, "0");
-  Type(Dimension::Indep, "20");
+  Type(Dimension::Indep, "30000");
   ws_->Dimensions().Click(Dimension::Indep, +1);
-  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 20);
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 30000);
   EXPECT_TRUE(ui_.Messages.empty());
 }
 

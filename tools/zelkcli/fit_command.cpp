@@ -680,10 +680,11 @@ int DataSetFit::Compute() {
                       : error);
     const int count = static_cast<int>(design[0]);
     if (measured_->XData.IndepCount >= 2) return Fail(msg::kMultivariableDesign);
-    if (measured_->YData.EventCount + count > kMaxEvents)
+    if (!FitsInMemory(measured_->YData.EventCount + count, measured_->XData.IndepCount,
+                      measured_->YData.DepCount))
       return Fail(FillPlaceholders(msg::kDesignTooLarge,
                                    {std::to_string(measured_->YData.EventCount),
-                                    std::to_string(count), std::to_string(kMaxEvents)}));
+                                    std::to_string(count), std::to_string(kMaxEventCount)}));
     const SearchSummary end =
         zelk::Design(count, design[1], design[2], Options(after), problem_, table_, observer_, record_);
     if (record_.DesignPoints.empty()) {
