@@ -91,6 +91,17 @@ void DecodeDataValues(const std::vector<std::uint8_t>& bytes, const DataFileHead
     }
 }
 
+bool FitsDataFile(const TDataSet& data) {
+  return data.YData.EventCount <= kMaxEvents && data.XData.IndepCount <= kMaxIndep &&
+         data.YData.DepCount <= kMaxDep;
+}
+
+std::string DataFileLimitsMessage(const TDataSet& data) {
+  return FillPlaceholders(msg::kDataFileLimits, {std::to_string(data.YData.EventCount),
+                                                 std::to_string(data.XData.IndepCount),
+                                                 std::to_string(data.YData.DepCount)});
+}
+
 std::vector<std::uint8_t> EncodeDataFile(const TDataSet& data) {
   const int indep = data.XData.IndepCount, dep = data.YData.DepCount,
             events = data.YData.EventCount;

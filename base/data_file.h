@@ -19,6 +19,12 @@ inline constexpr std::uint64_t kDataFileMaxSize =
 // The most ReadWholeFile reads: far beyond any model text, log or settings file.
 inline constexpr std::uint64_t kWholeFileLimit = 64u << 20;
 
+// Whether the data set's counts fit the .zkd layout (kMaxEvents events of kMaxIndep and
+// kMaxDep variables), which other programs read; a larger set is saved as CSV.
+bool FitsDataFile(const TDataSet& data);
+// The refusal naming those limits and the alternative.
+std::string DataFileLimitsMessage(const TDataSet& data);
+
 // Little-endian 32-bit integers, as every binary file of the workbench stores its counts.
 std::int32_t ReadInt32(const std::uint8_t* p);
 void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value);

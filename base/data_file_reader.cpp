@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "base/csv_table.h"
 #include "base/file_names.h"
 #include "base/foreign_data_file.h"
 #include "base/format.h"
@@ -101,9 +102,32 @@ DataFileRead ReadForeignDataFile(const std::string& path) {
       path);
 }
 
+DataFileRead ReadCsvDataFile(const std::string& path) {
+  DataFileRead read;
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t size = 0;
+  std::string reason;
+  if (!ReadFileHead(path, kCsvFileLimit, bytes, size, reason) || size > kCsvFileLimit) {
+    if (reason.empty()) reason = FillPlaceholders(msg::kCsvFileTooLarge, {std::to_string(kCsvFileLimit >> 20)});
+    read.Error = FillPlaceholders(msg::kCannotOpen, {path, reason});
+    read.IoError = true;
+    return read;
+  }
+  auto data = std::make_unique<TDataSet>();
+  if (!CsvToDataSet(std::string(bytes.begin(), bytes.end()), *data, reason)) {
+    read.Error = path + ": " + reason + msg::kOperationCancelled;
+    read.Refused = true;
+    return read;
+  }
+  read.Header = {data->XData.IndepCount, data->YData.DepCount, data->YData.EventCount};
+  read.Data = std::move(data);
+  return read;
+}
+
 DataFileRead ReadAnyDataFile(const std::string& path) {
   const std::string lower = LowercaseExtension(path);
   if (lower == ".zkd") return ReadOwnDataFile(path);
+  if (lower == ".csv") return ReadCsvDataFile(path);
   if (lower == ".gr2") return ReadForeignDataFile(path);
   DataFileRead read;
   if (lower == ".grd") {

@@ -2,6 +2,7 @@
 // Reading a data file whole: the own ".zkd" format and the foreign ".gr2" one share every
 // check, so a damaged file of either kind is refused before anything is applied.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -22,7 +23,10 @@ struct DataFileRead {
 
 DataFileRead ReadOwnDataFile(const std::string& path);
 DataFileRead ReadForeignDataFile(const std::string& path);
-// By the extension: .zkd, .gr2; anything else is an error that names it.
+// A CSV table (csv_table.h) of at most kCsvFileLimit bytes.
+inline constexpr std::uint64_t kCsvFileLimit = 1ull << 30;
+DataFileRead ReadCsvDataFile(const std::string& path);
+// By the extension: .zkd, .gr2, .csv; anything else is an error that names it.
 DataFileRead ReadAnyDataFile(const std::string& path);
 
 }  // namespace zelk

@@ -81,9 +81,11 @@ inline constexpr const char* kNotCompiled = "Not Compiled";
 inline constexpr const char* kOpenDataTitle = "Open Data File ...";
 inline constexpr const char* kOpenDataFilter =
     "Zelk Data File (*.zkd)|*.zkd|Gorun Data File (*gr2)|*.gr2|"
-    "Gorun Data File - former version (*grd)|*.grd|All Files (*.*)|*.*";
+    "Gorun Data File - former version (*grd)|*.grd|CSV Data (*.csv)|*.csv|All Files (*.*)|*.*";
 inline constexpr const char* kSaveDataTitle = "Save Experimental Data As ...";
-inline constexpr const char* kSaveDataFilter = "Zelk Data File (*.zkd)|*.zkd";
+inline constexpr const char* kSaveDataFilter = "Zelk Data File (*.zkd)|*.zkd|CSV Data (*.csv)|*.csv";
+// A data set beyond the .zkd layout: CSV first.
+inline constexpr const char* kSaveLargeDataFilter = "CSV Data (*.csv)|*.csv";
 inline constexpr const char* kOpenModelTitle = "Open Model Source ...";
 inline constexpr const char* kSaveModelTitle = "Save Model Source As ...";
 inline constexpr const char* kModelFilter = "Zelk Model Code (*.mod)|*.mod";
@@ -172,6 +174,11 @@ inline constexpr const char* kReasonTooLarge = "it holds %s bytes, more than the
 inline constexpr const char* kReasonEndedEarly = "the file ended early";
 inline constexpr const char* kReasonReadOnly = "the file is read-only";
 inline constexpr const char* kCsvLineTooLong = "line %s is longer than %s characters";
+inline constexpr const char* kCsvFileTooLarge = "a CSV data file holds at most %s MiB";
+inline constexpr const char* kDataFileLimits =
+    "A .zkd data file holds at most 1000 events of 20 independent and 50 dependent variables; "
+    "this data set has %s events of %s and %s. Save it as CSV data (a name ending in \".csv\"), "
+    "which holds any size.";
 inline constexpr const char* kCsvTooManyCells = "line %s has more than %s cells";
 inline constexpr const char* kCsvTooManyEvents =
     "a data set has 1 to %s events; the file has more";

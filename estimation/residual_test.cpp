@@ -20,6 +20,8 @@ bool ComputeResidualTest(const TYData& y, TResidualTest& out) {
   TResidualTest test;
   test.DepCount = y.DepCount;
   test.EventCount = n;
+  test.DStat.assign(y.DepCount + 1, 0.0);
+  test.DDefined.assign(y.DepCount + 1, false);
   auto e = [&](int j, int r) { return y.C[j][r] - y.M[j][r]; };
   for (int r = 1; r <= y.DepCount; ++r) {
     double num = 0, den = 0;

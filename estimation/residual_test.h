@@ -20,9 +20,9 @@ inline constexpr int kResidualGridColumns = 5;
 struct TResidualTest {
   int DepCount = 0;
   int EventCount = 0;
-  std::array<double, kMaxDep + 1> DStat{};
+  std::vector<double> DStat;  // [1..DepCount]
   // False where every residual of the response is 0: D is then undefined.
-  std::array<bool, kMaxDep + 1> DDefined{};
+  std::vector<bool> DDefined;
   double MaxAbsResidual = 0;  // over all responses and events; 0 after an exact fit
 };
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "tools/zelkcli/csv_table.h"
+#include "base/csv_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static auto set = std::make_unique<zelk::TDataSet>();

@@ -21,7 +21,7 @@ ModelBuild BuildModelLibrary(const std::string& modelText, const std::string& mo
     return build;
   }
   const std::string base = modelName.substr(0, modelName.size() >= 4 ? modelName.size() - 4 : 0);
-  const TranslationResult result = ModelTranslator(modelText, base).Translate();
+  const TranslationResult result = ModelTranslator(modelText, base, counts).Translate();
   if (!result.Ok || result.SourceIsC) {
     build.Error = result.SourceIsC      ? "C models cannot be compiled"
                   : result.Error.empty() ? "the model text was not translated"

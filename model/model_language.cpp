@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/data_set.h"
 #include "base/format.h"
 #include "base/messages.h"
 
@@ -115,8 +116,9 @@ std::vector<std::string> IndexWarnings(const std::string& modelText, const Model
   return warnings;
 }
 
-ModelTranslator::ModelTranslator(const std::string& editorText, std::string baseName)
-    : original_(editorText), text_(editorText), baseName_(std::move(baseName)) {
+ModelTranslator::ModelTranslator(const std::string& editorText, std::string baseName,
+                                 ModelCounts counts)
+    : original_(editorText), text_(editorText), baseName_(std::move(baseName)), counts_(counts) {
   for (char& c : text_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
@@ -187,16 +189,23 @@ bool ModelTranslator::GeneratePascalSource() {
   const std::string& dynamicText = texts[2];
   std::vector<std::string>& out = result_.Lines;
   std::vector<SourceOrigin>& origins = result_.Origins;
+  const int xColumns = std::max(kMaxIndep, counts_.IndepCount);
+  const int yColumns = std::max(kMaxDep, counts_.DepCount);
   out = {"Library " + LibraryIdentifier(baseName_) + ";",
          "",
          "uses Math;",
          "",
+         // T20Vector and T50Vector stay for a model's own variables; the pointers reach as
+         // many values as the problem has, so p^[60] and y^[150] compile.
          "type T20Vector = array[0..20] of Double;",
          "type T50Vector = array[0..50] of Double;",
-         "type T20x500Matrix = array[0..500] of T20Vector;",
-         "type T50x500Matrix = array[0..500] of T50Vector;",
-         "type P20Vector = ^T20Vector;",
-         "type P50Vector = ^T50Vector;",
+         "type TZelkValues = array[0..$FFFFFFF] of Double;",
+         "type TZelkXeRow = array[0.." + std::to_string(xColumns) + "] of Double;",
+         "type TZelkYeRow = array[0.." + std::to_string(yColumns) + "] of Double;",
+         "type T20x500Matrix = array[0..$FFFFF] of TZelkXeRow;",
+         "type T50x500Matrix = array[0..$FFFFF] of TZelkYeRow;",
+         "type P20Vector = ^TZelkValues;",
+         "type P50Vector = ^TZelkValues;",
          "type P20x500Matrix = ^T20x500Matrix;",
          "type P50x500Matrix = ^T50x500Matrix;",
          ""};
@@ -226,8 +235,13 @@ bool ModelTranslator::GeneratePascalSource() {
   frame("begin");
   AppendLines(out, origins, staticText, starts[1]);
   if (!HasText(staticText)) frame(";");
-  for (const char* line :
-       {"end;", "", "exports", "DynamicEquations,", "InitialEquations;", "", "begin", "end."})
+  frame("end;");
+  frame("");
+  frame("procedure MatrixStrides(var xs, ys : LongInt); export;");
+  frame("begin xs := " + std::to_string(xColumns + 1) + "; ys := " + std::to_string(yColumns + 1) +
+        "; end;");
+  for (const char* line : {"", "exports", "DynamicEquations,", "InitialEquations,",
+                           "MatrixStrides;", "", "begin", "end."})
     frame(line);
   return true;
 }

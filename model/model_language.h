@@ -51,6 +51,7 @@ struct ModelCounts {
   int DifEqCount = 0;
   int DepCount = 1;
   int ParamCount = 1;
+  int IndepCount = 1;
 };
 
 // One warning text per distinct dy^[k], y^[k] or p^[k] whose literal index k lies beyond
@@ -62,7 +63,10 @@ std::vector<std::string> IndexWarnings(const std::string& modelText, const Model
 class ModelTranslator {
  public:
   // `baseName` names the library: the model file's name without ".mod".
-  ModelTranslator(const std::string& editorText, std::string baseName);
+  // The counts size the rows of the static section's matrices (at least the classic 20
+  // and 50 columns); the library reports them (MatrixStrides), so a library compiled for
+  // other counts is still handed rows it can read.
+  ModelTranslator(const std::string& editorText, std::string baseName, ModelCounts counts = {});
   TranslationResult Translate();
 
   // Consumes `keyword` from the front of the remaining text, or fails with "'%s' expected!".
@@ -80,6 +84,7 @@ class ModelTranslator {
   std::size_t at_ = 0;
   std::string baseName_;
   TranslationResult result_;
+  ModelCounts counts_;
 };
 
 }  // namespace zelk

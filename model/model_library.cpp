@@ -91,6 +91,18 @@ bool TModel::LoadModelLibrary(const std::string& path, const MessageSink& say) {
   LibFileName = path;
   InitialProc = reinterpret_cast<TInitialProc>(::dlsym(handle, "InitialEquations"));
   DynamicProc = reinterpret_cast<TDynamicProc>(::dlsym(handle, "DynamicEquations"));
+  // Libraries built before the rows followed the data do without it: classic rows.
+  XeStride = kMaxIndep + 1;
+  YeStride = kMaxDep + 1;
+  using TStridesProc = void (*)(std::int32_t*, std::int32_t*);
+  if (auto strides = reinterpret_cast<TStridesProc>(::dlsym(handle, "MatrixStrides"))) {
+    std::int32_t xs = 0, ys = 0;
+    strides(&xs, &ys);
+    if (xs > kMaxIndep && xs <= kMaxVariables + 1 && ys > kMaxDep && ys <= kMaxVariables + 1) {
+      XeStride = xs;
+      YeStride = ys;
+    }
+  }
   return InitialProc && DynamicProc;
 }
 

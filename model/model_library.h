@@ -9,7 +9,10 @@
 //   procedure InitialEquations(var p,x : P20Vector; var y : P50Vector;
 //                              var xe : P20x500Matrix; var ye : P50x500Matrix);
 //     the static section: runs before the first event and after every integrated event and
-//     may change y (a dose) and the measured values ye.
+//     may change y (a dose) and the measured values ye. Their rows are XeStride and
+//     YeStride doubles long, as the library says through MatrixStrides(var xs, ys : LongInt)
+//     (21 and 51 for a library without it).
+//   p, x, y and dy reach as many values as the problem has.
 // Every argument is the address of a pointer; the library gets addresses of copies of our
 // pointers, so a model that reassigns them cannot redirect the caller. Slot 0 holds no value.
 
@@ -53,6 +56,8 @@ class TModel {
   std::string LibFileName;  // empty exactly when no library is loaded
   int DifEqCount = 0;
   int AlgEqCount = 0;
+  int XeStride = kMaxIndep + 1;
+  int YeStride = kMaxDep + 1;
 
   // Loads the library; true only when both entry points were found. A library without them
   // still counts as loaded (every call into it then fails). A file that cannot be loaded,

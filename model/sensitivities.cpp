@@ -61,7 +61,7 @@ bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& pa
   T20Vector pCall = p;
   ++ctx.Stats.InitialCalls;
   {
-    StaticLayout layout(x, y);
+    StaticLayout layout(x, y, model.XeStride, model.YeStride);
     if (!model.CallInitial(pCall.data(), model.StartPoint.data(), model.StartState.data(),
                            layout.Xe(), layout.Ye()))
       return false;
@@ -88,7 +88,7 @@ bool FirstCall(SolveContext& ctx, const T20Vector& p, const std::vector<int>& pa
     T50Vector state = stateBefore;
     ++ctx.Stats.InitialCalls;
     {
-      StaticLayout layout(xScratch, yScratch);
+      StaticLayout layout(xScratch, yScratch, model.XeStride, model.YeStride);
       if (!model.CallInitial(pk.data(), point.data(), state.data(), layout.Xe(), layout.Ye()))
         return false;
     }
@@ -129,8 +129,8 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
   std::vector<StateSensitivities> initial;
   if (!FirstCall(ctx, p, params, x, y, initial, *xScratch, *yScratch))
     return SolveResult::ModelFault;
-  StaticLayout layout(x, y);
-  StaticLayout scratch(*xScratch, *yScratch);
+  StaticLayout layout(x, y, model.XeStride, model.YeStride);
+  StaticLayout scratch(*xScratch, *yScratch, model.XeStride, model.YeStride);
   StateSensitivities s;
   for (int i = 1; i <= events; ++i) {
     const TRow<double> ci = y.C.at(i);

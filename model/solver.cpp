@@ -207,7 +207,7 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
   SolveResult result = SolveResult::Solved;
   T20Vector p = parameters;
   model.DyTemplate.Hold(dep);
-  StaticLayout layout(x, y);
+  StaticLayout layout(x, y, model.XeStride, model.YeStride);
   double* xe = layout.Xe();
   double* ye = layout.Ye();
 

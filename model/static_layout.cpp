@@ -2,30 +2,27 @@
 
 namespace zelk {
 
-StaticLayout::StaticLayout(TXData& x, TYData& y)
-    : x_(x),
-      y_(y),
-      wideX_(x.X.Stride() != kMaxIndep + 1),
-      wideY_(y.M.Stride() != kMaxDep + 1) {
-  if (wideX_) {
-    xe_.Hold(x.X.Rows(), kMaxIndep);
+StaticLayout::StaticLayout(TXData& x, TYData& y, int xStride, int yStride)
+    : x_(x), y_(y), copyX_(x.X.Stride() != xStride), copyY_(y.M.Stride() != yStride) {
+  if (copyX_) {
+    xe_.Hold(x.X.Rows(), xStride - 1);
     for (int r = 0; r <= x.X.Rows(); ++r) CopyRow(xe_[r], x.X[r]);
   }
-  if (wideY_) {
-    ye_.Hold(y.M.Rows(), kMaxDep);
+  if (copyY_) {
+    ye_.Hold(y.M.Rows(), yStride - 1);
     for (int r = 0; r <= y.M.Rows(); ++r) CopyRow(ye_[r], y.M[r]);
   }
 }
 
 StaticLayout::~StaticLayout() {
-  if (wideX_)
+  if (copyX_)
     for (int r = 0; r <= x_.X.Rows(); ++r) CopyRow(x_.X[r], xe_[r]);
-  if (wideY_)
+  if (copyY_)
     for (int r = 0; r <= y_.M.Rows(); ++r) Pull(r);
 }
 
 void StaticLayout::Pull(int i) {
-  if (wideY_) CopyRow(y_.M[i], ye_[i]);
+  if (copyY_) CopyRow(y_.M[i], ye_[i]);
 }
 
 }  // namespace zelk

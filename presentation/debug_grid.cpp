@@ -12,10 +12,10 @@ void DebugGrid::Show(const TDataSet& data) {
     for (int i = 1; i <= usedColumns_; ++i) Cell(i, j).clear();
   const TXData& x = data.XData;
   const TYData& y = data.YData;
-  const int indep = std::clamp<int>(x.IndepCount, 0, kMaxIndep);
-  const int dep = std::clamp<int>(y.DepCount, 0, kMaxDep);
+  const int indep = std::clamp<int>(x.IndepCount, 0, x.X.Columns());
+  const int dep = std::clamp<int>(y.DepCount, 0, y.M.Columns());
   // Rows and columns past the grid would never be seen: they are not formatted at all.
-  const int rows = std::clamp<int>(y.EventCount, 0, kRows - 1);
+  const int rows = std::clamp<int>(y.EventCount, 0, std::min(kRows - 1, y.M.Rows()));
   const int indepShown = std::min(indep, kColumns - 1);
   const int depShown = std::min(dep, kColumns - 1 - indep);
   for (int j = 1; j <= rows; ++j) {

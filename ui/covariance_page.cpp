@@ -14,7 +14,7 @@ namespace zelk {
 
 // Only the fitted parameters' rows and columns.
 int CovarianceGridModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : std::clamp(ws_.Parameters.Count, 1, CovarianceGrid::kSize);
+  return parent.isValid() ? 0 : std::clamp(ws_.Parameters.Count, 1, ws_.CovarGrid.Size());
 }
 
 int CovarianceGridModel::columnCount(const QModelIndex& parent) const { return rowCount(parent); }
@@ -42,7 +42,11 @@ QVariant CovarianceGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CovarianceGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (role == Qt::DisplayRole) return QString("%1.").arg(section + 1);
+  if (role == Qt::DisplayRole) {
+    const auto& names = ws_.Names.Parameters;
+    return section < static_cast<int>(names.size()) ? QString::fromStdString(names[section])
+                                                     : QString("%1.").arg(section + 1);
+  }
   if (role == Qt::TextAlignmentRole)
     return int(orientation == Qt::Horizontal ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
   return QAbstractTableModel::headerData(section, orientation, role);
@@ -70,7 +74,7 @@ CovariancePage::CovariancePage(const Workspace& ws, QWidget* parent)
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
   grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid_->verticalHeader()->setFixedWidth(30);
+  grid_->verticalHeader()->setMinimumWidth(30);
   grid_->horizontalHeader()->setDefaultSectionSize(48);
   panel_->setObjectName("CDPanel");
   panel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -88,7 +92,7 @@ CovariancePage::CovariancePage(const Workspace& ws, QWidget* parent)
 void CovariancePage::CopySelection() {
   const QModelIndexList cells = grid_->selectionModel()->selectedIndexes();
   if (cells.isEmpty()) return;
-  GridRect rect{CovarianceGrid::kSize, CovarianceGrid::kSize, 1, 1};
+  GridRect rect{ws_.CovarGrid.Size(), ws_.CovarGrid.Size(), 1, 1};
   for (const QModelIndex& cell : cells) {
     rect.Left = std::min(rect.Left, cell.column() + 1);
     rect.Right = std::max(rect.Right, cell.column() + 1);

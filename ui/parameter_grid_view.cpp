@@ -1,6 +1,7 @@
 #include "ui/parameter_grid_view.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -168,7 +169,7 @@ class ParameterGridDelegate : public QStyledItemDelegate {
 };
 
 int ParameterGridModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : grid_.RowCount() - 1;
+  return parent.isValid() ? 0 : rows_;
 }
 
 int ParameterGridModel::columnCount(const QModelIndex& parent) const {
@@ -215,6 +216,11 @@ Qt::ItemFlags ParameterGridModel::flags(const QModelIndex& index) const {
 }
 
 void ParameterGridModel::RefreshCells() {
+  if (rows_ != grid_.RowCount() - 1) {
+    beginResetModel();
+    rows_ = grid_.RowCount() - 1;
+    endResetModel();
+  }
   emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
   emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
   emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
@@ -252,13 +258,26 @@ ParameterGridView::ParameterGridView(ParameterGrid& grid, QWidget* parent)
 
 void ParameterGridView::ShareColumns() {
   // The label column is the vertical header, so the grid's width is it plus the viewport.
-  const std::vector<int> widths = ShareColumnWidths(kParamLabelWidth + viewport()->width(),
-                                                    kParamLabelWidth, grid_.ColumnCount());
+  const int labels = verticalHeader()->width();
+  const std::vector<int> widths =
+      ShareColumnWidths(labels + viewport()->width(), labels, grid_.ColumnCount());
   for (int c = 1; c < grid_.ColumnCount(); ++c) setColumnWidth(c - 1, std::max(widths[c], 0));
+}
+
+void ParameterGridView::FitLabels() {
+  int widest = kParamLabelWidth;
+  const QFontMetrics metrics(verticalHeader()->font());
+  for (int r = 1; r < grid_.RowCount(); ++r)
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(grid_.Text(0, r))) + 8);
+  if (widest != verticalHeader()->width()) {
+    verticalHeader()->setFixedWidth(widest);
+    ShareColumns();
+  }
 }
 
 void ParameterGridView::FollowCore() {
   model_->RefreshCells();
+  FitLabels();
   if (inCore_ > 0) return;
   const QModelIndex core = model_->index(grid_.CurrentRow() - 1, grid_.CurrentColumn() - 1);
   if (currentIndex() != core) {

@@ -16,7 +16,7 @@ class ParameterGridDelegate;
 class ParameterGridModel : public QAbstractTableModel {
  public:
   explicit ParameterGridModel(ParameterGrid& grid, QObject* parent = nullptr)
-      : QAbstractTableModel(parent), grid_(grid) {}
+      : QAbstractTableModel(parent), grid_(grid), rows_(grid.RowCount() - 1) {}
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   // Display, edit, alignment, foreground and background as the core says.
@@ -31,12 +31,15 @@ class ParameterGridModel : public QAbstractTableModel {
   QVariant CellData(int col, int row, int role) const;
 
   ParameterGrid& grid_;
+  int rows_;  // as the view last learnt them: the core's count changes between refreshes
 };
 
 class ParameterGridView : public QTableView {
  public:
   explicit ParameterGridView(ParameterGrid& grid, QWidget* parent = nullptr);
   ParameterGrid& Grid() const { return grid_; }
+  // The label column as wide as the widest label (names are longer than "20.").
+  void FitLabels();
   ParameterGridModel* GridModel() const { return model_; }
   // Columns 1..n-1 share the width beside the 30-pixel label column; runs on every resize.
   void ShareColumns();

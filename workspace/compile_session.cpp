@@ -34,7 +34,7 @@ bool CompileSession::TranslateModel() {
   ui.Repaint(View::Source);
   const std::string name = FileNamePart(modelPath);
   ModelBaseName = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
-  ModelTranslator translator(host_.ModelSource(), ModelBaseName);
+  ModelTranslator translator(host_.ModelSource(), ModelBaseName, host_.Counts());
   const TranslationResult result = translator.Translate();
   if (!result.Error.empty()) host_.ShowError(result.Error);
   if (result.Caret != TranslationResult::kCaretUnchanged) host_.PlaceModelCaret(result.Caret);

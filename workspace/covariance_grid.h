@@ -6,7 +6,7 @@
 // cell off the diagonal is tinted by it: red for positive, blue for negative, the deeper the
 // stronger.
 
-#include <array>
+#include <cstdint>
 #include <string>
 
 #include "estimation/parameter_record.h"
@@ -18,13 +18,13 @@ namespace zelk {
 
 class CovarianceGrid {
  public:
-  static constexpr int kSize = kMaxParams;
-
-  // Writes the texts of parameters 1..count from the statistics and the determinant line;
-  // other cells keep what they held.
+  // Takes the correlations of parameters 1..count from the statistics and the determinant
+  // line; other cells keep what they held.
   void Show(const TStatistics& statistics, int count);
-  // Column = parameter i, row = parameter j, both 1..20; throws outside.
-  const std::string& Text(int col, int row) const;
+  // Parameters the grid has cells for: 20, or as many as were last shown when more.
+  int Size() const { return values_.Rows(); }
+  // Column = parameter i, row = parameter j, both 1..Size(); throws outside.
+  std::string Text(int col, int row) const;
   bool TextDrawn(int col, const TParameterRecord& record) const;
   bool Emphasized(int col, int row, float threshold) const;
   // The cell's background: white on the diagonal and at 0, towards red (r > 0) or blue (r < 0).
@@ -35,8 +35,9 @@ class CovarianceGrid {
   const std::string& DeterminantLine() const { return determinantLine_; }
 
  private:
-  std::array<std::array<std::string, kSize + 1>, kSize + 1> texts_{};
-  std::array<std::array<double, kSize + 1>, kSize + 1> values_{};
+  // Texts are formatted when drawn: a thousand parameters make a million cells.
+  TTable<double, kMaxParams, kMaxParams> values_;
+  TTable<std::uint8_t, kMaxParams, kMaxParams> shown_;
   std::string determinantLine_;
 };
 

@@ -75,7 +75,7 @@ XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, 
   points.Markers = true;
   points.Points = fit.Profile(k);
   plot.Series.push_back(std::move(points));
-  if (k >= 1 && k <= kMaxParams) {
+  if (k >= 1 && k <= Room(record)) {
     if (record.LoFValid[k]) plot.Marks.push_back(record.LoFLimit[k]);
     if (record.HiFValid[k]) plot.Marks.push_back(record.HiFLimit[k]);
   }

@@ -7,7 +7,7 @@
 namespace zelk {
 
 void Workspace::SetParameterValue(int i, double v) {
-  if (i < 1 || i > kMaxParams) return;
+  if (i < 1 || i > Room(Parameters)) return;
   Parameters.Value[i] = v;
   Parameters.TrialValue[i] = v;
   Invalidate(Stale::Everything);

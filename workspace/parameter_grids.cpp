@@ -51,12 +51,20 @@ ParameterGrid::ParameterGrid(ParamGridKind kind, ParameterGrids& owner)
       owner_(owner),
       columnCount_(kind == ParamGridKind::ParamGrid ? kParamGridColumns : kPDGridColumns),
       cursor_(columnCount_ - 1, kParamGridRows - 1) {
+  Size(kParamGridRows);
   for (int c = 1; c < columnCount_; ++c) texts_[0][c] = kDetailHeadings[c];
-  for (int r = 1; r < kParamGridRows; ++r) texts_[r][0] = std::to_string(r) + ".";
+}
+
+void ParameterGrid::Size(int rows) {
+  const int before = RowCount();
+  if (rows == before) return;
+  texts_.resize(rows);
+  for (int r = before; r < rows; ++r) texts_[r][0] = std::to_string(r) + ".";
+  cursor_.SetLastRow(rows - 1);
 }
 
 std::string& ParameterGrid::TextRef(int col, int row) {
-  if (col < 0 || col >= columnCount_ || row < 0 || row >= kParamGridRows)
+  if (col < 0 || col >= columnCount_ || row < 0 || row >= RowCount())
     throw std::out_of_range("parameter grid cell out of range");
   return texts_[row][col];
 }
@@ -244,8 +252,15 @@ ParameterGrids::ParameterGrids(TParameterRecord& record, const FitResult& fit,
       paramGrid_(ParamGridKind::ParamGrid, *this),
       pdGrid_(ParamGridKind::PDGrid, *this) {}
 
+void ParameterGrids::SizeRows() {
+  const int rows = std::max(kParamGridRows, Count() + 1);
+  paramGrid_.Size(rows);
+  pdGrid_.Size(rows);
+}
+
 void ParameterGrids::Label() {
-  for (int r = 1; r < kParamGridRows; ++r) {
+  SizeRows();
+  for (int r = 1; r < paramGrid_.RowCount(); ++r) {
     const std::string label =
         r <= static_cast<int>(names_.Parameters.size()) ? names_.Parameters[r - 1] : std::to_string(r) + ".";
     paramGrid_.TextRef(0, r) = pdGrid_.TextRef(0, r) = label;
@@ -253,10 +268,11 @@ void ParameterGrids::Label() {
   ui_.Repaint(View::ParameterGrids);
 }
 
-int ParameterGrids::Count() const { return std::clamp<int>(record_.Count, 0, kMaxParams); }
+int ParameterGrids::Count() const { return std::clamp<int>(record_.Count, 0, Room(record_)); }
 
 void ParameterGrids::RefreshValueColumn(RefreshRows rows) {
-  const int last = rows == RefreshRows::All ? kMaxParams : Count();
+  SizeRows();
+  const int last = rows == RefreshRows::All ? paramGrid_.RowCount() - 1 : Count();
   for (int r = 1; r <= last; ++r) {
     paramGrid_.TextRef(1, r) = r <= Count() ? FormatSignificant(record_.Value.at(r), 8) : "";
     if (paramGrid_.cursor_.IsCurrent(1, r)) paramGrid_.edited_ = false;
@@ -268,7 +284,8 @@ void ParameterGrids::RefreshDetails(std::initializer_list<int> columns, RefreshR
   const T20Vector* fields[kPDGridColumns] = {
       nullptr,           &record_.Value,    &record_.MinBound, &record_.MaxBound,
       &record_.StdError, &record_.LoFLimit, &record_.HiFLimit};
-  const int last = rows == RefreshRows::All ? kMaxParams : Count();
+  SizeRows();
+  const int last = rows == RefreshRows::All ? pdGrid_.RowCount() - 1 : Count();
   for (const int c : columns) {
     if (c < 1 || c >= kPDGridColumns) continue;
     for (int r = 1; r <= last; ++r) {
@@ -280,7 +297,7 @@ void ParameterGrids::RefreshDetails(std::initializer_list<int> columns, RefreshR
 }
 
 void ParameterGrids::ToggleFixed(int i) {
-  if (i < 1 || i > kMaxParams) return;
+  if (i < 1 || i > Room(record_)) return;
   record_.Fixed[i] = !record_.Fixed[i];
   ui_.Repaint(View::ParameterGrids);
   fixedToggled_();

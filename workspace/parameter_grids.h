@@ -2,7 +2,8 @@
 // The two parameter grids as models: ParamGrid (values only) and PDGrid (values, bounds,
 // standard errors, F-limits). Each holds its cell texts, current cell, selection and editor
 // state and says how every cell is drawn; a view only draws that and forwards what the user
-// does. Row 0 holds the headings, column 0 the labels "1." .. "20."; row r is parameter r.
+// does. Row 0 holds the headings, column 0 the labels ("1." or the parameter's name); row r is
+// parameter r. There are 20 rows, or as many as the parameters when there are more.
 
 #include <array>
 #include <functional>
@@ -18,7 +19,7 @@
 
 namespace zelk {
 
-inline constexpr int kParamGridRows = kMaxParams + 1;  // heading row included
+inline constexpr int kParamGridRows = kMaxParams + 1;  // at least; heading row included
 inline constexpr int kParamGridColumns = 2;            // label column included
 inline constexpr int kPDGridColumns = 7;
 inline constexpr int kParamLabelWidth = 30;
@@ -26,7 +27,7 @@ inline constexpr int kParamRowHeight = 18;
 
 enum class ParamGridKind { ParamGrid, PDGrid };
 
-// Which rows a refresh writes: 1..Count only, or all 20 with empty texts beyond Count.
+// Which rows a refresh writes: 1..Count only, or all rows with empty texts beyond Count.
 enum class RefreshRows { UpToCount, All };
 
 enum class CellAlignment { Left, Right, Centre };
@@ -64,7 +65,7 @@ class ParameterGrid {
  public:
   ParamGridKind Kind() const { return kind_; }
   int ColumnCount() const { return columnCount_; }
-  int RowCount() const { return kParamGridRows; }
+  int RowCount() const { return static_cast<int>(texts_.size()); }
 
   // The text a cell holds (as typed or as last refreshed). Throws std::out_of_range off the grid.
   const std::string& Text(int col, int row) const;
@@ -128,7 +129,9 @@ class ParameterGrid {
   ParamGridKind kind_;
   ParameterGrids& owner_;
   int columnCount_;
-  std::array<std::array<std::string, kPDGridColumns>, kParamGridRows> texts_;
+  // Rows as many as the owner last sized them to (Size).
+  void Size(int rows);
+  std::vector<std::array<std::string, kPDGridColumns>> texts_;
   GridCursor cursor_;
   bool editorOpen_ = false;
   bool editing_ = false;  // PDGrid: a key press allowed the editor
@@ -168,7 +171,7 @@ class ParameterGrids {
   // PDGrid's given columns (1 Value, 2 MinBound, 3 MaxBound, 4 StdError, 5 LoFLimit,
   // 6 HiFLimit; others ignored) with 6 significant digits.
   void RefreshDetails(std::initializer_list<int> columns, RefreshRows rows);
-  // Fixed[i] flips (i in 1..20, else nothing).
+  // Fixed[i] flips (i in 1..Count, else nothing).
   void ToggleFixed(int i);
   // While a computation runs both grids are locked: their cells can be selected and copied,
   // no editor opens and a row label does not toggle Fixed.
@@ -179,6 +182,8 @@ class ParameterGrids {
   // A number typed into `grid` at (col, row) goes to the record.
   void Store(ParameterGrid& grid, int col, int row, double v);
   int Count() const;
+  // Both grids get the rows the record's count needs.
+  void SizeRows();
 
   TParameterRecord& record_;
   const FitResult& fit_;

@@ -125,7 +125,7 @@ bool RunController::ComputeStdErrors() {
   TParameterRecord& table = ground_.Table;
   const std::string error = Statistics(ground_.Problem, table, Result.Statistics);
   const bool ok = error.empty();
-  for (int i = 1; i <= kMaxParams; ++i) table.StdErrValid[i] = ok && i <= table.Count;
+  for (int i = 1; i <= Room(table); ++i) table.StdErrValid[i] = ok && i <= table.Count;
   if (!ok) {
     Result.Statistics = {};
     // A Jacobian that failed was said by the problem itself.

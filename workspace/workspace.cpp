@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/csv_table.h"
 #include "base/data_file.h"
+#include "base/file_names.h"
 #include "base/format.h"
 #include "base/messages.h"
 #include "presentation/chart_data.h"
@@ -294,8 +296,20 @@ void Workspace::Invalidate(Stale what) {
 
 bool Workspace::WriteDataFile(const std::string& path) {
   if (!grid_.CommitEditedCell()) return false;
+  const bool csv = LowercaseExtension(path) == ".csv";
+  if (!csv && !FitsDataFile(MeasuredData)) {
+    ShowError(DataFileLimitsMessage(MeasuredData));
+    return false;
+  }
+  std::vector<std::uint8_t> bytes;
+  if (csv) {
+    const std::string text = DataSetToCsv(MeasuredData);
+    bytes.assign(text.begin(), text.end());
+  } else {
+    bytes = EncodeDataFile(MeasuredData);
+  }
   std::string reason;
-  if (!WriteFileReplacing(path, EncodeDataFile(MeasuredData), reason)) {
+  if (!WriteFileReplacing(path, bytes, reason)) {
     ShowError(std::string(msg::kSaveFailed) + "\n" + reason);
     return false;
   }
@@ -362,9 +376,10 @@ void Workspace::EditCommand(EditOp op) {
 }
 
 void Workspace::SaveDataFile() {
-  // An imported set keeps its source's name, but only the own format is ever written: a
-  // foreign file is never overwritten, the user chooses a ".zkd" name instead.
-  if (DataFileName.empty() || LowercaseExtension(DataFileName) != ".zkd") {
+  // An imported set keeps its source's name, but only the own formats are ever written: a
+  // foreign file is never overwritten, the user chooses a ".zkd" or ".csv" name instead.
+  const std::string ext = LowercaseExtension(DataFileName);
+  if (DataFileName.empty() || (ext != ".zkd" && ext != ".csv")) {
     SaveDataFileAs();
     return;
   }
@@ -372,10 +387,15 @@ void Workspace::SaveDataFile() {
 }
 
 void Workspace::SaveDataFileAs() {
-  FileDialogRequest request =
-      DocumentDialog(msg::kSaveDataTitle, msg::kSaveDataFilter, "zkd", DataFileName);
-  if (!DataFileName.empty() && LowercaseExtension(DataFileName) != ".zkd") {
-    request.ProposedName = ProposedName(DataFileName, ".zkd");
+  // A set the .zkd layout cannot hold is offered as CSV only.
+  const bool fits = FitsDataFile(MeasuredData);
+  const char* ext = fits ? ".zkd" : ".csv";
+  FileDialogRequest request = DocumentDialog(
+      msg::kSaveDataTitle, fits ? msg::kSaveDataFilter : msg::kSaveLargeDataFilter, ext + 1,
+      DataFileName);
+  const std::string current = LowercaseExtension(DataFileName);
+  if (!DataFileName.empty() && current != ext && (fits ? current != ".csv" : true)) {
+    request.ProposedName = ProposedName(DataFileName, ext);
     request.StartFolder = fs::path(DataFileName).parent_path().string();
   }
   request.ConfirmOverwrite = true;

@@ -279,7 +279,8 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   const std::string& ModelPath() const override { return ModelFileName; }
   const std::string& ModelSource() const override { return ModelText; }
   ModelCounts Counts() const override {
-    return {Model.DifEqCount, MeasuredData.YData.DepCount, Parameters.Count};
+    return {Model.DifEqCount, MeasuredData.YData.DepCount, Parameters.Count,
+            MeasuredData.XData.IndepCount};
   }
   const TZelkPrefs& Settings() const override { return Prefs; }
   bool SaveModelFirst() override;

@@ -19,7 +19,7 @@
 #include "support/files.h"
 #include "support/foreign_file.h"
 #include "support/temp_folder.h"
-#include "tools/zelkcli/csv_table.h"
+#include "base/csv_table.h"
 
 namespace zelk {
 namespace {
@@ -108,9 +108,11 @@ TEST(CsvTable, ReadsBackEveryDoubleExactly) {
 
 TEST(CsvTable, RefusesWhatIsNotADataTableWithAReason) {
   std::string manyEvents = "X[1],Y[1]\n";
-  for (int j = 0; j < 1001; ++j) manyEvents += "1,2\n";
+  for (int j = 0; j < kMaxEventCount + 1; ++j) manyEvents += "1,2\n";
   std::string wideHeader;
-  for (int i = 1; i <= 71; ++i) wideHeader += (i > 1 ? ",X[" : "X[") + std::to_string(i) + "]";
+  for (int i = 1; i <= 60001; ++i) wideHeader += (i > 1 ? ",X[" : "X[") + std::to_string(i) + "]";
+  std::string tooManyY = "X[1]";
+  for (int i = 1; i <= 30001; ++i) tooManyY += ",Y[" + std::to_string(i) + "]";
   struct Case {
     std::string name;
     std::string text;
@@ -120,12 +122,13 @@ TEST(CsvTable, RefusesWhatIsNotADataTableWithAReason) {
       {"NaN", "X[1],Y[1]\n1,2\nnan,3\n", "event 2, X[1]: \"nan\" is not a finite number"},
       {"minus infinity", "X[1],X[2],Y[1]\n1,2,3\n1,-inf,3\n",
        "event 2, X[2]: \"-inf\" is not a finite number"},
-      {"1001 events", manyEvents, "a data set has 1 to 1000 events; the file has more"},
-      {"71 cells in the header", wideHeader + "\n", "line 1 has more than 70 cells"},
-      {"71 cells in a row", "X[1],Y[1]\n1,2\n" + std::string(70, ',') + "\n",
-       "line 3 has more than 70 cells"},
-      {"long line", "X[1],Y[1]\n1,2\n1," + std::string(16384, '1') + "\n",
-       "line 3 is longer than 16384 characters"},
+      {"too many events", manyEvents, "a data set has 1 to 600000 events; the file has more"},
+      {"too many cells in the header", wideHeader + "\n", "line 1 has more than 60000 cells"},
+      {"too many cells in a row", "X[1],Y[1]\n1,2\n" + std::string(60000, ',') + "\n",
+       "line 3 has more than 60000 cells"},
+      {"too many dependent variables", tooManyY + "\n1\n", "more than a data set holds"},
+      {"long line", "X[1],Y[1]\n1,2\n1," + std::string(kMaxCsvLineLength, '1') + "\n",
+       "line 3 is longer than 2097152 characters"},
       {"empty", "", "empty"},
       {"no Y", "X[1]\n1\n", "at least X[1] and Y[1]"},
       {"Y before X", "Y[1],X[1]\n1,2\n", "does not fit"},
@@ -133,7 +136,7 @@ TEST(CsvTable, RefusesWhatIsNotADataTableWithAReason) {
       {"short row", "X[1],Y[1]\n1\n", "line 2 has 1 cells"},
       {"letters", "X[1],Y[1]\n1,abc\n", "line 2, column 2: \"abc\" is not a number"},
       {"comma decimal", "X[1],Y[1]\n1,2;5\n", "is not a number"},
-      {"no events", "X[1],Y[1]\n", "1 to 1000 events"},
+      {"no events", "X[1],Y[1]\n", "at least one event"},
   };
   for (const auto& c : cases) {
     auto data = std::make_unique<TDataSet>();

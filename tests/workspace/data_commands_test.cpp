@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/csv_table.h"
 #include "base/data_file.h"
 #include "base/format.h"
 #include "base/messages.h"
@@ -61,7 +62,7 @@ TEST_F(DataCommands, SaveAsAsksWithTheDocumentedDialogAndMarksTheDataSaved) {
   ASSERT_EQ(ui_.SaveRequests.size(), 1u);
   const FileDialogRequest& r = ui_.SaveRequests[0];
   EXPECT_EQ(r.Title, "Save Experimental Data As ...");
-  EXPECT_EQ(r.Filter, "Zelk Data File (*.zkd)|*.zkd");
+  EXPECT_EQ(r.Filter, "Zelk Data File (*.zkd)|*.zkd|CSV Data (*.csv)|*.csv");
   EXPECT_EQ(r.DefaultExtension, "zkd");
   EXPECT_EQ(r.ProposedName, "");
   EXPECT_TRUE(r.ConfirmOverwrite);
@@ -184,6 +185,8 @@ TEST_F(DataCommands, TheLowerCasedExtensionChoosesTheReader) {
   ws_->SaveDataFileAs();
   const std::string capital = folder_.File("DATA.ZKD");
   WriteBytes(capital, Bytes(saved));
+  const std::string csv = "X[1],Y[1]\n1,2\n";
+  WriteBytes(folder_.File("a.Csv"), std::vector<std::uint8_t>(csv.begin(), csv.end()));
   struct Case {
     const char* name;
     std::string path;
@@ -192,7 +195,7 @@ TEST_F(DataCommands, TheLowerCasedExtensionChoosesTheReader) {
   } cases[] = {
       {"capitals", capital, {}, true},
       {"text file", folder_.File("notes.txt"), {".TXT files are not supported!"}, false},
-      {"mixed case", folder_.File("a.Csv"), {".CSV files are not supported!"}, false},
+      {"mixed case", folder_.File("a.Csv"), {}, true},
       {"former foreign", folder_.File("old.GRD"), {msg::kNotImplemented}, false},
   };
   for (const auto& c : cases) {
@@ -325,6 +328,20 @@ TEST_F(DataCommands, CountsBeyondTheClassicLimitsAreReadWholeAndBeyondMemoryRefu
   EXPECT_EQ(ws_->MeasuredData.YData.M[2][1], 7);
   EXPECT_EQ(ws_->Grid().Text(22 + 1, 2), "7.00000");
   EXPECT_EQ(ws_->DataFileName, path);
+  // Saved again it no longer fits the .zkd layout: refused with the limits, then kept as CSV.
+  ws_->SaveDataFile();
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{DataFileLimitsMessage(ws_->MeasuredData)});
+  EXPECT_EQ(Bytes(path), bytes);
+  const std::string csvPath = folder_.File("wide.csv");
+  ui_.DialogAnswers = {csvPath};
+  ws_->SaveDataFileAs();
+  EXPECT_EQ(ui_.SaveRequests.back().Filter, "CSV Data (*.csv)|*.csv");
+  EXPECT_EQ(ui_.SaveRequests.back().ProposedName, "wide.csv");
+  const std::string before = DataSetToCsv(ws_->MeasuredData);
+  Open(csvPath);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{});
+  EXPECT_EQ(DataSetToCsv(ws_->MeasuredData), before);
+  EXPECT_EQ(ws_->DataFileName, csvPath);
 
   // 40 000 dependent variables of one event: more than memory may hold, and nothing changes.
   std::vector<std::uint8_t> huge{'Z', 'K', 'D', 1, 0, 1, 0, 0, 0, 0x40, 0x9c, 0, 0, 1, 0, 0, 0};
@@ -336,7 +353,7 @@ TEST_F(DataCommands, CountsBeyondTheClassicLimitsAreReadWholeAndBeyondMemoryRefu
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("more than a data set can hold"), std::string::npos) << messages[0];
   EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 22);
-  EXPECT_EQ(ws_->DataFileName, path);
+  EXPECT_EQ(ws_->DataFileName, csvPath);
 }
 
 TEST_F(DataCommands, AFailedSaveKeepsNameAndStateAndSaysSo) {

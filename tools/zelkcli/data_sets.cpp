@@ -9,7 +9,7 @@
 #include "base/file_names.h"
 #include "base/format.h"
 #include "base/messages.h"
-#include "tools/zelkcli/csv_table.h"
+#include "base/csv_table.h"
 
 namespace zelk {
 
@@ -40,22 +40,12 @@ void ApplyCounts(const TDataSet& from, long long indep, long long dep, long long
   data.XData.Defined = from.XData.Defined;
   data.YData.M = from.YData.M;
   data.YData.Defined = from.YData.Defined;
+  HoldCounts(data);
 }
 
 }  // namespace
 
 std::string ReadDataSet(const std::string& path, TDataSet& data) {
-  if (LowercaseExtension(path) == ".csv") {
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    if (!ReadWholeFile(path, bytes, error)) return "cannot open " + path + ": " + error;
-    auto table = std::make_unique<TDataSet>();
-    if (!CsvToDataSet(std::string(bytes.begin(), bytes.end()), *table, error))
-      return path + ": " + error;
-    ApplyCounts(*table, table->XData.IndepCount, table->YData.DepCount, table->YData.EventCount,
-                data);
-    return {};
-  }
   const DataFileRead read = ReadAnyDataFile(path);
   if (!read.Ok()) return read.Error;
   ApplyCounts(*read.Data, read.Header.IndepCount, read.Header.DepCount, read.Header.EventCount,
@@ -64,6 +54,7 @@ std::string ReadDataSet(const std::string& path, TDataSet& data) {
 }
 
 std::string WriteDataSet(const std::string& path, const TDataSet& data) {
+  if (!FitsDataFile(data)) return DataFileLimitsMessage(data);
   std::string reason;
   if (WriteFileReplacing(path, EncodeDataFile(data), reason)) return {};
   return std::string(msg::kSaveFailed) + "\n" + reason;

@@ -39,7 +39,7 @@
 #include "presentation/report.h"
 #include "presentation/rich_text.h"
 #include "presentation/visibility_tree.h"
-#include "tools/zelkcli/csv_table.h"
+#include "base/csv_table.h"
 #include "tools/zelkcli/data_sets.h"
 #include "tools/zelkcli/pictures.h"
 
@@ -246,17 +246,14 @@ bool ParseList(const std::string& option, const std::string& text, std::vector<d
     }
     out.push_back(*v);
   }
-  if (out.size() > static_cast<std::size_t>(kMaxParams)) {
-    error = option + ": at most 20 parameters";
-    return false;
-  }
   return true;
 }
 
 // "v1,v2,name=v,..." into parameter slots: a plain value takes the next slot from 1, a
 // named one its parameter's; false with a reason for anything else.
 bool ParseParameterList(const std::string& option, const std::string& text,
-                        const ModelNames& names, std::map<int, double>& out, std::string& error) {
+                        const ModelNames& names, int count, std::map<int, double>& out,
+                        std::string& error) {
   std::stringstream list(text);
   int next = 1;
   for (std::string item; std::getline(list, item, ',');) {
@@ -276,8 +273,8 @@ bool ParseParameterList(const std::string& option, const std::string& text,
       error = option + ": \"" + item + "\" is not a number";
       return false;
     }
-    if (slot > kMaxParams) {
-      error = option + ": at most 20 parameters";
+    if (slot > count) {
+      error = option + ": the model has " + std::to_string(count) + " parameters";
       return false;
     }
     out[slot] = *v;
@@ -434,7 +431,7 @@ int DataSetFit::ReadDimensions(const std::string& path) {
     switch (d) {
       case Dimension::AlgEq: model_.AlgEqCount = n; break;
       case Dimension::DifEq: model_.DifEqCount = n; break;
-      case Dimension::Param: table_.Count = n; break;
+      case Dimension::Param: Resize(table_, n); break;
       case Dimension::Indep: measured_->XData.IndepCount = n; break;
       case Dimension::Dep: measured_->YData.DepCount = n; break;
       case Dimension::Events: break;
@@ -513,7 +510,7 @@ int DataSetFit::LoadLibrary(const std::string& modelPath) {
 }
 
 ModelCounts DataSetFit::Counts() const {
-  return {model_.DifEqCount, measured_->YData.DepCount, table_.Count};
+  return {model_.DifEqCount, measured_->YData.DepCount, table_.Count, measured_->XData.IndepCount};
 }
 
 int DataSetFit::Compile(const std::string& modelPath, const fs::path& folder,
@@ -541,11 +538,12 @@ int DataSetFit::SetParameters() {
   const ModelNames& names = names_;
   std::map<int, double> values, mins, maxs;
   std::string error;
-  if (!ParseParameterList("--values", o_.Values, names, values, error) ||
-      !ParseParameterList("--min", o_.Min, names, mins, error) ||
-      !ParseParameterList("--max", o_.Max, names, maxs, error))
+  const int count = table_.Count;
+  if (!ParseParameterList("--values", o_.Values, names, count, values, error) ||
+      !ParseParameterList("--min", o_.Min, names, count, mins, error) ||
+      !ParseParameterList("--max", o_.Max, names, count, maxs, error))
     return Fail(error);
-  for (int i = 1; i <= kMaxParams; ++i)
+  for (int i = 1; i <= Room(table_); ++i)
     table_.Value[i] = table_.TrialValue[i] = values.count(i) ? values[i] : 1.0;
   for (const auto& [i, v] : mins) SetBound(table_, i, TBound::Min, v);
   for (const auto& [i, v] : maxs) SetBound(table_, i, TBound::Max, v);
@@ -646,7 +644,7 @@ int DataSetFit::Compute() {
   TStatistics& stats = record_.Statistics;
   if (o_.Stats) {
     const std::string error = zelk::Statistics(problem_, table_, stats);
-    for (int i = 1; i <= kMaxParams; ++i)
+    for (int i = 1; i <= Room(table_); ++i)
       table_.StdErrValid[i] = error.empty() && i <= table_.Count;
     if (!error.empty()) {
       stats = {};

@@ -18,7 +18,7 @@
 #include "base/format.h"
 #include "model/model_language.h"
 #include "presentation/rich_text.h"
-#include "tools/zelkcli/csv_table.h"
+#include "base/csv_table.h"
 #include "tools/zelkcli/data_sets.h"
 #include "tools/zelkcli/fit_command.h"
 

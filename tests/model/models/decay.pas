@@ -4,10 +4,13 @@ uses Math;
 
 type T20Vector = array[0..20] of Double;
 type T50Vector = array[0..50] of Double;
-type T20x500Matrix = array[0..500] of T20Vector;
-type T50x500Matrix = array[0..500] of T50Vector;
-type P20Vector = ^T20Vector;
-type P50Vector = ^T50Vector;
+type TZelkValues = array[0..$FFFFFFF] of Double;
+type TZelkXeRow = array[0..20] of Double;
+type TZelkYeRow = array[0..50] of Double;
+type T20x500Matrix = array[0..$FFFFF] of TZelkXeRow;
+type T50x500Matrix = array[0..$FFFFF] of TZelkYeRow;
+type P20Vector = ^TZelkValues;
+type P50Vector = ^TZelkValues;
 type P20x500Matrix = ^T20x500Matrix;
 type P50x500Matrix = ^T50x500Matrix;
 
@@ -25,9 +28,13 @@ begin
 ;
 end;
 
+procedure MatrixStrides(var xs, ys : LongInt); export;
+begin xs := 21; ys := 51; end;
+
 exports
 DynamicEquations,
-InitialEquations;
+InitialEquations,
+MatrixStrides;
 
 begin
 end.

@@ -1,4 +1,4 @@
-#include "tools/zelkcli/csv_table.h"
+#include "base/csv_table.h"
 
 #include <charconv>
 #include <cmath>
@@ -69,9 +69,9 @@ std::optional<double> CellValue(const std::string& cell) {
 }  // namespace
 
 bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
-  // A table that fits holds at most the header and kMaxEvents rows of kMaxCells cells; lines
-  // and cells beyond that are refused as they come, so no input makes the reader hoard.
-  constexpr std::size_t kMaxCells = kMaxIndep + kMaxDep;
+  // A table that fits holds at most the header and kMaxEventCount rows of kMaxCells cells;
+  // lines and cells beyond that are refused as they come, so no input makes the reader hoard.
+  constexpr std::size_t kMaxCells = 2 * kMaxVariables;
   std::vector<std::string> lines;
   std::size_t blankRun = 0;  // blank lines not yet known to be inside the table
   std::istringstream in(text);
@@ -86,8 +86,8 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
       ++blankRun;
       continue;
     }
-    if (lines.size() + blankRun > static_cast<std::size_t>(kMaxEvents)) {
-      error = FillPlaceholders(msg::kCsvTooManyEvents, {std::to_string(kMaxEvents)});
+    if (lines.size() + blankRun > static_cast<std::size_t>(kMaxEventCount)) {
+      error = FillPlaceholders(msg::kCsvTooManyEvents, {std::to_string(kMaxEventCount)});
       return false;
     }
     lines.insert(lines.end(), blankRun, std::string());
@@ -119,18 +119,19 @@ bool CsvToDataSet(const std::string& text, TDataSet& data, std::string& error) {
     error = "the header needs at least X[1] and Y[1]";
     return false;
   }
-  if (indep > kMaxIndep || dep > kMaxDep) {
-    error = "at most " + std::to_string(kMaxIndep) + " independent and " + std::to_string(kMaxDep) +
-            " dependent variables fit; the header has " + std::to_string(indep) + " and " +
-            std::to_string(dep);
-    return false;
-  }
   const int events = static_cast<int>(lines.size()) - 1;
-  if (events < 1 || events > kMaxEvents) {
-    error = "a data set has 1 to " + std::to_string(kMaxEvents) + " events; the file has " +
-            std::to_string(events);
+  if (events < 1) {
+    error = "a data set has at least one event; the file has none";
     return false;
   }
+  if (indep > kMaxVariables || dep > kMaxVariables || !FitsInMemory(events, indep, dep)) {
+    error = std::to_string(events) + " events of " + std::to_string(indep) + " independent and " +
+            std::to_string(dep) + " dependent variables are more than a data set holds (at most " +
+            std::to_string(kMaxVariables) + " variables of each kind, " +
+            std::to_string(kMaxDataCells) + " values a block)";
+    return false;
+  }
+  Hold(data, events, indep, dep);
   data.XData.IndepCount = indep;
   data.YData.DepCount = dep;
   data.YData.EventCount = events;

@@ -12,7 +12,7 @@ namespace zelk {
 std::string DataSetToCsv(const TDataSet& data);
 
 // The longest line a table may hold: 70 cells of any number's text fit many times over.
-inline constexpr std::size_t kMaxCsvLineLength = 16384;
+inline constexpr std::size_t kMaxCsvLineLength = 1 << 21;
 
 // Fills counts, values and defined flags of `data`; missing values are stored as 0.
 // Returns false with a one-line reason for anything that is not such a table: among them a
