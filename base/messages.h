@@ -17,6 +17,7 @@ inline constexpr const char* kOperationCancelled = "\nOperation cancelled ...";
 inline constexpr const char* kHeaderInvalid = "File header is invalid!";
 inline constexpr const char* kInvalidVersion = "Invalid file version!";
 inline constexpr const char* kInvalidNumber = "Invalid numeric format!";
+inline constexpr const char* kInvalidScale = "A scale is linear, ln or log10.";
 // The status bar while a computation runs: what runs, its model calls, its best value.
 inline constexpr const char* kRunningSearch = "%s running: %d model calls, best %s";
 inline constexpr const char* kRunningFLimit = "F-Limit %s %d running: %d model calls, min %s";
@@ -123,6 +124,8 @@ inline constexpr const char* kDesignNothing =
 inline constexpr const char* kCovarianceDeterminant = "Covariance matrix determinant = ";
 // What the "Std. Error" column holds: the details grid's heading tip and the report's note.
 inline constexpr const char* kStdErrorHeadingTip = "95 % half-width: t(ν) × standard error";
+inline constexpr const char* kReportScaleNote =
+    "Fitted on a logarithmic scale: %s; their Std. Error x/\xC3\xB7 f spans value / f to value \xC3\x97 f.";
 inline constexpr const char* kReportStdErrorNote =
     "Std. Error: 95 % half-width, t(ν) × standard error, ν = %s";
 inline constexpr const char* kModelUntitled =

@@ -4,6 +4,7 @@
 
 #include "base/format.h"
 #include "base/messages.h"
+#include "estimation/scales.h"
 
 namespace zelk {
 
@@ -148,7 +149,9 @@ std::string FitSummary::BriefReport() const {
 std::string Statistics(FitProblem& problem, const TParameterRecord& table, TStatistics& out) {
   out = {};
   bool singular = false;
-  if (!problem.NormalInverse(table.Value, JacobianColumnsOf(table), singular))
+  JacobianColumns columns = JacobianColumnsOf(table);
+  ScaleColumns(columns, table, table.Value);
+  if (!problem.NormalInverse(table.Value, columns, singular))
     return singular ? msg::kNormalMatrixSingular : kJacobianFailed;
   return ComputeStatistics(problem.Work().NormalInverse, table.Count, problem.Objective(),
                            problem.Work().ResidualCount, out);

@@ -70,6 +70,10 @@ bool FitProblem::Residuals(std::vector<double>& out) const {
 bool FitProblem::ResidualJacobian(const T20Vector& parameters, const JacobianColumns& columns) {
   SolveContext ctx = Context();
   if (!ComputeJacobian(ctx, work_, parameters, columns, measured_)) return false;
+  if (!columns.Slopes.empty())
+    for (int n = 1; n <= work_.ResidualCount; ++n)
+      for (std::size_t j = 1; j <= columns.Params.size(); ++j)
+        work_.Jacobian[n][j] *= columns.Slopes[j - 1];
   if (ObjectiveKind != TObjectiveKind::WeightedSS) return true;
   // The fit made is of the weighted residuals: so are its Jacobian and its statistics.
   const TYData& y = measured_.YData;

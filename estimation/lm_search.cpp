@@ -12,6 +12,7 @@
 #include "base/format.h"
 #include "base/messages.h"
 #include "estimation/fit_searches.h"
+#include "estimation/scales.h"
 
 namespace zelk {
 
@@ -34,26 +35,41 @@ class Quiet {
   MessageSink said_;
 };
 
+// The free parameters as the search moves them: x_j = u(p_free[j]) on each one's scale.
+struct FreeParameters {
+  std::vector<int> Index;
+  std::vector<TScale> Scale;
+  void Natural(const double* x, T20Vector& p) const {
+    for (std::size_t j = 0; j < Index.size(); ++j) p[Index[j]] = ToNatural(Scale[j], x[j]);
+  }
+};
+
 // The residuals of the measured data at the free parameters x, with the fixed ones at Value,
 // as the objective in use defines them; their Jacobian is the fit problem's, kept inside the
-// bounds.
+// bounds, taken with respect to x.
 class ResidualCost final : public ceres::CostFunction {
  public:
-  ResidualCost(FitProblem& problem, const TParameterRecord& record, const std::vector<int>& free,
+  ResidualCost(FitProblem& problem, const TParameterRecord& record, const FreeParameters& free,
                const LMHooks& hooks)
-      : problem_(problem), record_(record), hooks_(hooks), columns_(JacobianColumnsOf(record)) {
-    columns_.Params = free;
+      : problem_(problem),
+        record_(record),
+        free_(free),
+        hooks_(hooks),
+        columns_(JacobianColumnsOf(record)) {
+    columns_.Params = free.Index;
     set_num_residuals(problem.ObservationCount());
-    mutable_parameter_block_sizes()->push_back(static_cast<int>(free.size()));
+    mutable_parameter_block_sizes()->push_back(static_cast<int>(free.Index.size()));
   }
 
   bool Evaluate(double const* const* x, double* residuals, double** jacobians) const override {
     T20Vector p = record_.Value;
-    const std::vector<int>& free = columns_.Params;
-    for (std::size_t j = 0; j < free.size(); ++j) p[free[j]] = x[0][j];
-    const std::size_t n = free.size(), m = static_cast<std::size_t>(num_residuals());
+    free_.Natural(x[0], p);
+    const std::size_t n = free_.Index.size(), m = static_cast<std::size_t>(num_residuals());
     if (jacobians && jacobians[0]) {
       const Quiet quiet(problem_);
+      columns_.Slopes.clear();
+      for (std::size_t j = 0; j < n; ++j)
+        columns_.Slopes.push_back(NaturalSlope(free_.Scale[j], p[free_.Index[j]]));
       if (!problem_.ResidualJacobian(p, columns_)) return Failed();
       const JacobianWork& w = problem_.Work();
       for (std::size_t r = 0; r < m; ++r) {
@@ -81,19 +97,20 @@ class ResidualCost final : public ceres::CostFunction {
 
   FitProblem& problem_;
   const TParameterRecord& record_;
+  const FreeParameters& free_;
   const LMHooks& hooks_;
-  JacobianColumns columns_;
+  mutable JacobianColumns columns_;
   mutable std::vector<double> scratch_;
 };
 
 class Progress final : public ceres::IterationCallback {
  public:
-  Progress(TParameterRecord& record, const std::vector<int>& free, const std::vector<double>& x,
+  Progress(TParameterRecord& record, const FreeParameters& free, const std::vector<double>& x,
            const LMHooks& hooks, LMOutcome& outcome)
       : record_(record), free_(free), x_(x), hooks_(hooks), outcome_(outcome) {}
   ceres::CallbackReturnType operator()(const ceres::IterationSummary& s) override {
     // x holds the point the search stands on: the last accepted one.
-    for (std::size_t j = 0; j < free_.size(); ++j) record_.Value[free_[j]] = x_[j];
+    free_.Natural(x_.data(), record_.Value);
     const bool improved = s.iteration > 0 && s.step_is_successful;
     if (s.iteration > 0) ++outcome_.Iterations;
     if (improved) ++outcome_.Successful;
@@ -103,7 +120,7 @@ class Progress final : public ceres::IterationCallback {
 
  private:
   TParameterRecord& record_;
-  const std::vector<int>& free_;
+  const FreeParameters& free_;
   const std::vector<double>& x_;
   const LMHooks& hooks_;
   LMOutcome& outcome_;
@@ -117,19 +134,24 @@ namespace {
 
 // One Ceres run over the parameters `free` from their Value; the others stay where they are.
 ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
-                            const std::vector<int>& free, int maxIterations,
+                            const std::vector<int>& freeIndex, int maxIterations,
                             const LMTolerances& tolerances, const LMHooks& hooks,
                             LMOutcome& outcome) {
+  FreeParameters free{freeIndex, {}};
   std::vector<double> x;
-  for (int i : free) x.push_back(record.Value[i]);
+  for (int i : freeIndex) {
+    free.Scale.push_back(EffectiveScale(record, i));
+    x.push_back(ToScaled(free.Scale.back(), record.Value[i]));
+  }
   ceres::Problem::Options problemOptions;
   problemOptions.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
   ceres::Problem lm(problemOptions);
   ResidualCost cost(problem, record, free, hooks);
   lm.AddResidualBlock(&cost, nullptr, x.data());
-  for (std::size_t j = 0; j < free.size(); ++j) {
-    lm.SetParameterLowerBound(x.data(), static_cast<int>(j), record.MinBound[free[j]]);
-    lm.SetParameterUpperBound(x.data(), static_cast<int>(j), record.MaxBound[free[j]]);
+  for (std::size_t j = 0; j < freeIndex.size(); ++j) {
+    const int i = freeIndex[j];
+    lm.SetParameterLowerBound(x.data(), static_cast<int>(j), ToScaled(free.Scale[j], record.MinBound[i]));
+    lm.SetParameterUpperBound(x.data(), static_cast<int>(j), ToScaled(free.Scale[j], record.MaxBound[i]));
   }
   Progress progress(record, free, x, hooks, outcome);
   ceres::Solver::Options options;
@@ -156,7 +178,7 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
   // A run that was stopped or failed gets its start back from Ceres: Value keeps the last
   // point an iteration stood on.
   if (summary.termination_type != ceres::USER_FAILURE && summary.termination_type != ceres::FAILURE)
-    for (std::size_t j = 0; j < free.size(); ++j) record.Value[free[j]] = x[j];
+    free.Natural(x.data(), record.Value);
   return summary;
 }
 
@@ -185,6 +207,7 @@ double RemainingDecrease(FitProblem& problem, const TParameterRecord& record,
                          const std::vector<int>& free) {
   JacobianColumns all = JacobianColumnsOf(record);
   all.Params = free;
+  ScaleColumns(all, record, record.Value);
   const Quiet quiet(problem);
   if (!problem.ResidualJacobian(record.Value, all)) return 0;
   const JacobianWork& w = problem.Work();
@@ -201,6 +224,7 @@ double RemainingDecrease(FitProblem& problem, const TParameterRecord& record,
                         (record.Value[i] >= record.MaxBound[i] && g <= 0);
     if (!pinned) moving.Params.push_back(i);
   }
+  ScaleColumns(moving, record, record.Value);
   T20Vector delta{};
   if (!(squares > 0) || moving.Params.empty() ||
       !problem.GaussNewtonCorrection(record.Value, moving, delta))
@@ -209,9 +233,12 @@ double RemainingDecrease(FitProblem& problem, const TParameterRecord& record,
   bool moves = false;
   for (std::size_t j = 0; j < moving.Params.size(); ++j) {
     const int i = moving.Params[j];
-    trial[i] = std::clamp(trial[i] + delta[j + 1], record.MinBound[i], record.MaxBound[i]);
-    const double scale = record.Value[i] != 0 ? std::fabs(record.Value[i]) : 1.0;
-    moves = moves || std::fabs(trial[i] - record.Value[i]) > kStalledMove * scale;
+    const TScale scale = EffectiveScale(record, i);
+    trial[i] = ToNatural(scale, std::clamp(ToScaled(scale, trial[i]) + delta[j + 1],
+                                           ToScaled(scale, record.MinBound[i]),
+                                           ToScaled(scale, record.MaxBound[i])));
+    const double size = record.Value[i] != 0 ? std::fabs(record.Value[i]) : 1.0;
+    moves = moves || std::fabs(trial[i] - record.Value[i]) > kStalledMove * size;
   }
   if (!moves) return 0;
   std::vector<double> r;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "estimation/scales.h"
+
 namespace zelk {
 
 namespace {
@@ -51,7 +53,6 @@ static_assert(kVectorsAt + std::size(kVectors) * kVectorBytes == kFlagsAt);
 static_assert(kFlagsAt + std::size(kFlags) * kSlots + 4 == kPointsAt);
 static_assert(kPointsAt + 2 * kSlots * kVectorBytes == kParameterFileSize);
 
-const char* const kScaleNames[] = {"linear", "ln", "log10"};
 
 std::vector<std::uint8_t> EncodeClassic(const TParameterRecord& r) {
   std::vector<std::uint8_t> bytes(kParameterFileSize, 0);
@@ -113,7 +114,7 @@ std::vector<std::uint8_t> EncodeText(const TParameterRecord& r) {
   std::string text = std::string(kParameterTextMagic) + "\nCount " + std::to_string(r.Count) + "\n";
   text += "Scale";
   for (int i = 1; i <= r.Count; ++i)
-    text += std::string(" ") + kScaleNames[static_cast<int>(r.Scale[i])];
+    text += std::string(" ") + ScaleName(r.Scale[i]);
   text += "\n";
   for (const VectorField& f : kVectors) {
     text += f.Name;
@@ -178,9 +179,10 @@ std::string DecodeText(const std::string& text, TParameterRecord& out) {
       for (int i = 1; i <= count; ++i) {
         std::string scale;
         in >> scale;
-        const auto it = std::find(std::begin(kScaleNames), std::end(kScaleNames), scale);
-        if (it == std::end(kScaleNames)) return where + " names no scale linear, ln or log10";
-        r.Scale[i] = static_cast<TScale>(it - std::begin(kScaleNames));
+        const auto named = ScaleFromName(scale);
+        if (!named || scale != ScaleName(*named))
+          return where + " names no scale linear, ln or log10";
+        r.Scale[i] = *named;
       }
       continue;
     }

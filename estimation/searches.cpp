@@ -16,6 +16,7 @@ void Clamp(TParameterRecord& r, int i) {
 // A random unit direction d over parameters 1..n and a step length s = r^ln(T/S).
 double RandomDirection(int n, std::uint32_t totalCalls, std::uint32_t successfulCalls,
                        T20Vector& d) {
+  d.Hold(n);
   double norm = 0;
   for (int i = 1; i <= n; ++i) {
     d[i] = 1 - 2 * NextRandom();
@@ -54,6 +55,7 @@ void ProfileTrial(TParameterRecord& record, int k, std::uint32_t totalCalls,
 void RegionTrial(TParameterRecord& record) {
   const int n = record.Count;
   T20Vector u{};
+  u.Hold(n);
   for (int i = 1; i <= n; ++i) u[i] = 1 - 2 * NextRandom();
   for (int i = 1; i <= n; ++i) {
     if (record.Fixed[i]) continue;

@@ -3,6 +3,7 @@
 
 #include "base/messages.h"
 #include "estimation/fit_searches.h"
+#include "estimation/scales.h"
 #include "estimation/searches.h"
 
 namespace zelk {
@@ -69,14 +70,19 @@ void GNStep(Search& s) {
   if (!s.InitialEvaluation()) return;
   TParameterRecord& p = s.Table;
   T20Vector delta{};
-  if (!s.Problem.GaussNewtonCorrection(p.Value, JacobianColumnsOf(p), delta)) {
+  JacobianColumns columns = JacobianColumnsOf(p);
+  ScaleColumns(columns, p, p.Value);
+  if (!s.Problem.GaussNewtonCorrection(p.Value, columns, delta)) {
     s.End(SearchEnd::SolveFailed);
     return;
   }
   if (s.Loop.Mode() == kIdle) return;
   bool anySolved = false;
   for (double factor = 1.0; factor >= kGNSmallestFactor; factor /= 2) {
-    for (int i = 1; i <= p.Count; ++i) p.TrialValue[i] = p.Value[i] + factor * delta[i];
+    for (int i = 1; i <= p.Count; ++i) {
+      const TScale scale = EffectiveScale(p, i);
+      p.TrialValue[i] = ToNatural(scale, ToScaled(scale, p.Value[i]) + factor * delta[i]);
+    }
     if (s.Solve(p.TrialValue, {}) != SolveResult::Solved) {
       s.CountFailedTrial();
       continue;

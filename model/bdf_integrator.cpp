@@ -156,6 +156,7 @@ SolveResult BdfIntegrator::Integrate(SolveContext& ctx, const T20Vector& paramet
   if (to[1] == from[1]) return SolveResult::Solved;
   if (!c.Prepare(n, Tolerances)) return SolveResult::PrecisionNotReached;
   c.ctx = &ctx;
+  c.arg.Hold(n);
   c.p = parameters;
   c.x = from;
   // Going on needs the same equations at the same point in the same state, and no

@@ -38,6 +38,8 @@ struct JacobianWork {
 struct JacobianColumns {
   std::vector<int> Params;
   T20Vector Lower{}, Upper{};
+  // dp/du of each column's parameter where it is searched as u (a scale); empty: all 1.
+  std::vector<double> Slopes;
 };
 // Parameters 1..count without bounds.
 JacobianColumns AllColumns(int count);

@@ -9,6 +9,7 @@
 
 #include "base/data_file.h"
 #include "base/format.h"
+#include "estimation/scales.h"
 #include "base/messages.h"
 
 namespace zelk {
@@ -75,6 +76,12 @@ bool StdErrorsComputed(const TParameterRecord& p) {
 
 std::string FS(double x, int n) { return FormatSignificant(x, n); }
 
+// "3." or the parameter's name.
+std::string RowLabel(const ReportInputs& in, int i) {
+  const bool named = in.Names && i <= static_cast<int>(in.Names->Parameters.size());
+  return named ? in.Names->Parameters[i - 1] : std::to_string(i) + ".";
+}
+
 }  // namespace
 
 std::vector<RichLine> BuildReport(const ReportInputs& in) {
@@ -103,7 +110,7 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   w.Font(S);
   w.Stops(Columns(3, kNumberColumn));
   for (int i = 1; i <= p.Count; ++i)
-    w.Line(std::to_string(i) + ".\t" + FS(p.MinBound[i], 8) + "\t" + FS(p.InitialValue[i], 8) +
+    w.Line(RowLabel(in, i) + "\t" + FS(p.MinBound[i], 8) + "\t" + FS(p.InitialValue[i], 8) +
            "\t" + FS(p.MaxBound[i], 8));
   w.Stops();
   w.Line();
@@ -123,12 +130,17 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
     cut = cut || side == LimitSideState::Unfinished;
     return FS((lower ? p.LoFLimit : p.HiFLimit)[i], 8) + (side == LimitSideState::Unfinished ? "*" : "");
   };
-  for (int i = 1; i <= p.Count; ++i)
-    w.Line(std::to_string(i) + ".\t" + FS(p.Value[i], 8) + "\t" +
-           (p.StdErrValid.at(i) ? FS(p.StdError[i], 8) : "") + "\t" + limit(i, true) + "\t" +
-           limit(i, false));
+  std::string scaled;
+  for (int i = 1; i <= p.Count; ++i) {
+    const TScale scale = EffectiveScale(p, i);
+    if (scale != TScale::Linear) scaled += (scaled.empty() ? "" : ", ") + RowLabel(in, i) + " " + ScaleName(scale);
+    w.Line(RowLabel(in, i) + "\t" + FS(p.Value[i], 8) + "\t" +
+           (p.StdErrValid.at(i) ? StdErrorText(scale, p.StdError[i], 8) : "") + "\t" +
+           limit(i, true) + "\t" + limit(i, false));
+  }
   w.Stops();
   if (cut) w.Line(msg::kReportLimitCut);
+  if (!scaled.empty()) w.Line(FillPlaceholders(msg::kReportScaleNote, {scaled}));
   // The column holds confidence half-widths, not standard errors: once computed, a note says so.
   if (in.StdErrorDof > 0 && StdErrorsComputed(p))
     w.Line(FillPlaceholders(msg::kReportStdErrorNote, {std::to_string(in.StdErrorDof)}));
@@ -138,16 +150,18 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   w.Line();
   w.Stops(Columns(p.Count, kCorrelationColumn));
   std::string header = "\t";
-  for (int i = 1; i <= p.Count; ++i) header += std::to_string(i) + ".\t";
+  for (int i = 1; i <= p.Count; ++i) header += RowLabel(in, i) + "\t";
   w.Line(header);
   for (int i = 1; i <= p.Count; ++i) {
-    std::string row = std::to_string(i) + ".";
+    const std::string label = RowLabel(in, i);
+    std::string row = label;
     for (int j = 1; j <= p.Count; ++j) row += "\t" + FS(in.Correlation[i][j], 3);
-    // The first three characters, the label (with its tab after a one-digit label), bold.
+    // The label bold: a number label's first three characters (with its tab after one digit).
+    const std::size_t bold = in.Names && i <= static_cast<int>(in.Names->Parameters.size()) ? label.size() : 3;
     w.Font(S, true);
-    w.Line(row.substr(0, 3));
+    w.Line(row.substr(0, bold));
     w.Font(S);
-    w.Append(row.substr(std::min<std::size_t>(3, row.size())));
+    w.Append(row.substr(std::min<std::size_t>(bold, row.size())));
   }
   w.Stops();
   w.Font(S, true, false, true);
@@ -157,7 +171,10 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   w.Font(S, true);
   w.Stops(Columns(in.Measured.DepCount, kResidualColumn));
   header = "\t";
-  for (int r = 1; r <= in.Measured.DepCount; ++r) header += "Y" + std::to_string(r) + "\t";
+  for (int r = 1; r <= in.Measured.DepCount; ++r) {
+    const bool named = in.Names && r <= static_cast<int>(in.Names->Responses.size());
+    header += (named ? in.Names->Responses[r - 1] : "Y" + std::to_string(r)) + "\t";
+  }
   w.Line(header);
   w.Font(S);
   for (int j = 1; j <= in.Measured.EventCount; ++j) {

@@ -10,6 +10,7 @@
 #include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
 #include "model/model_library.h"
+#include "model/model_names.h"
 #include "presentation/rich_text.h"
 
 namespace zelk {
@@ -32,6 +33,8 @@ struct ReportInputs {
   std::string Search = {};
   // Which F-limit sides are still to be searched (left out) or were cut short (marked *).
   const FitResult* Fit = nullptr;
+  // The model's names label the rows and columns where it has them; numbers elsewhere.
+  const ModelNames* Names = nullptr;
 };
 
 std::vector<RichLine> BuildReport(const ReportInputs& in);

@@ -247,7 +247,7 @@ ParameterGridView::ParameterGridView(ParameterGrid& grid, QWidget* parent)
   horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setSectionsClickable(false);
   setCornerButtonEnabled(false);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
   setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                   QAbstractItemView::EditKeyPressed);
@@ -261,7 +261,9 @@ void ParameterGridView::ShareColumns() {
   const int labels = verticalHeader()->width();
   const std::vector<int> widths =
       ShareColumnWidths(labels + viewport()->width(), labels, grid_.ColumnCount());
-  for (int c = 1; c < grid_.ColumnCount(); ++c) setColumnWidth(c - 1, std::max(widths[c], 0));
+  // A number of six digits stays readable; a narrow window scrolls instead.
+  const int least = fontMetrics().horizontalAdvance("-0.000000") + 6;
+  for (int c = 1; c < grid_.ColumnCount(); ++c) setColumnWidth(c - 1, std::max(widths[c], least));
 }
 
 void ParameterGridView::FitLabels() {

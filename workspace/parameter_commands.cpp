@@ -26,7 +26,7 @@ bool Workspace::ImportParameterFile(const std::string& path) {
   Parameters = scratch;
   // The best objective belongs to other values: the next search evaluates these first.
   Invalidate(Stale::Everything);
-  paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6}, RefreshRows::All);
+  paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6, kScaleColumn}, RefreshRows::All);
   paramGrids_.RefreshValueColumn(RefreshRows::All);
   ui_.Repaint(View::ParameterGrids);
   ui_.Repaint(View::FitChart);

@@ -6,6 +6,7 @@
 
 #include "base/format.h"
 #include "base/messages.h"
+#include "estimation/scales.h"
 
 namespace zelk {
 
@@ -15,7 +16,7 @@ namespace {
 constexpr double kOnBound = 1e-10;
 
 constexpr const char* kDetailHeadings[kPDGridColumns] = {
-    "", "Value", "Min", "Max", "Std. Error", "Lo F-Limit", "Hi F-Limit"};
+    "", "Value", "Min", "Max", "Std. Error", "Lo F-Limit", "Hi F-Limit", "Scale"};
 
 }  // namespace
 
@@ -128,7 +129,7 @@ CellStyle ParameterGrid::Style(int col, int row) const {
 bool ParameterGrid::CanEdit(int col, int row) const {
   if (owner_.locked_ || col < 1 || col >= columnCount_ || row < 1 || row > owner_.Count())
     return false;
-  return kind_ == ParamGridKind::ParamGrid || (col <= 3 && editing_);
+  return kind_ == ParamGridKind::ParamGrid || ((col <= 3 || col == kScaleColumn) && editing_);
 }
 
 bool ParameterGrid::OpenEditor() {
@@ -150,8 +151,19 @@ void ParameterGrid::EditorTextChanged(const std::string& text) {
 bool ParameterGrid::StoreEdited() {
   if (!edited_) return true;
   const int col = cursor_.Column(), row = cursor_.Row();
-  if (row > owner_.Count() || (kind_ == ParamGridKind::PDGrid && col > 3)) {
+  const bool scaleCell = kind_ == ParamGridKind::PDGrid && col == kScaleColumn;
+  if (row > owner_.Count() || (kind_ == ParamGridKind::PDGrid && col > 3 && !scaleCell)) {
     edited_ = false;
+    return true;
+  }
+  if (scaleCell) {
+    const auto scale = ScaleFromName(Text(col, row));
+    if (!scale) {
+      owner_.ui_.ShowMessage(MessageKind::Error, msg::kInvalidScale, Buttons::Ok);
+      return false;
+    }
+    edited_ = false;
+    owner_.StoreScale(row, *scale);
     return true;
   }
   const auto number = ParseNumber(Text(col, row));
@@ -283,13 +295,18 @@ void ParameterGrids::RefreshValueColumn(RefreshRows rows) {
 void ParameterGrids::RefreshDetails(std::initializer_list<int> columns, RefreshRows rows) {
   const T20Vector* fields[kPDGridColumns] = {
       nullptr,           &record_.Value,    &record_.MinBound, &record_.MaxBound,
-      &record_.StdError, &record_.LoFLimit, &record_.HiFLimit};
+      &record_.StdError, &record_.LoFLimit, &record_.HiFLimit, nullptr};
   SizeRows();
   const int last = rows == RefreshRows::All ? pdGrid_.RowCount() - 1 : Count();
+  const auto text = [&](int c, int r) -> std::string {
+    if (c == kScaleColumn) return ScaleName(record_.Scale.at(r));
+    if (c == 4) return StdErrorText(EffectiveScale(record_, r), record_.StdError.at(r), 6);
+    return FormatSignificant(fields[c]->at(r), 6);
+  };
   for (const int c : columns) {
     if (c < 1 || c >= kPDGridColumns) continue;
     for (int r = 1; r <= last; ++r) {
-      pdGrid_.TextRef(c, r) = r <= Count() ? FormatSignificant(fields[c]->at(r), 6) : "";
+      pdGrid_.TextRef(c, r) = r <= Count() ? text(c, r) : "";
       if (pdGrid_.cursor_.IsCurrent(c, r)) pdGrid_.edited_ = false;
     }
   }
@@ -301,6 +318,13 @@ void ParameterGrids::ToggleFixed(int i) {
   record_.Fixed[i] = !record_.Fixed[i];
   ui_.Repaint(View::ParameterGrids);
   fixedToggled_();
+}
+
+void ParameterGrids::StoreScale(int row, TScale scale) {
+  record_.Scale[row] = scale;
+  // Errors computed on the old scale would be shown as if on the new one.
+  record_.StdErrValid[row] = false;
+  RefreshDetails({4, kScaleColumn}, RefreshRows::UpToCount);
 }
 
 void ParameterGrids::Store(ParameterGrid& grid, int col, int row, double v) {

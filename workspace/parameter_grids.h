@@ -21,7 +21,8 @@ namespace zelk {
 
 inline constexpr int kParamGridRows = kMaxParams + 1;  // at least; heading row included
 inline constexpr int kParamGridColumns = 2;            // label column included
-inline constexpr int kPDGridColumns = 7;
+inline constexpr int kPDGridColumns = 8;
+inline constexpr int kScaleColumn = 7;  // PDGrid: linear, ln or log10
 inline constexpr int kParamLabelWidth = 30;
 inline constexpr int kParamRowHeight = 18;
 
@@ -169,7 +170,8 @@ class ParameterGrids {
   // ParamGrid's column 1 from Value with 8 significant digits.
   void RefreshValueColumn(RefreshRows rows);
   // PDGrid's given columns (1 Value, 2 MinBound, 3 MaxBound, 4 StdError, 5 LoFLimit,
-  // 6 HiFLimit; others ignored) with 6 significant digits.
+  // 6 HiFLimit, 7 Scale; others ignored), numbers with 6 significant digits. A logarithmic
+  // parameter's standard error is shown as its factor, "x/÷ 1.8".
   void RefreshDetails(std::initializer_list<int> columns, RefreshRows rows);
   // Fixed[i] flips (i in 1..Count, else nothing).
   void ToggleFixed(int i);
@@ -181,6 +183,7 @@ class ParameterGrids {
   friend class ParameterGrid;
   // A number typed into `grid` at (col, row) goes to the record.
   void Store(ParameterGrid& grid, int col, int row, double v);
+  void StoreScale(int row, TScale scale);
   int Count() const;
   // Both grids get the rows the record's count needs.
   void SizeRows();

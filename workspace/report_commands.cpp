@@ -18,7 +18,7 @@ void Workspace::BuildReport() {
           : std::string(SearchName(fit.Search)) + " (" + SearchEndName(fit.Fit.Reason) + ")";
   Report = zelk::BuildReport({ModelFileName, DataFileName, LocalTimeAndDate(),
                               estimation_.BestObjective, Parameters, fit.Statistics.Correlation,
-                              MeasuredData.YData, fit.Statistics.Dof, search, &fit});
+                              MeasuredData.YData, fit.Statistics.Dof, search, &fit, &Names});
   ui_.Repaint(View::Report);
 }
 

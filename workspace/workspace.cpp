@@ -94,7 +94,7 @@ void Workspace::ApplyDimensions() {
 
 void Workspace::RefreshParameterGrids() {
   paramGrids_.RefreshValueColumn(RefreshRows::All);
-  paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6}, RefreshRows::All);
+  paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6, kScaleColumn}, RefreshRows::All);
   ui_.Repaint(View::ParameterGrids);
 }
 

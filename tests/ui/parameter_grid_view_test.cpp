@@ -42,7 +42,7 @@ class ParameterGridViewTest : public ::testing::Test {
     grids_.RefreshDetails({1, 2, 3, 4, 5, 6}, RefreshRows::All);
     ui_.Views = {&values_, &details_};
     for (ParameterGridView* view : {&values_, &details_}) {
-      view->resize(400, 300);
+      view->resize(640, 300);
       view->show();
     }
   }
@@ -73,7 +73,7 @@ class ParameterGridViewTest : public ::testing::Test {
 
 TEST_F(ParameterGridViewTest, ShowsTheCoresTextsColoursAndLayout) {
   QAbstractItemModel* model = details_.model();
-  EXPECT_EQ(model->columnCount(), 6);
+  EXPECT_EQ(model->columnCount(), 7);
   EXPECT_EQ(model->rowCount(), 20);
   EXPECT_EQ(model->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Std. Error");
   EXPECT_EQ(model->headerData(3, Qt::Horizontal, Qt::ToolTipRole).toString(),
@@ -90,8 +90,8 @@ TEST_F(ParameterGridViewTest, ShowsTheCoresTextsColoursAndLayout) {
   EXPECT_EQ(details_.font().pixelSize(), 12);
   EXPECT_EQ(details_.rowHeight(0), 18);
   EXPECT_EQ(details_.verticalHeader()->width(), 30);
-  const std::vector<int> widths = ShareColumnWidths(30 + details_.viewport()->width(), 30, 7);
-  for (int c = 0; c < 6; ++c) EXPECT_EQ(details_.columnWidth(c), widths[c + 1]) << c;
+  const std::vector<int> widths = ShareColumnWidths(30 + details_.viewport()->width(), 30, 8);
+  for (int c = 0; c < 7; ++c) EXPECT_EQ(details_.columnWidth(c), widths[c + 1]) << c;
   EXPECT_EQ(values_.columnWidth(0), values_.viewport()->width());
 
   // The selected details cell is painted yellow, its neighbour is not.
@@ -181,6 +181,48 @@ TEST_F(ParameterGridViewTest, ARefusedTextKeepsItsCellItsEditorAndTheFocus) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return view->hasFocus(); }, 1000));
   EXPECT_EQ(OpenEditor(*view), nullptr);
   EXPECT_EQ(record_.Value[1], 0.0);
+}
+
+}  // namespace
+}  // namespace zelk
+
+namespace zelk {
+namespace {
+
+TEST_F(ParameterGridViewTest, GrowsWithTheParametersShowsTheirNamesAndTakesATypedScale) {
+  Resize(record_, 45);
+  names_.Parameters = {"k_forward_binding"};
+  grids_.Label();
+  grids_.RefreshDetails({1, 2, 3, 4, 5, 6, kScaleColumn}, RefreshRows::All);
+  EXPECT_EQ(details_.model()->rowCount(), 45);
+  EXPECT_EQ(details_.model()->headerData(44, Qt::Vertical, Qt::DisplayRole).toString(), "45.");
+  // The label column is as wide as the longest name.
+  const int nameWidth = details_.verticalHeader()->fontMetrics().horizontalAdvance("k_forward_binding");
+  EXPECT_GE(details_.verticalHeader()->width(), nameWidth);
+  EXPECT_EQ(Cell(details_, 44, 6).toString(), "linear");
+
+  // Typed into row 45's Scale cell: a wrong name is refused, log10 is stored.
+  details_.setFocus();
+  details_.setCurrentIndex(details_.model()->index(44, 6));
+  ui_.Answers = {Answer::Ok};
+  QLineEdit* editor = Type(details_, "dec");
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidScale});
+  editor = OpenEditor(details_);
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, "log10");
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(record_.Scale[45], TScale::Log10);
+
+  // Its standard error reads as a factor.
+  record_.Value[45] = 2;
+  record_.MinBound[45] = 1e-3;
+  record_.StdError[45] = 0.25;
+  record_.StdErrValid[45] = true;
+  grids_.RefreshDetails({4}, RefreshRows::UpToCount);
+  EXPECT_EQ(Cell(details_, 44, 3).toString(), QString::fromUtf8("x/\u00f7 1.77828"));
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "estimation/parameter_file.h"
 #include "estimation/quantiles.h"
 #include "estimation/residual_test.h"
+#include "estimation/scales.h"
 #include "model/model_build.h"
 #include "model/model_names.h"
 #include "model/model_language.h"
@@ -54,7 +55,7 @@ using Json = nlohmann::ordered_json;
 struct CliOptions {
   std::string Model, Search, Objective = "ss";
   std::vector<std::string> Data;
-  std::string Values, Min, Max, Fixed;
+  std::string Values, Min, Max, Fixed, Scale;
   std::string Chart;  // picture of the fitted chart, by its extension
   std::pair<int, int> ChartSize{800, 600};
   long Calls = 2000;
@@ -160,6 +161,7 @@ const std::vector<OptionSpec>& Options() {
       {"--min", "v1,...", Text(&CliOptions::Min)},
       {"--max", "v1,...", Text(&CliOptions::Max)},
       {"--fixed", "i,j,...", Text(&CliOptions::Fixed)},
+      {"--scale", "linear|ln|log10|s1,...", Text(&CliOptions::Scale)},
       {"--calls", "N",
        [](CliOptions& o, const std::string& v, std::string& error) {
          o.CallsGiven = true;
@@ -393,6 +395,7 @@ class DataSetFit {
   int Compile(const std::string& modelPath, const fs::path& folder, const fs::path& library);
   ModelCounts Counts() const;
   int SetParameters();
+  int SetScales();
   int Compute();
   FitOptions Options(long calls) const;
   std::string WriteChart(const std::string& path);
@@ -563,6 +566,31 @@ int DataSetFit::SetParameters() {
       return Fail(std::string(msg::kOpenFailed) + "\n" + FileNamePart(o_.Params) + ": " + reason);
     table_ = scratch;
   }
+  return SetScales();
+}
+
+// "--scale log10" scales every parameter; "linear,k2=log10,..." them one by one, as --values.
+int DataSetFit::SetScales() {
+  if (o_.Scale.empty()) return 0;
+  if (const auto all = ScaleFromName(o_.Scale)) {
+    for (int i = 1; i <= table_.Count; ++i) table_.Scale[i] = *all;
+    return 0;
+  }
+  std::stringstream list(o_.Scale);
+  int next = 1;
+  for (std::string item; std::getline(list, item, ',');) {
+    int slot = next++;
+    if (const auto equals = item.find('='); equals != std::string::npos) {
+      const std::string name = item.substr(0, equals);
+      const auto number = ParseInteger(name);
+      slot = number ? static_cast<int>(*number) : ParameterIndex(names_, name);
+      item = item.substr(equals + 1);
+    }
+    const auto scale = ScaleFromName(item);
+    if (slot < 1 || slot > table_.Count || !scale)
+      return Fail("--scale: \"" + item + "\" is no scale (linear, ln or log10) of a parameter");
+    table_.Scale[slot] = *scale;
+  }
   return 0;
 }
 
@@ -710,7 +738,7 @@ int DataSetFit::Compute() {
                                       SearchEndName(record_.Fit.Reason) + ")";
     const std::vector<RichLine> report = BuildReport(
         {fs::absolute(o_.Model).string(), fs::absolute(data_).string(), LocalTimeAndDate(),
-         objective, table_, stats.Correlation, measured_->YData, stats.Dof, search, &record_});
+         objective, table_, stats.Correlation, measured_->YData, stats.Dof, search, &record_, &names_});
     std::string reason;
     if (!WriteReport(o_.Report, report, reason))
       return Fail("cannot write the report " + o_.Report + ": " + reason);
@@ -750,7 +778,16 @@ int DataSetFit::Compute() {
       out["observations"] = stats.Observations;
       out["dof"] = stats.Dof;
       out["t_value"] = Number(stats.TValue);
+      // A logarithmic parameter's errors are in its scale's units; the factor x/÷ says it
+      // in natural terms.
       out["std_errors"] = Numbers(stats.StdError, p.Count);
+      Json factors = Json::array();
+      for (int i = 1; i <= p.Count; ++i) {
+        const TScale scale = EffectiveScale(p, i);
+        factors.push_back(scale == TScale::Linear ? Json(nullptr)
+                                                  : Number(StdErrorFactor(scale, stats.StdError[i])));
+      }
+      out["std_error_factors"] = factors;
       // std_errors are 95 % half-widths t s sqrt(Vii); these are s sqrt(Vii) alone.
       Json standard = Json::array();
       for (int i = 1; i <= p.Count; ++i)
@@ -807,6 +844,9 @@ int DataSetFit::Compute() {
     out["names"] = parameterNames;
     out["response_names"] = responseNames;
     out["values"] = Numbers(p.Value, p.Count);
+    Json scales = Json::array();
+    for (int i = 1; i <= p.Count; ++i) scales.push_back(ScaleName(EffectiveScale(p, i)));
+    out["scales"] = scales;
     Json computed = Json::array();
     for (int j = 1; j <= y.EventCount; ++j) computed.push_back(Numbers(y.C[j], y.DepCount));
     out["computed"] = computed;
@@ -823,7 +863,8 @@ int DataSetFit::Compute() {
     if (o_.Stats) {
       out << "\nStandard errors (95 %, t = " << FormatSignificant(stats.TValue, 4) << ", "
           << stats.Dof << " degrees of freedom):";
-      for (int i = 1; i <= p.Count; ++i) out << " " << FormatSignificant(stats.StdError[i], 6);
+      for (int i = 1; i <= p.Count; ++i)
+        out << " " << StdErrorText(EffectiveScale(p, i), stats.StdError[i], 6);
     }
     if (o_.FLimits) {
       out << "\nF-test limits (threshold " << FormatSignificant(limits.Threshold, 12)
