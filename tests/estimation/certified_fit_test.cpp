@@ -14,6 +14,7 @@
 #include "base/messages.h"
 #include "estimation/fit_searches.h"
 #include "estimation/fit.h"
+#include "estimation/scales.h"
 #include "support/fit_engine.h"
 
 namespace zelk {
@@ -300,6 +301,44 @@ TEST(CertifiedStatistics, StandardDeviationsAgreeWithTheCertifiedOnesToSixDigits
       }
     }
   }
+}
+
+}  // namespace
+}  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// On ln and log10 scales LM and Gauss-Newton reach the certified optimum, and the standard
+// errors are the linear ones carried over by dp/du = p ln b (the delta method, exact here).
+TEST(ScaledFit, LogarithmicScalesReachMisra1aWithErrorsOnTheirScale) {
+  auto linear = From(kMisra1a, kMisra1a.start2);
+  LMSearch(linear->search, {});
+  TStatistics reference;
+  ASSERT_EQ(Statistics(linear->problem, linear->parameters, reference), "");
+  for (const TScale scale : {TScale::Ln, TScale::Log10})
+    for (const auto search : {LMSearch, GaussNewtonSearch}) {
+      auto e = From(kMisra1a, kMisra1a.start2);
+      for (int i = 1; i <= 2; ++i) {
+        e->parameters.Scale[i] = scale;
+        e->parameters.MinBound[i] = 1e-9;
+      }
+      SearchOptions options;
+      options.Calls = 500;
+      const SearchSummary s = search(e->search, options);
+      const std::string where = std::string(ScaleName(scale)) + (search == LMSearch ? " LM" : " GN");
+      EXPECT_NEAR(s.Objective / kMisra1a.rss, 1, 1e-6) << where;
+      TStatistics stats;
+      ASSERT_EQ(Statistics(e->problem, e->parameters, stats), "") << where;
+      const double base = scale == TScale::Ln ? 1.0 : std::log(10.0);
+      for (int i = 1; i <= 2; ++i) {
+        EXPECT_NEAR(e->parameters.Value[i] / kMisra1a.values[i - 1], 1, 1e-5) << where;
+        EXPECT_NEAR(stats.StdError[i] * e->parameters.Value[i] * base / reference.StdError[i], 1,
+                    1e-3)
+            << where << " p" << i;
+        EXPECT_NEAR(stats.Correlation[1][2], reference.Correlation[1][2], 1e-6) << where;
+      }
+    }
 }
 
 }  // namespace
