@@ -266,17 +266,23 @@ ParameterGrids::ParameterGrids(TParameterRecord& record, const FitResult& fit,
 
 void ParameterGrids::SizeRows() {
   const int rows = std::max(kParamGridRows, Count() + 1);
+  if (rows == paramGrid_.RowCount()) return;
   paramGrid_.Size(rows);
   pdGrid_.Size(rows);
+  WriteLabels();
 }
 
-void ParameterGrids::Label() {
-  SizeRows();
+void ParameterGrids::WriteLabels() {
   for (int r = 1; r < paramGrid_.RowCount(); ++r) {
     const std::string label =
         r <= static_cast<int>(names_.Parameters.size()) ? names_.Parameters[r - 1] : std::to_string(r) + ".";
     paramGrid_.TextRef(0, r) = pdGrid_.TextRef(0, r) = label;
   }
+}
+
+void ParameterGrids::Label() {
+  SizeRows();
+  WriteLabels();
   ui_.Repaint(View::ParameterGrids);
 }
 

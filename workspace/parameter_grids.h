@@ -185,8 +185,9 @@ class ParameterGrids {
   void Store(ParameterGrid& grid, int col, int row, double v);
   void StoreScale(int row, TScale scale);
   int Count() const;
-  // Both grids get the rows the record's count needs.
+  // Both grids get the rows the record's count needs, labelled.
   void SizeRows();
+  void WriteLabels();
 
   TParameterRecord& record_;
   const FitResult& fit_;

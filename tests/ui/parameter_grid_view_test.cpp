@@ -190,11 +190,14 @@ namespace zelk {
 namespace {
 
 TEST_F(ParameterGridViewTest, GrowsWithTheParametersShowsTheirNamesAndTakesATypedScale) {
-  Resize(record_, 45);
+  // Named while there are two parameters, then grown to 45: the rows past 20 get names too.
   names_.Parameters = {"k_forward_binding"};
+  for (int k = 2; k <= 30; ++k) names_.Parameters.push_back("k" + std::to_string(k));
   grids_.Label();
+  Resize(record_, 45);
   grids_.RefreshDetails({1, 2, 3, 4, 5, 6, kScaleColumn}, RefreshRows::All);
   EXPECT_EQ(details_.model()->rowCount(), 45);
+  EXPECT_EQ(details_.model()->headerData(29, Qt::Vertical, Qt::DisplayRole).toString(), "k30");
   EXPECT_EQ(details_.model()->headerData(44, Qt::Vertical, Qt::DisplayRole).toString(), "45.");
   // The label column is as wide as the longest name.
   const int nameWidth = details_.verticalHeader()->fontMetrics().horizontalAdvance("k_forward_binding");
