@@ -21,10 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ws->Dimensions().SetText(zelk::kDimensionFileOrder[i], std::to_string(counts[i]));
   ui.Messages.clear();
   const zelk::TModel& m = ws->Model;
-  if (m.AlgEqCount < 0 || m.AlgEqCount > 50 || m.DifEqCount < 0 || m.DifEqCount > 50 ||
-      ws->Parameters.Count < 1 || ws->Parameters.Count > 20 ||
-      ws->MeasuredData.XData.IndepCount < 1 || ws->MeasuredData.XData.IndepCount > 20 ||
-      ws->MeasuredData.YData.DepCount < 1 || ws->MeasuredData.YData.DepCount > 50)
+  const zelk::TDataSet& d = ws->MeasuredData;
+  const auto within = [](zelk::Dimension which, long long n) {
+    const zelk::DimensionRange range = zelk::RangeOf(which);
+    return n >= range.Min && n <= range.Max;
+  };
+  using zelk::Dimension;
+  if (!within(Dimension::AlgEq, m.AlgEqCount) || !within(Dimension::DifEq, m.DifEqCount) ||
+      !within(Dimension::Param, ws->Parameters.Count) ||
+      ws->Parameters.Count > zelk::Room(ws->Parameters) ||
+      !within(Dimension::Indep, d.XData.IndepCount) || !within(Dimension::Dep, d.YData.DepCount) ||
+      d.XData.IndepCount > d.XData.X.Columns() || d.YData.DepCount > d.YData.M.Columns())
     __builtin_trap();
   return 0;
 }
