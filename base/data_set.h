@@ -17,10 +17,10 @@ inline constexpr int kMaxDep = 50;
 inline constexpr int kMaxEvents = 1000;
 
 // Not limits of a format but of memory: a block of a data set holds at most this many cells
-// (20 000 events of 1 600 variables), and no count may pass these.
-inline constexpr std::int64_t kMaxDataCells = std::int64_t{1} << 25;
-inline constexpr int kMaxVariables = 30000;
-inline constexpr int kMaxEventCount = 600000;
+// (20 000 events of 800 variables), and no count may pass these.
+inline constexpr std::int64_t kMaxDataCells = std::int64_t{1} << 24;
+inline constexpr int kMaxVariables = 15000;
+inline constexpr int kMaxEventCount = 300000;
 
 // Whether a data set of these counts fits in memory (kMaxDataCells per block).
 bool FitsInMemory(std::int64_t events, std::int64_t indep, std::int64_t dep);

@@ -110,9 +110,9 @@ TEST(CsvTable, RefusesWhatIsNotADataTableWithAReason) {
   std::string manyEvents = "X[1],Y[1]\n";
   for (int j = 0; j < kMaxEventCount + 1; ++j) manyEvents += "1,2\n";
   std::string wideHeader;
-  for (int i = 1; i <= 60001; ++i) wideHeader += (i > 1 ? ",X[" : "X[") + std::to_string(i) + "]";
+  for (int i = 1; i <= 2 * kMaxVariables + 1; ++i) wideHeader += (i > 1 ? ",X[" : "X[") + std::to_string(i) + "]";
   std::string tooManyY = "X[1]";
-  for (int i = 1; i <= 30001; ++i) tooManyY += ",Y[" + std::to_string(i) + "]";
+  for (int i = 1; i <= kMaxVariables + 1; ++i) tooManyY += ",Y[" + std::to_string(i) + "]";
   struct Case {
     std::string name;
     std::string text;
@@ -122,10 +122,10 @@ TEST(CsvTable, RefusesWhatIsNotADataTableWithAReason) {
       {"NaN", "X[1],Y[1]\n1,2\nnan,3\n", "event 2, X[1]: \"nan\" is not a finite number"},
       {"minus infinity", "X[1],X[2],Y[1]\n1,2,3\n1,-inf,3\n",
        "event 2, X[2]: \"-inf\" is not a finite number"},
-      {"too many events", manyEvents, "a data set has 1 to 600000 events; the file has more"},
-      {"too many cells in the header", wideHeader + "\n", "line 1 has more than 60000 cells"},
-      {"too many cells in a row", "X[1],Y[1]\n1,2\n" + std::string(60000, ',') + "\n",
-       "line 3 has more than 60000 cells"},
+      {"too many events", manyEvents, "a data set has 1 to 300000 events; the file has more"},
+      {"too many cells in the header", wideHeader + "\n", "line 1 has more than 30000 cells"},
+      {"too many cells in a row", "X[1],Y[1]\n1,2\n" + std::string(2 * kMaxVariables, ',') + "\n",
+       "line 3 has more than 30000 cells"},
       {"too many dependent variables", tooManyY + "\n1\n", "more than a data set holds"},
       {"long line", "X[1],Y[1]\n1,2\n1," + std::string(kMaxCsvLineLength, '1') + "\n",
        "line 3 is longer than 2097152 characters"},

@@ -58,12 +58,12 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
   } cases[] = {
       // The classic limits are no longer limits; memory's are.
       {"25 independent", Dimension::Indep, "25", 25, "25", {}},
-      {"30001 independent",
+      {"15001 independent",
        Dimension::Indep,
-       "30001",
-       30000,
-       "30000",
-       {"Value must be an integer between 1 and 30000!"}},
+       "15001",
+       15000,
+       "15000",
+       {"Value must be an integer between 1 and 15000!"}},
       {"0 parameters",
        Dimension::Param,
        "0",
@@ -78,14 +78,14 @@ TEST_F(WorkspaceTest, ValidatesEveryDimensionTextLikeTyping) {
        "-3",
        1,
        "1",
-       {"Value must be an integer between 1 and 30000!"}},
+       {"Value must be an integer between 1 and 15000!"}},
       {"20000 events", Dimension::Events, "20000", 20000, "20000", {}},
-      {"600001 events",
+      {"300001 events",
        Dimension::Events,
-       "600001",
-       600000,
-       "600000",
-       {"Value must be an integer between 1 and 600000!"}},
+       "300001",
+       300000,
+       "300000",
+       {"Value must be an integer between 1 and 300000!"}},
       {"letters", Dimension::Events, "abc", 1, "abc", {"Integer value required!"}},
       {"decimal", Dimension::Dep, "2.5", 1, "2.5", {"Integer value required!"}},
       {"empty", Dimension::Indep, "", 1, "", {}},
@@ -125,9 +125,9 @@ TEST_F(WorkspaceTest, UpDownClicksStayWithinTheLimits) {
   ws_->Dimensions().Click(Dimension::DifEq, -1);
   EXPECT_EQ(ws_->Model.DifEqCount, 0);
   EXPECT_EQ(ws_->Dimensions().Control(Dimension::DifEq).Text, "0");
-  Type(Dimension::Indep, "30000");
+  Type(Dimension::Indep, "15000");
   ws_->Dimensions().Click(Dimension::Indep, +1);
-  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 30000);
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 15000);
   EXPECT_TRUE(ui_.Messages.empty());
 }
 

@@ -145,13 +145,13 @@ TEST_F(ModelDocuments, AModelFileThatCannotBeReadSaysWhyAndKeepsTheEditorText) {
 
 TEST_F(ModelDocuments, CountsBeyondTheirLimitsAreClampedAndOtherCountsMarkBothDocuments) {
   test::WriteText(folder_.File("wide.mod"), "x");
-  test::WriteText(folder_.File("wide.dim"), Dim({0, 1, 2, 40000, 3}));
+  test::WriteText(folder_.File("wide.dim"), Dim({0, 1, 2, 20000, 3}));
   ws_->SetDataSaved(true);
   ui_.Messages.clear();
   Open(folder_.File("wide.mod"));
   EXPECT_EQ(ui_.TakeMessages(),
-            std::vector<std::string>{"Value must be an integer between 1 and 30000!"});
-  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 30000);
+            std::vector<std::string>{"Value must be an integer between 1 and 15000!"});
+  EXPECT_EQ(ws_->MeasuredData.XData.IndepCount, 15000);
   EXPECT_EQ(ui_.Panels[0], "UntitledData.zkd [Modified]");
   EXPECT_EQ(ui_.Panels[1], "wide.mod [Saved]");
 }
