@@ -32,7 +32,7 @@ void ProfilesPage::Refresh() {
         ws_,
         [this, k] {
           return ProfilePlot(ws_.Estimation().Result, ws_.Parameters, k,
-                             LimitThreshold(ws_.Estimation()));
+                             LimitThreshold(ws_.Estimation()), ws_.Names);
         },
         "profile" + std::to_string(k), grid_);
     plot->setMinimumSize(260, 200);

@@ -99,7 +99,7 @@ void ResidualPage::Refresh() {
   while (static_cast<int>(residualPlots_.size()) < responses) {
     const int r = static_cast<int>(residualPlots_.size()) + 1;
     auto* plot = new PlotView(
-        ws_, [this, r] { return ResidualPlot(ws_.MeasuredData, r); },
+        ws_, [this, r] { return ResidualPlot(ws_.MeasuredData, r, ws_.Names); },
         "residuals" + std::to_string(r), plots_);
     plot->setMinimumHeight(ResidualGraphHeight(1));
     plots_->layout()->addWidget(plot);

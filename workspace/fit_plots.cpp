@@ -41,11 +41,11 @@ XYPlot ProfileProgressPlot(const FitResult& fit, double threshold) {
   return plot;
 }
 
-XYPlot ResidualPlot(const TDataSet& measured, int r) {
+XYPlot ResidualPlot(const TDataSet& measured, int r, const ModelNames& names) {
   // Experiments told apart by colour, in turn.
   static constexpr TColor kExperimentColors[] = {0xC00000, 0x0000C0, 0x008000, 0x800080, 0x008080};
   XYPlot plot;
-  plot.Title = "Y[" + std::to_string(r) + "] residuals";
+  plot.Title = ResponseLabel(names, r) + " residuals";
   plot.XLabel = "X[1]";
   plot.YLabel = "C - M";
   plot.ZeroLine = true;
@@ -64,9 +64,11 @@ XYPlot ResidualPlot(const TDataSet& measured, int r) {
   return plot;
 }
 
-XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold) {
+XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold,
+                   const ModelNames& names) {
   XYPlot plot;
-  plot.Title = "Parameter " + std::to_string(k);
+  plot.Title = k <= static_cast<int>(names.Parameters.size()) ? names.Parameters[k - 1]
+                                                              : "Parameter " + std::to_string(k);
   plot.XLabel = "value";
   plot.YLabel = "objective";
   if (threshold > 0) plot.Threshold = threshold;

@@ -9,6 +9,7 @@
 #include "estimation/search_state.h"
 #include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
+#include "model/model_names.h"
 #include "presentation/xy_plot.h"
 
 namespace zelk {
@@ -25,9 +26,12 @@ XYPlot ProgressPlot(const FitResult& fit, std::int64_t solutionsNow, bool runnin
 // The profile minimum of the F-limit side running or last run against its model calls.
 XYPlot ProfileProgressPlot(const FitResult& fit, double threshold);
 // Response r's residuals C - M against the first independent variable, one series per
-// experiment, with the zero line; missing values left out.
-XYPlot ResidualPlot(const TDataSet& measured, int r);
-// Parameter k's probes in ascending order of value, the threshold and the limits found.
-XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold);
+// experiment, with the zero line; missing values left out. Titled by the response's name
+// where the model gives one.
+XYPlot ResidualPlot(const TDataSet& measured, int r, const ModelNames& names = {});
+// Parameter k's probes in ascending order of value, the threshold and the limits found; titled
+// by the parameter's name where the model gives one.
+XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold,
+                   const ModelNames& names = {});
 
 }  // namespace zelk

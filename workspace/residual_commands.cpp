@@ -24,6 +24,9 @@ void Workspace::ResidualAction() {
   }
   if (!RunResidualTest(true)) return;
   ResidualGrid = ResidualGridTexts(ResidualTest);
+  // The rows are the responses: headed by their names where the model gives them.
+  for (std::size_t r = 1; r < ResidualGrid.size() && r <= Names.Responses.size(); ++r)
+    ResidualGrid[r][0] = Names.Responses[r - 1];
   residualFailureTold_ = false;
   ui_.Repaint(View::Residuals);
   ui_.ShowPage(Page::Autocorrelation);
