@@ -30,6 +30,8 @@ class FitProblem {
   TObjectiveKind ObjectiveKind = TObjectiveKind::SumOfSquares;
   SolverStats Stats;
   MessageSink Say;  // a missing library, a failed Jacobian; empty: silent
+  // Between the columns of a difference Jacobian; false abandons it (SolveContext).
+  std::function<bool()> BetweenColumns;
 
   TModel& Model() { return model_; }
   const TDataSet& Measured() const { return measured_; }

@@ -35,6 +35,21 @@ class Quiet {
   MessageSink said_;
 };
 
+// While a Jacobian runs, the problem serves the search's hooks between its columns.
+class Serving {
+ public:
+  Serving(FitProblem& problem, const LMHooks& hooks, bool& stopped) : problem_(problem) {
+    if (hooks.Serve)
+      problem.BetweenColumns = [&hooks, &stopped] { return !(stopped = !hooks.Serve()); };
+  }
+  ~Serving() { problem_.BetweenColumns = {}; }
+  Serving(const Serving&) = delete;
+  Serving& operator=(const Serving&) = delete;
+
+ private:
+  FitProblem& problem_;
+};
+
 // The free parameters as the search moves them: x_j = u(p_free[j]) on each one's scale.
 struct FreeParameters {
   std::vector<int> Index;
@@ -67,10 +82,11 @@ class ResidualCost final : public ceres::CostFunction {
     const std::size_t n = free_.Index.size(), m = static_cast<std::size_t>(num_residuals());
     if (jacobians && jacobians[0]) {
       const Quiet quiet(problem_);
+      const Serving serving(problem_, hooks_, stopped_);
       columns_.Slopes.clear();
       for (std::size_t j = 0; j < n; ++j)
         columns_.Slopes.push_back(NaturalSlope(free_.Scale[j], p[free_.Index[j]]));
-      if (!problem_.ResidualJacobian(p, columns_)) return Failed();
+      if (!problem_.ResidualJacobian(p, columns_)) return stopped_ ? false : Failed();
       const JacobianWork& w = problem_.Work();
       for (std::size_t r = 0; r < m; ++r) {
         residuals[r] = w.Residuals[r + 1];
@@ -101,6 +117,9 @@ class ResidualCost final : public ceres::CostFunction {
   const LMHooks& hooks_;
   mutable JacobianColumns columns_;
   mutable std::vector<double> scratch_;
+
+ public:
+  mutable bool stopped_ = false;  // the hooks stopped the search inside a Jacobian
 };
 
 class Progress final : public ceres::IterationCallback {
@@ -175,6 +194,8 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
   options.callbacks.push_back(&progress);
   ceres::Solver::Summary summary;
   ceres::Solve(options, &lm, &summary);
+  // Stopped inside a Jacobian: as if between two iterations.
+  if (cost.stopped_) summary.termination_type = ceres::USER_FAILURE;
   // A run that was stopped or failed gets its start back from Ceres: Value keeps the last
   // point an iteration stood on.
   if (summary.termination_type != ceres::USER_FAILURE && summary.termination_type != ceres::FAILURE)
@@ -329,6 +350,10 @@ SearchSummary LMSearch(Search& s, const SearchOptions& options) {
     const T20Vector start = p.Value;
     LMHooks hooks;
     hooks.SolveFailed = [&s] { s.CountFailedTrial(); };
+    hooks.Serve = [&s] {
+      s.Loop.Serve();
+      return s.Loop.Mode() != kIdle;
+    };
     hooks.Iteration = [&s, &st](bool improved, double objective) {
       ++st.TotalCalls;
       if (improved && objective < st.BestObjective) {

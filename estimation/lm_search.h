@@ -38,6 +38,9 @@ struct LMHooks {
   std::function<bool(bool improved, double objective)> Iteration;
   // A solution the search asked for failed.
   std::function<void()> SolveFailed;
+  // Between the solutions of a Jacobian; false stops the search where the last iteration
+  // left it.
+  std::function<bool()> Serve;
 };
 
 // Whether the objective in use is a sum of squared residuals LM can minimise.

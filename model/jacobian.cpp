@@ -181,8 +181,13 @@ bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& par
   }
   work.Jacobian.Hold(m, static_cast<int>(columns.Params.size()));
   const double step = RelativeDifferenceStep(ctx);
-  bool ok = true;
+  bool ok = true, abandoned = false;
   for (std::size_t j = 0; j < columns.Params.size() && ok; ++j) {
+    if (j > 0 && ctx.BetweenColumns && !ctx.BetweenColumns()) {
+      ok = false;
+      abandoned = true;
+      break;
+    }
     const int k = columns.Params[j];
     ok = DifferenceColumn(ctx, work, parameters, k, columns.Lower[k], columns.Upper[k], step,
                           measured, static_cast<int>(j) + 1);
@@ -193,7 +198,7 @@ bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& par
     CopyRow(y.C[e], std::as_const(work.BaseComputed)[e]);
     CopyRow(y.M[e], std::as_const(work.BaseMeasured)[e]);
   }
-  return ok ? true : Failed(ctx);
+  return ok || abandoned ? ok : Failed(ctx);
 }
 
 bool FormNormalInverse(JacobianWork& work, int count) {

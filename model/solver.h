@@ -6,6 +6,7 @@
 // A solution ends solved, abandoned by the caller's early stop (not a failure: the trial
 // is already worse than what the caller compares it with), or failed, with the reason.
 
+#include <functional>
 #include <array>
 #include <cstdint>
 
@@ -81,6 +82,9 @@ struct SolveContext {
   double PartialSum = 0;  // out: the running sum of squares where an early stop last looked
   BdfIntegrator* Bdf = nullptr;  // integrates the differential equations instead of Merson
   bool SensitivityJacobian = false;  // with Bdf: fit Jacobians from forward sensitivities
+  // Asked between a difference Jacobian's columns, so that a long one keeps the window
+  // answering; false abandons the Jacobian (no message).
+  std::function<bool()> BetweenColumns = {};
 };
 
 // Solves events 1..EventCount of (x, y) into y.C; writes no row beyond EventCount and no

@@ -139,6 +139,27 @@ TEST(CertifiedFit, LevenbergMarquardtStopsBetweenIterations) {
   EXPECT_TRUE(state.Result.Message.empty());
 }
 
+// Stop while a Jacobian is computed (the window serves its events between the columns): the
+// search ends there, Stopped, on its start, with no failure counted or said.
+TEST(CertifiedFit, LevenbergMarquardtStopsInsideAJacobian) {
+  struct StopAtFirstServe : PlainRunLoop {
+    void Serve() override { Mode() = kIdle; }
+  };
+  auto e = From(kMisra1a, kMisra1a.start1);
+  StopAtFirstServe loop;
+  SearchState state;
+  Search search{e->problem, e->parameters, state, loop};
+  const SearchSummary s = LMSearch(search, {});
+  EXPECT_EQ(s.Reason, SearchEnd::Stopped);
+  EXPECT_EQ(s.FailedCalls, 0);
+  EXPECT_EQ(s.Values[1], kMisra1a.start1[0]);
+  EXPECT_DOUBLE_EQ(s.Objective, state.Result.InitialObjective);
+  EXPECT_TRUE(state.Result.Message.empty());
+  EXPECT_TRUE(e->said.empty());
+  // No iteration was finished: the stop came before the first one's end.
+  EXPECT_EQ(state.TotalCalls, 1u) << e->problem.Stats.Solutions;
+}
+
 // y = a exp(-k x) on rising data: the unconstrained optimum has k < 0, where the model
 // faults. With k >= 0 the fit ends on the bound, a at the mean, and no trial is ever solved
 // outside the bounds; a fixed parameter does not move.
