@@ -141,6 +141,15 @@ void DrawMarker(Canvas& c, int shape, int px, int py, int s) {
   }
 }
 
+namespace {
+
+// Response r's style: the preferences hold 50, which the responses after the 50th reuse.
+const TSeriesStyle& SeriesStyleOf(const FitChartScene& scene, int r) {
+  return scene.Series[(r - 1) % kSeriesCount + 1];
+}
+
+}  // namespace
+
 void DrawDataMarkers(Canvas& c, int W, int H, const FitChartScene& scene) {
   const TDataSet& data = scene.Measured;
   const int dep = data.YData.DepCount, events = data.YData.EventCount;
@@ -148,8 +157,8 @@ void DrawDataMarkers(Canvas& c, int W, int H, const FitChartScene& scene) {
   const int experiments = CountExperiments(data.XData, events);
   if (!Drawable(data.XData.Range, data.YData.Range)) return;
   const ChartGeometry g = GeometryFor(W, H);
-  for (int r = 1; r <= std::min(dep, kSeriesCount); ++r) {
-    const TSeriesStyle& style = scene.Series[r];
+  for (int r = 1; r <= dep; ++r) {
+    const TSeriesStyle& style = SeriesStyleOf(scene, r);
     int branch = 0;
     for (int j = 1; j <= events; ++j) {
       if (j >= 2 && data.XData.X[j][1] < data.XData.X[j - 1][1]) ++branch;
@@ -187,8 +196,8 @@ void DrawCurves(Canvas& c, int W, int H, const FitChartScene& scene) {
       c.Polyline(points);
     points.clear();
   };
-  for (int r = 1; r <= std::min(chart.YData.DepCount, kSeriesCount); ++r) {
-    const TSeriesStyle& style = scene.Series[r];
+  for (int r = 1; r <= chart.YData.DepCount; ++r) {
+    const TSeriesStyle& style = SeriesStyleOf(scene, r);
     const PenStyle pen = style.LineStyle <= kLineDashDotDot ? static_cast<PenStyle>(style.LineStyle)
                                                             : PenStyle::Solid;
     c.SetPen({style.LineColor, pen, style.LineWidth});

@@ -291,3 +291,20 @@ TEST_F(FitChart, DesignedPointsAreLabelledDashedLines) {
 
 }  // namespace
 }  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// Past the 50 series styles of the preferences every response is still drawn, the 51st in
+// the first one's style.
+TEST_F(FitChart, EveryResponseIsDrawnBeyondTheFiftyStyles) {
+  Hold(*measured_, 3, 1, 60);
+  prefs_.Series[1].LineColor = 0x123456;
+  Data({0, 5, 10}, 60);
+  const auto pieces = Curves().Of(Op::Polyline);
+  ASSERT_EQ(pieces.size(), 60u);
+  EXPECT_EQ(pieces[50].Pen.Color, TColor{0x123456});
+}
+
+}  // namespace
+}  // namespace zelk
