@@ -116,7 +116,9 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
   TYData& y = measured.YData;
   const int n = y.DepCount, events = y.EventCount;
   out.resize(events + 1);
-  ModelGuardScope guard(ctx.TimeLimit);
+  // The solution stands for the params.size() + 1 solutions of a difference Jacobian: so
+  // does its share of time.
+  ModelGuardScope guard(ctx.TimeLimit * static_cast<double>(params.size() + 1));
   ++ctx.Stats.Solutions;
   T20Vector p = parameters;
   if (events >= 1) {
