@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/csv_table.h"
 #include "estimation/scales.h"
 
 namespace zelk {
@@ -104,12 +105,6 @@ std::string DecodeClassic(const std::vector<std::uint8_t>& bytes, TParameterReco
   return {};
 }
 
-std::string Number(double v) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-  return std::string(text, end);
-}
-
 std::vector<std::uint8_t> EncodeText(const TParameterRecord& r) {
   std::string text = std::string(kParameterTextMagic) + "\nCount " + std::to_string(r.Count) + "\n";
   text += "Scale";
@@ -118,7 +113,7 @@ std::vector<std::uint8_t> EncodeText(const TParameterRecord& r) {
   text += "\n";
   for (const VectorField& f : kVectors) {
     text += f.Name;
-    for (int i = 1; i <= r.Count; ++i) text += " " + Number((r.*f.Member)[i]);
+    for (int i = 1; i <= r.Count; ++i) text += " " + ExactText((r.*f.Member)[i]);
     text += "\n";
   }
   for (const FlagField& f : kFlags) {
@@ -130,7 +125,7 @@ std::vector<std::uint8_t> EncodeText(const TParameterRecord& r) {
                                      std::pair{"LoLimitPoint", &r.LoLimitPoints}})
     for (int i = 1; i <= r.Count; ++i) {
       text += std::string(name) + " " + std::to_string(i);
-      for (int k = 1; k <= r.Count; ++k) text += " " + Number((*points)[i][k]);
+      for (int k = 1; k <= r.Count; ++k) text += " " + ExactText((*points)[i][k]);
       text += "\n";
     }
   return {text.begin(), text.end()};
