@@ -167,11 +167,20 @@ bool ModelTranslator::GeneratePascalSource() {
   result_.Names = names.Names;
   at_ = names.End;
   SkipBlanks();
-  const std::pair<const char*, const char*> sections[] = {
-      {"declar", "end declar"}, {"static", "end static"}, {"dynamic", "end dynamic"}};
-  std::string texts[3];
-  SourceOrigin starts[3];
-  for (int s = 0; s < 3; ++s) {
+  // The initial section is optional: a model without one starts from its measured values.
+  const std::pair<const char*, const char*> sections[] = {{"declar", "end declar"},
+                                                          {"initial", "end initial"},
+                                                          {"static", "end static"},
+                                                          {"dynamic", "end dynamic"}};
+  std::string texts[4];
+  SourceOrigin starts[4];
+  bool hasInitial = false;
+  for (int s = 0; s < 4; ++s) {
+    if (s == 1) {
+      hasInitial = text_.compare(at_, 7, "initial") == 0 &&
+                   (at_ + 7 >= text_.size() || !std::isalnum(static_cast<unsigned char>(text_[at_ + 7])));
+      if (!hasInitial) continue;
+    }
     if (!ExpectKeyword(sections[s].first)) return false;
     const std::string marker(sections[s].second);
     const std::size_t end = text_.find(marker, at_);
@@ -185,8 +194,9 @@ bool ModelTranslator::GeneratePascalSource() {
     SkipBlanks();
   }
   const std::string& declarations = texts[0];
-  const std::string& staticText = texts[1];
-  const std::string& dynamicText = texts[2];
+  const std::string& initialText = texts[1];
+  const std::string& staticText = texts[2];
+  const std::string& dynamicText = texts[3];
   std::vector<std::string>& out = result_.Lines;
   std::vector<SourceOrigin>& origins = result_.Origins;
   const int xColumns = std::max(kMaxIndep, counts_.IndepCount);
@@ -224,7 +234,7 @@ bool ModelTranslator::GeneratePascalSource() {
   };
   appendVar();
   frame("begin");
-  AppendLines(out, origins, dynamicText, starts[2]);
+  AppendLines(out, origins, dynamicText, starts[3]);
   frame("end;");
   frame("");
   frame(
@@ -233,16 +243,25 @@ bool ModelTranslator::GeneratePascalSource() {
       "P50x500Matrix); export;");
   appendVar();
   frame("begin");
-  AppendLines(out, origins, staticText, starts[1]);
+  AppendLines(out, origins, staticText, starts[2]);
   if (!HasText(staticText)) frame(";");
   frame("end;");
   frame("");
+  if (hasInitial) {
+    frame("procedure StartEquations(var p,x : P20Vector; var y : P50Vector); export;");
+    appendVar();
+    frame("begin");
+    AppendLines(out, origins, initialText, starts[1]);
+    if (!HasText(initialText)) frame(";");
+    frame("end;");
+    frame("");
+  }
   frame("procedure MatrixStrides(var xs, ys : LongInt); export;");
   frame("begin xs := " + std::to_string(xColumns + 1) + "; ys := " + std::to_string(yColumns + 1) +
         "; end;");
-  for (const char* line : {"", "exports", "DynamicEquations,", "InitialEquations,",
-                           "MatrixStrides;", "", "begin", "end."})
-    frame(line);
+  for (const char* line : {"", "exports", "DynamicEquations,", "InitialEquations,"}) frame(line);
+  if (hasInitial) frame("StartEquations,");
+  for (const char* line : {"MatrixStrides;", "", "begin", "end."}) frame(line);
   return true;
 }
 

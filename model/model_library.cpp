@@ -91,6 +91,7 @@ bool TModel::LoadModelLibrary(const std::string& path, const MessageSink& say) {
   LibFileName = path;
   InitialProc = reinterpret_cast<TInitialProc>(::dlsym(handle, "InitialEquations"));
   DynamicProc = reinterpret_cast<TDynamicProc>(::dlsym(handle, "DynamicEquations"));
+  StartProc = reinterpret_cast<TStartProc>(::dlsym(handle, "StartEquations"));
   // Libraries built before the rows followed the data do without it: classic rows.
   XeStride = kMaxIndep + 1;
   YeStride = kMaxDep + 1;
@@ -116,6 +117,7 @@ void TModel::UnloadModelLibrary(const MessageSink& say) {
   if (failed != 0 && say) say(Severity::Warning, kUnloadProblems);
   LibFileName.clear();
   LibHandle = nullptr;
+  StartProc = nullptr;
 }
 
 bool TModel::CallDynamic(double* p, double* x, double* y, double* dy) {
@@ -138,6 +140,18 @@ bool TModel::CallInitial(double* p, double* x, double* y, double* xe, double* ye
     return true;
   }
   return RunGuarded([&] { proc(&pc, &xc, &yc, &xec, &yec); });
+}
+
+bool TModel::CallStart(double* p, double* x, double* y) {
+  TStartProc proc = StartProc;
+  if (!proc) return true;
+  if (LibFileName.empty()) return false;
+  double *pc = p, *xc = x, *yc = y;
+  if (!Guarded) {
+    proc(&pc, &xc, &yc);
+    return true;
+  }
+  return RunGuarded([&] { proc(&pc, &xc, &yc); });
 }
 
 }  // namespace zelk

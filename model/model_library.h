@@ -12,6 +12,9 @@
 //     may change y (a dose) and the measured values ye. Their rows are XeStride and
 //     YeStride doubles long, as the library says through MatrixStrides(var xs, ys : LongInt)
 //     (21 and 51 for a library without it).
+//   procedure StartEquations(var p,x : P20Vector; var y : P50Vector);
+//     the optional initial section: runs at the first event of every experiment with the
+//     measured starting values in y and may change them (initial values from parameters).
 //   p, x, y and dy reach as many values as the problem has.
 // Every argument is the address of a pointer; the library gets addresses of copies of our
 // pointers, so a model that reassigns them cannot redirect the caller. Slot 0 holds no value.
@@ -33,6 +36,7 @@ struct TResidualCell {
 
 using TDynamicProc = void (*)(double**, double**, double**, double**);
 using TInitialProc = void (*)(double**, double**, double**, double**, double**);
+using TStartProc = void (*)(double**, double**, double**);
 using TNormalMatrix = TTable<double, kMaxDep, kMaxDep>;  // [1..n][1..n], grown by Hold(n, n)
 
 inline constexpr const char* kLoadFailed = "Zelk failed to load compiled model!";
@@ -48,6 +52,7 @@ class TModel {
   void* LibHandle = nullptr;
   TInitialProc InitialProc = nullptr;
   TDynamicProc DynamicProc = nullptr;
+  TStartProc StartProc = nullptr;  // null: the measured starting values stand
   T50Vector DyTemplate{};  // what dy holds before every derivative call
   T50Vector StartState{};
   T20Vector StartPoint{};
@@ -71,6 +76,8 @@ class TModel {
   // faulted (see model_guard.h). Never throws.
   bool CallDynamic(double* p, double* x, double* y, double* dy);
   bool CallInitial(double* p, double* x, double* y, double* xe, double* ye);
+  // True without a call when the library has no initial section.
+  bool CallStart(double* p, double* x, double* y);
 
   // Benchmarks switch the guard off to measure what it costs.
   bool Guarded = true;

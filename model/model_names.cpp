@@ -26,7 +26,8 @@ bool IsFrameWord(const std::string& lower) {
                                        "t20vector", "t50vector", "t20x500matrix",
                                        "t50x500matrix", "p20vector", "p50vector",
                                        "p20x500matrix", "p50x500matrix", "dynamicequations",
-                                       "initialequations", "names", "parameters", "responses"};
+                                       "initialequations", "startequations", "matrixstrides",
+                                       "names", "parameters", "responses", "likelihood"};
   return std::find(std::begin(kWords), std::end(kWords), lower) != std::end(kWords);
 }
 
@@ -64,6 +65,7 @@ NamesBlock ReadNamesBlock(const std::string& text, std::size_t at) {
     return refuse(FillPlaceholders(kUndefinedSectionEnd, {"end names"}), at + 5);
   std::vector<std::string>* list = nullptr;
   std::set<std::string> seen;  // lower case, the derivative aliases included
+  std::vector<std::pair<std::string, std::size_t>> noiseWords;  // after "likelihood", and where
   for (std::size_t i = at + 5; i < end;) {
     const char c = text[i];
     if (IsBlank(c) || c == ',' || c == ';') {
@@ -74,6 +76,18 @@ NamesBlock ReadNamesBlock(const std::string& text, std::size_t at) {
     std::size_t j = i;
     while (j < end && InIdentifier(text[j])) ++j;
     const std::string word = text.substr(i, j - i), key = Lower(word);
+    if (key == "likelihood") {
+      list = nullptr;
+      for (int w = 0; w < 4; ++w) {
+        while (i < end && (IsBlank(text[i]) || text[i] == ',')) ++i;
+        std::size_t k = i;
+        while (k < end && (InIdentifier(text[k]))) ++k;
+        if (k == i) return refuse(FillPlaceholders(kLikelihoodSyntax, {text.substr(i, 12)}), i);
+        noiseWords.emplace_back(text.substr(i, k - i), i);
+        i = k;
+      }
+      continue;
+    }
     if (key == "parameters") {
       list = &block.Names.Parameters;
     } else if (key == "responses") {
@@ -90,6 +104,30 @@ NamesBlock ReadNamesBlock(const std::string& text, std::size_t at) {
       list->push_back(word);
     }
     i = j;
+  }
+  const auto response = [&](const std::string& word) {
+    for (std::size_t r = 0; r < block.Names.Responses.size(); ++r)
+      if (Lower(block.Names.Responses[r]) == Lower(word)) return static_cast<int>(r) + 1;
+    return 0;
+  };
+  for (std::size_t w = 0; w + 3 < noiseWords.size(); w += 4) {
+    NoiseModel noise;
+    noise.Response = response(noiseWords[w].first);
+    noise.Sigma = response(noiseWords[w + 3].first);
+    const std::string distribution = Lower(noiseWords[w + 1].first);
+    const std::string transform = Lower(noiseWords[w + 2].first);
+    const std::pair<std::string, std::size_t>* bad = nullptr;
+    if (noise.Response == 0) bad = &noiseWords[w];
+    else if (distribution != "normal" && distribution != "laplace") bad = &noiseWords[w + 1];
+    else if (transform != "lin" && transform != "log" && transform != "log10") bad = &noiseWords[w + 2];
+    else if (noise.Sigma == 0) bad = &noiseWords[w + 3];
+    if (bad) return refuse(FillPlaceholders(kLikelihoodSyntax, {bad->first}), bad->second);
+    noise.Distribution =
+        distribution == "laplace" ? NoiseDistribution::Laplace : NoiseDistribution::Normal;
+    noise.Transform = transform == "log"     ? NoiseTransform::Log
+                      : transform == "log10" ? NoiseTransform::Log10
+                                             : NoiseTransform::Lin;
+    block.Names.Noise.push_back(noise);
   }
   block.End = end + 9;
   return block;

@@ -3,6 +3,7 @@
 //   names
 //     parameters k1, k2
 //     responses A B C
+//     likelihood C normal log10 sd_C      (optional; see NoiseModel)
 //   end names
 // A name stands for p^[i] or y^[i] in the sections and d_NAME for dy^[i]; the grids, plots,
 // report and zelkcli show it where a number would be. A model without the block has none.
@@ -20,10 +21,27 @@ inline constexpr const char* kNamesSyntax =
 inline constexpr const char* kNameReserved =
     "\"%s\" cannot name a parameter or response: the generated source already uses it.";
 inline constexpr const char* kNameTwice = "\"%s\" names two parameters or responses.";
+inline constexpr const char* kLikelihoodSyntax =
+    "A likelihood line names a response, its distribution (normal or laplace), its "
+    "transformation (lin, log or log10) and the response holding its sigma, not \"%s\".";
+
+// A measured response's noise model under the "Likelihood" objective, a line of the block:
+//   likelihood OBS normal|laplace lin|log|log10 SIGMA
+// SIGMA is the response holding the noise's scale: its measured value where there is one,
+// else what the model computes for it.
+enum class NoiseDistribution { Normal, Laplace };
+enum class NoiseTransform { Lin, Log, Log10 };
+struct NoiseModel {
+  int Response = 0;  // 1-based
+  NoiseDistribution Distribution = NoiseDistribution::Normal;
+  NoiseTransform Transform = NoiseTransform::Lin;
+  int Sigma = 0;     // 1-based
+};
 
 struct ModelNames {
   std::vector<std::string> Parameters;  // [0] names p^[1]; as written, case kept
   std::vector<std::string> Responses;   // [0] names y^[1]
+  std::vector<NoiseModel> Noise;        // in the order of the block's lines
 };
 
 struct NamesBlock {

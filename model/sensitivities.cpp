@@ -37,6 +37,24 @@ bool CarryAcrossEvent(SolveContext& ctx, const T20Vector& p, const T20Vector& xi
   return true;
 }
 
+// The initial section at an experiment's first event turned the measured start y- into y+
+// (in `c`): the start's columns follow as for the static section, by a quotient a parameter.
+bool CarryThroughStart(SolveContext& ctx, const T20Vector& p, const T20Vector& xi,
+                       const T50Vector& before, const TRow<double> after, int n,
+                       StateSensitivities& s) {
+  for (std::size_t j = 0; j < s.Params.size(); ++j) {
+    const int k = s.Params[j];
+    const double t = kJumpStep * (p[k] != 0 ? std::fabs(p[k]) : 1.0);
+    T20Vector pk = p, xk = xi;
+    pk[k] += t;
+    T50Vector y = before;
+    for (int d = 1; d <= n; ++d) y[d] = before[d] + t * s.Columns[j][d];
+    if (!ctx.Model.CallStart(pk.data(), xk.data(), y.data())) return false;
+    for (int d = 1; d <= n; ++d) s.Columns[j][d] = (y[d] - after[d]) / t;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SensitivitiesAvailable(const SolveContext& ctx) {
@@ -154,6 +172,12 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
       model.StartState = y.M[i];
       for (int d = 1; d <= n; ++d) ci[d] = y.M[i][d];
       s = std::move(initial[i]);
+      if (model.StartProc) {
+        const T50Vector before = y.M[i];
+        if (!model.CallStart(p.data(), x.X[i].data(), ci.data()) ||
+            !CarryThroughStart(ctx, p, x.X[i], before, ci, n, s))
+          return SolveResult::ModelFault;
+      }
     }
     out[i] = s;
   }

@@ -247,6 +247,7 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
         model.StartPoint = x.X[i];
         model.StartState = y.M[i];
         for (int d = 1; d <= dep; ++d) ci[d] = y.M[i][d];
+        if (!model.CallStart(p.data(), x.X[i].data(), ci.data())) return SolveResult::ModelFault;
       }
       if (stop.Kind != EarlyStop::Rule::None) {
         partial += EventSquares(ctx.Measured, i);

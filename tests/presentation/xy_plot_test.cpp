@@ -86,7 +86,7 @@ TEST(FitPlots, AProfileShowsItsProbesThresholdAndLimits) {
   EXPECT_EQ(plot.Series[0].Points.front().first, 0.7);
   EXPECT_EQ(plot.Series[0].Points.back().first, 1.6);
   EXPECT_EQ(plot.Marks, (std::vector<double>{0.7, 1.4}));
-  EXPECT_EQ(ProfilePlot(fit, record, 1, 1.0, {{"Km"}, {}}).Title, "Km");
+  EXPECT_EQ(ProfilePlot(fit, record, 1, 1.0, {{"Km"}, {}, {}}).Title, "Km");
   RecordingCanvas canvas;
   DrawXYPlot(canvas, 300, 200, plot);
   int dashed = 0, dotted = 0;
@@ -132,7 +132,7 @@ TEST(FitPlots, ResidualsAgainstTimeTellTheExperimentsApart) {
   EXPECT_NEAR(plot.Series[1].Points[1].second, 0.5, 1e-12);
   EXPECT_EQ(plot.Title, "Y[1] residuals");
   EXPECT_TRUE(plot.ZeroLine);
-  EXPECT_EQ(ResidualPlot(*data, 1, {{}, {"Glucose"}}).Title, "Glucose residuals");
+  EXPECT_EQ(ResidualPlot(*data, 1, {{}, {"Glucose"}, {}}).Title, "Glucose residuals");
 }
 
 }  // namespace
