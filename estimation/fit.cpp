@@ -153,8 +153,14 @@ std::string Statistics(FitProblem& problem, const TParameterRecord& table, TStat
   ScaleColumns(columns, table, table.Value);
   if (!problem.NormalInverse(table.Value, columns, singular))
     return singular ? msg::kNormalMatrixSingular : kJacobianFailed;
+  const bool likelihood = problem.ObjectiveKind == TObjectiveKind::Likelihood;
+  // Under the likelihood the observations are the measured values, not LM's residuals.
+  const int observations = likelihood ? static_cast<int>(LikelihoodCells(problem.Noise,
+                               problem.Model().DifEqCount, problem.Measured().XData,
+                               problem.Measured().YData).size())
+                                      : problem.Work().ResidualCount;
   return ComputeStatistics(problem.Work().NormalInverse, table.Count, problem.Objective(),
-                           problem.Work().ResidualCount, out);
+                           observations, out, likelihood);
 }
 
 const std::vector<SearchKind>& Searches() {

@@ -33,12 +33,19 @@ SolveResult FitProblem::SolveData(const T20Vector& parameters, TDataSet& data) {
   return SolveModel(ctx, parameters, data.XData, data.YData);
 }
 
+std::vector<LikelihoodCell> FitProblem::Cells() const {
+  return LikelihoodCells(Noise, model_.DifEqCount, measured_.XData, measured_.YData);
+}
+
 double FitProblem::Objective() const {
+  if (ObjectiveKind == TObjectiveKind::Likelihood)
+    return NegativeLogLikelihood(Cells(), measured_.YData);
   TResponseSums sums{};  // each response's share: nobody here asks for it
   return zelk::Objective(ObjectiveKind, measured_.YData, sums);
 }
 
 int FitProblem::ObservationCount() const {
+  if (ObjectiveKind == TObjectiveKind::Likelihood) return LikelihoodResidualCount(Cells());
   return CountResiduals(model_.DifEqCount, measured_.XData, measured_.YData);
 }
 
@@ -59,6 +66,8 @@ double FitProblem::Residual(int e, int d) const {
 }
 
 bool FitProblem::Residuals(std::vector<double>& out) const {
+  if (ObjectiveKind == TObjectiveKind::Likelihood)
+    return LikelihoodResiduals(Cells(), measured_.YData, out);
   out.clear();
   bool finite = true;
   ForEachResidualCell(model_.DifEqCount, measured_.XData, measured_.YData, [&](int e, int d) {
@@ -68,7 +77,39 @@ bool FitProblem::Residuals(std::vector<double>& out) const {
   return finite;
 }
 
+bool FitProblem::LikelihoodJacobianOf(const T20Vector& parameters,
+                                      const JacobianColumns& columns) {
+  // The cells are those of the measured data as they stand: which are defined does not
+  // depend on the parameters.
+  const std::vector<LikelihoodCell> cells = Cells();
+  work_.ChosenCells = LikelihoodJacobianCells(cells);
+  if (work_.ChosenCells.empty()) work_.ChosenCells.push_back({0, 0});
+  SolveContext ctx = Context();
+  const bool ok = ComputeJacobian(ctx, work_, parameters, columns, measured_);
+  work_.ChosenCells.clear();
+  if (!ok) return false;
+  const int width = static_cast<int>(columns.Params.size());
+  std::vector<double> dc(static_cast<std::size_t>(work_.ResidualCount) * width), out, residuals;
+  for (int n = 1; n <= work_.ResidualCount; ++n)
+    for (int j = 1; j <= width; ++j)
+      dc[static_cast<std::size_t>(n - 1) * width + j - 1] =
+          work_.Jacobian[n][j] * (columns.Slopes.empty() ? 1.0 : columns.Slopes[j - 1]);
+  LikelihoodJacobian(cells, measured_.YData, dc, width, out, residuals);
+  const int m = static_cast<int>(residuals.size());
+  work_.Jacobian.Hold(m, width);
+  work_.Residuals.assign(residuals.size() + 1, 0.0);
+  for (int n = 1; n <= m; ++n) {
+    work_.Residuals[n] = residuals[n - 1];
+    for (int j = 1; j <= width; ++j)
+      work_.Jacobian[n][j] = out[static_cast<std::size_t>(n - 1) * width + j - 1];
+  }
+  work_.ResidualCount = m;
+  return true;
+}
+
 bool FitProblem::ResidualJacobian(const T20Vector& parameters, const JacobianColumns& columns) {
+  if (ObjectiveKind == TObjectiveKind::Likelihood)
+    return LikelihoodJacobianOf(parameters, columns);
   SolveContext ctx = Context();
   if (!ComputeJacobian(ctx, work_, parameters, columns, measured_)) return false;
   if (!columns.Slopes.empty())

@@ -9,6 +9,7 @@
 
 #include "base/data_set.h"
 #include "base/preferences.h"
+#include "estimation/likelihood.h"
 #include "estimation/objective.h"
 #include "model/bdf_integrator.h"
 #include "model/jacobian.h"
@@ -28,6 +29,7 @@ class FitProblem {
   FitProblem& operator=(const FitProblem&) = delete;
 
   TObjectiveKind ObjectiveKind = TObjectiveKind::SumOfSquares;
+  std::vector<NoiseModel> Noise;  // the model's likelihood lines, for "Likelihood"
   SolverStats Stats;
   MessageSink Say;  // a missing library, a failed Jacobian; empty: silent
   // Between the columns of a difference Jacobian; false abandons it (SolveContext).
@@ -76,6 +78,8 @@ class FitProblem {
   const TZelkPrefs& prefs_;
   // The residual of cell (e, d) of the objective in use.
   double Residual(int e, int d) const;
+  std::vector<LikelihoodCell> Cells() const;
+  bool LikelihoodJacobianOf(const T20Vector& parameters, const JacobianColumns& columns);
   MessageLog& log_;
   JacobianWork work_;
   TDataSet design_;

@@ -31,9 +31,15 @@ std::string PrepareLimitObjective(Search& s) {
   if (n - p <= 0)
     return FillPlaceholders(msg::kTooFewForLimits,
                             {std::to_string(n), std::to_string(p), std::to_string(n - p)});
-  // The threshold of the F test on p parameters: F(p, N - p).
+  // The threshold of the F test on p parameters: F(p, N - p); of the likelihood-ratio test,
+  // half the 95 % quantile of chi-square on p degrees, p F(p, infinity).
   st.LimitF = static_cast<double>(FisherF95(TableIndex(p), TableIndex(n - p)));
-  st.LimitObjective = st.BestObjective * (1 + st.LimitF * p / (n - p));
+  if (s.Problem.ObjectiveKind == TObjectiveKind::Likelihood) {
+    st.LimitF = static_cast<double>(FisherF95(TableIndex(p), 65535));
+    st.LimitObjective = st.BestObjective + 0.5 * p * st.LimitF;
+  } else {
+    st.LimitObjective = st.BestObjective * (1 + st.LimitF * p / (n - p));
+  }
   st.LimitReady = true;
   s.Loop.Changed(FitChange::LimitObjective);
   return {};

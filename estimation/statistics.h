@@ -23,7 +23,9 @@ struct TStatistics {
 // Fills `out` for parameters 1..count; returns "" or, when nothing can be computed (too few
 // observations, a variance that is not positive), the message to show. `out` then holds
 // no standard errors.
+// With `likelihood` the objective is a negative log-likelihood whose residuals are already
+// scaled by their sigmas: s^2 = 1 and t is the normal quantile (the Fisher information).
 std::string ComputeStatistics(const TNormalMatrix& inverse, int count, double objective,
-                              int observations, TStatistics& out);
+                              int observations, TStatistics& out, bool likelihood = false);
 
 }  // namespace zelk

@@ -50,7 +50,8 @@ void FormNormalMatrix(JacobianWork& work, int m, int paramCount) {
 }  // namespace
 
 int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, const TYData& y) {
-  const int m = CountResiduals(difEqCount, x, y);
+  const bool chosen = !work.ChosenCells.empty();
+  const int m = chosen ? static_cast<int>(work.ChosenCells.size()) : CountResiduals(difEqCount, x, y);
   const auto size = static_cast<std::size_t>(m) + 1;
   work.ResidualCells.resize(size);
   work.Residuals.resize(size);
@@ -58,7 +59,10 @@ int EnumerateResiduals(JacobianWork& work, int difEqCount, const TXData& x, cons
   work.Behind.resize(size);
   work.DesignDiffs.resize(size);
   int n = 0;
-  ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { work.ResidualCells[++n] = {e, d}; });
+  if (chosen)
+    for (const TResidualCell cell : work.ChosenCells) work.ResidualCells[++n] = cell;
+  else
+    ForEachResidualCell(difEqCount, x, y, [&](int e, int d) { work.ResidualCells[++n] = {e, d}; });
   work.ResidualCount = m;
   return m;
 }

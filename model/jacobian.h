@@ -24,6 +24,9 @@ struct JacobianWork {
   std::vector<double> Residuals;              // [0..ResidualCount]
   std::vector<double> DesignDiffs;            // [0..ResidualCount - 1]
   std::vector<TResidualCell> ResidualCells;   // [0..ResidualCount]
+  // When not empty, the cells (from [0]) a fit Jacobian differentiates instead of the
+  // defined values: an objective whose residuals are functions of several cells.
+  std::vector<TResidualCell> ChosenCells;
   int ResidualCount = 0;
   std::vector<double> Ahead, Behind;          // [0..ResidualCount] a column's two trial solutions
   TYTable BaseComputed;

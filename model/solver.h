@@ -29,7 +29,7 @@ inline constexpr const char* kNoLibrary =
     "No model library is currently loaded\nLoaded model source must be compiled before use";
 inline constexpr const char* kMersonFails = "!! Merson Fails: Required precision not achieved!";
 
-enum class TObjectiveKind { SumOfSquares, BoxDraper, WeightedSS };
+enum class TObjectiveKind { SumOfSquares, BoxDraper, WeightedSS, Likelihood };
 
 enum class SolveResult : std::uint8_t {
   Solved,

@@ -45,8 +45,8 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
   group->setObjectName("RadioGroup1");
   auto* radios = new QVBoxLayout(group);
   auto* buttons = new QButtonGroup(this);
-  const char* items[] = {"Sum of Squares", "Box-Draper", "Weighted SS"};
-  for (int i = 0; i < 3; ++i) {
+  const char* items[] = {"Sum of Squares", "Box-Draper", "Weighted SS", "Likelihood"};
+  for (int i = 0; i < 4; ++i) {
     choices_[i] = new QRadioButton(items[i]);
     buttons->addButton(choices_[i], i);
     radios->addWidget(choices_[i]);

@@ -42,7 +42,7 @@ class FlowPage : public QWidget {
   QLabel* objective_;
   QLabel* total_;
   QLabel* successful_;
-  QRadioButton* choices_[3];
+  QRadioButton* choices_[4];
   QLineEdit* lmTolerances_[3];
   QLabel* ftest_[5];
   PlotView* progress_;

@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 void Workspace::ModelTextChanged(const std::string& text) {
   ModelText = text;
   ModelNames names = NamesOf(text);
+  problem_.Noise = names.Noise;
   if (names.Parameters != Names.Parameters || names.Responses != Names.Responses) {
     Names = std::move(names);
     grid_.Label();

@@ -154,9 +154,9 @@ const std::vector<OptionSpec>& Options() {
       {"--data", "DATA...", nullptr},  // takes every argument up to the next option
       {"--search", searchArgument.c_str(),
        OneOf(&CliOptions::Search, "--search", searchKeys, searchList.c_str())},
-      {"--objective", "ss|box-draper|weighted",
-       OneOf(&CliOptions::Objective, "--objective", {"ss", "box-draper", "weighted"},
-             "ss, box-draper or weighted")},
+      {"--objective", "ss|box-draper|weighted|likelihood",
+       OneOf(&CliOptions::Objective, "--objective", {"ss", "box-draper", "weighted", "likelihood"},
+             "ss, box-draper, weighted or likelihood")},
       {"--values", "v1,...", Text(&CliOptions::Values)},
       {"--min", "v1,...", Text(&CliOptions::Min)},
       {"--max", "v1,...", Text(&CliOptions::Max)},
@@ -648,8 +648,10 @@ std::string DataSetFit::WriteChart(const std::string& path) {
 int DataSetFit::Compute() {
   const TObjectiveKind kind = o_.Objective == "box-draper" ? TObjectiveKind::BoxDraper
                               : o_.Objective == "weighted" ? TObjectiveKind::WeightedSS
-                                                           : TObjectiveKind::SumOfSquares;
+                              : o_.Objective == "likelihood" ? TObjectiveKind::Likelihood
+                                                             : TObjectiveKind::SumOfSquares;
   problem_.ObjectiveKind = kind;
+  problem_.Noise = names_.Noise;
   double fitSeconds = 0;  // the search alone, without compiling or reporting
   std::int64_t fitSolutions = 0;
   if (!o_.Search.empty()) {
@@ -853,7 +855,8 @@ int DataSetFit::Compute() {
     out["messages"] = Json(std::vector<std::string>(log_.Lines().begin(), log_.Lines().end()));
   } else {
     std::ostringstream out;
-    const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares"};
+    const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares",
+                           "negative log-likelihood"};
     if (!o_.Search.empty())
       out << "Search " << o_.Search << " " << fit.Fit.BriefReport() << "; model calls total "
           << fit.TotalCalls << ", successful " << fit.SuccessfulCalls << "\n";
