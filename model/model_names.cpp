@@ -78,6 +78,7 @@ NamesBlock ReadNamesBlock(const std::string& text, std::size_t at) {
     const std::string word = text.substr(i, j - i), key = Lower(word);
     if (key == "likelihood") {
       list = nullptr;
+      i = j;
       for (int w = 0; w < 4; ++w) {
         while (i < end && (IsBlank(text[i]) || text[i] == ',')) ++i;
         std::size_t k = i;

@@ -142,6 +142,8 @@ SolveResult SolveSensitivities(SolveContext& ctx, const T20Vector& parameters,
   if (events >= 1) {
     model.StartPoint = x.X[1];
     model.StartState = y.M[1];
+    if (!model.CallStart(p.data(), model.StartPoint.data(), model.StartState.data()))
+      return SolveResult::ModelFault;
   }
   // Scratch copies for the static section's extra calls, which may write the data.
   auto xScratch = std::make_unique<TXData>(x);

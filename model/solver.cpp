@@ -217,6 +217,10 @@ SolveResult SolveGuarded(SolveContext& ctx, const T20Vector& parameters, TXData&
     layout.Pull(1);
     model.StartPoint = x.X[1];
     model.StartState = y.M[1];
+    // An initial section sets the start the static section sees (its observables may
+    // divide by a state that is only set there).
+    if (!model.CallStart(p.data(), model.StartPoint.data(), model.StartState.data()))
+      return SolveResult::ModelFault;
   }
   ++ctx.Stats.InitialCalls;
   if (!model.CallInitial(p.data(), model.StartPoint.data(), model.StartState.data(), xe, ye))

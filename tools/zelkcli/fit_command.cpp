@@ -32,6 +32,7 @@
 #include "estimation/scales.h"
 #include "model/model_build.h"
 #include "model/model_names.h"
+#include "estimation/import/project_import.h"
 #include "model/model_language.h"
 #include "model/message_log.h"
 #include "presentation/chart_data.h"
@@ -53,7 +54,8 @@ namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
 struct CliOptions {
-  std::string Model, Search, Objective = "ss";
+  std::string Model, Search, Objective;  // no objective given: the sum of squares
+  std::string Petab;  // a PEtab problem imported in place of MODEL and DATA
   std::vector<std::string> Data;
   std::string Values, Min, Max, Fixed, Scale;
   std::string Chart;  // picture of the fitted chart, by its extension
@@ -143,10 +145,10 @@ std::string SearchKeys(const std::string& separator, const std::string& last) {
 }
 
 const std::vector<OptionSpec>& Options() {
-  static const std::string searchArgument = SearchKeys("|", "|");
-  static const std::string searchList = SearchKeys(", ", " or ");
+  static const std::string searchArgument = "none|" + SearchKeys("|", "|");
+  static const std::string searchList = "none, " + SearchKeys(", ", " or ");
   static const std::vector<std::string> searchKeys = [] {
-    std::vector<std::string> keys;
+    std::vector<std::string> keys = {"none"};  // only evaluates the start
     for (const SearchKind& kind : Searches()) keys.push_back(kind.Key);
     return keys;
   }();
@@ -154,6 +156,7 @@ const std::vector<OptionSpec>& Options() {
       {"--data", "DATA...", nullptr},  // takes every argument up to the next option
       {"--search", searchArgument.c_str(),
        OneOf(&CliOptions::Search, "--search", searchKeys, searchList.c_str())},
+      {"--petab", "PROBLEM.yaml", Text(&CliOptions::Petab)},
       {"--objective", "ss|box-draper|weighted|likelihood",
        OneOf(&CliOptions::Objective, "--objective", {"ss", "box-draper", "weighted", "likelihood"},
              "ss, box-draper, weighted or likelihood")},
@@ -229,7 +232,12 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
       return std::nullopt;
     }
   }
-  if (o.Model.empty() || o.Data.empty()) {
+  if (o.Search == "none") o.Search.clear();
+  if (!o.Petab.empty() && (!o.Model.empty() || !o.Data.empty())) {
+    error = "--petab takes the place of MODEL and DATA\n" + FitUsage();
+    return std::nullopt;
+  }
+  if (o.Petab.empty() && (o.Model.empty() || o.Data.empty())) {
     error = FitUsage();
     return std::nullopt;
   }
@@ -949,7 +957,34 @@ int Fit(const std::vector<std::string>& args) {
     std::cerr << "zelkcli: " << error << "\n";
     return 1;
   }
-  const CliOptions& o = *options;
+  CliOptions o = *options;
+  // A PEtab problem is imported into a folder of its own, fitted as any project, and the
+  // folder removed afterwards.
+  struct Scratch {
+    fs::path Dir;
+    ~Scratch() {
+      std::error_code ec;
+      if (!Dir.empty()) fs::remove_all(Dir, ec);
+    }
+  } scratch;
+  if (!o.Petab.empty()) {
+    ImportedProject project;
+    if (const std::string why = ImportProblem(o.Petab, project); !why.empty()) {
+      std::cerr << "zelkcli: " << OneLine(why) << "\n";
+      return 1;
+    }
+    scratch.Dir = fs::temp_directory_path() /
+                  ("zelk-petab-" + std::to_string(::getpid()) + "-" + project.Name);
+    std::vector<std::string> written;
+    if (const std::string why = WriteProject(project, scratch.Dir.string(), written); !why.empty()) {
+      std::cerr << "zelkcli: " << OneLine(why) << "\n";
+      return 1;
+    }
+    o.Model = written[0];
+    o.Data = {written[1]};
+    if (o.Params.empty()) o.Params = written[2];
+    if (o.Objective.empty()) o.Objective = "likelihood";
+  }
   const bool several = o.Data.size() > 1;
   std::string modelFailure;  // once the model has failed, every data set fails with it
   bool allFitted = true;

@@ -5,6 +5,7 @@
 //   zelkcli fit MODEL.mod DATA...  compiles the model, fits or solves it for each data set, and
 //                                 can write its chart
 //   zelkcli translate MODEL.mod -o OUT.pas  the library source the window writes beside the model
+//   zelkcli import PROBLEM.yaml|MODEL.xml DIR  a PEtab problem or an SBML model as a project
 
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "model/model_language.h"
 #include "presentation/rich_text.h"
 #include "base/csv_table.h"
+#include "estimation/import/project_import.h"
 #include "tools/zelkcli/data_sets.h"
 #include "tools/zelkcli/fit_command.h"
 
@@ -94,11 +96,22 @@ int Translate(const std::string& model, const std::string& out) {
   return 0;
 }
 
+// A PEtab problem or an SBML model as a Zelk project in DIR; prints the files written.
+int Import(const std::string& problem, const std::string& dir) {
+  ImportedProject project;
+  if (const std::string why = ImportProblem(problem, project); !why.empty()) return Fail(why);
+  std::vector<std::string> written;
+  if (const std::string why = WriteProject(project, dir, written); !why.empty()) return Fail(why);
+  for (const std::string& path : written) std::cout << path << "\n";
+  return 0;
+}
+
 int Usage() {
   std::cerr << "usage: zelkcli show FILE.zkd|FILE.gr2\n"
                "       zelkcli convert IN OUT   (.zkd or .gr2 -> .csv; .csv or .gr2 -> .zkd)\n"
                "       zelkcli fit MODEL.mod DATA...   (zelkcli fit --help for its options)\n"
-               "       zelkcli translate MODEL.mod -o OUT.pas\n";
+               "       zelkcli translate MODEL.mod -o OUT.pas\n"
+               "       zelkcli import PROBLEM.yaml|MODEL.xml DIR\n";
   return 1;
 }
 
@@ -114,6 +127,7 @@ int main(int argc, char* argv[]) {
     if (command == "translate" && argc == 5 && std::string(argv[3]) == "-o")
       return Translate(argv[2], argv[4]);
     if (command == "show" && argc == 3) return Show(argv[2]);
+    if (command == "import" && argc == 4) return Import(argv[2], argv[3]);
     if (command == "convert" && argc == 4) return Convert(argv[2], argv[3]);
   } catch (const std::exception& e) {
     return Fail(e.what());
