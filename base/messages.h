@@ -145,6 +145,16 @@ inline constexpr const char* kScriptNotWritten = "Cannot write the compile scrip
 inline constexpr const char* kExportParametersTitle = "Export Parameters To ...";
 inline constexpr const char* kImportParametersTitle = "Import Parameters From ...";
 inline constexpr const char* kParameterFilter = "Zelk Parameter File (*.par)|*.par";
+inline constexpr const char* kImportPetabTitle = "Import PEtab Problem ...";
+inline constexpr const char* kPetabFilter = "PEtab Problem (*.yaml *.yml)|*.yaml;*.yml";
+inline constexpr const char* kImportSbmlTitle = "Import SBML Model ...";
+inline constexpr const char* kSbmlFilter = "SBML Model (*.xml *.sbml)|*.xml;*.sbml";
+inline constexpr const char* kImportSaveTitle = "Save the Imported Model As ...";
+inline constexpr const char* kImported =
+    "Imported %s as %s: the model, its data and its parameter table.";
+inline constexpr const char* kImportedLikelihood =
+    "The objective is \"Likelihood\" and the integrator BDF (Preferences): the problem's "
+    "negative log-likelihood, on a model that may be stiff.";
 inline constexpr const char* kSaveReportTitle = "Save Report ...";
 inline constexpr const char* kReportFilter = "Rich Text (*.rtf)|*rtf";
 

@@ -324,6 +324,10 @@ void TMForm::BuildMenus() {
       {"SaveModelFileAs", "Sa&ve Model File As ...",
        "Save Model Source File and Dimensions under New Name", "FileHandling",
        ws(&Workspace::SaveModelFileAs)},
+      {"ImportPetabProblem", "&PEtab Problem...", "Import a PEtab Estimation Problem as a Model, "
+       "its Data and Parameters", "FileHandling", [this] { ws_->ImportProblem(true); }},
+      {"ImportSbmlModel", "&SBML Model...", "Import an SBML Model as a Model File", "FileHandling",
+       [this] { ws_->ImportProblem(false); }},
       {"ImportParametersAction", "&Import Parameters...", "", "FileHandling",
        ws(&Workspace::ImportParametersAction)},
       {"ExportParametersAction", "&Export Parameters...", "", "FileHandling",
@@ -406,6 +410,10 @@ void TMForm::BuildMenus() {
   QMenu* file = menuBar()->addMenu("&File");
   fillMenu(file, {"NewDataFile", "OpenDataFile", "SaveDataFile", "SaveDataFileAs", "-",
                   "NewModelFile", "OpenModelFile", "SaveModelFile", "SaveModelFileAs", "-"});
+  QMenu* importMenu = file->addMenu("&Import");
+  importMenu->setObjectName("ImportMenu");
+  fillMenu(importMenu, {"ImportPetabProblem", "ImportSbmlModel"});
+  file->addSeparator();
   QMenu* reportMenu = file->addMenu("&Report");
   reportMenu->setObjectName("ReportMenu");
   fillMenu(reportMenu,

@@ -156,6 +156,11 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   bool WriteModelFile(const std::string& path);
   bool WriteDimensionFile(const std::string& path);
   bool ReadModelFile(const std::string& path);
+  // File > Import: a PEtab problem (petab) or an SBML model, written as a project where the
+  // user says and opened: model, data, parameters.
+  void ImportProblem(bool petab);
+  // The same without dialogs, for a chosen problem and model file name; false after the message.
+  bool ImportProblemAs(const std::string& problem, const std::string& modelPath);
   bool ReadDimensionFile(const std::string& path);
   void NewModelFile();
   void OpenModelFile();

@@ -54,6 +54,9 @@ const CommandSpec kCatalogue[] = {
     {"SaveModelFile", "Save Model &File", "Save Model Source File and Dimensions", "FileHandling"},
     {"SaveModelFileAs", "Sa&ve Model File As ...",
      "Save Model Source File and Dimensions under New Name", "FileHandling"},
+    {"ImportPetabProblem", "&PEtab Problem...",
+     "Import a PEtab Estimation Problem as a Model, its Data and Parameters", "FileHandling"},
+    {"ImportSbmlModel", "&SBML Model...", "Import an SBML Model as a Model File", "FileHandling"},
     {"ImportParametersAction", "&Import Parameters...", "", "FileHandling"},
     {"ExportParametersAction", "&Export Parameters...", "", "FileHandling"},
     {"ExitAction", "E&xit", "", "General"},
@@ -163,6 +166,8 @@ TEST_F(CommandWalk, TheMenuBarListsEveryCommandInItsDocumentedPlace) {
                    "&Save Data File=SaveDataFile", "S&ave Data File As ...=SaveDataFileAs", "-",
                    "Ne&w Model File=NewModelFile", "Open &Model File=OpenModelFile",
                    "Save Model &File=SaveModelFile", "Sa&ve Model File As ...=SaveModelFileAs", "-",
+                   "&Import>&PEtab Problem...=ImportPetabProblem",
+                   "&Import>&SBML Model...=ImportSbmlModel", "-",
                    "&Report>Pre&view=ReportPreviewAction", "&Report>&Print ...=PrintReportAction",
                    "&Report>&Save ...=SaveReport", "Fit&chart>&Export ...=ExportFitchart",
                    "Fit&chart>&Print ...=PrintFitChartAction", "-", "E&xit=ExitAction"}));

@@ -984,6 +984,11 @@ int Fit(const std::vector<std::string>& args) {
     o.Data = {written[1]};
     if (o.Params.empty()) o.Params = written[2];
     if (o.Objective.empty()) o.Objective = "likelihood";
+    // The field's models are stiff more often than not, and their likelihoods are compared
+    // to a few digits: BDF at tight tolerances unless asked otherwise.
+    if (o.Integrator.empty()) o.Integrator = "bdf";
+    if (!o.RelTol) o.RelTol = 1e-8;
+    if (!o.AbsTol) o.AbsTol = 1e-12;
   }
   const bool several = o.Data.size() > 1;
   std::string modelFailure;  // once the model has failed, every data set fails with it
