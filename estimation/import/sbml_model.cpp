@@ -92,10 +92,13 @@ SbmlModel ReadSbmlModel(const std::string& xml, const std::string& fileName) {
     reaction.Id = r.getId();
     const KineticLaw& law = *r.getKineticLaw();
     reaction.Rate = Copy(law.getMath(), "kinetic law of reaction", r.getId());
-    for (unsigned k = 0; k < law.getNumParameters(); ++k)
-      reaction.Locals.push_back({law.getParameter(k)->getId(), law.getParameter(k)->getValue(), true});
-    for (unsigned k = 0; k < law.getNumLocalParameters(); ++k)
-      reaction.Locals.push_back({law.getLocalParameter(k)->getId(), law.getLocalParameter(k)->getValue(), true});
+    // Level 3 has local parameters, level 2 parameters of the law (each also lists the other).
+    if (law.getLevel() >= 3)
+      for (unsigned k = 0; k < law.getNumLocalParameters(); ++k)
+        reaction.Locals.push_back({law.getLocalParameter(k)->getId(), law.getLocalParameter(k)->getValue(), true});
+    else
+      for (unsigned k = 0; k < law.getNumParameters(); ++k)
+        reaction.Locals.push_back({law.getParameter(k)->getId(), law.getParameter(k)->getValue(), true});
     const auto add = [&](const SpeciesReference& s, double sign) {
       if (s.isSetStoichiometryMath()) Refuse("the stoichiometry formula of reaction", r.getId());
       if (!s.getId().empty() && !s.getConstant() && r.getLevel() >= 3)
