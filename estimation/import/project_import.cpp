@@ -57,10 +57,10 @@ struct Table {
   }
 };
 
-Table ReadTable(const fs::path& path) {
+Table ReadTable(const std::string& name, const std::string& text) {
   Table t;
-  t.File = path.filename().string();
-  std::istringstream in(ReadText(path));
+  t.File = name;
+  std::istringstream in(text);
   std::string line;
   bool header = true;
   while (std::getline(in, line)) {
@@ -85,12 +85,13 @@ Table ReadTable(const fs::path& path) {
 }
 
 // Joins the tables of one kind (a problem may split one over several files).
-Table ReadTables(const fs::path& dir, const YAML::Node& files, const std::string& what) {
+Table ReadTables(const PetabFiles& read, const YAML::Node& files, const std::string& what) {
   if (!files || !files.IsSequence() || files.size() == 0)
     throw ImportRefusal("The problem names no " + what + ".");
   Table all;
   for (const YAML::Node& f : files) {
-    Table t = ReadTable(dir / f.as<std::string>());
+    const std::string name = f.as<std::string>();
+    Table t = ReadTable(name, read(name));
     if (all.Header.empty()) {
       all = std::move(t);
       continue;
@@ -188,9 +189,25 @@ std::string BaseName(const fs::path& path) {
 
 ImportedProject ImportPetabFile(const std::string& yamlPath) {
   const fs::path yaml(yamlPath), dir = yaml.parent_path();
+  return ImportPetab(yaml.filename().string(),
+                     [&](const std::string& name) { return ReadText(dir / name); });
+}
+
+static ImportedProject ReadPetab(const std::string& yamlName, const PetabFiles& read);
+
+ImportedProject ImportPetab(const std::string& yamlName, const PetabFiles& read) {
+  try {
+    return ReadPetab(yamlName, read);
+  } catch (const YAML::Exception& e) {
+    throw ImportRefusal(yamlName + " is no PEtab problem Zelk can read: " + e.what());
+  }
+}
+
+static ImportedProject ReadPetab(const std::string& yamlName, const PetabFiles& read) {
+  const fs::path yaml(yamlName);
   YAML::Node root;
   try {
-    root = YAML::Load(ReadText(yaml));
+    root = YAML::Load(read(yamlName));
   } catch (const YAML::Exception& e) {
     throw ImportRefusal(yaml.filename().string() + " is no PEtab problem: " + e.what());
   }
@@ -202,7 +219,7 @@ ImportedProject ImportPetabFile(const std::string& yamlPath) {
   const YAML::Node sbml = problem["sbml_files"] ? problem["sbml_files"] : problem["model_files"];
   if (!sbml || !sbml.IsSequence() || sbml.size() != 1)
     throw ImportRefusal("The problem names no single SBML model (sbml_files).");
-  const SbmlModel model = ReadSbmlModel(ReadText(dir / sbml[0].as<std::string>()),
+  const SbmlModel model = ReadSbmlModel(read(sbml[0].as<std::string>()),
                                         sbml[0].as<std::string>());
   // One parameter file, or a list of them.
   YAML::Node parameterFiles(YAML::NodeType::Sequence);
@@ -210,10 +227,10 @@ ImportedProject ImportPetabFile(const std::string& yamlPath) {
     parameterFiles.push_back(root["parameter_file"].as<std::string>());
   else
     for (const YAML::Node& f : root["parameter_file"]) parameterFiles.push_back(f.as<std::string>());
-  const Table parameters = ReadTables(dir, parameterFiles, "parameter table");
-  const Table conditions = ReadTables(dir, problem["condition_files"], "condition table");
-  const Table observables = ReadTables(dir, problem["observable_files"], "observable table");
-  const Table measurements = ReadTables(dir, problem["measurement_files"], "measurement table");
+  const Table parameters = ReadTables(read, parameterFiles, "parameter table");
+  const Table conditions = ReadTables(read, problem["condition_files"], "condition table");
+  const Table observables = ReadTables(read, problem["observable_files"], "observable table");
+  const Table measurements = ReadTables(read, problem["measurement_files"], "measurement table");
   parameters.Require({"parameterId", "nominalValue", "estimate"});
   conditions.Require({"conditionId"});
   observables.Require({"observableId", "observableFormula", "noiseFormula"});

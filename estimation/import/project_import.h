@@ -4,6 +4,7 @@
 // project is the model text, its counts, the data (conditions as experiments, each measured
 // observable a response with a sigma column beside it) and the parameter table.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ struct ImportedProject {
 // Both throw ImportRefusal with a message naming the element and its id.
 ImportedProject ImportSbmlFile(const std::string& xmlPath);
 ImportedProject ImportPetabFile(const std::string& yamlPath);
+// The text of a problem's file by the name the problem gives it; throws ImportRefusal.
+using PetabFiles = std::function<std::string(const std::string& name)>;
+ImportedProject ImportPetab(const std::string& yamlName, const PetabFiles& read);
 // By the extension: .yaml/.yml a PEtab problem, else an SBML model. "" or why not.
 std::string ImportProblem(const std::string& path, ImportedProject& out);
 
