@@ -43,15 +43,16 @@ bool Workspace::ImportProblemAs(const std::string& problem, const std::string& m
     ShowError(why);
     return false;
   }
-  ResetModel();
-  if (ReadModelFile(written[0]) && ReadDimensionFile(written[3])) {
-    SetModelFileName(written[0]);
-    SetModelSaved(true);
-  }
+  // The data first: their counts set the Dimension page, which the model's own then match.
   if (ReadAnyDataFile(written[1])) {
     ClearResults();
     SetDataFileName(written[1]);
     SetDataSaved(true);
+  }
+  ResetModel();
+  if (ReadModelFile(written[0]) && ReadDimensionFile(written[3])) {
+    SetModelFileName(written[0]);
+    SetModelSaved(true);
   }
   ImportParameterFile(written[2]);
   Log.AddMessage(FillPlaceholders(msg::kImported, {FileNamePart(problem), FileNamePart(written[0])}));

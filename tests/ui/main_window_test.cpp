@@ -735,3 +735,54 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(folder, ignored);  // one a process: never left behind
   return status;
 }
+
+namespace zelk {
+namespace {
+
+// File > Import > PEtab Problem through its two file dialogs: the project is written where
+// the user says, opened, compiled, and LM on the Likelihood objective ends at or below the
+// problem's likelihood at its nominal values.
+TEST(MainWindow, ImportsAPetabProblemFromTheFileMenuAndFitsItsLikelihood) {
+  test::TempFolder folder;
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ws.Prefs.CompilerPath = PASBUILD;
+  ws.Prefs.AutoCompile = true;
+  ws.Compiler().UseTerminal = false;
+  const std::string problem = std::string(PETAB) + "/Boehm_JProteomeRes2014/Boehm_JProteomeRes2014.yaml";
+  const std::string target = folder.File("boehm.mod");
+  std::vector<std::string> answers = {problem, target};
+  QStringList titles;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    auto* name = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+    if (!name || answers.empty()) return;
+    titles << dialog->windowTitle();
+    name->setText(QString::fromStdString(answers.front()));
+    answers.erase(answers.begin());
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  user.start(20);
+  auto* menu = form.findChild<QMenu*>("ImportMenu");
+  ASSERT_NE(menu, nullptr);
+  menu->actions()[0]->trigger();
+  user.stop();
+  EXPECT_EQ(titles, (QStringList{msg::kImportPetabTitle, msg::kImportSaveTitle}));
+  for (const char* file : {"boehm.mod", "boehm.dim", "boehm.zkd", "boehm.par"})
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / file)) << file;
+  EXPECT_EQ(ws.ModelFileName, target);
+  EXPECT_EQ(ws.MeasuredData.YData.EventCount, 17);
+  EXPECT_EQ(ws.Parameters.Count, 11);
+  EXPECT_EQ(ws.Names.Parameters.front(), "Epo_degradation_BaF3");
+  EXPECT_EQ(ws.Problem().ObjectiveKind, TObjectiveKind::Likelihood);
+  EXPECT_TRUE(form.MessagePane()->toPlainText().contains("Imported Boehm_JProteomeRes2014.yaml as boehm.mod"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ws.Model.LibFileName.empty(); }, 60000));
+  form.Command("OptimizeLMAction")->trigger();
+  EXPECT_LE(ws.Estimation().BestObjective, 138.22199970618 + 1e-3);
+  EXPECT_GT(ws.Estimation().BestObjective, 138.0);
+}
+
+}  // namespace
+}  // namespace zelk
