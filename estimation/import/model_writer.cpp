@@ -263,25 +263,25 @@ class ModelWriter {
     for (const std::string& line : Lines(plan_.Heading)) t << "  { " << line << " }\n";
     std::vector<std::string> constants, variables = {};
     for (const SbmlValue& c : m_.Compartments)
-      if (IsConstant(c.Id)) constants.push_back(name_.at(c.Id) + " = " + PascalNumber(c.Value) + ";");
+      if (IsConstant(c.Id)) constants.push_back(NameOf(c.Id) + " = " + PascalNumber(c.Value) + ";");
     for (const SbmlValue& p : m_.Parameters)
       if (IsConstant(p.Id)) {
         if (std::isnan(p.Value))
           throw ImportRefusal("Cannot import the parameter \"" + p.Id + "\": it has no value.");
-        constants.push_back(name_.at(p.Id) + " = " + PascalNumber(p.Value) + ";");
+        constants.push_back(NameOf(p.Id) + " = " + PascalNumber(p.Value) + ";");
       }
     for (const SbmlReaction& r : m_.Reactions)
       for (const SbmlValue& l : r.Locals)
-        constants.push_back(name_.at(r.Id + " " + l.Id) + " = " + PascalNumber(l.Value) + ";");
+        constants.push_back(NameOf(r.Id + " " + l.Id) + " = " + PascalNumber(l.Value) + ";");
     std::vector<std::string> quantities;
     for (const SbmlValue& c : m_.Compartments)
-      if (!IsConstant(c.Id)) quantities.push_back(name_.at(c.Id));
+      if (!IsConstant(c.Id)) quantities.push_back(NameOf(c.Id));
     for (const SbmlValue& p : m_.Parameters)
-      if (!IsConstant(p.Id) && !IsFitted(p.Id) && !IsState(p.Id)) quantities.push_back(name_.at(p.Id));
+      if (!IsConstant(p.Id) && !IsFitted(p.Id) && !IsState(p.Id)) quantities.push_back(NameOf(p.Id));
     for (const SbmlSpecies& s : m_.Species)
-      if (ruled_.count(s.Id)) quantities.push_back(name_.at(s.Id));
+      if (ruled_.count(s.Id)) quantities.push_back(NameOf(s.Id));
     std::vector<std::string> rates;
-    for (const SbmlReaction& r : m_.Reactions) rates.push_back(name_.at(r.Id));
+    for (const SbmlReaction& r : m_.Reactions) rates.push_back(NameOf(r.Id));
     if (!quantities.empty()) t << "  { the model's quantities }\n" << Wrapped(quantities, "  ") << "    : double;\n";
     if (!rates.empty()) t << "  { reaction rates }\n" << Wrapped(rates, "  ") << "    : double;\n";
     if (!plan_.Conditions.empty()) t << "  condition : integer;\n";
@@ -296,7 +296,7 @@ class ModelWriter {
         args[f.Arguments[i]] = "arg" + std::to_string(i + 1) + "_";
         declared.push_back(args[f.Arguments[i]]);
       }
-      const std::string fname = name_.at("function " + f.Id);
+      const std::string fname = NameOf("function " + f.Id);
       t << "  function " << fname << "(" << Join(declared, ", ")
         << (declared.empty() ? "" : " : double") << ") : double;\n  begin\n    " << fname << " := "
         << Expression(f.Body, "the function definition \"" + f.Id + "\"", {}, &args) << ";\n  end;\n";
@@ -311,15 +311,22 @@ class ModelWriter {
     for (const auto& [id, values] : plan_.ConditionValues)
       if (!IsSpecies(id)) targets.push_back(id);
     for (const std::string& id : targets) {
-      const std::string n = name_.at(id);
+      const std::string n = NameOf(id);
       t << "    " << n << " := " << PascalNumber(DefaultOf(id)) << ";\n";
     }
     t << ConditionCases(targets, "    ");
     for (const SbmlRule* r : OrderedQuantities())
-      t << "    " << name_.at(r->Variable) << " := "
+      t << "    " << NameOf(r->Variable) << " := "
         << Expression(r->Math, "the rule of \"" + r->Variable + "\"") << ";\n";
     t << "  end;\nend declar\n\n";
     return t.str();
+  }
+
+  const std::string& NameOf(const std::string& id) const {
+    const auto n = name_.find(id);
+    if (n == name_.end())
+      throw ImportRefusal("Cannot import \"" + id + "\": the model uses it but does not define it.");
+    return n->second;
   }
 
   bool IsSpecies(const std::string& id) const {
@@ -346,7 +353,7 @@ class ModelWriter {
         const std::string& v = plan_.ConditionValues.at(id)[c];
         double number = 0;
         if (v.empty() || (IsNumberText(v, number) && std::isnan(number))) continue;
-        sets.push_back(name_.at(id) + " := " + ConditionValue(v, id) + ";");
+        sets.push_back(NameOf(id) + " := " + ConditionValue(v, id) + ";");
       }
       if (sets.empty()) continue;
       if (!any) t << indent << "case condition of\n";
@@ -374,7 +381,7 @@ class ModelWriter {
       for (const SbmlRule& a : m_.InitialAssignments)
         if (a.Variable == id) assignment = &a;
       if (assignment)
-        t << "  " << name_.at(id) << " := "
+        t << "  " << NameOf(id) << " := "
           << Expression(assignment->Math, "the initial assignment of \"" + id + "\"") << ";\n";
       else if (std::isnan(StartValue(id)))
         throw ImportRefusal("Cannot import the species \"" + id + "\": it has no initial value.");
@@ -413,8 +420,8 @@ class ModelWriter {
     t << "dynamic\n  Quantities;\n";
     for (const SbmlReaction& r : m_.Reactions) {
       std::map<std::string, std::string> locals;
-      for (const SbmlValue& l : r.Locals) locals[l.Id] = name_.at(r.Id + " " + l.Id);
-      t << "  " << name_.at(r.Id) << " := "
+      for (const SbmlValue& l : r.Locals) locals[l.Id] = NameOf(r.Id + " " + l.Id);
+      t << "  " << NameOf(r.Id) << " := "
         << Expression(r.Rate, "the kinetic law of reaction \"" + r.Id + "\"", {}, &locals) << ";\n";
     }
     for (const SbmlSpecies& s : m_.Species) {
@@ -423,20 +430,20 @@ class ModelWriter {
       for (const SbmlReaction& r : m_.Reactions)
         for (const auto& [species, n] : r.Stoichiometry)
           if (species == s.Id && n != 0) {
-            const std::string rate = name_.at(r.Id);
+            const std::string rate = NameOf(r.Id);
             const std::string size = std::fabs(n) == 1 ? rate : PascalNumber(std::fabs(n)) + "*" + rate;
             terms.push_back(terms.empty() ? (n < 0 ? "-" + size : size) : (n < 0 ? "- " : "+ ") + size);
           }
       if (terms.empty()) continue;
       std::string sum = Join(terms, " ");
       if (!s.OnlySubstance) {
-        const std::string v = name_.at(s.Compartment);
+        const std::string v = NameOf(s.Compartment);
         sum = (terms.size() > 1 ? "(" + sum + ")" : sum) + "/" + v;
       }
-      t << "  d_" << name_.at(s.Id) << " := " << sum << ";\n";
+      t << "  d_" << NameOf(s.Id) << " := " << sum << ";\n";
     }
     for (const SbmlRule& r : m_.RateRules)
-      t << "  d_" << name_.at(r.Variable) << " := "
+      t << "  d_" << NameOf(r.Variable) << " := "
         << Expression(r.Math, "the rate rule of \"" + r.Variable + "\"") << ";\n";
     t << "end dynamic\n";
     return t.str();
