@@ -153,8 +153,8 @@ inline constexpr const char* kImportSaveTitle = "Save the Imported Model As ..."
 inline constexpr const char* kImported =
     "Imported %s as %s: the model, its data and its parameter table.";
 inline constexpr const char* kImportedLikelihood =
-    "The objective is \"Likelihood\" and the integrator BDF (Preferences): the problem's "
-    "negative log-likelihood, on a model that may be stiff.";
+    "The objective is \"Likelihood\" and the integrator BDF at tolerances 1e-8 and 1e-12 at "
+    "most (Preferences): the problem's negative log-likelihood, on a model that may be stiff.";
 inline constexpr const char* kSaveReportTitle = "Save Report ...";
 inline constexpr const char* kReportFilter = "Rich Text (*.rtf)|*rtf";
 

@@ -1,5 +1,6 @@
 // File > Import: the field's problems as ordinary documents of the workbench.
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/file_names.h"
@@ -60,9 +61,16 @@ bool Workspace::ImportProblemAs(const std::string& problem, const std::string& m
   if (extension == ".yaml" || extension == ".yml") {
     Estimation().SetObjectiveFunc(TObjectiveKind::Likelihood);
     Prefs.Integrator = kBdf;
+    // As zelkcli fits a PEtab problem: likelihoods are compared to a few digits.
+    Prefs.RelTolerance = std::min(Prefs.RelTolerance, 1e-8);
+    Prefs.AbsTolerance = std::min(Prefs.AbsTolerance, 1e-12);
     Log.AddMessage(msg::kImportedLikelihood);
   }
   Prefs.ModelLocation = fs::path(written[0]).parent_path().string();
+  // Every document is as its file holds it: the counts and the parameter table that came
+  // after the model's text changed nothing to save.
+  SetDataSaved(true, false);
+  SetModelSaved(true);
   ui_.Repaint(View::Messages);
   ui_.ShowPage(Page::Model);
   if (Prefs.AutoCompile) CompileAction();
