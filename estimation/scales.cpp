@@ -88,7 +88,10 @@ double StdErrorFactor(TScale scale, double stdError) {
 }
 
 std::string StdErrorText(TScale scale, double stdError, int digits) {
-  const std::string number = FormatSignificant(StdErrorFactor(scale, stdError), digits);
+  const double shown = StdErrorFactor(scale, stdError);
+  // A parameter the data do not determine has a factor of hundreds of digits: exponent form.
+  const std::string number = std::fabs(shown) >= 1e9 ? FormatGeneral(shown, digits)
+                                                     : FormatSignificant(shown, digits);
   return scale == TScale::Linear ? number : "x/\xC3\xB7 " + number;
 }
 
