@@ -265,3 +265,21 @@ TEST(PetabImport, GivesTheBenchmarkProblemsLikelihoodsAtTheirNominalValues) {
 
 }  // namespace
 }  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// From values far off (given beside the problem's own table), LM on the likelihood finds the
+// benchmark's optimum again, with difference and with sensitivity Jacobians.
+TEST(PetabImport, LevenbergMarquardtFromFarOffReachesTheBenchmarksOptimum) {
+  const std::string yaml = std::string(PETAB) + "/Bruno_JExpBot2016/Bruno_JExpBot2016.yaml";
+  for (const char* jacobian : {"differences", "sensitivities"}) {
+    const Json fit = JsonOf(Cli("fit --petab " + yaml + " --search lm --jacobian " + jacobian +
+                                " --values 3,3,3,3,3,3,0.01,0.01,0.01,0.01,0.01,0.01,0.3 --json"));
+    EXPECT_GT(fit["initial_objective"].get<double>(), 900) << jacobian;
+    EXPECT_NEAR(fit["objective"].get<double>(), -46.68823375793, 1e-3) << jacobian;
+  }
+}
+
+}  // namespace
+}  // namespace zelk

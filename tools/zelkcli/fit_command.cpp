@@ -554,8 +554,19 @@ int DataSetFit::SetParameters() {
       !ParseParameterList("--min", o_.Min, names, count, mins, error) ||
       !ParseParameterList("--max", o_.Max, names, count, maxs, error))
     return Fail(error);
-  for (int i = 1; i <= Room(table_); ++i)
-    table_.Value[i] = table_.TrialValue[i] = values.count(i) ? values[i] : 1.0;
+  // A parameter file gives the whole record (values, bounds, fixed marks and all); the
+  // options given beside it change what they name.
+  if (!o_.Params.empty()) {
+    TParameterRecord scratch = table_;
+    const std::string reason = ReadParameterFile(o_.Params, scratch);
+    if (!reason.empty())
+      return Fail(std::string(msg::kOpenFailed) + "\n" + FileNamePart(o_.Params) + ": " + reason);
+    table_ = scratch;
+    for (const auto& [i, v] : values) table_.Value[i] = table_.TrialValue[i] = v;
+  } else {
+    for (int i = 1; i <= Room(table_); ++i)
+      table_.Value[i] = table_.TrialValue[i] = values.count(i) ? values[i] : 1.0;
+  }
   for (const auto& [i, v] : mins) SetBound(table_, i, TBound::Min, v);
   for (const auto& [i, v] : maxs) SetBound(table_, i, TBound::Max, v);
   std::stringstream fixed(o_.Fixed);
@@ -565,14 +576,6 @@ int DataSetFit::SetParameters() {
     if (i < 1 || i > table_.Count)
       return Fail("--fixed: \"" + item + "\" is no parameter number or name");
     table_.Fixed[i] = true;
-  }
-  // A parameter file replaces the whole record: values, bounds, fixed marks and all.
-  if (!o_.Params.empty()) {
-    TParameterRecord scratch = table_;
-    const std::string reason = ReadParameterFile(o_.Params, scratch);
-    if (!reason.empty())
-      return Fail(std::string(msg::kOpenFailed) + "\n" + FileNamePart(o_.Params) + ": " + reason);
-    table_ = scratch;
   }
   return SetScales();
 }
