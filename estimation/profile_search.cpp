@@ -35,7 +35,7 @@ std::string PrepareLimitObjective(Search& s) {
   // half the 95 % quantile of chi-square on p degrees, p F(p, infinity).
   st.LimitF = static_cast<double>(FisherF95(TableIndex(p), TableIndex(n - p)));
   if (s.Problem.ObjectiveKind == TObjectiveKind::Likelihood) {
-    st.LimitF = static_cast<double>(FisherF95(TableIndex(p), 65535));
+    st.LimitF = FQuantile(p, 1e6, 0.95);  // F(p, infinity) = chi-square(p) / p
     st.LimitObjective = st.BestObjective + 0.5 * p * st.LimitF;
   } else {
     st.LimitObjective = st.BestObjective * (1 + st.LimitF * p / (n - p));

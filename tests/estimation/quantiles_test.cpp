@@ -39,6 +39,13 @@ TEST(Quantiles, TheFQuantileAgreesWithAnIndependentImplementation) {
     EXPECT_NEAR(FQuantile(q.nu1, q.nu2, 0.95), q.value, 1e-9 * q.value) << q.nu1 << " " << q.nu2;
 }
 
+// The likelihood-ratio threshold's: 95 % points of chi-square on 1, 5 and 30 degrees.
+TEST(Quantiles, FOnAMillionDenominatorDegreesIsChiSquareOverItsDegrees) {
+  EXPECT_NEAR(FQuantile(1, 1e6, 0.95), 3.841458820694124, 1e-4);
+  EXPECT_NEAR(5 * FQuantile(5, 1e6, 0.95), 11.070497693516351, 1e-3);
+  EXPECT_NEAR(30 * FQuantile(30, 1e6, 0.95), 43.77297182574219, 1e-3);
+}
+
 TEST(Quantiles, StudentTIsThePrintedTable) {
   const double printed[31] = {0,     12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365,
                               2.306, 2.262,  2.228, 2.201, 2.179, 2.160, 2.145, 2.131,
