@@ -744,3 +744,38 @@ TEST(Zelkcli, SolvesAndKeepsAProblemOf200Parameters600ResponsesAnd20000Events) {
 
 }  // namespace
 }  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// Starts in parallel, and the same starts as two shards merged: one answer.
+TEST(Zelkcli, MultiStartShardsMergeIntoTheResultOfOneRun) {
+  test::TempFolder folder;
+  const std::string fit = "fit " + std::string(EXAMPLES) + "/abc.mod " + std::string(EXAMPLES) +
+                          "/abc.zkd --starts 6 --seed 5 --jobs 2 --min 0.01,0.01 --max 10,10 "
+                          "--scale log10 --json";
+  const Json one = JsonLine(Cli(fit));
+  ASSERT_EQ(one["starts"].size(), 6u) << one.dump();
+  for (const char* shard : {"1/2", "2/2"}) {
+    const CliRun run = Cli(fit + " --shard " + shard);
+    WriteText(folder.File(std::string("shard") + shard[0] + ".json"), run.Out);
+  }
+  const Json merged = JsonLine(Cli("merge " + folder.File("shard1.json") + " " + folder.File("shard2.json")));
+  const auto withoutSeconds = [](Json starts) {
+    for (Json& s : starts) s.erase("seconds");
+    return starts;
+  };
+  EXPECT_EQ(withoutSeconds(merged["starts"]), withoutSeconds(one["starts"]));
+  EXPECT_EQ(merged["reached_best"], one["reached_best"]);
+  EXPECT_GE(one["reached_best"].get<int>(), 2);
+  // The fit is the best start's, and start 1 began at the model's values.
+  EXPECT_EQ(one["objective"], one["best_objective"]);
+  for (const Json& s : one["starts"]) {
+    if (s["start"] == 1) {
+      EXPECT_EQ(s["start_values"], (Json{1.0, 1.0}));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zelk

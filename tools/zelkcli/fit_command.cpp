@@ -33,6 +33,9 @@
 #include "model/model_build.h"
 #include "model/model_names.h"
 #include "estimation/import/project_import.h"
+#include "estimation/multi_start.h"
+#include "estimation/start_pool.h"
+#include "tools/zelkcli/starts_json.h"
 #include "model/model_language.h"
 #include "model/message_log.h"
 #include "presentation/chart_data.h"
@@ -56,6 +59,11 @@ using Json = nlohmann::ordered_json;
 struct CliOptions {
   std::string Model, Search, Objective;  // no objective given: the sum of squares
   std::string Petab;  // a PEtab problem imported in place of MODEL and DATA
+  // Multi-start: local fits from Starts points (start 1 the values, the others a Latin
+  // hypercube from Seed), Jobs at a time (0: every core), the Shard "i/n" of them only,
+  // StartSeconds at most each (0: no limit).
+  long Starts = 0, Seed = 1, Jobs = 0, StartSeconds = 0;
+  std::string Shard;
   std::vector<std::string> Data;
   std::string Values, Min, Max, Fixed, Scale;
   std::string Chart;  // picture of the fitted chart, by its extension
@@ -157,6 +165,11 @@ const std::vector<OptionSpec>& Options() {
       {"--search", searchArgument.c_str(),
        OneOf(&CliOptions::Search, "--search", searchKeys, searchList.c_str())},
       {"--petab", "PROBLEM.yaml", Text(&CliOptions::Petab)},
+      {"--starts", "N", Count(&CliOptions::Starts, "--starts", 1)},
+      {"--seed", "S", Count(&CliOptions::Seed, "--seed", 0)},
+      {"--jobs", "N", Count(&CliOptions::Jobs, "--jobs", 1)},
+      {"--shard", "I/N", Text(&CliOptions::Shard)},
+      {"--start-seconds", "S", Count(&CliOptions::StartSeconds, "--start-seconds", 1)},
       {"--objective", "ss|box-draper|weighted|likelihood",
        OneOf(&CliOptions::Objective, "--objective", {"ss", "box-draper", "weighted", "likelihood"},
              "ss, box-draper, weighted or likelihood")},
@@ -405,6 +418,11 @@ class DataSetFit {
   int SetParameters();
   int SetScales();
   int Compute();
+  // The starts of --starts in child processes; the best one's values into the table.
+  int RunStarts();
+  FitOptions SearchOptions() const;
+  std::vector<StartResult> starts_;
+  int startsFailed_ = 0;
   FitOptions Options(long calls) const;
   std::string WriteChart(const std::string& path);
 
@@ -656,6 +674,83 @@ std::string DataSetFit::WriteChart(const std::string& path) {
   return error;
 }
 
+FitOptions DataSetFit::SearchOptions() const {
+  FitOptions options = Options(o_.Calls);
+  options.Search = FindSearch(o_.Search.empty() ? "lm" : o_.Search)->Search;
+  options.Stall = o_.Stall;
+  options.Tolerances = LMTolerancesOf(prefs_);
+  if (o_.FTol) options.Tolerances.Function = *o_.FTol;
+  if (o_.XTol) options.Tolerances.Parameter = *o_.XTol;
+  if (o_.GTol) options.Tolerances.Gradient = *o_.GTol;
+  return options;
+}
+
+int DataSetFit::RunStarts() {
+  int shard = 1, shards = 1;
+  if (!o_.Shard.empty() && (std::sscanf(o_.Shard.c_str(), "%d/%d", &shard, &shards) != 2 ||
+                            shards < 1 || shard < 1 || shard > shards))
+    return Fail("--shard takes I/N with 1 <= I <= N, not \"" + o_.Shard + "\"");
+  const std::vector<T20Vector> points =
+      LatinHypercubeStarts(table_, static_cast<int>(o_.Starts), static_cast<std::uint64_t>(o_.Seed));
+  const FitOptions options = SearchOptions();
+  const int count = table_.Count;
+  const auto values = [count](const T20Vector& v) {
+    return std::vector<double>(v.begin() + 1, v.begin() + 1 + count);
+  };
+  // In the child: one local fit from start k, its result as a JSON line.
+  const auto work = [&](int k) {
+    TParameterRecord table = table_;
+    table.Value = table.TrialValue = table.InitialValue = points[static_cast<std::size_t>(k - 1)];
+    problem_.Stats = {};
+    observer_.Quiet = true;
+    const auto begun = std::chrono::steady_clock::now();
+    const FitSummary summary = zelk::Fit(options, problem_, table, observer_);
+    StartResult r;
+    r.Start = k;
+    r.StartValues = values(points[static_cast<std::size_t>(k - 1)]);
+    r.Values = values(table.Value);
+    const bool solved = problem_.Solve(table.Value) == SolveResult::Solved;
+    r.Objective = solved ? problem_.Objective() : HUGE_VAL;
+    if (!std::isfinite(r.Objective)) r.Objective = HUGE_VAL;
+    r.Stop = SearchEndName(summary.Reason);
+    r.Solutions = problem_.Stats.Solutions;
+    r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+    return StartToJson(r).dump() + "\n";
+  };
+  starts_.clear();
+  const auto done = [&](int k, const ChildOutcome& outcome) {
+    StartResult r;
+    if (outcome.Result == ChildOutcome::Kind::Done) {
+      try {
+        r = StartFromJson(Json::parse(outcome.Text));
+      } catch (const std::exception&) {
+        r.Stop = "crashed";
+      }
+    } else {
+      r.Stop = outcome.Result == ChildOutcome::Kind::TimeLimit ? "time limit" : "crashed";
+    }
+    if (r.Start == 0) {
+      r.Start = k;
+      r.StartValues = values(points[static_cast<std::size_t>(k - 1)]);
+      r.Objective = HUGE_VAL;
+      r.Seconds = outcome.Seconds;
+    }
+    starts_.push_back(r);
+  };
+  const int jobs = o_.Jobs > 0 ? static_cast<int>(o_.Jobs)
+                               : std::max(1, static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN)));
+  RunInChildren(ShardStarts(static_cast<int>(o_.Starts), shard, shards), jobs,
+                static_cast<double>(o_.StartSeconds), work, done);
+  SortStarts(starts_);
+  startsFailed_ = 0;
+  for (const StartResult& r : starts_) startsFailed_ += r.Failed();
+  // The best start's values are the fit; with none the start values stand.
+  if (!starts_.empty() && !starts_.front().Failed())
+    for (int i = 1; i <= count; ++i)
+      table_.Value[i] = table_.TrialValue[i] = starts_.front().Values[static_cast<std::size_t>(i - 1)];
+  return 0;
+}
+
 int DataSetFit::Compute() {
   const TObjectiveKind kind = o_.Objective == "box-draper" ? TObjectiveKind::BoxDraper
                               : o_.Objective == "weighted" ? TObjectiveKind::WeightedSS
@@ -665,7 +760,11 @@ int DataSetFit::Compute() {
   problem_.Noise = names_.Noise;
   double fitSeconds = 0;  // the search alone, without compiling or reporting
   std::int64_t fitSolutions = 0;
-  if (!o_.Search.empty()) {
+  if (o_.Starts > 0) {
+    const auto start = std::chrono::steady_clock::now();
+    if (const int status = RunStarts(); status != 0) return status;
+    fitSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  } else if (!o_.Search.empty()) {
     const auto start = std::chrono::steady_clock::now();
     FitOptions options = Options(o_.Calls);
     options.Search = FindSearch(o_.Search)->Search;
@@ -773,7 +872,11 @@ int DataSetFit::Compute() {
     out["objective"] = Number(objective);
     out["result"] = result;
     out["outcome"] = ResultName(solved);
-    if (!o_.Search.empty()) {
+    if (o_.Starts > 0) {
+      out.update(StartsJson(starts_, static_cast<int>(o_.Starts), o_.Seed, o_.Shard.empty() ? "1/1" : o_.Shard));
+      out["search"] = o_.Search.empty() ? "lm" : o_.Search;
+      out["fit_seconds"] = Number(fitSeconds);
+    } else if (!o_.Search.empty()) {
       out["search"] = o_.Search;
       out["search_name"] = SearchName(fit.Search);
       out["stop"] = SearchEndName(fit.Fit.Reason);
@@ -868,7 +971,9 @@ int DataSetFit::Compute() {
     std::ostringstream out;
     const char* names[] = {"sum of squares", "Box-Draper", "weighted sum of squares",
                            "negative log-likelihood"};
-    if (!o_.Search.empty())
+    if (o_.Starts > 0)
+      out << StartsText(starts_, static_cast<int>(o_.Starts)) << "\n";
+    else if (!o_.Search.empty())
       out << "Search " << o_.Search << " " << fit.Fit.BriefReport() << "; model calls total "
           << fit.TotalCalls << ", successful " << fit.SuccessfulCalls << "\n";
     out << "Objective (" << names[static_cast<int>(kind)] << "): " << ExactText(objective)

@@ -6,6 +6,7 @@
 //                                 can write its chart
 //   zelkcli translate MODEL.mod -o OUT.pas  the library source the window writes beside the model
 //   zelkcli import PROBLEM.yaml|MODEL.xml DIR  a PEtab problem or an SBML model as a project
+//   zelkcli merge SHARD.json...  the shards of a multi-start run joined into one result
 
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "estimation/import/project_import.h"
 #include "tools/zelkcli/data_sets.h"
 #include "tools/zelkcli/fit_command.h"
+#include "tools/zelkcli/starts_json.h"
 
 namespace zelk {
 namespace {
@@ -111,7 +113,8 @@ int Usage() {
                "       zelkcli convert IN OUT   (.zkd or .gr2 -> .csv; .csv or .gr2 -> .zkd)\n"
                "       zelkcli fit MODEL.mod DATA...   (zelkcli fit --help for its options)\n"
                "       zelkcli translate MODEL.mod -o OUT.pas\n"
-               "       zelkcli import PROBLEM.yaml|MODEL.xml DIR\n";
+               "       zelkcli import PROBLEM.yaml|MODEL.xml DIR\n"
+               "       zelkcli merge SHARD.json...   (the shards of fit --starts N --shard I/N --json)\n";
   return 1;
 }
 
@@ -128,6 +131,7 @@ int main(int argc, char* argv[]) {
       return Translate(argv[2], argv[4]);
     if (command == "show" && argc == 3) return Show(argv[2]);
     if (command == "import" && argc == 4) return Import(argv[2], argv[3]);
+    if (command == "merge" && argc >= 3) return MergeShards(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "convert" && argc == 4) return Convert(argv[2], argv[3]);
   } catch (const std::exception& e) {
     return Fail(e.what());

@@ -1,0 +1,43 @@
+#pragma once
+// Multi-start: many local fits from starts spread over the bounds, the field's answer to
+// models with several optima. The starts are a Latin hypercube in each parameter's scale,
+// reproducible from a seed; the first is the current values. Shards are deterministic
+// slices of the same starts, so that a cluster's shards merge into one run's result.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "estimation/parameter_record.h"
+
+namespace zelk {
+
+// `count` starts for the free parameters of `table` (fixed ones keep their values): start 1
+// is table.Value, the others a Latin hypercube sample of count - 1 points inside the bounds,
+// on the logarithm of a parameter with a logarithmic scale and positive bounds. An unbounded
+// side reaches a factor 100 (logarithmic) or 100 |value| + 1 (linear) from the value.
+std::vector<T20Vector> LatinHypercubeStarts(const TParameterRecord& table, int count,
+                                            std::uint64_t seed);
+
+// The starts (1-based) shard `index` of `shards` runs: every shards-th from the index-th.
+std::vector<int> ShardStarts(int count, int index, int shards);
+
+// One start's local fit.
+struct StartResult {
+  int Start = 0;  // 1-based
+  std::vector<double> StartValues, Values;  // parameters 1..Count
+  double Objective = 0;  // +inf when the fit gave no number
+  std::string Stop;      // the search's end, or "crashed", "time limit"
+  std::int64_t Solutions = 0;
+  double Seconds = 0;
+  bool Failed() const;
+};
+
+// Sorted by objective (failed ones last, by start); ties by start number.
+void SortStarts(std::vector<StartResult>& results);
+
+// How many starts reached the best objective: within max(1, |best|) * relative of it.
+inline constexpr double kReachedTolerance = 1e-3;
+int CountReachingBest(const std::vector<StartResult>& sorted, double relative = kReachedTolerance);
+
+}  // namespace zelk
