@@ -188,6 +188,16 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
       for (double v : r) start += v * v;
   }
   options.gradient_tolerance = tolerances.Gradient * std::max(start, DBL_MIN);
+  // With bounds Ceres measures the gradient projected on the box, never more than the box is
+  // wide: from a start of a huge objective the relative test would pass at once, miles from
+  // any minimum. A box narrower than that measure bounds it to a millionth of its width.
+  double narrowest = HUGE_VAL;
+  for (std::size_t j = 0; j < freeIndex.size(); ++j) {
+    const double lo = lm.GetParameterLowerBound(x.data(), static_cast<int>(j));
+    const double hi = lm.GetParameterUpperBound(x.data(), static_cast<int>(j));
+    if (std::isfinite(lo) && std::isfinite(hi) && hi > lo) narrowest = std::min(narrowest, hi - lo);
+  }
+  options.gradient_tolerance = std::min(options.gradient_tolerance, 1e-6 * narrowest);
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
   options.update_state_every_iteration = true;

@@ -283,3 +283,21 @@ TEST(PetabImport, LevenbergMarquardtFromFarOffReachesTheBenchmarksOptimum) {
 
 }  // namespace
 }  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// A start of objective 1e9 inside the bounds: the gradient Ceres measures is projected on the
+// box, so a test relative to such an objective used to end LM at once, nowhere near a minimum.
+TEST(PetabImport, LevenbergMarquardtFromAHugeObjectiveInsideTheBoxMovesOn) {
+  const std::string yaml = std::string(PETAB) + "/Boehm_JProteomeRes2014/Boehm_JProteomeRes2014.yaml";
+  const Json fit = JsonOf(Cli("fit --petab " + yaml + " --search lm --calls 30 --values "
+                              "1919.8369305401511,99425.47131228885,8.242081836289135,"
+                              "3.921093626501774e-05,40799.03218901277,0.1865923631967627,0.693,"
+                              "0.006312967225887743,0.18073789271091917,19110.82198187415,0.107 --json"));
+  EXPECT_GT(fit["initial_objective"].get<double>(), 1e9);
+  EXPECT_LT(fit["objective"].get<double>(), 1e4);
+}
+
+}  // namespace
+}  // namespace zelk
