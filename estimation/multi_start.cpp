@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <numeric>
+#include <sstream>
+
+#include "base/csv_table.h"
+#include "estimation/start_pool.h"
 
 namespace zelk {
 
@@ -88,6 +93,101 @@ int CountReachingBest(const std::vector<StartResult>& sorted, double relative) {
   int n = 0;
   for (const StartResult& r : sorted) n += !r.Failed() && r.Objective - best <= within;
   return n;
+}
+
+namespace {
+
+std::string Numbers(const std::vector<double>& v) {
+  std::string out;
+  for (double x : v) out += ExactText(x) + " ";
+  return out;
+}
+
+std::vector<double> ReadNumbers(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<double> v;
+  for (std::string word; in >> word;) v.push_back(std::strtod(word.c_str(), nullptr));
+  return v;
+}
+
+}  // namespace
+
+std::string EncodeStart(const StartResult& r) {
+  std::string stop = r.Stop;
+  for (char& c : stop) c = c == ' ' || c == '\n' ? '_' : c;
+  return std::to_string(r.Start) + " " + ExactText(r.Objective) + " " + std::to_string(r.Solutions) +
+         " " + ExactText(r.Seconds) + " " + stop + "\n" + Numbers(r.StartValues) + "\n" +
+         Numbers(r.Values) + "\n";
+}
+
+bool DecodeStart(const std::string& text, StartResult& r) {
+  std::istringstream in(text);
+  std::string head, starts, values;
+  if (!std::getline(in, head) || !std::getline(in, starts) || !std::getline(in, values)) return false;
+  std::istringstream fields(head);
+  std::string objective, seconds;
+  if (!(fields >> r.Start >> objective >> r.Solutions >> seconds >> r.Stop)) return false;
+  for (char& c : r.Stop) c = c == '_' ? ' ' : c;
+  r.Objective = std::strtod(objective.c_str(), nullptr);
+  r.Seconds = std::strtod(seconds.c_str(), nullptr);
+  r.StartValues = ReadNumbers(starts);
+  r.Values = ReadNumbers(values);
+  return true;
+}
+
+std::vector<StartResult> RunStarts(const FitOptions& fit, FitProblem& problem,
+                                   const TParameterRecord& table, const MultiStartOptions& options,
+                                   FitObserver& quiet,
+                                   const std::function<void(const StartResult&)>& finished,
+                                   const std::function<bool()>& keepGoing) {
+  const std::vector<T20Vector> points = LatinHypercubeStarts(table, options.Count, options.Seed);
+  const int count = table.Count;
+  const auto values = [count](const T20Vector& v) {
+    return std::vector<double>(v.begin() + 1, v.begin() + 1 + count);
+  };
+  // In the child: one local fit from start k.
+  const auto work = [&](int k) {
+    TParameterRecord own = table;
+    own.Value = own.TrialValue = own.InitialValue = points[static_cast<std::size_t>(k - 1)];
+    problem.Stats = {};
+    const auto begun = std::chrono::steady_clock::now();
+    const FitSummary summary = Fit(fit, problem, own, quiet);
+    StartResult r;
+    r.Start = k;
+    r.StartValues = values(points[static_cast<std::size_t>(k - 1)]);
+    r.Values = values(own.Value);
+    const bool solved = problem.Solve(own.Value) == SolveResult::Solved;
+    r.Objective = solved ? problem.Objective() : HUGE_VAL;
+    if (!std::isfinite(r.Objective)) r.Objective = HUGE_VAL;
+    r.Stop = SearchEndName(summary.Reason);
+    r.Solutions = problem.Stats.Solutions;
+    r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+    return EncodeStart(r);
+  };
+  std::vector<StartResult> results;
+  const auto done = [&](int k, const ChildOutcome& outcome) {
+    StartResult r;
+    const bool read = outcome.Result == ChildOutcome::Kind::Done && DecodeStart(outcome.Text, r) &&
+                      r.Start == k;
+    if (!read) {
+      r = {};
+      r.Start = k;
+      r.StartValues = values(points[static_cast<std::size_t>(k - 1)]);
+      r.Objective = HUGE_VAL;
+      r.Seconds = outcome.Seconds;
+      r.Stop = outcome.Result == ChildOutcome::Kind::TimeLimit ? "time limit"
+               : outcome.Result == ChildOutcome::Kind::Stopped ? "stopped"
+                                                               : "crashed";
+    }
+    results.push_back(r);
+    if (finished) finished(r);
+  };
+  std::vector<int> items = options.Only;
+  if (items.empty())
+    for (int k = 1; k <= options.Count; ++k) items.push_back(k);
+  RunInChildren(items, options.Jobs, options.StartSeconds, work, done, keepGoing);
+  SortStarts(results);
+  return results;
 }
 
 }  // namespace zelk

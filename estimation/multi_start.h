@@ -5,9 +5,11 @@
 // slices of the same starts, so that a cluster's shards merge into one run's result.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "estimation/fit.h"
 #include "estimation/parameter_record.h"
 
 namespace zelk {
@@ -39,5 +41,27 @@ void SortStarts(std::vector<StartResult>& results);
 // How many starts reached the best objective: within max(1, |best|) * relative of it.
 inline constexpr double kReachedTolerance = 1e-3;
 int CountReachingBest(const std::vector<StartResult>& sorted, double relative = kReachedTolerance);
+
+// The starts' results through a pipe: one text each, read back exactly.
+std::string EncodeStart(const StartResult& r);
+bool DecodeStart(const std::string& text, StartResult& r);
+
+struct MultiStartOptions {
+  int Count = 1;            // starts in all
+  std::uint64_t Seed = 1;
+  int Jobs = 1;             // children at once
+  double StartSeconds = 0;  // a start's time; 0: no limit
+  std::vector<int> Only;    // the starts to run (a shard's); empty: all
+};
+
+// Runs the starts of `table` (LatinHypercubeStarts), each a Fit(fit, problem, copy of table,
+// quiet) in a child process of its own: a start that crashes or runs out of time is recorded
+// as such and the others go on. `finished` hears of each as it ends, `keepGoing` is asked
+// between events (false stops: running starts are dropped). Sorted by SortStarts.
+std::vector<StartResult> RunStarts(const FitOptions& fit, FitProblem& problem,
+                                   const TParameterRecord& table, const MultiStartOptions& options,
+                                   FitObserver& quiet,
+                                   const std::function<void(const StartResult&)>& finished = {},
+                                   const std::function<bool()>& keepGoing = {});
 
 }  // namespace zelk

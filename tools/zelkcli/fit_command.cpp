@@ -34,7 +34,6 @@
 #include "model/model_names.h"
 #include "estimation/import/project_import.h"
 #include "estimation/multi_start.h"
-#include "estimation/start_pool.h"
 #include "tools/zelkcli/starts_json.h"
 #include "model/model_language.h"
 #include "model/message_log.h"
@@ -422,7 +421,6 @@ class DataSetFit {
   int RunStarts();
   FitOptions SearchOptions() const;
   std::vector<StartResult> starts_;
-  int startsFailed_ = 0;
   FitOptions Options(long calls) const;
   std::string WriteChart(const std::string& path);
 
@@ -690,63 +688,19 @@ int DataSetFit::RunStarts() {
   if (!o_.Shard.empty() && (std::sscanf(o_.Shard.c_str(), "%d/%d", &shard, &shards) != 2 ||
                             shards < 1 || shard < 1 || shard > shards))
     return Fail("--shard takes I/N with 1 <= I <= N, not \"" + o_.Shard + "\"");
-  const std::vector<T20Vector> points =
-      LatinHypercubeStarts(table_, static_cast<int>(o_.Starts), static_cast<std::uint64_t>(o_.Seed));
-  const FitOptions options = SearchOptions();
-  const int count = table_.Count;
-  const auto values = [count](const T20Vector& v) {
-    return std::vector<double>(v.begin() + 1, v.begin() + 1 + count);
-  };
-  // In the child: one local fit from start k, its result as a JSON line.
-  const auto work = [&](int k) {
-    TParameterRecord table = table_;
-    table.Value = table.TrialValue = table.InitialValue = points[static_cast<std::size_t>(k - 1)];
-    problem_.Stats = {};
-    observer_.Quiet = true;
-    const auto begun = std::chrono::steady_clock::now();
-    const FitSummary summary = zelk::Fit(options, problem_, table, observer_);
-    StartResult r;
-    r.Start = k;
-    r.StartValues = values(points[static_cast<std::size_t>(k - 1)]);
-    r.Values = values(table.Value);
-    const bool solved = problem_.Solve(table.Value) == SolveResult::Solved;
-    r.Objective = solved ? problem_.Objective() : HUGE_VAL;
-    if (!std::isfinite(r.Objective)) r.Objective = HUGE_VAL;
-    r.Stop = SearchEndName(summary.Reason);
-    r.Solutions = problem_.Stats.Solutions;
-    r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-    return StartToJson(r).dump() + "\n";
-  };
-  starts_.clear();
-  const auto done = [&](int k, const ChildOutcome& outcome) {
-    StartResult r;
-    if (outcome.Result == ChildOutcome::Kind::Done) {
-      try {
-        r = StartFromJson(Json::parse(outcome.Text));
-      } catch (const std::exception&) {
-        r.Stop = "crashed";
-      }
-    } else {
-      r.Stop = outcome.Result == ChildOutcome::Kind::TimeLimit ? "time limit" : "crashed";
-    }
-    if (r.Start == 0) {
-      r.Start = k;
-      r.StartValues = values(points[static_cast<std::size_t>(k - 1)]);
-      r.Objective = HUGE_VAL;
-      r.Seconds = outcome.Seconds;
-    }
-    starts_.push_back(r);
-  };
-  const int jobs = o_.Jobs > 0 ? static_cast<int>(o_.Jobs)
-                               : std::max(1, static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN)));
-  RunInChildren(ShardStarts(static_cast<int>(o_.Starts), shard, shards), jobs,
-                static_cast<double>(o_.StartSeconds), work, done);
-  SortStarts(starts_);
-  startsFailed_ = 0;
-  for (const StartResult& r : starts_) startsFailed_ += r.Failed();
+  MultiStartOptions options;
+  options.Count = static_cast<int>(o_.Starts);
+  options.Seed = static_cast<std::uint64_t>(o_.Seed);
+  options.Jobs = o_.Jobs > 0 ? static_cast<int>(o_.Jobs)
+                             : std::max(1, static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN)));
+  options.StartSeconds = static_cast<double>(o_.StartSeconds);
+  options.Only = ShardStarts(options.Count, shard, shards);
+  observer_.Quiet = true;  // the children's messages would interleave
+  starts_ = zelk::RunStarts(SearchOptions(), problem_, table_, options, observer_);
+  observer_.Quiet = false;
   // The best start's values are the fit; with none the start values stand.
   if (!starts_.empty() && !starts_.front().Failed())
-    for (int i = 1; i <= count; ++i)
+    for (int i = 1; i <= table_.Count; ++i)
       table_.Value[i] = table_.TrialValue[i] = starts_.front().Values[static_cast<std::size_t>(i - 1)];
   return 0;
 }
