@@ -22,6 +22,12 @@ inline constexpr const char* kInvalidScale = "A scale is linear, ln or log10.";
 inline constexpr const char* kRunningSearch = "%s running: %d model calls, best %s";
 inline constexpr const char* kRunningFLimit = "F-Limit %s %d running: %d model calls, min %s";
 inline constexpr const char* kRunningDesign = "Design running: %d model calls, det. %s";
+inline constexpr const char* kRunningMultiStart =
+    "Multi-start running: %d of %d starts done, %d failed, best %s";
+inline constexpr const char* kMultiStartEnded =
+    "Multi-start ended: %d of %d starts done, %d failed; best objective %s (start %d), reached "
+    "by %d.";
+inline constexpr const char* kMultiStartNothing = "Multi-start ended: no start gave an objective.";
 inline constexpr const char* kModelCompiled = "%s compiled and loaded.";
 inline constexpr const char* kGNConverged =
     "Optimize GN ended: the last step lowered the objective no further (converged).";

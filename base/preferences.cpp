@@ -45,6 +45,8 @@ void ForEachValue(Prefs& prefs, Visit&& visit) {
   visit("lm", "FTol", g.LMFunctionTolerance);
   visit("lm", "XTol", g.LMParameterTolerance);
   visit("lm", "GTol", g.LMGradientTolerance);
+  visit("multistart", "Starts", g.MultiStarts);
+  visit("multistart", "Seed", g.MultiStartSeed);
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = prefs.Series.at(n);
     const std::string number = std::to_string(n);
@@ -254,6 +256,7 @@ void ClampLoaded(TPreferences& prefs) {
   g.AbsTolerance = std::clamp(g.AbsTolerance, kMinTolerance, kMaxTolerance);
   for (double* t : {&g.LMFunctionTolerance, &g.LMParameterTolerance, &g.LMGradientTolerance})
     *t = std::clamp(*t, kMinLMTolerance, kMaxLMTolerance);
+  g.MultiStarts = std::clamp(g.MultiStarts, 1, 100000);
   for (TDescription& d : prefs.Descriptions) {
     d.Size = std::clamp(d.Size, kMinFontSize, kMaxFontSize);
     if (d.Caption.size() > kMaxCaptionBytes) {

@@ -40,6 +40,8 @@ struct TZelkPrefs {
   double LMFunctionTolerance = 1e-8;
   double LMParameterTolerance = 1e-8;
   double LMGradientTolerance = 1e-8;
+  std::int32_t MultiStarts = 20;  // multistart/Starts: the starts of Compute > Multi-start
+  std::int32_t MultiStartSeed = 1;
 
   bool operator==(const TZelkPrefs&) const = default;
 };

@@ -20,6 +20,17 @@ namespace zelk {
 // Unfinished (ended by Stop or by the call limit: where the search stood), Finished.
 enum class LimitSideState : std::uint8_t { Shown, Pending, Unfinished, Finished };
 
+// One start's local fit of a multi-start run.
+struct StartResult {
+  int Start = 0;  // 1-based
+  std::vector<double> StartValues, Values;  // parameters 1..Count
+  double Objective = 0;  // +inf when the fit gave no number
+  std::string Stop;      // the search's end, or "crashed", "time limit", "stopped"
+  std::int64_t Solutions = 0;
+  double Seconds = 0;
+  bool Failed() const;
+};
+
 struct FitResult {
   TOperation Search = kIdle;  // the last search of the Optimize menu; kIdle: none ran
   SearchSummary Fit;          // its end, counts, best objective and values
@@ -28,6 +39,8 @@ struct FitResult {
   std::uint32_t TotalCalls = 0, SuccessfulCalls = 0;  // the Flow page's counters at its end
 
   TStatistics Statistics;  // of the last standard errors computed
+
+  std::vector<StartResult> Starts;  // of the last multi-start, best first
 
   std::vector<SearchSummary> LimitSides;  // the last F-limit command, lower side first
   // [1..Count] of each side; sides beyond are Shown.

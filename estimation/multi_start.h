@@ -24,17 +24,6 @@ std::vector<T20Vector> LatinHypercubeStarts(const TParameterRecord& table, int c
 // The starts (1-based) shard `index` of `shards` runs: every shards-th from the index-th.
 std::vector<int> ShardStarts(int count, int index, int shards);
 
-// One start's local fit.
-struct StartResult {
-  int Start = 0;  // 1-based
-  std::vector<double> StartValues, Values;  // parameters 1..Count
-  double Objective = 0;  // +inf when the fit gave no number
-  std::string Stop;      // the search's end, or "crashed", "time limit"
-  std::int64_t Solutions = 0;
-  double Seconds = 0;
-  bool Failed() const;
-};
-
 // Sorted by objective (failed ones last, by start); ties by start number.
 void SortStarts(std::vector<StartResult>& results);
 

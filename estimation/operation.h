@@ -16,6 +16,7 @@ enum TOperation : std::uint8_t {
   kDesign = 6,
   kFitChartSolution = 7,
   kLMSearch = 8,
+  kMultiStart = 9,
 };
 
 inline void EndOperation(std::uint8_t& operationMode) { operationMode = kIdle; }

@@ -119,6 +119,7 @@ SearchSummary Search::Start(TOperation search, const SearchOptions& options,
   SearchOptions run = options;
   run.Search = search;
   r.Progress.clear();
+  r.Starts.clear();  // the Flow page shows this search's progress, not the last multi-start
   r.ProgressBase = Problem.Stats.Solutions;
   if (State.ObjectiveReady) r.Progress.emplace_back(0, State.BestObjective);
   RecordingProgress = true;

@@ -78,6 +78,7 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
       ws_,
       [this] {
         const RunController& e = ws_.Estimation();
+        if (!e.Result.Starts.empty()) return WaterfallPlot(e.Result);
         return ProgressPlot(e.Result, ws_.Problem().Stats.Solutions,
                             IsOptimizeSearch(ws_.Estimation().OperationMode), e.BestObjective);
       },

@@ -103,7 +103,7 @@ namespace {
 // Commands that run a computation step by step, or start one.
 constexpr const char* kLongCommands[] = {"OptimizeAction",   "OptimizeLJAction", "OptimizeWLAction",
                                          "OptimizeGNAction", "OptimizeLMAction", "FLimitAction",
-                                         "AllFLimitsAction", "DesignPointAction"};
+                                         "AllFLimitsAction", "DesignPointAction", "MultiStartAction"};
 // Commands that would change the model, the data, the dimensions or the parameter table
 // under a running computation, or start a second one.
 constexpr const char* kHeldWhileRunning[] = {"NewDataFile",
@@ -113,6 +113,9 @@ constexpr const char* kHeldWhileRunning[] = {"NewDataFile",
                                              "CompileAction",
                                              "CompilePascalAction",
                                              "ImportParametersAction",
+                                             "ImportPetabProblem",
+                                             "ImportSbmlModel",
+                                             "MultiStartAction",
                                              "CutAction",
                                              "PasteAction",
                                              "DeleteAction",
@@ -346,6 +349,8 @@ void TMForm::BuildMenus() {
       {"OptimizeWLAction", "Optimize &WL", "", "Optimization", ws(&Workspace::OptimizeWLAction)},
       {"OptimizeGNAction", "Optimize &GN", "", "Optimization", ws(&Workspace::OptimizeGNAction)},
       {"OptimizeLMAction", "Optimize &LM", "", "Optimization", ws(&Workspace::OptimizeLMAction)},
+      {"MultiStartAction", "&Multi-start", "Many LM Fits from Starts Spread over the Bounds",
+       "Optimization", ws(&Workspace::MultiStartAction)},
       {"StopAction", "&Stop", "", "Optimization", [this] { ws_->Estimation().Stop(); }},
       {"CutAction", "Cu&t", "", "Edit", ws(&Workspace::CutAction)},
       {"CopyAction", "&Copy", "", "Edit", ws(&Workspace::CopyAction)},
@@ -427,7 +432,7 @@ void TMForm::BuildMenus() {
   fillMenu(menuBar()->addMenu("&Model"),
            {"GenerateSource", "CompileAction", "ExportParametersAction", "ImportParametersAction"});
   fillMenu(menuBar()->addMenu("&Compute"),
-           {"OptimizeAction", "OptimizeLMAction", "StopAction", "-", "StdErr", "CovariancesAction", "FLimitAction",
+           {"OptimizeAction", "OptimizeLMAction", "MultiStartAction", "StopAction", "-", "StdErr", "CovariancesAction", "FLimitAction",
             "AllFLimitsAction", "-", "ResidualAction"});
   fillMenu(menuBar()->addMenu("&Tools"), {"DesignPointAction", "-", "Preferences"});
 

@@ -1,5 +1,10 @@
 #include "workspace/fit_plots.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "estimation/multi_start.h"
+
 #include <iterator>
 
 #include "model/experiments.h"
@@ -24,6 +29,28 @@ XYPlot ProgressPlot(const FitResult& fit, std::int64_t solutionsNow, bool runnin
   if (running && !line.Points.empty())
     line.Points.emplace_back(static_cast<double>(solutionsNow - fit.ProgressBase), best);
   plot.Series.push_back(std::move(line));
+  return plot;
+}
+
+XYPlot WaterfallPlot(const FitResult& fit) {
+  XYPlot plot;
+  const int reached = CountReachingBest(fit.Starts);
+  plot.Title = "Multi-start: " + std::to_string(reached) + " of " + std::to_string(fit.Starts.size()) +
+               " starts reached the best";
+  plot.XLabel = "start, by final objective";
+  plot.YLabel = "final objective";
+  PlotSeries points;
+  points.Color = kProgressColor;
+  points.Lines = false;
+  points.Markers = true;
+  int rank = 0;
+  for (const StartResult& r : fit.Starts)
+    if (!r.Failed()) points.Points.emplace_back(++rank, r.Objective);
+  if (!points.Points.empty()) {
+    const double best = points.Points.front().second;
+    plot.Threshold = best + kReachedTolerance * std::max(1.0, std::fabs(best));
+  }
+  plot.Series.push_back(std::move(points));
   return plot;
 }
 

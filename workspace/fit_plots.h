@@ -23,6 +23,10 @@ inline double LimitThreshold(const SearchState& e) {
 // (`running`), the line goes on to `solutionsNow` at the best so far.
 XYPlot ProgressPlot(const FitResult& fit, std::int64_t solutionsNow, bool running,
                     double best);
+// The last multi-start's "waterfall": its starts' final objectives sorted (rank against
+// objective, markers), failed ones left out, with the line below which a start counts as
+// having reached the best; the title says how many did.
+XYPlot WaterfallPlot(const FitResult& fit);
 // The profile minimum of the F-limit side running or last run against its model calls.
 XYPlot ProfileProgressPlot(const FitResult& fit, double threshold);
 // Response r's residuals C - M against the first independent variable, one series per

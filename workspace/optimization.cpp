@@ -4,6 +4,10 @@
 #include "base/messages.h"
 #include "workspace/workspace.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+
 namespace zelk {
 
 void Workspace::SetParameterValue(int i, double v) {
@@ -94,6 +98,25 @@ void Workspace::Say(Severity severity, const std::string& text) {
 void Workspace::FLimitAction() {
   const auto [column, row] = DetailsCell();
   estimation_.FLimit(column, row);
+}
+
+void Workspace::MultiStartAction() {
+  if (Model.LibFileName.empty()) {
+    ShowError(kNoLibrary);
+    return;
+  }
+  FitOptions fit;
+  fit.Search = kLMSearch;
+  fit.Tolerances = LMTolerancesOf(Prefs);
+  fit.Objective = problem_.ObjectiveKind;
+  MultiStartOptions options;
+  options.Count = Prefs.MultiStarts;
+  options.Seed = static_cast<std::uint64_t>(Prefs.MultiStartSeed);
+  options.Jobs = std::max(1, static_cast<int>(::sysconf(_SC_NPROCESSORS_ONLN)));
+  estimation_.MultiStart(fit, options);
+  RefreshParameterGrids();
+  ui_.Repaint(View::ParameterGrids);
+  ui_.Repaint(View::FitChart);
 }
 
 }  // namespace zelk

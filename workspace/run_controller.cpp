@@ -1,5 +1,7 @@
 #include "workspace/run_controller.h"
 
+#include <cmath>
+
 #include "base/format.h"
 #include "base/messages.h"
 #include "estimation/fit.h"
@@ -63,9 +65,63 @@ std::string RunController::RunningText(std::int64_t calls) const {
     case kDesign:
       return FillPlaceholders(msg::kRunningDesign,
                               {count, FormatGeneral(Result.DesignDeterminant, 8)});
+    case kMultiStart:
+      return FillPlaceholders(msg::kRunningMultiStart,
+                              {std::to_string(startsDone_), std::to_string(startsTotal_),
+                               std::to_string(startsFailed_),
+                               startsDone_ > startsFailed_ ? FormatGeneral(startsBest_, 8) : "-"});
     default:
       return {};
   }
+}
+
+void RunController::MultiStart(const FitOptions& fit, const MultiStartOptions& options) {
+  ComputationScope running(*this);
+  RunningPanel panel(*this);
+  RunningPanel* outer = panel_;
+  panel_ = &panel;
+  OperationMode = kMultiStart;
+  startsDone_ = startsFailed_ = 0;
+  startsTotal_ = options.Only.empty() ? options.Count : static_cast<int>(options.Only.size());
+  startsBest_ = HUGE_VAL;
+  Changed(FitChange::FlowStarted);
+  FitObserver quiet;
+  std::vector<StartResult> results = RunStarts(
+      fit, ground_.Problem, ground_.Table, options, quiet,
+      [&](const StartResult& r) {
+        ++startsDone_;
+        if (r.Failed()) ++startsFailed_;
+        else startsBest_ = std::min(startsBest_, r.Objective);
+      },
+      [&] {
+        Serve();
+        return OperationMode != kIdle;
+      });
+  OperationMode = kIdle;
+  panel_ = outer;
+  Result.Starts = std::move(results);
+  const std::vector<StartResult>& sorted = Result.Starts;
+  if (sorted.empty() || sorted.front().Failed()) {
+    host_.Say(Severity::Note, msg::kMultiStartNothing);
+    Changed(FitChange::Flow);
+    return;
+  }
+  TParameterRecord& table = ground_.Table;
+  for (int i = 1; i <= table.Count; ++i)
+    table.Value[i] = table.TrialValue[i] = sorted.front().Values[static_cast<std::size_t>(i - 1)];
+  // The best objective is of the best start's values; the problem holds them solved.
+  ground_.Problem.Solve(table.Value);
+  BestObjective = ground_.Problem.Objective();
+  ObjectiveReady = true;
+  host_.Say(Severity::Note,
+            FillPlaceholders(msg::kMultiStartEnded,
+                             {std::to_string(startsDone_), std::to_string(startsTotal_),
+                              std::to_string(startsFailed_), FormatGeneral(sorted.front().Objective, 10),
+                              std::to_string(sorted.front().Start),
+                              std::to_string(CountReachingBest(sorted))}));
+  Changed(FitChange::Values);
+  Changed(FitChange::Best);
+  Changed(FitChange::Flow);
 }
 
 void RunController::Stop() {

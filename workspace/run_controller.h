@@ -10,6 +10,7 @@
 #include <string>
 
 #include "estimation/fit_searches.h"
+#include "estimation/multi_start.h"
 #include "estimation/search_state.h"
 #include "workspace/flow_texts.h"
 #include "workspace/user_interface.h"
@@ -112,6 +113,10 @@ class RunController : public SearchState, private RunLoop {
   // "&F-Limit" for a cell of the details grid: its row's parameter, the side of its column.
   // True when the search ran without an error. The command runs as one computation.
   bool FLimit(int col, int row, const SearchOptions& options = {});
+  // Multi-start: the starts of `options`, each a local fit of `fit` in a child process,
+  // with the stop loop's panel and Stop; the best start's values become the table's and the
+  // sorted results Result.Starts. Says how it ended on the message pane.
+  void MultiStart(const FitOptions& fit, const MultiStartOptions& options);
   // "&All F-Limits", as one computation however many sides it searches.
   bool AllFLimitsAction(const SearchOptions& options = {});
 
@@ -149,6 +154,8 @@ class RunController : public SearchState, private RunLoop {
   RunningPanel* panel_ = nullptr;  // of the run in progress
   bool closePending_ = false;
   bool closeConfirmed_ = false;
+  int startsDone_ = 0, startsFailed_ = 0, startsTotal_ = 0;  // of the running multi-start
+  double startsBest_ = 0;
 };
 
 }  // namespace zelk

@@ -192,6 +192,9 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   void OptimizeLMAction() {
     LMSearch(estimation_.Ground(), {.Search = kLMSearch, .Tolerances = LMTolerancesOf(Prefs)});
   }
+  // Compute > Multi-start: the preferences' count of starts from the values and a Latin
+  // hypercube inside the bounds, each an LM fit, on every core.
+  void MultiStartAction();
   // The Flow page's LM tolerances (0 objective, 1 parameters, 2 gradient) as typed: a number
   // from 1e-16 to 0.1 goes into the preferences; anything else is refused with a message.
   bool SetLMTolerance(int which, const std::string& text);

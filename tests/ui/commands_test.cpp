@@ -70,6 +70,7 @@ const CommandSpec kCatalogue[] = {
     {"OptimizeWLAction", "Optimize &WL", "", "Optimization"},
     {"OptimizeGNAction", "Optimize &GN", "", "Optimization"},
     {"OptimizeLMAction", "Optimize &LM", "", "Optimization"},
+    {"MultiStartAction", "&Multi-start", "Many LM Fits from Starts Spread over the Bounds", "Optimization"},
     {"StopAction", "&Stop", "", "Optimization"},
     {"CutAction", "Cu&t", "", "Edit"},
     {"CopyAction", "&Copy", "", "Edit"},
@@ -182,7 +183,7 @@ TEST_F(CommandWalk, TheMenuBarListsEveryCommandInItsDocumentedPlace) {
                          "&Import Parameters...=ImportParametersAction"}));
   EXPECT_EQ(
       walk(4),
-      (QStringList{"&Optimize=OptimizeAction", "Optimize &LM=OptimizeLMAction", "&Stop=StopAction", "-", "Standard &Errors=StdErr",
+      (QStringList{"&Optimize=OptimizeAction", "Optimize &LM=OptimizeLMAction", "&Multi-start=MultiStartAction", "&Stop=StopAction", "-", "Standard &Errors=StdErr",
                    "Normalized &Covariances=CovariancesAction", "&F-Limit=FLimitAction",
                    "&All F-Limits=AllFLimitsAction", "-", "Autocorelation &Test=ResidualAction"}));
   EXPECT_EQ(walk(5), (QStringList{"Design next point ...=DesignPointAction", "-",

@@ -34,6 +34,7 @@
 
 #include "base/format.h"
 #include "base/messages.h"
+#include "workspace/fit_plots.h"
 #include "estimation/operation.h"
 #include "support/temp_folder.h"
 #include "ui/covariance_page.h"
@@ -782,6 +783,44 @@ TEST(MainWindow, ImportsAPetabProblemFromTheFileMenuAndFitsItsLikelihood) {
   form.Command("OptimizeLMAction")->trigger();
   EXPECT_LE(ws.Estimation().BestObjective, 138.22199970618 + 1e-3);
   EXPECT_GT(ws.Estimation().BestObjective, 138.0);
+}
+
+}  // namespace
+}  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// Compute > Multi-start on a compiled model: the starts run in child processes while the
+// window serves, the best start's values are the parameters, and the Flow page's plot is the
+// waterfall of the starts.
+TEST(MainWindow, MultiStartFromTheComputeMenuFitsFromEveryStartAndDrawsTheWaterfall) {
+  test::TempFolder folder;
+  TMForm form;
+  form.show();
+  Workspace& ws = form.Ws();
+  ASSERT_TRUE(OpenCompiledDecay(form, folder.Path().string()));
+  ws.Prefs.MultiStarts = 6;
+  ws.Parameters.MinBound[1] = 0.01;
+  ws.Parameters.MaxBound[1] = 100;
+  ws.Parameters.Scale[1] = TScale::Log10;
+  QAction* command = form.Command("MultiStartAction");
+  QMenu* compute = nullptr;
+  for (QAction* menu : form.menuBar()->actions())
+    if (menu->text() == "&Compute") compute = menu->menu();
+  ASSERT_NE(compute, nullptr);
+  ASSERT_TRUE(compute->actions().contains(command));
+  command->trigger();
+  const auto& starts = ws.Estimation().Result.Starts;
+  ASSERT_EQ(starts.size(), 6u);
+  const QString said = form.MessagePane()->toPlainText();
+  EXPECT_TRUE(said.contains("Multi-start ended: 6 of 6 starts done, 0 failed")) << said.toStdString();
+  EXPECT_EQ(ws.Parameters.Value[1], starts.front().Values[0]);
+  EXPECT_NEAR(ws.Estimation().BestObjective, starts.front().Objective, 1e-12);
+  auto* progress = form.findChild<PlotView*>("progress");
+  ASSERT_NE(progress, nullptr);
+  EXPECT_EQ(WaterfallPlot(ws.Estimation().Result).Series[0].Points.size(), 6u);
+  EXPECT_NE(WaterfallPlot(ws.Estimation().Result).Title.find("of 6 starts reached the best"), std::string::npos);
 }
 
 }  // namespace
