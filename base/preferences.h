@@ -121,7 +121,7 @@ inline constexpr double kMinTolerance = 1e-14, kMaxTolerance = 1e-2;
 inline constexpr double kMinLMTolerance = 1e-16, kMaxLMTolerance = 0.1;
 
 // Number of name=value lines a saved file holds.
-inline constexpr int kPreferenceValueCount = 18 + 7 * kSeriesCount + 8 * kDescriptionCount;
+inline constexpr int kPreferenceValueCount = 20 + 7 * kSeriesCount + 8 * kDescriptionCount;
 
 // "$XDG_CONFIG_HOME/zelk20.ini" when that variable holds an absolute path, otherwise
 // "$HOME/.config/zelk20.ini" (the password database's home when HOME is unset).

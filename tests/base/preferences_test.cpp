@@ -50,6 +50,7 @@ std::string DefaultFile() {
       "[values]\nccemphasize=0.899999976158142\nModelTimeLimit=10\n\n"
       "[integrator]\nMethod=0\nRelTol=1E-6\nAbsTol=1E-10\nSensitivities=0\n\n"
       "[lm]\nFTol=1E-8\nXTol=1E-8\nGTol=1E-8\n\n"
+      "[multistart]\nStarts=20\nSeed=1\n\n"
       "[series]\n";
   for (int n = 1; n <= 50; ++n) {
     const std::string k = std::to_string(n);
@@ -65,7 +66,7 @@ std::string DefaultFile() {
   return text;
 }
 
-TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll392DefaultsInOrder) {
+TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll394DefaultsInOrder) {
   TempFolder folder;
   const std::string path = folder.File("config/zelk/zelk20.ini");
   TPreferences prefs;
@@ -74,8 +75,8 @@ TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll392DefaultsInOrder) {
   ASSERT_TRUE(SavePreferences(path, prefs, error)) << error;
   const std::string text = ReadText(path);
   EXPECT_EQ(text, DefaultFile());
-  EXPECT_EQ(ValueLines(text).size(), 392u);
-  EXPECT_EQ(kPreferenceValueCount, 392);
+  EXPECT_EQ(ValueLines(text).size(), 394u);
+  EXPECT_EQ(kPreferenceValueCount, 394);
 }
 
 TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
@@ -94,7 +95,7 @@ TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
   EXPECT_FLOAT_EQ(defaults.General.CovThreshold, 0.9f);
 }
 
-// Every one of the 392 values away from its default and from its neighbours.
+// Every one of the 394 values away from its default and from its neighbours.
 TPreferences EveryValueChanged() {
   TPreferences p;
   p.General = {"/opt/pas build/pasbuild",
@@ -114,7 +115,9 @@ TPreferences EveryValueChanged() {
                true,
                2e-9,
                3e-10,
-               4e-11};
+               4e-11,
+               35,
+               9};
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = p.Series[n];
     s.Marker = static_cast<std::uint8_t>(1 + n % 5);
@@ -139,7 +142,7 @@ TEST(Preferences, RoundTripsEveryValue) {
   const TPreferences changed = EveryValueChanged();
   std::string error;
   ASSERT_TRUE(SavePreferences(path, changed, error)) << error;
-  EXPECT_EQ(ValueLines(ReadText(path)).size(), 392u);
+  EXPECT_EQ(ValueLines(ReadText(path)).size(), 394u);
   TPreferences loaded;
   ASSERT_TRUE(LoadPreferences(path, loaded));
   EXPECT_EQ(loaded, changed);

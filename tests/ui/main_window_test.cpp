@@ -506,10 +506,11 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
   QStringList items;
   for (QAction* entry : compute->actions()) items << (entry->isSeparator() ? "-" : entry->text());
   EXPECT_EQ(items,
-            (QStringList{"&Optimize", "Optimize &LM", "&Stop", "-", "Standard &Errors", "Normalized &Covariances",
-                         "&F-Limit", "&All F-Limits", "-", "Autocorelation &Test"}));
+            (QStringList{"&Optimize", "Optimize &LM", "&Multi-start", "&Stop", "-", "Standard &Errors",
+                         "Normalized &Covariances", "&F-Limit", "&All F-Limits", "-",
+                         "Autocorelation &Test"}));
   BoxAnswerer answerer;
-  compute->actions()[7]->trigger();
+  compute->actions()[8]->trigger();
   EXPECT_EQ(answerer.Texts, std::vector<QString>{"Process Successfully Completed"});
   EXPECT_EQ(form.RightPages()->currentWidget(), details);
   FlowPage* flow = form.findChild<FlowPage*>("FlowPage");
@@ -524,7 +525,7 @@ TEST(MainWindow, AUserFitsByGaussNewtonAndReadsThePrecision) {
         details->model()->data(details->model()->index(0, col)).toString().toStdString(),
         FormatSignificant(col == 4 ? ws.Parameters.LoFLimit[1] : ws.Parameters.HiFLimit[1], 6));
   // The residual test: verdicts in the grid, one strip of bars per response.
-  compute->actions()[9]->trigger();
+  compute->actions()[10]->trigger();
   ResidualPage* residuals = form.Residuals();
   EXPECT_EQ(form.RightPages()->currentWidget(), residuals);
   ASSERT_EQ(residuals->Grid()->rowCount(), 2);
