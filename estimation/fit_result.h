@@ -25,7 +25,7 @@ struct StartResult {
   int Start = 0;  // 1-based
   std::vector<double> StartValues, Values;  // parameters 1..Count
   double Objective = 0;  // +inf when the fit gave no number
-  std::string Stop;      // the search's end, or "crashed", "time limit", "stopped"
+  std::string Stop;      // the search's end, or "crashed", "time limit"
   std::int64_t Solutions = 0;
   double Seconds = 0;
   bool Failed() const;

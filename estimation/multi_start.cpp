@@ -166,6 +166,7 @@ std::vector<StartResult> RunStarts(const FitOptions& fit, FitProblem& problem,
   };
   std::vector<StartResult> results;
   const auto done = [&](int k, const ChildOutcome& outcome) {
+    if (outcome.Result == ChildOutcome::Kind::Stopped) return;  // not run to its end: no result
     StartResult r;
     const bool read = outcome.Result == ChildOutcome::Kind::Done && DecodeStart(outcome.Text, r) &&
                       r.Start == k;
@@ -175,9 +176,7 @@ std::vector<StartResult> RunStarts(const FitOptions& fit, FitProblem& problem,
       r.StartValues = values(points[static_cast<std::size_t>(k - 1)]);
       r.Objective = HUGE_VAL;
       r.Seconds = outcome.Seconds;
-      r.Stop = outcome.Result == ChildOutcome::Kind::TimeLimit ? "time limit"
-               : outcome.Result == ChildOutcome::Kind::Stopped ? "stopped"
-                                                               : "crashed";
+      r.Stop = outcome.Result == ChildOutcome::Kind::TimeLimit ? "time limit" : "crashed";
     }
     results.push_back(r);
     if (finished) finished(r);

@@ -46,7 +46,8 @@ struct MultiStartOptions {
 // Runs the starts of `table` (LatinHypercubeStarts), each a Fit(fit, problem, copy of table,
 // quiet) in a child process of its own: a start that crashes or runs out of time is recorded
 // as such and the others go on. `finished` hears of each as it ends, `keepGoing` is asked
-// between events (false stops: running starts are dropped). Sorted by SortStarts.
+// between events (false stops: running starts are dropped, finished ones kept). Sorted by
+// SortStarts.
 std::vector<StartResult> RunStarts(const FitOptions& fit, FitProblem& problem,
                                    const TParameterRecord& table, const MultiStartOptions& options,
                                    FitObserver& quiet,
