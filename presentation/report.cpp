@@ -1,5 +1,7 @@
 #include "presentation/report.h"
 
+#include "estimation/multi_start.h"
+
 #include <algorithm>
 #include <ctime>
 #include <iomanip>
@@ -100,6 +102,13 @@ std::vector<RichLine> BuildReport(const ReportInputs& in) {
   w.Font(S, true);
   w.Line("Objective Function = " + FormatGeneral(in.BestObjective, 15));
   if (!in.Search.empty()) w.Line("Search: " + in.Search);
+  if (in.Fit && !in.Fit->Starts.empty()) {
+    int failed = 0;
+    for (const StartResult& r : in.Fit->Starts) failed += r.Failed();
+    w.Line("Multi-start: " + std::to_string(CountReachingBest(in.Fit->Starts)) + " of " +
+           std::to_string(in.Fit->Starts.size()) + " starts reached the best objective (" +
+           std::to_string(failed) + " failed)");
+  }
   w.Line();
   w.Font(S, true, false, true);
   w.Line("Parameter Settings:");

@@ -754,8 +754,14 @@ TEST(Zelkcli, MultiStartShardsMergeIntoTheResultOfOneRun) {
   const std::string fit = "fit " + std::string(EXAMPLES) + "/abc.mod " + std::string(EXAMPLES) +
                           "/abc.zkd --starts 6 --seed 5 --jobs 2 --min 0.01,0.01 --max 10,10 "
                           "--scale log10 --json";
-  const Json one = JsonLine(Cli(fit));
+  const Json one = JsonLine(Cli(fit + " --report " + folder.File("starts.rtf")));
   ASSERT_EQ(one["starts"].size(), 6u) << one.dump();
+  std::string report;
+  ASSERT_TRUE(ReadRtfText(ReadText(folder.File("starts.rtf")), report));
+  EXPECT_NE(report.find("Multi-start: " + std::to_string(one["reached_best"].get<int>()) +
+                        " of 6 starts reached the best objective (0 failed)"),
+            std::string::npos)
+      << report;
   for (const char* shard : {"1/2", "2/2"}) {
     const CliRun run = Cli(fit + " --shard " + shard);
     WriteText(folder.File(std::string("shard") + shard[0] + ".json"), run.Out);

@@ -698,6 +698,7 @@ int DataSetFit::RunStarts() {
   observer_.Quiet = true;  // the children's messages would interleave
   starts_ = zelk::RunStarts(SearchOptions(), problem_, table_, options, observer_);
   observer_.Quiet = false;
+  record_.Starts = starts_;  // the report counts those that reached the best
   // The best start's values are the fit; with none the start values stand.
   if (!starts_.empty() && !starts_.front().Failed())
     for (int i = 1; i <= table_.Count; ++i)
