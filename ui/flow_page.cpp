@@ -84,6 +84,11 @@ FlowPage::FlowPage(Workspace& ws, QWidget* parent)
       },
       "progress");
   column->addWidget(progress_, 1);
+  // Beside the waterfall after a multi-start: where the best starts ended within the bounds.
+  bestStarts_ = new PlotView(
+      ws_, [this] { return BestStartsPlot(ws_.Estimation().Result, ws_.Parameters); }, "bestStarts");
+  bestStarts_->setVisible(false);
+  column->addWidget(bestStarts_, 1);
   pages_->addTab(optimization, "Optimization");
 
   auto* ftest = new QWidget;
@@ -131,6 +136,8 @@ void FlowPage::Refresh() {
   const std::string* texts[] = {&t.Parameter, &t.Limit, &t.LimitObjective, &t.Minimum, &t.Descent};
   for (int i = 0; i < 5; ++i) ftest_[i]->setText(QString::fromStdString(*texts[i]));
   progress_->update();
+  bestStarts_->setVisible(!ws_.Estimation().Result.Starts.empty());
+  bestStarts_->update();
   profileProgress_->update();
 }
 

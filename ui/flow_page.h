@@ -46,6 +46,7 @@ class FlowPage : public QWidget {
   QLineEdit* lmTolerances_[3];
   QLabel* ftest_[5];
   PlotView* progress_;
+  PlotView* bestStarts_;
   PlotView* profileProgress_;
 };
 

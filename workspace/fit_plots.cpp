@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "estimation/multi_start.h"
+#include "estimation/scales.h"
 
 #include <iterator>
 
@@ -51,6 +52,30 @@ XYPlot WaterfallPlot(const FitResult& fit) {
     plot.Threshold = best + kReachedTolerance * std::max(1.0, std::fabs(best));
   }
   plot.Series.push_back(std::move(points));
+  return plot;
+}
+
+XYPlot BestStartsPlot(const FitResult& fit, const TParameterRecord& table) {
+  XYPlot plot;
+  plot.Title = "Best starts across their bounds";
+  plot.XLabel = "parameter";
+  plot.YLabel = "position in bounds";
+  const int shown = std::min(10, CountReachingBest(fit.Starts));
+  const TColor colors[] = {kProgressColor, kBlack, 0x00A000, 0x0080C0, 0xC06000};
+  for (int s = 0; s < shown; ++s) {
+    PlotSeries line;
+    line.Color = colors[s % 5];
+    line.Markers = true;
+    const StartResult& r = fit.Starts[static_cast<std::size_t>(s)];
+    for (int i = 1; i <= table.Count && i <= static_cast<int>(r.Values.size()); ++i) {
+      const double lo = table.MinBound[i], hi = table.MaxBound[i], v = r.Values[static_cast<std::size_t>(i - 1)];
+      if (table.Fixed[i] || !std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo)) continue;
+      const TScale scale = EffectiveScale(table, i);
+      const double u = (ToScaled(scale, v) - ToScaled(scale, lo)) / (ToScaled(scale, hi) - ToScaled(scale, lo));
+      if (std::isfinite(u)) line.Points.emplace_back(i, u);
+    }
+    plot.Series.push_back(std::move(line));
+  }
   return plot;
 }
 

@@ -27,6 +27,10 @@ XYPlot ProgressPlot(const FitResult& fit, std::int64_t solutionsNow, bool runnin
 // objective, markers), failed ones left out, with the line below which a start counts as
 // having reached the best; the title says how many did.
 XYPlot WaterfallPlot(const FitResult& fit);
+// The last multi-start's best starts (those that reached the best, at most 10, best first)
+// across their bounds: for each parameter, where its final value lies between its bounds,
+// 0 to 1, on the parameter's scale; parameters fixed or without bounds left out.
+XYPlot BestStartsPlot(const FitResult& fit, const TParameterRecord& table);
 // The profile minimum of the F-limit side running or last run against its model calls.
 XYPlot ProfileProgressPlot(const FitResult& fit, double threshold);
 // Response r's residuals C - M against the first independent variable, one series per

@@ -822,6 +822,14 @@ TEST(MainWindow, MultiStartFromTheComputeMenuFitsFromEveryStartAndDrawsTheWaterf
   ASSERT_NE(progress, nullptr);
   EXPECT_EQ(WaterfallPlot(ws.Estimation().Result).Series[0].Points.size(), 6u);
   EXPECT_NE(WaterfallPlot(ws.Estimation().Result).Title.find("of 6 starts reached the best"), std::string::npos);
+  // Beside it, where the best starts ended within the bounds (log10: the decade's share).
+  auto* best = form.findChild<PlotView*>("bestStarts");
+  ASSERT_NE(best, nullptr);
+  EXPECT_TRUE(best->isVisible());
+  const XYPlot where = BestStartsPlot(ws.Estimation().Result, ws.Parameters);
+  ASSERT_FALSE(where.Series.empty());
+  ASSERT_EQ(where.Series[0].Points.size(), 1u);
+  EXPECT_NEAR(where.Series[0].Points[0].second, (std::log10(ws.Parameters.Value[1]) + 2) / 4, 1e-12);
 }
 
 }  // namespace
