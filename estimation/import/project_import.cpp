@@ -57,6 +57,18 @@ struct Table {
   }
 };
 
+// The trimmed pieces of `s` between separators.
+std::vector<std::string> Split(const std::string& s, char separator) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t at = s.find(separator, start);
+    out.push_back(Trim(s.substr(start, at == std::string::npos ? std::string::npos : at - start)));
+    if (at == std::string::npos) return out;
+    start = at + 1;
+  }
+}
+
 Table ReadTable(const std::string& name, const std::string& text) {
   Table t;
   t.File = name;
@@ -65,14 +77,7 @@ Table ReadTable(const std::string& name, const std::string& text) {
   bool header = true;
   while (std::getline(in, line)) {
     if (Trim(line).empty()) continue;
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    while (true) {
-      const std::size_t tab = line.find('\t', start);
-      cells.push_back(Trim(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
+    const std::vector<std::string> cells = Split(line, '\t');
     if (header) {
       t.Header = cells;
       header = false;
@@ -122,16 +127,7 @@ double NumberOf(const std::string& s, const std::string& what) {
 }
 
 std::vector<std::string> SplitParameters(const std::string& s) {
-  std::vector<std::string> out;
-  if (s.empty()) return out;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t semi = s.find(';', start);
-    out.push_back(Trim(s.substr(start, semi == std::string::npos ? std::string::npos : semi - start)));
-    if (semi == std::string::npos) break;
-    start = semi + 1;
-  }
-  return out;
+  return s.empty() ? std::vector<std::string>{} : Split(s, ';');
 }
 
 TScale ScaleOf(const std::string& s, const std::string& id) {
