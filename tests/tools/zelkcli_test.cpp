@@ -588,6 +588,10 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
       "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n dy^[1] := -q;\nend "
       "dynamic\n");
   std::filesystem::copy_file(folder.File("decay.dim"), folder.File("broken.dim"));
+  WriteText(folder.File("zero.mod"),
+            "language = pascal\ndeclar\nend declar\nstatic\nend static\ndynamic\n "
+            "dy^[1] := -p^[1]*y^[1]/(p^[1]-p^[1]);\nend dynamic\n");
+  std::filesystem::copy_file(folder.File("decay.dim"), folder.File("zero.dim"));
   // A library left by an earlier build of the same name is never used.
   std::filesystem::copy_file(std::string(MODEL_DIR) + "/decay.dll", folder.File("broken.dll"));
   struct Case {
@@ -609,6 +613,9 @@ TEST(Zelkcli, FitReportsWhatKeptTheModelFromRunning) {
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --objective box",
        "--objective is ss, box-draper, weighted or likelihood"},
       {"fit " + folder.File("decay.mod"), "usage: zelkcli fit"},
+      // Every start's model faults: no fit, however the start values solve.
+      {"fit " + folder.File("zero.mod") + " " + folder.File("decay.zkd") + " --starts 3",
+       "no start of the multi-start ended with an objective"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --search bfgs",
        "--search is none, optimize, lj, wl, gn or lm"},
       {"fit " + folder.File("decay.mod") + " " + folder.File("decay.zkd") + " --fixed 4",

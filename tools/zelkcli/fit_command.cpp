@@ -699,10 +699,11 @@ int DataSetFit::RunStarts() {
   starts_ = zelk::RunStarts(SearchOptions(), problem_, table_, options, observer_);
   observer_.Quiet = false;
   record_.Starts = starts_;  // the report counts those that reached the best
-  // The best start's values are the fit; with none the start values stand.
-  if (!starts_.empty() && !starts_.front().Failed())
-    for (int i = 1; i <= table_.Count; ++i)
-      table_.Value[i] = table_.TrialValue[i] = starts_.front().Values[static_cast<std::size_t>(i - 1)];
+  // No start that ended with an objective is no fit, whatever the start values give.
+  if (starts_.empty() || starts_.front().Failed())
+    return Fail("no start of the multi-start ended with an objective");
+  for (int i = 1; i <= table_.Count; ++i)
+    table_.Value[i] = table_.TrialValue[i] = starts_.front().Values[static_cast<std::size_t>(i - 1)];
   return 0;
 }
 
