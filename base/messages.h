@@ -46,11 +46,13 @@ inline constexpr const char* kLMNeedsSquares =
     "Objective Function Type on the Flow page first.";
 inline constexpr const char* kSaveFailed = "File Save Failed!";
 inline constexpr const char* kOpenFailed = "File Open Failed!";
+inline constexpr const char* kRecentGone = "the file is no longer there; it leaves the Recent list.";
 inline constexpr const char* kNotImplemented = "This function is not implemented yet!";
 inline constexpr const char* kNotSupported = "%s files are not supported!";
 inline constexpr const char* kClearCells = "Do you wish to clear all selected cells?";
 inline constexpr const char* kPasteLeftOut =
-    "The pasted text reaches beyond the grid: %d values were left out.";
+    "The pasted text reaches beyond the data set's %d rows and %d columns: %d values were left "
+    "out. Raise the counts on the Dimension page to take them.";
 inline constexpr const char* kPasteTooLong =
     "The pasted text is longer than %d characters: %d values were left out.";
 // A model text that indexes beyond the Dimension page: index, model line, count.
@@ -84,6 +86,7 @@ inline constexpr const char* kSaved = " [Saved]";
 inline constexpr const char* kModified = " [Modified]";
 inline constexpr const char* kCompiled = "Compiled";
 inline constexpr const char* kNotCompiled = "Not Compiled";
+inline constexpr const char* kCompiling = "Compiling...";
 
 inline constexpr const char* kOpenDataTitle = "Open Data File ...";
 inline constexpr const char* kOpenDataFilter =

@@ -17,6 +17,21 @@
 
 namespace zelk {
 
+TSeriesStyles DefaultSeriesStyles() {
+  // Ten colours that stay apart on white and in grey print, as 0xBBGGRR.
+  static constexpr TColor kColors[] = {0xB4771F, 0x0E7FFF, 0x2CA02C, 0x2827D6, 0xBD6794,
+                                       0x4B568C, 0xC277E3, 0x7F7F7F, 0x22BDBC, 0xCFBE17};
+  static constexpr std::uint8_t kMarkers[] = {kMarkerCircle,       kMarkerSquare, kMarkerTriangleUp,
+                                              kMarkerTriangleDown, kMarkerDiamond, kMarkerAsterisk};
+  TSeriesStyles series{};
+  for (int n = 1; n <= kSeriesCount; ++n) {
+    TSeriesStyle& s = series[n];
+    s.LineColor = s.FillColor = kColors[(n - 1) % std::size(kColors)];
+    s.Marker = kMarkers[(n - 1) % std::size(kMarkers)];
+  }
+  return series;
+}
+
 namespace {
 
 constexpr const char* kDescriptionSections[kDescriptionCount] = {"fcTitleDesc", "fcXAxisDesc",
@@ -34,10 +49,15 @@ void ForEachValue(Prefs& prefs, Visit&& visit) {
   visit("toggles", "Autocompile", g.AutoCompile);
   visit("toggles", "ShowCompilerErrors", g.ShowIntegrationErrors);
   visit("toggles", "BranchesNumbering", g.BranchNumbers);
+  visit("toggles", "CompilerConsole", g.CompilerConsole);
+  visit("toggles", "LogYAxis", g.LogYAxis);
+  visit("toggles", "Legend", g.ChartLegend);
   visit("print", "VertPercentage", g.VertPercentage);
   visit("print", "HorizPercentage", g.HorizPercentage);
   visit("values", "ccemphasize", g.CovThreshold);
   visit("values", "ModelTimeLimit", g.ModelTimeLimit);
+  visit("values", "Objective", g.Objective);
+  visit("values", "Search", g.LastSearch);
   visit("integrator", "Method", g.Integrator);
   visit("integrator", "RelTol", g.RelTolerance);
   visit("integrator", "AbsTol", g.AbsTolerance);
@@ -47,6 +67,8 @@ void ForEachValue(Prefs& prefs, Visit&& visit) {
   visit("lm", "GTol", g.LMGradientTolerance);
   visit("multistart", "Starts", g.MultiStarts);
   visit("multistart", "Seed", g.MultiStartSeed);
+  for (std::size_t n = 0; n < g.RecentFiles.size(); ++n)
+    visit("recent", "File" + std::to_string(n + 1), g.RecentFiles[n]);
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = prefs.Series.at(n);
     const std::string number = std::to_string(n);

@@ -42,6 +42,13 @@ struct TZelkPrefs {
   double LMGradientTolerance = 1e-8;
   std::int32_t MultiStarts = 20;  // multistart/Starts: the starts of Compute > Multi-start
   std::int32_t MultiStartSeed = 1;
+  bool CompilerConsole = false;  // toggles/CompilerConsole: compile in a terminal window
+  std::uint8_t Objective = 0;    // values/Objective: the objective type chosen last
+  std::uint8_t LastSearch = 0;   // values/Search: the Optimize button's search, 0 for its first
+  bool LogYAxis = false;         // toggles/LogYAxis: the fit chart's y axis is logarithmic
+  bool ChartLegend = true;       // toggles/Legend: the fit chart names its responses
+  // recent/File1..File8: the data and model files opened or saved last, newest first.
+  std::array<std::string, 8> RecentFiles{};
 
   bool operator==(const TZelkPrefs&) const = default;
 };
@@ -63,7 +70,7 @@ enum : std::uint8_t { kLineSolid, kLineDashed, kLineDotted, kLineDashDot, kLineD
 // values named "Marker" + n and so on.
 struct TSeriesStyle {
   std::uint8_t Marker = kMarkerCircle;
-  std::uint8_t Weight = 5;
+  std::uint8_t Weight = 2;  // marker half-size in tenths of the chart's marker unit
   bool Filled = true;
   TColor LineColor = 0;  // line and marker outline
   TColor FillColor = 0;
@@ -94,14 +101,19 @@ inline constexpr int kDescriptionCount = 3;
 using TSeriesStyles = std::array<TSeriesStyle, kSeriesCount + 1>;  // slot 0 holds no series
 using TDescriptions = std::array<TDescription, kDescriptionCount>;
 
+// A first run's series: each response its own colour and marker, so responses are told apart
+// without a visit to the preferences.
+TSeriesStyles DefaultSeriesStyles();
+
 // Everything that is saved, with the defaults of a first run.
 struct TPreferences {
   TZelkPrefs General;
-  TSeriesStyles Series{};
+  TSeriesStyles Series = DefaultSeriesStyles();
+  // An axis caption left empty is made from the names: "X[1]" and the responses'.
   TDescriptions Descriptions{{
-      {.Caption = "Title"},  // section fcTitleDesc
-      {.Caption = "XAxis"},  // section fcXAxisDesc
-      {.Caption = "YAxis"},  // section fcYAxisDesc
+      {.Caption = "Title"},            // section fcTitleDesc
+      {.Active = true, .Caption = ""},  // section fcXAxisDesc
+      {.Active = true, .Caption = ""},  // section fcYAxisDesc
   }};
 
   bool operator==(const TPreferences&) const = default;
@@ -121,7 +133,7 @@ inline constexpr double kMinTolerance = 1e-14, kMaxTolerance = 1e-2;
 inline constexpr double kMinLMTolerance = 1e-16, kMaxLMTolerance = 0.1;
 
 // Number of name=value lines a saved file holds.
-inline constexpr int kPreferenceValueCount = 20 + 7 * kSeriesCount + 8 * kDescriptionCount;
+inline constexpr int kPreferenceValueCount = 25 + 8 + 7 * kSeriesCount + 8 * kDescriptionCount;
 
 // "$XDG_CONFIG_HOME/zelk20.ini" when that variable holds an absolute path, otherwise
 // "$HOME/.config/zelk20.ini" (the password database's home when HOME is unset).

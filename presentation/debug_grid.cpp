@@ -7,8 +7,8 @@
 
 namespace zelk {
 
-void DebugGrid::Show(const TDataSet& data) {
-  for (int j = 1; j <= usedRows_; ++j)
+void DebugGrid::Show(const TDataSet& data, const ModelNames& names) {
+  for (int j = 0; j <= usedRows_; ++j)
     for (int i = 1; i <= usedColumns_; ++i) Cell(i, j).clear();
   const TXData& x = data.XData;
   const TYData& y = data.YData;
@@ -24,6 +24,8 @@ void DebugGrid::Show(const TDataSet& data) {
     for (int i = 1; i <= depShown; ++i)
       if (y.Defined[j][i]) Cell(indep + i, j) = FormatSignificant(y.M[j][i], 6);
   }
+  for (int i = 1; i <= indepShown; ++i) Cell(i, 0) = "X[" + std::to_string(i) + "]";
+  for (int i = 1; i <= depShown; ++i) Cell(indep + i, 0) = ResponseLabel(names, i);
   usedRows_ = rows;
   usedColumns_ = std::min(kColumns - 1, indep + std::max(depShown, 0));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/data_set.h"
+#include "model/model_names.h"
 
 namespace zelk {
 
@@ -20,7 +21,8 @@ class DebugGrid {
   // Row j: columns 1..IndepCount the independent values, then DepCount measured values of
   // event j; 6 significant digits when defined, empty when missing. Every other cell is
   // emptied. Events and variables beyond the grid's last row or column are not kept.
-  void Show(const TDataSet& data);
+  // Headed by "X[i]" and the responses' names.
+  void Show(const TDataSet& data, const ModelNames& names = {});
 
   // Throws std::out_of_range outside 0..kColumns-1, 0..kRows-1.
   const std::string& Text(int col, int row) const;

@@ -131,6 +131,14 @@ void DrawXYPlot(Canvas& canvas, int W, int H, const XYPlot& plot) {
     canvas.MoveTo(left, py(yOf(*plot.Threshold)));
     canvas.LineTo(right, py(yOf(*plot.Threshold)));
   }
+  if (plot.Diagonal && !plot.LogY) {
+    const double from = std::max(xs.Low, ys.Low), to = std::min(xs.High, ys.High);
+    if (from < to) {
+      canvas.SetPen({0x808080, PenStyle::Dash});
+      canvas.MoveTo(px(from), py(from));
+      canvas.LineTo(px(to), py(to));
+    }
+  }
   canvas.SetPen({0x008000, PenStyle::Dot});
   for (double m : plot.Marks) {
     canvas.MoveTo(px(m), top);
@@ -147,6 +155,20 @@ void DrawXYPlot(Canvas& canvas, int W, int H, const XYPlot& plot) {
       for (const CanvasPoint& p : points) canvas.Ellipse(p.X - 2, p.Y - 2, p.X + 3, p.Y + 3);
       canvas.SetBrush({kWhite, BrushStyle::Clear});
     }
+  }
+  canvas.SetPen({kBlack});
+  // The named series, top right inside the frame, each in its colour.
+  int row = 0;
+  for (const PlotSeries& s : plot.Series) {
+    if (s.Name.empty()) continue;
+    const int y = top + 4 + row++ * (text + 2);
+    if (y + text > bottom) break;
+    const int x = right - 6 - canvas.TextWidth(s.Name);
+    canvas.SetBrush({s.Color, BrushStyle::Solid});
+    canvas.SetPen({s.Color});
+    canvas.Ellipse(x - 9, y + text / 2 - 2, x - 4, y + text / 2 + 3);
+    canvas.SetBrush({kWhite, BrushStyle::Clear});
+    canvas.TextOut(x, y, s.Name);
   }
   canvas.SetPen({kBlack});
 }

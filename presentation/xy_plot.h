@@ -17,6 +17,7 @@ struct PlotSeries {
   TColor Color = kBlack;
   bool Lines = true;
   bool Markers = false;
+  std::string Name{};  // named series are listed in a legend
 };
 
 struct XYPlot {
@@ -26,6 +27,7 @@ struct XYPlot {
   std::optional<double> Threshold;  // a dashed horizontal line
   std::vector<double> Marks;        // dotted vertical lines
   bool ZeroLine = false;            // a solid line at y = 0 when it is in range
+  bool Diagonal = false;            // a dashed line y = x where the two ranges meet
 };
 
 // The ticks of an axis over [low, high]: round numbers, about `count` of them.

@@ -4,7 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -81,12 +81,23 @@ CovariancePage::CovariancePage(const Workspace& ws, QWidget* parent)
   QPalette blue = panel_->palette();
   blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
   panel_->setPalette(blue);
-  auto* copy = new QShortcut(QKeySequence::Copy, grid_, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(copy, &QShortcut::activated, this, [this] { CopySelection(); });
+  grid_->installEventFilter(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(grid_, 1);
   layout->addWidget(panel_);
+}
+
+bool CovariancePage::eventFilter(QObject* object, QEvent* event) {
+  // Ctrl+C copies the selection here rather than triggering the Edit menu's Copy.
+  const bool shortcut = event->type() == QEvent::ShortcutOverride;
+  if (object == grid_ && (shortcut || event->type() == QEvent::KeyPress) &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    event->accept();
+    if (!shortcut) CopySelection();
+    return true;
+  }
+  return QWidget::eventFilter(object, event);
 }
 
 void CovariancePage::CopySelection() {

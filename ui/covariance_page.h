@@ -34,6 +34,9 @@ class CovariancePage : public QWidget {
   // Ctrl+C: the selected cells' drawn texts to the clipboard.
   void CopySelection();
 
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override;
+
  private:
   const Workspace& ws_;
   CovarianceGridModel* model_;

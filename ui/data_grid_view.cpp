@@ -72,7 +72,7 @@ class DataGridDelegate : public QStyledItemDelegate {
     auto* editor = qobject_cast<QLineEdit*>(object);
     if (editor && event->type() == QEvent::KeyRelease) {
       // The grid's own key rules (Left and Right move a column) hold inside the editor too.
-      view_->KeyReleased(static_cast<QKeyEvent*>(event), true);
+      view_->KeyReleased(static_cast<QKeyEvent*>(event));
       return false;
     }
     if (editor && event->type() == QEvent::KeyPress) {
@@ -82,6 +82,13 @@ class DataGridDelegate : public QStyledItemDelegate {
           emit closeEditor(editor, NoHint);
         else
           editor->selectAll();  // refused: the user corrects the text where it stands
+        model_.RefreshCells();
+        return true;
+      }
+      if (key == Qt::Key_Escape) {
+        // The core holds every keystroke, so it is the core that goes back.
+        grid_.EscapeKey();
+        emit closeEditor(editor, NoHint);
         model_.RefreshCells();
         return true;
       }
@@ -95,8 +102,8 @@ class DataGridDelegate : public QStyledItemDelegate {
   DataGridView* view_;
 };
 
-// Ctrl+C, Ctrl+X, Ctrl+V and Delete belong to the grid's key rules, not to the table's own
-// copy or editing.
+// Ctrl+C, Ctrl+X, Ctrl+V and Delete are the Edit menu's shortcuts, acting when pressed; the
+// table's own copy or editing never sees them.
 bool IsGridCommandKey(const QKeyEvent* event) {
   const auto mods = event->modifiers() & ~Qt::KeypadModifier;
   if (event->key() == Qt::Key_Delete) return mods == Qt::NoModifier;
@@ -204,15 +211,15 @@ void DataGridView::Refresh() {
   }
 }
 
-void DataGridView::KeyReleased(const QKeyEvent* event, bool inEditor) {
+void DataGridView::KeyReleased(const QKeyEvent* event) {
   if (event->isAutoRepeat()) return;
   const auto mods = event->modifiers() & ~Qt::KeypadModifier;
   const bool ctrl = mods & Qt::ControlModifier;
   const bool other = mods & ~Qt::ControlModifier;
   DataGrid::Key key = CoreKey(event->key());
-  // In the cell editor Delete and the clipboard keys edit the editor's own text.
-  if (inEditor && key != DataGrid::Key::Left && key != DataGrid::Key::Right)
-    key = DataGrid::Key::Other;
+  // The clipboard keys and Delete acted when pressed, through the Edit menu (in the cell
+  // editor on its own text); their release must not act a second time.
+  if (key != DataGrid::Key::Left && key != DataGrid::Key::Right) key = DataGrid::Key::Other;
   grid_.KeyReleased(key, ctrl, other);
   Refresh();
 }
@@ -226,7 +233,7 @@ void DataGridView::keyPressEvent(QKeyEvent* event) {
 }
 
 void DataGridView::keyReleaseEvent(QKeyEvent* event) {
-  KeyReleased(event, false);
+  KeyReleased(event);
   QTableView::keyReleaseEvent(event);
 }
 

@@ -38,7 +38,7 @@ class DataGridView : public QTableView {
   // Cell texts changed in the core; its current cell may have moved too.
   void Refresh();
   // A key released in the grid or, forwarded, in its cell editor.
-  void KeyReleased(const QKeyEvent* event, bool inEditor);
+  void KeyReleased(const QKeyEvent* event);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -7,10 +7,12 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSplitter>
@@ -42,6 +44,8 @@
 #include "ui/focus_keeper.h"
 #include "ui/options_dialog.h"
 #include "ui/parameter_grid_view.h"
+#include "ui/plot_view.h"
+#include "workspace/fit_plots.h"
 #include "ui/process_tool.h"
 #include "ui/report_box.h"
 #include "ui/residual_page.h"
@@ -64,6 +68,7 @@ constexpr PageSpec kRightPages[] = {
     {Page::Model, "Model"},
     {Page::Source, "Source"},
     {Page::FitChart, "Fit Chart"},
+    {Page::FitPlots, "Fit Plots"},
     {Page::ParameterDetails, "Parameter Details"},
     {Page::Covariances, "Covariances"},
     {Page::Profiles, "Profiles"},
@@ -119,6 +124,8 @@ constexpr const char* kHeldWhileRunning[] = {"NewDataFile",
                                              "CutAction",
                                              "PasteAction",
                                              "DeleteAction",
+                                             "UndoAction",
+                                             "RedoAction",
                                              "StdErr",
                                              "CovariancesAction",
                                              "ResidualAction"};
@@ -165,6 +172,7 @@ TMForm::~TMForm() {
   delete fitPropDialog_;
   delete takeCentralWidget();
   fitChartView_ = nullptr;
+  fitPlots_ = nullptr;
   paramGridView_ = nullptr;
   pdGridView_ = nullptr;
   visibilityPage_ = nullptr;
@@ -207,6 +215,23 @@ void TMForm::BuildPages() {
   residualPage_ = new ResidualPage(*ws_);
   reportBox_ = new ReportBox;
   fitChartView_ = new FitChartView(*ws_);
+  // Observed and residuals against the model's values, side by side.
+  auto* fitPlots = new QSplitter(Qt::Horizontal);
+  fitPlots->setObjectName("FitPlots");
+  fitPlots->setChildrenCollapsible(false);
+  fitPlots->addWidget(new PlotView(
+      *ws_,
+      [this] {
+        return ObservedPredictedPlot(ws_->PredictedData(), ws_->Preferences.Series, ws_->Names);
+      },
+      "observed-predicted"));
+  fitPlots->addWidget(new PlotView(
+      *ws_,
+      [this] {
+        return ResidualPredictedPlot(ws_->PredictedData(), ws_->Preferences.Series, ws_->Names);
+      },
+      "residuals-predicted"));
+  fitPlots_ = fitPlots;
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
   QFont fixed("Courier New");
@@ -251,6 +276,8 @@ void TMForm::BuildPages() {
         return reportBox_;
       case Page::FitChart:
         return fitChartView_;
+      case Page::FitPlots:
+        return fitPlots_;
       case Page::Source:
         return sourceView_;
       case Page::Dimension:
@@ -356,6 +383,8 @@ void TMForm::BuildMenus() {
       {"CopyAction", "&Copy", "", "Edit", ws(&Workspace::CopyAction)},
       {"PasteAction", "&Paste", "", "Edit", ws(&Workspace::PasteAction)},
       {"DeleteAction", "&Delete", "", "Edit", ws(&Workspace::DeleteAction)},
+      {"UndoAction", "&Undo", "", "Edit", ws(&Workspace::UndoAction)},
+      {"RedoAction", "&Redo", "", "Edit", ws(&Workspace::RedoAction)},
       {"StdErr", "Standard &Errors", "", "Statistics", ws(&Workspace::StdErr)},
       {"CovariancesAction", "Normalized &Covariances", "", "Statistics",
        ws(&Workspace::CovariancesAction)},
@@ -372,6 +401,10 @@ void TMForm::BuildMenus() {
       {"DesignPointAction", "Design next point ...", "", "Design",
        ws(&Workspace::DesignPointAction)},
       {"DesignModeAction", "&Design Mode", "", "Design", ws(&Workspace::DesignModeAction)},
+      {"LogYAxisAction", "&Logarithmic Y Axis", "The Fit Chart's Y Axis in Decades", "General",
+       ws(&Workspace::ToggleLogYAxis)},
+      {"LegendAction", "Le&gend", "The Fit Chart Names its Responses", "General",
+       ws(&Workspace::ToggleLegend)},
   };
   for (const CommandSpec& spec : commands) {
     auto* action = new QAction(QString::fromLatin1(spec.caption), this);
@@ -394,7 +427,8 @@ void TMForm::BuildMenus() {
       };
     connect(action, &QAction::triggered, this, run);
   }
-  for (const char* name : {"PaintBoundary", "DesignModeAction"}) Command(name)->setCheckable(true);
+  for (const char* name : {"PaintBoundary", "DesignModeAction", "LogYAxisAction", "LegendAction"})
+    Command(name)->setCheckable(true);
 
   // Menus as lists of command names; "-" is a separator. An entry "Name=Caption" shows the
   // command under a caption of its own.
@@ -425,10 +459,38 @@ void TMForm::BuildMenus() {
            {"ReportPreviewAction=Pre&view", "PrintReportAction=&Print ...", "SaveReport"});
   fillMenu(file->addMenu("Fit&chart"),
            {"ExportFitchart=&Export ...", "PrintFitChartAction=&Print ..."});
+  // The recent files, newest first, numbered for the keyboard; rebuilt each time it opens.
+  QMenu* recent = file->addMenu("Recen&t");
+  recent->setObjectName("RecentMenu");
+  recent->addAction("(none)")->setEnabled(false);  // filled when it opens
+  connect(recent, &QMenu::aboutToShow, this, [this, recent] {
+    recent->clear();
+    int number = 0;
+    for (const std::string& path : ws_->Prefs.RecentFiles) {
+      if (path.empty()) continue;
+      const QString name = QString::fromStdString(path);
+      QAction* entry = recent->addAction(
+          QString("&%1 %2").arg(++number).arg(QFileInfo(name).fileName().replace('&', "&&")));
+      entry->setToolTip(name);
+      entry->setStatusTip(name);
+      entry->setEnabled(!ws_->Estimation().Running());
+      connect(entry, &QAction::triggered, this, [this, path] { ws_->OpenRecent(path); });
+    }
+    if (number == 0) recent->addAction("(none)")->setEnabled(false);
+  });
   fillMenu(file, {"-", "ExitAction"});
-  fillMenu(menuBar()->addMenu("&Edit"), {"CopyAction", "CutAction", "PasteAction", "DeleteAction",
-                                         "-", "EditfcPropertiesAction"});
-  fillMenu(menuBar()->addMenu("&View"), {"PaintBoundary", "DesignModeAction"});
+  // The menu shows the shortcuts; the grids leave these keys to it, the text editors take
+  // them themselves.
+  const std::pair<const char*, QKeySequence> shortcuts[] = {
+      {"UndoAction", QKeySequence::Undo},   {"RedoAction", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+      {"CutAction", QKeySequence::Cut},     {"CopyAction", QKeySequence::Copy},
+      {"PasteAction", QKeySequence::Paste}, {"DeleteAction", QKeySequence::Delete}};
+  for (const auto& [name, keys] : shortcuts) Command(name)->setShortcut(keys);
+  fillMenu(menuBar()->addMenu("&Edit"), {"UndoAction", "RedoAction", "-", "CopyAction",
+                                         "CutAction", "PasteAction", "DeleteAction", "-",
+                                         "EditfcPropertiesAction"});
+  fillMenu(menuBar()->addMenu("&View"),
+           {"PaintBoundary", "DesignModeAction", "-", "LogYAxisAction", "LegendAction"});
   fillMenu(menuBar()->addMenu("&Model"),
            {"GenerateSource", "CompileAction", "ExportParametersAction", "ImportParametersAction"});
   fillMenu(menuBar()->addMenu("&Compute"),
@@ -673,7 +735,12 @@ void TMForm::Repaint(View view) {
       if (messages_) {
         QStringList lines;
         for (const std::string& line : ws_->Log.Lines()) lines << QString::fromStdString(line);
+        // The newest line stays in sight unless the user scrolled up to read older ones.
+        QScrollBar* bar = messages_->verticalScrollBar();
+        const bool follow = bar->value() >= bar->maximum();
+        const int kept = bar->value();
         messages_->setPlainText(lines.join('\n'));
+        bar->setValue(follow ? bar->maximum() : kept);
       }
       break;
     case View::ModelText:
@@ -717,11 +784,15 @@ void TMForm::Repaint(View view) {
       break;
     case View::FitChart:
       if (fitChartView_) fitChartView_->update();
+      if (fitPlots_)
+        for (QWidget* plot : fitPlots_->findChildren<PlotView*>()) plot->update();
       // The two switches show the core's state: the limit curve may have refused.
       if (QAction* limit = Command("PaintBoundary"))
         limit->setChecked(ws_->Chart().PaintBoundaryChecked);
       if (QAction* design = Command("DesignModeAction"))
         design->setChecked(ws_->Chart().DesignModeChecked);
+      if (QAction* logY = Command("LogYAxisAction")) logY->setChecked(ws_->Prefs.LogYAxis);
+      if (QAction* legend = Command("LegendAction")) legend->setChecked(ws_->Prefs.ChartLegend);
       break;
     case View::Debug:
       if (debugView_) debugView_->Refresh();
@@ -767,6 +838,7 @@ EditTarget TMForm::FocusedEditTarget() {
   QWidget* focus = QApplication::focusWidget();
   if (!focus) return EditTarget::None;
   if (focus == gridView_) return EditTarget::DataGrid;
+  if (dynamic_cast<ParameterGridView*>(focus)) return EditTarget::ParameterGrid;
   // The model editor, a grid cell's editor, a dimension field, the report box.
   if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
       qobject_cast<QTextEdit*>(focus))
@@ -794,6 +866,12 @@ void TMForm::EditFocusedText(EditOp op) {
         } else if (!editor->isReadOnly()) {
           editor->textCursor().removeSelectedText();
         }
+        break;
+      case EditOp::Undo:
+        editor->undo();
+        break;
+      case EditOp::Redo:
+        editor->redo();
         break;
     }
     return true;

@@ -131,6 +131,7 @@ class TMForm : public QMainWindow, public UserInterface {
   DesignDialog* designDialog_ = nullptr;
   ReportBox* reportBox_ = nullptr;
   FitChartView* fitChartView_ = nullptr;
+  QWidget* fitPlots_ = nullptr;  // the Fit Plots page
   std::unique_ptr<FitPropertiesModel> fitPropModel_;
   TFitPropDlg* fitPropDialog_ = nullptr;
   QtTextMeasure textMeasure_;

@@ -112,11 +112,14 @@ QWidget* TOptionsDlg::BuildCompilerPage() {
   autoCompile_ = NewCheck("Compile on &Load", "AutoCompileCheck", page);
   BindCheck(sourcePreview_, model_.General.SourcePreview);
   BindCheck(autoCompile_, model_.General.AutoCompile);
+  compilerConsole_ = NewCheck("Show Compiler &Console", "CompilerConsoleCheck", page);
+  BindCheck(compilerConsole_, model_.General.CompilerConsole);
 
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(group);
   layout->addWidget(sourcePreview_);
   layout->addWidget(autoCompile_);
+  layout->addWidget(compilerConsole_);
   layout->addStretch(1);
   return page;
 }
@@ -316,6 +319,7 @@ void TOptionsDlg::Refresh() {
   SetTextIfChanged(compilerPath_, general.CompilerPath);
   sourcePreview_->setChecked(general.SourcePreview);
   autoCompile_->setChecked(general.AutoCompile);
+  compilerConsole_->setChecked(general.CompilerConsole);
   horizPercent_->setValue(general.HorizPercentage);
   vertPercent_->setValue(general.VertPercentage);
   SetTextIfChanged(threshold_, general.Threshold);

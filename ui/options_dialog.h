@@ -64,6 +64,7 @@ class TOptionsDlg : public QDialog {
   QLineEdit* compilerPath_ = nullptr;
   QCheckBox* sourcePreview_ = nullptr;
   QCheckBox* autoCompile_ = nullptr;
+  QCheckBox* compilerConsole_ = nullptr;
   QSpinBox* series_ = nullptr;
   QGroupBox* seriesGroup_ = nullptr;
   QComboBox* marker_ = nullptr;

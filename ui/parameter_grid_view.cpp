@@ -327,6 +327,15 @@ void ParameterGridView::selectionChanged(const QItemSelection& selected,
   Forward([&] { grid_.SetSelection({left + 1, top + 1, right + 1, bottom + 1}); });
 }
 
+bool ParameterGridView::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    event->accept();
+    return true;
+  }
+  return QTableView::event(event);
+}
+
 void ParameterGridView::keyPressEvent(QKeyEvent* event) {
   if (Forward([&] {
         return grid_.KeyDown(ToGridKey(event->key()), ToModifiers(event->modifiers()));

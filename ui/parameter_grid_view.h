@@ -57,6 +57,8 @@ class ParameterGridView : public QTableView {
   void showEvent(QShowEvent* event) override;
   void keyboardSearch(const QString&) override {}  // typing edits, it never jumps to a cell
   bool eventFilter(QObject* object, QEvent* event) override;
+  // Ctrl+C is the grid's own, not the Edit menu's shortcut.
+  bool event(QEvent* event) override;
 
  private:
   friend class ParameterGridDelegate;

@@ -2,7 +2,9 @@
 #include "workspace/compile_session.h"
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include "base/data_file.h"
 #include "base/format.h"
@@ -92,7 +94,9 @@ bool CompileSession::StartCompile(const std::string& pasFile) {
     fs::remove(paths.Marker, ec);
   const std::string workFolder = fs::path(compiler).parent_path().string();
   const std::vector<std::string> args = {pasFile, "/E", paths.Folder};
-  if (!StartDetached(paths.Script, args, workFolder, UseTerminal, error)) {
+  outputShown_ = 0;
+  TextChanged = false;
+  if (!StartDetached(paths.Script, args, workFolder, host_.Settings().CompilerConsole, error)) {
     host_.ShowError(FillPlaceholders(msg::kScriptNotWritten, {paths.Script, error}));
     return false;
   }
@@ -102,21 +106,47 @@ bool CompileSession::StartCompile(const std::string& pasFile) {
 }
 
 void CompileSession::Compile() {
-  const bool translated = TranslateModel();
-  bool started = false;
-  if (translated && !SourceIsC) started = StartCompile(PasFilePath());
-  host_.SetCompiled(started);
+  if (TranslateModel() && !SourceIsC) StartCompile(PasFilePath());
+  // "Compiling..." while the compiler runs; "Compiled" only once its library is loaded.
+  host_.SetCompiled(false);
 }
 
 void CompileSession::CompilePascal() {
   if (TranslateModel()) StartCompile(PasFilePath());
+  host_.SetCompiled(false);
+}
+
+void CompileSession::ShowNewOutput(bool atEnd) {
+  const std::string log = CompilePathsFor(host_.ModelPath()).Log;
+  std::ifstream in(log, std::ios::binary);
+  if (!in || !in.seekg(static_cast<std::streamoff>(outputShown_))) return;
+  const std::string fresh{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = fresh.find('\n', start);
+    if (end == std::string::npos) {
+      if (!atEnd || start == fresh.size()) break;
+      end = fresh.size();
+    }
+    std::string line = fresh.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty())
+      host_.AddMessage(MapCompilerMessage(line, ModelBaseName + ".pas",
+                                          FileNamePart(host_.ModelPath()), SourceOrigins));
+    start = std::min(end + 1, fresh.size());
+    if (end == fresh.size()) break;
+  }
+  outputShown_ += start;
 }
 
 void CompileSession::TimerTick() {
   const std::string& modelPath = host_.ModelPath();
   if (!TimerEnabled || modelPath.empty()) return;
   std::error_code ec;
-  if (!fs::exists(CompilePathsFor(modelPath).Marker, ec)) return;
+  if (!fs::exists(CompilePathsFor(modelPath).Marker, ec)) {
+    ShowNewOutput(false);
+    return;
+  }
   TimerEnabled = false;
   host_.Ui().EnableCompileTimer(false);
   Finish();
@@ -130,7 +160,8 @@ void CompileSession::Finish() {
                                     FileNamePart(modelPath), SourceOrigins);
   // The new library's curves, or none, replace the old ones.
   host_.LibraryChanged();
-  for (const std::string& line : log.Lines) host_.AddMessage(line);
+  // Its error lines are among the output shown as it came.
+  ShowNewOutput(true);
   if (!log.Built) {
     host_.SetCompiled(false);
     ui.ShowPage(Page::Messages);
@@ -151,6 +182,7 @@ void CompileSession::Finish() {
     host_.SetCompiled(false);
     return;
   }
+  host_.SetCompiled(!TextChanged);
   // The pane's last line says how the last compile ended, not an earlier compile's errors.
   host_.AddMessage(FillPlaceholders(msg::kModelCompiled, {FileNamePart(modelPath)}));
 }

@@ -4,6 +4,7 @@
 // It works on the model document and the model object of its host (the workspace).
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,8 @@ class CompileSession {
   std::vector<SourceOrigin> SourceOrigins;  // the model text's line of each source line
   bool SourceIsC = false;
   std::string ModelBaseName;
-  bool TimerEnabled = false;
-  bool UseTerminal = true;  // run the compile script in a terminal window when one opens
+  bool TimerEnabled = false;  // a compile runs: the poll watches for its end
+  bool TextChanged = false;   // the model text changed since the running compile began
 
   // Writes the library source beside the model; false after a message (or a cancelled save).
   bool TranslateModel();
@@ -53,7 +54,8 @@ class CompileSession {
   // on disk belongs to an earlier text.
   void Compile();
   void CompilePascal();
-  // The poll: once the marker folder exists, Finish.
+  // The poll: the compiler's new output lines go to the Messages page; once the marker
+  // folder exists, Finish.
   void TimerTick();
   // Where the translated source of the current model goes.
   std::string PasFilePath() const;
@@ -63,7 +65,11 @@ class CompileSession {
  private:
   // Loads the library the compiler built, or shows why there is none.
   void Finish();
+  // Adds the log's lines written since the last call (a last unfinished one only `atEnd`),
+  // each at the model text's position where the compiler names the source's.
+  void ShowNewOutput(bool atEnd);
   CompileHost& host_;
+  std::uintmax_t outputShown_ = 0;  // bytes of the log already on the Messages page
 };
 
 }  // namespace zelk

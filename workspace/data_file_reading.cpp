@@ -41,6 +41,7 @@ bool Workspace::ApplyDataFile(const DataFileRead& read, bool* ioError) {
     }
   }
   grid_.RewriteFromData();
+  grid_.ForgetEdits();
   return true;
 }
 

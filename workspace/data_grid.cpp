@@ -123,6 +123,7 @@ bool DataGrid::OpenEditor() {
 }
 
 void DataGrid::EditorTextChanged(const std::string& text) {
+  if (!edited_) beforeEdit_ = StateOf(cursor_.Column(), cursor_.Row());
   SetText(cursor_.Column(), cursor_.Row(), text);
   edited_ = true;
   markModified_();
@@ -132,14 +133,12 @@ bool DataGrid::ValidateCurrent() {
   // A text written from the data is rounded; storing it back would change the value.
   if (!edited_) return true;
   const std::string text = Text(cursor_.Column(), cursor_.Row());
-  if (const auto number = ParseNumber(text)) {
-    StoreCell(cursor_.Column(), cursor_.Row(), true, *number);
+  const auto number = ParseNumber(text);
+  if (number || text.empty()) {
+    pending_.push_back({cursor_.Column(), cursor_.Row(), beforeEdit_, {}});
+    StoreCell(cursor_.Column(), cursor_.Row(), number.has_value(), number.value_or(0.0));
     edited_ = false;
-    return true;
-  }
-  if (text.empty()) {
-    StoreCell(cursor_.Column(), cursor_.Row(), false, 0.0);
-    edited_ = false;
+    EndStep();
     return true;
   }
   ui_.ShowMessage(MessageKind::Error, msg::kInvalidNumber, Buttons::Ok);
@@ -170,11 +169,95 @@ bool DataGrid::EnterKey() {
     ui_.ShowMessage(MessageKind::Error, msg::kInvalidNumber, Buttons::Ok);
     return false;
   }
+  pending_.push_back({cursor_.Column(), cursor_.Row(), beforeEdit_, {}});
   StoreCell(cursor_.Column(), cursor_.Row(), true, *number);
   edited_ = false;
   editorOpen_ = false;
+  EndStep();
   ui_.Repaint(View::DataGrid);
   return true;
+}
+
+void DataGrid::EscapeKey() {
+  if (edited_) Restore(cursor_.Column(), cursor_.Row(), beforeEdit_);
+  edited_ = false;
+  editorOpen_ = false;
+  ui_.Repaint(View::DataGrid);
+}
+
+DataGrid::CellState DataGrid::StateOf(int col, int row) const {
+  CellState state;
+  if (const auto it = typed_.find(CellKey(col, row)); it != typed_.end()) {
+    state.Typed = true;
+    state.Text = it->second;
+  }
+  double* value = nullptr;
+  std::uint8_t* defined = nullptr;
+  if (const_cast<DataGrid*>(this)->CellTarget(col, row, value, defined)) {
+    state.Defined = *defined;
+    state.Value = *value;
+  }
+  return state;
+}
+
+void DataGrid::Restore(int col, int row, const CellState& state) {
+  if (state.Typed)
+    SetText(col, row, state.Text);
+  else
+    typed_.erase(CellKey(col, row));
+  StoreCell(col, row, state.Defined, state.Value);
+}
+
+void DataGrid::EndStep() {
+  Step step;
+  for (CellChange& change : pending_) {
+    change.After = StateOf(change.Col, change.Row);
+    if (!(change.After == change.Before)) step.push_back(std::move(change));
+  }
+  pending_.clear();
+  if (step.empty()) return;
+  constexpr std::size_t kMostSteps = 200;
+  if (undo_.size() == kMostSteps) undo_.erase(undo_.begin());
+  undo_.push_back(std::move(step));
+  redo_.clear();
+}
+
+bool DataGrid::Replay(std::vector<Step>& from, std::vector<Step>& to, bool undo) {
+  if (locked_ || from.empty()) return false;
+  // An open edit is dropped first: its cell may be one the step restores.
+  if (edited_) Restore(cursor_.Column(), cursor_.Row(), beforeEdit_);
+  edited_ = false;
+  editorOpen_ = false;
+  Step step = std::move(from.back());
+  from.pop_back();
+  // Backwards, so a cell touched twice ends with its earliest Before.
+  if (undo)
+    for (auto it = step.rbegin(); it != step.rend(); ++it) Restore(it->Col, it->Row, it->Before);
+  else
+    for (const CellChange& change : step) Restore(change.Col, change.Row, change.After);
+  // The cells it changed are selected, so the user sees what came back.
+  GridRect changed{step.front().Col, step.front().Row, step.front().Col, step.front().Row};
+  for (const CellChange& change : step) {
+    changed.Left = std::min(changed.Left, change.Col);
+    changed.Right = std::max(changed.Right, change.Col);
+    changed.Top = std::min(changed.Top, change.Row);
+    changed.Bottom = std::max(changed.Bottom, change.Row);
+  }
+  cursor_.MoveTo(changed.Left, changed.Top);
+  cursor_.Select(changed);
+  to.push_back(std::move(step));
+  markModified_();
+  ui_.Repaint(View::DataGrid);
+  return true;
+}
+
+bool DataGrid::Undo() { return Replay(undo_, redo_, true); }
+bool DataGrid::Redo() { return Replay(redo_, undo_, false); }
+
+void DataGrid::ForgetEdits() {
+  undo_.clear();
+  redo_.clear();
+  pending_.clear();
 }
 
 bool DataGrid::CommitEditedCell() { return ValidateCurrent(); }
@@ -208,6 +291,7 @@ void DataGrid::ClearSelection(bool ask) {
     return;
   for (int c = s.Left; c <= s.Right; ++c)
     for (int r = s.Top; r <= s.Bottom; ++r) PlaceToken(c, r, "");
+  EndStep();
   ui_.Repaint(View::DataGrid);
 }
 
@@ -237,6 +321,7 @@ void DataGrid::Cut() {
 }
 
 void DataGrid::PlaceToken(int col, int row, const std::string& token) {
+  Touch(col, row);
   if (const auto number = ParseNumber(token)) {
     SetText(col, row, token);
     StoreCell(col, row, true, *number);
@@ -249,20 +334,21 @@ void DataGrid::PlaceToken(int col, int row, const std::string& token) {
 
 int DataGrid::Paste(std::string_view text) {
   if (locked_) return 0;
-  const int lastColumn = columnCount_ - 1;
+  // Cells beyond the data set's counts are not shown: a value there would be lost from sight.
+  const int lastColumn = std::min(columnCount_ - 1, data_.XData.IndepCount + data_.YData.DepCount);
+  const int lastRow = std::min(RowCount() - 1, data_.YData.EventCount);
   int colOffset = 0, rowOffset = 0, leftOut = 0;
-  bool tooLong = false;  // the first value left out ends past the character limit
+  bool tooLong = false;  // the values from the first that ends past the character limit on
   std::string token;
-  // A value is read only when it ends within the first kMaxPasteCharacters characters; the
-  // first value that cannot be placed ends the paste, the rest are only counted.
+  // A value is read only when it ends within the first kMaxPasteCharacters characters; from
+  // the first that does not, the rest are only counted. Values outside the data set are
+  // left out one by one, the others placed.
   auto place = [&](bool readable) {
     const int col = cursor_.Column() + colOffset, row = cursor_.Row() + rowOffset;
-    if (leftOut > 0) {
-      ++leftOut;
-    } else if (!readable) {
+    if (tooLong || !readable) {
       tooLong = true;
       ++leftOut;
-    } else if (col > lastColumn || row >= RowCount()) {
+    } else if (col > lastColumn || row > lastRow) {
       ++leftOut;
     } else {
       PlaceToken(col, row, token);
@@ -286,6 +372,7 @@ int DataGrid::Paste(std::string_view text) {
   }
   // A last value without a line break is what most programs copy: it is placed as well.
   if (!token.empty()) place(text.size() <= kMaxPasteCharacters);
+  EndStep();
   markModified_();
   ui_.Repaint(View::DataGrid);
   if (leftOut > 0) {
@@ -293,7 +380,8 @@ int DataGrid::Paste(std::string_view text) {
     ui_.ShowMessage(
         MessageKind::Information,
         tooLong ? FillPlaceholders(msg::kPasteTooLong, {std::to_string(kMaxPasteCharacters), count})
-                : FillPlaceholders(msg::kPasteLeftOut, {count}),
+                : FillPlaceholders(msg::kPasteLeftOut, {std::to_string(lastRow),
+                                                        std::to_string(lastColumn), count}),
         Buttons::Ok);
   }
   return leftOut;

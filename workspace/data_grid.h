@@ -92,12 +92,45 @@ class DataGrid {
   // Copy, then clear the selection without asking.
   void Cut();
   // Places the TAB-separated values of `text` from the current cell on; CR LF, CR or LF ends
-  // a row, and a last value without a line break is placed too. Placing stops at the first
-  // cell outside the grid or the first value ending beyond kMaxPasteCharacters; returns how
-  // many values were left out (and tells the user when there were any).
+  // a row, and a last value without a line break is placed too. Values that fall outside the
+  // data set's rows and columns are left out, and so is everything from the first value
+  // ending beyond kMaxPasteCharacters on; returns how many values were left out (and tells
+  // the user when there were any). The paste is one step of Undo.
   int Paste(std::string_view text);
 
+  // Escape in the editor: the cell gets back the text and value it had before the editing.
+  void EscapeKey();
+  // Each stored edit, paste, cut or clear is one step; Undo takes back the newest and Redo
+  // does it again. Both refuse while the grid is locked.
+  bool Undo();
+  bool Redo();
+  bool CanUndo() const { return !undo_.empty(); }
+  bool CanRedo() const { return !redo_.empty(); }
+  // Another data set: the steps of the old one are gone.
+  void ForgetEdits();
+
  private:
+  struct CellState {
+    bool Typed = false;  // a typed or pasted text is kept for the cell
+    std::string Text;
+    bool Defined = false;
+    double Value = 0.0;
+    bool operator==(const CellState&) const = default;
+  };
+  struct CellChange {
+    int Col, Row;
+    CellState Before, After;
+  };
+  using Step = std::vector<CellChange>;
+  CellState StateOf(int col, int row) const;
+  void Restore(int col, int row, const CellState& state);
+  // Records a cell's state before a command changes it.
+  void Touch(int col, int row) { pending_.push_back({col, row, StateOf(col, row), {}}); }
+  // The touched cells that changed become one undoable step.
+  void EndStep();
+  // Moves the newest step of `from` onto `to`, applying its Before (undo) or After states.
+  bool Replay(std::vector<Step>& from, std::vector<Step>& to, bool undo);
+
   void SetText(int col, int row, std::string text);
   // The data value a cell stands for; false for the label column or beyond the grid.
   bool CellTarget(int col, int row, double*& value, std::uint8_t*& defined);
@@ -118,6 +151,9 @@ class DataGrid {
   bool locked_ = false;
   // The current cell's text was typed since it was last stored or written from the data.
   bool edited_ = false;
+  CellState beforeEdit_;  // the current cell before its typing began
+  Step pending_;
+  std::vector<Step> undo_, redo_;
 };
 
 }  // namespace zelk

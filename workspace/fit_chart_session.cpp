@@ -27,6 +27,7 @@ void FitChartSession::PaintFitChart(Canvas& canvas, int W, int H, bool overlays)
   DrawChartFrame(canvas, W, H, scene);
   DrawDataMarkers(canvas, W, H, scene);
   DrawModelCurves(host_.ParameterRecord().Value, canvas, W, H);
+  DrawLegend(canvas, W, H, scene);
   if (!overlays) return;
   if (PaintBoundaryChecked) {
     CurveReady = false;

@@ -116,6 +116,51 @@ XYPlot ResidualPlot(const TDataSet& measured, int r, const ModelNames& names) {
   return plot;
 }
 
+namespace {
+
+// One series per response of the pairs (x, y) that `pair` makes of its defined events.
+template <class Pair>
+XYPlot ByResponse(const TYData* data, const TSeriesStyles& series, const ModelNames& names,
+                  Pair pair) {
+  XYPlot plot;
+  if (!data) return plot;
+  const TYData& y = *data;
+  for (int r = 1; r <= y.DepCount; ++r) {
+    PlotSeries s;
+    s.Color = series[(r - 1) % kSeriesCount + 1].LineColor;
+    s.Lines = false;
+    s.Markers = true;
+    s.Name = ResponseLabel(names, r);
+    for (int j = 1; j <= y.EventCount; ++j)
+      if (y.Defined[j][r]) s.Points.push_back(pair(y.C[j][r], y.M[j][r]));
+    plot.Series.push_back(std::move(s));
+  }
+  return plot;
+}
+
+}  // namespace
+
+XYPlot ObservedPredictedPlot(const TYData* y, const TSeriesStyles& series,
+                             const ModelNames& names) {
+  XYPlot plot = ByResponse(y, series, names, [](double c, double m) { return std::pair(c, m); });
+  plot.Title = "Observed against predicted";
+  plot.XLabel = "predicted C";
+  plot.YLabel = "observed M";
+  plot.Diagonal = true;
+  return plot;
+}
+
+XYPlot ResidualPredictedPlot(const TYData* y, const TSeriesStyles& series,
+                             const ModelNames& names) {
+  XYPlot plot =
+      ByResponse(y, series, names, [](double c, double m) { return std::pair(c, c - m); });
+  plot.Title = "Residuals against predicted";
+  plot.XLabel = "predicted C";
+  plot.YLabel = "C - M";
+  plot.ZeroLine = true;
+  return plot;
+}
+
 XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold,
                    const ModelNames& names) {
   XYPlot plot;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/data_set.h"
+#include "base/preferences.h"
 #include "estimation/search_state.h"
 #include "estimation/fit_result.h"
 #include "estimation/parameter_record.h"
@@ -37,6 +38,14 @@ XYPlot ProfileProgressPlot(const FitResult& fit, double threshold);
 // experiment, with the zero line; missing values left out. Titled by the response's name
 // where the model gives one.
 XYPlot ResidualPlot(const TDataSet& measured, int r, const ModelNames& names = {});
+// Each response's measured values M against the model's C at the same events, one coloured
+// series per response (its chart colour and name), with the diagonal M = C; only the title
+// without `y`.
+XYPlot ObservedPredictedPlot(const TYData* y, const TSeriesStyles& series,
+                             const ModelNames& names = {});
+// The residuals C - M against C, one series per response as above, with the zero line.
+XYPlot ResidualPredictedPlot(const TYData* y, const TSeriesStyles& series,
+                             const ModelNames& names = {});
 // Parameter k's probes in ascending order of value, the threshold and the limits found; titled
 // by the parameter's name where the model gives one.
 XYPlot ProfilePlot(const FitResult& fit, const TParameterRecord& record, int k, double threshold,

@@ -24,6 +24,8 @@ void Workspace::ModelTextChanged(const std::string& text) {
     paramGrids_.Label();
   }
   SetModelSaved(false);
+  // A library that comes from an earlier text is not this text's.
+  compiler_.TextChanged = true;
   SetCompiled(false);
 }
 
@@ -88,13 +90,16 @@ void Workspace::OpenModelFile() {
   if (!ConfirmDiscardModel()) return;
   const auto chosen = ui_.OpenFileDialog(DocumentDialog(msg::kOpenModelTitle, msg::kModelFilter,
                                                         "mod", ModelFileName, Prefs.ModelLocation));
-  if (!chosen) return;
+  if (chosen) OpenModelPath(*chosen);
+}
+
+void Workspace::OpenModelPath(const std::string& path) {
   ResetModel();
-  if (ReadModelFile(*chosen) && ReadDimensionFile(CompanionName(*chosen))) {
-    SetModelFileName(*chosen);
+  if (ReadModelFile(path) && ReadDimensionFile(CompanionName(path))) {
+    SetModelFileName(path);
     SetModelSaved(true);
   }
-  Prefs.ModelLocation = fs::path(*chosen).parent_path().string();
+  Prefs.ModelLocation = fs::path(path).parent_path().string();
   ui_.ShowPage(Page::Model);
   if (Prefs.AutoCompile) CompileAction();
 }

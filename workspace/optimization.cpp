@@ -29,6 +29,11 @@ bool Workspace::SetLMTolerance(int which, const std::string& text) {
   return true;
 }
 
+void Workspace::RememberChoices(TObjectiveKind objective, TOperation search) {
+  Prefs.Objective = static_cast<std::uint8_t>(objective);
+  Prefs.LastSearch = search;
+}
+
 void Workspace::Follow(FitChange what) {
   switch (what) {
     case FitChange::Busy:

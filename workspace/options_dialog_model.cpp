@@ -39,6 +39,7 @@ void OptionsDialogModel::Open() {
   General.CompilerPath = prefs_.CompilerPath;
   General.SourcePreview = prefs_.SourcePreview;
   General.AutoCompile = prefs_.AutoCompile;
+  General.CompilerConsole = prefs_.CompilerConsole;
   General.ShowIntegrationErrors = prefs_.ShowIntegrationErrors;
   General.HorizPercentage = InPrintRange(prefs_.HorizPercentage);
   General.VertPercentage = InPrintRange(prefs_.VertPercentage);
@@ -84,6 +85,7 @@ bool OptionsDialogModel::OkPressed() {
   prefs_.CompilerPath = General.CompilerPath;
   prefs_.SourcePreview = General.SourcePreview;
   prefs_.AutoCompile = General.AutoCompile;
+  prefs_.CompilerConsole = General.CompilerConsole;
   prefs_.ShowIntegrationErrors = General.ShowIntegrationErrors;
   prefs_.HorizPercentage = InPrintRange(General.HorizPercentage);
   prefs_.VertPercentage = InPrintRange(General.VertPercentage);

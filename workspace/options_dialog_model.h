@@ -51,6 +51,7 @@ struct OptionsGeneralFields {
   int Integrator = kMerson;
   std::string RelTolerance, AbsTolerance;  // as typed; checked when the dialog closes
   bool SensitivityJacobian = false;
+  bool CompilerConsole = false;
 };
 
 // Where the dialog asks its view to put the keyboard focus.

@@ -24,6 +24,7 @@ bool Workspace::ImportParameterFile(const std::string& path) {
     return false;
   }
   Parameters = scratch;
+  paramGrids_.ForgetEdits();
   // The best objective belongs to other values: the next search evaluates these first.
   Invalidate(Stale::Everything);
   paramGrids_.RefreshDetails({1, 2, 3, 4, 5, 6, kScaleColumn}, RefreshRows::All);

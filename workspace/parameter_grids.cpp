@@ -321,12 +321,14 @@ void ParameterGrids::RefreshDetails(std::initializer_list<int> columns, RefreshR
 
 void ParameterGrids::ToggleFixed(int i) {
   if (i < 1 || i > Room(record_)) return;
+  Remember(0, i, record_.Fixed[i] ? 0.0 : 1.0);
   record_.Fixed[i] = !record_.Fixed[i];
   ui_.Repaint(View::ParameterGrids);
   fixedToggled_();
 }
 
 void ParameterGrids::StoreScale(int row, TScale scale) {
+  Remember(kScaleColumn, row, static_cast<double>(scale));
   record_.Scale[row] = scale;
   // Errors computed on the old scale would be shown as if on the new one.
   record_.StdErrValid[row] = false;
@@ -334,6 +336,7 @@ void ParameterGrids::StoreScale(int row, TScale scale) {
 }
 
 void ParameterGrids::Store(ParameterGrid& grid, int col, int row, double v) {
+  Remember(col, row, v);
   if (col == 1) {
     setParameterValue_(row, v);
     ParameterGrid& other = &grid == &paramGrid_ ? pdGrid_ : paramGrid_;
@@ -343,6 +346,77 @@ void ParameterGrids::Store(ParameterGrid& grid, int col, int row, double v) {
     SetBound(record_, row, col == 2 ? TBound::Min : TBound::Max, v);
   }
   ui_.Repaint(View::ParameterGrids);
+}
+
+double ParameterGrids::Cell(int col, int row) const {
+  switch (col) {
+    case 0:
+      return record_.Fixed[row] ? 1.0 : 0.0;
+    case 1:
+      return record_.Value[row];
+    case 2:
+      return record_.MinBound[row];
+    case 3:
+      return record_.MaxBound[row];
+    default:
+      return static_cast<double>(record_.Scale[row]);
+  }
+}
+
+void ParameterGrids::Remember(int col, int row, double after) {
+  const double before = Cell(col, row);
+  if (before == after) return;
+  constexpr std::size_t kMostSteps = 200;
+  if (undo_.size() == kMostSteps) undo_.erase(undo_.begin());
+  undo_.push_back({col, row, before, after});
+  redo_.clear();
+}
+
+void ParameterGrids::Apply(int col, int row, double v) {
+  switch (col) {
+    case 0:
+      if ((record_.Fixed[row] != 0) != (v != 0.0)) {
+        record_.Fixed[row] = !record_.Fixed[row];
+        ui_.Repaint(View::ParameterGrids);
+        fixedToggled_();
+      }
+      break;
+    case 1:
+      setParameterValue_(row, v);
+      RefreshValueColumn(RefreshRows::UpToCount);
+      RefreshDetails({1}, RefreshRows::UpToCount);
+      break;
+    case 2:
+    case 3:
+      SetBound(record_, row, col == 2 ? TBound::Min : TBound::Max, v);
+      RefreshDetails({col}, RefreshRows::UpToCount);
+      break;
+    default:
+      record_.Scale[row] = static_cast<TScale>(v);
+      record_.StdErrValid[row] = false;
+      RefreshDetails({4, kScaleColumn}, RefreshRows::UpToCount);
+      break;
+  }
+  ui_.Repaint(View::ParameterGrids);
+}
+
+bool ParameterGrids::Replay(std::vector<Change>& from, std::vector<Change>& to, bool undo) {
+  if (locked_ || from.empty()) return false;
+  const Change change = from.back();
+  from.pop_back();
+  // A row beyond a lowered count is still the record's: its value comes back with the count.
+  if (change.Row >= 1 && change.Row <= Room(record_))
+    Apply(change.Col, change.Row, undo ? change.Before : change.After);
+  to.push_back(change);
+  return true;
+}
+
+bool ParameterGrids::Undo() { return Replay(undo_, redo_, true); }
+bool ParameterGrids::Redo() { return Replay(redo_, undo_, false); }
+
+void ParameterGrids::ForgetEdits() {
+  undo_.clear();
+  redo_.clear();
 }
 
 }  // namespace zelk

@@ -178,9 +178,27 @@ class ParameterGrids {
   // While a computation runs both grids are locked: their cells can be selected and copied,
   // no editor opens and a row label does not toggle Fixed.
   void SetLocked(bool locked) { locked_ = locked; }
+  // Each stored value, bound or scale and each Fixed toggle is one step; Undo takes back the
+  // newest and Redo does it again. Both refuse while the grids are locked.
+  bool Undo();
+  bool Redo();
+  // Another model or parameter file: the steps of the old table are gone.
+  void ForgetEdits();
 
  private:
   friend class ParameterGrid;
+  // One changed cell of the record: column 1 value, 2 and 3 bounds, kScaleColumn the scale
+  // (as its number), 0 Fixed (as 0 or 1).
+  struct Change {
+    int Col, Row;
+    double Before, After;
+  };
+  double Cell(int col, int row) const;
+  // Puts `v` into the record as an edit of that cell would, and repaints.
+  void Apply(int col, int row, double v);
+  // Records the change of a cell about to be stored.
+  void Remember(int col, int row, double after);
+  bool Replay(std::vector<Change>& from, std::vector<Change>& to, bool undo);
   // A number typed into `grid` at (col, row) goes to the record.
   void Store(ParameterGrid& grid, int col, int row, double v);
   void StoreScale(int row, TScale scale);
@@ -198,6 +216,7 @@ class ParameterGrids {
   ParameterGrid paramGrid_;
   ParameterGrid pdGrid_;
   bool locked_ = false;
+  std::vector<Change> undo_, redo_;
 };
 
 }  // namespace zelk

@@ -42,7 +42,7 @@ bool Workspace::PaintResidualGraph(Canvas& canvas, int width) {
   }
   residualFailureTold_ = false;
   DrawResidualBars(canvas, width, MeasuredData.YData, ResidualTest.MaxAbsResidual,
-                   Preferences.Series);
+                   Preferences.Series, Names);
   return true;
 }
 

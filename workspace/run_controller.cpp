@@ -170,6 +170,7 @@ void RunController::Forget() {
 
 void RunController::SetObjectiveFunc(TObjectiveKind kind) {
   ground_.Problem.ObjectiveKind = kind;
+  host_.RememberChoices(kind, OptimizeButtonSearch);
   ObjectiveReady = false;
   LimitReady = false;
   Changed(FitChange::Flow);
@@ -226,6 +227,7 @@ bool RunController::AllFLimitsAction(const SearchOptions& options) {
 
 void RunController::ChooseOptimizeButtonSearch(TOperation search) {
   OptimizeButtonSearch = search;
+  host_.RememberChoices(ground_.Problem.ObjectiveKind, search);
   Changed(FitChange::Flow);
   OptimizeButtonClick();
 }

@@ -28,6 +28,9 @@ class RunHost {
   virtual void Follow(FitChange what) = 0;
   // A note goes to the message pane, anything else into a box.
   virtual void Say(Severity severity, const std::string& text) = 0;
+  // The objective type or the Optimize button's search was chosen: the next session starts
+  // with them.
+  virtual void RememberChoices(TObjectiveKind objective, TOperation search) = 0;
 };
 
 class RunController : public SearchState, private RunLoop {

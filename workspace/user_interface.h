@@ -43,6 +43,7 @@ enum class Page {
   Report,
   Debug,
   Profiles,  // the F-limit profiles
+  FitPlots,  // observed and residuals against predicted
   // upper left
   Dimension,
   Parameters,
@@ -73,10 +74,11 @@ enum class View {
   Residuals,    // the Autocorelation page's grid and the height of its graph
 };
 
-// Where the Edit commands act: the data grid itself, or a text editor (the model editor, a
-// grid cell's open editor) that cuts, copies and pastes its own text.
-enum class EditTarget { None, DataGrid, TextEditor };
-enum class EditOp { Cut, Copy, Paste, Delete };
+// Where the Edit commands act: the data grid itself, a parameter grid (Undo and Redo only;
+// it copies by itself), or a text editor (the model editor, a grid cell's open editor) that
+// edits its own text.
+enum class EditTarget { None, DataGrid, ParameterGrid, TextEditor };
+enum class EditOp { Cut, Copy, Paste, Delete, Undo, Redo };
 
 // The status bar's panels: the data file, the model file, the compile state, what runs.
 inline constexpr int kRunningPanel = 3;
@@ -98,7 +100,7 @@ class UserInterface {
   virtual std::string ClipboardText() = 0;
   // The control holding the keyboard focus, as the Edit commands see it.
   virtual EditTarget FocusedEditTarget() = 0;
-  // Cut, Copy, Paste or Delete in the focused text editor, on its own selection.
+  // Cut, Copy, Paste, Delete, Undo or Redo in the focused text editor, on its own text.
   virtual void EditFocusedText(EditOp op) = 0;
   // A close that was confirmed while a computation ran may now go ahead.
   virtual void CloseMainWindow() = 0;

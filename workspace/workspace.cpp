@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "base/csv_table.h"
 #include "base/data_file.h"
@@ -43,8 +44,13 @@ Workspace::Workspace(UserInterface& ui)
 }
 
 void Workspace::Start() {
-  problem_.ObjectiveKind = TObjectiveKind::SumOfSquares;
   if (!PreferencesFile.empty()) LoadPreferences(PreferencesFile, Preferences);
+  // The objective type and the Optimize button's search the last session ended with.
+  problem_.ObjectiveKind = Prefs.Objective <= static_cast<int>(TObjectiveKind::Likelihood)
+                               ? static_cast<TObjectiveKind>(Prefs.Objective)
+                               : TObjectiveKind::SumOfSquares;
+  if (FindSearch(static_cast<TOperation>(Prefs.LastSearch)))
+    estimation_.OptimizeButtonSearch = static_cast<TOperation>(Prefs.LastSearch);
   ResetModel();
   grid_.RewriteFromData();
   grid_.Label();
@@ -111,6 +117,7 @@ std::string Workspace::ModelPanelText() const {
 }
 
 std::string Workspace::CompilePanelText() const {
+  if (compiler_.TimerEnabled) return msg::kCompiling;
   return Model.ModelCompiled ? msg::kCompiled : msg::kNotCompiled;
 }
 
@@ -122,7 +129,7 @@ void Workspace::RefreshChartData(bool dataChanged) {
   ExperimentCount = counts.ExperimentCount;
   MissingCount = counts.MissingCount;
   ui_.Repaint(View::FitChart);
-  Debug.Show(ChartData);
+  Debug.Show(ChartData, Names);
   ui_.Repaint(View::Debug);
   BranchList.Rebuild(MeasuredData);
 }
@@ -154,7 +161,7 @@ void Workspace::ApplyChartRanges() {
 }
 
 void Workspace::RefreshDesignRanges() {
-  Debug.Show(problem_.DesignData());
+  Debug.Show(problem_.DesignData(), Names);
   ui_.Repaint(View::Debug);
 }
 
@@ -166,6 +173,8 @@ void Workspace::SetDataSaved(bool saved, bool dataChanged) {
 }
 
 void Workspace::SetModelSaved(bool saved) {
+  // An untitled model without text holds nothing to save, whatever the counts say.
+  saved = saved || (ModelFileName.empty() && ModelText.empty());
   if (saved == Model.ModelSaved) return;
   Model.ModelSaved = saved;
   ui_.SetStatusPanel(1, ModelPanelText());
@@ -226,6 +235,7 @@ void Workspace::ClearResults() {
 
 void Workspace::ResetModel() {
   ClearResults();
+  paramGrids_.ForgetEdits();
   Model.DifEqCount = 0;
   Model.AlgEqCount = 0;
   estimation_.FailedSolves = 0;
@@ -247,7 +257,6 @@ void Workspace::ResetModel() {
 }
 
 void Workspace::SetCompiled(bool compiled) {
-  if (compiled == Model.ModelCompiled) return;
   Model.ModelCompiled = compiled;
   ui_.SetStatusPanel(2, CompilePanelText());
 }
@@ -279,6 +288,32 @@ std::pair<int, int> Workspace::DetailsCell() const {
   return {grid.CurrentColumn(), grid.CurrentRow()};
 }
 
+const TYData* Workspace::PredictedData() {
+  if (predictedStale_ && !estimation_.Running()) {
+    predictedStale_ = false;
+    predictedHeld_ = false;
+    // Without a library the solver would put up its own box inside a paint.
+    if (!Model.LibFileName.empty() && MeasuredData.YData.EventCount > 0) {
+      predicted_ = MeasuredData;
+      std::uint8_t& mode = estimation_.OperationMode;
+      const std::uint8_t saved = std::exchange(mode, kFitChartSolution);
+      predictedHeld_ = problem_.SolveData(Parameters.Value, predicted_) == SolveResult::Solved;
+      mode = saved;
+    }
+  }
+  return predictedHeld_ ? &predicted_.YData : nullptr;
+}
+
+void Workspace::ToggleLogYAxis() {
+  Prefs.LogYAxis = !Prefs.LogYAxis;
+  ui_.Repaint(View::FitChart);
+}
+
+void Workspace::ToggleLegend() {
+  Prefs.ChartLegend = !Prefs.ChartLegend;
+  ui_.Repaint(View::FitChart);
+}
+
 void Workspace::LibraryChanged() { Invalidate(Stale::Curve); }
 
 void Workspace::Invalidate(Stale what) {
@@ -288,6 +323,7 @@ void Workspace::Invalidate(Stale what) {
   if (has(Stale::Fit)) estimation_.ObjectiveReady = estimation_.LimitReady = false;
   if (has(Stale::Curve)) {
     chart_.CurveReady = false;
+    predictedStale_ = true;
     ui_.Repaint(View::FitChart);
   }
 }
@@ -322,6 +358,7 @@ void Workspace::NewDataFile() {
   if (ConfirmDiscardData()) {
     ResetDataSet();
     grid_.RewriteFromData();
+    grid_.ForgetEdits();
     grid_.Label();
   }
   ui_.ShowPage(Page::Data);
@@ -334,17 +371,22 @@ void Workspace::OpenDataFile() {
   }
   const auto chosen = ui_.OpenFileDialog(DocumentDialog(msg::kOpenDataTitle, msg::kOpenDataFilter,
                                                         "zkd", DataFileName, Prefs.DataLocation));
-  if (chosen) {
-    bool ioError = false;
-    const bool read = ReadAnyDataFile(*chosen, &ioError);
-    if (ioError) return;
-    if (read) {
-      ClearResults();
-      SetDataFileName(*chosen);
-      SetDataSaved(true);
-    }
-    Prefs.DataLocation = fs::path(*chosen).parent_path().string();
+  if (chosen)
+    OpenDataPath(*chosen);
+  else
+    ui_.ShowPage(Page::Data);
+}
+
+void Workspace::OpenDataPath(const std::string& path) {
+  bool ioError = false;
+  const bool read = ReadAnyDataFile(path, &ioError);
+  if (ioError) return;
+  if (read) {
+    ClearResults();
+    SetDataFileName(path);
+    SetDataSaved(true);
   }
+  Prefs.DataLocation = fs::path(path).parent_path().string();
   ui_.ShowPage(Page::Data);
 }
 
@@ -365,7 +407,17 @@ void Workspace::EditCommand(EditOp op) {
           grid_.ClearSelection();
           SetDataSaved(false);  // whatever the answer
           break;
+        case EditOp::Undo:
+          grid_.Undo();
+          break;
+        case EditOp::Redo:
+          grid_.Redo();
+          break;
       }
+      break;
+    case EditTarget::ParameterGrid:
+      if (op == EditOp::Undo) paramGrids_.Undo();
+      if (op == EditOp::Redo) paramGrids_.Redo();
       break;
     case EditTarget::TextEditor:
       ui_.EditFocusedText(op);
@@ -409,11 +461,38 @@ void Workspace::SaveDataFileAs() {
 void Workspace::SetDataFileName(const std::string& path) {
   DataFileName = path;
   ui_.SetStatusPanel(0, DataPanelText());
+  RememberRecent(path);
 }
 
 void Workspace::SetModelFileName(const std::string& path) {
   ModelFileName = path;
   ui_.SetStatusPanel(1, ModelPanelText());
+  RememberRecent(path);
+}
+
+void Workspace::RememberRecent(const std::string& path, bool add) {
+  if (path.empty()) return;
+  auto& recent = Prefs.RecentFiles;
+  std::vector<std::string> list(recent.begin(), recent.end());
+  std::erase(list, path);
+  std::erase(list, std::string());
+  if (add) list.insert(list.begin(), path);
+  list.resize(recent.size());
+  std::copy(list.begin(), list.end(), recent.begin());
+}
+
+void Workspace::OpenRecent(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    RememberRecent(path, false);
+    ShowError(std::string(msg::kOpenFailed) + "\n" + path + ": " + msg::kRecentGone);
+    return;
+  }
+  if (LowercaseExtension(path) == ".mod") {
+    if (ConfirmDiscardModel()) OpenModelPath(path);
+  } else if (ConfirmDiscardData()) {
+    OpenDataPath(path);
+  }
 }
 
 // ---------------------------------------------------------------- stop

@@ -88,8 +88,11 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   void SetDataSaved(bool saved, bool dataChanged = true);
   void SetModelSaved(bool saved);
   // The document's name, shown in its panel at once.
+  // Both also put the file first in File > Recent.
   void SetDataFileName(const std::string& path);
   void SetModelFileName(const std::string& path);
+  // Puts `path` first in the recent files (or, not `add`, takes it out).
+  void RememberRecent(const std::string& path, bool add = true);
   std::string DataPanelText() const;
   std::string ModelPanelText() const;
   std::string CompilePanelText() const;
@@ -135,13 +138,20 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   // --- commands
   void NewDataFile();
   void OpenDataFile();
+  // Reads the data file at `path` (the user agreed to discard the current set).
+  void OpenDataPath(const std::string& path);
+  // File > Recent: a model (".mod") or data file, after the question about unsaved changes;
+  // a file that is gone leaves the list with a message.
+  void OpenRecent(const std::string& path);
   void SaveDataFile();
   void SaveDataFileAs();
-  // Edit menu: on the data grid or on the focused text editor.
+  // Edit menu: on the data grid, a parameter grid or the focused text editor.
   void CutAction() { EditCommand(EditOp::Cut); }
   void CopyAction() { EditCommand(EditOp::Copy); }
   void PasteAction() { EditCommand(EditOp::Paste); }
   void DeleteAction() { EditCommand(EditOp::Delete); }
+  void UndoAction() { EditCommand(EditOp::Undo); }
+  void RedoAction() { EditCommand(EditOp::Redo); }
   void EditCommand(EditOp op);
 
   // --- model documents: the editor's text and the .mod / .dim pair
@@ -164,6 +174,9 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   bool ReadDimensionFile(const std::string& path);
   void NewModelFile();
   void OpenModelFile();
+  // Reads the model file at `path` and compiles it when set to (the user agreed to discard
+  // the current model).
+  void OpenModelPath(const std::string& path);
   void SaveModelFile();
   void SaveModelFileAs();
 
@@ -256,6 +269,13 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
 
   // --- fit chart
   FitChartSession& Chart() { return chart_; }
+  // The measured values beside the model's at the current parameters (C), for the
+  // observed/predicted plots: solved once after each change and not while a computation
+  // runs (the last ones stay meanwhile); nothing when the model gives no values.
+  const TYData* PredictedData();
+  // View > Logarithmic Y Axis and View > Legend of the fit chart.
+  void ToggleLogYAxis();
+  void ToggleLegend();
   const FitChartSession& Chart() const { return chart_; }
   void PaintBoundary() { chart_.PaintBoundary(); }
   void DesignModeAction() { chart_.DesignModeAction(); }
@@ -277,6 +297,7 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   void HoldEdits(bool held) override;
   void Follow(FitChange what) override;
   void Say(Severity severity, const std::string& text) override;
+  void RememberChoices(TObjectiveKind objective, TOperation search) override;
   bool ConfirmDiscard(const bool& saved, const char* question, void (Workspace::*save)());
   // A file read by the base readers into the data set, or its refusal shown.
   bool ApplyDataFile(const DataFileRead& read, bool* ioError);
@@ -297,7 +318,8 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   void AddMessage(const std::string& line) override { Log.AddMessage(line); }
   // What the fit chart session asks of its host.
   FitChartScene Scene() const override {
-    return {MeasuredData, ChartData, Preferences.Series, Preferences.Descriptions, BranchList};
+    return {MeasuredData, ChartData, Preferences.Series, Preferences.Descriptions, BranchList,
+            &Names, Preferences.General.LogYAxis, Preferences.General.ChartLegend};
   }
   const TParameterRecord& ParameterRecord() const override { return Parameters; }
   SolveResult SolveChart(const T20Vector& parameters) override;
@@ -308,6 +330,8 @@ class Workspace : private RunHost, private CompileHost, private ChartHost {
   FitProblem problem_{Model, MeasuredData, Prefs, Log};
   RunController estimation_{problem_, Parameters, *this};
   CompileSession compiler_{*this};
+  TDataSet predicted_;
+  bool predictedStale_ = true, predictedHeld_ = false;
   FitChartSession chart_{*this};
   DataGrid grid_;
   ParameterGrids paramGrids_;

@@ -45,28 +45,35 @@ std::vector<std::string> ValueLines(const std::string& text) {
 std::string DefaultFile() {
   std::string text =
       "[paths]\npasbuild=\nModelLocation=\nDataLocation=\n\n"
-      "[toggles]\nSourcePreview=1\nAutocompile=1\nShowCompilerErrors=1\nBranchesNumbering=1\n\n"
+      "[toggles]\nSourcePreview=1\nAutocompile=1\nShowCompilerErrors=1\nBranchesNumbering=1\n"
+      "CompilerConsole=0\nLogYAxis=0\nLegend=1\n\n"
       "[print]\nVertPercentage=50\nHorizPercentage=100\n\n"
-      "[values]\nccemphasize=0.899999976158142\nModelTimeLimit=10\n\n"
+      "[values]\nccemphasize=0.899999976158142\nModelTimeLimit=10\nObjective=0\nSearch=0\n\n"
       "[integrator]\nMethod=0\nRelTol=1E-6\nAbsTol=1E-10\nSensitivities=0\n\n"
       "[lm]\nFTol=1E-8\nXTol=1E-8\nGTol=1E-8\n\n"
       "[multistart]\nStarts=20\nSeed=1\n\n"
+      "[recent]\nFile1=\nFile2=\nFile3=\nFile4=\nFile5=\nFile6=\nFile7=\nFile8=\n\n"
       "[series]\n";
+  // Ten colours and six markers in turn, so that neighbouring responses differ in both.
+  const char* colors[] = {"11826975", "950271",  "2924588", "2631638",  "12412820",
+                          "4937356",  "12744675", "8355711", "2276796", "13614615"};
   for (int n = 1; n <= 50; ++n) {
-    const std::string k = std::to_string(n);
-    text += "Marker" + k + "=0\nWeight" + k + "=5\nFilled" + k + "=1\nLineColor" + k +
-            "=0\nFillColor" + k + "=0\nLineStyle" + k + "=0\nLineWidth" + k + "=1\n";
+    const std::string k = std::to_string(n), c = colors[(n - 1) % 10];
+    text += "Marker" + k + "=" + std::to_string((n - 1) % 6) + "\nWeight" + k + "=2\nFilled" +
+            k + "=1\nLineColor" + k + "=" + c + "\nFillColor" + k + "=" + c + "\nLineStyle" + k +
+            "=0\nLineWidth" + k + "=1\n";
   }
+  // The axis captions are on and made from the names.
   for (const char* section : {"fcTitleDesc", "fcXAxisDesc", "fcYAxisDesc"}) {
-    std::string caption = section + 2;
-    caption.resize(caption.size() - 4);  // "fcTitleDesc" -> "Title"
-    text += std::string("\n[") + section + "]\nActive=0\nCaption=" + caption +
+    const bool title = std::string(section) == "fcTitleDesc";
+    text += std::string("\n[") + section + "]\nActive=" + (title ? "0" : "1") +
+            "\nCaption=" + (title ? "Title" : "") +
             "\nFontName=Arial\nSize=12\nBold=0\nItalic=0\nUnderline=0\nColor=0\n";
   }
   return text;
 }
 
-TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll394DefaultsInOrder) {
+TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll407DefaultsInOrder) {
   TempFolder folder;
   const std::string path = folder.File("config/zelk/zelk20.ini");
   TPreferences prefs;
@@ -75,8 +82,8 @@ TEST(Preferences, FirstRunCreatesTheFolderAndWritesAll394DefaultsInOrder) {
   ASSERT_TRUE(SavePreferences(path, prefs, error)) << error;
   const std::string text = ReadText(path);
   EXPECT_EQ(text, DefaultFile());
-  EXPECT_EQ(ValueLines(text).size(), 394u);
-  EXPECT_EQ(kPreferenceValueCount, 394);
+  EXPECT_EQ(ValueLines(text).size(), 407u);
+  EXPECT_EQ(kPreferenceValueCount, 407);
 }
 
 TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
@@ -90,12 +97,12 @@ TEST(Preferences, MissingOrUnreadableFileGivesAllDefaults) {
   }
   const TPreferences defaults;
   EXPECT_EQ(defaults.Descriptions[kTitleDesc].Caption, "Title");
-  EXPECT_EQ(defaults.Descriptions[kXAxisDesc].Caption, "XAxis");
-  EXPECT_EQ(defaults.Descriptions[kYAxisDesc].Caption, "YAxis");
+  EXPECT_EQ(defaults.Descriptions[kXAxisDesc].Caption, "");
+  EXPECT_EQ(defaults.Descriptions[kYAxisDesc].Caption, "");
   EXPECT_FLOAT_EQ(defaults.General.CovThreshold, 0.9f);
 }
 
-// Every one of the 394 values away from its default and from its neighbours.
+// Every one of the 407 values away from its default and from its neighbours.
 TPreferences EveryValueChanged() {
   TPreferences p;
   p.General = {"/opt/pas build/pasbuild",
@@ -117,7 +124,13 @@ TPreferences EveryValueChanged() {
                3e-10,
                4e-11,
                35,
-               9};
+               9,
+               true,
+               3,
+               8,
+               true,
+               false,
+               {"/d/a.zkd", "/m/b.mod", "", "", "", "", "", "/z=last.zkd"}};
   for (int n = 1; n <= kSeriesCount; ++n) {
     auto& s = p.Series[n];
     s.Marker = static_cast<std::uint8_t>(1 + n % 5);
@@ -142,7 +155,7 @@ TEST(Preferences, RoundTripsEveryValue) {
   const TPreferences changed = EveryValueChanged();
   std::string error;
   ASSERT_TRUE(SavePreferences(path, changed, error)) << error;
-  EXPECT_EQ(ValueLines(ReadText(path)).size(), 394u);
+  EXPECT_EQ(ValueLines(ReadText(path)).size(), 407u);
   TPreferences loaded;
   ASSERT_TRUE(LoadPreferences(path, loaded));
   EXPECT_EQ(loaded, changed);
@@ -394,7 +407,7 @@ TEST_F(OptionsDialog, OpensWithTheGeneralSettingsAndSeriesOne) {
   EXPECT_EQ(dialog_.General.Threshold, "0.899999976158142");
   EXPECT_EQ(dialog_.SelectedSeries(), 1);
   EXPECT_EQ(dialog_.SeriesCaption(), "Serie 1");
-  EXPECT_EQ(dialog_.SeriesControls.LineColor, 0);  // read when the dialog was made
+  EXPECT_EQ(dialog_.SeriesControls, DefaultSeriesStyles()[1]);  // read when the dialog was made
 }
 
 TEST_F(OptionsDialog, SeriesEditedAndLeftStaysStoredAfterCancel) {

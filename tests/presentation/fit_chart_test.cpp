@@ -76,6 +76,13 @@ TEST(Markers, TheSixShapesAndAShapeBeyondThem) {
 
 class FitChart : public ::testing::Test {
  protected:
+  // The plain look whose positions these tests measure: black circles of weight 5 and no
+  // axis captions.
+  FitChart() {
+    prefs_.Series = TSeriesStyles{};
+    for (TSeriesStyle& s : prefs_.Series) s.Weight = 5;
+    prefs_.Descriptions[kXAxisDesc].Active = prefs_.Descriptions[kYAxisDesc].Active = false;
+  }
   // Events at `times` (with a second independent variable when `second` is given), `dep`
   // responses measured as time * r + 1 and computed as the same line.
   void Data(const std::vector<double>& times, int dep = 1, const std::vector<double>& second = {}) {
@@ -169,7 +176,8 @@ TEST_F(FitChart, ActiveCaptionsAreDrawnInTheirOwnFonts) {
   ASSERT_EQ(texts.size(), 9u);
   const int cw = RecordingCanvas::CharWidth, lh = RecordingCanvas::LineHeight;
   EXPECT_EQ(texts[3].Text, "Concentration");
-  EXPECT_EQ(texts[3].Points[0], (CanvasPoint{81 - 9 - 13 * cw, 42 + 80 - lh / 2}));
+  // Right-aligned before the scale labels, but never beyond the left edge.
+  EXPECT_EQ(texts[3].Points[0], (CanvasPoint{std::max(0, 81 - 9 - 13 * cw), 42 + 80 - lh / 2}));
   EXPECT_EQ(texts[3].Font.Size, 12);
   EXPECT_EQ(texts[2].Font.Size, 12);  // scale labels use their axis caption's font
   EXPECT_EQ(texts[7].Text, "Time");

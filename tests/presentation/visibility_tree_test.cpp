@@ -161,9 +161,9 @@ TEST(DebugGrid, ShowsTheLastDataSetWithSixDigitsAndBlanksForMissingValues) {
   data->YData.Defined[2][2] = false;
   data->XData.Defined[2][1] = false;
   DebugGrid grid;
-  grid.Show(*data);
+  grid.Show(*data, {{}, {"A"}, {}});
   const std::vector<std::vector<std::string>> expected = {
-      {"", "", "", "", "", ""},
+      {"", "X[1]", "X[2]", "A", "Y[2]", ""},
       {"", "0.50000", "12.5000", "-3.00000", "1234568", ""},
       {"", "", "2.00000", "0.00123", "", ""},
       {"", "", "", "", "", ""}};

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -76,6 +78,8 @@ const CommandSpec kCatalogue[] = {
     {"CopyAction", "&Copy", "", "Edit"},
     {"PasteAction", "&Paste", "", "Edit"},
     {"DeleteAction", "&Delete", "", "Edit"},
+    {"UndoAction", "&Undo", "", "Edit"},
+    {"RedoAction", "&Redo", "", "Edit"},
     {"StdErr", "Standard &Errors", "", "Statistics"},
     {"CovariancesAction", "Normalized &Covariances", "", "Statistics"},
     {"FLimitAction", "&F-Limit", "", "Statistics"},
@@ -89,6 +93,8 @@ const CommandSpec kCatalogue[] = {
     {"PaintBoundary", "&Paint Limit Curve", "", "Report"},
     {"DesignPointAction", "Design next point ...", "", "Design"},
     {"DesignModeAction", "&Design Mode", "", "Design"},
+    {"LogYAxisAction", "&Logarithmic Y Axis", "The Fit Chart's Y Axis in Decades", "General"},
+    {"LegendAction", "Le&gend", "The Fit Chart Names its Responses", "General"},
 };
 
 // QObject::receivers is protected; the walk asks it of the window's own actions.
@@ -147,12 +153,22 @@ TEST_F(CommandWalk, EveryCommandHasItsCaptionHintAndGroupAndIsWired) {
     EXPECT_EQ(command->text(), spec.caption) << spec.name;
     EXPECT_EQ(command->statusTip(), spec.hint) << spec.name;
     EXPECT_EQ(command->property("group").toString(), spec.group) << spec.name;
-    EXPECT_TRUE(command->shortcut().isEmpty()) << spec.name;
     EXPECT_TRUE(command->isEnabled()) << spec.name;
     EXPECT_GT(ActionProbe::Receivers(command), 0) << spec.name << " runs nothing";
   }
-  EXPECT_TRUE(form_.Command("PaintBoundary")->isCheckable());
-  EXPECT_TRUE(form_.Command("DesignModeAction")->isCheckable());
+  for (const char* name : {"PaintBoundary", "DesignModeAction", "LogYAxisAction", "LegendAction"})
+    EXPECT_TRUE(form_.Command(name)->isCheckable()) << name;
+  // The Edit menu shows its keys; no other command has one.
+  const std::map<std::string, QKeySequence> keys = {
+      {"UndoAction", QKeySequence::Undo},   {"RedoAction", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+      {"CutAction", QKeySequence::Cut},     {"CopyAction", QKeySequence::Copy},
+      {"PasteAction", QKeySequence::Paste}, {"DeleteAction", QKeySequence::Delete}};
+  for (const CommandSpec& spec : kCatalogue) {
+    const auto key = keys.find(spec.name);
+    EXPECT_EQ(form_.Command(spec.name)->shortcut(),
+              key == keys.end() ? QKeySequence() : key->second)
+        << spec.name;
+  }
 }
 
 TEST_F(CommandWalk, TheMenuBarListsEveryCommandInItsDocumentedPlace) {
@@ -171,12 +187,14 @@ TEST_F(CommandWalk, TheMenuBarListsEveryCommandInItsDocumentedPlace) {
                    "&Import>&SBML Model...=ImportSbmlModel", "-",
                    "&Report>Pre&view=ReportPreviewAction", "&Report>&Print ...=PrintReportAction",
                    "&Report>&Save ...=SaveReport", "Fit&chart>&Export ...=ExportFitchart",
-                   "Fit&chart>&Print ...=PrintFitChartAction", "-", "E&xit=ExitAction"}));
-  EXPECT_EQ(walk(1), (QStringList{"&Copy=CopyAction", "Cu&t=CutAction", "&Paste=PasteAction",
-                                  "&Delete=DeleteAction", "-",
-                                  "&Fit Chart Properties ...=EditfcPropertiesAction"}));
+                   "Fit&chart>&Print ...=PrintFitChartAction", "Recen&t>(none)=", "-",
+                   "E&xit=ExitAction"}));
+  EXPECT_EQ(walk(1), (QStringList{"&Undo=UndoAction", "&Redo=RedoAction", "-", "&Copy=CopyAction",
+                                  "Cu&t=CutAction", "&Paste=PasteAction", "&Delete=DeleteAction",
+                                  "-", "&Fit Chart Properties ...=EditfcPropertiesAction"}));
   EXPECT_EQ(walk(2),
-            (QStringList{"&Paint Limit Curve=PaintBoundary", "&Design Mode=DesignModeAction"}));
+            (QStringList{"&Paint Limit Curve=PaintBoundary", "&Design Mode=DesignModeAction", "-",
+                         "&Logarithmic Y Axis=LogYAxisAction", "Le&gend=LegendAction"}));
   EXPECT_EQ(walk(3),
             (QStringList{"Generate &Source Preview=GenerateSource", "&Compile=CompileAction",
                          "&Export Parameters...=ExportParametersAction",

@@ -43,6 +43,9 @@ class FitChartPage : public ::testing::Test {
     form_.resize(1000, 680);
     form_.show();
     Workspace& ws = form_.Ws();
+    // Black markers and no legend: the dark pixels are the data's.
+    ws.Prefs.ChartLegend = false;
+    ws.Preferences.Series = TSeriesStyles{};
     ASSERT_TRUE(ws.ReadDataFile(std::string(EXAMPLES) + "/decay.zkd"));
     ws.SetDataSaved(true);
     ws.Dimensions().SetText(Dimension::DifEq, "1");

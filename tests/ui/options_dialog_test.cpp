@@ -129,7 +129,7 @@ TEST_F(OptionsDlg, ShowsTheModelsFieldsOnItsFivePages) {
   EXPECT_EQ(Get<QComboBox>("LineStyleCombo")->itemText(4), "Dash-Dot-Dot");
   EXPECT_EQ(Get<QSpinBox>("LineWidthSpin")->maximum(), 9);
   EXPECT_EQ(Get<QSlider>("WeightSlider")->maximum(), 10);
-  EXPECT_EQ(Get<QSlider>("WeightSlider")->value(), 5);
+  EXPECT_EQ(Get<QSlider>("WeightSlider")->value(), 2);
   EXPECT_EQ(Get<QLabel>("LinePanel")->text(), "Line");
 }
 
@@ -169,14 +169,14 @@ TEST_F(OptionsDlg, ASeriesEditedAndLeftStaysAfterCancel) {
 
   Get<QSpinBox>("SeriesSpin")->setValue(4);
   EXPECT_EQ(Get<QGroupBox>("SeriesGroup")->title(), "Serie 4");
-  EXPECT_EQ(Get<QComboBox>("MarkerCombo")->currentText(), "Circle");
+  EXPECT_EQ(Get<QComboBox>("MarkerCombo")->currentText(), "Triangle Down");  // the fourth's
   EXPECT_TRUE(Get<QCheckBox>("FilledCheck")->isChecked());
   Type("CompilerPathEdit", "/tmp/other");
   Click("CancelButton");
   EXPECT_FALSE(dlg_.isVisible());
   EXPECT_EQ(dlg_.result(), QDialog::Rejected);
   EXPECT_EQ(prefs_.Series[3], Edited());
-  EXPECT_EQ(prefs_.Series[4], TSeriesStyle{});
+  EXPECT_EQ(prefs_.Series[4], DefaultSeriesStyles()[4]);
   EXPECT_EQ(prefs_.General, TZelkPrefs{});
 
   Open();  // the next showing drops the cancelled path, keeps the series shown

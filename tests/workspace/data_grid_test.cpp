@@ -210,15 +210,22 @@ TEST_F(GridClipboard, ValuesEndingPastTheCharacterLimitAreLeftOutAndCounted) {
             std::vector<std::string>{FillPlaceholders(msg::kPasteTooLong, {"65534", "2"})});
 }
 
-TEST_F(GridClipboard, APasteBeyondTheGridStopsAtTheFirstOutsideCellAndSaysHowManyWereLeft) {
-  // The last column is X[2] + 50 dependent ones: column 52.
-  ASSERT_TRUE(Grid().SelectCell(51, 999));
-  EXPECT_EQ(Grid().Paste("1\t2\t3\r\n4\t5\t6\r\n7\t8\t9\r\n"), 7);
-  EXPECT_EQ(ws_->MeasuredData.YData.M[999][49], 1);
-  EXPECT_EQ(ws_->MeasuredData.YData.M[999][50], 2);
-  EXPECT_FALSE(ws_->MeasuredData.YData.Defined[1000][49]);  // after the stop: not placed
+// Cells beyond the data set's counts are not shown: what would land there is left out, cell by
+// cell, and counted; the values inside are placed.
+TEST_F(GridClipboard, APasteBeyondTheDataSetIsClippedToItAndSaysHowManyWereLeftOut) {
+  const int rows = ws_->MeasuredData.YData.EventCount;
+  const int columns = ws_->MeasuredData.XData.IndepCount + ws_->MeasuredData.YData.DepCount;
+  ASSERT_TRUE(Grid().SelectCell(columns - 1, rows - 1));
+  EXPECT_EQ(Grid().Paste("1\t2\t3\r\n4\t5\t6\r\n7\t8\t9\r\n"), 5);
+  EXPECT_EQ(Grid().Text(columns - 1, rows - 1), "1");
+  EXPECT_EQ(Grid().Text(columns, rows - 1), "2");
+  EXPECT_EQ(Grid().Text(columns - 1, rows), "4");  // the row after a left-out value
+  EXPECT_EQ(Grid().Text(columns, rows), "5");
+  EXPECT_EQ(Grid().Text(columns + 1, rows), "");
+  EXPECT_EQ(Grid().Text(columns - 1, rows + 1), "");
   EXPECT_EQ(ui_.TakeMessages(),
-            std::vector<std::string>{FillPlaceholders(msg::kPasteLeftOut, {"7"})});
+            std::vector<std::string>{FillPlaceholders(
+                msg::kPasteLeftOut, {std::to_string(rows), std::to_string(columns), "5"})});
 }
 
 TEST_F(GridClipboard, DeleteAsksOnlyForMoreThanOneCell) {

@@ -157,18 +157,24 @@ TEST_F(WorkspaceTest, ValuesKeptBeyondALoweredIndependentCountReappearWithTheirO
   EXPECT_EQ(ws_->Grid().DisplayText(3, 1), "1.50000");
 }
 
-TEST_F(WorkspaceTest, AnyDimensionChangeMarksBothDocumentsModified) {
-  for (Dimension d : {Dimension::Indep, Dimension::Dep, Dimension::Events, Dimension::DifEq,
-                      Dimension::AlgEq, Dimension::Param}) {
-    test::ScriptedUi ui;
-    Workspace ws(ui);
-    ws.Start();
-    ws.Dimensions().SetText(d, "2");
-    EXPECT_EQ(ui.Panels[0], "UntitledData.zkd [Modified]");
-    EXPECT_EQ(ui.Panels[1], "UntitledModel.mod [Modified]");
-    EXPECT_FALSE(ws.DataSaved);
-    EXPECT_FALSE(ws.Model.ModelSaved);
-  }
+// A model with text keeps its counts in its .dim file; an untitled one without text has
+// nothing to save and so is never asked about.
+TEST_F(WorkspaceTest, AnyDimensionChangeMarksTheDataAndAModelWithTextModified) {
+  for (const bool text : {true, false})
+    for (Dimension d : {Dimension::Indep, Dimension::Dep, Dimension::Events, Dimension::DifEq,
+                        Dimension::AlgEq, Dimension::Param}) {
+      test::ScriptedUi ui;
+      Workspace ws(ui);
+      ws.Start();
+      if (text) ws.ReplaceModelText("dy^[1] := 0;");
+      ws.SetModelSaved(true);
+      ws.Dimensions().SetText(d, "2");
+      EXPECT_EQ(ui.Panels[0], "UntitledData.zkd [Modified]");
+      EXPECT_EQ(ui.Panels[1], text ? "UntitledModel.mod [Modified]" : "UntitledModel.mod [Saved]");
+      EXPECT_FALSE(ws.DataSaved);
+      EXPECT_EQ(ws.Model.ModelSaved, !text);
+      EXPECT_TRUE(ws.ConfirmDiscardModel() || text);  // asks nothing for the empty model
+    }
 }
 
 TEST_F(WorkspaceTest, IndependentCountSetsTheGridColumnsAndHeadings) {

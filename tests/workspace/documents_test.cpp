@@ -14,6 +14,7 @@ TEST_F(WorkspaceTest, ClosingWithNothingUnsavedAsksNothing) {
 }
 
 TEST_F(WorkspaceTest, ClosingAsksAboutTheDataFirstAndCancelThereStopsEverything) {
+  ws_->ReplaceModelText("dy^[1] := 0;");  // an empty untitled model is never modified
   Type(Dimension::Dep, "2");  // both documents modified
   ui_.Answers = {Answer::Cancel};
   EXPECT_FALSE(ws_->RequestClose());
@@ -22,6 +23,7 @@ TEST_F(WorkspaceTest, ClosingAsksAboutTheDataFirstAndCancelThereStopsEverything)
 }
 
 TEST_F(WorkspaceTest, ClosingAsksAboutTheModelAfterTheData) {
+  ws_->ReplaceModelText("dy^[1] := 0;");  // an empty untitled model is never modified
   Type(Dimension::Dep, "2");
   ui_.Answers = {Answer::No, Answer::Cancel};
   EXPECT_FALSE(ws_->RequestClose());
@@ -66,6 +68,7 @@ TEST_F(WorkspaceTest, YesThenCancelInTheSaveDialogEndsTheOperationAndKeepsTheDoc
 }
 
 TEST_F(WorkspaceTest, DiscardQuestionsUseYesNoCancelWarnings) {
+  ws_->ReplaceModelText("dy^[1] := 0;");  // an empty untitled model is never modified
   Type(Dimension::Dep, "2");
   ui_.Answers = {Answer::No, Answer::No};
   ws_->ConfirmDiscardData();
@@ -87,6 +90,7 @@ TEST_F(WorkspaceTest, CloseDuringAComputationAsksFirstAndNoChangesNothing) {
 }
 
 TEST_F(WorkspaceTest, CloseConfirmedDuringAComputationWaitsUntilItReturns) {
+  ws_->ReplaceModelText("dy^[1] := 0;");  // an empty untitled model is never modified
   Type(Dimension::Dep, "2");
   ui_.Answers = {Answer::Yes, Answer::No, Answer::No};
   int stepsAfterClose = 0;
@@ -150,6 +154,7 @@ TEST_F(WorkspaceTest, PanelsShowTheFileNamePartAndTheSavedState) {
 }
 
 TEST_F(WorkspaceTest, YesToDiscardingAnUntitledModelAsksWhereToSaveIt) {
+  ws_->ReplaceModelText("dy^[1] := 0;");  // an empty untitled model is never modified
   Type(Dimension::Param, "2");
   ui_.Answers = {Answer::Yes};
   ui_.DialogAnswers = {std::nullopt};

@@ -24,6 +24,10 @@ class ChartCommands : public test::ModelTest {
  protected:
   // Decay measured at 0..6 in one experiment, the model loaded.
   void SetUp() override {
+    // The plain look whose positions and counts these tests read.
+    ws_->Prefs.ChartLegend = false;
+    ws_->Preferences.Descriptions[kXAxisDesc].Active = false;
+    ws_->Preferences.Descriptions[kYAxisDesc].Active = false;
     Load("decay");
     Data(1, 1, {0, 1, 2, 3, 4, 5, 6});
     for (int j = 2; j <= 7; ++j)

@@ -77,7 +77,7 @@ TEST(ResidualTest, AnExactFitLeavesDUndefinedAndTheBarsFlat) {
   EXPECT_EQ(rows[1][1], "-");
   EXPECT_EQ(rows[2][4], "-");
   test::RecordingCanvas canvas;
-  DrawResidualBars(canvas, 330, y, t.MaxAbsResidual, TSeriesStyles{});
+  DrawResidualBars(canvas, 330, y, t.MaxAbsResidual, TSeriesStyles{}, {});
   for (const test::Drawn& bar : canvas.Of(test::Op::Rectangle))
     EXPECT_EQ(bar.Points[0].Y, bar.Points[1].Y);
   // One exact response beside a real one: only that one is undefined.
@@ -96,25 +96,26 @@ TEST(ResidualTest, TwoResponsesStackTwoStripsWithBarsScaledToTheLargestResidual)
   series[1].LineColor = 0x0000FF;
   series[2].LineColor = 0x00FF00;
   test::RecordingCanvas canvas;
-  DrawResidualBars(canvas, 430, y, t.MaxAbsResidual, series);
+  DrawResidualBars(canvas, 430, y, t.MaxAbsResidual, series, {{}, {"A"}, {}});
   const auto lines = canvas.Of(test::Op::MoveTo);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].Points[0], (CanvasPoint{15, 75}));
   EXPECT_EQ(lines[1].Points[0], (CanvasPoint{15, 225}));
   const auto bars = canvas.Of(test::Op::Rectangle);
   ASSERT_EQ(bars.size(), 8u);
-  // Event 1 of response 1: e = 1 of at most 4 is 17.5 units, rounded to even 18, below the line.
+  // Event 1 of response 1: e = 1 of at most 4 is 17.5 units, rounded to even 18, above the
+  // line as in the residual plot; a negative residual hangs below.
   EXPECT_EQ(bars[0].Points[0], (CanvasPoint{15, 75}));
-  EXPECT_EQ(bars[0].Points[1], (CanvasPoint{114, 75 + 18}));
-  EXPECT_EQ(bars[1].Points[1].Y, 75 - 35);
-  EXPECT_EQ(bars[4].Points[1].Y, 225 - 70);                    // the largest reaches 70 above
-  EXPECT_EQ(bars[7].Points[1], (CanvasPoint{414, 225 + 52}));  // 52.5 to even
+  EXPECT_EQ(bars[0].Points[1], (CanvasPoint{114, 75 - 18}));
+  EXPECT_EQ(bars[1].Points[1].Y, 75 + 35);
+  EXPECT_EQ(bars[4].Points[1].Y, 225 + 70);                    // the largest reaches 70 below
+  EXPECT_EQ(bars[7].Points[1], (CanvasPoint{414, 225 - 52}));  // 52.5 to even
   EXPECT_EQ(bars[0].Brush.Color, 0x0000FFu);
   EXPECT_EQ(bars[4].Brush.Color, 0x00FF00u);
   EXPECT_EQ(bars[4].Pen.Color, kBlack);
   // Each strip names its response and gives the residual its bars reach above and below.
-  EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"Y[1]", "-4.00", "+4.00", "Y[2]", "-4.00",
-                                                      "+4.00"}));
+  EXPECT_EQ(canvas.Texts(), (std::vector<std::string>{"A", "+4.00", "-4.00", "Y[2]", "+4.00",
+                                                      "-4.00"}));
 }
 
 class ResidualCommand : public test::ModelTest {

@@ -109,7 +109,7 @@ int main(int argc, char* argv[]) {
   const fs::path built = scratch / (name + ".dll");
 
   const int status =
-      Run({fpc, "-O2", "-Xs", "-XX", "-Fu" + self.string(), "-Fazelkrt", "-FU" + scratch.string(),
+      Run({fpc, "-l-", "-O2", "-Xs", "-XX", "-Fu" + self.string(), "-Fazelkrt", "-FU" + scratch.string(),
            "-o" + built.string(), fs::absolute(source).string()});
   int result = 0;
   if (status != 0 || !fs::is_regular_file(built, ec)) {

@@ -476,6 +476,8 @@ int DataSetFit::PrepareModel() {
   prefs_ = prefs.General;
   look_.Series = prefs.Series;
   look_.Descriptions = prefs.Descriptions;
+  look_.General.LogYAxis = prefs.General.LogYAxis;
+  look_.General.ChartLegend = prefs.General.ChartLegend;
   prefs_.CompilerPath = FindCompiler(prefs.General.CompilerPath);
   if (prefs_.CompilerPath.empty())
     return Fail("no compiler: set its path in the preferences or install pasbuild beside zelkcli");
@@ -655,13 +657,15 @@ std::string DataSetFit::WriteChart(const std::string& path) {
   const int W = o_.ChartSize.first, H = o_.ChartSize.second;
   VisibilityTree branches([] {});
   branches.Rebuild(*measured_);
-  const FitChartScene scene{*measured_, *chart_, look_.Series, look_.Descriptions, branches};
+  const FitChartScene scene{*measured_, *chart_, look_.Series, look_.Descriptions, branches,
+                            &names_, look_.General.LogYAxis, look_.General.ChartLegend};
   // No curve where the chart's own solution fails, as on the screen.
   const bool curve = problem_.SolveData(table_.Value, *chart_) == SolveResult::Solved;
   const auto paint = [&](Canvas& canvas) {
     DrawChartFrame(canvas, W, H, scene);
     DrawDataMarkers(canvas, W, H, scene);
     if (curve) DrawCurves(canvas, W, H, scene);
+    DrawLegend(canvas, W, H, scene);
   };
   const std::string extension = LowercaseExtension(path);
   if (extension == ".png" || extension == ".svg") return WriteChartPicture(path, W, H, paint);
