@@ -1,5 +1,6 @@
 #pragma once
-// The message pane's contents: the last 20 lines added, oldest first.
+// The message pane's contents: the last kMaxLines lines added, oldest first. The pane follows
+// its newest line and the compiler's output streams into it, so it keeps a session's worth.
 
 #include <deque>
 #include <functional>
@@ -10,11 +11,11 @@ namespace zelk {
 
 class MessageLog {
  public:
-  static constexpr std::size_t kMaxLines = 20;
+  static constexpr std::size_t kMaxLines = 500;
   // `changed` runs after every change, for the pane to be redrawn.
   explicit MessageLog(std::function<void()> changed) : changed_(std::move(changed)) {}
   // Appends a line (a text with line breaks counts as several) and drops the oldest ones
-  // beyond 20.
+  // beyond kMaxLines.
   void AddMessage(const std::string& text);
   const std::deque<std::string>& Lines() const { return lines_; }
 

@@ -219,18 +219,22 @@ void TMForm::BuildPages() {
   auto* fitPlots = new QSplitter(Qt::Horizontal);
   fitPlots->setObjectName("FitPlots");
   fitPlots->setChildrenCollapsible(false);
-  fitPlots->addWidget(new PlotView(
+  auto* observed = new PlotView(
       *ws_,
       [this] {
         return ObservedPredictedPlot(ws_->PredictedData(), ws_->Preferences.Series, ws_->Names);
       },
-      "observed-predicted"));
-  fitPlots->addWidget(new PlotView(
+      "observed-predicted");
+  observed->setObjectName("ObservedPredicted");
+  auto* residuals = new PlotView(
       *ws_,
       [this] {
         return ResidualPredictedPlot(ws_->PredictedData(), ws_->Preferences.Series, ws_->Names);
       },
-      "residuals-predicted"));
+      "residuals-predicted");
+  residuals->setObjectName("ResidualsPredicted");
+  fitPlots->addWidget(observed);
+  fitPlots->addWidget(residuals);
   fitPlots_ = fitPlots;
   modelEditor_ = new QPlainTextEdit;
   modelEditor_->setObjectName("ModelSource");
@@ -785,7 +789,7 @@ void TMForm::Repaint(View view) {
     case View::FitChart:
       if (fitChartView_) fitChartView_->update();
       if (fitPlots_)
-        for (QWidget* plot : fitPlots_->findChildren<PlotView*>()) plot->update();
+        for (QWidget* plot : fitPlots_->findChildren<QWidget*>()) plot->update();
       // The two switches show the core's state: the limit curve may have refused.
       if (QAction* limit = Command("PaintBoundary"))
         limit->setChecked(ws_->Chart().PaintBoundaryChecked);

@@ -9,12 +9,13 @@ namespace {
 
 using test::ModelTest;
 
-TEST_F(ModelTest, TheMessagePaneKeepsTheLastTwentyLines) {
-  for (int i = 1; i <= 21; ++i) ws_->Log.AddMessage("line " + std::to_string(i));
-  ASSERT_EQ(ws_->Log.Lines().size(), 20u);
+TEST_F(ModelTest, TheMessagePaneKeepsTheLastLines) {
+  const int added = MessageLog::kMaxLines + 1;
+  for (int i = 1; i <= added; ++i) ws_->Log.AddMessage("line " + std::to_string(i));
+  ASSERT_EQ(ws_->Log.Lines().size(), MessageLog::kMaxLines);
   EXPECT_EQ(ws_->Log.Lines().front(), "line 2");
-  EXPECT_EQ(ws_->Log.Lines().back(), "line 21");
-  EXPECT_GE(ui_.Repaints[View::Messages], 21);
+  EXPECT_EQ(ws_->Log.Lines().back(), "line " + std::to_string(added));
+  EXPECT_GE(ui_.Repaints[View::Messages], added);
 }
 
 TEST_F(ModelTest, StopWithNothingRunningHidesTheProgressWindowAndStaysIdle) {

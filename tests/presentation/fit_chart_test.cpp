@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -312,6 +314,72 @@ TEST_F(FitChart, EveryResponseIsDrawnBeyondTheFiftyStyles) {
   const auto pieces = Curves().Of(Op::Polyline);
   ASSERT_EQ(pieces.size(), 60u);
   EXPECT_EQ(pieces[50].Pen.Color, TColor{0x123456});
+}
+
+TEST(ClipPolyline, KeepsThePiecesInsideTheRectangle) {
+  struct Case {
+    const char* name;
+    std::vector<CanvasPoint> line;
+    std::vector<std::vector<CanvasPoint>> pieces;
+  } cases[] = {
+      {"inside", {{1, 1}, {5, 5}, {9, 1}}, {{{1, 1}, {5, 5}, {9, 1}}}},
+      {"out through the top and back", {{0, 5}, {5, -5}, {10, 5}},
+       {{{0, 5}, {3, 0}}, {{8, 0}, {10, 5}}}},
+      {"crossing wholly", {{-10, 5}, {20, 5}}, {{{0, 5}, {10, 5}}}},
+      {"outside", {{-5, -5}, {-1, 20}}, {}},
+      {"one point", {{5, 5}}, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ClipPolyline(c.line, 0, 0, 10, 10), c.pieces) << c.name;
+}
+
+TEST(DefaultSeries, NeighbouringResponsesDifferInColourAndMarker) {
+  const TSeriesStyles series = DefaultSeriesStyles();
+  for (int n = 1; n < kSeriesCount; ++n) {
+    EXPECT_NE(series[n].LineColor, series[n + 1].LineColor) << n;
+    EXPECT_NE(series[n].Marker, series[n + 1].Marker) << n;
+  }
+  std::set<TColor> firstTen;
+  for (int n = 1; n <= 10; ++n) firstTen.insert(series[n].LineColor);
+  EXPECT_EQ(firstTen.size(), 10u);
+}
+
+TEST_F(FitChart, TheLegendNamesEachResponseAndCountsThoseThatDoNotFit) {
+  Data({0, 5, 10}, 3);
+  const ModelNames names{{}, {"A", "B"}, {}};
+  FitChartScene scene = Scene();
+  scene.Names = &names;
+  RecordingCanvas none;
+  DrawLegend(none, 543, 426, scene);
+  EXPECT_TRUE(none.Texts().empty());  // off unless asked for
+  scene.Legend = true;
+  RecordingCanvas c;
+  DrawLegend(c, 543, 426, scene);
+  EXPECT_EQ(c.Texts(), (std::vector<std::string>{"A", "B", "Y[3]"}));
+  // Where the rows do not fit, the last counts the rest.
+  Data({0, 5, 10}, 40);
+  RecordingCanvas many;
+  DrawLegend(many, 543, 426, scene);
+  const std::vector<std::string> texts = many.Texts();
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_LT(texts.size(), 40u);
+  EXPECT_EQ(texts.back(), "+" + std::to_string(40 - (texts.size() - 1)) + " more");
+}
+
+TEST_F(FitChart, ALogarithmicAxisLabelsItsEndsAndLeavesOutWhatIsNotPositive) {
+  Data({0, 5, 10});  // measured 1, 6 and 11
+  measured_->YData.M[2][1] = -1;
+  Refresh();
+  FitChartScene scene = Scene();
+  scene.LogY = true;
+  RecordingCanvas frame;
+  DrawChartFrame(frame, 543, 426, scene);
+  const std::vector<std::string> texts = frame.Texts();
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_EQ(texts[0], "1.00");  // the smallest positive measurement at the bottom
+  EXPECT_EQ(texts[2], "3.32");  // the middle is the geometric mean of 1 and 11
+  RecordingCanvas markers;
+  DrawDataMarkers(markers, 543, 426, scene);
+  EXPECT_EQ(markers.Of(Op::Ellipse).size(), 2u);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <filesystem>
 
 #include "ui/fit_properties_dialog.h"
+#include "workspace/fit_plots.h"
 #include "ui/main_window.h"
 
 namespace zelk {
@@ -92,6 +93,30 @@ TEST_F(FitChartPage, AfterAFitThePageShowsMarkersAndTheCurveAndHidesWhatTheTreeH
   ws.Chart().CurveReady = false;
   form_.Repaint(View::FitChart);
   EXPECT_LT(DarkPixels(Shot()), DarkPixels(fitted));  // the markers without the curve
+}
+
+// Beside the chart, the measurements against the model's values at the same events.
+TEST_F(FitChartPage, TheFitPlotsShowEachMeasurementAgainstItsModelValue) {
+  Workspace& ws = form_.Ws();
+  auto* plots = form_.findChild<QWidget*>("FitPlots");
+  ASSERT_NE(plots, nullptr);
+  form_.RightPages()->setCurrentWidget(plots);
+  QWidget* observed = plots->findChild<QWidget*>("ObservedPredicted");
+  ASSERT_NE(observed, nullptr);
+  QApplication::processEvents();
+  const QImage before = observed->grab().toImage();
+  const TYData* y = ws.PredictedData();
+  ASSERT_NE(y, nullptr);
+  int defined = 0;
+  for (int j = 1; j <= y->EventCount; ++j) defined += y->Defined[j][1];
+  const XYPlot plot = ObservedPredictedPlot(y, ws.Preferences.Series, ws.Names);
+  ASSERT_EQ(plot.Series.size(), 1u);
+  EXPECT_EQ(static_cast<int>(plot.Series[0].Points.size()), defined);
+  for (const auto& [c, m] : plot.Series[0].Points) EXPECT_NEAR(c, m, 0.1);  // a good fit
+  // A new value is solved again: the picture changes.
+  ws.SetParameterValue(1, 0.9);
+  QApplication::processEvents();
+  EXPECT_NE(observed->grab().toImage(), before);
 }
 
 TEST_F(FitChartPage, ThePropertiesDialogChangesTheTitleAndTheRange) {

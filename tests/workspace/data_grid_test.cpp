@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "base/format.h"
 #include "base/messages.h"
 #include "support/workspace_fixture.h"
@@ -307,6 +309,62 @@ TEST_F(GridClipboard, EditCommandsActOnTheFocusedControl) {
   EXPECT_EQ(ws_->MeasuredData.YData.M[4][1], 0.3333333);
   ws_->CutAction();
   EXPECT_FALSE(ws_->MeasuredData.YData.Defined[4][1]);
+}
+
+// Every kind of change is one step: Undo brings back the cells' texts and values as they were
+// (typed texts included), Redo the ones after, and a new change drops what could be redone.
+TEST_F(GridClipboard, UndoTakesBackEachChangeWholeAndRedoDoesItAgain) {
+  const auto texts = [&] {
+    std::string all;
+    for (int r = 1; r <= 4; ++r)
+      for (int c = 1; c <= 4; ++c) all += Grid().DisplayText(c, r) + "|";
+    return all;
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> change;
+  } cases[] = {
+      {"typed", [&] { TypeInto(3, 2, "1e3"); ASSERT_TRUE(Grid().EnterKey()); }},
+      {"emptied", [&] { TypeInto(1, 1, ""); ASSERT_TRUE(Grid().SelectCell(2, 1)); }},
+      {"pasted", [&] { ASSERT_TRUE(Grid().SelectCell(2, 2)); Grid().Paste("5\tx\r\n6\t7"); }},
+      {"cut", [&] { Select(1, 3, 2, 4); Grid().Cut(); }},
+  };
+  for (const Case& c : cases) {
+    const std::string before = texts();
+    c.change();
+    const std::string after = texts();
+    ASSERT_NE(after, before) << c.name;
+    ASSERT_TRUE(Grid().Undo()) << c.name;
+    EXPECT_EQ(texts(), before) << c.name;
+    EXPECT_FALSE(ws_->DataSaved) << c.name;
+    ASSERT_TRUE(Grid().Redo()) << c.name;
+    EXPECT_EQ(texts(), after) << c.name;
+    ASSERT_TRUE(Grid().Undo()) << c.name;
+  }
+  EXPECT_EQ(ws_->MeasuredData.XData.X[1][1], 1.0 / 3);  // exactly, not its 6 shown digits
+  EXPECT_TRUE(Grid().Redo());
+  TypeInto(4, 4, "9");
+  ASSERT_TRUE(Grid().EnterKey());
+  EXPECT_FALSE(Grid().CanRedo());
+  // A locked grid changes nothing; another data set forgets the steps.
+  Grid().SetLocked(true);
+  EXPECT_FALSE(Grid().Undo());
+  Grid().SetLocked(false);
+  ui_.Answers = {Answer::No};  // discard the changes
+  ws_->NewDataFile();
+  EXPECT_FALSE(Grid().CanUndo());
+}
+
+TEST_F(GridClipboard, EscapeInARefusedCellBringsBackItsValue) {
+  TypeInto(3, 1, "1,5");
+  EXPECT_FALSE(Grid().EnterKey());
+  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
+  Grid().EscapeKey();
+  EXPECT_FALSE(Grid().EditorOpen());
+  EXPECT_EQ(Grid().Text(3, 1), "1.30000");
+  ASSERT_TRUE(Grid().SelectCell(3, 2));  // nothing left to refuse
+  EXPECT_TRUE(ui_.Messages.empty());
+  EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 1.3);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <utility>
 
 #include "base/messages.h"
@@ -257,6 +259,33 @@ TEST(ParameterGridLayout, ColumnsShareTheWidthAndTheLastTakesTheRest) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(ShareColumnWidths(c.width, kParamLabelWidth, c.columns), c.widths) << c.width;
+}
+
+TEST_F(ParameterGridsTest, UndoTakesBackValuesBoundsScalesAndFixedFlagsInTurn) {
+  TypeInto(grids_.PDGrid(), 1, 1, "2.5");
+  ASSERT_TRUE(grids_.PDGrid().EnterKey());
+  TypeInto(grids_.PDGrid(), 3, 2, "50");
+  ASSERT_TRUE(grids_.PDGrid().EnterKey());
+  TypeInto(grids_.PDGrid(), kScaleColumn, 2, "log10");
+  ASSERT_TRUE(grids_.PDGrid().EnterKey());
+  grids_.ToggleFixed(1);
+  ASSERT_TRUE(record_.Fixed[1]);
+  struct Step {
+    std::function<bool()> undone;
+  } steps[] = {{[&] { return !record_.Fixed[1] && toggles_ == 2; }},
+               {[&] { return record_.Scale[2] == TScale::Linear; }},
+               {[&] { return record_.MaxBound[2] == 10000 && grids_.PDGrid().Text(3, 2) == "10000.0"; }},
+               {[&] { return record_.Value[1] == 1 && grids_.ParamGrid().Text(1, 1) == "1.0000000"; }}};
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    ASSERT_TRUE(grids_.Undo()) << i;
+    EXPECT_TRUE(steps[i].undone()) << i;
+  }
+  EXPECT_FALSE(grids_.Undo());
+  ASSERT_TRUE(grids_.Redo());
+  EXPECT_EQ(record_.Value[1], 2.5);
+  EXPECT_EQ(valueCalls_.back(), std::make_pair(1, 2.5));  // through the setter: stale results go
+  grids_.SetLocked(true);
+  EXPECT_FALSE(grids_.Redo());
 }
 
 }  // namespace
