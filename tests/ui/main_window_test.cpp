@@ -195,9 +195,10 @@ TEST(MainWindow, TheExampleDataAppearsInTheGrid) {
 
 TEST(MainWindow, MessagesAppearInThePaneAndTheProgressWindowComesAndGoes) {
   TMForm form;
-  for (int i = 1; i <= 21; ++i) form.Ws().Log.AddMessage("line " + std::to_string(i));
+  const int added = MessageLog::kMaxLines + 1;
+  for (int i = 1; i <= added; ++i) form.Ws().Log.AddMessage("line " + std::to_string(i));
   const QStringList lines = form.MessagePane()->toPlainText().split('\n');
-  EXPECT_EQ(lines.size(), 20);
+  EXPECT_EQ(lines.size(), static_cast<int>(MessageLog::kMaxLines));
   EXPECT_EQ(lines.front(), "line 2");
   EXPECT_EQ(form.MessagePane()->objectName(), "MsgBox");
 
