@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/messages.h"
+#include "support/temp_folder.h"
 #include "support/workspace_fixture.h"
 
 namespace zelk {
@@ -163,6 +164,33 @@ TEST_F(WorkspaceTest, YesToDiscardingAnUntitledModelAsksWhereToSaveIt) {
   ASSERT_EQ(ui_.SaveRequests.size(), 1u);
   EXPECT_EQ(ui_.SaveRequests[0].Title, "Save Model Source As ...");
   EXPECT_FALSE(ws_->Model.ModelSaved);
+}
+
+// The objective type, the Optimize button's search and the recent files outlive the session.
+TEST(SessionChoices, TheNextSessionStartsWithTheChoicesTheLastOneEndedWith) {
+  test::TempFolder folder;
+  const std::string ini = folder.File("zelk20.ini");
+  {
+    test::ScriptedUi ui;
+    Workspace ws(ui);
+    ws.PreferencesFile = ini;
+    ws.Start();
+    ws.Estimation().SetObjectiveFunc(TObjectiveKind::Likelihood);
+    ws.SetDataFileName("/d/b.zkd");
+    ws.SetModelFileName("/m/a.mod");
+    ws.SetDataFileName("/d/b.zkd");  // again: to the top, once
+    ws.Shutdown();
+  }
+  test::ScriptedUi ui;
+  Workspace ws(ui);
+  ws.PreferencesFile = ini;
+  ws.Start();
+  EXPECT_EQ(ws.Problem().ObjectiveKind, TObjectiveKind::Likelihood);
+  EXPECT_EQ(ws.Prefs.RecentFiles[0], "/d/b.zkd");
+  EXPECT_EQ(ws.Prefs.RecentFiles[1], "/m/a.mod");
+  EXPECT_EQ(ws.Prefs.RecentFiles[2], "");
+  for (int i = 0; i < 10; ++i) ws.RememberRecent("/f" + std::to_string(i));
+  EXPECT_EQ(ws.Prefs.RecentFiles.back(), "/f2");  // eight kept, newest first
 }
 
 }  // namespace
