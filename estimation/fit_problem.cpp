@@ -12,6 +12,7 @@ SolveContext FitProblem::Context(EarlyStop stop) {
   ctx.ShowIntegrationErrors = prefs_.ShowIntegrationErrors;
   ctx.TimeLimit = prefs_.ModelTimeLimit;
   ctx.BetweenColumns = BetweenColumns;
+  ctx.ForwardDifferences = ForwardDifferences;
   if (prefs_.Integrator == kBdf) {
     if (!bdf_) bdf_ = std::make_unique<BdfIntegrator>();
     bdf_->Tolerances = {prefs_.RelTolerance, prefs_.AbsTolerance};

@@ -34,6 +34,7 @@ class FitProblem {
   MessageSink Say;  // a missing library, a failed Jacobian; empty: silent
   // Between the columns of a difference Jacobian; false abandons it (SolveContext).
   std::function<bool()> BetweenColumns;
+  bool ForwardDifferences = false;  // SolveContext's: set while a search takes its Jacobians
 
   TModel& Model() { return model_; }
   const TDataSet& Measured() const { return measured_; }

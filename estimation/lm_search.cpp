@@ -35,14 +35,19 @@ class Quiet {
   MessageSink said_;
 };
 
-// While a Jacobian runs, the problem serves the search's hooks between its columns.
+// While a Jacobian runs, the problem serves the search's hooks between its columns and takes
+// one-sided quotients.
 class Serving {
  public:
   Serving(FitProblem& problem, const LMHooks& hooks, bool& stopped) : problem_(problem) {
     if (hooks.Serve)
       problem.BetweenColumns = [&hooks, &stopped] { return !(stopped = !hooks.Serve()); };
+    problem.ForwardDifferences = true;
   }
-  ~Serving() { problem_.BetweenColumns = {}; }
+  ~Serving() {
+    problem_.BetweenColumns = {};
+    problem_.ForwardDifferences = false;
+  }
   Serving(const Serving&) = delete;
   Serving& operator=(const Serving&) = delete;
 

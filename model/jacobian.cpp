@@ -130,6 +130,16 @@ bool DifferenceColumn(SolveContext& ctx, JacobianWork& work, const T20Vector& pa
   for (int attempt = 0; attempt < 4; ++attempt, h /= 8) {
     double up = v + h, down = v - h;
     bool canUp = up <= upper, canDown = down >= lower;
+    if (ctx.ForwardDifferences) {
+      // One side, up where the box lets it; the two-sided rules below only where neither
+      // side can be solved.
+      std::vector<double>& side = canUp ? work.Ahead : work.Behind;
+      const double at = canUp ? up : down;
+      if ((canUp || canDown) && solveAt(at, side)) {
+        for (int n = 1; n <= m; ++n) work.Jacobian[n][j] = (side[n] - base(n)) / (at - v);
+        return true;
+      }
+    }
     if (!canUp && !canDown) {
       if (!(upper > lower)) {  // a box of one point: nothing moves
         for (int n = 1; n <= m; ++n) work.Jacobian[n][j] = 0;
@@ -184,7 +194,11 @@ bool ComputeJacobian(SolveContext& ctx, JacobianWork& work, const T20Vector& par
     work.Residuals[n] = y.C[cell.Event][cell.Variable] - y.M[cell.Event][cell.Variable];
   }
   work.Jacobian.Hold(m, static_cast<int>(columns.Params.size()));
-  const double step = RelativeDifferenceStep(ctx);
+  // A one-sided quotient's error is first order in its step: the balance with the solution's
+  // own error lies at the square root of that error where the central one's lies at the cube
+  // root.
+  const double central = RelativeDifferenceStep(ctx);
+  const double step = ctx.ForwardDifferences ? std::pow(central, 1.5) : central;
   bool ok = true, abandoned = false;
   for (std::size_t j = 0; j < columns.Params.size() && ok; ++j) {
     if (j > 0 && ctx.BetweenColumns && !ctx.BetweenColumns()) {

@@ -82,6 +82,10 @@ struct SolveContext {
   double PartialSum = 0;  // out: the running sum of squares where an early stop last looked
   BdfIntegrator* Bdf = nullptr;  // integrates the differential equations instead of Merson
   bool SensitivityJacobian = false;  // with Bdf: fit Jacobians from forward sensitivities
+  // A search's difference Jacobian: one-sided quotients from one solution per parameter,
+  // half the central ones' cost and precise enough to find the way; the statistics keep
+  // the central ones.
+  bool ForwardDifferences = false;
   // Asked between a difference Jacobian's columns, so that a long one keeps the window
   // answering; false abandons the Jacobian (no message).
   std::function<bool()> BetweenColumns = {};

@@ -114,8 +114,10 @@ def main():
     seconds = time.time() - begun
     best = min(finals)
     reached = sum(1 for f in finals if f - BEST_KNOWN <= 1e-3 * max(1, abs(BEST_KNOWN)))
+    finite = sorted(f for f in finals if math.isfinite(f))
+    median = finite[len(finite) // 2] if finite else math.inf
     print(json.dumps({"starts": len(starts), "seconds": seconds, "starts_per_minute": 60 * len(starts) / seconds,
-                      "best": best, "reached": reached}))
+                      "best": best, "reached": reached, "median": median}))
 
 
 if __name__ == "__main__":
