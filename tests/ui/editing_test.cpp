@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -169,6 +170,35 @@ TEST_F(Editing, TheViewMenuSwitchesTheLogAxisAndTheLegendAndTheFitPlotsArePages)
   EXPECT_GE(form_.RightPages()->indexOf(plots), 0);
   for (const char* name : {"ObservedPredicted", "ResidualsPredicted"})
     EXPECT_NE(plots->findChild<QWidget*>(name), nullptr) << name;
+}
+
+TEST_F(Editing, AValueTypedInTheParametersGridIsUndoneWithTheKeysAndItsDetailsStillCopy) {
+  Workspace& ws = form_.Ws();
+  auto* values = form_.findChild<QTableView*>("ParamGrid");
+  ASSERT_NE(values, nullptr);
+  form_.ShowPage(Page::Parameters);
+  values->setFocus();
+  values->setCurrentIndex(values->model()->index(0, 0));
+  QTest::keyClick(values, '2');
+  auto* editor = values->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, ".5");
+  QTest::keyClick(editor, Qt::Key_Return);
+  ASSERT_EQ(ws.Parameters.Value[1], 2.5);
+  values->setFocus();
+  QTest::keyClick(values, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ws.Parameters.Value[1], 1);
+  QTest::keyClick(values, Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(ws.Parameters.Value[1], 2.5);
+  // The details grid copies by itself; the Edit menu's Ctrl+C does not take the key from it.
+  auto* details = form_.findChild<QTableView*>("PDGrid");
+  ASSERT_NE(details, nullptr);
+  form_.ShowPage(Page::ParameterDetails);
+  details->setFocus();
+  details->setCurrentIndex(details->model()->index(0, 0));
+  QApplication::clipboard()->clear();
+  QTest::keyClick(details, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_TRUE(QApplication::clipboard()->text().startsWith("2.5")) << QApplication::clipboard()->text().toStdString();
 }
 
 }  // namespace
