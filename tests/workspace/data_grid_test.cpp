@@ -355,17 +355,5 @@ TEST_F(GridClipboard, UndoTakesBackEachChangeWholeAndRedoDoesItAgain) {
   EXPECT_FALSE(Grid().CanUndo());
 }
 
-TEST_F(GridClipboard, EscapeInARefusedCellBringsBackItsValue) {
-  TypeInto(3, 1, "1,5");
-  EXPECT_FALSE(Grid().EnterKey());
-  EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kInvalidNumber});
-  Grid().EscapeKey();
-  EXPECT_FALSE(Grid().EditorOpen());
-  EXPECT_EQ(Grid().Text(3, 1), "1.30000");
-  ASSERT_TRUE(Grid().SelectCell(3, 2));  // nothing left to refuse
-  EXPECT_TRUE(ui_.Messages.empty());
-  EXPECT_EQ(ws_->MeasuredData.YData.M[1][1], 1.3);
-}
-
 }  // namespace
 }  // namespace zelk
