@@ -790,5 +790,22 @@ TEST(Zelkcli, MultiStartShardsMergeIntoTheResultOfOneRun) {
   }
 }
 
+// A batch system's time limit (SIGTERM) ends a multi-start as Stop does in the window: the
+// finished starts are written, and the run says it was cut short.
+TEST(Zelkcli, AMultiStartStoppedByASignalWritesTheStartsThatFinished) {
+  const std::string model = std::string(EXAMPLES) + "/abc.mod " + std::string(EXAMPLES) + "/abc.zkd";
+  ASSERT_EQ(Cli("fit " + model).Status, 0);  // compiled once, so the clock runs on the starts
+  const CliRun run = test::RunCommand(
+      "XDG_CONFIG_HOME=/nonexistent/zelk-test XDG_CACHE_HOME=" + CacheHome().string() +
+      " timeout --preserve-status -s TERM 3 " + std::string(ZELKCLI) + " fit " + model +
+      " --starts 100000 --jobs 2 --min 0.01,0.01 --max 10,10 --scale log10 --json");
+  EXPECT_EQ(run.Status, 1) << run.Out;
+  const Json line = JsonLine(run);
+  EXPECT_NE(line.value("error", "").find("stopped by a signal"), std::string::npos) << run.Out;
+  EXPECT_GT(line["starts"].size(), 0u);
+  EXPECT_LT(line["starts_run"].get<int>(), 100000);
+  EXPECT_EQ(line["starts_total"], 100000);
+}
+
 }  // namespace
 }  // namespace zelk

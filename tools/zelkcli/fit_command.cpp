@@ -1,5 +1,6 @@
 #include "tools/zelkcli/fit_command.h"
 
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -398,6 +399,7 @@ class DataSetFit {
   std::string Reason;
 
  private:
+  std::string interrupted_;  // why a multi-start ended before its starts did
   int Fail(const std::string& text) {
     Tell(text);
     Reason = OneLine(text);
@@ -687,6 +689,37 @@ FitOptions DataSetFit::SearchOptions() const {
   return options;
 }
 
+namespace {
+
+// A multi-start stopped by Ctrl+C or by a batch system's time limit (SIGTERM) ends as the
+// window's Stop does: the running starts are dropped and the finished ones are written.
+volatile sig_atomic_t gStopStarts = 0;
+
+void StopStarts(int) { gStopStarts = 1; }
+
+class StopOnSignals {
+ public:
+  StopOnSignals() {
+    gStopStarts = 0;
+    struct sigaction stop {};
+    stop.sa_handler = StopStarts;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGINT, &stop, &oldInt_);
+    sigaction(SIGTERM, &stop, &oldTerm_);
+  }
+  ~StopOnSignals() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  StopOnSignals(const StopOnSignals&) = delete;
+  StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+ private:
+  struct sigaction oldInt_ {}, oldTerm_ {};
+};
+
+}  // namespace
+
 int DataSetFit::RunStarts() {
   int shard = 1, shards = 1;
   if (!o_.Shard.empty() && (std::sscanf(o_.Shard.c_str(), "%d/%d", &shard, &shards) != 2 ||
@@ -700,12 +733,20 @@ int DataSetFit::RunStarts() {
   options.StartSeconds = static_cast<double>(o_.StartSeconds);
   options.Only = ShardStarts(options.Count, shard, shards);
   observer_.Quiet = true;  // the children's messages would interleave
-  starts_ = zelk::RunStarts(SearchOptions(), problem_, table_, options, observer_);
+  {
+    const StopOnSignals signals;
+    starts_ = zelk::RunStarts(SearchOptions(), problem_, table_, options, observer_, {},
+                              [] { return gStopStarts == 0; });
+  }
   observer_.Quiet = false;
+  if (gStopStarts)
+    interrupted_ = "stopped by a signal: " + std::to_string(starts_.size()) + " of " +
+                   std::to_string(options.Only.size()) + " starts finished and are written";
   record_.Starts = starts_;  // the report counts those that reached the best
   // No start that ended with an objective is no fit, whatever the start values give.
   if (starts_.empty() || starts_.front().Failed())
-    return Fail("no start of the multi-start ended with an objective");
+    return Fail(interrupted_.empty() ? "no start of the multi-start ended with an objective"
+                                     : interrupted_);
   for (int i = 1; i <= table_.Count; ++i)
     table_.Value[i] = table_.TrialValue[i] = starts_.front().Values[static_cast<std::size_t>(i - 1)];
   return 0;
@@ -993,6 +1034,8 @@ int DataSetFit::Compute() {
              (fit.Message.empty() ? "" : ": " + fit.Message);
     return 1;
   }
+  // Written, but not the run that was asked for.
+  if (!interrupted_.empty()) return Fail(interrupted_);
   return 0;
 }
 
