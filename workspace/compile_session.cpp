@@ -1,8 +1,8 @@
 
 #include "workspace/compile_session.h"
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
