@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -199,6 +200,19 @@ TEST_F(Editing, AValueTypedInTheParametersGridIsUndoneWithTheKeysAndItsDetailsSt
   QApplication::clipboard()->clear();
   QTest::keyClick(details, Qt::Key_C, Qt::ControlModifier);
   EXPECT_TRUE(QApplication::clipboard()->text().startsWith("2.5")) << QApplication::clipboard()->text().toStdString();
+}
+
+TEST_F(Editing, TheObjectiveTypeClickedOnTheFlowPageIsRememberedForTheNextSession) {
+  form_.ShowPage(Page::Flow);
+  QRadioButton* likelihood = nullptr;
+  for (QRadioButton* b : form_.findChildren<QRadioButton*>())
+    if (b->text() == "Likelihood") likelihood = b;
+  ASSERT_NE(likelihood, nullptr);
+  QApplication::processEvents();
+  ASSERT_TRUE(likelihood->isVisible());
+  QTest::mouseClick(likelihood, Qt::LeftButton, {}, QPoint(5, likelihood->height() / 2));
+  EXPECT_EQ(form_.Ws().Problem().ObjectiveKind, TObjectiveKind::Likelihood);
+  EXPECT_EQ(form_.Ws().Prefs.Objective, static_cast<int>(TObjectiveKind::Likelihood));
 }
 
 }  // namespace
