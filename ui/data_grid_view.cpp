@@ -117,14 +117,6 @@ DataGrid::Key CoreKey(int key) {
       return DataGrid::Key::Left;
     case Qt::Key_Right:
       return DataGrid::Key::Right;
-    case Qt::Key_Delete:
-      return DataGrid::Key::Delete;
-    case Qt::Key_C:
-      return DataGrid::Key::C;
-    case Qt::Key_X:
-      return DataGrid::Key::X;
-    case Qt::Key_V:
-      return DataGrid::Key::V;
     default:
       return DataGrid::Key::Other;
   }
@@ -216,11 +208,9 @@ void DataGridView::KeyReleased(const QKeyEvent* event) {
   const auto mods = event->modifiers() & ~Qt::KeypadModifier;
   const bool ctrl = mods & Qt::ControlModifier;
   const bool other = mods & ~Qt::ControlModifier;
-  DataGrid::Key key = CoreKey(event->key());
   // The clipboard keys and Delete acted when pressed, through the Edit menu (in the cell
-  // editor on its own text); their release must not act a second time.
-  if (key != DataGrid::Key::Left && key != DataGrid::Key::Right) key = DataGrid::Key::Other;
-  grid_.KeyReleased(key, ctrl, other);
+  // editor on its own text); their release only marks the data set, as any key does.
+  grid_.KeyReleased(CoreKey(event->key()), ctrl, other);
   Refresh();
 }
 

@@ -215,21 +215,16 @@ void DataGrid::EndStep() {
     if (!(change.After == change.Before)) step.push_back(std::move(change));
   }
   pending_.clear();
-  if (step.empty()) return;
-  constexpr std::size_t kMostSteps = 200;
-  if (undo_.size() == kMostSteps) undo_.erase(undo_.begin());
-  undo_.push_back(std::move(step));
-  redo_.clear();
+  if (!step.empty()) history_.Push(std::move(step));
 }
 
-bool DataGrid::Replay(std::vector<Step>& from, std::vector<Step>& to, bool undo) {
-  if (locked_ || from.empty()) return false;
+bool DataGrid::Replay(bool undo) {
+  if (locked_ || !(undo ? history_.CanUndo() : history_.CanRedo())) return false;
   // An open edit is dropped first: its cell may be one the step restores.
   if (edited_) Restore(cursor_.Column(), cursor_.Row(), beforeEdit_);
   edited_ = false;
   editorOpen_ = false;
-  Step step = std::move(from.back());
-  from.pop_back();
+  const Step step = *history_.Take(undo);
   // Backwards, so a cell touched twice ends with its earliest Before.
   if (undo)
     for (auto it = step.rbegin(); it != step.rend(); ++it) Restore(it->Col, it->Row, it->Before);
@@ -245,39 +240,28 @@ bool DataGrid::Replay(std::vector<Step>& from, std::vector<Step>& to, bool undo)
   }
   cursor_.MoveTo(changed.Left, changed.Top);
   cursor_.Select(changed);
-  to.push_back(std::move(step));
   markModified_();
   ui_.Repaint(View::DataGrid);
   return true;
 }
 
-bool DataGrid::Undo() { return Replay(undo_, redo_, true); }
-bool DataGrid::Redo() { return Replay(redo_, undo_, false); }
+bool DataGrid::Undo() { return Replay(true); }
+bool DataGrid::Redo() { return Replay(false); }
 
 void DataGrid::ForgetEdits() {
-  undo_.clear();
-  redo_.clear();
+  history_.Clear();
   pending_.clear();
 }
 
 bool DataGrid::CommitEditedCell() { return ValidateCurrent(); }
 
 void DataGrid::KeyReleased(Key key, bool ctrl, bool otherModifier) {
-  if (locked_) {
-    if (ctrl && !otherModifier && key == Key::C) Copy();
-    return;
-  }
-  if (!ctrl && !otherModifier) {
-    if (key == Key::Left && editorOpen_ && cursor_.Column() > 1)
+  if (locked_) return;
+  if (!ctrl && !otherModifier && editorOpen_) {
+    if (key == Key::Left && cursor_.Column() > 1)
       SelectCell(cursor_.Column() - 1, cursor_.Row());
-    else if (key == Key::Right && editorOpen_ && cursor_.Column() + 1 < columnCount_)
+    else if (key == Key::Right && cursor_.Column() + 1 < columnCount_)
       SelectCell(cursor_.Column() + 1, cursor_.Row());
-    else if (key == Key::Delete)
-      ClearSelection();
-  } else if (ctrl && !otherModifier) {
-    if (key == Key::C) Copy();
-    if (key == Key::X) Cut();
-    if (key == Key::V) Paste(ui_.ClipboardText());
   }
   markModified_();
 }

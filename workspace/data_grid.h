@@ -11,6 +11,7 @@
 
 #include "base/data_set.h"
 #include "model/model_names.h"
+#include "workspace/edit_history.h"
 #include "workspace/grid_cursor.h"
 #include "workspace/user_interface.h"
 
@@ -77,10 +78,10 @@ class DataGrid {
   // text was not typed keeps its exact value.
   bool CommitEditedCell();
 
-  enum class Key { Left, Right, Delete, C, X, V, Other };
+  enum class Key { Left, Right, Other };
   // A key released in the grid: with the editor open and no modifier Left and Right move a
-  // column; Delete clears the selection; Ctrl+C, Ctrl+X, Ctrl+V copy, cut and paste. Any
-  // key marks the data set not saved.
+  // column. Any key marks the data set not saved (none while locked). Delete and the
+  // clipboard keys are the Edit commands', acting when pressed.
   void KeyReleased(Key key, bool ctrl, bool otherModifier);
   // Empties the selected cells and makes their values missing; more than one cell is
   // cleared only after the user agrees.
@@ -104,8 +105,8 @@ class DataGrid {
   // does it again. Both refuse while the grid is locked.
   bool Undo();
   bool Redo();
-  bool CanUndo() const { return !undo_.empty(); }
-  bool CanRedo() const { return !redo_.empty(); }
+  bool CanUndo() const { return history_.CanUndo(); }
+  bool CanRedo() const { return history_.CanRedo(); }
   // Another data set: the steps of the old one are gone.
   void ForgetEdits();
 
@@ -129,7 +130,8 @@ class DataGrid {
   // The touched cells that changed become one undoable step.
   void EndStep();
   // Moves the newest step of `from` onto `to`, applying its Before (undo) or After states.
-  bool Replay(std::vector<Step>& from, std::vector<Step>& to, bool undo);
+  // Applies the newest step's Before states (undo) or its After states (redo).
+  bool Replay(bool undo);
 
   void SetText(int col, int row, std::string text);
   // The data value a cell stands for; false for the label column or beyond the grid.
@@ -153,7 +155,7 @@ class DataGrid {
   bool edited_ = false;
   CellState beforeEdit_;  // the current cell before its typing began
   Step pending_;
-  std::vector<Step> undo_, redo_;
+  EditHistory<Step> history_;
 };
 
 }  // namespace zelk

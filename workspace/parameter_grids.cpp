@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 #include "base/format.h"
@@ -366,10 +367,7 @@ double ParameterGrids::Cell(int col, int row) const {
 void ParameterGrids::Remember(int col, int row, double after) {
   const double before = Cell(col, row);
   if (before == after) return;
-  constexpr std::size_t kMostSteps = 200;
-  if (undo_.size() == kMostSteps) undo_.erase(undo_.begin());
-  undo_.push_back({col, row, before, after});
-  redo_.clear();
+  history_.Push({col, row, before, after});
 }
 
 void ParameterGrids::Apply(int col, int row, double v) {
@@ -400,23 +398,19 @@ void ParameterGrids::Apply(int col, int row, double v) {
   ui_.Repaint(View::ParameterGrids);
 }
 
-bool ParameterGrids::Replay(std::vector<Change>& from, std::vector<Change>& to, bool undo) {
-  if (locked_ || from.empty()) return false;
-  const Change change = from.back();
-  from.pop_back();
+bool ParameterGrids::Replay(bool undo) {
+  if (locked_) return false;
+  const std::optional<Change> change = history_.Take(undo);
+  if (!change) return false;
   // A row beyond a lowered count is still the record's: its value comes back with the count.
-  if (change.Row >= 1 && change.Row <= Room(record_))
-    Apply(change.Col, change.Row, undo ? change.Before : change.After);
-  to.push_back(change);
+  if (change->Row >= 1 && change->Row <= Room(record_))
+    Apply(change->Col, change->Row, undo ? change->Before : change->After);
   return true;
 }
 
-bool ParameterGrids::Undo() { return Replay(undo_, redo_, true); }
-bool ParameterGrids::Redo() { return Replay(redo_, undo_, false); }
+bool ParameterGrids::Undo() { return Replay(true); }
+bool ParameterGrids::Redo() { return Replay(false); }
 
-void ParameterGrids::ForgetEdits() {
-  undo_.clear();
-  redo_.clear();
-}
+void ParameterGrids::ForgetEdits() { history_.Clear(); }
 
 }  // namespace zelk

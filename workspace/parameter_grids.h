@@ -15,6 +15,7 @@
 #include "estimation/parameter_record.h"
 #include "model/model_names.h"
 #include "workspace/data_grid.h"
+#include "workspace/edit_history.h"
 #include "workspace/user_interface.h"
 
 namespace zelk {
@@ -198,7 +199,8 @@ class ParameterGrids {
   void Apply(int col, int row, double v);
   // Records the change of a cell about to be stored.
   void Remember(int col, int row, double after);
-  bool Replay(std::vector<Change>& from, std::vector<Change>& to, bool undo);
+  // Undo (or redo) the newest change; false while locked or when there is none.
+  bool Replay(bool undo);
   // A number typed into `grid` at (col, row) goes to the record.
   void Store(ParameterGrid& grid, int col, int row, double v);
   void StoreScale(int row, TScale scale);
@@ -216,7 +218,7 @@ class ParameterGrids {
   ParameterGrid paramGrid_;
   ParameterGrid pdGrid_;
   bool locked_ = false;
-  std::vector<Change> undo_, redo_;
+  EditHistory<Change> history_;
 };
 
 }  // namespace zelk

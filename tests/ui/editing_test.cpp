@@ -1,6 +1,6 @@
 // The day-long window, driven by keys and menus as a user would: undo after a wrong paste,
 // Escape in a refused cell, the Messages pane that follows its newest line, File > Recent,
-// the chart's own View switches and the plots beside it.
+// the chart's own View switches.
 
 #include <gtest/gtest.h>
 
@@ -84,10 +84,7 @@ TEST_F(Editing, AWrongPasteIsUndoneAndRedoneWithTheKeysAndEachKeyActsOnce) {
   EXPECT_EQ(Cell(1, 1), "#");
   QTest::keyClick(grid_, Qt::Key_Y, Qt::ControlModifier);
   EXPECT_EQ(Cell(1, 1), "5");
-  // The Edit menu does the same and shows the keys beside its entries.
-  QAction* undo = form_.Command("UndoAction");
-  EXPECT_EQ(undo->shortcut(), QKeySequence(QKeySequence::Undo));
-  undo->trigger();
+  form_.Command("UndoAction")->trigger();  // the Edit menu's entry does the same
   EXPECT_EQ(Cell(1, 1), "#");
 
   // Copy acts once on its key, with the modifier let go first too.
@@ -157,7 +154,7 @@ TEST_F(Editing, FileRecentReopensTheFilesOpenedLast) {
   EXPECT_EQ(ws.Prefs.RecentFiles[0], std::string(EXAMPLES) + "/abc.zkd");
 }
 
-TEST_F(Editing, TheViewMenuSwitchesTheLogAxisAndTheLegendAndTheFitPlotsArePages) {
+TEST_F(Editing, TheViewMenuSwitchesTheLogAxisAndTheLegend) {
   Workspace& ws = form_.Ws();
   EXPECT_TRUE(ws.Prefs.ChartLegend);
   form_.Command("LegendAction")->trigger();
@@ -166,11 +163,6 @@ TEST_F(Editing, TheViewMenuSwitchesTheLogAxisAndTheLegendAndTheFitPlotsArePages)
   form_.Command("LogYAxisAction")->trigger();
   EXPECT_TRUE(ws.Prefs.LogYAxis);
   EXPECT_TRUE(form_.Command("LogYAxisAction")->isChecked());
-  auto* plots = form_.findChild<QWidget*>("FitPlots");
-  ASSERT_NE(plots, nullptr);
-  EXPECT_GE(form_.RightPages()->indexOf(plots), 0);
-  for (const char* name : {"ObservedPredicted", "ResidualsPredicted"})
-    EXPECT_NE(plots->findChild<QWidget*>(name), nullptr) << name;
 }
 
 TEST_F(Editing, AValueTypedInTheParametersGridIsUndoneWithTheKeysAndItsDetailsStillCopy) {

@@ -232,18 +232,18 @@ TEST_F(GridClipboard, APasteBeyondTheDataSetIsClippedToItAndSaysHowManyWereLeftO
 
 TEST_F(GridClipboard, DeleteAsksOnlyForMoreThanOneCell) {
   Select(1, 2, 1, 2);
-  Grid().KeyReleased(DataGrid::Key::Delete, false, false);
+  ws_->DeleteAction();
   EXPECT_TRUE(ui_.Messages.empty());
   EXPECT_FALSE(ws_->MeasuredData.XData.Defined[2][1]);
   EXPECT_EQ(Grid().DisplayText(1, 2), "#");
 
   Select(1, 3, 2, 3);
   ui_.Answers = {Answer::No};
-  Grid().KeyReleased(DataGrid::Key::Delete, false, false);
+  ws_->DeleteAction();
   EXPECT_EQ(ui_.TakeMessages(), std::vector<std::string>{msg::kClearCells});
   EXPECT_TRUE(ws_->MeasuredData.XData.Defined[3][2]);
   ui_.Answers = {Answer::Yes};
-  Grid().KeyReleased(DataGrid::Key::Delete, false, false);
+  ws_->DeleteAction();
   EXPECT_FALSE(ws_->MeasuredData.XData.Defined[3][1]);
   EXPECT_FALSE(ws_->MeasuredData.XData.Defined[3][2]);
   EXPECT_EQ(Grid().Text(1, 3), "");
@@ -278,14 +278,6 @@ TEST_F(GridClipboard, KeysMoveWithTheEditorOpenAndAlwaysMarkTheDataModified) {
   Grid().KeyReleased(DataGrid::Key::Left, false, false);  // column 1 is the first
   EXPECT_EQ(Grid().CurrentColumn(), 1);
   EXPECT_TRUE(ui_.Messages.empty());
-
-  Select(1, 4, 1, 4);
-  ui_.Clipboard = "9\r\n";
-  Grid().KeyReleased(DataGrid::Key::V, true, false);
-  EXPECT_EQ(ws_->MeasuredData.XData.X[4][1], 9);
-  Grid().KeyReleased(DataGrid::Key::V, true, true);  // Ctrl+Shift+V is not Paste
-  Grid().KeyReleased(DataGrid::Key::C, false, false);
-  EXPECT_EQ(ui_.Clipboard, "9\r\n");
 }
 
 TEST_F(GridClipboard, EditCommandsActOnTheFocusedControl) {
