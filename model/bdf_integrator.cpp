@@ -151,18 +151,23 @@ SolveResult BdfIntegrator::Integrate(SolveContext& ctx, const T20Vector& paramet
                                      const T20Vector& from, const T20Vector& to,
                                      const T50Vector& y0, T50Vector& y, StateSensitivities* s) {
   Cvodes& c = *cv_;
-  const int n = ctx.Measured.YData.DepCount;
+  const int dep = ctx.Measured.YData.DepCount;
+  // Only the differential responses move; the others hold what the static section set, which
+  // the right-hand side may read. Leaving them out of the system spares the dense Newton
+  // matrix their rows and columns.
+  const int difEq = ctx.Model.DifEqCount;
+  const int n = difEq > 0 && difEq < dep ? difEq : dep;
   y = y0;
   if (to[1] == from[1]) return SolveResult::Solved;
   if (!c.Prepare(n, Tolerances)) return SolveResult::PrecisionNotReached;
   c.ctx = &ctx;
-  c.arg.Hold(n);
+  c.arg = y0;
   c.p = parameters;
   c.x = from;
   // Going on needs the same equations at the same point in the same state, and no
   // sensitivities to start anew.
   bool goOn = !s && !c.sensOn && c.haveEnd && c.endX == from && c.endP == parameters;
-  for (int j = 1; goOn && j <= n; ++j) goOn = c.endY[j] == y0[j];
+  for (int j = 1; goOn && j <= dep; ++j) goOn = c.endY[j] == y0[j];
   double* state = N_VGetArrayPointer(c.y);
   if (!goOn) {
     for (int j = 1; j <= n; ++j) state[j - 1] = y0[j];

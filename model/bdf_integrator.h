@@ -36,8 +36,8 @@ class BdfIntegrator {
 
   BdfTolerances Tolerances;
 
-  // Integrates components 1..DepCount of y0 from from[1] to to[1] into y, the other
-  // independent variables held at from's. Solved; PrecisionNotReached when CVODES gave up
+  // Integrates the differential components 1..DifEqCount of y0 from from[1] to to[1] into y
+  // (the other responses keep y0's values), the other independent variables held at from's. Solved; PrecisionNotReached when CVODES gave up
   // short of to[1] (error or convergence tests, too many steps), its reason in the log when
   // the context asks for integration errors; ModelFault when the model's derivatives failed
   // (or passed the time limit).
