@@ -103,8 +103,13 @@ class ResidualCost final : public ceres::CostFunction {
       }
       return true;
     }
-    if (problem_.Solve(p) != SolveResult::Solved) return Failed();
-    if (!problem_.Residuals(scratch_) || scratch_.size() != m) return false;
+    // The line search and the step's own test evaluate the same point one after the other.
+    if (!(lastX_.size() == n && std::equal(lastX_.begin(), lastX_.end(), x[0]))) {
+      lastX_.clear();
+      if (problem_.Solve(p) != SolveResult::Solved) return Failed();
+      if (!problem_.Residuals(scratch_) || scratch_.size() != m) return false;
+      lastX_.assign(x[0], x[0] + n);
+    }
     std::copy(scratch_.begin(), scratch_.end(), residuals);
     // The computed values are the last trial's: the search solves its end point once more.
     return true;
@@ -122,16 +127,23 @@ class ResidualCost final : public ceres::CostFunction {
   const LMHooks& hooks_;
   mutable JacobianColumns columns_;
   mutable std::vector<double> scratch_;
+  mutable std::vector<double> lastX_;  // where scratch_ was solved, if it was
 
  public:
   mutable bool stopped_ = false;  // the hooks stopped the search inside a Jacobian
 };
 
+// Iterations in a row that end with the same parameters on their bounds before the pass
+// holds them there: a step projected onto the box crawls along a bound.
+constexpr int kPinnedIterations = 4;
+
 class Progress final : public ceres::IterationCallback {
  public:
   Progress(TParameterRecord& record, const FreeParameters& free, const std::vector<double>& x,
+           const std::vector<double>& lower, const std::vector<double>& upper,
            const LMHooks& hooks, LMOutcome& outcome)
-      : record_(record), free_(free), x_(x), hooks_(hooks), outcome_(outcome) {}
+      : record_(record), free_(free), x_(x), lower_(lower), upper_(upper), hooks_(hooks),
+        outcome_(outcome) {}
   ceres::CallbackReturnType operator()(const ceres::IterationSummary& s) override {
     // x holds the point the search stands on: the last accepted one.
     free_.Natural(x_.data(), record_.Value);
@@ -139,15 +151,33 @@ class Progress final : public ceres::IterationCallback {
     if (s.iteration > 0) ++outcome_.Iterations;
     if (improved) ++outcome_.Successful;
     const bool go = !hooks_.Iteration || hooks_.Iteration(improved, 2 * s.cost);
-    return go ? ceres::SOLVER_CONTINUE : ceres::SOLVER_ABORT;
+    if (!go) return ceres::SOLVER_ABORT;
+    if (improved) {
+      std::vector<int> on;
+      for (std::size_t j = 0; j < x_.size(); ++j)
+        if (x_[j] <= lower_[j] || x_[j] >= upper_[j]) on.push_back(free_.Index[j]);
+      pinnedFor_ = !on.empty() && on.size() < x_.size() && on == pinned_ ? pinnedFor_ + 1 : 1;
+      pinned_ = std::move(on);
+      if (pinnedFor_ >= kPinnedIterations) {
+        Pinned = pinned_;
+        return ceres::SOLVER_TERMINATE_SUCCESSFULLY;
+      }
+    }
+    return ceres::SOLVER_CONTINUE;
   }
+
+  std::vector<int> Pinned;  // set when the pass ended on a crawl along these parameters' bounds
 
  private:
   TParameterRecord& record_;
   const FreeParameters& free_;
   const std::vector<double>& x_;
+  const std::vector<double>& lower_;
+  const std::vector<double>& upper_;
   const LMHooks& hooks_;
   LMOutcome& outcome_;
+  std::vector<int> pinned_;
+  int pinnedFor_ = 0;
 };
 
 }  // namespace
@@ -157,10 +187,11 @@ bool LMCanFit(TObjectiveKind kind) { return kind != TObjectiveKind::BoxDraper; }
 namespace {
 
 // One Ceres run over the parameters `free` from their Value; the others stay where they are.
+// `pinned` gets the parameters whose bounds the run ended crawling along, if it did.
 ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
                             const std::vector<int>& freeIndex, int maxIterations,
                             const LMTolerances& tolerances, const LMHooks& hooks,
-                            LMOutcome& outcome) {
+                            LMOutcome& outcome, std::vector<int>& pinned) {
   FreeParameters free{freeIndex, {}};
   std::vector<double> x;
   for (int i : freeIndex) {
@@ -172,12 +203,15 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
   ceres::Problem lm(problemOptions);
   ResidualCost cost(problem, record, free, hooks);
   lm.AddResidualBlock(&cost, nullptr, x.data());
+  std::vector<double> lower, upper;
   for (std::size_t j = 0; j < freeIndex.size(); ++j) {
     const int i = freeIndex[j];
-    lm.SetParameterLowerBound(x.data(), static_cast<int>(j), ToScaled(free.Scale[j], record.MinBound[i]));
-    lm.SetParameterUpperBound(x.data(), static_cast<int>(j), ToScaled(free.Scale[j], record.MaxBound[i]));
+    lower.push_back(ToScaled(free.Scale[j], record.MinBound[i]));
+    upper.push_back(ToScaled(free.Scale[j], record.MaxBound[i]));
+    lm.SetParameterLowerBound(x.data(), static_cast<int>(j), lower.back());
+    lm.SetParameterUpperBound(x.data(), static_cast<int>(j), upper.back());
   }
-  Progress progress(record, free, x, hooks, outcome);
+  Progress progress(record, free, x, lower, upper, hooks, outcome);
   ceres::Solver::Options options;
   options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
   options.linear_solver_type = ceres::DENSE_QR;
@@ -204,6 +238,10 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
   }
   options.gradient_tolerance = std::min(options.gradient_tolerance, 1e-6 * narrowest);
   options.num_threads = 1;
+  // The projected line search that keeps steps inside the bounds backtracks on the cost
+  // alone: its cubic interpolation asks for the gradient, a whole Jacobian of solutions, at
+  // every trial point.
+  options.line_search_interpolation_type = ceres::BISECTION;
   options.logging_type = ceres::SILENT;
   options.update_state_every_iteration = true;
   options.callbacks.push_back(&progress);
@@ -213,8 +251,16 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
   if (cost.stopped_) summary.termination_type = ceres::USER_FAILURE;
   // A run that was stopped or failed gets its start back from Ceres: Value keeps the last
   // point an iteration stood on.
-  if (summary.termination_type != ceres::USER_FAILURE && summary.termination_type != ceres::FAILURE)
+  if (summary.termination_type != ceres::USER_FAILURE && summary.termination_type != ceres::FAILURE) {
     free.Natural(x.data(), record.Value);
+    // On a bound exactly, not where the scale's round trip puts it.
+    for (std::size_t j = 0; j < freeIndex.size(); ++j) {
+      const int i = freeIndex[j];
+      if (x[j] <= lower[j]) record.Value[i] = record.MinBound[i];
+      if (x[j] >= upper[j]) record.Value[i] = record.MaxBound[i];
+    }
+  }
+  pinned = std::move(progress.Pinned);
   return summary;
 }
 
@@ -305,23 +351,39 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
     outcome.Message = "every parameter is fixed";
     return outcome;
   }
+  // Steps projected onto the box crawl along a bound: once a pass converged with parameters
+  // on their bounds, or went on crawling along them, those are held there while the rest
+  // converge, then all are let go once more (a parameter whose optimum lies inside moves off
+  // again). A pass that lets all go and crawls along the same bounds again has found the
+  // optimum on them.
+  std::vector<int> pinned, held, released;
   ceres::Solver::Summary summary =
-      Pass(problem, record, free, maxIterations, tolerances, hooks, outcome);
-  // Steps projected onto the box crawl along a bound: once converged, the parameters that sit
-  // on one are held there while the rest converge, then all are let go once more (a
-  // parameter whose optimum lies inside moves off again).
-  std::vector<int> inside;
-  for (int i : free)
-    if (record.Value[i] != record.MinBound[i] && record.Value[i] != record.MaxBound[i])
-      inside.push_back(i);
-  if (summary.termination_type == ceres::CONVERGENCE && !inside.empty() &&
-      inside.size() < free.size()) {
-    for (const std::vector<int>* pass : {&inside, &free}) {
-      const int left = maxIterations - outcome.Iterations;
-      if (left <= 0 || summary.termination_type != ceres::CONVERGENCE) break;
-      summary = Pass(problem, record, *pass, left, tolerances, hooks, outcome);
+      Pass(problem, record, free, maxIterations, tolerances, hooks, outcome, pinned);
+  const auto ended = [&summary] {
+    return summary.termination_type == ceres::CONVERGENCE ||
+           summary.termination_type == ceres::USER_SUCCESS;
+  };
+  for (int round = 0; round < 2 * kLMRestarts && ended(); ++round) {
+    const int left = maxIterations - outcome.Iterations;
+    if (left <= 0) break;
+    std::vector<int> active;
+    if (held.empty()) {
+      std::vector<int> on;
+      for (int i : free)
+        if (record.Value[i] <= record.MinBound[i] || record.Value[i] >= record.MaxBound[i])
+          on.push_back(i);
+      if (on.empty() || on.size() == free.size() || on == released) break;
+      held = released = on;
+      for (int i : free)
+        if (!std::binary_search(held.begin(), held.end(), i)) active.push_back(i);
+    } else {
+      held.clear();
+      active = free;
     }
+    summary = Pass(problem, record, active, left, tolerances, hooks, outcome, pinned);
   }
+  // The release pass ended on the bounds' crawl: that is its optimum, not an early stop.
+  if (summary.termination_type == ceres::USER_SUCCESS) summary.termination_type = ceres::CONVERGENCE;
   // Ceres' tests look at one step: a short step after rejected ones meets them on a crawl.
   // While a Gauss-Newton step still promises more than the tolerance, a fresh trust region
   // goes on from where the run ended.
@@ -330,13 +392,14 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
     left = RemainingDecrease(problem, record, free);
     const int iterationsLeft = maxIterations - outcome.Iterations;
     if (restart == kLMRestarts || left <= tolerances.Function || iterationsLeft <= 0) break;
-    summary = Pass(problem, record, free, iterationsLeft, tolerances, hooks, outcome);
+    summary = Pass(problem, record, free, iterationsLeft, tolerances, hooks, outcome, pinned);
   }
   outcome.Message = summary.message;
   outcome.Reason = EndOf(summary.termination_type);
   if (outcome.Reason == SearchEnd::Converged) {
-    // Tolerances met where the model still promises a step are no optimum: it is said.
-    if (left > kStalledDecrease) {
+    // Tolerances met where the model still promises a step beyond them are no optimum: it is
+    // said.
+    if (left > std::max(kStalledDecrease, tolerances.Function)) {
       outcome.Reason = SearchEnd::Stalled;
       outcome.Message += " A Gauss-Newton step would still lower the objective by " +
                          FormatGeneral(100 * left, 3) + " %.";
