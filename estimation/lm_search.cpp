@@ -261,6 +261,12 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
     }
   }
   pinned = std::move(progress.Pinned);
+  if (!pinned.empty()) {
+    std::string which;
+    for (int i : pinned) which += (which.empty() ? "" : ", ") + std::to_string(i);
+    summary.message = "Converged with parameter" + std::string(pinned.size() > 1 ? "s " : " ") +
+                      which + " on " + (pinned.size() > 1 ? "their bounds." : "its bound.");
+  }
   return summary;
 }
 
