@@ -187,11 +187,11 @@ bool LMCanFit(TObjectiveKind kind) { return kind != TObjectiveKind::BoxDraper; }
 namespace {
 
 // One Ceres run over the parameters `free` from their Value; the others stay where they are.
-// `pinned` gets the parameters whose bounds the run ended crawling along, if it did.
+// A run that ended crawling along bounds says whose.
 ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
                             const std::vector<int>& freeIndex, int maxIterations,
                             const LMTolerances& tolerances, const LMHooks& hooks,
-                            LMOutcome& outcome, std::vector<int>& pinned) {
+                            LMOutcome& outcome) {
   FreeParameters free{freeIndex, {}};
   std::vector<double> x;
   for (int i : freeIndex) {
@@ -260,8 +260,7 @@ ceres::Solver::Summary Pass(FitProblem& problem, TParameterRecord& record,
       if (x[j] >= upper[j]) record.Value[i] = record.MaxBound[i];
     }
   }
-  pinned = std::move(progress.Pinned);
-  if (!pinned.empty()) {
+  if (const std::vector<int>& pinned = progress.Pinned; !pinned.empty()) {
     std::string which;
     for (int i : pinned) which += (which.empty() ? "" : ", ") + std::to_string(i);
     summary.message = "Converged with parameter" + std::string(pinned.size() > 1 ? "s " : " ") +
@@ -362,9 +361,10 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
   // converge, then all are let go once more (a parameter whose optimum lies inside moves off
   // again). A pass that lets all go and crawls along the same bounds again has found the
   // optimum on them.
-  std::vector<int> pinned, held, released;
+  std::vector<int> held;  // by the last holding pass
+  bool holding = false;
   ceres::Solver::Summary summary =
-      Pass(problem, record, free, maxIterations, tolerances, hooks, outcome, pinned);
+      Pass(problem, record, free, maxIterations, tolerances, hooks, outcome);
   const auto ended = [&summary] {
     return summary.termination_type == ceres::CONVERGENCE ||
            summary.termination_type == ceres::USER_SUCCESS;
@@ -372,21 +372,18 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
   for (int round = 0; round < 2 * kLMRestarts && ended(); ++round) {
     const int left = maxIterations - outcome.Iterations;
     if (left <= 0) break;
-    std::vector<int> active;
-    if (held.empty()) {
+    std::vector<int> active = free;
+    if (!holding) {
       std::vector<int> on;
       for (int i : free)
         if (record.Value[i] <= record.MinBound[i] || record.Value[i] >= record.MaxBound[i])
           on.push_back(i);
-      if (on.empty() || on.size() == free.size() || on == released) break;
-      held = released = on;
-      for (int i : free)
-        if (!std::binary_search(held.begin(), held.end(), i)) active.push_back(i);
-    } else {
-      held.clear();
-      active = free;
+      if (on.empty() || on.size() == free.size() || on == held) break;
+      held = std::move(on);
+      std::erase_if(active, [&](int i) { return std::binary_search(held.begin(), held.end(), i); });
     }
-    summary = Pass(problem, record, active, left, tolerances, hooks, outcome, pinned);
+    holding = !holding;
+    summary = Pass(problem, record, active, left, tolerances, hooks, outcome);
   }
   // The release pass ended on the bounds' crawl: that is its optimum, not an early stop.
   if (summary.termination_type == ceres::USER_SUCCESS) summary.termination_type = ceres::CONVERGENCE;
@@ -398,7 +395,7 @@ LMOutcome RunLM(FitProblem& problem, TParameterRecord& record, int maxIterations
     left = RemainingDecrease(problem, record, free);
     const int iterationsLeft = maxIterations - outcome.Iterations;
     if (restart == kLMRestarts || left <= tolerances.Function || iterationsLeft <= 0) break;
-    summary = Pass(problem, record, free, iterationsLeft, tolerances, hooks, outcome, pinned);
+    summary = Pass(problem, record, free, iterationsLeft, tolerances, hooks, outcome);
   }
   outcome.Message = summary.message;
   outcome.Reason = EndOf(summary.termination_type);
